@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#include "app/EntryPoint.h"
+
+#include <cstdio>
+
+namespace vesko::EntryPoint {
+
+Mode chooseMode(const Arguments& args) {
+    if (DevOptions::hasIn(args, "--scan")) return Mode::scan;
+    if (DevOptions::hasIn(args, "--bench")) return Mode::bench;
+    if (DevOptions::hasIn(args, "--drift")) return Mode::drift;
+    if (DevOptions::valueIn(args, "--watch")) return Mode::watch;
+    if (DevOptions::valueIn(args, "--find")) return Mode::find;
+    if (DevOptions::hasIn(args, "--help")) return Mode::help;
+    return Mode::windowed;
+}
+
+std::string usageText() {
+    return "Usage: vesko [MODE] [OPTIONS]\n"
+           "\n"
+           "Vesko keeps every file and folder name under your home folder in memory and\n"
+           "finds them as you type.\n"
+           "\n"
+           "Modes:\n"
+           "  --scan                 scan the roots and print a report\n"
+           "      --root PATH        scan this folder instead of the home folder\n"
+           "      --archive          also save and reload the index archive\n"
+           "      --query TEXT       time this query (repeatable)\n"
+           "  --bench                benchmark searches over the saved archive\n"
+           "  --drift                compare the saved archive with a fresh scan\n"
+           "  --watch PROBE          probe the live-update path in the folder PROBE\n"
+           "  --out PATH             write the report of the mode to PATH\n"
+           "  --help                 show this text\n"
+           "\n"
+           "Without a mode, Vesko starts its window (this build has no window yet and\n"
+           "shows this text instead).\n";
+}
+
+namespace {
+
+int runUsage() {
+    std::fputs(usageText().c_str(), stdout);
+    return 0;
+}
+
+} // namespace
+
+int run(const Arguments& args) {
+    switch (chooseMode(args)) {
+    case Mode::help:
+    case Mode::windowed:
+        return runUsage();
+    default:
+        std::fprintf(stderr, "vesko: this mode is not available in this build yet\n");
+        return runUsage();
+    }
+}
+
+} // namespace vesko::EntryPoint

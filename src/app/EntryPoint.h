@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+// Chooses what one run of the executable does: a command-line mode, or the application.
+#pragma once
+
+#include "app/DevOptions.h"
+
+#include <string>
+
+namespace vesko {
+
+enum class Mode { scan, bench, drift, watch, find, help, windowed };
+
+namespace EntryPoint {
+
+// The first rule that applies wins: --scan, --bench, --drift, --watch PROBE, --find QUERY,
+// --help, and otherwise the windowed application. Unknown arguments are ignored.
+Mode chooseMode(const Arguments& args);
+
+std::string usageText();
+
+// Runs the chosen mode and returns the process's exit status.
+int run(const Arguments& args);
+
+} // namespace EntryPoint
+} // namespace vesko

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include "index/MappedArchive.h"
+
+#include <sys/mman.h>
+
+namespace vesko {
+
+MappedArchive::~MappedArchive() {
+    if (base_ && size_ > 0) munmap(const_cast<void*>(base_), static_cast<std::size_t>(size_));
+}
+
+} // namespace vesko

@@ -1,0 +1,380 @@
+// SPDX-License-Identifier: MIT
+#include "index/NameTable.h"
+
+#include "index/Unicode.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace vesko {
+namespace {
+
+constexpr std::uint64_t fnvOffset = 0xCBF29CE484222325ull;
+constexpr std::uint64_t fnvPrime = 0x100000001B3ull;
+
+std::uint64_t fnv1a(std::string_view bytes) {
+    std::uint64_t h = fnvOffset;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= fnvPrime;
+    }
+    return h;
+}
+
+std::uint64_t keyFromHash(std::uint64_t hash, std::size_t length) {
+    return hash ^ (static_cast<std::uint64_t>(length) << 56);
+}
+
+template <class T> std::string_view viewOf(const Column<T>& column, std::uint32_t from, std::uint32_t to) {
+    if (from >= to) return {};
+    const std::size_t mapped = column.mappedCount();
+    const T* base = from < mapped ? column.mappedBase() + from : column.extraBase() + (from - mapped);
+    return {reinterpret_cast<const char*>(base), static_cast<std::size_t>(to - from)};
+}
+
+bool isSeparator(unsigned char c) {
+    switch (c) {
+    case 0x20: case 0x28: case 0x2B: case 0x2D: case 0x2E:
+    case 0x2F: case 0x40: case 0x5F: case 0x7E:
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <class T> Column<T> concurrentCopy(const Column<T>& given) {
+    auto column = Column<T>::concurrentlyRead(std::span<const T>(given.mappedBase(), given.mappedCount()));
+    given.withBases([&](const T*, std::size_t, const T* extra) {
+        if (given.extraCount()) column.append(extra, given.extraCount());
+    });
+    return column;
+}
+
+} // namespace
+
+// ---- NameHashIndex ------------------------------------------------------------------
+
+std::size_t NameHashIndex::slotOf(std::uint64_t key) const {
+    // Keys of one shard share their low five bits, so mix before taking the top bits.
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+}
+
+const std::uint32_t* NameHashIndex::find(std::uint64_t key) const {
+    if (count_ == 0) return nullptr;
+    const std::size_t mask = keys_.size() - 1;
+    for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
+        if (values_[i] == empty) return nullptr;
+        if (keys_[i] == key) return &values_[i];
+    }
+}
+
+void NameHashIndex::insertIfAbsent(std::uint64_t key, std::uint32_t id) {
+    if ((count_ + 1) * 10 > keys_.size() * 7) rehash(std::max<std::size_t>(16, keys_.size() * 2));
+    const std::size_t mask = keys_.size() - 1;
+    for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
+        if (values_[i] == empty) {
+            keys_[i] = key;
+            values_[i] = id;
+            ++count_;
+            return;
+        }
+        if (keys_[i] == key) return;
+    }
+}
+
+void NameHashIndex::reserve(std::size_t n) {
+    std::size_t capacity = 16;
+    while (capacity * 7 < n * 10) capacity *= 2;
+    if (capacity > keys_.size()) rehash(capacity);
+}
+
+void NameHashIndex::rehash(std::size_t capacity) {
+    std::vector<std::uint64_t> oldKeys(capacity);
+    std::vector<std::uint32_t> oldValues(capacity, empty);
+    oldKeys.swap(keys_);
+    oldValues.swap(values_);
+    shift_ = 64 - std::countr_zero(capacity);
+    count_ = 0;
+    for (std::size_t i = 0; i < oldKeys.size(); ++i)
+        if (oldValues[i] != empty) insertIfAbsent(oldKeys[i], oldValues[i]);
+}
+
+// ---- Shard --------------------------------------------------------------------------
+
+NameTable::Shard::Shard()
+    : bytes_(Column<std::uint8_t>::concurrentlyRead()),
+      starts_(Column<std::uint32_t>::concurrentlyRead()),
+      display_(Column<std::uint8_t>::concurrentlyRead()),
+      displayStarts_(Column<std::uint32_t>::concurrentlyRead()) {
+    starts_.append(0u);
+    displayStarts_.append(0u);
+}
+
+NameTable::Shard::Shard(const RestoredShard& restored)
+    : bytes_(concurrentCopy(restored.bytes)), starts_(concurrentCopy(restored.starts)),
+      display_(concurrentCopy(restored.display)),
+      displayStarts_(concurrentCopy(restored.displayStarts)) {}
+
+std::string_view NameTable::Shard::lowercaseBytes(std::uint32_t position) const {
+    return viewOf(bytes_, starts_[position], starts_[position + 1]);
+}
+
+std::string_view NameTable::Shard::displayBytes(std::uint32_t position) const {
+    const std::uint32_t from = displayStarts_[position], to = displayStarts_[position + 1];
+    return from == to ? lowercaseBytes(position) : viewOf(display_, from, to);
+}
+
+// ---- NameTable ----------------------------------------------------------------------
+
+NameTable::NameTable() {
+    shards_.reserve(shardCount);
+    for (int i = 0; i < shardCount; ++i) shards_.push_back(std::make_unique<Shard>());
+}
+
+NameTable::NameTable(const std::vector<RestoredShard>& restored) {
+    shards_.reserve(restored.size());
+    for (const auto& shard : restored) shards_.push_back(std::make_unique<Shard>(shard));
+}
+
+std::uint64_t NameTable::keyOf(std::string_view displayBytes) {
+    return keyFromHash(fnv1a(displayBytes), displayBytes.size());
+}
+
+std::string NameTable::lowercaseForm(std::string_view name) {
+    std::string lower = Unicode::lowercased(name);
+    if (Unicode::isAscii(name)) return lower;
+    // Keep the ASCII-lowered bytes when Unicode folding gives the very same bytes.
+    std::string asciiLowered(name);
+    for (char& c : asciiLowered)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+    return lower == asciiLowered ? asciiLowered : lower;
+}
+
+std::uint32_t NameTable::intern(const char* input, std::size_t length) {
+    // One pass: ASCII-lowered copy and hash together; the Unicode path only for high bytes.
+    char small[64];
+    std::string large;
+    char* lowered = small;
+    if (length > sizeof small) {
+        large.resize(length);
+        lowered = large.data();
+    }
+    std::uint64_t hash = fnvOffset;
+    bool hasCapital = false, hasHighByte = false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(input[i]);
+        hash = (hash ^ c) * fnvPrime;
+        const bool capital = c >= 'A' && c <= 'Z';
+        hasCapital |= capital;
+        hasHighByte |= c >= 0x80;
+        lowered[i] = static_cast<char>(capital ? c + 0x20 : c);
+    }
+    const std::string_view in(input, length);
+    std::string_view lower(lowered, length);
+    std::string unicodeLower;
+    bool differs = hasCapital;
+    if (hasHighByte) {
+        unicodeLower = Unicode::lowercased(in);
+        if (unicodeLower != lower) lower = unicodeLower;
+        differs = lower != in;
+    }
+
+    const std::uint64_t key = keyFromHash(hash, length);
+    const std::uint32_t shardNumber = static_cast<std::uint32_t>(hash & 31);
+    Shard& shard = *shards_[shardNumber];
+    std::lock_guard guard(shard.lock_);
+    if (const std::uint32_t* found = shard.index_.find(key)) {
+        if (shard.displayBytes(*found >> 5) == in) return *found;
+        shard.hashCollisions_.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    const std::uint32_t position = shard.nameCount();
+    const std::uint64_t bytesEnd = shard.bytes_.count() + lower.size();
+    const std::uint64_t displayEnd = shard.display_.count() + (differs ? length : 0);
+    if (position >= maxNamesPerShard || bytesEnd > UINT32_MAX || displayEnd > UINT32_MAX)
+        throw NameTableFull("name table shard " + std::to_string(shardNumber) +
+                            " is full: more names than one index can hold");
+
+    // Publish the bytes before the offsets that make them visible: readers size the shard
+    // by `starts`, so it is appended last.
+    if (differs) shard.display_.append(reinterpret_cast<const std::uint8_t*>(input), length);
+    shard.displayStarts_.append(static_cast<std::uint32_t>(displayEnd));
+    shard.bytes_.append(reinterpret_cast<const std::uint8_t*>(lower.data()), lower.size());
+    shard.starts_.append(static_cast<std::uint32_t>(bytesEnd));
+    const std::uint32_t id = shardNumber | (position << 5);
+    shard.index_.insertIfAbsent(key, id);
+    return id;
+}
+
+std::string NameTable::display(std::uint32_t id) const { return Unicode::repairUtf8(displayBytes(id)); }
+
+std::string NameTable::lowercased(std::uint32_t id) const {
+    return Unicode::repairUtf8(lowercaseBytes(id));
+}
+
+MatchRank NameTable::matchRank(std::uint32_t id, std::string_view needle) const {
+    const std::string_view name = lowercaseBytes(id);
+    MatchRank result{3, static_cast<std::uint32_t>(name.size())};
+    const std::size_t n = needle.size();
+    if (n == 0 || name.size() < n) return result;
+    if (name.compare(0, n, needle) == 0) {
+        result.rank = 0;
+        return result;
+    }
+    for (std::size_t q = 1; q + n <= name.size(); ++q) {
+        if (isSeparator(static_cast<unsigned char>(name[q - 1])) && name.compare(q, n, needle) == 0) {
+            result.rank = 2;
+            return result;
+        }
+    }
+    return result;
+}
+
+int NameTable::compareLowercased(std::uint32_t a, std::uint32_t b) const {
+    const std::string_view x = lowercaseBytes(a), y = lowercaseBytes(b);
+    const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+    if (c != 0) return c < 0 ? -1 : 1;
+    return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+}
+
+void NameTable::rebuildIndexIfNeeded() {
+    for (std::size_t s = 0; s < shards_.size(); ++s) {
+        Shard& shard = *shards_[s];
+        std::lock_guard guard(shard.lock_);
+        const std::uint32_t names = shard.nameCount();
+        if (!shard.index_.isEmpty() || names == 0) continue;
+        shard.index_.reserve(names);
+        for (std::uint32_t p = 0; p < names; ++p)
+            shard.index_.insertIfAbsent(keyOf(shard.displayBytes(p)), static_cast<std::uint32_t>(s) | (p << 5));
+    }
+}
+
+void NameTable::releaseIndex() {
+    for (auto& shard : shards_) {
+        std::lock_guard guard(shard->lock_);
+        shard->index_ = NameHashIndex();
+    }
+}
+
+bool NameTable::hasIndex() {
+    bool any = false;
+    for (auto& shard : shards_) {
+        std::lock_guard guard(shard->lock_);
+        any |= !shard->index_.isEmpty();
+    }
+    return any;
+}
+
+void NameTable::releaseRetired() {
+    for (auto& shard : shards_) {
+        std::lock_guard guard(shard->lock_);
+        shard->bytes_.releaseRetired();
+        shard->starts_.releaseRetired();
+        shard->display_.releaseRetired();
+        shard->displayStarts_.releaseRetired();
+    }
+}
+
+std::int64_t NameTable::uniqueCount() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_) total += shard->nameCount();
+    return total;
+}
+
+std::uint32_t NameTable::idUpperBound() const {
+    std::uint32_t largest = 0;
+    for (const auto& shard : shards_) largest = std::max(largest, shard->nameCount());
+    return 31u | (largest << 5);
+}
+
+std::int64_t NameTable::hashCollisions() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_) total += shard->hashCollisions_.load(std::memory_order_relaxed);
+    return total;
+}
+
+std::int64_t NameTable::nameBytes() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_) total += static_cast<std::int64_t>(shard->bytes_.count());
+    return total;
+}
+
+std::int64_t NameTable::displayBytes() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_) total += static_cast<std::int64_t>(shard->display_.count());
+    return total;
+}
+
+std::int64_t NameTable::startsBytes() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_)
+        total += 4 * static_cast<std::int64_t>(shard->starts_.count() + shard->displayStarts_.count());
+    return total;
+}
+
+std::int64_t NameTable::mappedNameBytes() const {
+    std::int64_t total = 0;
+    for (const auto& shard : shards_)
+        total += static_cast<std::int64_t>(shard->bytes_.mappedCount() + shard->display_.mappedCount());
+    return total;
+}
+
+std::int64_t NameTable::hashTableBytes() {
+    std::int64_t entries = 0;
+    for (auto& shard : shards_) {
+        std::lock_guard guard(shard->lock_);
+        entries += static_cast<std::int64_t>(shard->index_.count());
+    }
+    return 12 * entries;
+}
+
+namespace {
+
+std::string offsetsProblem(const Column<std::uint32_t>& starts, std::size_t byteCount, const char* what) {
+    if (starts.isEmpty() || starts[0] != 0) return std::string(what) + " do not begin with 0";
+    std::uint32_t previous = 0;
+    bool backwards = false;
+    starts.forEachRegion([&](const std::uint32_t* p, std::size_t, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            backwards |= p[i] < previous;
+            previous = p[i];
+        }
+    });
+    if (backwards) return std::string(what) + " go backwards";
+    if (previous != byteCount) return std::string(what) + " do not end at the byte count";
+    return {};
+}
+
+std::string shardProblem(const Column<std::uint8_t>& bytes, const Column<std::uint32_t>& starts,
+                         const Column<std::uint8_t>& display, const Column<std::uint32_t>& displayStarts) {
+    if (starts.count() != displayStarts.count()) return "starts and displayStarts differ in length";
+    std::string problem = offsetsProblem(starts, bytes.count(), "starts");
+    if (problem.empty()) problem = offsetsProblem(displayStarts, display.count(), "displayStarts");
+    if (problem.empty() && starts.count() - 1 > NameTable::maxNamesPerShard) problem = "too many names";
+    return problem;
+}
+
+} // namespace
+
+std::string NameTable::checkRestored(const RestoredShard& shard) {
+    return shardProblem(shard.bytes, shard.starts, shard.display, shard.displayStarts);
+}
+
+std::string NameTable::checkInvariants() const {
+    for (std::size_t s = 0; s < shards_.size(); ++s) {
+        const Shard& shard = *shards_[s];
+        const std::string where = "shard " + std::to_string(s);
+        std::string problem = shardProblem(shard.bytes_, shard.starts_, shard.display_, shard.displayStarts_);
+        if (!problem.empty()) return where + ": " + problem;
+        for (std::uint32_t p = 0; p < shard.nameCount(); ++p) {
+            const std::string_view display = shard.displayBytes(p);
+            if ((keyOf(display) & 31) != s) return where + ": name " + std::to_string(p) + " is in the wrong shard";
+            if (lowercaseForm(display) != shard.lowercaseBytes(p))
+                return where + ": name " + std::to_string(p) + " has a stale lowercase form";
+        }
+    }
+    return {};
+}
+
+} // namespace vesko

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+// Every distinct entry name stored once, behind a 32-bit id: a lowercase form that all
+// matching runs over, and the display form as the file system gave it when that differs.
+// 32 shards with a lock each let the parallel scan intern from many threads at once.
+#pragma once
+
+#include "index/Column.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesko {
+
+// Thrown by `intern` when a shard has no room left for another name (2^27 - 1 names or
+// 4 GiB of bytes): the table is left as it was.
+class NameTableFull : public std::length_error {
+public:
+    using std::length_error::length_error;
+};
+
+struct MatchRank {
+    int rank = 3;             // 0 prefix, 2 after a separator, 3 elsewhere or absent
+    std::uint32_t length = 0; // byte length of the lowercase name
+};
+
+// Open-addressing map from a name's 64-bit key to the first id stored with that key.
+class NameHashIndex {
+public:
+    bool isEmpty() const { return count_ == 0; }
+    std::size_t count() const { return count_; }
+    // The id stored for key, or nullptr.
+    const std::uint32_t* find(std::uint64_t key) const;
+    // Stores key -> id unless the key is present already.
+    void insertIfAbsent(std::uint64_t key, std::uint32_t id);
+    void reserve(std::size_t n);
+
+private:
+    static constexpr std::uint32_t empty = 0xFFFFFFFFu;
+    std::size_t slotOf(std::uint64_t key) const;
+    void rehash(std::size_t capacity);
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::uint32_t> values_;
+    std::size_t count_ = 0;
+    int shift_ = 64;
+};
+
+class NameTable {
+public:
+    static constexpr int shardCount = 32;
+    // Positions stop one short of 2^27 so that no id is 0xFFFFFFFF, the hash index's empty mark.
+    static constexpr std::uint32_t maxNamesPerShard = (1u << 27) - 1;
+
+    struct RestoredShard {
+        Column<std::uint8_t> bytes;
+        Column<std::uint32_t> starts;
+        Column<std::uint8_t> display;
+        Column<std::uint32_t> displayStarts;
+    };
+
+    class Shard {
+    public:
+        Shard();
+        explicit Shard(const RestoredShard& restored);
+
+        const Column<std::uint8_t>& bytes() const { return bytes_; }
+        const Column<std::uint32_t>& starts() const { return starts_; }
+        const Column<std::uint8_t>& display() const { return display_; }
+        const Column<std::uint32_t>& displayStarts() const { return displayStarts_; }
+        // Names published so far; a reader takes this once and reads below it.
+        std::uint32_t nameCount() const { return static_cast<std::uint32_t>(starts_.count() - 1); }
+        std::string_view lowercaseBytes(std::uint32_t position) const;
+        std::string_view displayBytes(std::uint32_t position) const;
+
+    private:
+        friend class NameTable;
+        std::mutex lock_;
+        NameHashIndex index_;
+        Column<std::uint8_t> bytes_;
+        Column<std::uint32_t> starts_;
+        Column<std::uint8_t> display_;
+        Column<std::uint32_t> displayStarts_;
+        std::atomic<std::int64_t> hashCollisions_{0};
+    };
+
+    NameTable();
+    explicit NameTable(const std::vector<RestoredShard>& restored);
+    NameTable(const NameTable&) = delete;
+    NameTable& operator=(const NameTable&) = delete;
+
+    // The id of the name with these display bytes, added when new. Safe from any thread.
+    std::uint32_t intern(const char* bytes, std::size_t length);
+    std::uint32_t intern(std::string_view name) { return intern(name.data(), name.size()); }
+
+    // Raw stored bytes, for matching and sorting without copies.
+    std::string_view lowercaseBytes(std::uint32_t id) const {
+        return shards_[id & 31]->lowercaseBytes(id >> 5);
+    }
+    std::string_view displayBytes(std::uint32_t id) const {
+        return shards_[id & 31]->displayBytes(id >> 5);
+    }
+    // The same, as valid UTF-8 (invalid sequences replaced by U+FFFD).
+    std::string display(std::uint32_t id) const;
+    std::string lowercased(std::uint32_t id) const;
+
+    MatchRank matchRank(std::uint32_t id, std::string_view needle) const;
+    int compareLowercased(std::uint32_t a, std::uint32_t b) const;
+
+    void rebuildIndexIfNeeded();
+    void releaseIndex();
+    bool hasIndex();
+    // Frees storage left behind when a shard grew. Only when no reader holds the table.
+    void releaseRetired();
+
+    std::size_t shardsCount() const { return shards_.size(); }
+    const Shard& shard(std::size_t i) const { return *shards_[i]; }
+
+    std::int64_t uniqueCount() const;
+    std::uint32_t idUpperBound() const;
+    std::int64_t hashCollisions() const;
+    std::int64_t nameBytes() const;
+    std::int64_t displayBytes() const;
+    std::int64_t startsBytes() const;
+    std::int64_t mappedNameBytes() const;
+    std::int64_t hashTableBytes();
+
+    // Describes the first broken invariant, or returns an empty text. For tests and for
+    // checking a restored table before it is used.
+    std::string checkInvariants() const;
+    static std::string checkRestored(const RestoredShard& shard);
+
+    // The lowercase form of a name: ASCII letters lowered, and for any non-ASCII byte NFC
+    // composition and full Unicode lowercasing.
+    static std::string lowercaseForm(std::string_view name);
+    static std::uint64_t keyOf(std::string_view displayBytes);
+
+private:
+    std::vector<std::unique_ptr<Shard>> shards_;
+};
+
+using SharedNameTable = std::shared_ptr<NameTable>;
+
+} // namespace vesko

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The few Unicode operations the engine needs, in one place so names, queries and root
+// paths are folded the same way: NFC composition, full lowercase mapping, UTF-8 repair.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vesko::Unicode {
+
+// True when every byte is below 0x80.
+bool isAscii(std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+// The bytes decoded as UTF-8 with each invalid sequence replaced by U+FFFD, re-encoded.
+// Returns the input unchanged when it is already valid.
+std::string repairUtf8(std::string_view bytes);
+
+// NFC composition then the full, locale-independent lowercase mapping, as UTF-8. Invalid
+// sequences become U+FFFD first. ASCII input takes a fast path with the same result.
+std::string lowercased(std::string_view bytes);
+
+// The NFC form of the (repaired) text.
+std::string nfc(std::string_view bytes);
+
+// Case-sensitive equality in which canonically equivalent forms are equal.
+bool canonicallyEqual(std::string_view a, std::string_view b);
+
+} // namespace vesko::Unicode
