@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
+// stack of folders, list each with one bulk call per buffer, intern names into the shared
+// NameTable, keep entries in private arrays and merge them once at the end.
+#pragma once
+
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+#include "scan/Roots.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko::IndexBuilder {
+
+struct Report {
+    std::int64_t entries = 0;
+    std::int64_t directories = 0;
+    std::int64_t uniqueNames = 0;
+    std::int64_t deniedDirectories = 0;
+    std::int64_t syscalls = 0;
+    double duration = 0;
+    std::int64_t payloadBytes = 0;
+};
+
+struct Result {
+    FileIndex index;
+    SharedNameTable names;
+    Report report;
+    // Set when the build could not complete (more than 2^32 folders, a full name-table
+    // shard): the index is then empty and must not be used.
+    std::optional<std::string> error;
+};
+
+// The user's home folder as the only root.
+std::vector<std::string> defaultRoots();
+// Active processors, at least 2 and at most 8.
+int defaultWorkers();
+
+// `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
+Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
+             const std::vector<std::string>& excludedFolders = {});
+
+} // namespace vesko::IndexBuilder
