@@ -13,9 +13,13 @@ Arguments& storedArguments() {
 
 } // namespace
 
-void setArguments(int argc, char** argv) { storedArguments().assign(argv, argv + argc); }
+void setArguments(int argc, char** argv) {
+    storedArguments().assign(argv, argv + argc);
+}
 
-const Arguments& arguments() { return storedArguments(); }
+const Arguments& arguments() {
+    return storedArguments();
+}
 
 std::optional<std::string> valueIn(const Arguments& args, std::string_view after) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -39,12 +43,17 @@ bool hasIn(const Arguments& args, std::string_view flag) {
     return false;
 }
 
-std::optional<std::string> value(std::string_view after) { return valueIn(arguments(), after); }
-bool has(std::string_view flag) { return hasIn(arguments(), flag); }
+std::optional<std::string> value(std::string_view after) {
+    return valueIn(arguments(), after);
+}
+bool has(std::string_view flag) {
+    return hasIn(arguments(), flag);
+}
 
 std::optional<std::int64_t> parseSelect(std::string_view text) {
     std::string_view digits = text;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+        digits.remove_prefix(1);
     if (digits.empty()) return std::nullopt;
     for (char c : digits)
         if (c < '0' || c > '9') return std::nullopt;

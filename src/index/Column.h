@@ -120,7 +120,8 @@ public:
     // Calls body(pointer, start, length) for the mapped run, then the appended run,
     // skipping empty ones, so hot loops run over plain contiguous memory.
     template <class Body> void forEachRegion(Body&& body) const {
-        if (mapped_.data() && !mapped_.empty()) body(mapped_.data(), std::size_t{0}, mapped_.size());
+        if (mapped_.data() && !mapped_.empty())
+            body(mapped_.data(), std::size_t{0}, mapped_.size());
         const std::size_t n = extraCount();
         if (n) body(extra_->data(), mapped_.size(), n);
     }

@@ -19,14 +19,24 @@ struct EntryFlags {
     static constexpr EntryFlags symlink() { return {symlinkBit}; }
     static constexpr EntryFlags deleted() { return {deletedBit}; }
 
-    constexpr bool contains(EntryFlags other) const { return (rawValue & other.rawValue) == other.rawValue; }
+    constexpr bool contains(EntryFlags other) const {
+        return (rawValue & other.rawValue) == other.rawValue;
+    }
     constexpr bool intersects(EntryFlags other) const { return (rawValue & other.rawValue) != 0; }
     constexpr bool isSubset(EntryFlags of) const { return (rawValue & ~of.rawValue) == 0; }
     constexpr bool isEmpty() const { return rawValue == 0; }
-    constexpr EntryFlags operator|(EntryFlags o) const { return {static_cast<std::uint8_t>(rawValue | o.rawValue)}; }
-    constexpr EntryFlags operator&(EntryFlags o) const { return {static_cast<std::uint8_t>(rawValue & o.rawValue)}; }
-    constexpr void insert(EntryFlags o) { rawValue = static_cast<std::uint8_t>(rawValue | o.rawValue); }
-    constexpr void remove(EntryFlags o) { rawValue = static_cast<std::uint8_t>(rawValue & ~o.rawValue); }
+    constexpr EntryFlags operator|(EntryFlags o) const {
+        return {static_cast<std::uint8_t>(rawValue | o.rawValue)};
+    }
+    constexpr EntryFlags operator&(EntryFlags o) const {
+        return {static_cast<std::uint8_t>(rawValue & o.rawValue)};
+    }
+    constexpr void insert(EntryFlags o) {
+        rawValue = static_cast<std::uint8_t>(rawValue | o.rawValue);
+    }
+    constexpr void remove(EntryFlags o) {
+        rawValue = static_cast<std::uint8_t>(rawValue & ~o.rawValue);
+    }
     constexpr bool operator==(const EntryFlags&) const = default;
 };
 
@@ -34,7 +44,8 @@ struct EntryFlags {
 namespace PackedSize {
 constexpr std::uint32_t pack(std::uint64_t bytes) {
     if (bytes < 0x80000000ull) return static_cast<std::uint32_t>(bytes);
-    return 0x80000000u | static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes >> 10, 0x7FFFFFFFull));
+    return 0x80000000u |
+           static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes >> 10, 0x7FFFFFFFull));
 }
 constexpr std::uint64_t unpack(std::uint32_t value) {
     return (value & 0x80000000u) ? static_cast<std::uint64_t>(value & 0x7FFFFFFFu) << 10 : value;

@@ -12,7 +12,8 @@ namespace {
 std::string joinReversed(std::string base, const std::vector<std::string_view>& components) {
     if (base == "/") base.clear();
     std::size_t length = base.size();
-    for (auto c : components) length += c.size() + 1;
+    for (auto c : components)
+        length += c.size() + 1;
     base.reserve(length);
     for (auto it = components.rbegin(); it != components.rend(); ++it) {
         base += '/';
@@ -36,7 +37,8 @@ void FileIndex::appendEntry(std::uint32_t name, std::uint32_t dir, EntryFlags fl
 }
 
 std::uint32_t FileIndex::rootOf(std::uint32_t d) const {
-    while (dirParent[d] != d) d = dirParent[d];
+    while (dirParent[d] != d)
+        d = dirParent[d];
     return d;
 }
 
@@ -44,7 +46,8 @@ std::string FileIndex::path(std::int64_t entry, const NameTable& names) const {
     std::vector<std::string> owned;
     owned.push_back(names.display(entryName[static_cast<std::size_t>(entry)]));
     std::uint32_t d = entryDir[static_cast<std::size_t>(entry)];
-    for (; dirParent[d] != d; d = dirParent[d]) owned.push_back(names.display(dirName[d]));
+    for (; dirParent[d] != d; d = dirParent[d])
+        owned.push_back(names.display(dirName[d]));
     const auto root = rootPaths.find(d);
     return joinReversed(root == rootPaths.end() ? "/" : root->second,
                         std::vector<std::string_view>(owned.begin(), owned.end()));
@@ -53,7 +56,8 @@ std::string FileIndex::path(std::int64_t entry, const NameTable& names) const {
 std::string FileIndex::pathOfDirectory(std::uint32_t directory, const NameTable& names) const {
     std::vector<std::string> owned;
     std::uint32_t d = directory;
-    for (; dirParent[d] != d; d = dirParent[d]) owned.push_back(names.display(dirName[d]));
+    for (; dirParent[d] != d; d = dirParent[d])
+        owned.push_back(names.display(dirName[d]));
     const auto root = rootPaths.find(d);
     std::string base = root == rootPaths.end() ? "/" : root->second;
     if (owned.empty()) return base;
@@ -64,21 +68,25 @@ std::string FileIndex::lowercasedPath(std::int64_t entry, const NameTable& names
     std::vector<std::string_view> components;
     components.push_back(names.lowercaseBytes(entryName[static_cast<std::size_t>(entry)]));
     std::uint32_t d = entryDir[static_cast<std::size_t>(entry)];
-    for (; dirParent[d] != d; d = dirParent[d]) components.push_back(names.lowercaseBytes(dirName[d]));
+    for (; dirParent[d] != d; d = dirParent[d])
+        components.push_back(names.lowercaseBytes(dirName[d]));
     const auto root = rootPaths.find(d);
     std::string base = Unicode::lowercased(root == rootPaths.end() ? "/" : root->second);
     return Unicode::repairUtf8(joinReversed(std::move(base), components));
 }
 
 std::int64_t FileIndex::payloadBytes() const {
-    const std::size_t words = dirParent.count() + dirName.count() + entryName.count() + entryDir.count() +
-                              entrySize.count() + entryModified.count() + entryCreated.count() +
-                              entryAccessed.count();
+    const std::size_t words = dirParent.count() + dirName.count() + entryName.count() +
+                              entryDir.count() + entrySize.count() + entryModified.count() +
+                              entryCreated.count() + entryAccessed.count();
     return static_cast<std::int64_t>(4 * words + entryFlags.count());
 }
 
-std::vector<std::pair<std::string, std::int64_t>> FileIndex::memoryBreakdown(const NameTable& names) const {
-    auto bytes = [](std::size_t n, std::size_t width) { return static_cast<std::int64_t>(n * width); };
+std::vector<std::pair<std::string, std::int64_t>>
+FileIndex::memoryBreakdown(const NameTable& names) const {
+    auto bytes = [](std::size_t n, std::size_t width) {
+        return static_cast<std::int64_t>(n * width);
+    };
     return {
         {"항목 · 이름 id (4B)", bytes(entryName.count(), 4)},
         {"항목 · 디렉터리 id (4B)", bytes(entryDir.count(), 4)},

@@ -35,14 +35,17 @@ struct FileIndex {
     std::int64_t count() const { return static_cast<std::int64_t>(entryName.count()); }
     std::uint32_t directoryCount() const { return static_cast<std::uint32_t>(dirParent.count()); }
 
-    EntryFlags flags(std::int64_t entry) const { return {entryFlags[static_cast<std::size_t>(entry)]}; }
+    EntryFlags flags(std::int64_t entry) const {
+        return {entryFlags[static_cast<std::size_t>(entry)]};
+    }
     std::uint64_t size(std::int64_t entry) const {
         return PackedSize::unpack(entrySize[static_cast<std::size_t>(entry)]);
     }
 
     // Appends one entry to all seven entry columns.
-    void appendEntry(std::uint32_t name, std::uint32_t dir, EntryFlags flags, std::uint32_t packedSize,
-                     std::uint32_t modified, std::uint32_t created, std::uint32_t accessed);
+    void appendEntry(std::uint32_t name, std::uint32_t dir, EntryFlags flags,
+                     std::uint32_t packedSize, std::uint32_t modified, std::uint32_t created,
+                     std::uint32_t accessed);
 
     std::string path(std::int64_t entry, const NameTable& names) const;
     std::string pathOfDirectory(std::uint32_t directory, const NameTable& names) const;

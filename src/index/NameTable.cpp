@@ -26,17 +26,26 @@ std::uint64_t keyFromHash(std::uint64_t hash, std::size_t length) {
     return hash ^ (static_cast<std::uint64_t>(length) << 56);
 }
 
-template <class T> std::string_view viewOf(const Column<T>& column, std::uint32_t from, std::uint32_t to) {
+template <class T>
+std::string_view viewOf(const Column<T>& column, std::uint32_t from, std::uint32_t to) {
     if (from >= to) return {};
     const std::size_t mapped = column.mappedCount();
-    const T* base = from < mapped ? column.mappedBase() + from : column.extraBase() + (from - mapped);
+    const T* base =
+        from < mapped ? column.mappedBase() + from : column.extraBase() + (from - mapped);
     return {reinterpret_cast<const char*>(base), static_cast<std::size_t>(to - from)};
 }
 
 bool isSeparator(unsigned char c) {
     switch (c) {
-    case 0x20: case 0x28: case 0x2B: case 0x2D: case 0x2E:
-    case 0x2F: case 0x40: case 0x5F: case 0x7E:
+    case 0x20:
+    case 0x28:
+    case 0x2B:
+    case 0x2D:
+    case 0x2E:
+    case 0x2F:
+    case 0x40:
+    case 0x5F:
+    case 0x7E:
         return true;
     default:
         return false;
@@ -44,7 +53,8 @@ bool isSeparator(unsigned char c) {
 }
 
 template <class T> Column<T> concurrentCopy(const Column<T>& given) {
-    auto column = Column<T>::concurrentlyRead(std::span<const T>(given.mappedBase(), given.mappedCount()));
+    auto column =
+        Column<T>::concurrentlyRead(std::span<const T>(given.mappedBase(), given.mappedCount()));
     given.withBases([&](const T*, std::size_t, const T* extra) {
         if (given.extraCount()) column.append(extra, given.extraCount());
     });
@@ -85,7 +95,8 @@ void NameHashIndex::insertIfAbsent(std::uint64_t key, std::uint32_t id) {
 
 void NameHashIndex::reserve(std::size_t n) {
     std::size_t capacity = 16;
-    while (capacity * 7 < n * 10) capacity *= 2;
+    while (capacity * 7 < n * 10)
+        capacity *= 2;
     if (capacity > keys_.size()) rehash(capacity);
 }
 
@@ -129,12 +140,14 @@ std::string_view NameTable::Shard::displayBytes(std::uint32_t position) const {
 
 NameTable::NameTable() {
     shards_.reserve(shardCount);
-    for (int i = 0; i < shardCount; ++i) shards_.push_back(std::make_unique<Shard>());
+    for (int i = 0; i < shardCount; ++i)
+        shards_.push_back(std::make_unique<Shard>());
 }
 
 NameTable::NameTable(const std::vector<RestoredShard>& restored) {
     shards_.reserve(restored.size());
-    for (const auto& shard : restored) shards_.push_back(std::make_unique<Shard>(shard));
+    for (const auto& shard : restored)
+        shards_.push_back(std::make_unique<Shard>(shard));
 }
 
 std::uint64_t NameTable::keyOf(std::string_view displayBytes) {
@@ -207,7 +220,9 @@ std::uint32_t NameTable::intern(const char* input, std::size_t length) {
     return id;
 }
 
-std::string NameTable::display(std::uint32_t id) const { return Unicode::repairUtf8(displayBytes(id)); }
+std::string NameTable::display(std::uint32_t id) const {
+    return Unicode::repairUtf8(displayBytes(id));
+}
 
 std::string NameTable::lowercased(std::uint32_t id) const {
     return Unicode::repairUtf8(lowercaseBytes(id));
@@ -223,7 +238,8 @@ MatchRank NameTable::matchRank(std::uint32_t id, std::string_view needle) const 
         return result;
     }
     for (std::size_t q = 1; q + n <= name.size(); ++q) {
-        if (isSeparator(static_cast<unsigned char>(name[q - 1])) && name.compare(q, n, needle) == 0) {
+        if (isSeparator(static_cast<unsigned char>(name[q - 1])) &&
+            name.compare(q, n, needle) == 0) {
             result.rank = 2;
             return result;
         }
@@ -246,7 +262,8 @@ void NameTable::rebuildIndexIfNeeded() {
         if (!shard.index_.isEmpty() || names == 0) continue;
         shard.index_.reserve(names);
         for (std::uint32_t p = 0; p < names; ++p)
-            shard.index_.insertIfAbsent(keyOf(shard.displayBytes(p)), static_cast<std::uint32_t>(s) | (p << 5));
+            shard.index_.insertIfAbsent(keyOf(shard.displayBytes(p)),
+                                        static_cast<std::uint32_t>(s) | (p << 5));
     }
 }
 
@@ -278,45 +295,52 @@ void NameTable::releaseRetired() {
 
 std::int64_t NameTable::uniqueCount() const {
     std::int64_t total = 0;
-    for (const auto& shard : shards_) total += shard->nameCount();
+    for (const auto& shard : shards_)
+        total += shard->nameCount();
     return total;
 }
 
 std::uint32_t NameTable::idUpperBound() const {
     std::uint32_t largest = 0;
-    for (const auto& shard : shards_) largest = std::max(largest, shard->nameCount());
+    for (const auto& shard : shards_)
+        largest = std::max(largest, shard->nameCount());
     return 31u | (largest << 5);
 }
 
 std::int64_t NameTable::hashCollisions() const {
     std::int64_t total = 0;
-    for (const auto& shard : shards_) total += shard->hashCollisions_.load(std::memory_order_relaxed);
+    for (const auto& shard : shards_)
+        total += shard->hashCollisions_.load(std::memory_order_relaxed);
     return total;
 }
 
 std::int64_t NameTable::nameBytes() const {
     std::int64_t total = 0;
-    for (const auto& shard : shards_) total += static_cast<std::int64_t>(shard->bytes_.count());
+    for (const auto& shard : shards_)
+        total += static_cast<std::int64_t>(shard->bytes_.count());
     return total;
 }
 
 std::int64_t NameTable::displayBytes() const {
     std::int64_t total = 0;
-    for (const auto& shard : shards_) total += static_cast<std::int64_t>(shard->display_.count());
+    for (const auto& shard : shards_)
+        total += static_cast<std::int64_t>(shard->display_.count());
     return total;
 }
 
 std::int64_t NameTable::startsBytes() const {
     std::int64_t total = 0;
     for (const auto& shard : shards_)
-        total += 4 * static_cast<std::int64_t>(shard->starts_.count() + shard->displayStarts_.count());
+        total +=
+            4 * static_cast<std::int64_t>(shard->starts_.count() + shard->displayStarts_.count());
     return total;
 }
 
 std::int64_t NameTable::mappedNameBytes() const {
     std::int64_t total = 0;
     for (const auto& shard : shards_)
-        total += static_cast<std::int64_t>(shard->bytes_.mappedCount() + shard->display_.mappedCount());
+        total +=
+            static_cast<std::int64_t>(shard->bytes_.mappedCount() + shard->display_.mappedCount());
     return total;
 }
 
@@ -331,7 +355,8 @@ std::int64_t NameTable::hashTableBytes() {
 
 namespace {
 
-std::string offsetsProblem(const Column<std::uint32_t>& starts, std::size_t byteCount, const char* what) {
+std::string offsetsProblem(const Column<std::uint32_t>& starts, std::size_t byteCount,
+                           const char* what) {
     if (starts.isEmpty() || starts[0] != 0) return std::string(what) + " do not begin with 0";
     std::uint32_t previous = 0;
     bool backwards = false;
@@ -347,11 +372,13 @@ std::string offsetsProblem(const Column<std::uint32_t>& starts, std::size_t byte
 }
 
 std::string shardProblem(const Column<std::uint8_t>& bytes, const Column<std::uint32_t>& starts,
-                         const Column<std::uint8_t>& display, const Column<std::uint32_t>& displayStarts) {
+                         const Column<std::uint8_t>& display,
+                         const Column<std::uint32_t>& displayStarts) {
     if (starts.count() != displayStarts.count()) return "starts and displayStarts differ in length";
     std::string problem = offsetsProblem(starts, bytes.count(), "starts");
     if (problem.empty()) problem = offsetsProblem(displayStarts, display.count(), "displayStarts");
-    if (problem.empty() && starts.count() - 1 > NameTable::maxNamesPerShard) problem = "too many names";
+    if (problem.empty() && starts.count() - 1 > NameTable::maxNamesPerShard)
+        problem = "too many names";
     return problem;
 }
 
@@ -365,11 +392,13 @@ std::string NameTable::checkInvariants() const {
     for (std::size_t s = 0; s < shards_.size(); ++s) {
         const Shard& shard = *shards_[s];
         const std::string where = "shard " + std::to_string(s);
-        std::string problem = shardProblem(shard.bytes_, shard.starts_, shard.display_, shard.displayStarts_);
+        std::string problem =
+            shardProblem(shard.bytes_, shard.starts_, shard.display_, shard.displayStarts_);
         if (!problem.empty()) return where + ": " + problem;
         for (std::uint32_t p = 0; p < shard.nameCount(); ++p) {
             const std::string_view display = shard.displayBytes(p);
-            if ((keyOf(display) & 31) != s) return where + ": name " + std::to_string(p) + " is in the wrong shard";
+            if ((keyOf(display) & 31) != s)
+                return where + ": name " + std::to_string(p) + " is in the wrong shard";
             if (lowercaseForm(display) != shard.lowercaseBytes(p))
                 return where + ": name " + std::to_string(p) + " has a stale lowercase form";
         }

@@ -34,7 +34,8 @@ TempTree::TempTree() {
 TempTree::~TempTree() {
     // Restore permissions so that a test which locked a folder still cleans up.
     std::error_code ignored;
-    for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ignored);
+    for (auto it = fs::recursive_directory_iterator(
+             root_, fs::directory_options::skip_permission_denied, ignored);
          it != fs::recursive_directory_iterator(); it.increment(ignored)) {
         if (!it->is_symlink(ignored)) ::chmod(it->path().c_str(), 0700);
     }
@@ -78,7 +79,9 @@ void TempTree::chmod(const std::string& relative, unsigned mode) {
     ::chmod(path(relative).c_str(), static_cast<mode_t>(mode));
 }
 
-void TempTree::remove(const std::string& relative) { fs::remove_all(path(relative)); }
+void TempTree::remove(const std::string& relative) {
+    fs::remove_all(path(relative));
+}
 
 namespace {
 thread_local std::vector<std::string>* listing = nullptr;
@@ -106,12 +109,13 @@ void TempTree::addTrickyTree() {
     file(".hidden/.config", "x=1");
     file("Case/README.txt");
     file("Case/readme.txt");
-    file("cafe\xCC\x81/nfd.txt");   // "café" with a combining accent (NFD)
-    file("caf\xC3\xA9/nfc.txt");    // "café" precomposed (NFC)
+    file("cafe\xCC\x81/nfd.txt"); // "café" with a combining accent (NFD)
+    file("caf\xC3\xA9/nfc.txt");  // "café" precomposed (NFC)
     file("bad\xFF\xFEname.bin", std::string("\0\1\2", 3));
     file("보고서/2023 보고서.hwp");
     std::string deep;
-    for (int i = 0; i < 12; ++i) deep += "level" + std::to_string(i) + "/";
+    for (int i = 0; i < 12; ++i)
+        deep += "level" + std::to_string(i) + "/";
     file(deep + "bottom.txt");
     dir("loop");
     symlink("..", "loop/up");

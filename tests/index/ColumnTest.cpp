@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+#include "index/Column.h"
+#include "index/ScratchBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <tuple>
+#include <vector>
+
+namespace vesko {
+namespace {
+
+using Region = std::tuple<const std::uint32_t*, std::size_t, std::size_t>;
+
+std::vector<Region> regionsOf(const Column<std::uint32_t>& column) {
+    std::vector<Region> regions;
+    column.forEachRegion([&](const std::uint32_t* p, std::size_t start, std::size_t length) {
+        regions.emplace_back(p, start, length);
+    });
+    return regions;
+}
+
+TEST(Column, MappedAndAppendedPartsReadAsOneRun) {
+    const std::array<std::uint32_t, 3> file{10, 11, 12};
+    Column<std::uint32_t> column{std::span<const std::uint32_t>(file)};
+    column.append(13);
+    column.append(14);
+
+    EXPECT_EQ(column.count(), 5u);
+    EXPECT_EQ(column.mappedCount(), 3u);
+    for (std::uint32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(column[i], 10 + i);
+
+    const auto regions = regionsOf(column);
+    ASSERT_EQ(regions.size(), 2u);
+    EXPECT_EQ(std::get<0>(regions[0]), file.data());
+    EXPECT_EQ(std::get<1>(regions[0]), 0u);
+    EXPECT_EQ(std::get<2>(regions[0]), 3u);
+    EXPECT_EQ(std::get<1>(regions[1]), 3u);
+    EXPECT_EQ(std::get<2>(regions[1]), 2u);
+    EXPECT_EQ(std::get<0>(regions[1])[1], 14u);
+
+    column.withBases(
+        [&](const std::uint32_t* mapped, std::size_t count, const std::uint32_t* extra) {
+            EXPECT_EQ(mapped, file.data());
+            EXPECT_EQ(count, 3u);
+            EXPECT_EQ(extra[0], 13u);
+        });
+    column.withParts([](std::span<const std::byte> mapped, std::span<const std::byte> extra) {
+        EXPECT_EQ(mapped.size(), 12u);
+        EXPECT_EQ(extra.size(), 8u);
+    });
+}
+
+TEST(Column, RegionsOfInMemoryMappedOnlyAndEmptyColumns) {
+    Column<std::uint32_t> empty;
+    EXPECT_TRUE(regionsOf(empty).empty());
+    EXPECT_TRUE(empty.isEmpty());
+
+    Column<std::uint32_t> inMemory(std::vector<std::uint32_t>{1, 2});
+    ASSERT_EQ(regionsOf(inMemory).size(), 1u);
+    EXPECT_EQ(std::get<1>(regionsOf(inMemory)[0]), 0u);
+    EXPECT_EQ(inMemory.mappedCount(), 0u);
+
+    const std::array<std::uint32_t, 2> file{7, 8};
+    Column<std::uint32_t> mappedOnly{std::span<const std::uint32_t>(file)};
+    ASSERT_EQ(regionsOf(mappedOnly).size(), 1u);
+    EXPECT_EQ(std::get<2>(regionsOf(mappedOnly)[0]), 2u);
+}
+
+TEST(Column, CopiesShareUntilOneSideWrites) {
+    Column<std::uint32_t> original(std::vector<std::uint32_t>{1, 2, 3});
+    Column<std::uint32_t> copy = original;
+    EXPECT_EQ(copy.extraBase(), original.extraBase()); // shared, not copied
+
+    copy.append(4);
+    copy.set(0, 100);
+    EXPECT_EQ(original.count(), 3u);
+    EXPECT_EQ(original[0], 1u);
+    EXPECT_EQ(copy.count(), 4u);
+    EXPECT_EQ(copy[0], 100u);
+
+    // The sole owner writes in place.
+    const auto* before = original.extraBase();
+    original.set(1, 20);
+    EXPECT_EQ(original.extraBase(), before);
+    EXPECT_EQ(original[1], 20u);
+}
+
+TEST(Column, ConcurrentlyReadStorageKeepsOldBuffersUntilReleased) {
+    auto column = Column<std::uint8_t>::concurrentlyRead();
+    column.append(std::uint8_t{1});
+    const std::uint8_t* first = column.extraBase();
+    for (int i = 0; i < 1000; ++i)
+        column.append(static_cast<std::uint8_t>(i));
+    // A reader holding `first` can still read what it saw.
+    EXPECT_NE(column.extraBase(), first);
+    EXPECT_EQ(first[0], 1);
+    column.releaseRetired();
+    EXPECT_EQ(column[0], 1);
+    EXPECT_EQ(column.count(), 1001u);
+}
+
+TEST(ScratchBuffer, RefusesEmptyAndStartsZeroed) {
+    EXPECT_EQ(ScratchBuffer<std::uint32_t>::make(0), nullptr);
+    EXPECT_EQ(ScratchBuffer<std::uint32_t>::make(-5), nullptr);
+    auto buffer = ScratchBuffer<std::uint32_t>::make(1 << 20);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->count(), 1u << 20);
+    EXPECT_EQ(buffer->bytes(), 4 << 20);
+    for (std::size_t i = 0; i < buffer->count(); i += 4099)
+        EXPECT_EQ((*buffer)[i], 0u);
+    (*buffer)[5] = 9;
+    EXPECT_EQ(buffer->buffer()[5], 9u);
+}
+
+} // namespace
+} // namespace vesko

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: MIT
+#include "index/NameTable.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace vesko {
+namespace {
+
+std::string repeated(char c, std::size_t n) {
+    return std::string(n, c);
+}
+
+TEST(NameTable, LowercaseAndDisplayForms) {
+    NameTable names;
+    const auto lower = names.intern("readme.txt");
+    const auto upper = names.intern("README.txt");
+    EXPECT_NE(lower, upper);
+    EXPECT_EQ(names.lowercaseBytes(upper), "readme.txt");
+    EXPECT_EQ(names.display(upper), "README.txt");
+    EXPECT_EQ(names.display(lower), "readme.txt");
+    EXPECT_EQ(names.displayBytes(), 10); // only the capitalised name stores a display form
+    EXPECT_EQ(names.intern("readme.txt"), lower);
+    EXPECT_EQ(names.intern("README.txt"), upper);
+    EXPECT_EQ(names.uniqueCount(), 2);
+    EXPECT_EQ(names.checkInvariants(), "");
+}
+
+TEST(NameTable, UnicodeNamesFoldToNfcLowercase) {
+    NameTable names;
+    const std::string nfd = "Cafe\xCC\x81.txt"; // e + combining acute
+    const std::string nfc = "caf\xC3\xA9.txt";
+    const auto decomposed = names.intern(nfd);
+    const auto composed = names.intern(nfc);
+    EXPECT_NE(decomposed, composed);
+    EXPECT_EQ(names.lowercaseBytes(decomposed), nfc);
+    EXPECT_EQ(names.displayBytes(decomposed), nfd);
+    EXPECT_EQ(names.lowercaseBytes(composed), nfc);
+
+    // Full lowercase mapping beyond ASCII, and Korean unchanged.
+    EXPECT_EQ(names.lowercaseBytes(names.intern("ÄRGER")), "ärger");
+    EXPECT_EQ(names.lowercaseBytes(names.intern("보고서")), "보고서");
+    EXPECT_EQ(names.lowercaseBytes(names.intern("ΣΟΦΊΑ")), "σοφία");
+    EXPECT_EQ(names.checkInvariants(), "");
+}
+
+TEST(NameTable, InvalidUtf8KeepsItsBytesAndNeverBreaksLowercasing) {
+    NameTable names;
+    const std::string raw("bad\xFF\xFEName\xC3", 10);
+    const auto id = names.intern(raw);
+    EXPECT_EQ(names.displayBytes(id), raw);
+    EXPECT_EQ(names.display(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDName\xEF\xBF\xBD");
+    EXPECT_EQ(names.lowercased(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD");
+    EXPECT_EQ(names.intern(raw), id);
+}
+
+TEST(NameTable, LongAndEmptyNames) {
+    NameTable names;
+    const std::string longName = repeated('A', 65) + repeated('b', 200);
+    const auto id = names.intern(longName);
+    EXPECT_EQ(names.lowercaseBytes(id), repeated('a', 65) + repeated('b', 200));
+    EXPECT_EQ(names.displayBytes(id), longName);
+    const auto empty = names.intern("");
+    EXPECT_EQ(names.lowercaseBytes(empty), "");
+    EXPECT_EQ(names.displayBytes(empty), "");
+    EXPECT_EQ(names.intern(""), empty);
+}
+
+TEST(NameTable, RankAndOrder) {
+    NameTable names;
+    EXPECT_EQ(names.matchRank(names.intern("report.txt"), "rep").rank, 0);
+    EXPECT_EQ(names.matchRank(names.intern("my-report"), "rep").rank, 2);
+    EXPECT_EQ(names.matchRank(names.intern("unreported"), "rep").rank, 3);
+    EXPECT_EQ(names.matchRank(names.intern("unreported"), "").rank, 3);
+    EXPECT_EQ(names.matchRank(names.intern("re"), "rep").rank, 3);
+    EXPECT_EQ(names.matchRank(names.intern("My-Report"), "rep").length, 9u);
+
+    const auto abc = names.intern("abc"), abd = names.intern("abd"), ab = names.intern("ab");
+    const auto z = names.intern("z"), high = names.intern("\xC3\xA9");
+    EXPECT_EQ(names.compareLowercased(abc, abd), -1);
+    EXPECT_EQ(names.compareLowercased(ab, abc), -1);
+    EXPECT_EQ(names.compareLowercased(abc, ab), 1);
+    EXPECT_EQ(names.compareLowercased(high, z), 1);
+    EXPECT_EQ(names.compareLowercased(names.intern("ABC"), abc), 0);
+}
+
+// Rebuilds a table from the columns of another, as the archive loader does.
+std::vector<NameTable::RestoredShard> restoredFrom(const NameTable& names) {
+    std::vector<NameTable::RestoredShard> shards;
+    for (std::size_t s = 0; s < names.shardsCount(); ++s) {
+        const auto& shard = names.shard(s);
+        auto span8 = [](const Column<std::uint8_t>& c) {
+            return Column<std::uint8_t>(std::span<const std::uint8_t>(c.extraBase(), c.count()));
+        };
+        auto span32 = [](const Column<std::uint32_t>& c) {
+            return Column<std::uint32_t>(std::span<const std::uint32_t>(c.extraBase(), c.count()));
+        };
+        shards.push_back({span8(shard.bytes()), span32(shard.starts()), span8(shard.display()),
+                          span32(shard.displayStarts())});
+    }
+    return shards;
+}
+
+TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
+    NameTable original;
+    std::map<std::string, std::uint32_t> ids;
+    for (const char* n : {"alpha", "Beta", "gamma.TXT", "보고서", ""})
+        ids[n] = original.intern(n);
+
+    NameTable restored(restoredFrom(original));
+    EXPECT_FALSE(restored.hasIndex());
+    EXPECT_EQ(restored.uniqueCount(), original.uniqueCount());
+    EXPECT_EQ(restored.mappedNameBytes(), original.nameBytes() + original.displayBytes());
+    for (const auto& [name, id] : ids)
+        EXPECT_EQ(restored.displayBytes(id), name);
+
+    restored.rebuildIndexIfNeeded();
+    EXPECT_TRUE(restored.hasIndex());
+    for (const auto& [name, id] : ids)
+        EXPECT_EQ(restored.intern(name), id);
+    const auto fresh = restored.intern("delta");
+    EXPECT_EQ(restored.lowercaseBytes(fresh), "delta");
+    EXPECT_EQ(restored.checkInvariants(), "");
+
+    NameTable unindexed(restoredFrom(original));
+    EXPECT_NE(unindexed.intern("alpha"), ids["alpha"]); // a second copy without the index
+
+    restored.releaseIndex();
+    EXPECT_FALSE(restored.hasIndex());
+    EXPECT_EQ(restored.hashTableBytes(), 0);
+    EXPECT_EQ(restored.displayBytes(ids["Beta"]), "Beta"); // still readable
+}
+
+TEST(NameTable, CountersAndIdLayout) {
+    NameTable names;
+    EXPECT_EQ(names.idUpperBound(), 31u);
+    for (int i = 0; i < 1000; ++i)
+        names.intern("file" + std::to_string(i));
+    EXPECT_EQ(names.uniqueCount(), 1000);
+    std::uint32_t largest = 0;
+    for (std::size_t s = 0; s < 32; ++s)
+        largest = std::max(largest, names.shard(s).nameCount());
+    EXPECT_EQ(names.idUpperBound(), 31u | (largest << 5));
+    EXPECT_EQ(names.startsBytes(), 4 * (2 * 1000 + 64));
+    EXPECT_EQ(names.hashTableBytes(), 12 * 1000);
+    const auto id = names.intern("file7");
+    EXPECT_LT(id, names.idUpperBound());
+    EXPECT_EQ(names.shard(id & 31).lowercaseBytes(id >> 5), "file7");
+}
+
+// Interning from many threads while others read: every distinct name gets exactly one id,
+// and a reader never sees a torn or moved name. Run under ThreadSanitizer as well.
+TEST(NameTableConcurrency, InternFromEightThreadsWhileReading) {
+    NameTable names;
+    constexpr int writers = 8, perWriter = 4000;
+    std::vector<std::map<std::string, std::uint32_t>> seen(writers);
+    std::atomic<bool> done{false};
+    std::atomic<long> readerChecks{0};
+
+    auto reader = [&] {
+        while (!done.load()) {
+            for (std::size_t s = 0; s < names.shardsCount(); ++s) {
+                const auto& shard = names.shard(s);
+                const std::uint32_t count = shard.nameCount();
+                for (std::uint32_t p = 0; p < count; ++p) {
+                    const auto lower = shard.lowercaseBytes(p);
+                    ASSERT_EQ(NameTable::lowercaseForm(shard.displayBytes(p)), lower);
+                    readerChecks.fetch_add(1, std::memory_order_relaxed);
+                }
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int r = 0; r < 2; ++r)
+        threads.emplace_back(reader);
+    std::vector<std::thread> writersThreads;
+    for (int w = 0; w < writers; ++w) {
+        writersThreads.emplace_back([&, w] {
+            for (int i = 0; i < perWriter; ++i) {
+                // Every writer interns the same overlapping names, in a different order.
+                const int n = (i * 7919 + w * 1013) % perWriter;
+                std::string name = (n % 3 == 0 ? "Résumé " : "name-") + std::to_string(n);
+                seen[w][name] = names.intern(name);
+            }
+        });
+    }
+    for (auto& t : writersThreads)
+        t.join();
+    done = true;
+    for (auto& t : threads)
+        t.join();
+
+    std::set<std::uint32_t> distinct;
+    for (const auto& [name, id] : seen[0]) {
+        for (int w = 1; w < writers; ++w)
+            ASSERT_EQ(seen[w].at(name), id) << name;
+        EXPECT_EQ(names.displayBytes(id), name);
+        distinct.insert(id);
+    }
+    EXPECT_EQ(distinct.size(), seen[0].size());
+    EXPECT_EQ(names.uniqueCount(), static_cast<std::int64_t>(seen[0].size()));
+    EXPECT_GT(readerChecks.load(), 0);
+    names.releaseRetired();
+    EXPECT_EQ(names.checkInvariants(), "");
+}
+
+} // namespace
+} // namespace vesko
