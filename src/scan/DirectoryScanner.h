@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// Lists one directory without following links: names in large getdents64 batches, then
+// one statx per entry for its type, size and three times. The inner loop of the full
+// scan, so it allocates nothing and hands each entry straight to the caller.
+#pragma once
+
+#include "index/EntryFlags.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <type_traits>
+#include <utility>
+
+namespace vesko::DirectoryScanner {
+
+enum class Outcome { completed, failed };
+
+// Bytes of the listing buffer each worker owns; larger batches mean fewer calls.
+inline constexpr std::size_t bufferSize = 0x40000;
+
+// Receives (name bytes, name length, flags, size, modified, created, accessed). The name
+// is only valid during the call. Sizes of folders are 0; a time the file system does not
+// keep is 0. A non-owning reference: the callable must outlive the scan.
+class EntryCallback {
+public:
+    template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, EntryCallback>)
+        EntryCallback(F&& f) // NOLINT: implicit by design, like a function reference
+        : object_(const_cast<void*>(static_cast<const void*>(&f))),
+          call_([](void* o, const char* name, std::size_t length, EntryFlags flags,
+                   std::uint64_t size, std::uint32_t modified, std::uint32_t created,
+                   std::uint32_t accessed) {
+              (*static_cast<std::remove_reference_t<F>*>(o))(name, length, flags, size, modified,
+                                                             created, accessed);
+          }) {}
+
+    void operator()(const char* name, std::size_t length, EntryFlags flags, std::uint64_t size,
+                    std::uint32_t modified, std::uint32_t created, std::uint32_t accessed) const {
+        call_(object_, name, length, flags, size, modified, created, accessed);
+    }
+
+private:
+    void* object_;
+    void (*call_)(void*, const char*, std::size_t, EntryFlags, std::uint64_t, std::uint32_t,
+                  std::uint32_t, std::uint32_t);
+};
+
+// Lists the directory at path (absolute, or relative to the working directory). Fails
+// when it cannot be opened as a directory (missing, no permission, a link or a file) or
+// when reading stops with an error; entries delivered before a failure stay delivered.
+// "." and ".." are never delivered; an entry removed between listing and statx is
+// skipped. Adds one to syscalls per getdents64 call, successful or not. buffer should be
+// bufferSize bytes, 8-byte aligned.
+Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscalls,
+             EntryCallback onEntry);
+
+} // namespace vesko::DirectoryScanner
