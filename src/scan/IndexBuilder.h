@@ -39,8 +39,24 @@ std::vector<std::string> defaultRoots();
 // Active processors, at least 2 and at most 8.
 int defaultWorkers();
 
+// Directory ids are 32-bit and the count must fit in 32 bits as well.
+inline constexpr std::uint64_t maxDirectories = 0xFFFFFFFFull;
+
+// Capacity limits of one build; tests lower them to reach the overflow path cheaply.
+struct Limits {
+    std::uint64_t maxDirectories = IndexBuilder::maxDirectories;
+};
+
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
+// Unreadable folders are counted in `deniedDirectories` and never stop the build. What
+// does stop it: a folder count past `limits.maxDirectories`, a name-table shard with no
+// room left (NameTableFull) or a failed allocation. The first worker to meet one records
+// it and empties the work stack; the others finish the folder in hand and exit, nothing
+// is merged, and the Result carries `error` with an empty index. The name table keeps the
+// names interned before the stop and should be discarded with the index.
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders = {});
+Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
+             const std::vector<std::string>& excludedFolders, const Limits& limits);
 
 } // namespace vesko::IndexBuilder

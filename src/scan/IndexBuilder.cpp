@@ -1,0 +1,331 @@
+// SPDX-License-Identifier: MIT
+#include "scan/IndexBuilder.h"
+
+#include "scan/DirectoryScanner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace vesko::IndexBuilder {
+namespace {
+
+// Room reserved ahead for the entries of a typical home folder, split among the workers.
+constexpr std::size_t reservedEntries = 6'000'000;
+
+struct Directory {
+    std::string path;
+    std::uint32_t id = 0;
+};
+
+struct Child {
+    std::string path;
+    std::uint32_t parent = 0;
+    std::uint32_t name = 0;
+};
+
+// The folders still to be listed, LIFO so that each worker stays near the part of the
+// tree it just listed, and the directory table that numbers them. `busy` counts folders
+// taken and not finished: the scan is over when the stack is empty and nobody is busy,
+// because only a busy worker can push more. A stop empties the stack and ends every
+// `take`, so workers drain without waiting for one another.
+class WorkStack {
+public:
+    explicit WorkStack(std::uint64_t directoryLimit) : limit_(directoryLimit) {}
+
+    // Before the workers start: the root gets the next id and is its own parent.
+    void addRoot(std::string path, std::uint32_t nameId) {
+        const auto id = static_cast<std::uint32_t>(dirParent_.size());
+        dirParent_.push_back(id);
+        dirName_.push_back(nameId);
+        stack_.push_back({std::move(path), id});
+    }
+
+    std::optional<Directory> take() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (error_) return std::nullopt;
+            if (!stack_.empty()) {
+                Directory top = std::move(stack_.back());
+                stack_.pop_back();
+                ++busy_;
+                return top;
+            }
+            if (busy_ == 0) {
+                condition_.notify_all();
+                return std::nullopt;
+            }
+            condition_.wait(lock);
+        }
+    }
+
+    // Numbers the children of a finished folder and pushes them. Their paths are moved out.
+    void finish(std::vector<Child>& children) {
+        std::unique_lock lock(mutex_);
+        --busy_;
+        bool pushed = false;
+        if (!error_ && dirParent_.size() + children.size() > limit_) {
+            stopLocked("more than " + std::to_string(limit_) + " folders below the roots; " +
+                       "the index cannot number them. Exclude large folders and scan again.");
+        } else if (!error_) {
+            for (Child& child : children) {
+                const auto id = static_cast<std::uint32_t>(dirParent_.size());
+                dirParent_.push_back(child.parent);
+                dirName_.push_back(child.name);
+                stack_.push_back({std::move(child.path), id});
+            }
+            pushed = !children.empty();
+        }
+        if (pushed || busy_ == 0 || error_) condition_.notify_all();
+    }
+
+    void stop(const std::string& reason) {
+        std::lock_guard lock(mutex_);
+        stopLocked(reason);
+    }
+
+    std::optional<std::string> error() {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+    // After the workers have returned.
+    std::vector<std::uint32_t>& dirParent() { return dirParent_; }
+    std::vector<std::uint32_t>& dirName() { return dirName_; }
+
+private:
+    void stopLocked(const std::string& reason) {
+        if (!error_) error_ = reason;
+        stack_.clear();
+        condition_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable condition_;
+    std::vector<Directory> stack_;
+    std::int64_t busy_ = 0;
+    std::vector<std::uint32_t> dirParent_;
+    std::vector<std::uint32_t> dirName_;
+    std::uint64_t limit_;
+    std::optional<std::string> error_;
+};
+
+// One worker's entries, kept apart until the single merge at its end.
+struct EntryArrays {
+    std::vector<std::uint32_t> name, dir, size, modified, created, accessed;
+    std::vector<std::uint8_t> flags;
+
+    void reserve(std::size_t n) {
+        for (auto* column : {&name, &dir, &size, &modified, &created, &accessed})
+            column->reserve(n);
+        flags.reserve(n);
+    }
+    void appendTo(FileIndex& index) const {
+        index.entryName.append(name.data(), name.size());
+        index.entryDir.append(dir.data(), dir.size());
+        index.entryFlags.append(flags.data(), flags.size());
+        index.entrySize.append(size.data(), size.size());
+        index.entryModified.append(modified.data(), modified.size());
+        index.entryCreated.append(created.data(), created.size());
+        index.entryAccessed.append(accessed.data(), accessed.size());
+    }
+};
+
+// Receives every worker's entries and counts, under one lock taken once per worker.
+struct Accumulator {
+    std::mutex lock;
+    FileIndex index;
+    Report report;
+
+    void merge(const EntryArrays* entries, std::int64_t denied, std::int64_t syscalls) {
+        std::lock_guard guard(lock);
+        if (entries) entries->appendTo(index);
+        report.deniedDirectories += denied;
+        report.syscalls += syscalls;
+    }
+};
+
+class Worker {
+public:
+    Worker(WorkStack& stack, Accumulator& accumulator, NameTable& names,
+           const ExcludedSet& excluded)
+        : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded) {}
+
+    // Never throws: a failure stops the whole build through the stack.
+    void run(std::size_t reserve) noexcept {
+        try {
+            loop(reserve);
+        } catch (const NameTableFull& e) {
+            stack_.stop(e.what());
+        } catch (const std::bad_alloc&) {
+            stack_.stop("out of memory while scanning; exclude large folders and scan again.");
+        } catch (const std::exception& e) {
+            stack_.stop(e.what());
+        }
+    }
+
+private:
+    void loop(std::size_t reserve) {
+        auto buffer = std::make_unique_for_overwrite<std::byte[]>(DirectoryScanner::bufferSize);
+        buffer_ = {buffer.get(), DirectoryScanner::bufferSize};
+        entries_.reserve(reserve);
+        while (auto directory = stack_.take())
+            list(*directory);
+        const bool stopped = stack_.error().has_value();
+        accumulator_.merge(stopped ? nullptr : &entries_, denied_, syscalls_);
+    }
+
+    void list(const Directory& directory) {
+        children_.clear();
+        const auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags,
+                                 std::uint64_t size, std::uint32_t modified, std::uint32_t created,
+                                 std::uint32_t accessed) {
+            const std::uint32_t nameId = names_.intern(name, length);
+            entries_.name.push_back(nameId);
+            entries_.dir.push_back(directory.id);
+            entries_.flags.push_back(flags.rawValue);
+            entries_.size.push_back(PackedSize::pack(size));
+            entries_.modified.push_back(modified);
+            entries_.created.push_back(created);
+            entries_.accessed.push_back(accessed);
+            if (flags.contains(EntryFlags::directory())) addChild(directory, name, length, nameId);
+        };
+        if (DirectoryScanner::scan(directory.path.c_str(), buffer_, syscalls_, onEntry) ==
+            DirectoryScanner::Outcome::failed)
+            ++denied_;
+        stack_.finish(children_);
+    }
+
+    // The child's path keeps the name's raw bytes: on Linux a name need not be UTF-8, and
+    // only the exact bytes open the folder. Exclusions are compared with the same bytes.
+    void addChild(const Directory& parent, const char* name, std::size_t length,
+                  std::uint32_t nameId) {
+        std::string path;
+        const bool underSlash = parent.path == "/";
+        path.reserve(parent.path.size() + 1 + length);
+        if (!underSlash) path = parent.path;
+        path += '/';
+        path.append(name, length);
+        if (excluded_.contains(path)) return;
+        children_.push_back({std::move(path), parent.id, nameId});
+    }
+
+    WorkStack& stack_;
+    Accumulator& accumulator_;
+    NameTable& names_;
+    const ExcludedSet& excluded_;
+    std::span<std::byte> buffer_;
+    EntryArrays entries_;
+    std::vector<Child> children_;
+    std::int64_t denied_ = 0;
+    std::int64_t syscalls_ = 0;
+};
+
+// Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
+void runWorkers(int workers, WorkStack& stack, Accumulator& accumulator, NameTable& names,
+                const ExcludedSet& excluded) {
+    const std::size_t reserve = reservedEntries / static_cast<std::size_t>(workers);
+    std::vector<std::jthread> threads;
+    try {
+        threads.reserve(static_cast<std::size_t>(workers - 1));
+        for (int i = 1; i < workers; ++i)
+            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(reserve); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked: the ones started, and this one, still finish the scan.
+    }
+    Worker(stack, accumulator, names, excluded).run(reserve);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+Result failed(Result result, std::string reason, std::chrono::steady_clock::time_point start) {
+    result.index = FileIndex();
+    result.report.entries = 0;
+    result.report.directories = 0;
+    result.report.payloadBytes = 0;
+    result.report.duration = secondsSince(start);
+    result.error = std::move(reason);
+    return result;
+}
+
+void reserveEntries(FileIndex& index, std::size_t n) {
+    index.entryName.reserveCapacity(n);
+    index.entryDir.reserveCapacity(n);
+    index.entryFlags.reserveCapacity(n);
+    index.entrySize.reserveCapacity(n);
+    index.entryModified.reserveCapacity(n);
+    index.entryCreated.reserveCapacity(n);
+    index.entryAccessed.reserveCapacity(n);
+}
+
+} // namespace
+
+std::vector<std::string> defaultRoots() {
+    return {homeFolder()};
+}
+
+int defaultWorkers() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(processors, 2u, 8u));
+}
+
+Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
+             const std::vector<std::string>& excludedFolders) {
+    return build(roots, workers, std::move(names), excludedFolders, Limits{});
+}
+
+Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
+             const std::vector<std::string>& excludedFolders, const Limits& limits) {
+    const auto start = std::chrono::steady_clock::now();
+    Result result;
+    result.names = names ? std::move(names) : std::make_shared<NameTable>();
+    NameTable& table = *result.names;
+    const std::vector<std::string> normalized = normalize(roots);
+    const ExcludedSet excludedSet = excluded(normalized, excludedFolders);
+    if (normalized.size() > limits.maxDirectories)
+        return failed(std::move(result), "more roots than the index can number", start);
+
+    WorkStack stack(limits.maxDirectories);
+    Accumulator accumulator;
+    try {
+        for (const std::string& root : normalized)
+            stack.addRoot(root, table.intern(root));
+        reserveEntries(accumulator.index, reservedEntries);
+    } catch (const NameTableFull& e) {
+        return failed(std::move(result), e.what(), start);
+    } catch (const std::bad_alloc&) {
+        return failed(std::move(result), "out of memory before scanning", start);
+    }
+    runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet);
+    result.report = accumulator.report;
+    if (auto error = stack.error()) return failed(std::move(result), std::move(*error), start);
+
+    FileIndex& index = accumulator.index;
+    index.dirParent = Column<std::uint32_t>(stack.dirParent());
+    index.dirName = Column<std::uint32_t>(stack.dirName());
+    for (std::size_t i = 0; i < normalized.size(); ++i)
+        index.rootPaths[static_cast<std::uint32_t>(i)] = normalized[i];
+    // No reader can hold the table during a build, so storage left by its growth can go.
+    table.releaseRetired();
+
+    Report& report = result.report;
+    report.entries = index.count();
+    report.directories = index.directoryCount();
+    report.uniqueNames = table.uniqueCount();
+    report.payloadBytes = index.payloadBytes() + table.nameBytes() + table.displayBytes();
+    result.index = std::move(index);
+    report.duration = secondsSince(start);
+    return result;
+}
+
+} // namespace vesko::IndexBuilder

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "scan/DirectoryScanner.h"
+
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vesko {
+namespace {
+
+using DirectoryScanner::Outcome;
+
+struct Seen {
+    EntryFlags flags;
+    std::uint64_t size = 0;
+    std::uint32_t modified = 0, created = 0, accessed = 0;
+};
+
+struct Listing {
+    Outcome outcome = Outcome::failed;
+    std::int64_t syscalls = 0;
+    std::map<std::string, Seen> entries;
+    int deliveries = 0;
+};
+
+Listing list(const std::string& path) {
+    std::vector<std::byte> buffer(DirectoryScanner::bufferSize);
+    Listing listing;
+    auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags, std::uint64_t size,
+                       std::uint32_t modified, std::uint32_t created, std::uint32_t accessed) {
+        listing.entries[std::string(name, length)] = {flags, size, modified, created, accessed};
+        ++listing.deliveries;
+    };
+    listing.outcome = DirectoryScanner::scan(path.c_str(), buffer, listing.syscalls, onEntry);
+    return listing;
+}
+
+TEST(DirectoryScannerTest, ListsDirectChildrenWithTypesAndSizesWithoutDotEntries) {
+    test::TempTree tree;
+    tree.addTrickyTree();
+    const Listing listing = list(tree.root());
+    ASSERT_EQ(listing.outcome, Outcome::completed);
+
+    std::map<std::string, Seen> expected;
+    for (const std::string& relative : tree.listAll())
+        if (relative.find('/') == std::string::npos) expected[relative] = {};
+    EXPECT_EQ(listing.entries.size(), expected.size());
+    EXPECT_EQ(listing.deliveries, static_cast<int>(expected.size()));
+    for (const auto& [name, unused] : expected)
+        EXPECT_TRUE(listing.entries.contains(name)) << name;
+
+    const Seen& file = listing.entries.at("plain.txt");
+    EXPECT_EQ(file.flags, EntryFlags::none());
+    EXPECT_EQ(file.size, 5u);
+    EXPECT_NE(file.modified, 0u);
+    const Seen& folder = listing.entries.at("loop");
+    EXPECT_EQ(folder.flags, EntryFlags::directory());
+    EXPECT_EQ(folder.size, 0u) << "folders report no size";
+    const Seen& link = listing.entries.at("link-to-plain");
+    EXPECT_EQ(link.flags, EntryFlags::symlink()) << "the link itself, not its target";
+    EXPECT_EQ(link.size, std::string("plain.txt").size());
+    EXPECT_TRUE(listing.entries.contains("bad\xFF\xFEname.bin")) << "raw name bytes are delivered";
+}
+
+TEST(DirectoryScannerTest, RefusesWhatIsNotADirectoryAndDeliversNothing) {
+    test::TempTree tree;
+    tree.dir("real/inside");
+    tree.file("file.txt", "x");
+    tree.symlink("real", "link");
+    for (const std::string relative : {"missing", "file.txt", "link"}) {
+        const Listing listing = list(tree.path(relative));
+        EXPECT_EQ(listing.outcome, Outcome::failed) << relative;
+        EXPECT_EQ(listing.deliveries, 0) << relative;
+        EXPECT_EQ(listing.syscalls, 0) << relative;
+    }
+}
+
+TEST(DirectoryScannerTest, EmptyDirectoryCompletesWithNothing) {
+    test::TempTree tree;
+    const Listing listing = list(tree.root());
+    EXPECT_EQ(listing.outcome, Outcome::completed);
+    EXPECT_EQ(listing.deliveries, 0);
+    EXPECT_GE(listing.syscalls, 1);
+}
+
+TEST(DirectoryScannerTest, DirectoryLargerThanOneBufferIsListedOnceInSeveralCalls) {
+    test::TempTree tree;
+    const std::string padding(100, 'n');
+    constexpr int count = 3000; // about 360 KiB of records: more than one buffer
+    for (int i = 0; i < count; ++i)
+        tree.file(std::to_string(i) + padding);
+    const Listing listing = list(tree.root());
+    ASSERT_EQ(listing.outcome, Outcome::completed);
+    EXPECT_EQ(listing.deliveries, count);
+    EXPECT_EQ(listing.entries.size(), static_cast<std::size_t>(count));
+    EXPECT_GE(listing.syscalls, 3) << "two filled buffers and the final empty call";
+}
+
+struct TimeCase {
+    std::int64_t written;
+    std::uint32_t stored;
+};
+
+class DirectoryScannerTimeTest : public testing::TestWithParam<TimeCase> {};
+
+TEST_P(DirectoryScannerTimeTest, SecondsAreClampedToUnsigned32) {
+    test::TempTree tree;
+    tree.file("f");
+    tree.setModified("f", GetParam().written);
+    struct stat st {};
+    ASSERT_EQ(lstat(tree.path("f").c_str(), &st), 0);
+    if (st.st_mtim.tv_sec != GetParam().written)
+        GTEST_SKIP() << "this file system cannot store " << GetParam().written << " seconds";
+    const Seen seen = list(tree.root()).entries.at("f");
+    EXPECT_EQ(seen.modified, GetParam().stored);
+    EXPECT_EQ(seen.accessed, GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, DirectoryScannerTimeTest,
+                         testing::Values(TimeCase{-100, 0}, TimeCase{0, 0},
+                                         TimeCase{1'000'000'000, 1'000'000'000},
+                                         TimeCase{4'294'967'295, 0xFFFFFFFFu},
+                                         TimeCase{5'000'000'000, 0xFFFFFFFFu}));
+
+std::size_t openDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST(DirectoryScannerTest, ThrowingCallbackStillClosesTheDirectory) {
+    test::TempTree tree;
+    tree.file("a");
+    std::vector<std::byte> buffer(DirectoryScanner::bufferSize);
+    std::int64_t syscalls = 0;
+    const std::size_t before = openDescriptors();
+    auto throwing = [](const char*, std::size_t, EntryFlags, std::uint64_t, std::uint32_t,
+                       std::uint32_t, std::uint32_t) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(DirectoryScanner::scan(tree.root().c_str(), buffer, syscalls, throwing),
+                 std::runtime_error);
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+} // namespace
+} // namespace vesko

@@ -1,0 +1,289 @@
+// SPDX-License-Identifier: MIT
+#include "scan/IndexBuilder.h"
+
+#include "index/ScratchBuffer.h"
+#include "index/Unicode.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vesko {
+namespace {
+
+using IndexBuilder::Result;
+
+Result buildOf(const std::vector<std::string>& roots, int workers,
+               const std::vector<std::string>& excluded = {}) {
+    return IndexBuilder::build(roots, workers, std::make_shared<NameTable>(), excluded);
+}
+
+// Entry paths relative to root, as FileIndex rebuilds them.
+std::set<std::string> relativePaths(const Result& result, const std::string& root) {
+    std::set<std::string> paths;
+    for (std::int64_t i = 0; i < result.index.count(); ++i) {
+        const std::string path = result.index.path(i, *result.names);
+        if (path.rfind(root + "/", 0) == 0)
+            paths.insert(path.substr(root.size() + 1));
+        else
+            paths.insert("outside the root: " + path);
+    }
+    return paths;
+}
+
+// nftw's listing, with names repaired the way FileIndex displays them.
+std::set<std::string> expectedPaths(const test::TempTree& tree) {
+    std::set<std::string> paths;
+    for (const std::string& relative : tree.listAll())
+        paths.insert(Unicode::repairUtf8(relative));
+    return paths;
+}
+
+// One row per entry with everything the scan recorded, for comparing two builds.
+std::multiset<std::string> rows(const Result& result) {
+    std::multiset<std::string> all;
+    const FileIndex& index = result.index;
+    for (std::int64_t i = 0; i < index.count(); ++i) {
+        const auto e = static_cast<std::size_t>(i);
+        all.insert(index.path(i, *result.names) + "|" + std::to_string(index.entryFlags[e]) + "|" +
+                   std::to_string(index.entrySize[e]) + "|" +
+                   std::to_string(index.entryModified[e]));
+    }
+    for (std::uint32_t d = 0; d < index.directoryCount(); ++d)
+        all.insert("dir " + index.pathOfDirectory(d, *result.names));
+    return all;
+}
+
+void expectSound(const Result& result) {
+    ASSERT_FALSE(result.error) << *result.error;
+    EXPECT_EQ(result.index.checkInvariants(), "");
+    EXPECT_EQ(result.names->checkInvariants(), "");
+    EXPECT_EQ(result.report.entries, result.index.count());
+    EXPECT_EQ(result.report.directories, result.index.directoryCount());
+    EXPECT_EQ(result.report.uniqueNames, result.names->uniqueCount());
+    EXPECT_EQ(result.report.payloadBytes, result.index.payloadBytes() + result.names->nameBytes() +
+                                              result.names->displayBytes());
+    EXPECT_GE(result.report.syscalls, result.report.directories - result.report.deniedDirectories);
+}
+
+class IndexBuilderWorkersTest : public testing::TestWithParam<int> {};
+
+TEST_P(IndexBuilderWorkersTest, AgreesWithNftwOnTheTrickyTree) {
+    test::TempTree tree;
+    tree.addTrickyTree();
+    tree.file("folder\xFF\xFE/inside.txt"); // only the raw bytes open this folder
+    const Result result = buildOf({tree.root()}, GetParam());
+    expectSound(result);
+    EXPECT_EQ(relativePaths(result, tree.root()), expectedPaths(tree));
+    EXPECT_EQ(result.report.deniedDirectories, 0);
+    EXPECT_EQ(result.index.rootPaths, (std::map<std::uint32_t, std::string>{{0, tree.root()}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, IndexBuilderWorkersTest, testing::Values(1, 2, 8));
+
+TEST(IndexBuilderTest, OneWorkerAndEightWorkersIndexTheSameEntries) {
+    test::TempTree tree;
+    for (int a = 0; a < 10; ++a)
+        for (int b = 0; b < 10; ++b)
+            for (int f = 0; f < 30; ++f)
+                tree.file("d" + std::to_string(a) + "/s" + std::to_string(b) + "/f" +
+                              std::to_string(f) + ".txt",
+                          std::string(static_cast<std::size_t>(f), 'x'));
+    tree.addTrickyTree();
+    const Result one = buildOf({tree.root()}, 1);
+    const Result eight = buildOf({tree.root()}, 8);
+    expectSound(one);
+    expectSound(eight);
+    EXPECT_GT(one.index.count(), 3000);
+    EXPECT_EQ(rows(one), rows(eight));
+    EXPECT_EQ(relativePaths(eight, tree.root()), expectedPaths(tree));
+}
+
+TEST(IndexBuilderTest, EmptyAndMissingRootsKeepTheirDirectory) {
+    test::TempTree tree;
+    for (const bool exists : {true, false}) {
+        const std::string root = exists ? tree.root() : tree.path("missing");
+        const Result result = buildOf({root}, 2);
+        expectSound(result);
+        EXPECT_EQ(result.index.count(), 0) << root;
+        EXPECT_EQ(result.index.directoryCount(), 1u) << root;
+        EXPECT_EQ(result.report.deniedDirectories, exists ? 0 : 1) << root;
+        EXPECT_EQ(result.index.pathOfDirectory(0, *result.names), root);
+    }
+}
+
+TEST(IndexBuilderTest, ExcludedFoldersAreEntriesButNeverListed) {
+    test::TempTree tree;
+    tree.file("skip/inner.txt");
+    tree.file("keep/skip/deeper.txt"); // same name elsewhere: matched by full path only
+    tree.file(".Trashes/t");           // a per-root housekeeping folder
+    const Result result = buildOf({tree.root()}, 2, {tree.path("skip")});
+    expectSound(result);
+    const auto paths = relativePaths(result, tree.root());
+    EXPECT_EQ(paths, (std::set<std::string>{"skip", "keep", "keep/skip", "keep/skip/deeper.txt",
+                                            ".Trashes"}));
+    for (std::int64_t i = 0; i < result.index.count(); ++i) {
+        if (result.index.path(i, *result.names) == tree.path("skip")) {
+            EXPECT_EQ(result.index.flags(i), EntryFlags::directory());
+        }
+    }
+    for (std::uint32_t d = 0; d < result.index.directoryCount(); ++d) {
+        const std::string path = result.index.pathOfDirectory(d, *result.names);
+        EXPECT_NE(path, tree.path("skip"));
+        EXPECT_NE(path, tree.path(".Trashes"));
+    }
+}
+
+TEST(IndexBuilderTest, SymbolicLinksAreEntriesNeverFollowed) {
+    test::TempTree tree;
+    tree.file("target/inside.txt");
+    tree.symlink(tree.path("target"), "folder-link");
+    tree.symlink("..", "loop/up");
+    tree.symlink("self", "self"); // a link to itself
+    const Result result = buildOf({tree.root()}, 4);
+    expectSound(result);
+    EXPECT_EQ(relativePaths(result, tree.root()),
+              (std::set<std::string>{"target", "target/inside.txt", "folder-link", "loop",
+                                     "loop/up", "self"}));
+    for (std::int64_t i = 0; i < result.index.count(); ++i) {
+        const std::string path = result.index.path(i, *result.names);
+        const bool isLink =
+            path.ends_with("folder-link") || path.ends_with("up") || path.ends_with("self");
+        EXPECT_EQ(result.index.flags(i), isLink                   ? EntryFlags::symlink()
+                                         : path.ends_with(".txt") ? EntryFlags::none()
+                                                                  : EntryFlags::directory())
+            << path;
+    }
+    EXPECT_EQ(result.index.directoryCount(), 3u) << "the root, target and loop";
+}
+
+TEST(IndexBuilderTest, RootsGetTheFirstIdsInNormalisedOrder) {
+    test::TempTree tree;
+    tree.file("b/inner/x");
+    tree.file("a/y");
+    const std::string a = tree.path("a"), b = tree.path("b");
+    for (int round = 0; round < 5; ++round) {
+        const Result result = buildOf({b + "/", a, tree.path("b/inner")}, 8);
+        expectSound(result);
+        const FileIndex& index = result.index;
+        EXPECT_EQ(index.rootPaths, (std::map<std::uint32_t, std::string>{{0, b}, {1, a}}));
+        ASSERT_EQ(index.directoryCount(), 3u);
+        EXPECT_EQ(index.dirParent[0], 0u);
+        EXPECT_EQ(index.dirParent[1], 1u);
+        EXPECT_EQ(result.names->display(index.dirName[0]), b) << "a root's name is its whole path";
+        for (std::int64_t i = 0; i < index.count(); ++i) {
+            const std::string path = index.path(i, *result.names);
+            const std::uint32_t root = index.rootOf(index.entryDir[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(root, path.starts_with(b + "/") ? 0u : 1u) << path;
+        }
+    }
+}
+
+TEST(IndexBuilderTest, UnreadableFolderIsCountedAndItsEntryKept) {
+    test::TempTree tree;
+    tree.file("open/a.txt");
+    tree.file("locked/secret.txt");
+    tree.chmod("", 0755);
+    tree.chmod("open", 0755);
+    const auto check = [&]() -> int {
+        const Result result = buildOf({tree.root()}, 2);
+        const auto paths = relativePaths(result, tree.root());
+        return (result.report.deniedDirectories == 1 ? 0 : 1) | (paths.contains("locked") ? 0 : 2) |
+               (paths.contains("locked/secret.txt") ? 4 : 0) |
+               (paths.contains("open/a.txt") ? 0 : 8);
+    };
+    const char* meaning =
+        "bits: 1 denied count, 2 entry lost, 4 contents listed, 8 readable folder lost";
+    if (geteuid() != 0) {
+        tree.chmod("locked", 0);
+        EXPECT_EQ(check(), 0) << meaning;
+        return;
+    }
+    // Root reads any folder: list as an unprivileged user in a child process instead.
+    tree.chmod("locked", 0700);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(77);
+        _exit(check());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot switch to an unprivileged user to lock a folder";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << meaning;
+}
+
+// A restored table whose shards are all full except `spared`: the full ones share one
+// lazily zeroed mapping of 2^27 offsets, so they cost address space, not memory.
+struct FullTable {
+    std::shared_ptr<ScratchBuffer<std::uint32_t>> offsets =
+        ScratchBuffer<std::uint32_t>::make(std::int64_t{NameTable::maxNamesPerShard} + 1);
+    SharedNameTable names;
+
+    explicit FullTable(int spared) {
+        std::vector<NameTable::RestoredShard> shards(NameTable::shardCount);
+        const std::span<const std::uint32_t> full(offsets->buffer());
+        const std::vector<std::uint32_t> empty{0};
+        for (int s = 0; s < NameTable::shardCount; ++s) {
+            auto& shard = shards[static_cast<std::size_t>(s)];
+            shard.starts = s == spared ? Column<std::uint32_t>(empty) : Column<std::uint32_t>(full);
+            shard.displayStarts = shard.starts;
+        }
+        names = std::make_shared<NameTable>(shards);
+    }
+};
+
+TEST(IndexBuilderTest, FullNameTableEndsTheBuildWithAnErrorAndNoIndex) {
+    test::TempTree tree;
+    for (int d = 0; d < 20; ++d)
+        for (int f = 0; f < 20; ++f)
+            tree.file("d" + std::to_string(d) + "/f" + std::to_string(f));
+    const int rootShard = static_cast<int>(NameTable::keyOf(tree.root()) & 31);
+    for (const int spared : {rootShard, -1}) { // the workers fail; the root itself fails
+        FullTable table(spared);
+        ASSERT_TRUE(table.offsets);
+        const Result result = IndexBuilder::build({tree.root()}, 4, table.names);
+        ASSERT_TRUE(result.error) << "spared shard " << spared;
+        EXPECT_NE(result.error->find("full"), std::string::npos) << *result.error;
+        EXPECT_EQ(result.index.count(), 0);
+        EXPECT_EQ(result.index.directoryCount(), 0u);
+        EXPECT_EQ(result.report.entries, 0);
+    }
+}
+
+TEST(IndexBuilderTest, FolderCountPastTheLimitEndsTheBuildWithAnError) {
+    test::TempTree tree;
+    for (int d = 0; d < 30; ++d)
+        tree.file("d" + std::to_string(d) + "/s/f");
+    const std::uint64_t needed = 1 + 30 * 2;
+    for (const int workers : {1, 3}) {
+        const Result fits =
+            IndexBuilder::build({tree.root()}, workers, std::make_shared<NameTable>(), {},
+                                IndexBuilder::Limits{needed});
+        expectSound(fits);
+        EXPECT_EQ(fits.index.directoryCount(), needed);
+        const Result over =
+            IndexBuilder::build({tree.root()}, workers, std::make_shared<NameTable>(), {},
+                                IndexBuilder::Limits{needed - 1});
+        ASSERT_TRUE(over.error);
+        EXPECT_NE(over.error->find("folders"), std::string::npos) << *over.error;
+        EXPECT_EQ(over.index.count(), 0);
+    }
+}
+
+TEST(IndexBuilderTest, DefaultWorkersStayBetweenTwoAndEight) {
+    const int workers = IndexBuilder::defaultWorkers();
+    EXPECT_GE(workers, 2);
+    EXPECT_LE(workers, 8);
+}
+
+} // namespace
+} // namespace vesko
