@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "store/Settings.h"
+
+#include "scan/Roots.h"
+
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace vesko {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class SettingsTest : public testing::Test {
+protected:
+    // QSettings caches a file's values, typed, for the whole process; a copy under a new
+    // name makes the reader parse the text a later start would see.
+    std::string reopened(const std::string& path) {
+        const std::string copy = tree.path("copy" + std::to_string(++copies) + ".conf");
+        std::filesystem::copy_file(path, copy);
+        return copy;
+    }
+    std::string written(const std::string& text) {
+        return tree.file("raw" + std::to_string(++copies) + ".conf", text);
+    }
+
+    test::TempTree tree;
+    std::string file = tree.path("vesko.conf");
+    int copies = 0;
+};
+
+TEST_F(SettingsTest, ListsSurviveTheFileIncludingOneElementAndEmpty) {
+    const std::vector<Strings> lists = {{},
+                                        {"/one"},
+                                        {""},
+                                        {"a", "b, c"},
+                                        {"/home/me/My Files"},
+                                        {"@at", "quote\"d", "back\\slash"},
+                                        {"한국어", "e\u0301"}};
+    {
+        Settings settings(file);
+        for (std::size_t i = 0; i < lists.size(); ++i)
+            settings.setStringList("list" + std::to_string(i), lists[i]);
+        ASSERT_TRUE(settings.sync()) << settings.problem();
+    }
+    Settings again(reopened(file));
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        EXPECT_EQ(again.stringList("list" + std::to_string(i), {"default"}), lists[i]) << i;
+}
+
+TEST_F(SettingsTest, ScalarsSurviveTheFile) {
+    {
+        Settings settings(file);
+        settings.setBoolean("flag", true);
+        settings.setInteger("big", -9'000'000'000'000'000'000);
+        settings.setReal("ratio", 0.1);
+        settings.setText("name", "@a, \"b\"\nc");
+        settings.setText("empty", "");
+        ASSERT_TRUE(settings.sync());
+    }
+    Settings again(reopened(file));
+    EXPECT_TRUE(again.boolean("flag", false));
+    EXPECT_EQ(again.integer("big", 0), -9'000'000'000'000'000'000);
+    EXPECT_EQ(again.real("ratio", 0), 0.1);
+    EXPECT_EQ(again.text("name", "x"), "@a, \"b\"\nc");
+    EXPECT_EQ(again.text("empty", "x"), "");
+    EXPECT_EQ(again.text("missing", "x"), "x");
+}
+
+TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault) {
+    Settings settings(
+        written("[General]\nflag=maybe\ncount=12abc\nwhole=1.5\nhuge=99999999999999999999\n"
+                "ratio=inf\nlist=@ByteArray(abc)\nname=a, b\nextraRoots=5\n"
+                "excludedFolders=Library\nspaced= 42 \nupper=TRUE\n"));
+    EXPECT_TRUE(settings.boolean("flag", true));
+    EXPECT_EQ(settings.integer("count", 7), 7);
+    EXPECT_EQ(settings.integer("whole", 7), 7);
+    EXPECT_EQ(settings.integer("huge", 7), 7);
+    EXPECT_EQ(settings.real("ratio", 2.5), 2.5);
+    EXPECT_EQ(settings.stringList("list", {"d"}), Strings{"d"});
+    EXPECT_EQ(settings.text("name", "d"), "d");
+    EXPECT_TRUE(settings.extraRoots().empty());
+    EXPECT_TRUE(settings.excludedFolders().empty());
+    EXPECT_EQ(settings.integer("spaced", 0), 42);
+    EXPECT_TRUE(settings.boolean("upper", false));
+
+    // Typed values set in this process are still typed when read back.
+    settings.setInteger("extraRoots", 5);
+    settings.setBoolean("list", true);
+    EXPECT_TRUE(settings.extraRoots().empty());
+    EXPECT_EQ(settings.stringList("list", {"d"}), Strings{"d"});
+    EXPECT_EQ(settings.integer("list", 3), 3);
+}
+
+TEST_F(SettingsTest, PersistedListsKeepOrderAndStoreExclusionsNormalized) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    setenv("HOME", "/home/tester", 1);
+    {
+        Settings settings(file);
+        settings.setExtraRoots({"/mnt/z", "/mnt/a"});
+        settings.setExcludedFolders({"~/Library/", "/", "", "~/Library/Caches", "/tmp/b"});
+        ASSERT_TRUE(settings.sync());
+    }
+    Settings again(reopened(file));
+    EXPECT_EQ(again.extraRoots(), (Strings{"/mnt/z", "/mnt/a"}));
+    EXPECT_EQ(again.stringList("excludedFolders"), (Strings{"/home/tester/Library", "/tmp/b"}));
+
+    Settings edited(written("[General]\nexcludedFolders=/x/y, ~/a/, /x\n"));
+    EXPECT_EQ(edited.excludedFolders(), (Strings{"/home/tester/a", "/x"}));
+    if (savedHome) setenv("HOME", home.c_str(), 1);
+}
+
+TEST_F(SettingsTest, DefaultFileFollowsXdgConfigHome) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string original = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(Settings::defaultFilePath(), "/cfg/vesko/vesko.conf");
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(Settings::defaultFilePath(), homeFolder() + "/.config/vesko/vesko.conf");
+    saved ? setenv("XDG_CONFIG_HOME", original.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(SettingsTest, UnparsableFileIsCopiedAsideBeforeAnyWrite) {
+    const std::string text = "[General]\nno equals sign here\nk=1\n[broken\nx=2\n";
+    const std::string path = written(text);
+    Settings settings(path);
+    EXPECT_NE(settings.problem().find("could not be read completely"), std::string::npos);
+    bool kept = false;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.root())) {
+        if (entry.path().string().starts_with(path + ".unreadable-")) {
+            std::ifstream in(entry.path());
+            kept = std::string(std::istreambuf_iterator<char>(in), {}) == text;
+        }
+    }
+    EXPECT_TRUE(kept);
+}
+
+TEST_F(SettingsTest, UnwritableFileReportsAProblem) {
+    tree.file("plain");
+    Settings settings(tree.path("plain/vesko.conf"));
+    settings.setText("k", "v");
+    EXPECT_FALSE(settings.sync());
+    EXPECT_NE(settings.problem().find("could not be saved"), std::string::npos);
+}
+
+} // namespace
+} // namespace vesko
