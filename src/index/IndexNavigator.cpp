@@ -81,8 +81,9 @@ struct RootMatch {
     std::size_t restStart; // where the components below the root begin in the path
 };
 
-// The where-the-rest-starts offset when the path is the root or lies below it, compared
-// byte for byte. A root "/" (or any root with trailing slashes) contains what starts with it.
+// Where the components below the root begin in the path, when the path is the root itself or
+// lies below it (bytes compared exactly). A root ending in "/", such as "/" itself, contains
+// every path that starts with it.
 std::optional<std::size_t> restBelow(std::string_view path, std::string_view root) {
     if (path == root) return path.size();
     std::string_view stem = root;
