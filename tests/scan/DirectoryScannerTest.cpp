@@ -82,14 +82,6 @@ TEST(DirectoryScannerTest, RefusesWhatIsNotADirectoryAndDeliversNothing) {
     }
 }
 
-TEST(DirectoryScannerTest, EmptyDirectoryCompletesWithNothing) {
-    test::TempTree tree;
-    const Listing listing = list(tree.root());
-    EXPECT_EQ(listing.outcome, Outcome::completed);
-    EXPECT_EQ(listing.deliveries, 0);
-    EXPECT_GE(listing.syscalls, 1);
-}
-
 TEST(DirectoryScannerTest, DirectoryLargerThanOneBufferIsListedOnceInSeveralCalls) {
     test::TempTree tree;
     const std::string padding(100, 'n');
