@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+#include "search/Filters.h"
+
+#include "index/Unicode.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vesko {
+namespace {
+
+template <class E, std::size_t N>
+std::string_view textOf(const std::array<std::pair<E, std::string_view>, N>& table, E value) {
+    for (const auto& [e, text] : table)
+        if (e == value) return text;
+    return {};
+}
+
+template <class E, std::size_t N>
+std::optional<E> valueOf(const std::array<std::pair<E, std::string_view>, N>& table,
+                         std::string_view text) {
+    for (const auto& [e, t] : table)
+        if (t == text) return e;
+    return std::nullopt;
+}
+
+// Reads one record, remembering the first problem so that decoding fails as a whole.
+class RecordReader {
+public:
+    explicit RecordReader(const Filters::Record& record) : record_(record) {}
+
+    const std::string& problem() const { return problem_; }
+
+    void text(std::string_view key, std::string& out) {
+        const Filters::Value* v = find(key);
+        if (!v) return;
+        if (const auto* s = std::get_if<std::string>(v))
+            out = *s;
+        else
+            fail(key, "is not a text");
+    }
+
+    void flag(std::string_view key, bool& out) {
+        const Filters::Value* v = find(key);
+        if (!v) return;
+        if (const auto* b = std::get_if<bool>(v))
+            out = *b;
+        else if (const auto* s = std::get_if<std::string>(v); s && (*s == "true" || *s == "false"))
+            out = *s == "true";
+        else
+            fail(key, "is not a bool");
+    }
+
+    void number(std::string_view key, double& out) {
+        const Filters::Value* v = find(key);
+        if (!v) return;
+        std::optional<double> parsed;
+        if (const auto* d = std::get_if<double>(v))
+            parsed = *d;
+        else if (const auto* s = std::get_if<std::string>(v))
+            parsed = parseNumber(*s);
+        if (!parsed || std::isnan(*parsed)) return fail(key, "is not a number");
+        out = *parsed;
+    }
+
+    template <class E, std::size_t N>
+    void enumeration(std::string_view key,
+                     const std::array<std::pair<E, std::string_view>, N>& table, E& out) {
+        const Filters::Value* v = find(key);
+        if (!v) return;
+        const auto* s = std::get_if<std::string>(v);
+        const std::optional<E> e = s ? valueOf(table, *s) : std::nullopt;
+        if (e)
+            out = *e;
+        else
+            fail(key, s ? "has an unknown value \"" + *s + "\"" : std::string("is not a text"));
+    }
+
+private:
+    const Filters::Value* find(std::string_view key) {
+        if (!problem_.empty()) return nullptr;
+        const auto it = record_.find(key);
+        if (it != record_.end()) return &it->second;
+        fail(key, "is missing");
+        return nullptr;
+    }
+
+    void fail(std::string_view key, const std::string& what) {
+        if (problem_.empty()) problem_ = "filter key \"" + std::string(key) + "\" " + what;
+    }
+
+    static std::optional<double> parseNumber(const std::string& s) {
+        double d = 0;
+        const char* end = s.data() + s.size();
+        const auto [ptr, ec] = std::from_chars(s.data(), end, d);
+        if (ec != std::errc() || ptr != end || s.empty()) return std::nullopt;
+        return d;
+    }
+
+    const Filters::Record& record_;
+    std::string problem_;
+};
+
+} // namespace
+
+int Filters::activeCount() const {
+    int n = 0;
+    n += !showInvisible;
+    n += !showPackageContents;
+    n += matchPath;
+    n += useRegex;
+    n += matchCase;
+    n += kind != Kind::all;
+    n += !parsedExtensions().empty();
+    n += !contentQuery.empty();
+    n += minimumSize > 0;
+    n += maximumSize > 0;
+    n += modified != DateRange::any;
+    return n;
+}
+
+std::vector<std::string> Filters::parsedExtensions() const {
+    const std::string lowered = Unicode::lowercased(extensions);
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= lowered.size(); ++i) {
+        if (i < lowered.size() && lowered[i] != ',' && lowered[i] != ' ' && lowered[i] != '.')
+            continue;
+        if (i > start) pieces.emplace_back(lowered, start, i - start);
+        start = i + 1;
+    }
+    return pieces;
+}
+
+std::uint64_t Filters::boundBytes(double size, SizeUnit unit) {
+    if (!(size > 0)) return 0; // also NaN
+    const double bytes = size * static_cast<double>(bytesPerUnit(unit));
+    // 2^64 is exactly representable; anything from there up would overflow the conversion.
+    if (bytes >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(bytes);
+}
+
+std::optional<std::uint32_t>
+Filters::modifiedAfter(std::chrono::system_clock::time_point now) const {
+    if (modified == DateRange::any) return std::nullopt;
+    const auto since = now.time_since_epoch() - std::chrono::seconds(spanSeconds(modified));
+    return clampSeconds(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+}
+
+std::int64_t Filters::spanSeconds(DateRange range) {
+    switch (range) {
+    case DateRange::any:
+        return 0;
+    case DateRange::today:
+        return 86400;
+    case DateRange::lastWeek:
+        return 604800;
+    case DateRange::lastMonth:
+        return 2592000;
+    case DateRange::lastYear:
+        return 31536000;
+    }
+    return 0;
+}
+
+std::uint64_t Filters::bytesPerUnit(SizeUnit unit) {
+    switch (unit) {
+    case SizeUnit::kb:
+        return 1024;
+    case SizeUnit::mb:
+        return 1048576;
+    case SizeUnit::gb:
+        return 1073741824;
+    }
+    return 1;
+}
+
+std::string_view Filters::label(DateField field) {
+    switch (field) {
+    case DateField::modified:
+        return "Modified";
+    case DateField::created:
+        return "Created";
+    case DateField::accessed:
+        return "Last Opened";
+    }
+    return {};
+}
+
+std::string_view Filters::rawText(Kind value) {
+    return textOf(kindTexts, value);
+}
+std::string_view Filters::rawText(DateRange value) {
+    return textOf(dateRangeTexts, value);
+}
+std::string_view Filters::rawText(DateField value) {
+    return textOf(dateFieldTexts, value);
+}
+std::string_view Filters::rawText(SizeUnit value) {
+    return textOf(sizeUnitTexts, value);
+}
+
+Filters::Record Filters::encode() const {
+    const auto text = [](std::string_view s) { return Value(std::string(s)); };
+    return Record{
+        {"kind", text(rawText(kind))},
+        {"extensions", Value(extensions)},
+        {"showInvisible", Value(showInvisible)},
+        {"showPackageContents", Value(showPackageContents)},
+        {"matchPath", Value(matchPath)},
+        {"useRegex", Value(useRegex)},
+        {"matchCase", Value(matchCase)},
+        {"contentQuery", Value(contentQuery)},
+        {"minimumSize", Value(minimumSize)},
+        {"minimumSizeUnit", text(rawText(minimumSizeUnit))},
+        {"maximumSize", Value(maximumSize)},
+        {"maximumSizeUnit", text(rawText(maximumSizeUnit))},
+        {"modified", text(rawText(modified))},
+        {"dateField", text(rawText(dateField))},
+    };
+}
+
+Filters::Decoded Filters::decode(const Record& record) {
+    Filters f;
+    RecordReader in(record);
+    in.enumeration("kind", kindTexts, f.kind);
+    in.text("extensions", f.extensions);
+    in.flag("showInvisible", f.showInvisible);
+    in.flag("showPackageContents", f.showPackageContents);
+    in.flag("matchPath", f.matchPath);
+    in.flag("useRegex", f.useRegex);
+    in.flag("matchCase", f.matchCase);
+    in.text("contentQuery", f.contentQuery);
+    in.number("minimumSize", f.minimumSize);
+    in.enumeration("minimumSizeUnit", sizeUnitTexts, f.minimumSizeUnit);
+    in.number("maximumSize", f.maximumSize);
+    in.enumeration("maximumSizeUnit", sizeUnitTexts, f.maximumSizeUnit);
+    in.enumeration("modified", dateRangeTexts, f.modified);
+    in.enumeration("dateField", dateFieldTexts, f.dateField);
+    if (!in.problem().empty()) return {std::nullopt, in.problem()};
+    return {f, {}};
+}
+
+// ---- Search::Sieve ------------------------------------------------------------------
+
+namespace Search {
+
+Sieve::Sieve(const Filters& filters, const NameTable& names, const FileIndex& index,
+             std::chrono::system_clock::time_point now)
+    : filters_(filters), names_(&names), index_(index), extensions_(filters.parsedExtensions()),
+      minimumBytes_(filters.minimumBytes()), maximumBytes_(filters.maximumBytes()),
+      packedMinimum_(PackedSize::pack(minimumBytes_)),
+      packedMaximum_(PackedSize::pack(maximumBytes_)), modifiedAfter_(filters.modifiedAfter(now)) {
+    testsName_ = !extensions_.empty() || !filters.showInvisible;
+    isPassthrough_ = filters.kind == Filters::Kind::all && extensions_.empty() &&
+                     filters.showInvisible && filters.showPackageContents && minimumBytes_ == 0 &&
+                     maximumBytes_ == 0 && !modifiedAfter_;
+    flags_ = View<std::uint8_t>::of(index_.entryFlags);
+    sizes_ = View<std::uint32_t>::of(index_.entrySize);
+    entryNames_ = View<std::uint32_t>::of(index_.entryName);
+    switch (filters.dateField) {
+    case Filters::DateField::modified:
+        dates_ = View<std::uint32_t>::of(index_.entryModified);
+        break;
+    case Filters::DateField::created:
+        dates_ = View<std::uint32_t>::of(index_.entryCreated);
+        break;
+    case Filters::DateField::accessed:
+        dates_ = View<std::uint32_t>::of(index_.entryAccessed);
+        break;
+    }
+}
+
+bool Sieve::admitsName(std::uint32_t nameId) const {
+    const std::string_view name = names_->lowercaseBytes(nameId);
+    if (!filters_.showInvisible && !name.empty() && name.front() == '.') return false;
+    if (extensions_.empty()) return true;
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return false;
+    const std::string_view extension = name.substr(dot + 1);
+    for (const std::string& e : extensions_)
+        if (extension == e) return true;
+    return false;
+}
+
+bool Sieve::isInsidePackage(std::uint32_t directory) const {
+    // The parent chain ends at a root by construction; the step bound only keeps a damaged
+    // index from looping.
+    for (std::uint32_t steps = index_.directoryCount(); steps > 0; --steps) {
+        const std::uint32_t parent = index_.dirParent[directory];
+        if (parent == directory) return false;
+        if (names_->lowercaseBytes(index_.dirName[directory]).ends_with(".app")) return true;
+        directory = parent;
+    }
+    return false;
+}
+
+} // namespace Search
+} // namespace vesko

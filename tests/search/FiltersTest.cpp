@@ -1,0 +1,458 @@
+// SPDX-License-Identifier: MIT
+#include "search/Filters.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace vesko {
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = Filters::Kind;
+
+constexpr std::uint64_t twoGiB = 1ull << 31;
+// 2023-11-14 22:13:20 UTC; every date test is relative to it.
+constexpr std::uint32_t nowSeconds = 1'700'000'000;
+const auto now = std::chrono::system_clock::time_point(std::chrono::seconds(nowSeconds));
+
+// A root "/r" (directory 0) with entries added by the tests; `folder` also lists a directory.
+struct SieveTest : ::testing::Test {
+    NameTable names;
+    FileIndex index;
+
+    SieveTest() {
+        index.dirParent.append(0u);
+        index.dirName.append(names.intern("/r"));
+        index.rootPaths[0] = "/r";
+    }
+
+    std::int64_t file(const std::string& name, std::uint32_t dir = 0, std::uint64_t size = 10,
+                      std::uint32_t date = nowSeconds) {
+        index.appendEntry(names.intern(name), dir, EntryFlags::none(), PackedSize::pack(size), date,
+                          date, date);
+        return index.count() - 1;
+    }
+    std::int64_t entryWithDates(std::uint32_t modified, std::uint32_t created,
+                                std::uint32_t accessed) {
+        index.appendEntry(names.intern("dated"), 0, EntryFlags::none(), 0, modified, created,
+                          accessed);
+        return index.count() - 1;
+    }
+    // Returns the new directory's id; its entry is the last entry.
+    std::uint32_t folder(const std::string& name, std::uint32_t parent = 0) {
+        const std::uint32_t id = names.intern(name);
+        index.appendEntry(id, parent, EntryFlags::directory(), 0, nowSeconds, nowSeconds,
+                          nowSeconds);
+        index.dirParent.append(parent);
+        index.dirName.append(id);
+        return index.directoryCount() - 1;
+    }
+    std::int64_t lastEntry() const { return index.count() - 1; }
+
+    bool admits(const Filters& filters, std::int64_t entry) {
+        const Search::Sieve sieve(filters, names, index, now);
+        return sieve.admits(entry, index.flags(entry).contains(EntryFlags::directory()));
+    }
+};
+
+Filters withExtensions(const std::string& text, Kind kind = Kind::all) {
+    Filters f;
+    f.extensions = text;
+    f.kind = kind;
+    return f;
+}
+
+// ---- the record ---------------------------------------------------------------------
+
+TEST(Filters, DefaultsCountNothingAndMakeAPassthroughSieve) {
+    const Filters f;
+    EXPECT_TRUE(f.isEmpty());
+    EXPECT_EQ(f.activeCount(), 0);
+    NameTable names;
+    const Search::Sieve sieve(f, names, FileIndex(), now);
+    EXPECT_TRUE(sieve.isPassthrough());
+}
+
+TEST(Filters, EachSettingThatCanHideResultsCountsOnce) {
+    const std::vector<std::pair<const char*, void (*)(Filters&)>> changes = {
+        {"showInvisible", [](Filters& f) { f.showInvisible = false; }},
+        {"showPackageContents", [](Filters& f) { f.showPackageContents = false; }},
+        {"matchPath", [](Filters& f) { f.matchPath = true; }},
+        {"useRegex", [](Filters& f) { f.useRegex = true; }},
+        {"matchCase", [](Filters& f) { f.matchCase = true; }},
+        {"kind", [](Filters& f) { f.kind = Kind::foldersOnly; }},
+        {"extensions", [](Filters& f) { f.extensions = "pdf"; }},
+        {"contentQuery", [](Filters& f) { f.contentQuery = "x"; }},
+        {"minimumSize", [](Filters& f) { f.minimumSize = 0.5; }},
+        {"maximumSize", [](Filters& f) { f.maximumSize = 3; }},
+        {"modified", [](Filters& f) { f.modified = Filters::DateRange::lastYear; }},
+    };
+    Filters all;
+    for (const auto& [name, change] : changes) {
+        Filters f;
+        change(f);
+        EXPECT_EQ(f.activeCount(), 1) << name;
+        EXPECT_FALSE(f.isEmpty()) << name;
+        change(all);
+    }
+    EXPECT_EQ(all.activeCount(), 11);
+
+    Filters neutral; // changed, yet hiding nothing
+    neutral.dateField = Filters::DateField::accessed;
+    neutral.extensions = " ,. ";
+    neutral.minimumSize = -4;
+    neutral.maximumSizeUnit = Filters::SizeUnit::gb;
+    EXPECT_EQ(neutral.activeCount(), 0);
+    EXPECT_FALSE(neutral.isEmpty());
+}
+
+TEST(Filters, ParsedExtensionsAreLowercasedAndSplitAtCommaSpaceAndDot) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {".PDF, jpg docx", {"pdf", "jpg", "docx"}},
+        {"tar.gz", {"tar", "gz"}},
+        {".TXT", {"txt"}},
+        {" md ", {"md"}},
+        {"a,,b ..c", {"a", "b", "c"}},
+        {", . ,", {}},
+        {"", {}},
+        {"ÄRZ,Ω", {"ärz", "ω"}},
+        {"md\tx", {"md\tx"}}, // only comma, space and full stop separate
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(withExtensions(text).parsedExtensions(), expected) << text;
+}
+
+TEST(Filters, ByteBoundsTruncateTowardZeroAndClampAt64Bits) {
+    using Unit = Filters::SizeUnit;
+    constexpr auto top = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_EQ(Filters::boundBytes(0, Unit::mb), 0u);
+    EXPECT_EQ(Filters::boundBytes(-3, Unit::gb), 0u);
+    EXPECT_EQ(Filters::boundBytes(std::numeric_limits<double>::quiet_NaN(), Unit::kb), 0u);
+    EXPECT_EQ(Filters::boundBytes(1.5, Unit::kb), 1536u);
+    EXPECT_EQ(Filters::boundBytes(0.0009, Unit::kb), 0u);
+    EXPECT_EQ(Filters::boundBytes(2, Unit::mb), 2u * 1048576);
+    EXPECT_EQ(Filters::boundBytes(3, Unit::gb), 3ull << 30);
+    EXPECT_EQ(Filters::boundBytes(16.0 * 1024 * 1024 * 1024 - 1, Unit::gb), top - (1ull << 30) + 1);
+    EXPECT_EQ(Filters::boundBytes(16.0 * 1024 * 1024 * 1024, Unit::gb), top); // exactly 2^64
+    EXPECT_EQ(Filters::boundBytes(1e300, Unit::gb), top);
+    EXPECT_EQ(Filters::boundBytes(std::numeric_limits<double>::infinity(), Unit::kb), top);
+}
+
+TEST(Filters, ModifiedAfterSubtractsTheSpanOfTheRange) {
+    using Range = Filters::DateRange;
+    const std::vector<std::pair<Range, std::uint32_t>> cases = {
+        {Range::today, nowSeconds - 86400},
+        {Range::lastWeek, nowSeconds - 604800},
+        {Range::lastMonth, nowSeconds - 2592000},
+        {Range::lastYear, nowSeconds - 31536000},
+    };
+    for (const auto& [range, expected] : cases) {
+        Filters f;
+        f.modified = range;
+        EXPECT_EQ(f.modifiedAfter(now + 999ms), expected) << Filters::rawText(range);
+    }
+    Filters f;
+    EXPECT_FALSE(f.modifiedAfter(now).has_value());
+    f.modified = Range::lastYear; // a clock set near 1970 must not wrap around
+    EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s)), 0u);
+}
+
+// ---- the persisted record -------------------------------------------------------------
+
+Filters everythingChanged() {
+    Filters f;
+    f.kind = Kind::foldersOnly;
+    f.extensions = ".PDF, 사진";
+    f.showInvisible = false;
+    f.showPackageContents = false;
+    f.matchPath = true;
+    f.useRegex = true;
+    f.matchCase = true;
+    f.contentQuery = "needle \"q\"";
+    f.minimumSize = 1.25;
+    f.minimumSizeUnit = Filters::SizeUnit::kb;
+    f.maximumSize = 7;
+    f.maximumSizeUnit = Filters::SizeUnit::gb;
+    f.modified = Filters::DateRange::lastMonth;
+    f.dateField = Filters::DateField::accessed;
+    return f;
+}
+
+TEST(FiltersRecord, RoundTripsEveryField) {
+    for (const Filters& f : {Filters(), everythingChanged()}) {
+        const Filters::Record record = f.encode();
+        ASSERT_EQ(record.size(), Filters::recordKeys.size());
+        for (std::string_view key : Filters::recordKeys)
+            EXPECT_TRUE(record.contains(key)) << key;
+        const Filters::Decoded decoded = Filters::decode(record);
+        ASSERT_TRUE(decoded.filters) << decoded.problem;
+        EXPECT_EQ(*decoded.filters, f);
+    }
+    const Filters::Record r = everythingChanged().encode();
+    EXPECT_EQ(std::get<std::string>(r.at("kind")), "foldersOnly");
+    EXPECT_EQ(std::get<std::string>(r.at("dateField")), "accessed");
+    EXPECT_EQ(std::get<bool>(r.at("showInvisible")), false);
+    EXPECT_EQ(std::get<double>(r.at("minimumSize")), 1.25);
+}
+
+TEST(FiltersRecord, AnyMissingKeyRejectsTheWholeRecord) {
+    for (std::string_view key : Filters::recordKeys) {
+        Filters::Record record = everythingChanged().encode();
+        record.erase(record.find(key));
+        const Filters::Decoded decoded = Filters::decode(record);
+        EXPECT_FALSE(decoded.filters) << key;
+        EXPECT_NE(decoded.problem.find(key), std::string::npos) << decoded.problem;
+    }
+}
+
+TEST(FiltersRecord, UnknownRawTextOrWrongTypeRejectsTheWholeRecord) {
+    const std::vector<std::pair<std::string, Filters::Value>> bad = {
+        {"kind", std::string("files")},
+        {"kind", std::string("All")},
+        {"minimumSizeUnit", std::string("tb")},
+        {"maximumSizeUnit", std::string("")},
+        {"modified", std::string("yesterday")},
+        {"dateField", std::string("Modified")},
+        {"dateField", true},
+        {"showInvisible", std::string("yes")},
+        {"matchCase", 1.0},
+        {"minimumSize", std::string("12 MB")},
+        {"maximumSize", std::string("")},
+        {"maximumSize", std::numeric_limits<double>::quiet_NaN()},
+        {"extensions", false},
+    };
+    for (const auto& [key, value] : bad) {
+        Filters::Record record = Filters().encode();
+        record[key] = value;
+        const Filters::Decoded decoded = Filters::decode(record);
+        EXPECT_FALSE(decoded.filters) << key;
+        EXPECT_NE(decoded.problem.find(key), std::string::npos) << decoded.problem;
+    }
+}
+
+TEST(FiltersRecord, AcceptsTheTextFormsAnIniSettingsFileGivesBack) {
+    Filters::Record record = Filters().encode();
+    record["useRegex"] = std::string("true");
+    record["showInvisible"] = std::string("false");
+    record["minimumSize"] = std::string("12.5");
+    record["maximumSize"] = std::string("-1");
+    record["someFutureKey"] = 3.0;
+    const Filters::Decoded decoded = Filters::decode(record);
+    ASSERT_TRUE(decoded.filters) << decoded.problem;
+    EXPECT_TRUE(decoded.filters->useRegex);
+    EXPECT_FALSE(decoded.filters->showInvisible);
+    EXPECT_EQ(decoded.filters->minimumSize, 12.5);
+    EXPECT_EQ(decoded.filters->maximumSize, -1);
+}
+
+// ---- the sieve ------------------------------------------------------------------------
+
+TEST_F(SieveTest, KindSelectsFilesOrFolders) {
+    const std::int64_t f = file("a.txt");
+    folder("dir");
+    const std::int64_t d = lastEntry();
+    Filters filters;
+    EXPECT_TRUE(admits(filters, f));
+    EXPECT_TRUE(admits(filters, d));
+    filters.kind = Kind::filesOnly;
+    EXPECT_TRUE(admits(filters, f));
+    EXPECT_FALSE(admits(filters, d));
+    filters.kind = Kind::foldersOnly;
+    EXPECT_FALSE(admits(filters, f));
+    EXPECT_TRUE(admits(filters, d));
+}
+
+TEST_F(SieveTest, ExtensionsMatchTheTextAfterTheLastDotOfTheLowercaseName) {
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"PDF", "report.pdf", true}, {"PDF", "REPORT.PDF", true}, {"PDF", "pdf", false}, // no dot
+        {"PDF", ".pdf", false}, // the dot is the first character
+        {"pdf", "a.pdf.txt", false}, {"pdf", "a.pdfx", false},    {".TXT", "notes.txt", true},
+        {" md ", "README.md", true}, {"md,,txt", "x.txt", true},  {"tar.gz", "backup.tar.gz", true},
+        {"tar.gz", "x.tar", true},   {"gz", "a.", false}, // empty extension
+        {"ärz", "TEST.ÄRZ", true},
+    };
+    for (const auto& [extensions, name, expected] : cases)
+        EXPECT_EQ(admits(withExtensions(extensions), file(name)), expected)
+            << extensions << " / " << name;
+}
+
+TEST_F(SieveTest, FoldersOnlyWithExtensionAppShowsOnlyBundleFolders) {
+    folder("Mail.app");
+    const std::int64_t bundle = lastEntry();
+    folder("apps");
+    const std::int64_t plain = lastEntry();
+    const std::int64_t f = file("tool.app");
+    const Filters filters = withExtensions("app", Kind::foldersOnly);
+    EXPECT_TRUE(admits(filters, bundle));
+    EXPECT_FALSE(admits(filters, plain));
+    EXPECT_FALSE(admits(filters, f));
+}
+
+TEST_F(SieveTest, InvisibleTestsOnlyTheEntrysOwnName) {
+    const std::uint32_t git = folder(".git");
+    const std::int64_t gitEntry = lastEntry();
+    const std::int64_t config = file("config", git);
+    const std::int64_t dsStore = file(".DS_Store");
+    Filters filters;
+    filters.showInvisible = false;
+    EXPECT_FALSE(admits(filters, gitEntry));
+    EXPECT_FALSE(admits(filters, dsStore));
+    EXPECT_TRUE(admits(filters, config));
+    filters.extensions = "store";
+    EXPECT_FALSE(admits(filters, dsStore)); // hidden before its extension is looked at
+}
+
+TEST_F(SieveTest, PackageContentsHidesEverythingBelowAnAppFolderButTheFolder) {
+    const std::uint32_t apps = folder("Applications");
+    const std::uint32_t mail = folder("Mail.APP", apps);
+    const std::int64_t mailEntry = lastEntry();
+    const std::uint32_t contents = folder("Contents", mail);
+    const std::int64_t contentsEntry = lastEntry();
+    const std::int64_t plist = file("Info.plist", contents);
+    const std::int64_t outside = file("readme", apps);
+    Filters filters;
+    filters.showPackageContents = false;
+    EXPECT_TRUE(admits(filters, mailEntry));
+    EXPECT_FALSE(admits(filters, contentsEntry));
+    EXPECT_FALSE(admits(filters, plist));
+    EXPECT_TRUE(admits(filters, outside));
+    filters.showPackageContents = true;
+    EXPECT_TRUE(admits(filters, plist));
+}
+
+TEST_F(SieveTest, ARootWhosePathEndsInAppHidesNothing) {
+    index.dirParent.append(1u);
+    index.dirName.append(names.intern("/media/x.app"));
+    const std::int64_t inside = file("inside", 1);
+    Filters filters;
+    filters.showPackageContents = false;
+    EXPECT_TRUE(admits(filters, inside));
+}
+
+struct SizeCase {
+    const char* what;
+    std::uint64_t minimum; // bytes, 0 for none
+    std::uint64_t maximum;
+    std::uint64_t fileSize;
+    bool admitted;
+};
+
+class SieveSizeTest : public SieveTest, public ::testing::WithParamInterface<SizeCase> {};
+
+// Bounds are given in KiB so that byte counts near 2 GiB stay exact in a double.
+TEST_P(SieveSizeTest, ComparesPackedSizes) {
+    const SizeCase& c = GetParam();
+    Filters filters;
+    filters.minimumSize = static_cast<double>(c.minimum) / 1024;
+    filters.minimumSizeUnit = Filters::SizeUnit::kb;
+    filters.maximumSize = static_cast<double>(c.maximum) / 1024;
+    filters.maximumSizeUnit = Filters::SizeUnit::kb;
+    EXPECT_EQ(admits(filters, file("f", 0, c.fileSize)), c.admitted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, SieveSizeTest,
+    ::testing::Values(SizeCase{"min below", 100, 0, 99, false},
+                      SizeCase{"min equal", 100, 0, 100, true},
+                      SizeCase{"max equal", 0, 100, 100, true},
+                      SizeCase{"max above", 0, 100, 101, false},
+                      SizeCase{"min at last exact size", twoGiB - 1, 0, twoGiB - 2, false},
+                      SizeCase{"min passes first KiB size", twoGiB - 1, 0, twoGiB, true},
+                      SizeCase{"max at last exact size", 0, twoGiB - 1, twoGiB - 1, true},
+                      SizeCase{"max rejects first KiB size", 0, twoGiB - 1, twoGiB, false},
+                      SizeCase{"max same KiB admitted", 0, twoGiB, twoGiB + 1023, true},
+                      SizeCase{"max next KiB rejected", 0, twoGiB, twoGiB + 1024, false},
+                      SizeCase{"min same KiB admitted", twoGiB + 1023, 0, twoGiB, true},
+                      SizeCase{"min saturated admits 2 TiB", 1ull << 50, 0, 1ull << 41, true},
+                      SizeCase{"max saturated admits huge", 0, 1ull << 50, 1ull << 60, true},
+                      SizeCase{"min above max", 200, 100, 150, false}),
+    [](const auto& info) {
+        std::string name = info.param.what;
+        for (char& c : name)
+            if (c == ' ') c = '_';
+        return name;
+    });
+
+TEST_F(SieveTest, MaximumSizeHidesEveryFolderAndMinimumComparesFoldersLikeFiles) {
+    folder("empty");
+    const std::int64_t d = lastEntry();
+    Filters filters;
+    filters.maximumSize = 1e300;
+    EXPECT_EQ(Search::Sieve(filters, names, index, now).packedMaximum(), 0xFFFFFFFFu);
+    EXPECT_FALSE(admits(filters, d));
+    filters = Filters();
+    filters.minimumSize = 1;
+    filters.minimumSizeUnit = Filters::SizeUnit::kb;
+    EXPECT_FALSE(admits(filters, d)); // stored folder size 0 is below 1 KiB
+}
+
+class SieveDateTest : public SieveTest, public ::testing::WithParamInterface<Filters::DateField> {};
+
+TEST_P(SieveDateTest, ReadsOnlyTheChosenDateColumn) {
+    const Filters::DateField field = GetParam();
+    const std::uint32_t fresh = nowSeconds - 100, old = nowSeconds - 100'000,
+                        edge = nowSeconds - 86400;
+    auto dates = [&](std::uint32_t chosen, std::uint32_t others) {
+        return entryWithDates(field == Filters::DateField::modified ? chosen : others,
+                              field == Filters::DateField::created ? chosen : others,
+                              field == Filters::DateField::accessed ? chosen : others);
+    };
+    Filters filters;
+    filters.modified = Filters::DateRange::today;
+    filters.dateField = field;
+    EXPECT_TRUE(admits(filters, dates(fresh, old)));
+    EXPECT_FALSE(admits(filters, dates(old, fresh)));
+    EXPECT_TRUE(admits(filters, dates(edge, old)));
+    EXPECT_FALSE(admits(filters, dates(edge - 1, fresh)));
+    EXPECT_FALSE(admits(filters, dates(0, fresh))); // no known date
+    filters.modified = Filters::DateRange::any;
+    EXPECT_TRUE(admits(filters, dates(0, 0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, SieveDateTest,
+                         ::testing::Values(Filters::DateField::modified,
+                                           Filters::DateField::created,
+                                           Filters::DateField::accessed),
+                         [](const auto& info) {
+                             return std::string(Filters::rawText(info.param));
+                         });
+
+TEST_F(SieveTest, DeletedEntriesNeverPass) {
+    index.appendEntry(names.intern("gone.pdf"), 0, EntryFlags::deleted(), 5000, nowSeconds,
+                      nowSeconds, nowSeconds);
+    const std::int64_t goneFile = lastEntry();
+    index.appendEntry(names.intern("gone"), 0, EntryFlags::deleted() | EntryFlags::directory(), 0,
+                      nowSeconds, nowSeconds, nowSeconds);
+    const std::int64_t goneFolder = lastEntry();
+    Filters narrow = withExtensions("pdf");
+    narrow.modified = Filters::DateRange::lastYear;
+    for (const Filters& f : {Filters(), narrow, everythingChanged()}) {
+        EXPECT_FALSE(admits(f, goneFile));
+        EXPECT_FALSE(admits(f, goneFolder));
+    }
+    EXPECT_TRUE(admits(narrow, file("live.pdf")));
+}
+
+TEST_F(SieveTest, ReadsEntriesAppendedAfterAMappedRun) {
+    // Entries 0 and 1 come from a "mapped" run, later ones from the appended part.
+    const std::vector<std::uint32_t> mappedNames = {names.intern("m.pdf"), names.intern("m.txt")};
+    const std::vector<std::uint32_t> mappedDirs = {0, 0};
+    index.entryName = Column<std::uint32_t>(std::span<const std::uint32_t>(mappedNames));
+    index.entryDir = Column<std::uint32_t>(std::span<const std::uint32_t>(mappedDirs));
+    for (int i = 0; i < 2; ++i) {
+        index.entryFlags.append(std::uint8_t{0});
+        index.entrySize.append(1u);
+        index.entryModified.append(nowSeconds);
+        index.entryCreated.append(nowSeconds);
+        index.entryAccessed.append(nowSeconds);
+    }
+    const std::int64_t appended = file("a.pdf");
+    const Filters filters = withExtensions("pdf");
+    EXPECT_TRUE(admits(filters, 0));
+    EXPECT_FALSE(admits(filters, 1));
+    EXPECT_TRUE(admits(filters, appended));
+}
+
+} // namespace
+} // namespace vesko
