@@ -1,0 +1,505 @@
+// SPDX-License-Identifier: MIT
+#include "index/IndexArchive.h"
+
+#include "index/Unicode.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace vesko::IndexArchive {
+namespace {
+
+// Columns are mapped in place, so the file's byte order must be the machine's.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr char magic[8] = {'V', 'E', 'S', 'K', 'O', 'I', 'D', 'X'};
+constexpr std::uint32_t storedShardCount = 32;
+constexpr std::size_t initialBufferBytes = 1 << 20;
+constexpr std::size_t flushThreshold = 4 << 20;
+// Below this a file cannot hold even the fields that are read first; it is not mapped.
+constexpr std::int64_t minimumFileBytes = 17;
+constexpr char tagName[] = "CACHEDIR.TAG";
+constexpr char tagText[] = "Signature: 8a477f597d28d172789f06886806bc55\n"
+                           "# This file marks Vesko's regenerable index cache; backups may skip "
+                           "this folder.\n"
+                           "# See https://bford.info/cachedir/\n";
+
+static_assert(storedShardCount == NameTable::shardCount);
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    explicit operator bool() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // The result of close(2); the descriptor is gone either way (Linux never retries).
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 ? ::close(fd) : 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string failure(const char* action, const std::string& path, int error) {
+    return "could not " + std::string(action) + " \"" + path +
+           "\": " + std::system_category().message(error);
+}
+
+// Writes all n bytes, retrying short writes and EINTR. Returns 0 or the errno.
+int writeAll(int fd, const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (n > 0) {
+        const ssize_t written = ::write(fd, p, n);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return EIO;
+        p += written;
+        n -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+// Small fields go through a buffer; column runs go straight from their memory to the file
+// after a flush, so a save never holds a second copy of a large column. The first error
+// sticks and turns every later call into a no-op.
+class Writer {
+public:
+    explicit Writer(int fd) : fd_(fd) { buffer_.reserve(initialBufferBytes); }
+
+    int error() const { return error_; }
+    void fail(int error) {
+        if (!error_) error_ = error;
+    }
+    std::uint64_t position() const { return written_ + buffer_.size(); }
+
+    void bytes(const void* data, std::size_t n) {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        buffer_.insert(buffer_.end(), p, p + n);
+    }
+    template <class T> void value(T v) { bytes(&v, sizeof v); }
+    void padToEight() { buffer_.resize(buffer_.size() + (-position() & 7), 0); }
+
+    void append(std::span<const std::byte> run) {
+        if (run.empty()) return;
+        flush();
+        written_ += run.size();
+        if (!error_) fail(writeAll(fd_, run.data(), run.size()));
+    }
+    void flushIfFull() {
+        if (buffer_.size() >= flushThreshold) flush();
+    }
+    void flush() {
+        if (buffer_.empty()) return;
+        if (!error_) fail(writeAll(fd_, buffer_.data(), buffer_.size()));
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+
+private:
+    int fd_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t written_ = 0;
+    int error_ = 0;
+};
+
+// One column block holding the first `count` elements: count, padding to the next multiple
+// of 8, then the mapped run and the appended run back to back.
+template <class T> void writeBlock(Writer& writer, const Column<T>& column, std::size_t count) {
+    count = std::min(count, column.count());
+    if (count > UINT32_MAX) return writer.fail(EOVERFLOW);
+    writer.value(static_cast<std::uint32_t>(count));
+    writer.padToEight();
+    column.withParts([&](std::span<const std::byte> mapped, std::span<const std::byte> extra) {
+        std::size_t remaining = count * sizeof(T);
+        const auto head = mapped.first(std::min(remaining, mapped.size()));
+        writer.append(head);
+        remaining -= head.size();
+        writer.append(extra.first(std::min(remaining, extra.size())));
+    });
+    writer.flushIfFull();
+}
+
+template <class T> void writeBlock(Writer& writer, const Column<T>& column) {
+    writeBlock(writer, column, column.count());
+}
+
+void writeHeader(Writer& writer, std::uint64_t lastEventID, double builtAt) {
+    writer.bytes(magic, sizeof magic);
+    writer.value(version);
+    writer.value(lastEventID);
+    std::uint64_t seconds = 0; // also for NaN and times before 1970
+    if (builtAt >= 18446744073709551616.0)
+        seconds = UINT64_MAX;
+    else if (builtAt > 0)
+        seconds = static_cast<std::uint64_t>(builtAt);
+    writer.value(seconds);
+}
+
+void writeRoots(Writer& writer, const std::map<std::uint32_t, std::string>& roots) {
+    if (roots.size() > UINT32_MAX) return writer.fail(EOVERFLOW);
+    writer.value(static_cast<std::uint32_t>(roots.size()));
+    for (const auto& [id, path] : roots) { // a map iterates in ascending id order
+        if (path.size() > UINT32_MAX) return writer.fail(EOVERFLOW);
+        writer.value(id);
+        writer.value(static_cast<std::uint32_t>(path.size()));
+        writer.bytes(path.data(), path.size());
+        writer.flushIfFull();
+    }
+}
+
+// Another thread may be interning into the shard. The offsets are published last, so the
+// length of `starts` taken once bounds a consistent snapshot of all four columns.
+void writeShard(Writer& writer, const NameTable::Shard& shard) {
+    const std::size_t offsets = shard.starts().count();
+    if (offsets == 0) return writer.fail(EINVAL);
+    const std::size_t last = offsets - 1;
+    writeBlock(writer, shard.bytes(), shard.starts()[last]);
+    writeBlock(writer, shard.starts(), offsets);
+    writeBlock(writer, shard.display(), shard.displayStarts()[last]);
+    writeBlock(writer, shard.displayStarts(), offsets);
+}
+
+int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::uint64_t lastEventID,
+                 double builtAt) {
+    if (names.shardsCount() != storedShardCount) return EINVAL;
+    Writer writer(fd);
+    writeHeader(writer, lastEventID, builtAt);
+    writeRoots(writer, index.rootPaths);
+    writer.value(storedShardCount);
+    for (std::size_t s = 0; s < storedShardCount; ++s)
+        writeShard(writer, names.shard(s));
+    writeBlock(writer, index.dirParent);
+    writeBlock(writer, index.dirName);
+    writeBlock(writer, index.entryName);
+    writeBlock(writer, index.entryDir);
+    writeBlock(writer, index.entryFlags);
+    writeBlock(writer, index.entrySize);
+    writeBlock(writer, index.entryModified);
+    writeBlock(writer, index.entryCreated);
+    writeBlock(writer, index.entryAccessed);
+    writer.flush();
+    return writer.error();
+}
+
+// A cursor over the mapping. Every read is checked against the size; the first read that
+// would pass the end marks the reader failed and every later read yields zero or empty.
+class Reader {
+public:
+    Reader(const std::uint8_t* base, std::uint64_t size) : base_(base), size_(size) {}
+
+    bool failed() const { return failed_; }
+    const std::uint8_t* take(std::uint64_t n) {
+        if (failed_ || n > size_ - offset_) {
+            failed_ = true;
+            return nullptr;
+        }
+        const std::uint8_t* p = base_ + offset_;
+        offset_ += n;
+        return p;
+    }
+    template <class T> T value() {
+        T v{};
+        if (const std::uint8_t* p = take(sizeof v)) std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    // The mapping starts on a page boundary, so padding to an absolute file offset of 8
+    // also aligns the elements in memory.
+    template <class T> std::span<const T> block() {
+        const std::uint64_t count = value<std::uint32_t>();
+        take(-offset_ & 7);
+        const std::uint8_t* p = take(count * sizeof(T));
+        if (!p) return {};
+        return {reinterpret_cast<const T*>(p), static_cast<std::size_t>(count)};
+    }
+
+private:
+    const std::uint8_t* base_;
+    std::uint64_t size_;
+    std::uint64_t offset_ = 0;
+    bool failed_ = false;
+};
+
+template <class T> Column<T> owned(std::span<const T> run) {
+    Column<T> column;
+    column.append(run);
+    return column;
+}
+
+std::optional<std::map<std::uint32_t, std::string>> readRoots(Reader& reader) {
+    std::map<std::uint32_t, std::string> roots;
+    const std::uint32_t count = reader.value<std::uint32_t>();
+    for (std::uint32_t i = 0; i < count && !reader.failed(); ++i) {
+        const auto id = reader.value<std::uint32_t>();
+        const auto length = reader.value<std::uint32_t>();
+        const std::uint8_t* p = reader.take(length);
+        if (p) roots[id] = Unicode::repairUtf8({reinterpret_cast<const char*>(p), length});
+    }
+    if (reader.failed()) return std::nullopt;
+    return roots;
+}
+
+bool rootsMatch(const std::map<std::uint32_t, std::string>& stored,
+                const std::vector<std::string>& expected) {
+    if (stored.size() != expected.size()) return false;
+    auto want = expected.begin();
+    for (const auto& [id, path] : stored)
+        if (!Unicode::canonicallyEqual(path, *want++)) return false;
+    return true;
+}
+
+using NameCounts = std::array<std::uint32_t, storedShardCount>;
+
+// The 32 shards as mapped columns, each checked so that every offset stays inside its
+// bytes; `counts` receives each shard's number of names.
+std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader,
+                                                                NameCounts& counts) {
+    if (reader.value<std::uint32_t>() != storedShardCount || reader.failed()) return std::nullopt;
+    std::vector<NameTable::RestoredShard> shards(storedShardCount);
+    for (std::size_t s = 0; s < storedShardCount; ++s) {
+        NameTable::RestoredShard& shard = shards[s];
+        shard.bytes = Column<std::uint8_t>(reader.block<std::uint8_t>());
+        shard.starts = Column<std::uint32_t>(reader.block<std::uint32_t>());
+        shard.display = Column<std::uint8_t>(reader.block<std::uint8_t>());
+        shard.displayStarts = Column<std::uint32_t>(reader.block<std::uint32_t>());
+        if (reader.failed() || !NameTable::checkRestored(shard).empty()) return std::nullopt;
+        counts[s] = static_cast<std::uint32_t>(shard.starts.count() - 1);
+    }
+    return shards;
+}
+
+// The nine file-index blocks: the entries' name and directory columns stay mapped, the
+// columns the updater rewrites in place are copied.
+FileIndex readColumns(Reader& reader) {
+    FileIndex index;
+    index.dirParent = owned(reader.block<std::uint32_t>());
+    index.dirName = owned(reader.block<std::uint32_t>());
+    index.entryName = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.entryDir = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.entryFlags = owned(reader.block<std::uint8_t>());
+    index.entrySize = owned(reader.block<std::uint32_t>());
+    index.entryModified = owned(reader.block<std::uint32_t>());
+    index.entryCreated = owned(reader.block<std::uint32_t>());
+    index.entryAccessed = owned(reader.block<std::uint32_t>());
+    return index;
+}
+
+// Each is one branch-free pass over contiguous memory: a million ids take about a
+// millisecond, so every loaded id can be checked.
+bool allBelow(const Column<std::uint32_t>& ids, std::uint32_t bound) {
+    bool ok = true;
+    ids.forEachRegion([&](const std::uint32_t* p, std::size_t, std::size_t n) {
+        std::uint32_t largest = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            largest = std::max(largest, p[i]);
+        ok &= largest < bound;
+    });
+    return ok;
+}
+
+bool allNamed(const Column<std::uint32_t>& ids, const NameCounts& counts) {
+    bool ok = true;
+    ids.forEachRegion([&](const std::uint32_t* p, std::size_t, std::size_t n) {
+        std::uint32_t bad = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            bad |= (p[i] >> 5) >= counts[p[i] & 31];
+        ok &= bad == 0;
+    });
+    return ok;
+}
+
+// True when every parent chain ends at a self-parented directory. A freshly built index
+// hands out parent ids before child ids, so one pass usually settles it; only when some
+// parent has a later id (a folder moved by the updater) are the chains walked, each
+// directory once.
+bool chainsEndAtRoots(const std::uint32_t* parent, std::uint32_t count) {
+    bool forward = false;
+    for (std::uint32_t d = 0; d < count; ++d)
+        forward |= parent[d] > d;
+    if (!forward) return true;
+    enum : std::uint8_t { unseen, onWalk, reachesRoot };
+    std::vector<std::uint8_t> state(count, unseen);
+    std::vector<std::uint32_t> walk;
+    for (std::uint32_t d = 0; d < count; ++d) {
+        std::uint32_t x = d;
+        for (; state[x] == unseen && parent[x] != x; x = parent[x]) {
+            state[x] = onWalk;
+            walk.push_back(x);
+        }
+        if (state[x] == onWalk) return false;
+        for (std::uint32_t w : walk)
+            state[w] = reachesRoot;
+        state[x] = reachesRoot;
+        walk.clear();
+    }
+    return true;
+}
+
+// Everything a later read relies on without checking: equal column lengths, ids that name
+// existing directories and names, chains that end at roots, roots that are roots.
+bool isSound(const FileIndex& index, const NameCounts& names) {
+    if (index.dirParent.count() != index.dirName.count()) return false;
+    const std::size_t n = index.entryName.count();
+    if (index.entryDir.count() != n || index.entryFlags.count() != n ||
+        index.entrySize.count() != n || index.entryModified.count() != n ||
+        index.entryCreated.count() != n || index.entryAccessed.count() != n)
+        return false;
+    const std::uint32_t directories = index.directoryCount();
+    if (!allBelow(index.dirParent, directories) || !allBelow(index.entryDir, directories) ||
+        !allNamed(index.dirName, names) || !allNamed(index.entryName, names))
+        return false;
+    const std::uint32_t* parent = index.dirParent.extraBase();
+    for (const auto& [id, path] : index.rootPaths)
+        if (id >= directories || parent[id] != id) return false;
+    return chainsEndAtRoots(parent, directories);
+}
+
+std::optional<Loaded> parse(const SharedMappedArchive& mapping,
+                            const std::vector<std::string>& expectingRoots) {
+    Reader reader(static_cast<const std::uint8_t*>(mapping->base()),
+                  static_cast<std::uint64_t>(mapping->size()));
+    const std::uint8_t* stamp = reader.take(sizeof magic);
+    if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
+    if (reader.value<std::uint32_t>() != version) return std::nullopt;
+    Loaded loaded;
+    loaded.lastEventID = reader.value<std::uint64_t>();
+    loaded.builtAt = static_cast<double>(reader.value<std::uint64_t>());
+    auto roots = readRoots(reader);
+    if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
+    NameCounts counts{};
+    auto shards = readShards(reader, counts);
+    if (!shards) return std::nullopt;
+    loaded.index = readColumns(reader);
+    loaded.index.rootPaths = std::move(*roots);
+    if (reader.failed() || !isSound(loaded.index, counts)) return std::nullopt;
+    loaded.index.archive = mapping;
+    loaded.names = std::make_shared<NameTable>(*shards);
+    loaded.bytes = mapping->size();
+    return loaded;
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return found->pw_dir;
+    return "/";
+}
+
+// XDG_CACHE_HOME counts only when absolute, as the base-directory rules require.
+std::string cacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        return std::string(cache) + "/vesko";
+    return homeFolder() + "/.cache/vesko";
+}
+
+void makeFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+    ::mkdir(path.c_str(), 0700);
+}
+
+void writeCacheTag(const std::string& folder) {
+    const std::string tag = folder + "/" + tagName;
+    FileDescriptor fd(::open(tag.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd) return;
+    // A partial tag would never be rewritten, so drop it and try again on the next call.
+    if (writeAll(fd.get(), tagText, sizeof tagText - 1) != 0 || fd.close() != 0)
+        ::unlink(tag.c_str());
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Interrupted saves leave ".tmp" files; archives under older names end in "index".
+void sweepLeftovers(const std::string& folder) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return;
+    while (const dirent* item = ::readdir(listing)) {
+        const std::string_view name = item->d_name;
+        if (name == fileName) continue;
+        if (endsWith(name, ".tmp") || endsWith(name, "index"))
+            ::unlinkat(::dirfd(listing), item->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+} // namespace
+
+std::string defaultURL() {
+    const std::string folder = cacheFolder();
+    makeFolders(folder);
+    writeCacheTag(folder);
+    sweepLeftovers(folder);
+    return folder + "/" + fileName;
+}
+
+std::optional<std::string> save(const FileIndex& index, const NameTable& names,
+                                std::uint64_t lastEventID, double builtAt,
+                                const std::string& path) {
+    const std::string temporary = path + ".tmp";
+    FileDescriptor fd(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) return failure("create", temporary, errno);
+    std::optional<std::string> problem;
+    // A truncated leftover keeps its old mode; the archive lists private names.
+    if (::fchmod(fd.get(), 0600) != 0)
+        problem = failure("protect", temporary, errno);
+    else if (int error = writeArchive(fd.get(), index, names, lastEventID, builtAt))
+        problem = failure("write", temporary, error);
+    else if (fd.close() != 0)
+        problem = failure("finish writing", temporary, errno);
+    else if (::rename(temporary.c_str(), path.c_str()) != 0)
+        problem = failure("replace", path, errno);
+    if (problem) {
+        fd.close();
+        ::unlink(temporary.c_str());
+    }
+    return problem;
+}
+
+std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
+                           const std::string& path) {
+    // Non-blocking so that a FIFO at the path cannot stall the start.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size < minimumFileBytes)
+        return std::nullopt;
+    const auto size = static_cast<std::size_t>(status.st_size);
+    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (base == MAP_FAILED) return std::nullopt;
+    // From here on, a rejection releases the mapping with the last reference.
+    auto mapping = std::make_shared<const MappedArchive>(base, status.st_size);
+    return parse(mapping, expectingRoots);
+}
+
+void remove(const std::string& path) {
+    ::unlink(path.c_str());
+}
+
+} // namespace vesko::IndexArchive
