@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+// The first stage of a search: which unique names of the name table match the query.
+// Chooses between a plain substring, a boolean expression and a regular expression, tests
+// every name once in place (or only the previous matches when the query just grew), and
+// decides which entries a path query admits.
+#pragma once
+
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+#include "search/QueryExpression.h"
+#include "search/RegexMatcher.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesko::Search {
+
+// NFC composition, then the full Unicode lowercase mapping, as UTF-8. Idempotent.
+std::string normalize(std::string_view text);
+
+// The last path segment of a needle: "src/main" gives "main", "src/" gives "src", "/" and
+// "a//" give nothing.
+std::string nameSegment(std::string_view needle);
+
+// The one substring test of the engine, run for every name on every keystroke: scan for the
+// needle's first byte, then compare the whole needle there. memchr finds the same first
+// candidate position a byte loop would, only faster. An empty needle is contained everywhere.
+inline bool containsSubstring(const std::uint8_t* name, std::size_t length,
+                              const std::uint8_t* needle, std::size_t needleLength) {
+    if (needleLength == 0) return true;
+    if (length < needleLength) return false;
+    const std::uint8_t first = needle[0];
+    const std::uint8_t* at = name;
+    const std::uint8_t* const end = name + (length - needleLength) + 1;
+    while ((at = static_cast<const std::uint8_t*>(std::memchr(at, first, end - at)))) {
+        if (needleLength == 1 || std::memcmp(at, needle, needleLength) == 0) return true;
+        if (++at == end) break;
+    }
+    return false;
+}
+
+inline bool containsSubstring(std::string_view name, std::string_view needle) {
+    return containsSubstring(reinterpret_cast<const std::uint8_t*>(name.data()), name.size(),
+                             reinterpret_cast<const std::uint8_t*>(needle.data()), needle.size());
+}
+
+// How a name qualifies. Cheap to copy: the tree and the matcher are shared.
+class NameRule {
+public:
+    enum class Kind { substring, expression, regex };
+
+    static NameRule substring(std::string needle);
+    static NameRule expression(QueryExpression tree);
+    static NameRule regex(std::shared_ptr<const RegexMatcher> matcher);
+
+    Kind kind() const { return kind_; }
+    // The needle of a substring rule; empty for the other kinds.
+    const std::string& needle() const { return needle_; }
+    // The tree of an expression rule, else null.
+    const QueryExpression* tree() const { return tree_ ? &*tree_ : nullptr; }
+    // The matcher of a regex rule, else null.
+    const RegexMatcher* matcher() const { return matcher_.get(); }
+
+    // Whether one name's lowercase bytes satisfy the rule. A zero-length name never does.
+    bool matches(const std::uint8_t* name, std::size_t length) const;
+
+private:
+    explicit NameRule(Kind kind) : kind_(kind) {}
+
+    Kind kind_;
+    std::string needle_;
+    std::optional<QueryExpression> tree_;
+    std::shared_ptr<const RegexMatcher> matcher_;
+};
+
+// The normalized query of an earlier search and the names it matched, in the order found.
+// Only a substring search may serve as one.
+struct Narrowing {
+    std::string query;
+    std::vector<std::uint32_t> names;
+};
+
+// The ids of all names that match the rule. `previous` (may be null) is consulted by the
+// substring rule only. Reads the table without locks and allocates nothing per name.
+std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
+                                         const Narrowing* previous);
+
+// The substring case. When the needle strictly extends previous->query, only the previous
+// matches are tested, in their order; otherwise every name, shard by shard.
+std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTable& names,
+                                         const Narrowing* previous);
+
+// One flag per directory id: whether the directory or one of its ancestors has a matched
+// name. Relies on every parent id being smaller than its child's.
+std::vector<bool> directoriesUnderMatch(const std::vector<std::uint32_t>& matchedNames,
+                                        const FileIndex& index, std::uint32_t idUpperBound);
+
+// Matching against full paths, for plain substring queries in path mode.
+struct PathPredicate {
+    std::string needle;        // the whole normalized query, slashes included
+    bool hasSeparator = false; // whether needle holds a '/'
+    std::vector<bool> under;   // from directoriesUnderMatch; used only without separator
+};
+
+// Whether an entry passes the name stage. `path` is null outside path mode;
+// lowercasePath() gives the entry's full lowercase path and is called only when needed.
+template <class LowercasePath>
+bool admitsEntry(const PathPredicate* path, bool nameMatched, std::uint32_t entryDir,
+                 LowercasePath&& lowercasePath) {
+    if (!path) return nameMatched;
+    if (path->hasSeparator) {
+        if (!nameMatched) return false;
+        const std::string full = lowercasePath();
+        return containsSubstring(full, path->needle);
+    }
+    return nameMatched || (entryDir < path->under.size() && path->under[entryDir]);
+}
+
+// The outcome of reading a query: the rule to run, or none when the search ends at once
+// with an empty result (empty query, empty needle, or an invalid pattern with its problem).
+struct RuleChoice {
+    std::string query; // the normalized query
+    std::optional<NameRule> rule;
+    std::optional<PathPredicate> path; // `under` left empty for the caller to fill
+    std::vector<std::string> highlightTerms;
+    bool narrowable = true;
+    std::optional<std::string> regexProblem;
+};
+
+RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase);
+
+} // namespace vesko::Search

@@ -1,0 +1,338 @@
+// SPDX-License-Identifier: MIT
+#include "search/NameRules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+namespace vesko::Search {
+namespace {
+
+std::vector<std::string> namesOf(const NameTable& table, const std::vector<std::uint32_t>& ids) {
+    std::vector<std::string> out;
+    for (const std::uint32_t id : ids)
+        out.emplace_back(table.lowercaseBytes(id));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST(NameRulesTest, NameSegment) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"main", "main"}, {"src/main", "main"}, {"src/", "src"}, {"a/b/", "b"},  {"/", ""},
+        {"a//", ""},      {"//", ""},           {"/abc", "abc"}, {"a/b/c", "c"}, {"", ""},
+    };
+    for (const auto& [needle, expected] : cases)
+        EXPECT_EQ(nameSegment(needle), expected) << needle;
+}
+
+TEST(NameRulesTest, NormalizeComposesAndLowercases) {
+    EXPECT_EQ(normalize("Report"), "report");
+    EXPECT_EQ(normalize("RE\xCC\x81SUME\xCC\x81"), "r\xC3\xA9sum\xC3\xA9");
+    EXPECT_EQ(normalize(normalize("ÉCOLE")), normalize("ÉCOLE"));
+    EXPECT_EQ(normalize(""), "");
+}
+
+TEST(NameRulesTest, ContainsSubstringAgreesWithFind) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"abc", "a"},
+        {"abc", "c"},
+        {"abc", "abc"},
+        {"abc", "abcd"},
+        {"aaab", "aab"},
+        {"abab", "bab"},
+        {"ab", "ba"},
+        {"xaxbxc", "xc"},
+        {"", "a"},
+        {"a", ""},
+        {"mississippi", "issip"},
+        {"aaaa", "aaaaa"},
+    };
+    for (const auto& [name, needle] : cases)
+        EXPECT_EQ(containsSubstring(name, needle),
+                  std::string_view(name).find(needle) != std::string::npos)
+            << name << " / " << needle;
+    // The needle must lie wholly inside the name, not run past its end into other bytes.
+    const char packed[] = "abcabd";
+    EXPECT_FALSE(containsSubstring(std::string_view(packed, 5), "abd"));
+    EXPECT_TRUE(containsSubstring(std::string_view(packed, 6), "abd"));
+}
+
+// A table of names with its ids, for matching tests.
+struct Table {
+    NameTable names;
+    std::vector<std::string> all;
+    explicit Table(const std::vector<std::string>& given) : all(given) {
+        for (const auto& n : given)
+            names.intern(n);
+    }
+};
+
+TEST(NameRulesTest, SubstringMatchesLowercaseNames) {
+    Table t({"report.txt", "Q3-REPORT.pdf", "repo", "notes", ""});
+    EXPECT_EQ(namesOf(t.names, matchingNames(normalize("Report"), t.names, nullptr)),
+              (std::vector<std::string>{"q3-report.pdf", "report.txt"}));
+    EXPECT_TRUE(matchingNames("", t.names, nullptr).empty());
+}
+
+TEST(NameRulesTest, FullScanVisitsShardsInOrder) {
+    std::vector<std::string> given;
+    for (int i = 0; i < 500; ++i)
+        given.push_back("name" + std::to_string(i));
+    Table t(given);
+    const auto ids = matchingNames("name", t.names, nullptr);
+    ASSERT_EQ(ids.size(), 500u);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end(), [](std::uint32_t a, std::uint32_t b) {
+        return (a & 31) != (b & 31) ? (a & 31) < (b & 31) : (a >> 5) < (b >> 5);
+    }));
+}
+
+TEST(NameRulesTest, NarrowingUsesPreviousOnlyForStrictExtensions) {
+    Table t({"rep", "report", "prepare", "red", "pre"});
+    // A deliberately incomplete previous list shows which searches consulted it.
+    const std::uint32_t report = t.names.intern("report");
+    const Narrowing previous{"re", {report}};
+    EXPECT_EQ(namesOf(t.names, matchingNames("rep", t.names, &previous)),
+              (std::vector<std::string>{"report"}));
+    EXPECT_EQ(matchingNames("re", t.names, &previous).size(), 5u);
+    EXPECT_EQ(matchingNames("ep", t.names, &previous).size(), 3u);
+    EXPECT_EQ(matchingNames("xre", t.names, &previous).size(), 0u);
+    // Ids the table does not hold are dropped, not read.
+    const Narrowing stale{"r", {report, 31u | (9999u << 5)}};
+    EXPECT_EQ(matchingNames("re", t.names, &stale), std::vector<std::uint32_t>{report});
+}
+
+TEST(NameRulesTest, NarrowingEqualsFullScanOnRandomNames) {
+    std::mt19937 rng(11);
+    std::vector<std::string> given;
+    for (int i = 0; i < 3000; ++i) {
+        std::string n;
+        for (int k = 1 + int(rng() % 10); k > 0; --k)
+            n += "abcd."[rng() % 5];
+        given.push_back(n);
+    }
+    Table t(given);
+    for (int round = 0; round < 200; ++round) {
+        std::string query(1, "abcd"[rng() % 4]);
+        Narrowing previous{query, matchingNames(query, t.names, nullptr)};
+        for (int step = 0; step < 4; ++step) {
+            query += "abcd."[rng() % 5];
+            const auto narrowed = matchingNames(query, t.names, &previous);
+            ASSERT_EQ(narrowed, matchingNames(query, t.names, nullptr)) << query;
+            std::set<std::string> expected;
+            for (const auto& n : given)
+                if (n.find(query) != std::string::npos) expected.insert(n);
+            const auto found = namesOf(t.names, narrowed);
+            ASSERT_EQ(std::set<std::string>(found.begin(), found.end()), expected) << query;
+            previous = {query, narrowed};
+        }
+    }
+}
+
+TEST(NameRulesTest, ExpressionRuleNeverMatchesTheEmptyName) {
+    Table t({"", "alpha", "beta"});
+    const auto rule = NameRule::expression(*QueryExpression::parse("!x"));
+    EXPECT_EQ(namesOf(t.names, matchingNames(rule, t.names, nullptr)),
+              (std::vector<std::string>{"alpha", "beta"}));
+}
+
+TEST(NameRulesTest, ExpressionRuleIgnoresPrevious) {
+    Table t({"ab", "ac", "bc"});
+    const Narrowing previous{"a", {}};
+    const auto rule = NameRule::expression(*QueryExpression::parse("a c"));
+    EXPECT_EQ(namesOf(t.names, matchingNames(rule, t.names, &previous)),
+              (std::vector<std::string>{"ac"}));
+}
+
+TEST(NameRulesTest, RegexMatchesLowercaseNames) {
+    Table t({"abcz", "A-Z", "abc", "zebra", "Ab"});
+    auto regex = [&](const char* pattern, bool matchCase) {
+        auto choice = chooseRule(pattern, false, true, matchCase);
+        EXPECT_TRUE(choice.rule) << pattern;
+        return choice.rule ? namesOf(t.names, matchingNames(*choice.rule, t.names, nullptr))
+                           : std::vector<std::string>{};
+    };
+    EXPECT_EQ(regex("^a.*z$", false), (std::vector<std::string>{"a-z", "abcz"}));
+    EXPECT_EQ(regex("^A.*Z$", true), (std::vector<std::string>{"a-z", "abcz"}));
+    EXPECT_EQ(regex("^ab?$", false), (std::vector<std::string>{"ab"}));
+    EXPECT_TRUE(regex("[[:upper:]]", true).empty());
+}
+
+TEST(NameRulesTest, InvalidRegexReportsProblem) {
+    for (const char* pattern : {"[", "a(", "*{2"}) {
+        RegexMatcher matcher(pattern, false);
+        EXPECT_FALSE(matcher.isValid()) << pattern;
+        ASSERT_TRUE(matcher.problem()) << pattern;
+        EXPECT_FALSE(matcher.problem()->empty()) << pattern;
+        EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("a"), 1));
+    }
+    const auto choice = chooseRule("[", false, true, false);
+    EXPECT_FALSE(choice.rule);
+    ASSERT_TRUE(choice.regexProblem);
+    EXPECT_EQ(*choice.regexProblem, *RegexMatcher("[", false).problem());
+    EXPECT_TRUE(choice.narrowable);
+    EXPECT_TRUE(choice.highlightTerms.empty());
+}
+
+TEST(NameRulesTest, RegexMatcherHandlesLongNames) {
+    RegexMatcher matcher("x$", false);
+    ASSERT_TRUE(matcher.isValid());
+    EXPECT_FALSE(matcher.problem());
+    const std::string longName = std::string(300, 'a') + "x";
+    EXPECT_TRUE(
+        matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), longName.size()));
+    EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), 300));
+}
+
+struct ChoiceCase {
+    const char* query;
+    bool matchPath, useRegex;
+    const char* rule; // "none", "substring:<needle>", "expression", "regex"
+    std::vector<std::string> highlight;
+    bool narrowable;
+    const char* path; // null, or the path needle; hasSeparator follows from it
+};
+
+std::string describeRule(const RuleChoice& c) {
+    if (!c.rule) return "none";
+    switch (c.rule->kind()) {
+    case NameRule::Kind::substring:
+        return "substring:" + c.rule->needle();
+    case NameRule::Kind::expression:
+        return "expression";
+    case NameRule::Kind::regex:
+        return "regex";
+    }
+    return {};
+}
+
+TEST(NameRulesTest, ChoosesTheRule) {
+    const ChoiceCase cases[] = {
+        {"Report", false, false, "substring:report", {"report"}, true, nullptr},
+        {"", false, false, "none", {}, true, nullptr},
+        {"foo bar", false, false, "expression", {"foo", "bar"}, true, nullptr},
+        {"a | b", false, false, "expression", {"a", "b"}, false, nullptr},
+        {"a !b", false, false, "expression", {"a"}, false, nullptr},
+        {"a |", false, false, "substring:a |", {"a |"}, true, nullptr},
+        {">", false, false, "substring:>", {">"}, true, nullptr},
+        {"docs/read", false, false, "substring:read", {"read"}, true, "docs/read"},
+        {"docs", true, false, "substring:docs", {"docs"}, true, "docs"},
+        {"src/", false, false, "substring:src", {"src"}, true, "src/"},
+        {"/", false, false, "none", {}, true, nullptr},
+        {"a//", true, false, "none", {}, true, nullptr},
+        {"a b/c", true, false, "expression", {"a", "b/c"}, true, nullptr},
+        {"^A.*", true, true, "regex", {}, false, nullptr},
+        {"x/y", false, true, "regex", {}, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        const RuleChoice choice = chooseRule(c.query, c.matchPath, c.useRegex, false);
+        EXPECT_EQ(describeRule(choice), c.rule) << c.query;
+        EXPECT_EQ(choice.highlightTerms, c.highlight) << c.query;
+        EXPECT_EQ(choice.narrowable, c.narrowable) << c.query;
+        EXPECT_FALSE(choice.regexProblem) << c.query;
+        ASSERT_EQ(choice.path.has_value(), c.path != nullptr) << c.query;
+        if (c.path) {
+            EXPECT_EQ(choice.path->needle, c.path);
+            EXPECT_EQ(choice.path->hasSeparator,
+                      std::string_view(c.path).find('/') != std::string::npos);
+        }
+    }
+}
+
+// A small tree:  /home/u (root 0)
+//   docs/ readme, notes.txt, sub/ deep.md
+//   mydocs2/ readme
+//   other/ docs.txt
+class PathModeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        index.dirParent.append(0u);
+        index.dirName.append(names.intern("/home/u"));
+        index.rootPaths[0] = "/home/u";
+        const auto docs = directory("docs", 0), mydocs = directory("mydocs2", 0);
+        const auto sub = directory("sub", docs), other = directory("other", 0);
+        file("readme", docs);
+        file("Notes.txt", docs);
+        file("deep.md", sub);
+        file("readme", mydocs);
+        file("docs.txt", other);
+    }
+    std::uint32_t directory(const char* name, std::uint32_t parent) {
+        const auto id = names.intern(name);
+        index.appendEntry(id, parent, EntryFlags::directory(), 0, 0, 0, 0);
+        index.dirParent.append(parent);
+        index.dirName.append(id);
+        return index.directoryCount() - 1;
+    }
+    void file(const char* name, std::uint32_t dir) {
+        index.appendEntry(names.intern(name), dir, EntryFlags::none(), 0, 0, 0, 0);
+    }
+
+    // The full paths of the entries that pass the name stage, as the search pass applies it.
+    std::vector<std::string> admitted(const char* query, bool matchPath) {
+        RuleChoice choice = chooseRule(query, matchPath, false, false);
+        if (!choice.rule) return {};
+        const auto matched = matchingNames(*choice.rule, names, nullptr);
+        std::set<std::uint32_t> matchedSet(matched.begin(), matched.end());
+        if (choice.path)
+            choice.path->under = directoriesUnderMatch(matched, index, names.idUpperBound());
+        std::vector<std::string> out;
+        for (std::int64_t e = 0; e < index.count(); ++e) {
+            const auto dir = index.entryDir[std::size_t(e)];
+            const bool nameMatched = matchedSet.count(index.entryName[std::size_t(e)]) > 0;
+            if (admitsEntry(choice.path ? &*choice.path : nullptr, nameMatched, dir,
+                            [&] { return index.lowercasedPath(e, names); }))
+                out.push_back(index.path(e, names));
+        }
+        return sorted(out);
+    }
+
+    NameTable names;
+    FileIndex index;
+};
+
+TEST_F(PathModeTest, SeparatorRequiresTheWholeNeedleInThePath) {
+    EXPECT_EQ(admitted("docs/read", false), std::vector<std::string>{"/home/u/docs/readme"});
+    EXPECT_EQ(admitted("DOCS/NOTES", true), std::vector<std::string>{"/home/u/docs/Notes.txt"});
+    EXPECT_EQ(admitted("u/docs", false), std::vector<std::string>{"/home/u/docs"});
+    // The name stage asks for "docs", but no full path contains "docs/" without a child.
+    EXPECT_EQ(admitted("docs/", false), std::vector<std::string>{});
+    EXPECT_TRUE(admitted("/", false).empty());
+}
+
+TEST_F(PathModeTest, MatchPathWithoutSeparatorAdmitsEverythingBelowAMatch) {
+    EXPECT_EQ(
+        admitted("docs", true),
+        (std::vector<std::string>{"/home/u/docs", "/home/u/docs/Notes.txt", "/home/u/docs/readme",
+                                  "/home/u/docs/sub", "/home/u/docs/sub/deep.md", "/home/u/mydocs2",
+                                  "/home/u/mydocs2/readme", "/home/u/other/docs.txt"}));
+    EXPECT_EQ(admitted("docs", false), (std::vector<std::string>{"/home/u/docs", "/home/u/mydocs2",
+                                                                 "/home/u/other/docs.txt"}));
+}
+
+TEST_F(PathModeTest, BooleanQueriesIgnoreMatchPath) {
+    EXPECT_EQ(admitted("docs | sub", true),
+              (std::vector<std::string>{"/home/u/docs", "/home/u/docs/sub", "/home/u/mydocs2",
+                                        "/home/u/other/docs.txt"}));
+}
+
+TEST_F(PathModeTest, DirectoriesUnderMatchFollowsParents) {
+    const auto matched = matchingNames("sub", names, nullptr);
+    const auto under = directoriesUnderMatch(matched, index, names.idUpperBound());
+    // Directories: 0 root, 1 docs, 2 mydocs2, 3 sub, 4 other.
+    EXPECT_EQ(under, (std::vector<bool>{false, false, false, true, false}));
+    EXPECT_TRUE(directoriesUnderMatch(matched, FileIndex{}, names.idUpperBound()).empty());
+    // The root's own name (its whole path) counts like any other directory name.
+    const auto home =
+        directoriesUnderMatch(matchingNames("home", names, nullptr), index, names.idUpperBound());
+    EXPECT_EQ(home, (std::vector<bool>(5, true)));
+}
+
+} // namespace
+} // namespace vesko::Search

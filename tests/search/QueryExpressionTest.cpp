@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: MIT
+#include "search/QueryExpression.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+
+namespace vesko {
+namespace {
+
+std::string render(const std::vector<Token>& tokens) {
+    std::string out;
+    for (const Token& t : tokens) {
+        if (!out.empty()) out += ' ';
+        switch (t.kind) {
+        case Token::Kind::word:
+            out += "[" + t.bytes + "]";
+            break;
+        case Token::Kind::or_:
+            out += "|";
+            break;
+        case Token::Kind::not_:
+            out += "!";
+            break;
+        case Token::Kind::open:
+            out += "<";
+            break;
+        case Token::Kind::close:
+            out += ">";
+            break;
+        }
+    }
+    return out;
+}
+
+struct TextCase {
+    const char* text;
+    const char* expected;
+};
+
+TEST(LexerTest, TokenizesOperatorsQuotesAndSeparators) {
+    const TextCase cases[] = {
+        {"foo bar", "[foo] [bar]"},
+        {"  foo \t bar  ", "[foo] [bar]"},
+        {"foo!bar", "[foo] ! [bar]"},
+        {"a|b", "[a] | [b]"},
+        {"<a>b", "< [a] > [b]"},
+        {"ab\"cd ef\"", "[ab] [cd ef]"},
+        {"\"ab\"cd", "[ab] [cd]"},
+        {"\"a|b !<c>\"", "[a|b !<c>]"},
+        {"\"\"", ""},
+        {"x \"\" y", "[x] [y]"},
+        {"\"unclosed | rest", "[unclosed | rest]"},
+        {"line\nbreak", "[line\nbreak]"},
+        {"FOO", "[foo]"},
+        {"ÉCOLE", "[école]"},
+        {"ΣΟΦΊΑ", "[σοφία]"},
+        {"", ""},
+        {"!!", "! !"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(render(Lexer::tokenize(c.text)), c.expected) << c.text;
+}
+
+TEST(LexerTest, LowercasesWithoutComposing) {
+    // "E" + combining acute stays decomposed: the expression path does not normalize.
+    const auto tokens = Lexer::tokenize("E\xCC\x81");
+    ASSERT_EQ(tokens.size(), 1u);
+    EXPECT_EQ(tokens[0].bytes, "e\xCC\x81");
+}
+
+TEST(QueryParseTest, BuildsTreesWithPrecedenceAndGrouping) {
+    const TextCase cases[] = {
+        {"a", "a"},
+        {"a b c", "and(and(a, b), c)"},
+        {"a | b | c", "or(or(a, b), c)"},
+        {"a|b", "or(a, b)"},
+        {"a b | c d", "or(and(a, b), and(c, d))"},
+        {"a | b c", "or(a, and(b, c))"},
+        {"<a | b> c", "and(or(a, b), c)"},
+        {"!a b", "and(not(a), b)"},
+        {"!<a | b>", "not(or(a, b))"},
+        {"!!a", "not(not(a))"},
+        {"<<a>>", "a"},
+        {"a !b | c", "or(and(a, not(b)), c)"},
+        {"\"a b\" | c", "or(a b, c)"},
+        {"a<b>", "and(a, b)"},
+    };
+    for (const auto& c : cases) {
+        const auto tree = QueryExpression::parse(c.text);
+        ASSERT_TRUE(tree.has_value()) << c.text;
+        EXPECT_EQ(tree->describe(), c.expected) << c.text;
+    }
+}
+
+TEST(QueryParseTest, RejectsMalformedExpressions) {
+    for (const char* text : {"", "   ", "\"\"", "a |", "| a", "a || b", "a !", "!", "!|a", "!>",
+                             "<a", "a>", "<>", "a<b", "<a | b", "a | b>", "<a>>", "a <!>"})
+        EXPECT_FALSE(QueryExpression::parse(text).has_value()) << text;
+}
+
+TEST(QueryParseTest, LooksBoolean) {
+    const std::pair<const char*, bool> cases[] = {
+        {"foo", false}, {"foo bar", true},     {"  foo  ", false}, {"a|b", true},
+        {"!a", true},   {"<a", true},          {"\"a", true},      {">", false},
+        {"a>b", false}, {"a\tb", false},       {"", false},        {"   ", false},
+        {"a  b", true}, {"report.pdf", false},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(QueryExpression::looksBoolean(text), expected) << "'" << text << "'";
+}
+
+struct MatchCase {
+    const char* query;
+    std::vector<const char*> matching;
+    std::vector<const char*> failing;
+};
+
+TEST(QueryEvaluateTest, MatchesHandWrittenExpectations) {
+    const MatchCase cases[] = {
+        {"foo bar", {"foobar", "barfoo", "a foo b bar"}, {"foo", "bar", "fobar"}},
+        {"foo|bar", {"foo", "bar", "xbarx"}, {"fo", "ba", ""}},
+        {"foo | bar", {"foo", "bar"}, {"baz"}},
+        {"FOO", {"foo.txt"}, {"fo"}},
+        {"É", {"\xC3\xA9t\xC3\xA9"}, {"ete"}},
+        {"\"a b\"", {"a b", "xa by"}, {"ab", "a  b", "b a"}},
+        {"\"a|b\"", {"a|b"}, {"a", "b", "ab"}},
+        {"a !b", {"a", "aa"}, {"ab", "b", "c"}},
+        {"!b", {"a", "c", ""}, {"b", "abc"}},
+        {"<a | b> c", {"ac", "bc", "cab"}, {"a", "b", "c"}},
+        {"a | b c", {"a", "bc", "abc"}, {"b", "c"}},
+        {"!<a | b>", {"c", "xyz"}, {"a", "b"}},
+        {"!!a", {"a"}, {"b"}},
+        {"aa aa", {"aa"}, {"a"}},
+        {"abab", {"aabab", "xababx"}, {"abaab"}},
+    };
+    for (const auto& c : cases) {
+        const auto tree = QueryExpression::parse(c.query);
+        ASSERT_TRUE(tree.has_value()) << c.query;
+        auto test = [&](const char* name) {
+            return tree->matches(reinterpret_cast<const std::uint8_t*>(name), std::strlen(name));
+        };
+        for (const char* name : c.matching)
+            EXPECT_TRUE(test(name)) << c.query << " / " << name;
+        for (const char* name : c.failing)
+            EXPECT_FALSE(test(name)) << c.query << " / " << name;
+    }
+}
+
+TEST(QueryEvaluateTest, ShortCircuitsLeftToRight) {
+    const auto tree = QueryExpression::parse("a | b c | !d");
+    ASSERT_TRUE(tree);
+    auto asked = [&](const std::set<std::string>& present) {
+        std::string order;
+        tree->evaluate([&](std::string_view term) {
+            order += term;
+            return present.count(std::string(term)) > 0;
+        });
+        return order;
+    };
+    EXPECT_EQ(asked({"a"}), "a");
+    EXPECT_EQ(asked({}), "abd");
+    EXPECT_EQ(asked({"b", "c"}), "abc");
+    EXPECT_EQ(asked({"b"}), "abcd");
+}
+
+TEST(QueryEvaluateTest, EmptyTermAndAlwaysMatchEverything) {
+    const std::uint8_t name[] = {'x'};
+    EXPECT_TRUE(QueryExpression::term("").matches(name, 1));
+    EXPECT_TRUE(QueryExpression::always().matches(name, 0));
+    EXPECT_FALSE(QueryExpression::term("xx").matches(name, 1));
+}
+
+TEST(QueryParseTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
+    const int limit = Parser::maxNesting;
+    EXPECT_TRUE(QueryExpression::parse(std::string(limit, '<') + "a" + std::string(limit, '>')));
+    EXPECT_TRUE(QueryExpression::parse(std::string(limit, '!') + "a"));
+    EXPECT_FALSE(QueryExpression::parse(std::string(limit + 1, '!') + "a"));
+    EXPECT_FALSE(QueryExpression::parse(std::string(100000, '<') + "a" + std::string(100000, '>')));
+}
+
+TEST(QueryEvaluateTest, LongChainsParseAndEvaluate) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += i % 2 ? "a " : "b ";
+    const auto tree = QueryExpression::parse(text);
+    ASSERT_TRUE(tree);
+    const std::uint8_t ab[] = {'a', 'b'};
+    EXPECT_TRUE(tree->matches(ab, 2));
+    EXPECT_FALSE(tree->matches(ab, 1));
+}
+
+struct TermsCase {
+    const char* query;
+    std::vector<std::string> positive;
+    bool narrowable;
+};
+
+TEST(QueryTermsTest, PositiveTermsAndNarrowing) {
+    const TermsCase cases[] = {
+        {"a b", {"a", "b"}, true},
+        {"a b c", {"a", "b", "c"}, true},
+        {"a | b", {"a", "b"}, false},
+        {"!a", {}, false},
+        {"a <b | c>", {"a", "b", "c"}, false},
+        {"a !b | c", {"a", "c"}, false},
+        {"!x", {}, false},
+        {"a a", {"a", "a"}, true},
+        {"<a b> c", {"a", "b", "c"}, true},
+        {"a !<b c>", {"a"}, false},
+    };
+    for (const auto& c : cases) {
+        const auto tree = QueryExpression::parse(c.query);
+        ASSERT_TRUE(tree) << c.query;
+        EXPECT_EQ(tree->positiveTerms(), c.positive) << c.query;
+        EXPECT_EQ(tree->allowsNarrowing(), c.narrowable) << c.query;
+    }
+    EXPECT_TRUE(QueryExpression::always().allowsNarrowing());
+    EXPECT_TRUE(QueryExpression::always().positiveTerms().empty());
+}
+
+// A reference model: random trees rendered fully bracketed, evaluated with std::string::find.
+struct Model {
+    enum Kind { term, conj, disj, neg } kind;
+    std::string word;
+    std::shared_ptr<Model> left, right;
+
+    std::string text() const {
+        switch (kind) {
+        case term:
+            return word;
+        case neg:
+            return "!" + left->text();
+        case conj:
+            return "<" + left->text() + " " + right->text() + ">";
+        case disj:
+            return "<" + left->text() + " | " + right->text() + ">";
+        }
+        return {};
+    }
+    bool eval(const std::string& name) const {
+        switch (kind) {
+        case term:
+            return name.find(word) != std::string::npos;
+        case neg:
+            return !left->eval(name);
+        case conj:
+            return left->eval(name) && right->eval(name);
+        case disj:
+            return left->eval(name) || right->eval(name);
+        }
+        return false;
+    }
+};
+
+std::shared_ptr<Model> randomModel(std::mt19937& rng, int depth) {
+    auto m = std::make_shared<Model>();
+    const int pick = depth == 0 ? 0 : int(rng() % 4);
+    m->kind = Model::Kind(pick);
+    if (pick == Model::term) {
+        const char* words[] = {"a", "b", "ab", "ba", "c", "aa"};
+        m->word = words[rng() % 6];
+    } else {
+        m->left = randomModel(rng, depth - 1);
+        if (pick != Model::neg) m->right = randomModel(rng, depth - 1);
+    }
+    return m;
+}
+
+TEST(QueryEvaluateTest, AgreesWithReferenceModelOnRandomTrees) {
+    std::mt19937 rng(7);
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; ++i) {
+        std::string n;
+        for (int k = int(rng() % 6); k > 0; --k)
+            n += "abc"[rng() % 3];
+        names.push_back(n);
+    }
+    for (int round = 0; round < 300; ++round) {
+        const auto model = randomModel(rng, 4);
+        const auto tree = QueryExpression::parse(model->text());
+        ASSERT_TRUE(tree) << model->text();
+        for (const std::string& n : names) {
+            const bool actual =
+                tree->matches(reinterpret_cast<const std::uint8_t*>(n.data()), n.size());
+            ASSERT_EQ(actual, model->eval(n)) << model->text() << " / " << n;
+        }
+    }
+}
+
+} // namespace
+} // namespace vesko
