@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#include "search/Highlight.h"
+
+#include <gtest/gtest.h>
+
+namespace vesko::Highlight {
+namespace {
+
+using Ranges = std::vector<Range>;
+
+} // namespace
+
+void PrintTo(const Range& r, std::ostream* os) {
+    *os << "[" << r.start << ", " << r.end << ")";
+}
+
+namespace {
+
+struct HighlightCase {
+    std::vector<std::string> terms;
+    std::string text;
+    Ranges expected; // UTF-8 byte offsets
+};
+
+TEST(HighlightTest, RangesOverUtf8) {
+    const std::string nfdE = "e\xCC\x81";                              // e + combining acute
+    const std::string nfdHan = "\xE1\x84\x92\xE1\x85\xA1\xE1\x86\xAB"; // 한 as jamo
+    const HighlightCase cases[] = {
+        {{"ab", "bc"}, "abc", {{0, 3}}},
+        {{"a"}, "banana", {{1, 2}, {3, 4}, {5, 6}}},
+        {{"read"}, "README.md", {{0, 4}}},
+        {{"xyz"}, "README.md", {}},
+        {{}, "README.md", {}},
+        {{"a"}, "", {}},
+        {{"ab", "cd"}, "abcd", {{0, 4}}},
+        {{"", "b"}, "abc", {{1, 2}}},
+        {{"aa"}, "aaaa", {{0, 4}}},
+        {{"aa"}, "aaxaa", {{0, 2}, {3, 5}}},
+        {{"aa"}, "aaa", {{0, 2}}},
+        {{"c", "a"}, "abc", {{0, 1}, {2, 3}}},
+        {{"abc", "b"}, "abc", {{0, 3}}},
+        // Non-ASCII, precomposed text: byte offsets of whole characters.
+        {{"\xC3\xA9t\xC3\xA9"}, "L'\xC3\x89T\xC3\x89", {{2, 7}}},
+        // Decomposed display name, composed term.
+        {{"caf\xC3\xA9"}, ("CAFE\xCC\x81 menu"), {{0, 6}}},
+        // A bare "e" does not mark the "e" of a decomposed "é", as it would not match it.
+        {{"e"}, "caf" + nfdE, {}},
+        // Korean: the composed syllable marks the jamo run; a partial syllable marks nothing.
+        {{"\xED\x95\x9C"}, "a" + nfdHan, {{1, 10}}},
+        {{"\xED\x95\x98"}, nfdHan, {}},
+        // Full case folding: ß and SS are the same text.
+        {{"stra\xC3\x9F"
+          "e"},
+         "STRASSE.txt",
+         {{0, 7}}},
+        // Invalid UTF-8 counts as one character per bad byte and does not stop the search.
+        {{"ok"},
+         "\xFF"
+         "ok\xFE",
+         {{1, 3}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ranges(c.terms, std::string_view(c.text)), c.expected) << c.text;
+}
+
+TEST(HighlightTest, RangesOverUtf16) {
+    // "Über" with a decomposed U: U + U+0308 takes two code units.
+    const std::u16string decomposed = u"U\u0308ber-\U0001F600-\u00FCber";
+    EXPECT_EQ(ranges({"\xC3\xBC"
+                      "ber"},
+                     std::u16string_view(decomposed)),
+              (Ranges{{0, 5}, {9, 13}}));
+    EXPECT_EQ(ranges({"-"}, std::u16string_view(decomposed)), (Ranges{{5, 6}, {8, 9}}));
+}
+
+} // namespace
+} // namespace vesko::Highlight
