@@ -5,6 +5,8 @@
 // same tree and cache state to see what interning and collecting cost above the calls.
 #include "scan/IndexBuilder.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> seconds;
     for (int run = 0; run < options->repeat; ++run) {
+        malloc_trim(0); // hand back what the previous run freed, so VmRSS is this run's
         const auto result = vesko::IndexBuilder::build({options->root}, options->workers,
                                                        std::make_shared<vesko::NameTable>());
         if (result.error) {
