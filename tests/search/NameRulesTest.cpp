@@ -135,6 +135,41 @@ TEST(NameRulesTest, NarrowingEqualsFullScanOnRandomNames) {
     }
 }
 
+// Copies a column's elements out, to serve them back as if from a file mapping.
+template <class T> std::vector<T> elementsOf(const Column<T>& column) {
+    std::vector<T> out;
+    for (std::size_t i = 0; i < column.count(); ++i)
+        out.push_back(column[i]);
+    return out;
+}
+
+TEST(NameRulesTest, ScansMappedAndAppendedNamesAlike) {
+    Table original({"mapped-report", "other", "Report-mapped", "zzz"});
+    std::vector<std::vector<std::uint8_t>> bytes, display;
+    std::vector<std::vector<std::uint32_t>> starts, displayStarts;
+    std::vector<NameTable::RestoredShard> restored;
+    for (std::size_t s = 0; s < original.names.shardsCount(); ++s) {
+        const auto& shard = original.names.shard(s);
+        bytes.push_back(elementsOf(shard.bytes()));
+        starts.push_back(elementsOf(shard.starts()));
+        display.push_back(elementsOf(shard.display()));
+        displayStarts.push_back(elementsOf(shard.displayStarts()));
+    }
+    for (std::size_t s = 0; s < bytes.size(); ++s)
+        restored.push_back(
+            {Column<std::uint8_t>(std::span<const std::uint8_t>(bytes[s])),
+             Column<std::uint32_t>(std::span<const std::uint32_t>(starts[s])),
+             Column<std::uint8_t>(std::span<const std::uint8_t>(display[s])),
+             Column<std::uint32_t>(std::span<const std::uint32_t>(displayStarts[s]))});
+    NameTable table(restored);
+    ASSERT_GT(table.mappedNameBytes(), 0);
+    for (const char* added : {"appended-report", "report", "nothing"})
+        table.intern(added);
+    EXPECT_EQ(
+        namesOf(table, matchingNames("report", table, nullptr)),
+        (std::vector<std::string>{"appended-report", "mapped-report", "report", "report-mapped"}));
+}
+
 TEST(NameRulesTest, ExpressionRuleNeverMatchesTheEmptyName) {
     Table t({"", "alpha", "beta"});
     const auto rule = NameRule::expression(*QueryExpression::parse("!x"));
