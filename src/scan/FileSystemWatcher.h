@@ -31,8 +31,8 @@ public:
         std::uint64_t lastEventID = 0;
     };
 
-    // Runs on the watcher's own thread, one batch at a time; it must not block for long and
-    // must not call `start` or `stop` of the watcher that calls it.
+    // Runs on the watcher's own thread, one batch at a time; it must not block for long, must
+    // not throw, and must not call `start` or `stop` of the watcher that calls it.
     using Handler = std::function<void(Batch)>;
 
     struct Options {
