@@ -72,43 +72,44 @@ std::size_t NameHashIndex::slotOf(std::uint64_t key) const {
 
 const std::uint32_t* NameHashIndex::find(std::uint64_t key) const {
     if (count_ == 0) return nullptr;
-    const std::size_t mask = keys_.size() - 1;
+    const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
-        if (values_[i] == empty) return nullptr;
-        if (keys_[i] == key) return &values_[i];
+        const Slot& slot = slots_[i];
+        if (slot.value == empty) return nullptr;
+        if (slot.key == key) return &slot.value;
     }
 }
 
+// Kept at most half full: a lookup of a new name (the common case in a scan) then probes
+// about two slots with linear probing instead of six at 70%.
 void NameHashIndex::insertIfAbsent(std::uint64_t key, std::uint32_t id) {
-    if ((count_ + 1) * 10 > keys_.size() * 7) rehash(std::max<std::size_t>(16, keys_.size() * 2));
-    const std::size_t mask = keys_.size() - 1;
+    if ((count_ + 1) * 2 > slots_.size()) rehash(std::max<std::size_t>(16, slots_.size() * 2));
+    const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
-        if (values_[i] == empty) {
-            keys_[i] = key;
-            values_[i] = id;
+        Slot& slot = slots_[i];
+        if (slot.value == empty) {
+            slot = {key, id};
             ++count_;
             return;
         }
-        if (keys_[i] == key) return;
+        if (slot.key == key) return;
     }
 }
 
 void NameHashIndex::reserve(std::size_t n) {
     std::size_t capacity = 16;
-    while (capacity * 7 < n * 10)
+    while (capacity < n * 2)
         capacity *= 2;
-    if (capacity > keys_.size()) rehash(capacity);
+    if (capacity > slots_.size()) rehash(capacity);
 }
 
 void NameHashIndex::rehash(std::size_t capacity) {
-    std::vector<std::uint64_t> oldKeys(capacity);
-    std::vector<std::uint32_t> oldValues(capacity, empty);
-    oldKeys.swap(keys_);
-    oldValues.swap(values_);
+    std::vector<Slot> old(capacity, Slot{0, empty});
+    old.swap(slots_);
     shift_ = 64 - std::countr_zero(capacity);
     count_ = 0;
-    for (std::size_t i = 0; i < oldKeys.size(); ++i)
-        if (oldValues[i] != empty) insertIfAbsent(oldKeys[i], oldValues[i]);
+    for (const Slot& slot : old)
+        if (slot.value != empty) insertIfAbsent(slot.key, slot.value);
 }
 
 // ---- Shard --------------------------------------------------------------------------

@@ -44,8 +44,12 @@ private:
     static constexpr std::uint32_t empty = 0xFFFFFFFFu;
     std::size_t slotOf(std::uint64_t key) const;
     void rehash(std::size_t capacity);
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint32_t> values_;
+    // Key beside value, so a probe touches one cache line.
+    struct Slot {
+        std::uint64_t key;
+        std::uint32_t value;
+    };
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
     int shift_ = 64;
 };
