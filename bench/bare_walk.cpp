@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: MIT
+// bare_walk ROOT [--threads N] [--uring]: the floor no scanner can beat. It makes exactly
+// the scan's system calls (open, getdents64 into 256 KiB until 0, one statx per entry) and
+// nothing else: no names interned, no columns, no merge. With --uring the statx calls of
+// one getdents64 batch go through io_uring, to learn whether batching lowers the floor.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef VESKO_HAVE_LIBURING
+#include <liburing.h>
+#endif
+
+namespace {
+
+constexpr std::size_t bufferBytes = 0x40000;
+constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+constexpr unsigned statxMask = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+
+struct Counts {
+    std::int64_t entries = 0;
+    std::int64_t folders = 0;
+    std::int64_t denied = 0;
+    std::int64_t getdents = 0;
+
+    void add(const Counts& o) {
+        entries += o.entries, folders += o.folders, denied += o.denied, getdents += o.getdents;
+    }
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Shared LIFO stack of folders still to list; the walk ends when it is empty and no worker
+// is listing (a busy worker may still push).
+class DirStack {
+public:
+    explicit DirStack(std::string root) { stack_.push_back(std::move(root)); }
+
+    std::optional<std::string> take() {
+        std::unique_lock lock(mutex_);
+        while (stack_.empty()) {
+            if (busy_ == 0) {
+                condition_.notify_all();
+                return std::nullopt;
+            }
+            condition_.wait(lock);
+        }
+        std::string path = std::move(stack_.back());
+        stack_.pop_back();
+        ++busy_;
+        return path;
+    }
+
+    void finish(std::vector<std::string>& children) {
+        std::lock_guard lock(mutex_);
+        for (auto& child : children)
+            stack_.push_back(std::move(child));
+        --busy_;
+        if (!children.empty() || busy_ == 0) condition_.notify_all();
+        children.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable condition_;
+    std::vector<std::string> stack_;
+    int busy_ = 0;
+};
+
+std::string childPath(const std::string& parent, const char* name) {
+    return parent == "/" ? "/" + std::string(name) : parent + "/" + name;
+}
+
+// The names of one getdents64 batch, "." and ".." left out. Pointers into the buffer.
+void namesOf(const char* buffer, long bytes, std::vector<const char*>& names) {
+    names.clear();
+    for (long offset = 0; offset < bytes;) {
+        std::uint16_t length;
+        std::memcpy(&length, buffer + offset + 16, sizeof length); // d_reclen
+        const char* name = buffer + offset + 19;                   // d_name
+        if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))))
+            names.push_back(name);
+        offset += length;
+    }
+}
+
+void record(const struct statx& st, const std::string& path, const char* name, Counts& counts,
+            std::vector<std::string>& children) {
+    ++counts.entries;
+    if (S_ISDIR(st.stx_mode)) {
+        ++counts.folders;
+        children.push_back(childPath(path, name));
+    }
+}
+
+// A statx that fails (the entry vanished since the listing) skips the entry.
+void statPlain(int dirFd, const std::string& path, const std::vector<const char*>& names,
+               Counts& counts, std::vector<std::string>& children) {
+    struct statx st {};
+    for (const char* name : names)
+        if (::statx(dirFd, name, statxFlags, statxMask, &st) == 0)
+            record(st, path, name, counts, children);
+}
+
+#ifdef VESKO_HAVE_LIBURING
+constexpr unsigned ringEntries = 256;
+
+class Ring {
+public:
+    Ring() { ok_ = io_uring_queue_init(ringEntries, &ring_, 0) == 0; }
+    ~Ring() {
+        if (ok_) io_uring_queue_exit(&ring_);
+    }
+    Ring(const Ring&) = delete;
+    Ring& operator=(const Ring&) = delete;
+    bool ok() const { return ok_; }
+    io_uring* get() { return &ring_; }
+
+private:
+    io_uring ring_{};
+    bool ok_ = false;
+};
+
+// Submits up to ringEntries statx at once and waits for all of them.
+void statUring(Ring& ring, int dirFd, const std::string& path,
+               const std::vector<const char*>& names, Counts& counts,
+               std::vector<std::string>& children) {
+    static thread_local std::vector<struct statx> results(ringEntries);
+    for (std::size_t first = 0; first < names.size(); first += ringEntries) {
+        const std::size_t n = std::min<std::size_t>(ringEntries, names.size() - first);
+        for (std::size_t i = 0; i < n; ++i) {
+            io_uring_sqe* sqe = io_uring_get_sqe(ring.get());
+            io_uring_prep_statx(sqe, dirFd, names[first + i], statxFlags, statxMask, &results[i]);
+            io_uring_sqe_set_data64(sqe, i);
+        }
+        io_uring_submit_and_wait(ring.get(), static_cast<unsigned>(n));
+        for (std::size_t done = 0; done < n; ++done) {
+            io_uring_cqe* cqe = nullptr;
+            if (io_uring_wait_cqe(ring.get(), &cqe) != 0) break;
+            const auto i = static_cast<std::size_t>(io_uring_cqe_get_data64(cqe));
+            if (cqe->res == 0) record(results[i], path, names[first + i], counts, children);
+            io_uring_cqe_seen(ring.get(), cqe);
+        }
+    }
+}
+#else
+struct Ring {
+    bool ok() const { return false; }
+};
+#endif
+
+void listFolder(const std::string& path, char* buffer, Ring* ring, Counts& counts,
+                std::vector<std::string>& children) {
+    const Fd dir(::openat(AT_FDCWD, path.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) {
+        ++counts.denied;
+        return;
+    }
+    std::vector<const char*> names;
+    for (;;) {
+        const long bytes = ::syscall(SYS_getdents64, dir.get(), buffer, bufferBytes);
+        ++counts.getdents;
+        if (bytes == 0) return;
+        if (bytes < 0) {
+            if (errno == EINTR) continue;
+            ++counts.denied;
+            return;
+        }
+        namesOf(buffer, bytes, names);
+#ifdef VESKO_HAVE_LIBURING
+        if (ring && ring->ok()) {
+            statUring(*ring, dir.get(), path, names, counts, children);
+            continue;
+        }
+#endif
+        (void)ring;
+        statPlain(dir.get(), path, names, counts, children);
+    }
+}
+
+struct Options {
+    std::string root;
+    int threads = 2;
+    bool uring = false;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--uring") {
+            options.uring = true;
+        } else if (arg == "--threads" && i + 1 < argc) {
+            const std::string value = argv[++i];
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), options.threads);
+            if (error != std::errc() || end != value.data() + value.size() || options.threads < 1)
+                return std::nullopt;
+        } else if (options.root.empty() && !arg.starts_with("--")) {
+            options.root = arg;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.root.empty()) return std::nullopt;
+    while (options.root.size() > 1 && options.root.back() == '/')
+        options.root.pop_back();
+    return options;
+}
+
+// Returns whether this worker really used io_uring.
+bool work(DirStack& stack, bool uring, Counts& total, std::mutex& totalLock) {
+    std::vector<std::uint64_t> storage(bufferBytes / sizeof(std::uint64_t)); // 8-byte aligned
+    char* buffer = reinterpret_cast<char*>(storage.data());
+    std::optional<Ring> ring;
+    if (uring) ring.emplace();
+    Counts counts;
+    std::vector<std::string> children;
+    while (std::optional<std::string> path = stack.take()) {
+        listFolder(*path, buffer, ring ? &*ring : nullptr, counts, children);
+        stack.finish(children);
+    }
+    std::lock_guard lock(totalLock);
+    total.add(counts);
+    return ring && ring->ok();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: bare_walk ROOT [--threads N] [--uring]\n");
+        return 2;
+    }
+#ifndef VESKO_HAVE_LIBURING
+    if (options->uring) std::fprintf(stderr, "bare_walk: built without liburing; plain statx\n");
+#endif
+    const auto start = std::chrono::steady_clock::now();
+    DirStack stack(options->root);
+    Counts total;
+    std::mutex totalLock;
+    std::atomic<int> uringWorkers = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < options->threads; ++i)
+        threads.emplace_back(
+            [&] { uringWorkers += work(stack, options->uring, total, totalLock); });
+    for (auto& thread : threads)
+        thread.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (options->uring && uringWorkers == 0)
+        std::fprintf(stderr, "bare_walk: io_uring unavailable here; plain statx was used\n");
+    std::printf(
+        "entries %lld folders %lld denied %lld getdents %lld threads %d statx %s seconds %.3f\n",
+        static_cast<long long>(total.entries), static_cast<long long>(total.folders),
+        static_cast<long long>(total.denied), static_cast<long long>(total.getdents),
+        options->threads, uringWorkers > 0 ? "io_uring" : "plain", seconds);
+    return 0;
+}

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Vesko's benchmarks, on a generated tree shaped like a home folder, with a warm cache.
+#
+#   scripts/bench.sh walk      the scan floor (bare_walk, also with io_uring) against find,
+#                              updatedb.plocate and fd, and bench_scan when it is built
+#   scripts/bench.sh intern    NameTable::intern throughput (Google Benchmark)
+#   scripts/bench.sh all       every benchmark above, in that order
+#
+# Environment:
+#   VESKO_BENCH_TREE     where the tree lives (default /tmp/vesko-bench-tree); it is made
+#                        once and reused while its stamp (TREE.vesko-tree-stamp) matches
+#   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000)
+#   VESKO_BENCH_SEED     generator seed (default 42)
+#   VESKO_BENCH_RUNS     hyperfine runs per command (default 5, after one warm-up run)
+#
+# It installs what is missing (through sudo when not root) and builds a Release build in
+# build-bench/. To add a benchmark, write a function bench_NAME and add NAME to
+# all_benchmarks.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="$here/build-bench"
+bin="$build_dir/bench"
+tree="${VESKO_BENCH_TREE:-/tmp/vesko-bench-tree}"
+entries="${VESKO_BENCH_ENTRIES:-1000000}"
+seed="${VESKO_BENCH_SEED:-42}"
+runs="${VESKO_BENCH_RUNS:-5}"
+all_benchmarks=(walk intern)
+
+packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
+          libbenchmark-dev liburing-dev plocate fd-find hyperfine)
+
+say() { printf '\n== %s\n' "$*"; }
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    ((${#missing[@]})) || return 0
+    echo "bench: installing ${missing[*]}" >&2
+    local sudo_cmd=()
+    if [[ $(id -u) -ne 0 ]]; then
+        command -v sudo >/dev/null || { echo "bench: need root or sudo to install ${missing[*]}" >&2; exit 1; }
+        sudo_cmd=(sudo)
+    fi
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Release at -O2: GCC 12 reports false -Wrestrict errors at -O3 in std::string code.
+build() {
+    if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then
+        cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVESKO_BUILD_TESTS=OFF -DVESKO_BUILD_BENCH=ON >/dev/null
+    fi
+    cmake --build "$build_dir" --parallel "$(nproc)" --target "$@"
+}
+
+ensure_tree() {
+    build gen_tree
+    "$bin/gen_tree" "$tree" --entries "$entries" --seed "$seed"
+}
+
+# Every inode and directory block in memory: the figures compare CPU and system-call
+# cost, not the disk.
+warm_cache() {
+    find "$tree" -printf '' 2>/dev/null || true
+    "$bin/bare_walk" "$tree" >/dev/null
+}
+
+describe_machine() {
+    local cpu
+    cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+    echo "machine: $(nproc) processors, $cpu, kernel $(uname -r)"
+    echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min)"
+}
+
+describe_tree() {
+    local fs
+    fs="$(findmnt -no FSTYPE -T "$tree" 2>/dev/null || echo '?')"
+    echo "tree:    $tree ($fs), $entries entries, seed $seed, warm cache"
+}
+
+# Mean seconds per command from hyperfine's CSV, with the ratio to the bare walk.
+print_walk_table() {
+    local csv="$1"
+    awk -F, 'NR == 1 { next }
+             { name[NR] = $1; mean[NR] = $2; sd[NR] = $3; user[NR] = $5; sys[NR] = $6
+               if ($1 == "bare_walk") floor = $2 }
+             END {
+                 printf "%-20s %9s %8s %9s %9s %11s\n", "command", "mean s", "stddev", "user s", "system s", "x bare_walk"
+                 for (i = 2; i <= NR; i++)
+                     printf "%-20s %9.3f %8.3f %9.3f %9.3f %11.2f\n", name[i], mean[i], sd[i], user[i], sys[i],
+                            floor ? mean[i] / floor : 0
+             }' "$csv"
+}
+
+bench_walk() {
+    local targets=(gen_tree bare_walk)
+    [[ -f "$here/bench/bench_scan.cpp" ]] && targets+=(bench_scan)
+    build "${targets[@]}"
+    ensure_tree
+    warm_cache
+    local work
+    work="$(mktemp -d)"
+    local db="$work/plocate.db"
+    # updatedb reads /etc/updatedb.conf, whose prune lists usually hold /tmp: empty them.
+    local updatedb="updatedb.plocate -U '$tree' -o '$db' --require-visibility no --prune-bind-mounts no"
+    updatedb+=" --prunepaths '' --prunefs '' --prunenames ''"
+    local names=(bare_walk "bare_walk --uring" find updatedb.plocate fdfind)
+    local commands=("'$bin/bare_walk' '$tree'" "'$bin/bare_walk' '$tree' --uring"
+                    "find '$tree' -printf '%s %T@ %A@\n' > /dev/null" "$updatedb"
+                    "fdfind -H -I -u . '$tree' > /dev/null")
+    if [[ -x "$bin/bench_scan" ]]; then
+        names+=(bench_scan)
+        commands+=("'$bin/bench_scan' '$tree'")
+    fi
+    local args=() i
+    for i in "${!names[@]}"; do args+=(--command-name "${names[$i]}" "${commands[$i]}"); done
+    say "walk: one full listing of the tree with every entry's metadata"
+    describe_machine
+    describe_tree
+    for i in "${!names[@]}"; do echo "  ${names[$i]}: ${commands[$i]}"; done
+    echo "bare_walk says:      $("$bin/bare_walk" "$tree")"
+    echo "bare_walk --uring:   $("$bin/bare_walk" "$tree" --uring 2>&1 | tr '\n' ' ')"
+    [[ -x "$bin/bench_scan" ]] && echo "bench_scan says:     $("$bin/bench_scan" "$tree" | tail -n 3 | tr '\n' ' ')"
+    eval "$updatedb"
+    echo "plocate database:    $(plocate -d "$db" -c '') names"
+    hyperfine --style basic --warmup 1 --runs "$runs" --prepare "rm -f '$db'" \
+        --export-csv "$work/walk.csv" "${args[@]}" >"$work/hyperfine.log" 2>&1 ||
+        { cat "$work/hyperfine.log"; rm -rf "$work"; return 1; }
+    echo
+    print_walk_table "$work/walk.csv"
+    rm -rf "$work"
+}
+
+bench_intern() {
+    build micro_intern
+    say "intern: NameTable::intern, 200,000 names per run (kind 0 ASCII, 1 Korean, 2 NFD Latin)"
+    describe_machine
+    "$bin/micro_intern" --benchmark_counters_tabular=true
+}
+
+usage() {
+    sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+}
+
+(($#)) || usage
+for name in "$@"; do
+    [[ "$name" == all ]] && continue
+    declare -F "bench_$name" >/dev/null || usage
+done
+install_missing
+for name in "$@"; do
+    if [[ "$name" == all ]]; then
+        for each in "${all_benchmarks[@]}"; do "bench_$each"; done
+    else
+        "bench_$name"
+    fi
+done
