@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "search/RegexMatcher.h"
 
+#include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace vesko {
 
@@ -10,7 +12,10 @@ RegexMatcher::RegexMatcher(std::string_view pattern, bool caseSensitive) {
     const int flags = REG_EXTENDED | REG_NOSUB | (caseSensitive ? 0 : REG_ICASE);
     const int code = regcomp(&compiled_, terminated.c_str(), flags);
     ok_ = code == 0;
-    if (ok_) return;
+    if (ok_) {
+        required_ = requiredLiteral(pattern, caseSensitive);
+        return;
+    }
     char message[256] = {};
     regerror(code, &compiled_, message, sizeof message);
     problem_ = std::string(message, strnlen(message, sizeof message));
@@ -22,6 +27,9 @@ RegexMatcher::~RegexMatcher() {
 
 bool RegexMatcher::matches(const std::uint8_t* bytes, std::size_t count) const {
     if (!ok_) return false;
+    if (!required_.empty() &&
+        (count < required_.size() || !memmem(bytes, count, required_.data(), required_.size())))
+        return false;
     char local[256];
     std::string heap;
     char* text = local;
@@ -32,6 +40,84 @@ bool RegexMatcher::matches(const std::uint8_t* bytes, std::size_t count) const {
     if (count) std::memcpy(text, bytes, count);
     text[count] = '\0';
     return regexec(&compiled_, text, 0, nullptr, 0) == 0;
+}
+
+namespace {
+
+// Index just past the bracket expression that starts at i, or npos when it is unclosed.
+std::size_t skipBracket(std::string_view p, std::size_t i) {
+    std::size_t j = i + 1;
+    if (j < p.size() && p[j] == '^') ++j;
+    if (j < p.size() && p[j] == ']') ++j;
+    while (j < p.size() && p[j] != ']') {
+        if (p[j] == '[' && j + 1 < p.size() &&
+            (p[j + 1] == ':' || p[j + 1] == '.' || p[j + 1] == '=')) {
+            const std::size_t close = p.find(std::string{p[j + 1], ']'}, j + 2);
+            if (close == std::string_view::npos) return close;
+            j = close + 2;
+        } else {
+            ++j;
+        }
+    }
+    return j < p.size() ? j + 1 : std::string_view::npos;
+}
+
+// In a locale with multibyte case folding, s, i and k have non-ASCII case partners (long s,
+// dotless i, Kelvin sign), so a case-insensitive literal must avoid them to stay certain.
+bool isCertainLiteral(char c, bool caseSensitive) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return caseSensitive || !std::strchr("sSiIkK", c);
+}
+
+} // namespace
+
+// Only atoms at the top level that no quantifier makes optional are collected, and any
+// alternation gives up: every character of the returned run then occurs in every match.
+std::string RegexMatcher::requiredLiteral(std::string_view p, bool caseSensitive) {
+    if (p.find('|') != std::string_view::npos) return {};
+    std::vector<std::string> runs(1);
+    auto breakRun = [&] {
+        if (!runs.back().empty()) runs.emplace_back();
+    };
+    int depth = 0;
+    for (std::size_t i = 0; i < p.size();) {
+        const char c = p[i];
+        char literal = c;
+        std::size_t next = i + 1;
+        if (c == '\\') {
+            if (next >= p.size()) return {};
+            literal = p[next++];
+            if (std::isalnum(static_cast<unsigned char>(literal))) {
+                breakRun();
+                i = next;
+                continue;
+            }
+        } else if (c == '[' || c == '{') {
+            next = c == '[' ? skipBracket(p, i) : p.find('}', i);
+            if (next == std::string_view::npos) return {};
+            breakRun();
+            i = c == '[' ? next : next + 1;
+            continue;
+        } else if (std::strchr("().^$*+?}", c)) {
+            depth += c == '(' ? 1 : (c == ')' && depth > 0 ? -1 : 0);
+            breakRun();
+            ++i;
+            continue;
+        }
+        const char after = next < p.size() ? p[next] : '\0';
+        const bool optional = after == '*' || after == '?' || after == '{';
+        if (depth > 0 || optional || !isCertainLiteral(literal, caseSensitive)) {
+            breakRun();
+        } else {
+            runs.back() += caseSensitive ? literal : static_cast<char>(std::tolower(literal));
+            if (after == '+') breakRun();
+        }
+        i = next;
+    }
+    std::string longest;
+    for (auto& run : runs)
+        if (run.size() > longest.size()) longest = std::move(run);
+    return longest;
 }
 
 } // namespace vesko

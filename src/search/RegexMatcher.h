@@ -29,10 +29,17 @@ public:
     // longer ones to the heap.
     bool matches(const std::uint8_t* bytes, std::size_t count) const;
 
+    // ASCII text that every match must contain, found conservatively from the pattern
+    // (empty when none is certain). Names without it are rejected before regexec, which
+    // costs about 150 ns a name in glibc.
+    const std::string& requiredLiteral() const { return required_; }
+    static std::string requiredLiteral(std::string_view pattern, bool caseSensitive);
+
 private:
     regex_t compiled_{};
     bool ok_ = false;
     std::optional<std::string> problem_;
+    std::string required_;
 };
 
 } // namespace vesko
