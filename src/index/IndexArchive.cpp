@@ -28,7 +28,8 @@ constexpr char magic[8] = {'V', 'E', 'S', 'K', 'O', 'I', 'D', 'X'};
 constexpr std::uint32_t storedShardCount = 32;
 constexpr std::size_t initialBufferBytes = 1 << 20;
 constexpr std::size_t flushThreshold = 4 << 20;
-// Below this a file cannot hold even the fields that are read first; it is not mapped.
+// Shorter files are refused without mapping; longer ones up to the 28-byte header are
+// mapped and then refused by the bounds checks.
 constexpr std::int64_t minimumFileBytes = 17;
 constexpr char tagName[] = "CACHEDIR.TAG";
 constexpr char tagText[] = "Signature: 8a477f597d28d172789f06886806bc55\n"
@@ -47,7 +48,8 @@ public:
 
     explicit operator bool() const { return fd_ >= 0; }
     int get() const { return fd_; }
-    // The result of close(2); the descriptor is gone either way (Linux never retries).
+    // The result of close(2). Linux releases the descriptor even when close fails, so it is
+    // never closed twice.
     int close() {
         const int fd = fd_;
         fd_ = -1;
