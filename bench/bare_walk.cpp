@@ -121,12 +121,11 @@ void record(const struct statx& st, const std::string& path, const char* name, C
 }
 
 // A statx that fails (the entry vanished since the listing) skips the entry.
-void statPlain(int dirFd, const std::string& path, const std::vector<const char*>& names,
-               Counts& counts, std::vector<std::string>& children) {
+void statOne(int dirFd, const std::string& path, const char* name, Counts& counts,
+             std::vector<std::string>& children) {
     struct statx st {};
-    for (const char* name : names)
-        if (::statx(dirFd, name, statxFlags, statxMask, &st) == 0)
-            record(st, path, name, counts, children);
+    if (::statx(dirFd, name, statxFlags, statxMask, &st) == 0)
+        record(st, path, name, counts, children);
 }
 
 #ifdef VESKO_HAVE_LIBURING
@@ -135,40 +134,46 @@ constexpr unsigned ringEntries = 256;
 class Ring {
 public:
     Ring() { ok_ = io_uring_queue_init(ringEntries, &ring_, 0) == 0; }
-    ~Ring() {
-        if (ok_) io_uring_queue_exit(&ring_);
-    }
+    ~Ring() { giveUp(); }
     Ring(const Ring&) = delete;
     Ring& operator=(const Ring&) = delete;
     bool ok() const { return ok_; }
     io_uring* get() { return &ring_; }
+    void giveUp() {
+        if (ok_) io_uring_queue_exit(&ring_);
+        ok_ = false;
+    }
 
 private:
     io_uring ring_{};
     bool ok_ = false;
 };
 
-// Submits up to ringEntries statx at once and waits for all of them.
-void statUring(Ring& ring, int dirFd, const std::string& path,
-               const std::vector<const char*>& names, Counts& counts,
-               std::vector<std::string>& children) {
+// Stats up to ringEntries names with one submission. A ring that did not take them all is
+// given up (what it still holds would point into a reused buffer); the names it did not
+// complete are stat'ed one by one.
+void statChunk(Ring& ring, int dirFd, const std::string& path, const char* const* names,
+               std::size_t n, Counts& counts, std::vector<std::string>& children) {
     static thread_local std::vector<struct statx> results(ringEntries);
-    for (std::size_t first = 0; first < names.size(); first += ringEntries) {
-        const std::size_t n = std::min<std::size_t>(ringEntries, names.size() - first);
-        for (std::size_t i = 0; i < n; ++i) {
-            io_uring_sqe* sqe = io_uring_get_sqe(ring.get());
-            io_uring_prep_statx(sqe, dirFd, names[first + i], statxFlags, statxMask, &results[i]);
-            io_uring_sqe_set_data64(sqe, i);
-        }
-        io_uring_submit_and_wait(ring.get(), static_cast<unsigned>(n));
-        for (std::size_t done = 0; done < n; ++done) {
-            io_uring_cqe* cqe = nullptr;
-            if (io_uring_wait_cqe(ring.get(), &cqe) != 0) break;
-            const auto i = static_cast<std::size_t>(io_uring_cqe_get_data64(cqe));
-            if (cqe->res == 0) record(results[i], path, names[first + i], counts, children);
-            io_uring_cqe_seen(ring.get(), cqe);
-        }
+    static thread_local std::vector<char> completed(ringEntries);
+    for (std::size_t i = 0; i < n; ++i) {
+        io_uring_sqe* sqe = io_uring_get_sqe(ring.get());
+        io_uring_prep_statx(sqe, dirFd, names[i], statxFlags, statxMask, &results[i]);
+        io_uring_sqe_set_data64(sqe, i);
+        completed[i] = 0;
     }
+    const int submitted = io_uring_submit_and_wait(ring.get(), static_cast<unsigned>(n));
+    for (int done = 0; done < submitted; ++done) {
+        io_uring_cqe* cqe = nullptr;
+        if (io_uring_wait_cqe(ring.get(), &cqe) != 0) break;
+        const auto i = static_cast<std::size_t>(io_uring_cqe_get_data64(cqe));
+        completed[i] = 1;
+        if (cqe->res == 0) record(results[i], path, names[i], counts, children);
+        io_uring_cqe_seen(ring.get(), cqe);
+    }
+    if (submitted != static_cast<int>(n)) ring.giveUp();
+    for (std::size_t i = 0; i < n; ++i)
+        if (!completed[i]) statOne(dirFd, path, names[i], counts, children);
 }
 #else
 struct Ring {
@@ -194,14 +199,18 @@ void listFolder(const std::string& path, char* buffer, Ring* ring, Counts& count
             return;
         }
         namesOf(buffer, bytes, names);
+        for (std::size_t first = 0; first < names.size();) {
 #ifdef VESKO_HAVE_LIBURING
-        if (ring && ring->ok()) {
-            statUring(*ring, dir.get(), path, names, counts, children);
-            continue;
-        }
+            if (ring && ring->ok()) {
+                const std::size_t n = std::min<std::size_t>(ringEntries, names.size() - first);
+                statChunk(*ring, dir.get(), path, names.data() + first, n, counts, children);
+                first += n;
+                continue;
+            }
 #endif
-        (void)ring;
-        statPlain(dir.get(), path, names, counts, children);
+            (void)ring;
+            statOne(dir.get(), path, names[first++], counts, children);
+        }
     }
 }
 
