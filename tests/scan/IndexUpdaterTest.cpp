@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: MIT
+#include "scan/IndexUpdater.h"
+
+#include "index/Unicode.h"
+#include "scan/IndexBuilder.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+
+namespace vesko {
+namespace {
+
+using Report = IndexUpdater::Report;
+
+std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names) {
+    std::multiset<std::string> paths;
+    for (std::int64_t e = 0; e < index.count(); ++e)
+        if (!index.flags(e).contains(EntryFlags::deleted())) paths.insert(index.path(e, names));
+    return paths;
+}
+
+std::multiset<std::string> diskPaths(const test::TempTree& tree) {
+    std::multiset<std::string> paths;
+    for (const auto& relative : tree.listAll())
+        paths.insert(Unicode::repairUtf8(tree.path(relative)));
+    return paths;
+}
+
+class IndexUpdaterTest : public ::testing::Test {
+protected:
+    void build(const std::vector<std::string>& excluded = {}) {
+        auto result =
+            IndexBuilder::build({tree.root()}, 2, std::make_shared<NameTable>(), excluded);
+        ASSERT_FALSE(result.error);
+        names = result.names;
+        navigator->build(result.index);
+        updater = std::make_unique<IndexUpdater>(result.index, names, navigator, excluded);
+    }
+
+    Report apply(const std::vector<std::string>& relative,
+                 const std::vector<std::string>& subtrees = {}) {
+        FileSystemWatcher::Batch batch;
+        for (const auto& r : relative)
+            batch.paths.push_back(tree.path(r));
+        batch.mustScanSubtrees = subtrees;
+        return updater->apply(batch);
+    }
+
+    const FileIndex& index() const { return updater->index(); }
+
+    // Every entry, deleted or not, whose path is the relative path.
+    std::vector<std::int64_t> entriesAt(const std::string& relative) const {
+        std::vector<std::int64_t> found;
+        const std::string wanted = Unicode::repairUtf8(tree.path(relative));
+        for (std::int64_t e = 0; e < index().count(); ++e)
+            if (index().path(e, *names) == wanted) found.push_back(e);
+        return found;
+    }
+    std::int64_t liveEntryAt(const std::string& relative) const {
+        for (auto e : entriesAt(relative))
+            if (!index().flags(e).contains(EntryFlags::deleted())) return e;
+        return -1;
+    }
+
+    void expectMatchesDisk() const {
+        EXPECT_EQ(livePaths(index(), *names), diskPaths(tree));
+        EXPECT_EQ(index().checkInvariants(), "");
+    }
+
+    test::TempTree tree;
+    SharedNameTable names;
+    SharedIndexNavigator navigator = std::make_shared<IndexNavigator>();
+    std::unique_ptr<IndexUpdater> updater;
+};
+
+TEST_F(IndexUpdaterTest, EmptyBatchChangesNothingAndKeepsTheNavigator) {
+    tree.file("a/one.txt", "1");
+    build();
+    const FileIndex before = index();
+    const auto* tables = navigator->entriesByDirectory().data();
+    EXPECT_EQ(apply({}), Report{});
+    EXPECT_TRUE(index().entryFlags == before.entryFlags);
+    EXPECT_EQ(index().count(), before.count());
+    EXPECT_EQ(navigator->entriesByDirectory().data(), tables);
+}
+
+TEST_F(IndexUpdaterTest, RenameWithinAFolderIsOneRemovedAndOneAdded) {
+    tree.file("a/old.txt", "x");
+    build();
+    const auto old = liveEntryAt("a/old.txt");
+    ASSERT_GE(std::rename(tree.path("a/old.txt").c_str(), tree.path("a/new.txt").c_str()), 0);
+    EXPECT_EQ(apply({"a/old.txt", "a/new.txt"}), (Report{1, 1, 1, 0}));
+    EXPECT_TRUE(index().flags(old).contains(EntryFlags::deleted()));
+    EXPECT_GT(liveEntryAt("a/new.txt"), old);
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, ContentChangeRefreshesSizeAndTimesButNotCreatedOrFlags) {
+    tree.file("a/doc.txt", "short");
+    build();
+    const auto entry = liveEntryAt("a/doc.txt");
+    const auto created = index().entryCreated[entry];
+    const auto flags = index().flags(entry);
+    const std::string longer = "a good deal longer than before";
+    tree.file("a/doc.txt", longer);
+    tree.setModified("a/doc.txt", 1'600'000'000);
+    EXPECT_EQ(apply({"a/doc.txt"}), (Report{0, 0, 1, 0}));
+    EXPECT_EQ(liveEntryAt("a/doc.txt"), entry);
+    EXPECT_EQ(index().size(entry), longer.size());
+    EXPECT_EQ(index().entryModified[entry], 1'600'000'000u);
+    EXPECT_EQ(index().entryAccessed[entry], 1'600'000'000u);
+    EXPECT_EQ(index().entryCreated[entry], created);
+    EXPECT_EQ(index().flags(entry), flags);
+}
+
+TEST_F(IndexUpdaterTest, RecreatedBeforeTheBatchKeepsItsEntryButAFlaggedOneIsNeverRevived) {
+    tree.file("a/keep.txt");
+    tree.file("a/gone.txt");
+    build();
+    const auto keep = liveEntryAt("a/keep.txt");
+    const auto gone = liveEntryAt("a/gone.txt");
+    tree.remove("a/keep.txt");
+    tree.file("a/keep.txt", "again");
+    tree.remove("a/gone.txt");
+    EXPECT_EQ(apply({"a/keep.txt", "a/keep.txt", "a/gone.txt"}), (Report{0, 1, 1, 0}));
+    EXPECT_EQ(liveEntryAt("a/keep.txt"), keep);
+
+    tree.file("a/gone.txt", "back");
+    EXPECT_EQ(apply({"a/gone.txt"}), (Report{1, 0, 1, 0}));
+    EXPECT_TRUE(index().flags(gone).contains(EntryFlags::deleted()));
+    EXPECT_GT(liveEntryAt("a/gone.txt"), gone);
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, DeletingAFolderFlagsItsWholeKnownSubtreeOnce) {
+    tree.file("top/d/1");
+    tree.file("top/d/2");
+    tree.file("top/d/sub/3");
+    tree.file("top/d/sub/deeper/4");
+    tree.file("top/other");
+    build();
+    tree.remove("top/d/sub/deeper/4");
+    EXPECT_EQ(apply({"top/d/sub/deeper/4"}).removed, 1);
+    tree.remove("top/d");
+    // d, 1, 2, sub, 3, deeper; 4 was flagged already.
+    EXPECT_EQ(apply({"top/d"}), (Report{0, 6, 1, 0}));
+    EXPECT_EQ(apply({"top/d"}), (Report{0, 0, 1, 0}));
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, NewFolderReportedByOneEventIsReadInTheSameApply) {
+    tree.file("a/existing");
+    build();
+    tree.file("a/new/1");
+    tree.file("a/new/2");
+    tree.file("a/new/inner/3");
+    const auto* tables = navigator->entriesByDirectory().data();
+    // a, a/new and a/new/inner
+    EXPECT_EQ(apply({"a/new"}), (Report{5, 0, 3, 0}));
+    EXPECT_NE(navigator->entriesByDirectory().data(), tables);
+    expectMatchesDisk();
+    // The navigator now lists them: nothing is appended twice by the next batch.
+    EXPECT_EQ(apply({"a/new/1", "a/new/inner/3", "a/existing"}), (Report{0, 0, 3, 0}));
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, ExcludedFoldersAndUnknownPaths) {
+    tree.file("skip/inner/x");
+    tree.file("kept/y");
+    build({tree.path("skip")});
+    tree.file("skip/inner/z");
+    tree.file("skip/w");
+    // The folder of skip/inner/z is not indexed; skip itself is passed over without a count.
+    EXPECT_EQ(apply({"skip/inner/z", "skip/w"}), (Report{0, 0, 0, 1}));
+    EXPECT_EQ(apply({}, {"/nowhere/at/all"}), (Report{0, 0, 0, 1}));
+    EXPECT_EQ(apply({}, {tree.path("kept/never")}), (Report{0, 0, 0, 1}));
+    FileSystemWatcher::Batch relative;
+    relative.paths = {"relative/path"};
+    EXPECT_EQ(updater->apply(relative), (Report{0, 0, 0, 1}));
+    // The excluded folder is an entry that is never listed.
+    EXPECT_GE(liveEntryAt("skip"), 0);
+    EXPECT_EQ(liveEntryAt("skip/inner"), -1);
+}
+
+TEST_F(IndexUpdaterTest, ManyEventsForOneFolderReadItOnce) {
+    for (int i = 0; i < 40; ++i)
+        tree.file("busy/f" + std::to_string(i));
+    build();
+    std::vector<std::string> events;
+    for (int i = 0; i < 40; ++i) {
+        tree.file("busy/f" + std::to_string(i), "changed");
+        events.push_back("busy/f" + std::to_string(i));
+        events.push_back("busy/f" + std::to_string(i));
+    }
+    EXPECT_EQ(apply(events), (Report{0, 0, 1, 0}));
+    EXPECT_EQ(apply({"busy"}, {tree.path("busy"), tree.path("busy/")}).directoriesScanned, 2);
+}
+
+// A folder whose event was read but which is gone, a file or unreadable by the time it is read.
+enum class Vanish { removed, replacedByFile, unreadable };
+
+class FolderGoneBeforeRead : public IndexUpdaterTest,
+                             public ::testing::WithParamInterface<Vanish> {};
+
+TEST_P(FolderGoneBeforeRead, IsCountedAndLeftAsItWas) {
+    tree.file("p/d/x");
+    build();
+    const auto x = liveEntryAt("p/d/x");
+    switch (GetParam()) {
+    case Vanish::removed:
+        tree.remove("p/d");
+        break;
+    case Vanish::replacedByFile:
+        tree.remove("p/d");
+        tree.file("p/d", "now a file");
+        break;
+    case Vanish::unreadable:
+        if (geteuid() == 0) GTEST_SKIP() << "root reads any folder";
+        tree.chmod("p/d", 0);
+        break;
+    }
+    // Only the changed child is named, so p/d itself is compared and cannot be read.
+    EXPECT_EQ(apply({"p/d/x"}), (Report{0, 0, 1, 0}));
+    EXPECT_EQ(liveEntryAt("p/d/x"), x);
+    EXPECT_EQ(apply({}, {tree.path("p/d")}).directoriesScanned, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, FolderGoneBeforeRead,
+                         ::testing::Values(Vanish::removed, Vanish::replacedByFile,
+                                           Vanish::unreadable));
+
+TEST_F(IndexUpdaterTest, AFolderReplacedByAFileOfTheSameNameTakesItsSubtreeAlong) {
+    tree.file("p/d/x");
+    tree.file("p/d/sub/y");
+    build();
+    tree.remove("p/d");
+    tree.file("p/d", "file");
+    EXPECT_EQ(apply({"p/d"}), (Report{1, 4, 1, 0}));
+    EXPECT_FALSE(index().flags(liveEntryAt("p/d")).contains(EntryFlags::directory()));
+    expectMatchesDisk();
+    tree.remove("p/d");
+    tree.file("p/d/z");
+    EXPECT_EQ(apply({"p/d"}), (Report{2, 1, 2, 0}));
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, ARecreatedFolderIsUpdatedUnderItsNewRecordOnly) {
+    tree.file("p/d/old");
+    build();
+    tree.remove("p/d");
+    apply({"p/d"});
+    tree.file("p/d/first");
+    apply({"p/d"});
+    // Only the changed file is named: p/d must resolve to the live record, not the dead one.
+    tree.file("p/d/second");
+    EXPECT_EQ(apply({"p/d/second"}), (Report{1, 0, 1, 0}));
+    expectMatchesDisk();
+    tree.remove("p/d");
+    EXPECT_EQ(apply({"p/d"}).removed, 3);
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, NamesDifferingInCaseOrNormalFormStayDistinct) {
+    tree.file("Dir/upper");
+    tree.file("dir/lower");
+    tree.file("n/caf\xC3\xA9");  // NFC
+    tree.file("n/cafe\xCC\x81"); // NFD, a different file on Linux
+    tree.file("n/bad\xFF");
+    build();
+    tree.file("dir/added");
+    EXPECT_EQ(apply({"dir/added", "n/caf\xC3\xA9", "n/bad\xFF"}), (Report{1, 0, 2, 0}));
+    expectMatchesDisk();
+    tree.remove("n/cafe\xCC\x81");
+    EXPECT_EQ(apply({"n/cafe\xCC\x81"}), (Report{0, 1, 1, 0}));
+    EXPECT_GE(liveEntryAt("n/caf\xC3\xA9"), 0);
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, MustScanSubtreesFindsChangesNoPathNamed) {
+    tree.file("a/b/c/deep.txt");
+    tree.file("a/b/side.txt");
+    build();
+    tree.remove("a/b/c/deep.txt");
+    tree.file("a/b/c/d/new.txt");
+    tree.file("a/b/side.txt", "longer now");
+    const Report report = apply({}, {tree.root()});
+    EXPECT_EQ(report.added, 2);
+    EXPECT_EQ(report.removed, 1);
+    EXPECT_EQ(report.directoriesScanned, 5); // root, a, a/b, a/b/c, a/b/c/d
+    expectMatchesDisk();
+}
+
+TEST_F(IndexUpdaterTest, BuildsAnUnbuiltNavigatorAndTheNameIndex) {
+    tree.file("a/x");
+    build();
+    navigator->release();
+    names->releaseIndex();
+    tree.file("a/x2");
+    tree.file("a/y/x"); // "x" is known: interned again it would be a second copy
+    const auto unique = names->uniqueCount();
+    EXPECT_EQ(apply({"a/x2", "a/y"}).added, 3);
+    EXPECT_TRUE(navigator->isReady());
+    EXPECT_EQ(names->uniqueCount(), unique + 2); // x2 and y
+    expectMatchesDisk();
+}
+
+} // namespace
+} // namespace vesko
