@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/EntryPoint.h"
 
+#include "app/FindMode.h"
+
 #include <cstdio>
 
 namespace vesko::EntryPoint {
@@ -30,6 +32,18 @@ std::string usageText() {
            "  --drift                compare the saved archive with a fresh scan\n"
            "  --watch PROBE          probe the live-update path in the folder PROBE\n"
            "  --out PATH             write the report of the mode to PATH\n"
+           "  --find QUERY           print the full path of each hit, one per line\n"
+           "      --root PATH        search this folder instead of the usual roots\n"
+           "      --limit N          at most N paths (default 100; 0 for all)\n"
+           "      --sort FIELD       relevance, none, name, path, kind, size, modified,\n"
+           "                         created or accessed (default relevance)\n"
+           "      --ascending, --descending  the direction of --sort\n"
+           "      --regex            QUERY is a POSIX extended regular expression\n"
+           "      --path             match QUERY against full paths\n"
+           "      --case             letter case matters in regular-expression classes\n"
+           "      --count            print only the number of matches\n"
+           "      --print0           end each path with NUL instead of a newline\n"
+           "                         Exit status: 0 with hits, 1 without, 2 on error.\n"
            "  --help                 show this text\n"
            "\n"
            "Without a mode, Vesko starts its window (this build has no window yet and\n"
@@ -47,6 +61,8 @@ int runUsage() {
 
 int run(const Arguments& args) {
     switch (chooseMode(args)) {
+    case Mode::find:
+        return FindMode::run(args);
     case Mode::help:
     case Mode::windowed:
         return runUsage();

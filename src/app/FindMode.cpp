@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: MIT
+#include "app/FindMode.h"
+
+#include "app/EntryPoint.h"
+#include "app/IndexSource.h"
+#include "app/MimeKinds.h"
+#include "search/Search.h"
+#include "store/Settings.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+namespace vesko::FindMode {
+namespace {
+
+constexpr std::pair<std::string_view, bool Options::*> switches[] = {
+    {"--regex", &Options::useRegex}, {"--path", &Options::matchPath},
+    {"--case", &Options::matchCase}, {"--count", &Options::countOnly},
+    {"--print0", &Options::print0},  {"--help", &Options::help},
+};
+
+std::optional<std::int64_t> parseLimit(std::string_view text) {
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text.front() == '-' || error != std::errc() || last != end)
+        return std::nullopt;
+    return value;
+}
+
+std::string fieldList() {
+    std::string list;
+    for (const auto& [field, raw] : ResultSort::fieldTexts)
+        list += (list.empty() ? "" : ", ") + std::string(raw);
+    return list;
+}
+
+// Reads the argument list once, left to right; the first problem ends the reading.
+class Parser {
+public:
+    explicit Parser(const Arguments& args) : args_(args) {}
+
+    Parsed parse() {
+        bool optionsEnded = false;
+        for (i_ = 1; i_ < args_.size() && problem_.empty(); ++i_) {
+            const std::string& arg = args_[i_];
+            if (optionsEnded || !arg.starts_with("--")) {
+                takeQuery(arg);
+            } else if (arg == "--") {
+                optionsEnded = true;
+            } else if (arg != "--find") {
+                takeOption(arg);
+            }
+        }
+        if (problem_.empty() && !options_.help && !hasQuery_) problem_ = "no query given";
+        if (!problem_.empty()) return {std::nullopt, problem_};
+        options_.sort.ascending =
+            ascending_.value_or(ResultSort::defaultAscending(options_.sort.field));
+        return {options_, {}};
+    }
+
+private:
+    void takeQuery(const std::string& arg) {
+        if (hasQuery_) {
+            problem_ = "more than one query (\"" + options_.query + "\", \"" + arg +
+                       "\"); put a query with spaces in quotes";
+            return;
+        }
+        options_.query = arg;
+        hasQuery_ = true;
+    }
+
+    void takeOption(const std::string& arg) {
+        for (const auto& [flag, member] : switches) {
+            if (arg == flag) {
+                options_.*member = true;
+                return;
+            }
+        }
+        if (arg == "--ascending" || arg == "--descending") {
+            ascending_ = arg == "--ascending";
+        } else if (arg == "--root") {
+            if (auto value = next(arg, "a folder")) options_.root = *value;
+        } else if (arg == "--limit") {
+            takeLimit();
+        } else if (arg == "--sort") {
+            takeSort();
+        } else {
+            problem_ = "unknown option " + arg;
+        }
+    }
+
+    void takeLimit() {
+        const auto value = next("--limit", "a number");
+        if (!value) return;
+        if (auto limit = parseLimit(*value))
+            options_.limit = *limit;
+        else
+            problem_ =
+                "--limit takes a whole number, 0 or more (0 for all), not \"" + *value + "\"";
+    }
+
+    void takeSort() {
+        const auto value = next("--sort", "a field");
+        if (!value) return;
+        if (auto field = ResultSort::fieldNamed(*value))
+            options_.sort.field = *field;
+        else
+            problem_ = "unknown sort field \"" + *value + "\"; use one of " + fieldList();
+    }
+
+    std::optional<std::string> next(std::string_view flag, std::string_view what) {
+        if (i_ + 1 < args_.size()) return args_[++i_];
+        problem_ = std::string(flag) + " needs " + std::string(what) + " after it";
+        return std::nullopt;
+    }
+
+    const Arguments& args_;
+    std::size_t i_ = 1;
+    Options options_;
+    bool hasQuery_ = false;
+    std::optional<bool> ascending_;
+    std::string problem_;
+};
+
+int trouble(const std::string& problem) {
+    std::fprintf(stderr, "vesko: %s\n", problem.c_str());
+    return statusTrouble;
+}
+
+// The folder as an absolute path without links, so the archive's roots compare equal
+// however the folder was named, and the scanner (which never follows a link) can list it.
+std::optional<std::string> resolveRoot(const std::string& root, std::string& problem) {
+    std::error_code error;
+    const auto path = std::filesystem::canonical(root, error);
+    if (error) {
+        problem = "cannot use the folder " + root + ": " + error.message();
+        return std::nullopt;
+    }
+    if (!std::filesystem::is_directory(path, error)) {
+        problem = root + " is not a folder";
+        return std::nullopt;
+    }
+    return path.string();
+}
+
+IndexSource::Outcome openIndex(const Options& options) {
+    IndexSource::Request request;
+    if (options.root) {
+        std::string problem;
+        const auto root = resolveRoot(*options.root, problem);
+        if (!root) return {std::nullopt, problem};
+        request.roots = {*root};
+    } else {
+        request.roots = IndexSource::usualRoots(Settings());
+    }
+    request.excludedFolders = [] { return Settings().excludedFolders(); };
+    return IndexSource::open(request);
+}
+
+// Counting needs neither order nor rows: every match is only counted.
+Search::Request searchRequest(const Options& options) {
+    Search::Request request;
+    request.query = options.query;
+    request.filters.useRegex = options.useRegex;
+    request.filters.matchPath = options.matchPath;
+    request.filters.matchCase = options.matchCase;
+    if (options.countOnly) {
+        request.sort = {ResultSort::Field::none, true};
+        request.limit = 0;
+        return request;
+    }
+    request.sort = options.sort;
+    request.limit = options.limit == 0 ? INT64_MAX : options.limit;
+    if (options.sort.field == ResultSort::Field::kind) request.kindOf = MimeKinds::lookup();
+    return request;
+}
+
+void printHits(const Search::Result& result, const IndexSource::Source& source, bool print0) {
+    const char separator = print0 ? '\0' : '\n';
+    for (const Search::Hit& hit : result.hits) {
+        const std::string path = source.index.path(hit.entry, *source.names);
+        std::fwrite(path.data(), 1, path.size(), stdout);
+        std::fputc(separator, stdout);
+    }
+}
+
+} // namespace
+
+Parsed parse(const Arguments& args) {
+    return Parser(args).parse();
+}
+
+int run(const Arguments& args) {
+    const Parsed parsed = parse(args);
+    if (!parsed.options) {
+        trouble(parsed.problem);
+        std::fputs("Try 'vesko --help'.\n", stderr);
+        return statusTrouble;
+    }
+    const Options& options = *parsed.options;
+    if (options.help) {
+        std::fputs(EntryPoint::usageText().c_str(), stdout);
+        return statusHits;
+    }
+    // A bad pattern is reported before any scan, which can take minutes.
+    const auto rule =
+        Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
+    if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
+    const auto outcome = openIndex(options);
+    if (!outcome.source) return trouble(outcome.problem);
+    const auto result =
+        Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
+    if (options.countOnly)
+        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
+    else
+        printHits(result, *outcome.source, options.print0);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return trouble(std::string("cannot write the results: ") + std::strerror(errno));
+    return result.totalMatches > 0 ? statusHits : statusNoHits;
+}
+
+} // namespace vesko::FindMode

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// `vesko --find QUERY`: the scripting mode. Prints the full path of each hit, one per line
+// (or NUL-separated), in result order, or only the number of matches, from the saved index
+// of the roots, scanning them first when there is none. Exit status 0 with hits, 1 without,
+// 2 for bad usage, an invalid regular expression or an index that could not be had.
+#pragma once
+
+#include "app/DevOptions.h"
+#include "search/ResultSort.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vesko::FindMode {
+
+inline constexpr int statusHits = 0;
+inline constexpr int statusNoHits = 1;
+inline constexpr int statusTrouble = 2;
+
+struct Options {
+    std::string query;
+    std::optional<std::string> root; // as given; replaces the usual roots
+    std::int64_t limit = 100;        // 0: every hit
+    ResultSort sort;                 // relevance unless --sort says otherwise
+    bool useRegex = false;
+    bool matchPath = false;
+    bool matchCase = false;
+    bool countOnly = false;
+    bool print0 = false;
+    bool help = false;
+
+    bool operator==(const Options&) const = default;
+};
+
+// The options, or the usage problem to show. Every argument but the program path is read:
+// "--find" itself is skipped, the one argument that is not an option is the query, and
+// after "--" every argument is the query (for queries that begin with "--").
+struct Parsed {
+    std::optional<Options> options;
+    std::string problem;
+};
+Parsed parse(const Arguments& args);
+
+// Runs the mode on standard output and standard error; returns the exit status.
+int run(const Arguments& args);
+
+} // namespace vesko::FindMode

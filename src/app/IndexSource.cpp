@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "app/IndexSource.h"
+
+#include "index/IndexArchive.h"
+#include "scan/IndexBuilder.h"
+#include "store/Settings.h"
+
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <ctime>
+#include <memory>
+
+namespace vesko::IndexSource {
+namespace {
+
+bool isDirectory(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+__attribute__((format(printf, 2, 3))) void say(std::FILE* progress, const char* format, ...) {
+    if (!progress) return;
+    va_list values;
+    va_start(values, format);
+    std::vfprintf(progress, format, values);
+    va_end(values);
+    std::fflush(progress);
+}
+
+std::string describeRoots(const std::vector<std::string>& roots) {
+    std::string text;
+    for (const auto& root : roots)
+        text += (text.empty() ? "" : ", ") + root;
+    return text;
+}
+
+Outcome scan(const Request& request, const std::vector<std::string>& roots,
+             const std::string& archivePath) {
+    say(request.progress, "vesko: no saved index of %s; scanning…\n", describeRoots(roots).c_str());
+    const auto excluded =
+        request.excludedFolders ? request.excludedFolders() : std::vector<std::string>{};
+    auto built = IndexBuilder::build(roots, IndexBuilder::defaultWorkers(),
+                                     std::make_shared<NameTable>(), excluded);
+    if (built.error) return {std::nullopt, "the scan stopped: " + *built.error};
+    const auto& report = built.report;
+    say(request.progress,
+        "vesko: %lld entries in %lld folders scanned in %.1f s (%lld unreadable)\n",
+        static_cast<long long>(report.entries), static_cast<long long>(report.directories),
+        report.duration, static_cast<long long>(report.deniedDirectories));
+    const auto builtAt = static_cast<double>(std::time(nullptr));
+    if (auto problem = IndexArchive::save(built.index, *built.names, 0, builtAt, archivePath))
+        say(request.progress, "vesko: the index was not saved (%s); the next run scans again\n",
+            problem->c_str());
+    else
+        say(request.progress, "vesko: index saved to %s\n", archivePath.c_str());
+    return {Source{std::move(built.index), std::move(built.names), roots, true}, {}};
+}
+
+} // namespace
+
+std::vector<std::string> usualRoots(const Settings& settings) {
+    std::vector<std::string> roots = IndexBuilder::defaultRoots();
+    for (const auto& root : settings.extraRoots())
+        if (isDirectory(root)) roots.push_back(root);
+    return roots;
+}
+
+Outcome open(const Request& request) {
+    const auto roots = IndexBuilder::normalize(request.roots);
+    if (roots.empty()) return {std::nullopt, "no folder to index"};
+    const std::string archivePath =
+        request.archivePath.empty() ? IndexArchive::defaultURL() : request.archivePath;
+    if (auto loaded = IndexArchive::load(roots, archivePath))
+        return {Source{std::move(loaded->index), std::move(loaded->names), roots, false}, {}};
+    return scan(request, roots, archivePath);
+}
+
+} // namespace vesko::IndexSource
