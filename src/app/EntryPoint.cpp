@@ -2,6 +2,7 @@
 #include "app/EntryPoint.h"
 
 #include "app/FindMode.h"
+#include "app/Headless.h"
 
 #include <cstdio>
 
@@ -61,6 +62,19 @@ int runUsage() {
 
 int run(const Arguments& args) {
     switch (chooseMode(args)) {
+    case Mode::scan:
+        Headless::run(args);
+        return 0;
+    case Mode::bench:
+        Headless::bench(DevOptions::valueIn(args, "--out"));
+        return 0;
+    case Mode::drift:
+        Headless::driftTest(DevOptions::valueIn(args, "--out"));
+        return 0;
+    case Mode::watch:
+        Headless::watchTest(*DevOptions::valueIn(args, "--watch"),
+                            DevOptions::valueIn(args, "--out"));
+        return 0;
     case Mode::find:
         return FindMode::run(args);
     case Mode::help:

@@ -483,21 +483,49 @@ std::optional<std::string> save(const FileIndex& index, const NameTable& names,
     return problem;
 }
 
-std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
-                           const std::string& path) {
+namespace {
+
+// The whole file mapped read-only, or nothing when it is no regular file of archive size.
+SharedMappedArchive mapArchive(const std::string& path) {
     // Non-blocking so that a FIFO at the path cannot stall the start.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return std::nullopt;
+    if (!fd) return nullptr;
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         status.st_size < minimumFileBytes)
-        return std::nullopt;
+        return nullptr;
     const auto size = static_cast<std::size_t>(status.st_size);
     void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
-    if (base == MAP_FAILED) return std::nullopt;
+    if (base == MAP_FAILED) return nullptr;
     // From here on, a rejection releases the mapping with the last reference.
-    auto mapping = std::make_shared<const MappedArchive>(base, status.st_size);
+    return std::make_shared<const MappedArchive>(base, status.st_size);
+}
+
+} // namespace
+
+std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
+                           const std::string& path) {
+    const SharedMappedArchive mapping = mapArchive(path);
+    if (!mapping) return std::nullopt;
     return parse(mapping, expectingRoots);
+}
+
+std::optional<std::vector<std::string>> storedRoots(const std::string& path) {
+    const SharedMappedArchive mapping = mapArchive(path);
+    if (!mapping) return std::nullopt;
+    Reader reader(static_cast<const std::uint8_t*>(mapping->base()),
+                  static_cast<std::uint64_t>(mapping->size()));
+    const std::uint8_t* stamp = reader.take(sizeof magic);
+    if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
+    if (reader.value<std::uint32_t>() != version) return std::nullopt;
+    reader.value<std::uint64_t>(); // lastEventID
+    reader.value<std::uint64_t>(); // builtAt
+    const auto roots = readRoots(reader);
+    if (!roots) return std::nullopt;
+    std::vector<std::string> paths;
+    for (const auto& [id, root] : *roots)
+        paths.push_back(root);
+    return paths;
 }
 
 void remove(const std::string& path) {

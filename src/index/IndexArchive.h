@@ -47,6 +47,11 @@ std::optional<std::string> save(const FileIndex& index, const NameTable& names,
 // canonical Unicode equivalence. Never reports why: every problem means "scan instead".
 std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const std::string& path);
 
+// The roots the archive at `path` was built for, in directory-id order, read from its header
+// alone; nothing when the file is no archive of this version. For tools that load whatever
+// archive was saved last without knowing what was scanned. The archive may still fail `load`.
+std::optional<std::vector<std::string>> storedRoots(const std::string& path);
+
 // Deletes the file; a failure is ignored.
 void remove(const std::string& path);
 

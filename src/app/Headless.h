@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// The diagnostic command-line modes: a scan report over one root, search benchmarks and the
+// drift and live-update probes over the saved archive. They run synchronously, show no
+// window and print Korean reports, line by line or collected into the --out file.
+#pragma once
+
+#include "app/DevOptions.h"
+#include "index/IndexArchive.h"
+#include "scan/FileSystemWatcher.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko::Headless {
+
+// Typing-section queries when none is given with --query: a word typed one letter at a
+// time, a file name with a dot and a one-syllable Korean name.
+inline const std::vector<std::string> builtInQueries{"s",     "sw",           "swi",
+                                                     "swift", "package.json", "카"};
+inline constexpr double targetMilliseconds = 50.0;
+
+// The --scan mode: reads --root, --archive, --out and every --query from `args`.
+void run(const Arguments& args);
+// Every argument after a --query, in order; the built-in list when there is none.
+std::vector<std::string> queries(const Arguments& args);
+
+void bench(const std::optional<std::string>& out);
+void driftTest(const std::optional<std::string>& out);
+void watchTest(const std::string& probe, const std::optional<std::string>& out);
+
+inline const std::vector<std::string> benchQueries{"swift", "json", "s"};
+inline const std::vector<std::int64_t> benchLimits{200, 500, 1000, 2000, 3000, 5000, 20000};
+// "✅" up to 50 ms, "⚠️" up to 200 ms, "🔴" beyond.
+const char* benchVerdict(double milliseconds);
+
+// The archive at the default location, checked against the roots it says it was built for:
+// these modes measure whatever the last --scan --archive saved.
+std::optional<IndexArchive::Loaded> loadSavedArchive();
+
+// Merges the batches the watcher delivers on its own thread until the probe takes them.
+class Collector {
+public:
+    void add(FileSystemWatcher::Batch batch);
+    // The merged batch so far; the collector starts empty again.
+    FileSystemWatcher::Batch take();
+
+private:
+    std::mutex lock_;
+    FileSystemWatcher::Batch batch_;
+};
+
+} // namespace vesko::Headless
