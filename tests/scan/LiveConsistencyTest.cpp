@@ -1,0 +1,481 @@
+// SPDX-License-Identifier: MIT
+// Incremental updates must equal a fresh listing: random rounds of file-system changes, each
+// followed by applying its batches and comparing the live paths of the index with nftw.
+// VESKO_LIVE_ROUNDS sets the rounds of each variant, VESKO_LIVE_SEED replays a failure.
+#include "scan/IndexUpdater.h"
+
+#include "index/Unicode.h"
+#include "scan/FileSystemWatcher.h"
+#include "scan/IndexBuilder.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <sstream>
+
+namespace vesko {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Batch = FileSystemWatcher::Batch;
+
+int envInt(const char* name, int fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::atoi(value) : fallback;
+}
+
+std::uint64_t seedFor(const char* variant) {
+    if (const char* value = std::getenv("VESKO_LIVE_SEED"); value && *value)
+        return std::strtoull(value, nullptr, 10);
+    return std::hash<std::string>{}(variant) ^
+           static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+}
+
+std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names) {
+    std::multiset<std::string> paths;
+    for (std::int64_t e = 0; e < index.count(); ++e)
+        if (!index.flags(e).contains(EntryFlags::deleted())) paths.insert(index.path(e, names));
+    return paths;
+}
+
+std::multiset<std::string> diskPaths(const test::TempTree& tree) {
+    std::multiset<std::string> paths;
+    for (const auto& relative : tree.listAll())
+        paths.insert(Unicode::repairUtf8(tree.path(relative)));
+    return paths;
+}
+
+// The first few paths only on one side, for the failure message.
+std::string difference(const std::multiset<std::string>& disk,
+                       const std::multiset<std::string>& index) {
+    std::vector<std::string> missing, extra;
+    std::set_difference(disk.begin(), disk.end(), index.begin(), index.end(),
+                        std::back_inserter(missing));
+    std::set_difference(index.begin(), index.end(), disk.begin(), disk.end(),
+                        std::back_inserter(extra));
+    std::ostringstream out;
+    out << missing.size() << " missing from the index, " << extra.size() << " extra:";
+    for (std::size_t i = 0; i < std::min<std::size_t>(missing.size(), 8); ++i)
+        out << "\n  - " << missing[i];
+    for (std::size_t i = 0; i < std::min<std::size_t>(extra.size(), 8); ++i)
+        out << "\n  + " << extra[i];
+    return out.str();
+}
+
+// Random changes to a tree, recording the paths a watcher would name.
+class TreeMutator {
+public:
+    TreeMutator(test::TempTree& tree, test::TempTree& outside, std::uint64_t seed)
+        : tree_(tree), outside_(outside), random_(seed) {}
+
+    void populate(int folders, int files);
+    // One to eight operations; the touched paths, absolute, in order.
+    std::vector<std::string> round(bool massCreate);
+    std::string log() const { return log_.str(); }
+
+private:
+    using Op = void (TreeMutator::*)();
+    void createFile();
+    void createNested();
+    void deleteFile();
+    void removeSubtree();
+    void recreateRemoved();
+    void renameFile();
+    void renameFolder();
+    void moveOutOrBackIn();
+    void modifyFile();
+    void swapKind();
+    void massCreate();
+
+    void scanState();
+    std::size_t pick(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+    }
+    std::string freshName(const char* stem);
+    // A folder that still exists: the lists are taken once per round.
+    std::string anyFolder() {
+        for (;;)
+            if (const auto& f = folders_[pick(folders_.size())];
+                fs::is_directory(fs::symlink_status(f)))
+                return f;
+    }
+    void touch(const std::string& path, const char* what);
+    static void write(const std::string& path, const std::string& content);
+
+    test::TempTree& tree_;
+    test::TempTree& outside_;
+    std::mt19937_64 random_;
+    std::vector<std::string> folders_; // absolute; the root first
+    std::vector<std::string> files_;
+    std::optional<std::string> parked_; // a folder moved out of the tree
+    std::vector<std::string> removed_;  // folders removed in earlier operations
+    std::vector<std::string> touched_;
+    std::ostringstream log_;
+    int serial_ = 0;
+};
+
+void TreeMutator::write(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+void TreeMutator::touch(const std::string& path, const char* what) {
+    touched_.push_back(path);
+    log_ << what << ' ' << path.substr(tree_.root().size()) << '\n';
+}
+
+// Names that trip comparisons: case variants, NFC and NFD, bytes that are not UTF-8.
+std::string TreeMutator::freshName(const char* stem) {
+    static const char* const decorations[] = {
+        "", " two words", ".txt", "-Caf\xC3\xA9", "-cafe\xCC\x81", "\xFF\xFE", "-보고서", "-CASE"};
+    std::string name = (pick(6) == 0 ? "." : "") + std::string(stem);
+    name += decorations[pick(std::size(decorations))];
+    // Mostly unique; sometimes an old name again, to hit existing entries.
+    name += std::to_string(pick(4) == 0 ? static_cast<int>(pick(4)) : ++serial_);
+    return name;
+}
+
+void TreeMutator::scanState() {
+    folders_ = {tree_.root()};
+    files_.clear();
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(tree_.root(), error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
+            folders_.push_back(it->path().string());
+        else
+            files_.push_back(it->path().string());
+    }
+}
+
+void TreeMutator::populate(int folders, int files) {
+    scanState();
+    for (int i = 0; i < folders; ++i) {
+        const std::string dir = anyFolder() + "/" + freshName("dir");
+        fs::create_directory(dir);
+        folders_.push_back(dir);
+    }
+    for (int i = 0; i < files; ++i)
+        write(anyFolder() + "/" + freshName("file"), std::string(pick(64), 'x'));
+    ::symlink("..", (folders_.back() + "/link-up").c_str());
+}
+
+void TreeMutator::createFile() {
+    const std::string path = anyFolder() + "/" + freshName("new");
+    if (fs::is_directory(fs::symlink_status(path))) return;
+    write(path, "n");
+    touch(path, "create");
+}
+
+void TreeMutator::createNested() {
+    const std::string top = anyFolder() + "/" + freshName("nest");
+    if (fs::exists(fs::symlink_status(top))) return;
+    std::string dir = top;
+    for (std::size_t depth = 0, n = 1 + pick(3); depth < n; ++depth) {
+        dir += "/" + freshName("level");
+        fs::create_directories(dir);
+        for (std::size_t i = 0, files = pick(5); i < files; ++i)
+            write(dir + "/" + freshName("inner"), "i");
+    }
+    touch(top, "nest"); // one event for the top, as for a folder moved in
+}
+
+void TreeMutator::deleteFile() {
+    if (files_.empty()) return;
+    const std::string path = files_[pick(files_.size())];
+    if (::unlink(path.c_str()) == 0) touch(path, "delete");
+}
+
+void TreeMutator::removeSubtree() {
+    if (folders_.size() < 2) return;
+    const std::string path = folders_[1 + pick(folders_.size() - 1)];
+    if (!fs::exists(fs::symlink_status(path))) return;
+    fs::remove_all(path);
+    touch(path, "rm -rf");
+    removed_.push_back(path);
+}
+
+// A folder comes back where one was removed earlier, so the index holds a dead record of its
+// name; a file inside it is named before the folder itself.
+void TreeMutator::recreateRemoved() {
+    if (removed_.empty()) return;
+    const std::string path = removed_[pick(removed_.size())];
+    if (fs::exists(fs::symlink_status(path)) || !fs::is_directory(fs::path(path).parent_path()))
+        return;
+    fs::create_directory(path);
+    write(path + "/again", "a");
+    touch(path + "/again", "recreate");
+    touch(path, "  folder");
+}
+
+void TreeMutator::renameFile() {
+    if (files_.empty()) return;
+    const std::string from = files_[pick(files_.size())];
+    const std::string folder = pick(2) ? fs::path(from).parent_path().string() : anyFolder();
+    const std::string to = folder + "/" + freshName("renamed");
+    if (fs::exists(fs::symlink_status(to)) || !fs::exists(fs::symlink_status(from))) return;
+    if (std::rename(from.c_str(), to.c_str()) != 0) return;
+    touch(from, "mv");
+    touch(to, "  to");
+}
+
+void TreeMutator::renameFolder() {
+    if (folders_.size() < 2) return;
+    const std::string from = folders_[1 + pick(folders_.size() - 1)];
+    const std::string into = pick(2) ? fs::path(from).parent_path().string() : anyFolder();
+    const std::string to = into + "/" + freshName("moved");
+    if (to.starts_with(from + "/") || fs::exists(fs::symlink_status(to))) return;
+    if (std::rename(from.c_str(), to.c_str()) != 0) return;
+    touch(from, "mv dir");
+    touch(to, "  to");
+    removed_.push_back(from);
+}
+
+void TreeMutator::moveOutOrBackIn() {
+    if (parked_) {
+        const std::string to = anyFolder() + "/" + freshName("returned");
+        if (!fs::exists(fs::symlink_status(to)) && std::rename(parked_->c_str(), to.c_str()) == 0) {
+            touch(to, "move in");
+            parked_.reset();
+        }
+        return;
+    }
+    if (folders_.size() < 2) return;
+    const std::string from = folders_[1 + pick(folders_.size() - 1)];
+    const std::string to = outside_.path("parked" + std::to_string(++serial_));
+    if (std::rename(from.c_str(), to.c_str()) != 0) return;
+    touch(from, "move out");
+    parked_ = to;
+}
+
+void TreeMutator::modifyFile() {
+    if (files_.empty()) return;
+    const std::string path = files_[pick(files_.size())];
+    if (!fs::is_regular_file(fs::symlink_status(path))) return;
+    write(path, std::string(pick(4096), 'm'));
+    touch(path, "modify");
+}
+
+// A file becomes a folder of the same name, or a folder a file.
+void TreeMutator::swapKind() {
+    const bool fromFolder = pick(2) && folders_.size() > 1;
+    if (!fromFolder && files_.empty()) return;
+    const std::string path =
+        fromFolder ? folders_[1 + pick(folders_.size() - 1)] : files_[pick(files_.size())];
+    if (!fs::exists(fs::symlink_status(path))) return;
+    fs::remove_all(path);
+    if (fromFolder) {
+        write(path, "was a folder");
+    } else {
+        fs::create_directory(path);
+        write(path + "/inside", "was a file");
+    }
+    touch(path, "swap kind");
+}
+
+void TreeMutator::massCreate() {
+    const std::string dir = anyFolder() + "/" + freshName("bulk");
+    if (fs::exists(fs::symlink_status(dir))) return;
+    fs::create_directory(dir);
+    touch(dir, "mkdir");
+    for (int i = 0; i < 10'000; ++i) {
+        const std::string path = dir + "/f" + std::to_string(i);
+        write(path, {});
+        touched_.push_back(path);
+    }
+    log_ << "  10000 files in it\n";
+}
+
+std::vector<std::string> TreeMutator::round(bool mass) {
+    static constexpr Op ops[] = {
+        &TreeMutator::createFile,    &TreeMutator::createNested,    &TreeMutator::deleteFile,
+        &TreeMutator::removeSubtree, &TreeMutator::recreateRemoved, &TreeMutator::renameFile,
+        &TreeMutator::renameFolder,  &TreeMutator::moveOutOrBackIn, &TreeMutator::modifyFile,
+        &TreeMutator::swapKind,      &TreeMutator::createFile};
+    scanState();
+    touched_.clear();
+    log_.str({});
+    for (std::size_t i = 0, n = 1 + pick(8); i < n; ++i) {
+        (this->*ops[pick(std::size(ops))])();
+    }
+    if (mass) massCreate();
+    return touched_;
+}
+
+// The index as the store holds it: a value handed to a fresh updater per flush.
+struct LiveIndex {
+    explicit LiveIndex(const std::string& root) {
+        auto built = IndexBuilder::build({root}, 2, std::make_shared<NameTable>());
+        index = std::move(built.index);
+        names = built.names;
+        navigator->build(index);
+    }
+    void apply(const Batch& batch) {
+        IndexUpdater updater(index, names, navigator);
+        updater.apply(batch);
+        index = updater.takeIndex();
+    }
+    FileIndex index;
+    SharedNameTable names;
+    SharedIndexNavigator navigator = std::make_shared<IndexNavigator>();
+};
+
+void expectConsistent(const LiveIndex& live, const test::TempTree& tree, int round,
+                      const TreeMutator& mutator) {
+    const auto disk = diskPaths(tree);
+    const auto indexed = livePaths(live.index, *live.names);
+    ASSERT_EQ(live.index.checkInvariants(), "") << "round " << round;
+    ASSERT_TRUE(disk == indexed) << "round " << round << ", after:\n"
+                                 << mutator.log() << difference(disk, indexed);
+}
+
+// Variant (a): the test names the touched paths itself, split over one to three batches,
+// sometimes one updater for all of them, sometimes the whole tree as a subtree to rescan.
+TEST(LiveConsistency, BatchesMadeFromTheTouchedPaths) {
+    const std::uint64_t seed = seedFor("touched");
+    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    test::TempTree tree, outside;
+    TreeMutator mutator(tree, outside, seed);
+    mutator.populate(300, 2500);
+    LiveIndex live(tree.root());
+    std::mt19937_64 random(seed + 1);
+    const int rounds = envInt("VESKO_LIVE_ROUNDS", 200);
+    for (int round = 0; round < rounds; ++round) {
+        const auto touched = mutator.round(round == rounds / 2);
+        std::vector<Batch> batches(1 + random() % 3);
+        for (const auto& path : touched)
+            batches[random() % batches.size()].paths.push_back(path);
+        if (random() % 10 == 0) batches = {Batch{{}, {tree.root()}, 0}};
+        if (random() % 2) {
+            for (const auto& batch : batches)
+                live.apply(batch);
+        } else {
+            IndexUpdater updater(live.index, live.names, live.navigator);
+            for (const auto& batch : batches)
+                updater.apply(batch);
+            live.index = updater.takeIndex();
+        }
+        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator));
+    }
+}
+
+// Receives batches on the watcher's thread; the test waits on it with a timeout.
+class BatchCollector {
+public:
+    FileSystemWatcher::Handler handler() {
+        return [this](Batch batch) {
+            std::lock_guard lock(mutex_);
+            for (const auto& path : batch.paths)
+                seen_.insert(path);
+            for (const auto& path : batch.mustScanSubtrees)
+                seen_.insert(path);
+            batches_.push_back(std::move(batch));
+            arrived_.notify_all();
+        };
+    }
+    // True once a batch has named one of the paths.
+    bool waitForAny(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, timeout, [&] {
+            return std::any_of(paths.begin(), paths.end(),
+                               [&](const std::string& p) { return seen_.contains(p); });
+        });
+    }
+    // Every batch so far merged into one, as the store merges them before a flush.
+    Batch takeMerged() {
+        std::lock_guard lock(mutex_);
+        Batch merged;
+        for (auto& b : batches_) {
+            merged.paths.insert(merged.paths.end(), b.paths.begin(), b.paths.end());
+            merged.mustScanSubtrees.insert(merged.mustScanSubtrees.end(),
+                                           b.mustScanSubtrees.begin(), b.mustScanSubtrees.end());
+            merged.lastEventID = std::max(merged.lastEventID, b.lastEventID);
+        }
+        batches_.clear();
+        seen_.clear();
+        return merged;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<Batch> batches_;
+    std::set<std::string> seen_;
+};
+
+FileSystemWatcher::Options fastOptions(std::size_t watchLimit = SIZE_MAX) {
+    FileSystemWatcher::Options options;
+    options.latency = 20ms;
+    options.watchLimit = watchLimit;
+    return options;
+}
+
+// Waits until the watcher has read every event of the round: a fresh marker file is the
+// round's last change, and the kernel queues events in order. When the event queue
+// overflowed, the marker's own event may be lost; the root rescan (the root named in
+// mustScanSubtrees) then covers everything, and later events join the next round.
+Batch collectRound(BatchCollector& collector, const test::TempTree& tree, int round) {
+    const std::string marker = tree.path(".marker" + std::to_string(round));
+    std::ofstream(marker) << round;
+    EXPECT_TRUE(collector.waitForAny({marker, tree.root()}, 15s)) << "no batch named " << marker;
+    Batch batch = collector.takeMerged();
+    std::remove(marker.c_str());
+    batch.paths.push_back(marker);
+    return batch;
+}
+
+// Variant (b): the real watcher produces the batches.
+TEST(LiveConsistency, BatchesFromTheWatcher) {
+    const std::uint64_t seed = seedFor("watcher");
+    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    test::TempTree tree, outside;
+    TreeMutator mutator(tree, outside, seed);
+    mutator.populate(200, 2000);
+    LiveIndex live(tree.root());
+    BatchCollector collector;
+    FileSystemWatcher watcher(collector.handler(), fastOptions());
+    watcher.start({tree.root()}, 0);
+    const int rounds = envInt("VESKO_LIVE_ROUNDS", 60);
+    for (int round = 0; round < rounds; ++round) {
+        mutator.round(round == rounds / 3);
+        live.apply(collectRound(collector, tree, round));
+        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator));
+    }
+    watcher.stop();
+}
+
+// Past the watcher's cap, folders go unwatched and are named once in mustScanSubtrees; the
+// rescan and the comparison of their parents still bring the index up to date.
+TEST(LiveConsistency, WatchLimitReached) {
+    const std::uint64_t seed = seedFor("limit");
+    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    test::TempTree tree, outside;
+    TreeMutator mutator(tree, outside, seed);
+    mutator.populate(60, 400);
+    LiveIndex live(tree.root());
+    BatchCollector collector;
+    FileSystemWatcher watcher(collector.handler(), fastOptions(8));
+    watcher.start({tree.root()}, 0);
+    EXPECT_TRUE(watcher.watchLimitReached());
+    for (int round = 0; round < 3; ++round)
+        mutator.round(false);
+    const Batch batch = collectRound(collector, tree, 0);
+    EXPECT_FALSE(batch.mustScanSubtrees.empty());
+    live.apply(batch);
+    expectConsistent(live, tree, 0, mutator);
+    EXPECT_TRUE(watcher.isRunning());
+}
+
+} // namespace
+} // namespace vesko
