@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: MIT
+#include "search/ResultSort.h"
+
+#include <gtest/gtest.h>
+
+namespace vesko {
+namespace {
+
+using Field = ResultSort::Field;
+
+TEST(ResultSortTest, EveryFieldAndDirectionSurvivesJson) {
+    for (const auto& [field, text] : ResultSort::fieldTexts) {
+        for (bool ascending : {true, false}) {
+            const ResultSort sort{field, ascending};
+            EXPECT_EQ(ResultSort::fromJson(sort.toJson()), sort) << sort.toJson();
+        }
+    }
+    EXPECT_EQ((ResultSort{Field::size, false}.toJson()), R"({"field":"size","ascending":false})");
+}
+
+TEST(ResultSortTest, AcceptsAnyWellFormedObjectWithBothKeys) {
+    const char* accepted[] = {
+        R"(  { "ascending" : true , "field" : "kind" }  )",
+        R"({"field":"n\u0061me","ascending":true,"extra":[1,-2.5e3,{"x":null}],"more":"\ud83d\ude00"})",
+        R"({"field":"path","ascending":false,"ascending":true})", // the last value counts
+    };
+    EXPECT_EQ(ResultSort::fromJson(accepted[0]), (ResultSort{Field::kind, true}));
+    EXPECT_EQ(ResultSort::fromJson(accepted[1]), (ResultSort{Field::name, true}));
+    EXPECT_EQ(ResultSort::fromJson(accepted[2]), (ResultSort{Field::path, true}));
+}
+
+class ResultSortRejects : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ResultSortRejects, TheWholeRecord) {
+    EXPECT_EQ(ResultSort::fromJson(GetParam()), std::nullopt);
+    EXPECT_EQ(ResultSort::fromStored(std::string_view(GetParam())), ResultSort{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResultSortRejects,
+    ::testing::Values(
+        // missing keys
+        R"({"field":"name"})", R"({"ascending":true})", "{}",
+        // wrong types
+        R"({"field":"name","ascending":"true"})", R"({"field":"name","ascending":1})",
+        R"({"field":3,"ascending":true})", R"({"field":null,"ascending":true})",
+        R"({"field":["name"],"ascending":true})",
+        // unknown raw texts
+        R"({"field":"Name","ascending":true})", R"({"field":"date","ascending":true})",
+        R"({"field":"","ascending":true})",
+        // not JSON, or not only the object
+        "", "garbage", "{", R"({"field":"name","ascending":true)",
+        R"({"field":"name","ascending":true,})", R"({"field":"name","ascending":true} x)",
+        R"([{"field":"name","ascending":true}])", R"({"field":"name","ascending":True})",
+        R"({'field':'name','ascending':true})", R"({"field":"na\qme","ascending":true})",
+        R"({"field":"name","ascending":true,"n":01})",
+        R"({"field":"name","ascending":true,"s":"\ud800"})",
+        "{\"field\":\"name\",\"ascending\":true,\"s\":\"\xff\"}",
+        "{\"field\":\"na\nme\",\"ascending\":true}"));
+
+// Nesting in ignored members is followed to a fixed depth, so no input can exhaust the stack.
+TEST(ResultSortTest, DeepNestingIsRejectedNotFollowed) {
+    auto nested = [](int depth) {
+        return R"({"x":)" + std::string(depth, '[') + std::string(depth, ']') +
+               R"(,"field":"name","ascending":true})";
+    };
+    EXPECT_EQ(ResultSort::fromJson(nested(10)), (ResultSort{ResultSort::Field::name, true}));
+    EXPECT_EQ(ResultSort::fromJson(nested(100000)), std::nullopt);
+}
+
+TEST(ResultSortTest, MissingStoredValueMeansRelevanceAscending) {
+    EXPECT_EQ(ResultSort::fromStored(std::nullopt), (ResultSort{Field::relevance, true}));
+    EXPECT_EQ(ResultSort::fromStored(R"({"field":"none","ascending":false})"),
+              (ResultSort{Field::none, false}));
+}
+
+TEST(ResultSortTest, ColumnClicksCycleDefaultFlippedRelevance) {
+    ResultSort sort;
+    sort = toggleSort(sort, Field::size);
+    EXPECT_EQ(sort, (ResultSort{Field::size, false}));
+    sort = toggleSort(sort, Field::size);
+    EXPECT_EQ(sort, (ResultSort{Field::size, true}));
+    sort = toggleSort(sort, Field::size);
+    EXPECT_EQ(sort, (ResultSort{Field::relevance, true}));
+
+    sort = toggleSort(sort, Field::name);
+    EXPECT_EQ(sort, (ResultSort{Field::name, true}));
+    sort = toggleSort(sort, Field::name);
+    EXPECT_EQ(sort, (ResultSort{Field::name, false}));
+    // Another column starts over in its own default direction.
+    EXPECT_EQ(toggleSort(sort, Field::modified), (ResultSort{Field::modified, false}));
+    EXPECT_EQ(toggleSort(sort, Field::path), (ResultSort{Field::path, true}));
+    // A stored sort may already hold the flipped direction of a column not yet clicked.
+    EXPECT_EQ(toggleSort({Field::kind, false}, Field::kind), ResultSort{});
+}
+
+TEST(ResultSortTest, OnlyNoneIsUnsortedAndOnlyColumnsAreColumnSorted) {
+    for (const auto& [field, text] : ResultSort::fieldTexts) {
+        const ResultSort sort{field, true};
+        EXPECT_EQ(sort.isSorted(), field != Field::none) << text;
+        EXPECT_EQ(sort.isColumnSorted(), field != Field::none && field != Field::relevance) << text;
+    }
+}
+
+} // namespace
+} // namespace vesko
