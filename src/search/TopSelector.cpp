@@ -1,0 +1,437 @@
+// SPDX-License-Identifier: MIT
+#include "search/TopSelector.h"
+
+#include "index/Unicode.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace vesko {
+namespace {
+
+// The first eight bytes, zero-padded, as a big-endian integer: when two such keys differ
+// they order the texts exactly as a byte-wise comparison (shorter prefix first) would.
+std::uint64_t prefixKey(std::string_view text) {
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, text.data(), std::min<std::size_t>(text.size(), 8));
+    std::uint64_t key;
+    std::memcpy(&key, bytes, 8);
+    if constexpr (std::endian::native == std::endian::little) key = __builtin_bswap64(key);
+    return key;
+}
+
+int compareText(std::string_view a, std::string_view b) {
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+const Column<std::uint32_t>& valueColumnFor(const FileIndex& index, ResultSort::Field field) {
+    switch (field) {
+    case ResultSort::Field::modified:
+        return index.entryModified;
+    case ResultSort::Field::created:
+        return index.entryCreated;
+    case ResultSort::Field::accessed:
+        return index.entryAccessed;
+    default:
+        return index.entrySize;
+    }
+}
+
+// Match rank and length packed in 32 bits: a name component is far below 2^30 bytes.
+constexpr std::uint32_t lengthMask = (1u << 30) - 1;
+
+} // namespace
+
+TopSelector::TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& index,
+                         const NameTable& names, std::string needle, bool foldersFirst,
+                         std::string folderKind, KindLookup kindOf)
+    : limit_(limit), sort_(sort), index_(index), names_(names), needle_(std::move(needle)),
+      foldersFirst_(foldersFirst), kindOf_(std::move(kindOf)),
+      usesList_(sort.field == ResultSort::Field::none && !foldersFirst),
+      ordersNone_(sort.field == ResultSort::Field::none ||
+                  (sort.field == ResultSort::Field::relevance && needle_.empty())) {
+    internKind(std::move(folderKind)); // index 0, what every folder gets
+    shardStart_.push_back(0);
+    for (std::size_t s = 0; s < names.shardsCount(); ++s) {
+        const NameTable::Shard& shard = names.shard(s);
+        const std::uint32_t count = shard.nameCount(); // read once: later names are not seen
+        shards_.push_back({View<std::uint32_t>::of(shard.starts()),
+                           View<std::uint8_t>::of(shard.bytes()), count});
+        shardStart_.push_back(shardStart_.back() + count);
+    }
+    const auto reserved = static_cast<std::size_t>(std::clamp<std::int64_t>(limit, 0, 4096));
+    if (usesList_)
+        list_.reserve(reserved);
+    else
+        heap_.reserve(reserved);
+    entryName_ = View<std::uint32_t>::of(index_.entryName);
+    entryDir_ = View<std::uint32_t>::of(index_.entryDir);
+    entryFlags_ = View<std::uint8_t>::of(index_.entryFlags);
+    dirParent_ = View<std::uint32_t>::of(index_.dirParent);
+    dirName_ = View<std::uint32_t>::of(index_.dirName);
+    valueColumn_ = View<std::uint32_t>::of(valueColumnFor(index_, sort.field));
+}
+
+void TopSelector::prepareNames(const std::vector<std::uint32_t>& nameIds) {
+    switch (sort_.field) {
+    case ResultSort::Field::relevance:
+        if (needle_.empty()) return;
+        for (const std::uint32_t id : nameIds)
+            isPrefixMatch(id);
+        return;
+    case ResultSort::Field::name:
+        for (const std::uint32_t id : nameIds)
+            namePrefix(id);
+        return;
+    case ResultSort::Field::kind:
+        for (const std::uint32_t id : nameIds)
+            kindIndex(id, false);
+        return;
+    default:
+        return;
+    }
+}
+
+void TopSelector::offer(Search::Hit hit) {
+    if (usesList_) {
+        if (static_cast<std::int64_t>(list_.size()) < limit_) list_.push_back(hit);
+        return;
+    }
+    if (static_cast<std::int64_t>(heap_.size()) < limit_) {
+        heap_.push_back(slotOf(hit));
+        siftUp(heap_.size() - 1);
+        return;
+    }
+    if (limit_ < 1 || losesToRoot(hit)) return;
+    const Slot slot = slotOf(hit);
+    if (!slotPrecedes(slot, heap_[0])) return;
+    heap_[0] = slot;
+    siftDown(0);
+}
+
+// What the root alone decides on a full heap, before the hit's whole key is computed. Under
+// relevance the root soon is a shallow prefix match, and then most hits are turned away by
+// two small per-name and per-directory caches instead of their name bytes.
+bool TopSelector::losesToRoot(Search::Hit hit) {
+    const Slot& root = heap_[0];
+    if (foldersFirst_ && hit.isDirectory != root.isDirectory) return !hit.isDirectory;
+    if (ordersNone_) return true;
+    if (sort_.field != ResultSort::Field::relevance || root.key >> 40 != 0) return false;
+    const auto i = static_cast<std::size_t>(hit.entry);
+    if (!isPrefixMatch(entryName_[i])) return true; // a higher rank
+    return static_cast<std::uint64_t>(depth(entryDir_[i])) > (root.key >> 32 & 0xFF);
+}
+
+std::vector<Search::Hit> TopSelector::finish() {
+    std::vector<Search::Hit> hits;
+    if (usesList_) {
+        hits.swap(list_);
+        return hits;
+    }
+    std::stable_sort(heap_.begin(), heap_.end(),
+                     [this](const Slot& a, const Slot& b) { return slotPrecedes(a, b); });
+    hits.reserve(heap_.size());
+    for (const Slot& slot : heap_)
+        hits.push_back({slot.entry, slot.isDirectory});
+    heap_.clear();
+    return hits;
+}
+
+bool TopSelector::precedes(std::int64_t a, std::int64_t b) {
+    auto hit = [this](std::int64_t entry) {
+        const bool isDirectory =
+            entryFlags_[static_cast<std::size_t>(entry)] & EntryFlags::directoryBit;
+        return Search::Hit{entry, isDirectory};
+    };
+    const Slot x = slotOf(hit(a));
+    const Slot y = slotOf(hit(b));
+    return slotPrecedes(x, y);
+}
+
+TopSelector::Slot TopSelector::slotOf(Search::Hit hit) {
+    const auto i = static_cast<std::size_t>(hit.entry);
+    Slot slot{0, hit.entry, entryName_[i], 0, hit.isDirectory};
+    switch (sort_.field) {
+    case ResultSort::Field::relevance:
+        if (!needle_.empty()) slot.key = relevanceKey(slot.name, entryDir_[i]);
+        break;
+    case ResultSort::Field::none:
+        break;
+    case ResultSort::Field::name:
+        slot.key = namePrefix(slot.name);
+        break;
+    case ResultSort::Field::path:
+        slot.aux = entryDir_[i];
+        slot.key = pathPrefix(slot.aux);
+        break;
+    case ResultSort::Field::kind:
+        slot.aux = kindIndex(slot.name, hit.isDirectory);
+        slot.key = caches_.kindPrefix[slot.aux];
+        break;
+    default:
+        slot.key = valueColumn_[i];
+        break;
+    }
+    return slot;
+}
+
+// Name caches are laid out shard by shard, as the name table stores the names, so that a
+// pass over names in table order fills them front to back. Names interned after the
+// selector was made have no place and are computed each time.
+std::uint32_t TopSelector::placeOf(std::uint32_t name) const {
+    const std::uint32_t shard = name & 31, position = name >> 5;
+    if (shard >= shards_.size() || position >= shards_[shard].count) return noPlace;
+    return shardStart_[shard] + position;
+}
+
+template <class T> T* TopSelector::cacheSlot(std::vector<T>& cache, std::uint32_t name, T unknown) {
+    const std::uint32_t place = placeOf(name);
+    if (place == noPlace) return nullptr;
+    if (cache.empty()) cache.assign(shardStart_.back(), unknown);
+    return &cache[place];
+}
+
+std::string_view TopSelector::lowercaseName(std::uint32_t name) const {
+    const std::uint32_t shard = name & 31, position = name >> 5;
+    if (shard >= shards_.size() || position >= shards_[shard].count)
+        return names_.lowercaseBytes(name);
+    const ShardView& view = shards_[shard];
+    const std::uint32_t from = view.starts[position], to = view.starts[position + 1];
+    if (from >= to) return {};
+    // A name never straddles the mapped and the appended run.
+    const std::uint8_t* base = from < view.bytes.mappedCount
+                                   ? view.bytes.mapped + from
+                                   : view.bytes.extra + (from - view.bytes.mappedCount);
+    return {reinterpret_cast<const char*>(base), to - from};
+}
+
+bool TopSelector::isPrefixMatch(std::uint32_t name) {
+    const std::uint32_t place = placeOf(name);
+    if (place == noPlace) return lowercaseName(name).starts_with(needle_);
+    auto& bits = caches_.prefix;
+    if (bits.empty()) bits.assign(shardStart_.back() / 32 + 1, 0);
+    std::uint64_t& word = bits[place / 32];
+    const unsigned shift = (place % 32) * 2;
+    if (word >> shift & 1) return word >> (shift + 1) & 1;
+    const bool isPrefix = lowercaseName(name).starts_with(needle_);
+    word |= (std::uint64_t{1} | std::uint64_t{isPrefix} << 1) << shift;
+    return isPrefix;
+}
+
+// Whether the name begins with the needle needs only its first bytes; the full rank (2 or 3)
+// is left for when a comparison needs it, which on a full heap of prefix matches is never.
+std::uint32_t TopSelector::relevanceState(std::uint32_t name) {
+    std::uint32_t* cached = cacheSlot(caches_.relevance, name, Caches::unknownRelevance);
+    if (cached && *cached != Caches::unknownRelevance) return *cached;
+    const auto length =
+        std::min(static_cast<std::uint32_t>(lowercaseName(name).size()), lengthMask);
+    const std::uint32_t state = (isPrefixMatch(name) ? 0u : 1u) << 30 | length;
+    if (cached) *cached = state;
+    return state;
+}
+
+// Rank, then depth, then length, each smaller first, as one integer.
+std::uint64_t TopSelector::relevanceKey(std::uint32_t name, std::uint32_t directory) {
+    std::uint32_t packed = relevanceState(name);
+    if (packed >> 30 == 1) {
+        const MatchRank rank = names_.matchRank(name, needle_);
+        packed = static_cast<std::uint32_t>(rank.rank) << 30 | (packed & lengthMask);
+        std::uint32_t* cached = cacheSlot(caches_.relevance, name, Caches::unknownRelevance);
+        if (cached && packed != Caches::unknownRelevance) *cached = packed;
+    }
+    const auto steps = static_cast<std::uint64_t>(depth(directory));
+    return static_cast<std::uint64_t>(packed >> 30) << 40 | steps << 32 | (packed & lengthMask);
+}
+
+std::uint64_t TopSelector::namePrefix(std::uint32_t name) {
+    std::uint64_t* cached = cacheSlot(caches_.namePrefix, name, Caches::unknownPrefix);
+    if (cached && *cached != Caches::unknownPrefix) return *cached;
+    // A key equal to the marker is simply computed again next time.
+    const std::uint64_t key = prefixKey(lowercaseName(name));
+    if (cached) *cached = key;
+    return key;
+}
+
+std::uint64_t TopSelector::pathPrefix(std::uint32_t directory) {
+    auto& cache = caches_.pathPrefix;
+    if (cache.empty()) cache.assign(index_.directoryCount(), Caches::unknownPrefix);
+    std::uint64_t& cached = cache[directory];
+    if (cached == Caches::unknownPrefix) {
+        const std::string& path = directoryPath(directory);
+        cached = prefixKey(std::string_view(path).substr(std::min(path.size(), pathKeyOffset())));
+    }
+    return cached;
+}
+
+int TopSelector::compareKeys(const Slot& a, const Slot& b) const {
+    if (a.key != b.key) return a.key < b.key ? -1 : 1;
+    switch (sort_.field) {
+    case ResultSort::Field::relevance:
+    case ResultSort::Field::name:
+        return names_.compareLowercased(a.name, b.name);
+    case ResultSort::Field::path:
+        // Directories whose paths are equal texts (case variants) do not order their entries.
+        if (a.aux != b.aux) return compareText(*caches_.path[a.aux], *caches_.path[b.aux]);
+        return names_.compareLowercased(a.name, b.name);
+    case ResultSort::Field::kind:
+        // Kind indexes are equal exactly when the texts are.
+        if (a.aux != b.aux) return compareText(caches_.kindTexts[a.aux], caches_.kindTexts[b.aux]);
+        return names_.compareLowercased(a.name, b.name);
+    default:
+        return 0;
+    }
+}
+
+bool TopSelector::slotPrecedes(const Slot& a, const Slot& b) const {
+    if (foldersFirst_ && a.isDirectory != b.isDirectory) return a.isDirectory;
+    if (ordersNone_) return false;
+    const int c = compareKeys(a, b);
+    // Relevance always puts the better match first, whatever the direction says.
+    return sort_.ascending || sort_.field == ResultSort::Field::relevance ? c < 0 : c > 0;
+}
+
+void TopSelector::siftUp(std::size_t i) {
+    while (i > 0) {
+        const std::size_t parent = (i - 1) / 2;
+        if (!slotPrecedes(heap_[parent], heap_[i])) return;
+        std::swap(heap_[parent], heap_[i]);
+        i = parent;
+    }
+}
+
+// Moves the node down to where it is shown no later than its children; of two children the
+// later in display order rises, the left one winning when neither precedes the other.
+void TopSelector::siftDown(std::size_t i) {
+    const std::size_t n = heap_.size();
+    for (;;) {
+        std::size_t pick = i;
+        const std::size_t left = 2 * i + 1, right = left + 1;
+        if (left < n && slotPrecedes(heap_[pick], heap_[left])) pick = left;
+        if (right < n && slotPrecedes(heap_[pick], heap_[right])) pick = right;
+        if (pick == i) return;
+        std::swap(heap_[i], heap_[pick]);
+        i = pick;
+    }
+}
+
+int TopSelector::depth(std::uint32_t directory) {
+    auto& cache = caches_.depth;
+    if (cache.empty()) cache.assign(index_.directoryCount(), Caches::unknownDepth);
+    if (cache[directory] != Caches::unknownDepth) return cache[directory];
+    // Walk up to a known depth or a root, then fill in the walked directories downward.
+    chain_.clear();
+    std::uint32_t d = directory;
+    int known = 0;
+    for (;;) {
+        if (cache[d] != Caches::unknownDepth) {
+            known = cache[d];
+            break;
+        }
+        if (dirParent_[d] == d) {
+            cache[d] = 0;
+            break;
+        }
+        if (chain_.size() == maxDepth) { // more than maxDepth steps: only the start is known
+            cache[directory] = maxDepth;
+            return maxDepth;
+        }
+        chain_.push_back(d);
+        d = dirParent_[d];
+    }
+    for (std::size_t k = chain_.size(); k-- > 0;) {
+        known = std::min(maxDepth, known + 1);
+        cache[chain_[k]] = static_cast<std::uint8_t>(known);
+    }
+    return cache[directory];
+}
+
+// Every directory path begins with its root's path, so the bytes all root paths share are
+// skipped by the prefix keys: otherwise "/home/user/" alone would fill them.
+std::size_t TopSelector::pathKeyOffset() {
+    if (pathKeyOffset_) return *pathKeyOffset_;
+    std::optional<std::string> common;
+    for (std::uint32_t d = 0; d < index_.directoryCount(); ++d) {
+        if (dirParent_[d] != d) continue;
+        const std::string& root = directoryPath(d);
+        if (!common) common = root;
+        const auto end = std::mismatch(common->begin(), common->end(), root.begin(), root.end());
+        common->erase(end.first, common->end());
+    }
+    pathKeyOffset_ = common ? common->size() : 0;
+    return *pathKeyOffset_;
+}
+
+const std::string& TopSelector::directoryPath(std::uint32_t directory) {
+    auto& cache = caches_.path;
+    if (cache.empty()) cache.resize(index_.directoryCount());
+    if (cache[directory]) return *cache[directory];
+    chain_.clear();
+    std::uint32_t d = directory;
+    for (; !cache[d] && dirParent_[d] != d; d = dirParent_[d])
+        chain_.push_back(d);
+    if (!cache[d]) {
+        const auto root = index_.rootPaths.find(d);
+        cache[d] = Unicode::lowercased(root == index_.rootPaths.end() ? "/" : root->second);
+    }
+    for (std::size_t k = chain_.size(); k-- > 0;) {
+        const std::uint32_t child = chain_[k], parent = dirParent_[child];
+        const std::string& above = *cache[parent];
+        const std::string_view name = names_.lowercaseBytes(dirName_[child]);
+        // A root of "/" contributes no text of its own, so its children do not get "//".
+        const bool bareRoot = dirParent_[parent] == parent && above == "/";
+        std::string path;
+        path.reserve(above.size() + 1 + name.size());
+        if (!bareRoot) path = above;
+        path += '/';
+        path += name;
+        cache[child] = std::move(path);
+    }
+    return *cache[directory];
+}
+
+const std::string& TopSelector::kindKey(std::int64_t entry) {
+    const auto i = static_cast<std::size_t>(entry);
+    const bool isDirectory = entryFlags_[i] & EntryFlags::directoryBit;
+    return caches_.kindTexts[kindIndex(entryName_[i], isDirectory)];
+}
+
+std::string_view TopSelector::extensionOf(std::string_view lowercaseName) {
+    const std::size_t dot = lowercaseName.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return {};
+    return lowercaseName.substr(dot + 1);
+}
+
+std::uint32_t TopSelector::kindIndex(std::uint32_t name, bool isDirectory) {
+    if (isDirectory) return 0;
+    std::uint32_t* cached = cacheSlot(caches_.kind, name, Caches::unknownKind);
+    if (cached && *cached != Caches::unknownKind) return *cached;
+    const std::string_view extension = extensionOf(lowercaseName(name));
+    std::uint32_t kind;
+    if (extension.empty()) {
+        kind = internKind({});
+    } else if (auto known = caches_.kindOfExtension.find(extension);
+               known != caches_.kindOfExtension.end()) {
+        kind = known->second;
+    } else {
+        kind = internKind(kindOf_ ? kindOf_(extension) : std::string());
+        caches_.kindOfExtension.emplace(extension, kind);
+    }
+    if (cached) *cached = kind;
+    return kind;
+}
+
+std::uint32_t TopSelector::internKind(std::string text) {
+    // Compared as code points of the canonically composed text.
+    text = Unicode::nfc(text);
+    const auto [at, added] =
+        caches_.kindOfText.try_emplace(text, static_cast<std::uint32_t>(caches_.kindTexts.size()));
+    if (added) {
+        caches_.kindPrefix.push_back(prefixKey(text));
+        caches_.kindTexts.push_back(std::move(text));
+    }
+    return at->second;
+}
+
+} // namespace vesko

@@ -1,0 +1,360 @@
+// SPDX-License-Identifier: MIT
+#include "search/TopSelector.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <random>
+#include <set>
+#include <tuple>
+
+namespace vesko {
+namespace {
+
+using Field = ResultSort::Field;
+
+struct Dates {
+    std::uint32_t modified = 0, created = 0, accessed = 0;
+};
+
+// A root "/r" (directory 0); files and folders are appended by the tests.
+struct TopSelectorTest : ::testing::Test {
+    NameTable names;
+    FileIndex index;
+    std::map<std::string, int, std::less<>> lookups;
+
+    TopSelectorTest() { addRoot("/r"); }
+
+    std::uint32_t addRoot(const std::string& path) {
+        const auto id = index.directoryCount();
+        index.dirParent.append(id);
+        index.dirName.append(names.intern(path));
+        index.rootPaths[id] = path;
+        return id;
+    }
+    std::int64_t file(const std::string& name, std::uint32_t dir = 0, std::uint32_t size = 0,
+                      Dates dates = {}) {
+        index.appendEntry(names.intern(name), dir, EntryFlags::none(), size, dates.modified,
+                          dates.created, dates.accessed);
+        return index.count() - 1;
+    }
+    // Returns the new directory's id; its entry is the last entry.
+    std::uint32_t folder(const std::string& name, std::uint32_t parent = 0, Dates dates = {}) {
+        const std::uint32_t id = names.intern(name);
+        index.appendEntry(id, parent, EntryFlags::directory(), 0, dates.modified, dates.created,
+                          dates.accessed);
+        index.dirParent.append(parent);
+        index.dirName.append(id);
+        return index.directoryCount() - 1;
+    }
+
+    TopSelector selector(ResultSort sort, std::int64_t limit, std::string needle = {},
+                         bool foldersFirst = false) {
+        return TopSelector(limit, sort, index, names, std::move(needle), foldersFirst, "Folder",
+                           [this](std::string_view extension) {
+                               ++lookups[std::string(extension)];
+                               if (extension == "pdf") return std::string("PDF document");
+                               if (extension == "txt" || extension == "md")
+                                   return std::string("Text");
+                               return std::string();
+                           });
+    }
+    static Search::Hit hitOf(const FileIndex& index, std::int64_t entry) {
+        return {entry, index.flags(entry).contains(EntryFlags::directory())};
+    }
+    // Offers every entry whose name contains the needle, in index order, as a search would;
+    // the display names of the hits, in order.
+    std::vector<std::string> run(ResultSort sort, std::int64_t limit, std::string needle = {},
+                                 bool foldersFirst = false) {
+        TopSelector top = selector(sort, limit, needle, foldersFirst);
+        for (std::int64_t e = 0; e < index.count(); ++e)
+            if (names.lowercaseBytes(index.entryName[static_cast<std::size_t>(e)]).find(needle) !=
+                std::string_view::npos)
+                top.offer(hitOf(index, e));
+        std::vector<std::string> shown;
+        for (const auto& hit : top.finish())
+            shown.push_back(names.display(index.entryName[static_cast<std::size_t>(hit.entry)]));
+        return shown;
+    }
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(TopSelectorTest, RelevanceRanksPrefixThenSeparatorThenDepthLengthAndName) {
+    const auto deep = folder("Deep");
+    file("thread.c");
+    file("my-readme");
+    file("readme.txt", deep);
+    file("readme.long.txt");
+    file("README.md");
+    file("readme.b");
+    file("readme.a");
+    file("x_read");
+    // x_read and my-readme both match after a separator at depth 0: the shorter comes first.
+    const Names expected{"readme.a",   "readme.b", "README.md", "readme.long.txt",
+                         "readme.txt", "x_read",   "my-readme", "thread.c"};
+    for (bool ascending : {true, false})
+        EXPECT_EQ(run({Field::relevance, ascending}, 100, "read"), expected);
+    EXPECT_EQ(run({Field::relevance, true}, 3, "read"),
+              Names(expected.begin(), expected.begin() + 3));
+}
+
+TEST_F(TopSelectorTest, RelevanceWithoutNeedleKeepsIndexOrder) {
+    for (const char* name : {"c", "b", "a", "d"})
+        file(name);
+    EXPECT_EQ(run({Field::relevance, true}, 3), (Names{"c", "b", "a"}));
+}
+
+// Five entries whose order differs under every column field; no field has ties.
+struct ColumnCase {
+    Field field;
+    Names ascending;
+};
+
+class TopSelectorColumns : public TopSelectorTest,
+                           public ::testing::WithParamInterface<ColumnCase> {};
+
+TEST_P(TopSelectorColumns, OrdersBothDirections) {
+    const auto sub = folder("Sub", 0, {50, 500, 250});
+    file("b.txt", 0, 30, {300, 100, 200});
+    file("A.pdf", 0, 10, {100, 400, 300});
+    file("c.md", sub, 20, {200, 200, 100});
+    file("noext", sub, 40, {400, 300, 400});
+    const Names& up = GetParam().ascending;
+    EXPECT_EQ(run({GetParam().field, true}, 10), up);
+    EXPECT_EQ(run({GetParam().field, false}, 10), Names(up.rbegin(), up.rend()));
+    EXPECT_EQ(run({GetParam().field, true}, 2), Names(up.begin(), up.begin() + 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, TopSelectorColumns,
+    ::testing::Values(ColumnCase{Field::name, {"A.pdf", "b.txt", "c.md", "noext", "Sub"}},
+                      ColumnCase{Field::path, {"A.pdf", "b.txt", "Sub", "c.md", "noext"}},
+                      ColumnCase{Field::kind, {"noext", "Sub", "A.pdf", "b.txt", "c.md"}},
+                      ColumnCase{Field::size, {"Sub", "A.pdf", "c.md", "b.txt", "noext"}},
+                      ColumnCase{Field::modified, {"Sub", "A.pdf", "c.md", "b.txt", "noext"}},
+                      ColumnCase{Field::created, {"b.txt", "c.md", "noext", "A.pdf", "Sub"}},
+                      ColumnCase{Field::accessed, {"c.md", "b.txt", "Sub", "A.pdf", "noext"}}));
+
+TEST_F(TopSelectorTest, PathComparesLowercaseDirectoryPathsThenNames) {
+    const auto a = folder("a");
+    const auto aSpace = folder("a b");
+    const auto aX = folder("X", a);
+    const auto long1 = folder("LongDirectoryName2");
+    const auto long2 = folder("longdirectoryname1");
+    const auto slash = addRoot("/");
+    const auto top = folder("top", slash);
+    file("zzz", a);
+    file("aaa", aX);
+    file("mid", aSpace);
+    file("in2", long1);
+    file("in1", long2);
+    file("y", top);
+    file("Q");
+    file("p");
+    // Folder entries sort by the directory they are in, like files; "/" precedes "/r", and
+    // "/r/a b" precedes "/r/a/x" (space before slash).
+    EXPECT_EQ(run({Field::path, true}, 20),
+              (Names{"top", "a", "a b", "longdirectoryname1", "LongDirectoryName2", "p", "Q", "X",
+                     "zzz", "mid", "aaa", "in1", "in2", "y"}));
+    TopSelector top2 = selector({Field::path, true}, 1);
+    EXPECT_EQ(top2.directoryPath(slash), "/");
+    EXPECT_EQ(top2.directoryPath(top), "/top");
+    EXPECT_EQ(top2.directoryPath(aX), "/r/a/x");
+}
+
+TEST_F(TopSelectorTest, KindLooksUpEachExtensionOnce) {
+    for (const char* name : {"a.TXT", "b.txt", "c.Txt", ".bashrc", "dot.", "x.tar.gz", "y.gz"})
+        file(name);
+    folder("dir.pdf");
+    TopSelector top = selector({Field::kind, true}, 10);
+    EXPECT_EQ(top.kindKey(0), "Text");
+    EXPECT_EQ(top.kindKey(3), "");
+    EXPECT_EQ(top.kindKey(4), "");
+    EXPECT_EQ(top.kindKey(7), "Folder");
+    for (std::int64_t e = 0; e < index.count(); ++e)
+        top.offer(hitOf(index, e));
+    top.finish();
+    EXPECT_EQ(lookups, (std::map<std::string, int, std::less<>>{{"gz", 1}, {"txt", 1}}));
+}
+
+TEST_F(TopSelectorTest, FoldersFirstDisplacesFilesWithAndWithoutOrder) {
+    for (const char* name : {"f3", "f1", "f2"})
+        file(name);
+    folder("d2");
+    file("f0");
+    folder("d1");
+    const Names byNone = run({Field::none, true}, 3, {}, true);
+    ASSERT_EQ(byNone.size(), 3u);
+    EXPECT_EQ(std::multiset<std::string>(byNone.begin(), byNone.begin() + 2),
+              (std::multiset<std::string>{"d1", "d2"}));
+    EXPECT_EQ(byNone[2][0], 'f');
+    EXPECT_EQ(run({Field::name, true}, 4, {}, true), (Names{"d1", "d2", "f0", "f1"}));
+    EXPECT_EQ(run({Field::name, false}, 3, {}, true), (Names{"d2", "d1", "f3"}));
+    EXPECT_EQ(run({Field::none, true}, 3, {}, false), (Names{"f3", "f1", "f2"}));
+}
+
+// Nothing precedes anything here, so the heap keeps arrival order and the final sort must
+// not disturb it.
+TEST_F(TopSelectorTest, EqualKeysKeepArrivalOrder) {
+    Names expected;
+    for (int i = 0; i < 40; ++i)
+        expected.push_back(names.display(names.intern(std::to_string(i))));
+    for (const auto& name : expected)
+        file(name, 0, 7);
+    EXPECT_EQ(run({Field::size, false}, 100), expected);
+}
+
+TEST_F(TopSelectorTest, LimitZeroOrBelowKeepsNothing) {
+    file("a");
+    folder("b");
+    for (std::int64_t limit : {0, -1}) {
+        for (auto [field, foldersFirst] : {std::pair{Field::none, false},
+                                           {Field::none, true},
+                                           {Field::name, false},
+                                           {Field::relevance, false}})
+            EXPECT_TRUE(run({field, true}, limit, "a", foldersFirst).empty());
+    }
+}
+
+TEST_F(TopSelectorTest, DepthStopsAt129Steps) {
+    std::vector<std::uint32_t> chain{0};
+    for (int i = 0; i < 140; ++i)
+        chain.push_back(folder("d", chain.back()));
+    TopSelector deepFirst = selector({Field::relevance, true}, 1, "d");
+    EXPECT_EQ(deepFirst.depth(chain[140]), 129);
+    EXPECT_EQ(deepFirst.depth(chain[130]), 129);
+    EXPECT_EQ(deepFirst.depth(chain[129]), 129);
+    EXPECT_EQ(deepFirst.depth(chain[128]), 128);
+    EXPECT_EQ(deepFirst.depth(chain[0]), 0);
+    TopSelector shallowFirst = selector({Field::relevance, true}, 1, "d");
+    EXPECT_EQ(shallowFirst.depth(chain[5]), 5);
+    EXPECT_EQ(shallowFirst.depth(chain[140]), 129);
+    EXPECT_EQ(shallowFirst.depth(chain[100]), 100);
+}
+
+// Random indexes: for every field and direction, with and without folders first, the
+// selector's hits are the brute-force stable sort of all entries by `precedes`, cut to the
+// limit, up to entries that neither precede nor follow each other. The brute-force order
+// is also checked against keys built here from plain strings.
+struct Random : TopSelectorTest {
+    std::mt19937 rng{12345};
+    std::string randomName() {
+        static const std::string alphabet = "aAbBsS.-_ ";
+        std::string name =
+            std::uniform_int_distribution<int>(0, 3)(rng) == 0 ? "LongCommonPrefix" : "";
+        const int length = std::uniform_int_distribution<int>(1, 6)(rng);
+        for (int i = 0; i < length; ++i)
+            name +=
+                alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+        return name;
+    }
+    void fill(int directories, int entries) {
+        std::vector<std::uint32_t> dirs{0};
+        for (int d = 0; d < directories; ++d) {
+            const auto parent =
+                dirs[std::uniform_int_distribution<std::size_t>(0, dirs.size() - 1)(rng)];
+            dirs.push_back(folder("d" + std::to_string(d) + randomName(), parent));
+        }
+        for (int e = 0; e < entries; ++e) {
+            const auto dir =
+                dirs[std::uniform_int_distribution<std::size_t>(0, dirs.size() - 1)(rng)];
+            const auto value = std::uniform_int_distribution<std::uint32_t>(0, 20)(rng);
+            file(randomName(), dir, value, {value * 7 % 13, value * 5 % 11, value});
+        }
+    }
+    std::string lower(std::uint32_t name) const { return std::string(names.lowercaseBytes(name)); }
+    static int naiveRank(const std::string& name, const std::string& needle) {
+        if (name.starts_with(needle)) return 0;
+        for (auto q = name.find(needle, 1); q != std::string::npos; q = name.find(needle, q + 1))
+            if (std::string_view(" (+-./@_~").find(name[q - 1]) != std::string_view::npos) return 2;
+        return 3;
+    }
+    std::uint64_t naiveDepth(std::uint32_t d) const {
+        std::uint64_t steps = 0;
+        for (; index.dirParent[d] != d && steps < 129; d = index.dirParent[d])
+            ++steps;
+        return steps;
+    }
+    // The key of one entry built from plain strings and columns, in ascending sense.
+    using NaiveKey = std::tuple<std::uint64_t, std::string, std::string>;
+    NaiveKey naiveKey(TopSelector& top, Field field, const std::string& needle, std::int64_t e) {
+        const auto i = static_cast<std::size_t>(e);
+        const std::string name = lower(index.entryName[i]);
+        switch (field) {
+        case Field::relevance: {
+            const std::uint64_t rank = naiveRank(name, needle);
+            return {rank << 40 | naiveDepth(index.entryDir[i]) << 32 | name.size(), name, ""};
+        }
+        case Field::name:
+            return {0, name, ""};
+        case Field::path: {
+            std::string dir = index.pathOfDirectory(index.entryDir[i], names);
+            std::transform(dir.begin(), dir.end(), dir.begin(), ::tolower);
+            return {0, dir, name};
+        }
+        case Field::kind:
+            return {0, top.kindKey(e), name};
+        case Field::size:
+            return {index.entrySize[i], "", ""};
+        case Field::modified:
+            return {index.entryModified[i], "", ""};
+        case Field::created:
+            return {index.entryCreated[i], "", ""};
+        case Field::accessed:
+            return {index.entryAccessed[i], "", ""};
+        default:
+            return {};
+        }
+    }
+};
+
+TEST_F(Random, SelectorEqualsBruteForceSort) {
+    fill(30, 700);
+    std::vector<std::int64_t> all(static_cast<std::size_t>(index.count()));
+    std::iota(all.begin(), all.end(), 0);
+    for (const auto& [field, text] : ResultSort::fieldTexts)
+        for (bool ascending : {true, false})
+            for (bool foldersFirst : {false, true})
+                for (const char* needle : {"", "s", "a.", "longcommon"})
+                    for (std::int64_t limit : {1, 9, 100, 5000}) {
+                        if (field != Field::relevance && *needle) continue;
+                        SCOPED_TRACE(std::string(text) + (ascending ? " up" : " down") +
+                                     (foldersFirst ? " folders first" : "") + " needle '" + needle +
+                                     "' limit " + std::to_string(limit));
+                        const ResultSort sort{field, ascending};
+                        TopSelector top = selector(sort, limit, needle, foldersFirst);
+                        for (auto e : all)
+                            top.offer(hitOf(index, e));
+                        const auto hits = top.finish();
+
+                        TopSelector ref = selector(sort, limit, needle, foldersFirst);
+                        auto brute = all;
+                        if (field != Field::none || foldersFirst)
+                            std::stable_sort(brute.begin(), brute.end(),
+                                             [&](auto a, auto b) { return ref.precedes(a, b); });
+                        brute.resize(std::min<std::size_t>(brute.size(), limit));
+                        ASSERT_EQ(hits.size(), brute.size());
+                        for (std::size_t k = 0; k < hits.size(); ++k) {
+                            ASSERT_FALSE(ref.precedes(hits[k].entry, brute[k])) << k;
+                            ASSERT_FALSE(ref.precedes(brute[k], hits[k].entry)) << k;
+                            ASSERT_EQ(hits[k], hitOf(index, hits[k].entry));
+                        }
+                        if (field == Field::none || (field == Field::relevance && !*needle))
+                            continue;
+                        const bool up = ascending || field == Field::relevance;
+                        for (std::size_t k = 1; k < brute.size(); ++k) {
+                            if (foldersFirst && hitOf(index, brute[k - 1]).isDirectory !=
+                                                    hitOf(index, brute[k]).isDirectory)
+                                continue;
+                            const auto x = naiveKey(ref, field, needle, brute[k - 1]);
+                            const auto y = naiveKey(ref, field, needle, brute[k]);
+                            ASSERT_TRUE(up ? !(y < x) : !(x < y)) << k;
+                        }
+                    }
+}
+
+} // namespace
+} // namespace vesko
