@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#include "store/LoginItem.h"
+
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+using LoginItem::State;
+
+TEST(LoginItem, StateFromTheAutostartEntry) {
+    struct Case {
+        const char* name;
+        const char* entry; // null: no file
+        State expected;
+    };
+    const Case cases[] = {
+        {"absent", nullptr, State::off},
+        {"plain entry", "[Desktop Entry]\nType=Application\nExec=vesko\n", State::on},
+        {"hidden", "[Desktop Entry]\nHidden=true\n", State::off},
+        {"hidden with spaces", "[Desktop Entry]\nHidden = true\r\n", State::off},
+        {"GNOME switch off", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", State::off},
+        {"GNOME switch on", "[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", State::on},
+        {"hidden=false", "[Desktop Entry]\nHidden=false\n", State::on},
+        {"hidden in an action group",
+         "[Desktop Entry]\nExec=vesko\n[Desktop Action x]\nHidden=true\n", State::on},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempTree config;
+        const std::string folder = config.path("autostart");
+        if (c.entry) config.file(std::string("autostart/") + LoginItem::fileName, c.entry);
+        EXPECT_EQ(LoginItem::state(folder), c.expected);
+    }
+}
+
+TEST(LoginItem, UnavailableWhenTheFolderCannotBeMade) {
+    test::TempTree config;
+    config.file("autostart"); // a file where the folder should be
+    EXPECT_EQ(LoginItem::state(config.path("autostart")), State::unavailable);
+    EXPECT_EQ(LoginItem::state(config.path("autostart/deeper")), State::unavailable);
+    if (::geteuid() == 0) return; // root writes anywhere
+    config.dir("locked");
+    config.chmod("locked", 0500);
+    EXPECT_EQ(LoginItem::state(config.path("locked/autostart")), State::unavailable);
+}
+
+TEST(LoginItem, FolderFollowsAnAbsoluteXdgConfigHome) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = saved ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
+    EXPECT_EQ(LoginItem::autostartFolder(), "/somewhere/config/autostart");
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_TRUE(LoginItem::autostartFolder().ends_with("/.config/autostart"));
+    EXPECT_TRUE(LoginItem::autostartFolder().starts_with("/"));
+    if (saved)
+        ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace vesko
