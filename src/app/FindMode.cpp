@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vesko::FindMode {
 namespace {
@@ -180,13 +181,35 @@ Search::Request searchRequest(const Options& options) {
     return request;
 }
 
-void printHits(const Search::Result& result, const IndexSource::Source& source, bool print0) {
-    const char separator = print0 ? '\0' : '\n';
-    for (const Search::Hit& hit : result.hits) {
-        const std::string path = source.index.path(hit.entry, *source.names);
-        std::fwrite(path.data(), 1, path.size(), stdout);
-        std::fputc(separator, stdout);
+// The path with every name as the file system gave it, invalid UTF-8 included, so that
+// the printed path opens the file (the display form would repair it into another name).
+void appendStoredPath(std::string& out, const FileIndex& index, const NameTable& names,
+                      std::int64_t entry, std::vector<std::string_view>& components) {
+    components.clear();
+    components.push_back(names.displayBytes(index.entryName[static_cast<std::size_t>(entry)]));
+    std::uint32_t d = index.entryDir[static_cast<std::size_t>(entry)];
+    for (; index.dirParent[d] != d; d = index.dirParent[d])
+        components.push_back(names.displayBytes(index.dirName[d]));
+    const auto root = index.rootPaths.find(d);
+    if (root != index.rootPaths.end() && root->second != "/") out += root->second;
+    for (auto c = components.rbegin(); c != components.rend(); ++c) {
+        out += '/';
+        out += *c;
     }
+}
+
+void printHits(const Search::Result& result, const IndexSource::Source& source, bool print0) {
+    std::string out;
+    std::vector<std::string_view> components;
+    for (const Search::Hit& hit : result.hits) {
+        appendStoredPath(out, source.index, *source.names, hit.entry, components);
+        out += print0 ? '\0' : '\n';
+        if (out.size() >= 1 << 16) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 } // namespace
