@@ -4,12 +4,14 @@
 #include "app/Headless.h"
 #include "app/ReportOutput.h"
 
+#include "scan/Roots.h"
 #include "search/Search.h"
 #include "store/LastFullScan.h"
 #include "store/LoginItem.h"
 #include "store/Settings.h"
 
 #include <chrono>
+#include <unistd.h>
 
 namespace vesko::Headless {
 namespace {
@@ -55,6 +57,15 @@ const char* benchVerdict(double ms) {
     if (ms <= 50.0) return "✅";
     if (ms <= 200.0) return "⚠️";
     return "🔴";
+}
+
+std::string absoluteFolder(const std::string& path) {
+    std::string absolute = path;
+    if (!absolute.starts_with('/')) {
+        std::string cwd(4096, '\0');
+        if (::getcwd(cwd.data(), cwd.size())) absolute = std::string(cwd.c_str()) + "/" + path;
+    }
+    return IndexBuilder::normalize({absolute}).front();
 }
 
 std::optional<IndexArchive::Loaded> loadSavedArchive() {

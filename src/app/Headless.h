@@ -36,6 +36,10 @@ inline const std::vector<std::int64_t> benchLimits{200, 500, 1000, 2000, 3000, 5
 // "✅" up to 50 ms, "⚠️" up to 200 ms, "🔴" beyond.
 const char* benchVerdict(double milliseconds);
 
+// The folder as the index writes a root: absolute (a relative path is taken from the
+// working directory) and without trailing slashes.
+std::string absoluteFolder(const std::string& path);
+
 // The archive at the default location, checked against the roots it says it was built for:
 // these modes measure whatever the last --scan --archive saved.
 std::optional<IndexArchive::Loaded> loadSavedArchive();

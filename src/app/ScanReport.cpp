@@ -153,7 +153,7 @@ void memorySection(ReportOutput& out, const Scanned& scanned) {
 
 Scanned scan(const std::string& root) {
     Scanned scanned;
-    scanned.roots = IndexBuilder::normalize({root});
+    scanned.roots = {root};
     auto names = std::make_shared<NameTable>();
     IndexBuilder::Result built =
         IndexBuilder::build(scanned.roots, IndexBuilder::defaultWorkers(), names);
@@ -173,7 +173,8 @@ std::vector<std::string> queries(const Arguments& args) {
 
 void run(const Arguments& args) {
     ReportOutput out(DevOptions::valueIn(args, "--out"));
-    const std::string root = DevOptions::valueIn(args, "--root").value_or(homeFolder());
+    const std::string root =
+        absoluteFolder(DevOptions::valueIn(args, "--root").value_or(homeFolder()));
     identification(out);
     Scanned scanned = scan(root);
     indexSection(out, scanned.report, scanned.error);

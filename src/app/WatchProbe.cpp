@@ -36,22 +36,38 @@ std::int64_t countMatches(const FileIndex& index, const NameTable& names) {
     return Search::run(request, index, names).totalMatches;
 }
 
-// The probe as an absolute folder path written the way the index writes its roots.
-std::string absoluteFolder(const std::string& probe) {
-    std::string path = probe;
-    if (!path.starts_with('/')) {
-        std::string cwd(4096, '\0');
-        if (::getcwd(cwd.data(), cwd.size())) path = std::string(cwd.c_str()) + "/" + path;
+// Never throws: an index that cannot grow shows as a failed verdict after this line.
+void applyCollected(IndexUpdater& updater, Collector& collector, ReportOutput& report) {
+    try {
+        const IndexUpdater::Report applied = updater.apply(collector.take());
+        report.line("  → 반영     추가 " + std::to_string(applied.added) + " · 훑은 디렉터리 " +
+                    std::to_string(applied.directoriesScanned));
+    } catch (const std::exception& error) {
+        report.line(std::string("  → 반영     ❌ ") + error.what());
     }
-    return IndexBuilder::normalize({path}).front();
 }
 
-IndexUpdater::Report applyCollected(IndexUpdater& updater, Collector& collector,
-                                    ReportOutput& report) {
-    const IndexUpdater::Report applied = updater.apply(collector.take());
-    report.line("  → 반영     추가 " + std::to_string(applied.added) + " · 훑은 디렉터리 " +
-                std::to_string(applied.directoriesScanned));
-    return applied;
+// Loads the saved archive and builds what the updater needs, printing each step; nothing
+// when there is no usable archive.
+std::optional<IndexArchive::Loaded> prepare(ReportOutput& report,
+                                            const SharedIndexNavigator& navigator) {
+    auto loaded = loadSavedArchive();
+    if (!loaded) {
+        report.line("❌ 덤프가 없다. 먼저 --scan --archive 로 만든다");
+        return std::nullopt;
+    }
+    report.line("덤프 로드   " + std::to_string(loaded->index.count()) + "개 · 마지막 이벤트 id " +
+                std::to_string(loaded->lastEventID));
+    auto start = std::chrono::steady_clock::now();
+    navigator->build(loaded->index);
+    const double navigatorMs = milliseconds(secondsSince(start));
+    start = std::chrono::steady_clock::now();
+    loaded->names->rebuildIndexIfNeeded();
+    const double hashMs = milliseconds(secondsSince(start));
+    report.line(format("보조 색인   자식·구간 %.1fms · 이름 해시표 %.1fms", navigatorMs, hashMs));
+    report.line("탐침 「" + std::string(probeName) + "」  시작 시점 " +
+                std::to_string(countMatches(loaded->index, *loaded->names)));
+    return loaded;
 }
 
 } // namespace
@@ -71,24 +87,9 @@ FileSystemWatcher::Batch Collector::take() {
 
 void watchTest(const std::string& probe, const std::optional<std::string>& out) {
     ReportOutput report(out);
-    auto loaded = loadSavedArchive();
-    if (!loaded) {
-        report.line("❌ 덤프가 없다. 먼저 --scan --archive 로 만든다");
-        return;
-    }
-    report.line("덤프 로드   " + std::to_string(loaded->index.count()) + "개 · 마지막 이벤트 id " +
-                std::to_string(loaded->lastEventID));
     auto navigator = std::make_shared<IndexNavigator>();
-    auto start = std::chrono::steady_clock::now();
-    navigator->build(loaded->index);
-    const double navigatorMs = milliseconds(secondsSince(start));
-    start = std::chrono::steady_clock::now();
-    loaded->names->rebuildIndexIfNeeded();
-    const double hashMs = milliseconds(secondsSince(start));
-    report.line(format("보조 색인   자식·구간 %.1fms · 이름 해시표 %.1fms", navigatorMs, hashMs));
-    report.line("탐침 「" + std::string(probeName) + "」  시작 시점 " +
-                std::to_string(countMatches(loaded->index, *loaded->names)));
-
+    auto loaded = prepare(report, navigator);
+    if (!loaded) return;
     const std::string folder = absoluteFolder(probe);
     Collector collector;
     FileSystemWatcher watcher(
