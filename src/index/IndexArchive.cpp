@@ -329,35 +329,19 @@ bool allNamed(const Column<std::uint32_t>& ids, const NameCounts& counts) {
     return ok;
 }
 
-// True when every parent chain ends at a self-parented directory. A freshly built index
-// hands out parent ids before child ids, so one pass usually settles it; only when some
-// parent has a later id (a folder moved by the updater) are the chains walked, each
-// directory once.
-bool chainsEndAtRoots(const std::uint32_t* parent, std::uint32_t count) {
-    bool forward = false;
+// True when every directory's parent has a smaller id or is the directory itself (a root).
+// The builder and the updater only ever append a folder after its parent; the search's
+// single forward pass over directories relies on that, and it makes every parent chain
+// descend to a root, so no path walk can loop.
+bool parentsComeFirst(const std::uint32_t* parent, std::uint32_t count) {
+    bool later = false;
     for (std::uint32_t d = 0; d < count; ++d)
-        forward |= parent[d] > d;
-    if (!forward) return true;
-    enum : std::uint8_t { unseen, onWalk, reachesRoot };
-    std::vector<std::uint8_t> state(count, unseen);
-    std::vector<std::uint32_t> walk;
-    for (std::uint32_t d = 0; d < count; ++d) {
-        std::uint32_t x = d;
-        for (; state[x] == unseen && parent[x] != x; x = parent[x]) {
-            state[x] = onWalk;
-            walk.push_back(x);
-        }
-        if (state[x] == onWalk) return false;
-        for (std::uint32_t w : walk)
-            state[w] = reachesRoot;
-        state[x] = reachesRoot;
-        walk.clear();
-    }
-    return true;
+        later |= parent[d] > d;
+    return !later;
 }
 
 // Everything a later read relies on without checking: equal column lengths, ids that name
-// existing directories and names, chains that end at roots, roots that are roots.
+// existing directories and names, parents before children, roots that are roots.
 bool isSound(const FileIndex& index, const NameCounts& names) {
     if (index.dirParent.count() != index.dirName.count()) return false;
     const std::size_t n = index.entryName.count();
@@ -372,13 +356,15 @@ bool isSound(const FileIndex& index, const NameCounts& names) {
     const std::uint32_t* parent = index.dirParent.extraBase();
     for (const auto& [id, path] : index.rootPaths)
         if (id >= directories || parent[id] != id) return false;
-    return chainsEndAtRoots(parent, directories);
+    return parentsComeFirst(parent, directories);
 }
 
-std::optional<Loaded> parse(const SharedMappedArchive& mapping,
+// `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
+// keeps alive.
+std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
+                            const SharedMappedArchive& mapping,
                             const std::vector<std::string>& expectingRoots) {
-    Reader reader(static_cast<const std::uint8_t*>(mapping->base()),
-                  static_cast<std::uint64_t>(mapping->size()));
+    Reader reader(base, size);
     const std::uint8_t* stamp = reader.take(sizeof magic);
     if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
     if (reader.value<std::uint32_t>() != version) return std::nullopt;
@@ -395,7 +381,7 @@ std::optional<Loaded> parse(const SharedMappedArchive& mapping,
     if (reader.failed() || !isSound(loaded.index, counts)) return std::nullopt;
     loaded.index.archive = mapping;
     loaded.names = std::make_shared<NameTable>(*shards);
-    loaded.bytes = mapping->size();
+    loaded.bytes = static_cast<std::int64_t>(size);
     return loaded;
 }
 
@@ -507,7 +493,15 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
                            const std::string& path) {
     const SharedMappedArchive mapping = mapArchive(path);
     if (!mapping) return std::nullopt;
-    return parse(mapping, expectingRoots);
+    return parse(static_cast<const std::uint8_t*>(mapping->base()),
+                 static_cast<std::uint64_t>(mapping->size()), mapping, expectingRoots);
+}
+
+std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
+                                    const void* bytes, std::size_t size) {
+    // Column elements are read in place, aligned by their offset from the start.
+    if (reinterpret_cast<std::uintptr_t>(bytes) % 8 != 0) return std::nullopt;
+    return parse(static_cast<const std::uint8_t*>(bytes), size, nullptr, expectingRoots);
 }
 
 std::optional<std::vector<std::string>> storedRoots(const std::string& path) {

@@ -47,6 +47,13 @@ std::optional<std::string> save(const FileIndex& index, const NameTable& names,
 // canonical Unicode equivalence. Never reports why: every problem means "scan instead".
 std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const std::string& path);
 
+// `load` over an archive already in memory, with the same checks: for tests and fuzzing,
+// where a plain heap buffer lets a sanitizer catch any read past the end. `bytes` must be
+// 8-byte aligned (else nothing loads) and outlive the result, whose columns point into it;
+// the result holds no mapping.
+std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
+                                    const void* bytes, std::size_t size);
+
 // The roots the archive at `path` was built for, in directory-id order, read from its header
 // alone; nothing when the file is no archive of this version. For tools that load whatever
 // archive was saved last without knowing what was scanned. The archive may still fail `load`.

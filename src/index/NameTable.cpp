@@ -250,7 +250,9 @@ MatchRank NameTable::matchRank(std::uint32_t id, std::string_view needle) const 
 
 int NameTable::compareLowercased(std::uint32_t a, std::uint32_t b) const {
     const std::string_view x = lowercaseBytes(a), y = lowercaseBytes(b);
-    const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+    // An empty name's view has no data pointer, which memcmp must not be given.
+    const std::size_t common = std::min(x.size(), y.size());
+    const int c = common ? std::memcmp(x.data(), y.data(), common) : 0;
     if (c != 0) return c < 0 ? -1 : 1;
     return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
 }

@@ -357,14 +357,11 @@ const BadCase badCases[] = {
      {},
      {"/home/u", "/mnt/data", "/x"}},
     {"ParentCycle", [](Sample& s) { s.index.dirParent.set(2, 3); }},
-    {"ParentWithLaterIdLoads",
+    {"ParentWithLaterId",
      [](Sample& s) {
          s.index.dirParent.append(1u), s.index.dirName.append(s.index.dirName[2]);
          s.index.dirParent.set(3, 4);
-     },
-     {},
-     sampleRoots,
-     true},
+     }},
     {"StartsNotFromZero", editOffsets(false, [](auto& v) { v[0] = 1; })},
     {"StartsPastBytes", editOffsets(false, [](auto& v) { v.back() += 9; })},
     {"StartsGoBackwards", editOffsets(false, [](auto& v) { v[1] = v[2] + 1; })},
