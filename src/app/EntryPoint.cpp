@@ -30,7 +30,7 @@ std::string usageText() {
            "      --archive          also save and reload the index archive\n"
            "      --query TEXT       time this query (repeatable)\n"
            "  --bench                benchmark searches over the saved archive\n"
-           "  --drift                compare the saved archive with a fresh scan\n"
+           "  --drift                check the once-a-day full rescan rule\n"
            "  --watch PROBE          probe the live-update path in the folder PROBE\n"
            "  --out PATH             write the report of the mode to PATH\n"
            "  --find QUERY           print the full path of each hit, one per line\n"
