@@ -105,7 +105,10 @@ std::string lowercased(std::string_view bytes) {
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
         return out;
     }
-    return toUtf8(lowerOf(nfcOf(toUtf16(bytes))));
+    // Lowercasing can leave marks out of canonical order (U+0130 becomes i and U+0307,
+    // ahead of a following mark of lower class), so compose once more: the result is NFC
+    // and lowercasing it again changes nothing.
+    return toUtf8(nfcOf(lowerOf(nfcOf(toUtf16(bytes)))));
 }
 
 std::string nfc(std::string_view bytes) {

@@ -18,8 +18,9 @@ bool isValidUtf8(std::string_view bytes);
 // Returns the input unchanged when it is already valid.
 std::string repairUtf8(std::string_view bytes);
 
-// NFC composition then the full, locale-independent lowercase mapping, as UTF-8. Invalid
-// sequences become U+FFFD first. ASCII input takes a fast path with the same result.
+// NFC composition then the full, locale-independent lowercase mapping, as UTF-8, in NFC
+// (so applying it twice gives the same bytes). Invalid sequences become U+FFFD first.
+// ASCII input takes a fast path with the same result.
 std::string lowercased(std::string_view bytes);
 
 // The NFC form of the (repaired) text.
