@@ -3,6 +3,9 @@
 
 #include "index/Unicode.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vesko::Search {
 namespace {
 
@@ -36,6 +39,125 @@ void walkShard(const NameTable::Shard& shard, std::uint32_t shardNumber, Visit& 
     });
 }
 
+// How common a byte is in file names, lowest for the rarest: UTF-8 continuation bytes
+// (spread over 64 values), other non-ASCII bytes, ASCII outside the list, then the list
+// from rare to common letters, digits and separators.
+int commonness(std::uint8_t byte) {
+    if (byte >= 0x80) return byte < 0xC0 ? 0 : 1;
+    constexpr std::string_view rareToCommon = "qjzx()[]{}~@+,'#!&=;%$^`kvwyb9876fg5p43mhcdul2rs1n0"
+                                              "itoa_-e. ";
+    const std::size_t rank = rareToCommon.find(static_cast<char>(byte));
+    return rank == std::string_view::npos ? 2 : 3 + static_cast<int>(rank);
+}
+
+// The position in the needle of its rarest byte: the one to look for first.
+std::size_t rarestByte(std::string_view needle) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < needle.size(); ++i)
+        if (commonness(static_cast<std::uint8_t>(needle[i])) <
+            commonness(static_cast<std::uint8_t>(needle[best])))
+            best = i;
+    return best;
+}
+
+// The leftmost occurrence of the needle in [text, text + length), or null: memchr for the
+// needle's byte at `key`, then one comparison of the whole needle around each candidate.
+// Candidates come in text order, so the first that compares equal is the leftmost.
+const std::uint8_t* findNeedle(const std::uint8_t* text, std::size_t length,
+                               std::string_view needle, std::size_t key) {
+    const std::size_t n = needle.size();
+    if (length < n) return nullptr;
+    const auto wanted = static_cast<unsigned char>(needle[key]);
+    const std::uint8_t* at = text + key;
+    const std::uint8_t* const end = text + (length - n) + key + 1;
+    while (at < end) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, wanted, end - at));
+        if (!at) return nullptr;
+        if (n == 1 || std::memcmp(at - key, needle.data(), n) == 0) return at - key;
+        ++at;
+    }
+    return nullptr;
+}
+
+// Calls visit(id, bytes, length) for every name of one shard that contains the needle, in
+// position order, like walkShard with a substring test but without touching the names that
+// lack it: the shard's bytes are searched as one text, each occurrence is mapped back to its
+// name by a binary search of the starts, and the search resumes at the next name. An
+// occurrence that runs past the end of its name proves that name has none (any later one
+// would run further). Same reading discipline as walkShard: the count first, no byte at or
+// beyond the last published name's end.
+template <class Visit>
+void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::string_view needle,
+                 Visit& visit) {
+    const std::uint32_t count = shard.nameCount();
+    if (count == 0) return;
+    const std::size_t key = rarestByte(needle);
+    shard.starts().withBases([&](const std::uint32_t* startsMapped, std::size_t startsMappedCount,
+                                 const std::uint32_t* startsExtra) {
+        auto startOf = [&](std::uint32_t p) {
+            return p < startsMappedCount ? startsMapped[p] : startsExtra[p - startsMappedCount];
+        };
+        // The first position in [from, count] whose name starts at or after `offset`,
+        // galloping from `from`: hits of a common needle are mostly a name or two ahead.
+        auto firstFrom = [&](std::uint32_t from, std::uint32_t offset) {
+            std::uint32_t low = from, step = 1;
+            while (low < count && startOf(low) < offset) {
+                const std::uint32_t probe = std::min(count, low + step);
+                if (startOf(probe) >= offset) {
+                    std::uint32_t high = probe; // startOf(low) < offset <= startOf(high)
+                    while (high - low > 1) {
+                        const std::uint32_t middle = low + (high - low) / 2;
+                        (startOf(middle) < offset ? low : high) = middle;
+                    }
+                    return high;
+                }
+                low = probe;
+                step *= 2;
+            }
+            return low;
+        };
+        const std::uint32_t end = startOf(count);
+        shard.bytes().withBases([&](const std::uint8_t* bytesMapped, std::size_t bytesMappedCount,
+                                    const std::uint8_t* bytesExtra) {
+            const auto mappedEnd = static_cast<std::uint32_t>(bytesMappedCount);
+            std::uint32_t p = 0;
+            // Names never straddle the two runs, so each run is searched as its own text.
+            auto searchRun = [&](const std::uint8_t* run, std::uint32_t runStart,
+                                 std::uint32_t limit) {
+                while (p < count) {
+                    const std::uint32_t from = startOf(p);
+                    if (from >= limit || limit - from < needle.size()) return;
+                    const std::uint8_t* hit =
+                        findNeedle(run + (from - runStart), limit - from, needle, key);
+                    if (!hit) return;
+                    const auto at = runStart + static_cast<std::uint32_t>(hit - run);
+                    p = firstFrom(p, at + 1) - 1; // the name the occurrence starts in
+                    const std::uint32_t nameStart = startOf(p), nameEnd = startOf(p + 1);
+                    if (at + needle.size() <= nameEnd)
+                        visit(shardNumber | (p << 5), run + (nameStart - runStart),
+                              std::size_t{nameEnd - nameStart});
+                    ++p;
+                }
+            };
+            if (mappedEnd) searchRun(bytesMapped, 0, std::min(end, mappedEnd));
+            p = firstFrom(p, mappedEnd);
+            if (end > mappedEnd) searchRun(bytesExtra, mappedEnd, end);
+        });
+    });
+}
+
+// Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
+template <class Test>
+std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
+    std::vector<std::uint32_t> matched;
+    auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
+        if (test(name, length)) matched.push_back(id);
+    };
+    for (std::size_t s = 0; s < names.shardsCount(); ++s)
+        findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
+    return matched;
+}
+
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.
 template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test) {
     std::vector<std::uint32_t> matched;
@@ -61,6 +183,23 @@ std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<st
             matched.push_back(id);
     }
     return matched;
+}
+
+// A term that every name the expression matches contains, or empty when there is none (an
+// alternative or a negation at the top): of a conjunction's sides, the longer term, as the
+// likelier to be rare.
+std::string_view requiredTerm(const QueryExpression& expression) {
+    switch (expression.kind()) {
+    case QueryExpression::Kind::term:
+        return expression.bytes();
+    case QueryExpression::Kind::and_: {
+        const std::string_view left = requiredTerm(expression.left());
+        const std::string_view right = requiredTerm(expression.right());
+        return left.size() >= right.size() ? left : right;
+    }
+    default:
+        return {};
+    }
 }
 
 bool extends(std::string_view needle, const Narrowing* previous) {
@@ -131,7 +270,7 @@ std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTabl
         return containsSubstring(name, nameLength, bytes, length);
     };
     if (extends(needle, previous)) return scanSome(names, previous->names, test);
-    return scanAll(names, test);
+    return findAll(names, needle, [](const std::uint8_t*, std::size_t) { return true; });
 }
 
 std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
@@ -139,16 +278,21 @@ std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& 
     switch (rule.kind()) {
     case NameRule::Kind::substring:
         return matchingNames(rule.needle(), names, previous);
-    case NameRule::Kind::expression:
-        return scanAll(names, [&rule](const std::uint8_t* name, std::size_t length) {
+    case NameRule::Kind::expression: {
+        auto test = [&rule](const std::uint8_t* name, std::size_t length) {
             return rule.matches(name, length);
-        });
+        };
+        const std::string_view term = requiredTerm(*rule.tree());
+        return term.empty() ? scanAll(names, test) : findAll(names, term, test);
+    }
     case NameRule::Kind::regex: {
         const RegexMatcher* matcher = rule.matcher();
         if (!matcher || !matcher->isValid()) return {};
-        return scanAll(names, [matcher](const std::uint8_t* name, std::size_t length) {
+        auto test = [matcher](const std::uint8_t* name, std::size_t length) {
             return matcher->matches(name, length);
-        });
+        };
+        const std::string& literal = matcher->requiredLiteral();
+        return literal.empty() ? scanAll(names, test) : findAll(names, literal, test);
     }
     }
     return {};

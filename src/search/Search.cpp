@@ -48,13 +48,17 @@ struct EntryWalk {
         }
     }
 
-    // One contiguous run of entries; false when the search was cancelled.
+    // One contiguous run of entries; false when the search was cancelled. Outside path mode
+    // most entries fail the name bit, so that test stays in the loop and only the entries
+    // that pass it pay for the call.
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
-        for (std::size_t p = 0; p < length; ++p) {
-            if (p % cancellationStride == 0 && request.isCancelled && request.isCancelled())
-                return false;
-            visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p]);
+        for (std::size_t block = 0; block < length; block += cancellationStride) {
+            if (request.isCancelled && request.isCancelled()) return false;
+            const std::size_t end = std::min(length, block + cancellationStride);
+            for (std::size_t p = block; p < end; ++p)
+                if (path || nameMatched(nameRun[p]))
+                    visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p]);
         }
         return true;
     }
