@@ -94,6 +94,54 @@ void TopSelector::prepareNames(const std::vector<std::uint32_t>& nameIds) {
     }
 }
 
+inline std::uint32_t TopSelector::placeOf(std::uint32_t name) const {
+    const std::uint32_t shard = name & 31, position = name >> 5;
+    if (shard >= shards_.size() || position >= shards_[shard].count) return noPlace;
+    return shardStart_[shard] + position;
+}
+
+inline std::string_view TopSelector::lowercaseName(std::uint32_t name) const {
+    const std::uint32_t shard = name & 31, position = name >> 5;
+    if (shard >= shards_.size() || position >= shards_[shard].count)
+        return names_.lowercaseBytes(name);
+    const ShardView& view = shards_[shard];
+    const std::uint32_t from = view.starts[position], to = view.starts[position + 1];
+    if (from >= to) return {};
+    // A name never straddles the mapped and the appended run.
+    const std::uint8_t* base = from < view.bytes.mappedCount
+                                   ? view.bytes.mapped + from
+                                   : view.bytes.extra + (from - view.bytes.mappedCount);
+    return {reinterpret_cast<const char*>(base), to - from};
+}
+
+// The first byte alone settles most names, without a call to memcmp.
+inline bool TopSelector::beginsWithNeedle(std::string_view name) const {
+    const std::size_t n = needle_.size();
+    return n != 0 && name.size() >= n && name[0] == needle_[0] &&
+           (n == 1 || std::memcmp(name.data() + 1, needle_.data() + 1, n - 1) == 0);
+}
+
+// The two caches every hit of a large relevance search is tested against; their misses are
+// filled out of line.
+inline bool TopSelector::isPrefixMatch(std::uint32_t name) {
+    const std::uint32_t place = placeOf(name);
+    if (place != noPlace && !caches_.prefix.empty()) {
+        const std::uint64_t word = caches_.prefix[place / 32] >> (place % 32 * 2);
+        if (word & 1) return word >> 1 & 1;
+    }
+    return notePrefixMatch(name);
+}
+
+inline int TopSelector::depthOf(std::uint32_t directory) {
+    if (directory < caches_.depth.size() && caches_.depth[directory] != Caches::unknownDepth)
+        return caches_.depth[directory];
+    return walkDepth(directory);
+}
+
+int TopSelector::depth(std::uint32_t directory) {
+    return depthOf(directory);
+}
+
 void TopSelector::offer(Search::Hit hit) {
     if (usesList_) {
         if (static_cast<std::int64_t>(list_.size()) < limit_) list_.push_back(hit);
@@ -121,7 +169,7 @@ bool TopSelector::losesToRoot(Search::Hit hit) {
     if (sort_.field != ResultSort::Field::relevance || root.key >> 40 != 0) return false;
     const auto i = static_cast<std::size_t>(hit.entry);
     if (!isPrefixMatch(entryName_[i])) return true; // a higher rank
-    return static_cast<std::uint64_t>(depth(entryDir_[i])) > (root.key >> 32 & 0xFF);
+    return static_cast<std::uint64_t>(depthOf(entryDir_[i])) > (root.key >> 32 & 0xFF);
 }
 
 std::vector<Search::Hit> TopSelector::finish() {
@@ -180,12 +228,6 @@ TopSelector::Slot TopSelector::slotOf(Search::Hit hit) {
 // Name caches are laid out shard by shard, as the name table stores the names, so that a
 // pass over names in table order fills them front to back. Names interned after the
 // selector was made have no place and are computed each time.
-std::uint32_t TopSelector::placeOf(std::uint32_t name) const {
-    const std::uint32_t shard = name & 31, position = name >> 5;
-    if (shard >= shards_.size() || position >= shards_[shard].count) return noPlace;
-    return shardStart_[shard] + position;
-}
-
 template <class T> T* TopSelector::cacheSlot(std::vector<T>& cache, std::uint32_t name, T unknown) {
     const std::uint32_t place = placeOf(name);
     if (place == noPlace) return nullptr;
@@ -193,30 +235,13 @@ template <class T> T* TopSelector::cacheSlot(std::vector<T>& cache, std::uint32_
     return &cache[place];
 }
 
-std::string_view TopSelector::lowercaseName(std::uint32_t name) const {
-    const std::uint32_t shard = name & 31, position = name >> 5;
-    if (shard >= shards_.size() || position >= shards_[shard].count)
-        return names_.lowercaseBytes(name);
-    const ShardView& view = shards_[shard];
-    const std::uint32_t from = view.starts[position], to = view.starts[position + 1];
-    if (from >= to) return {};
-    // A name never straddles the mapped and the appended run.
-    const std::uint8_t* base = from < view.bytes.mappedCount
-                                   ? view.bytes.mapped + from
-                                   : view.bytes.extra + (from - view.bytes.mappedCount);
-    return {reinterpret_cast<const char*>(base), to - from};
-}
-
-bool TopSelector::isPrefixMatch(std::uint32_t name) {
+bool TopSelector::notePrefixMatch(std::uint32_t name) {
+    const bool isPrefix = beginsWithNeedle(lowercaseName(name));
     const std::uint32_t place = placeOf(name);
-    if (place == noPlace) return lowercaseName(name).starts_with(needle_);
+    if (place == noPlace) return isPrefix;
     auto& bits = caches_.prefix;
     if (bits.empty()) bits.assign(shardStart_.back() / 32 + 1, 0);
-    std::uint64_t& word = bits[place / 32];
-    const unsigned shift = (place % 32) * 2;
-    if (word >> shift & 1) return word >> (shift + 1) & 1;
-    const bool isPrefix = lowercaseName(name).starts_with(needle_);
-    word |= (std::uint64_t{1} | std::uint64_t{isPrefix} << 1) << shift;
+    bits[place / 32] |= (std::uint64_t{1} | std::uint64_t{isPrefix} << 1) << (place % 32 * 2);
     return isPrefix;
 }
 
@@ -241,7 +266,7 @@ std::uint64_t TopSelector::relevanceKey(std::uint32_t name, std::uint32_t direct
         std::uint32_t* cached = cacheSlot(caches_.relevance, name, Caches::unknownRelevance);
         if (cached && packed != Caches::unknownRelevance) *cached = packed;
     }
-    const auto steps = static_cast<std::uint64_t>(depth(directory));
+    const auto steps = static_cast<std::uint64_t>(depthOf(directory));
     return static_cast<std::uint64_t>(packed >> 30) << 40 | steps << 32 | (packed & lengthMask);
 }
 
@@ -316,7 +341,7 @@ void TopSelector::siftDown(std::size_t i) {
     }
 }
 
-int TopSelector::depth(std::uint32_t directory) {
+int TopSelector::walkDepth(std::uint32_t directory) {
     auto& cache = caches_.depth;
     if (cache.empty()) cache.assign(index_.directoryCount(), Caches::unknownDepth);
     if (cache[directory] != Caches::unknownDepth) return cache[directory];

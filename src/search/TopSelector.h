@@ -144,6 +144,10 @@ private:
     template <class T> T* cacheSlot(std::vector<T>& cache, std::uint32_t name, T unknown);
     std::string_view lowercaseName(std::uint32_t name) const;
     bool isPrefixMatch(std::uint32_t name);
+    bool notePrefixMatch(std::uint32_t name);
+    int depthOf(std::uint32_t directory);
+    int walkDepth(std::uint32_t directory);
+    bool beginsWithNeedle(std::string_view name) const;
     std::uint32_t internKind(std::string text);
 
     std::int64_t limit_;

@@ -94,13 +94,5 @@ TEST(ResultSortTest, ColumnClicksCycleDefaultFlippedRelevance) {
     EXPECT_EQ(toggleSort({Field::kind, false}, Field::kind), ResultSort{});
 }
 
-TEST(ResultSortTest, OnlyNoneIsUnsortedAndOnlyColumnsAreColumnSorted) {
-    for (const auto& [field, text] : ResultSort::fieldTexts) {
-        const ResultSort sort{field, true};
-        EXPECT_EQ(sort.isSorted(), field != Field::none) << text;
-        EXPECT_EQ(sort.isColumnSorted(), field != Field::none && field != Field::relevance) << text;
-    }
-}
-
 } // namespace
 } // namespace vesko

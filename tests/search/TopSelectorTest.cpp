@@ -58,7 +58,8 @@ struct TopSelectorTest : ::testing::Test {
                                if (extension == "pdf") return std::string("PDF document");
                                if (extension == "txt" || extension == "md")
                                    return std::string("Text");
-                               return std::string();
+                               // Long shared prefixes, so kinds are told apart past 8 bytes.
+                               return "Document of type " + std::string(extension);
                            });
     }
     static Search::Hit hitOf(const FileIndex& index, std::int64_t entry) {
@@ -235,10 +236,11 @@ TEST_F(TopSelectorTest, DepthStopsAt129Steps) {
     EXPECT_EQ(shallowFirst.depth(chain[100]), 100);
 }
 
-// Random indexes: for every field and direction, with and without folders first, the
-// selector's hits are the brute-force stable sort of all entries by `precedes`, cut to the
-// limit, up to entries that neither precede nor follow each other. The brute-force order
-// is also checked against keys built here from plain strings.
+// Random indexes over two roots: for every field and direction, with and without folders
+// first, the selector's hits are the brute-force stable sort of all entries by `precedes`,
+// cut to the limit, up to entries that neither precede nor follow each other, and the same
+// whether or not the name caches were prepared. The brute-force order is also checked
+// against keys built here from plain strings.
 struct Random : TopSelectorTest {
     std::mt19937 rng{12345};
     std::string randomName() {
@@ -252,7 +254,7 @@ struct Random : TopSelectorTest {
         return name;
     }
     void fill(int directories, int entries) {
-        std::vector<std::uint32_t> dirs{0};
+        std::vector<std::uint32_t> dirs{0, addRoot("/Q")};
         for (int d = 0; d < directories; ++d) {
             const auto parent =
                 dirs[std::uniform_int_distribution<std::size_t>(0, dirs.size() - 1)(rng)];
@@ -315,6 +317,10 @@ TEST_F(Random, SelectorEqualsBruteForceSort) {
     fill(30, 700);
     std::vector<std::int64_t> all(static_cast<std::size_t>(index.count()));
     std::iota(all.begin(), all.end(), 0);
+    std::vector<std::uint32_t> tableOrder; // every name, as the name stage would list them
+    for (std::size_t s = 0; s < names.shardsCount(); ++s)
+        for (std::uint32_t p = 0; p < names.shard(s).nameCount(); ++p)
+            tableOrder.push_back(static_cast<std::uint32_t>(s) | p << 5);
     for (const auto& [field, text] : ResultSort::fieldTexts)
         for (bool ascending : {true, false})
             for (bool foldersFirst : {false, true})
@@ -329,6 +335,12 @@ TEST_F(Random, SelectorEqualsBruteForceSort) {
                         for (auto e : all)
                             top.offer(hitOf(index, e));
                         const auto hits = top.finish();
+
+                        TopSelector prepared = selector(sort, limit, needle, foldersFirst);
+                        prepared.prepareNames(tableOrder);
+                        for (auto e : all)
+                            prepared.offer(hitOf(index, e));
+                        ASSERT_EQ(prepared.finish(), hits);
 
                         TopSelector ref = selector(sort, limit, needle, foldersFirst);
                         auto brute = all;
