@@ -131,6 +131,9 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
         choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
     TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
                          request.folderKind, request.kindOf);
+    // Rank and prefix bits per matched name up front, so full-heap offers mostly compare
+    // integers instead of reading names.
+    if (!collectsInOrder) selector.prepareNames(result.names);
     result.hits.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(request.limit, 0, 4096)));
 
     EntryWalk walk{index,   names,           request,  bits,  path, std::move(sieve),
