@@ -361,7 +361,13 @@ IndexUpdater::IndexUpdater(FileIndex index, SharedNameTable names, SharedIndexNa
 IndexUpdater::Report IndexUpdater::apply(const FileSystemWatcher::Batch& batch) {
     // Interning without the lookup index would store a second copy of a known name.
     names_->rebuildIndexIfNeeded();
-    if (!navigator_->isReady() && navigator_->build(index_)) appendedEntries_.clear();
+    if (!navigator_->isReady()) {
+        // Without the downward tables every entry would look new and be appended twice.
+        if (!navigator_->build(index_))
+            return {0, 0, 0,
+                    static_cast<std::int64_t>(batch.paths.size() + batch.mustScanSubtrees.size())};
+        appendedEntries_.clear();
+    }
     Pass pass(*this);
     const Report report = pass.run(batch);
     // Without the rebuild the appended entries stay reachable through appendedEntries_.

@@ -37,14 +37,15 @@ public:
     };
 
     // `excludedFolders` are the user's own; the fixed and per-root exclusions of the index's
-    // roots are added. An unbuilt navigator is built at the first `apply`.
+    // roots are added. An unbuilt navigator is built by `apply`.
     IndexUpdater(FileIndex index, SharedNameTable names, SharedIndexNavigator navigator,
                  std::vector<std::string> excludedFolders = {});
 
     // Never throws for file-system trouble: a folder that vanished, became a file or cannot
-    // be read between the event and the read is counted and left as it was. Throws
-    // NameTableFull or std::bad_alloc when the index cannot grow; entries changed before that
-    // stay changed and the index stays consistent. The batch's lastEventID is not used.
+    // be read between the event and the read is counted and left as it was. When the
+    // navigator cannot be built, nothing changes and every path counts as unresolved. Throws
+    // NameTableFull or std::bad_alloc when the index cannot grow; the updater and its index
+    // are then dropped (the caller's own copy is untouched). lastEventID is not used here.
     Report apply(const FileSystemWatcher::Batch& batch);
 
     const FileIndex& index() const { return index_; }

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -89,13 +90,10 @@ private:
     using Op = void (TreeMutator::*)();
     void createFile();
     void createNested();
-    void deleteFile();
-    void removeSubtree();
+    void remove();
     void recreateRemoved();
-    void renameFile();
-    void renameFolder();
+    void rename();
     void moveOutOrBackIn();
-    void modifyFile();
     void swapKind();
     void massCreate();
 
@@ -105,6 +103,7 @@ private:
     }
     std::string freshName(const char* stem);
     // A folder that still exists: the lists are taken once per round.
+    std::optional<std::string> anyItem(bool folder);
     std::string anyFolder() {
         for (;;)
             if (const auto& f = folders_[pick(folders_.size())];
@@ -174,8 +173,8 @@ void TreeMutator::populate(int folders, int files) {
 void TreeMutator::createFile() {
     const std::string path = anyFolder() + "/" + freshName("new");
     if (fs::is_directory(fs::symlink_status(path))) return;
-    write(path, "n");
-    touch(path, "create");
+    write(path, std::string(pick(100), 'n')); // an old name: a change of size and time
+    touch(path, "write");
 }
 
 void TreeMutator::createNested() {
@@ -191,19 +190,37 @@ void TreeMutator::createNested() {
     touch(top, "nest"); // one event for the top, as for a folder moved in
 }
 
-void TreeMutator::deleteFile() {
-    if (files_.empty()) return;
-    const std::string path = files_[pick(files_.size())];
-    if (::unlink(path.c_str()) == 0) touch(path, "delete");
+// Any existing file or folder below the root; nothing when the lists are empty.
+std::optional<std::string> TreeMutator::anyItem(bool folder) {
+    const auto& list = folder ? folders_ : files_;
+    const std::size_t first = folder ? 1 : 0; // never the root
+    if (list.size() <= first) return std::nullopt;
+    std::string path = list[first + pick(list.size() - first)];
+    if (!fs::exists(fs::symlink_status(path))) return std::nullopt;
+    return path;
 }
 
-void TreeMutator::removeSubtree() {
-    if (folders_.size() < 2) return;
-    const std::string path = folders_[1 + pick(folders_.size() - 1)];
-    if (!fs::exists(fs::symlink_status(path))) return;
-    fs::remove_all(path);
-    touch(path, "rm -rf");
-    removed_.push_back(path);
+void TreeMutator::remove() {
+    const bool folder = pick(3) == 0;
+    const auto path = anyItem(folder);
+    if (!path) return;
+    fs::remove_all(*path);
+    touch(*path, folder ? "rm -rf" : "rm");
+    if (folder) removed_.push_back(*path);
+}
+
+// Within its folder or into another one, for files and folders alike.
+void TreeMutator::rename() {
+    const bool folder = pick(2) == 0;
+    const auto from = anyItem(folder);
+    if (!from) return;
+    const std::string into = pick(2) ? fs::path(*from).parent_path().string() : anyFolder();
+    const std::string to = into + "/" + freshName("moved");
+    if (to.starts_with(*from + "/") || fs::exists(fs::symlink_status(to))) return;
+    if (std::rename(from->c_str(), to.c_str()) != 0) return;
+    touch(*from, "mv");
+    touch(to, "  to");
+    if (folder) removed_.push_back(*from);
 }
 
 // A folder comes back where one was removed earlier, so the index holds a dead record of its
@@ -219,29 +236,6 @@ void TreeMutator::recreateRemoved() {
     touch(path, "  folder");
 }
 
-void TreeMutator::renameFile() {
-    if (files_.empty()) return;
-    const std::string from = files_[pick(files_.size())];
-    const std::string folder = pick(2) ? fs::path(from).parent_path().string() : anyFolder();
-    const std::string to = folder + "/" + freshName("renamed");
-    if (fs::exists(fs::symlink_status(to)) || !fs::exists(fs::symlink_status(from))) return;
-    if (std::rename(from.c_str(), to.c_str()) != 0) return;
-    touch(from, "mv");
-    touch(to, "  to");
-}
-
-void TreeMutator::renameFolder() {
-    if (folders_.size() < 2) return;
-    const std::string from = folders_[1 + pick(folders_.size() - 1)];
-    const std::string into = pick(2) ? fs::path(from).parent_path().string() : anyFolder();
-    const std::string to = into + "/" + freshName("moved");
-    if (to.starts_with(from + "/") || fs::exists(fs::symlink_status(to))) return;
-    if (std::rename(from.c_str(), to.c_str()) != 0) return;
-    touch(from, "mv dir");
-    touch(to, "  to");
-    removed_.push_back(from);
-}
-
 void TreeMutator::moveOutOrBackIn() {
     if (parked_) {
         const std::string to = anyFolder() + "/" + freshName("returned");
@@ -251,37 +245,26 @@ void TreeMutator::moveOutOrBackIn() {
         }
         return;
     }
-    if (folders_.size() < 2) return;
-    const std::string from = folders_[1 + pick(folders_.size() - 1)];
+    const auto from = anyItem(true);
     const std::string to = outside_.path("parked" + std::to_string(++serial_));
-    if (std::rename(from.c_str(), to.c_str()) != 0) return;
-    touch(from, "move out");
+    if (!from || std::rename(from->c_str(), to.c_str()) != 0) return;
+    touch(*from, "move out");
     parked_ = to;
-}
-
-void TreeMutator::modifyFile() {
-    if (files_.empty()) return;
-    const std::string path = files_[pick(files_.size())];
-    if (!fs::is_regular_file(fs::symlink_status(path))) return;
-    write(path, std::string(pick(4096), 'm'));
-    touch(path, "modify");
 }
 
 // A file becomes a folder of the same name, or a folder a file.
 void TreeMutator::swapKind() {
-    const bool fromFolder = pick(2) && folders_.size() > 1;
-    if (!fromFolder && files_.empty()) return;
-    const std::string path =
-        fromFolder ? folders_[1 + pick(folders_.size() - 1)] : files_[pick(files_.size())];
-    if (!fs::exists(fs::symlink_status(path))) return;
-    fs::remove_all(path);
+    const bool fromFolder = pick(2) == 0;
+    const auto path = anyItem(fromFolder);
+    if (!path) return;
+    fs::remove_all(*path);
     if (fromFolder) {
-        write(path, "was a folder");
+        write(*path, "was a folder");
     } else {
-        fs::create_directory(path);
-        write(path + "/inside", "was a file");
+        fs::create_directory(*path);
+        write(*path + "/inside", "was a file");
     }
-    touch(path, "swap kind");
+    touch(*path, "swap kind");
 }
 
 void TreeMutator::massCreate() {
@@ -299,10 +282,9 @@ void TreeMutator::massCreate() {
 
 std::vector<std::string> TreeMutator::round(bool mass) {
     static constexpr Op ops[] = {
-        &TreeMutator::createFile,    &TreeMutator::createNested,    &TreeMutator::deleteFile,
-        &TreeMutator::removeSubtree, &TreeMutator::recreateRemoved, &TreeMutator::renameFile,
-        &TreeMutator::renameFolder,  &TreeMutator::moveOutOrBackIn, &TreeMutator::modifyFile,
-        &TreeMutator::swapKind,      &TreeMutator::createFile};
+        &TreeMutator::createFile,      &TreeMutator::createNested, &TreeMutator::remove,
+        &TreeMutator::recreateRemoved, &TreeMutator::rename,       &TreeMutator::moveOutOrBackIn,
+        &TreeMutator::swapKind,        &TreeMutator::createFile,   &TreeMutator::rename};
     scanState();
     touched_.clear();
     log_.str({});
@@ -331,13 +313,28 @@ struct LiveIndex {
     SharedIndexNavigator navigator = std::make_shared<IndexNavigator>();
 };
 
+// The batch as applied, for the failure message: the watcher's view of the round.
+std::string describe(const std::vector<Batch>& batches, const std::string& root) {
+    std::ostringstream out;
+    for (const auto& batch : batches) {
+        out << "batch:";
+        for (const auto& path : batch.paths)
+            out << "\n    " << path.substr(std::min(root.size(), path.size()));
+        for (const auto& path : batch.mustScanSubtrees)
+            out << "\n    rescan " << path.substr(std::min(root.size(), path.size()));
+        out << '\n';
+    }
+    return out.str();
+}
+
 void expectConsistent(const LiveIndex& live, const test::TempTree& tree, int round,
-                      const TreeMutator& mutator) {
+                      const TreeMutator& mutator, const std::vector<Batch>& batches = {}) {
     const auto disk = diskPaths(tree);
     const auto indexed = livePaths(live.index, *live.names);
     ASSERT_EQ(live.index.checkInvariants(), "") << "round " << round;
     ASSERT_TRUE(disk == indexed) << "round " << round << ", after:\n"
-                                 << mutator.log() << difference(disk, indexed);
+                                 << mutator.log() << describe(batches, tree.root())
+                                 << difference(disk, indexed);
 }
 
 // Variant (a): the test names the touched paths itself, split over one to three batches,
@@ -366,7 +363,7 @@ TEST(LiveConsistency, BatchesMadeFromTheTouchedPaths) {
                 updater.apply(batch);
             live.index = updater.takeIndex();
         }
-        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator));
+        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator, batches));
     }
 }
 
@@ -449,8 +446,9 @@ TEST(LiveConsistency, BatchesFromTheWatcher) {
     const int rounds = envInt("VESKO_LIVE_ROUNDS", 60);
     for (int round = 0; round < rounds; ++round) {
         mutator.round(round == rounds / 3);
-        live.apply(collectRound(collector, tree, round));
-        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator));
+        const Batch batch = collectRound(collector, tree, round);
+        live.apply(batch);
+        ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator, {batch}));
     }
     watcher.stop();
 }
