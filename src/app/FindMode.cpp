@@ -160,6 +160,7 @@ IndexSource::Outcome openIndex(const Options& options) {
         request.roots = IndexSource::usualRoots(Settings());
     }
     request.excludedFolders = [] { return Settings().excludedFolders(); };
+    request.use = IndexArchive::Use::searchOnly;
     return IndexSource::open(request);
 }
 

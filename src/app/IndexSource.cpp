@@ -71,7 +71,7 @@ Outcome open(const Request& request) {
     if (roots.empty()) return {std::nullopt, "no folder to index"};
     const std::string archivePath =
         request.archivePath.empty() ? IndexArchive::defaultURL() : request.archivePath;
-    if (auto loaded = IndexArchive::load(roots, archivePath))
+    if (auto loaded = IndexArchive::load(roots, archivePath, request.use))
         return {Source{std::move(loaded->index), std::move(loaded->names), roots, false}, {}};
     return scan(request, roots, archivePath);
 }

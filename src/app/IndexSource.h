@@ -5,6 +5,7 @@
 #pragma once
 
 #include "index/FileIndex.h"
+#include "index/IndexArchive.h"
 #include "index/NameTable.h"
 
 #include <cstdio>
@@ -26,6 +27,9 @@ struct Request {
     // touches the preferences.
     std::function<std::vector<std::string>()> excludedFolders;
     std::FILE* progress = stderr; // null: silent
+    // `searchOnly` for a caller that never updates the index: the archive's columns are
+    // then used in place instead of copied.
+    IndexArchive::Use use = IndexArchive::Use::updatable;
 };
 
 struct Source {

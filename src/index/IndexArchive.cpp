@@ -290,18 +290,21 @@ std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader,
 }
 
 // The nine file-index blocks: the entries' name and directory columns stay mapped, the
-// columns the updater rewrites in place are copied.
-FileIndex readColumns(Reader& reader) {
+// columns the updater rewrites in place are copied unless the index is only searched.
+FileIndex readColumns(Reader& reader, Use use) {
+    auto entryColumn = [&]<class T>(std::span<const T> run) {
+        return use == Use::searchOnly ? Column<T>(run) : owned(run);
+    };
     FileIndex index;
     index.dirParent = owned(reader.block<std::uint32_t>());
     index.dirName = owned(reader.block<std::uint32_t>());
     index.entryName = Column<std::uint32_t>(reader.block<std::uint32_t>());
     index.entryDir = Column<std::uint32_t>(reader.block<std::uint32_t>());
-    index.entryFlags = owned(reader.block<std::uint8_t>());
-    index.entrySize = owned(reader.block<std::uint32_t>());
-    index.entryModified = owned(reader.block<std::uint32_t>());
-    index.entryCreated = owned(reader.block<std::uint32_t>());
-    index.entryAccessed = owned(reader.block<std::uint32_t>());
+    index.entryFlags = entryColumn(reader.block<std::uint8_t>());
+    index.entrySize = entryColumn(reader.block<std::uint32_t>());
+    index.entryModified = entryColumn(reader.block<std::uint32_t>());
+    index.entryCreated = entryColumn(reader.block<std::uint32_t>());
+    index.entryAccessed = entryColumn(reader.block<std::uint32_t>());
     return index;
 }
 
@@ -363,7 +366,8 @@ bool isSound(const FileIndex& index, const NameCounts& names) {
 // keeps alive.
 std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
                             const SharedMappedArchive& mapping,
-                            const std::vector<std::string>& expectingRoots) {
+                            const std::vector<std::string>& expectingRoots,
+                            Use use = Use::updatable) {
     Reader reader(base, size);
     const std::uint8_t* stamp = reader.take(sizeof magic);
     if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
@@ -376,7 +380,7 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
     NameCounts counts{};
     auto shards = readShards(reader, counts);
     if (!shards) return std::nullopt;
-    loaded.index = readColumns(reader);
+    loaded.index = readColumns(reader, use);
     loaded.index.rootPaths = std::move(*roots);
     if (reader.failed() || !isSound(loaded.index, counts)) return std::nullopt;
     loaded.index.archive = mapping;
@@ -490,11 +494,11 @@ SharedMappedArchive mapArchive(const std::string& path) {
 } // namespace
 
 std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
-                           const std::string& path) {
+                           const std::string& path, Use use) {
     const SharedMappedArchive mapping = mapArchive(path);
     if (!mapping) return std::nullopt;
     return parse(static_cast<const std::uint8_t*>(mapping->base()),
-                 static_cast<std::uint64_t>(mapping->size()), mapping, expectingRoots);
+                 static_cast<std::uint64_t>(mapping->size()), mapping, expectingRoots, use);
 }
 
 std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
