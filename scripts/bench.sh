@@ -4,6 +4,8 @@
 #   scripts/bench.sh walk      the scan floor (bare_walk, also with io_uring) against find,
 #                              updatedb.plocate and fd, and bench_scan when it is built
 #   scripts/bench.sh intern    NameTable::intern throughput (Google Benchmark)
+#   scripts/bench.sh search    Search::run in process (bench_search), then the whole process
+#                              `vesko --find --count Q` against `plocate -b -i -c Q`
 #   scripts/bench.sh all       every benchmark above, in that order
 #
 # Environment:
@@ -12,6 +14,7 @@
 #   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000)
 #   VESKO_BENCH_SEED     generator seed (default 42)
 #   VESKO_BENCH_RUNS     hyperfine runs per command (default 5, after one warm-up run)
+#   VESKO_BENCH_SEARCH_RUNS  hyperfine runs per query command (default 30, after 3 warm-ups)
 #
 # It installs what is missing (through sudo when not root) and builds a Release build in
 # build-bench/. To add a benchmark, write a function bench_NAME and add NAME to
@@ -25,7 +28,7 @@ tree="${VESKO_BENCH_TREE:-/tmp/vesko-bench-tree}"
 entries="${VESKO_BENCH_ENTRIES:-1000000}"
 seed="${VESKO_BENCH_SEED:-42}"
 runs="${VESKO_BENCH_RUNS:-5}"
-all_benchmarks=(walk intern)
+all_benchmarks=(walk intern search)
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
           libbenchmark-dev liburing-dev plocate fd-find hyperfine)
@@ -142,8 +145,65 @@ bench_intern() {
     "$bin/micro_intern" --benchmark_counters_tabular=true
 }
 
+search_queries=(s e json 2023 swift readme "index store" résumé 보고서)
+
+# One row per query from hyperfine's CSV files (vesko first, plocate second) and the
+# counts each tool printed. The query comes last: its width in bytes is not its width on
+# screen.
+print_search_table() {
+    local work="$1" i
+    printf '%9s %11s %9s %12s %14s  %s\n' "vesko ms" "plocate ms" ratio "vesko count" "plocate count" query
+    for i in "${!search_queries[@]}"; do
+        awk -F, -v q="${search_queries[$i]}" -v vc="$(cat "$work/vesko-$i.count")" \
+            -v pc="$(cat "$work/plocate-$i.count")" \
+            'NR == 2 { v = $2 * 1000 } NR == 3 { p = $2 * 1000 }
+             END { r = v / p; mark = r < 1 ? "✅" : (r <= 1.5 ? "≈ " : "❌")
+                   printf "%9.1f %11.1f %6.2fx %s %12d %14d  %s\n", v, p, r, mark, vc, pc, q }' \
+            "$work/search-$i.csv"
+    done
+}
+
+bench_search() {
+    build gen_tree bench_search vesko
+    ensure_tree
+    local work vesko="$build_dir/src/app/vesko" search_runs="${VESKO_BENCH_SEARCH_RUNS:-30}"
+    work="$(mktemp -d)"
+    # The archive goes to a folder of its own, never to the user's cache.
+    local -x XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config"
+    local db="$work/plocate.db"
+    say "search: Search::run in process, then whole processes against plocate"
+    describe_machine
+    describe_tree
+    "$vesko" --find --root "$tree" --count x >/dev/null
+    "$bin/bench_search" "$tree" --archive "$XDG_CACHE_HOME/vesko/index.veskoindex"
+    updatedb.plocate -U "$tree" -o "$db" --require-visibility no --prune-bind-mounts no \
+        --prunepaths '' --prunefs '' --prunenames ''
+    echo
+    echo "vesko:   $vesko --find --root $tree --count Q   (the archive is loaded on every run)"
+    echo "plocate: plocate -d $db -b -i -c Q   (base names, case-insensitive)"
+    echo "hyperfine --shell=none, 3 warm-ups, $search_runs runs; ratio = vesko / plocate"
+    local i q
+    for i in "${!search_queries[@]}"; do
+        q="${search_queries[$i]}"
+        "$vesko" --find --root "$tree" --count "$q" >"$work/vesko-$i.count" || true
+        plocate -d "$db" -b -i -c "$q" >"$work/plocate-$i.count" || true
+        hyperfine --shell=none --style none --warmup 3 --runs "$search_runs" -i \
+            --export-csv "$work/search-$i.csv" \
+            --command-name vesko "$vesko --find --root '$tree' --count '$q'" \
+            --command-name plocate "plocate -d '$db' -b -i -c '$q'" >>"$work/hyperfine.log" 2>&1 ||
+            { cat "$work/hyperfine.log"; rm -rf "$work"; return 1; }
+    done
+    echo
+    print_search_table "$work"
+    echo "Counts differ where the tools differ: plocate compares bytes, so it misses names"
+    echo "stored decomposed (NFD), which Vesko finds, and counts the e of a decomposed é for"
+    echo "the query e, which Vesko reads as one letter é; it takes \"index store\" as one text"
+    echo "with a space, Vesko as two words that must both occur."
+    rm -rf "$work"
+}
+
 usage() {
-    sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: MIT
+// bench_search ROOT [--archive PATH] [--repeat K]: Search::run over the index of ROOT, in
+// process. The index is loaded from PATH when that archive was built for ROOT, else built
+// once in memory (nothing is saved). Each query runs K times (default 7) at each limit,
+// sorted by relevance as the window shows results, and the median milliseconds are printed
+// with ✅/❌ against the target at limit 500; then the typing sequence "s" … "swift", each
+// keystroke narrowing the previous one's names, as the search field does.
+#include "index/IndexArchive.h"
+#include "scan/IndexBuilder.h"
+#include "search/Search.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double queryTargetMs = 20;     // every query at limit 500
+constexpr double keystrokeTargetMs = 20; // every keystroke
+constexpr double narrowedTargetMs = 5;   // from the third keystroke on
+constexpr std::int64_t limits[] = {200, 500, 5000};
+
+struct Query {
+    const char* label;
+    const char* text;
+    bool regex = false;
+};
+
+const Query queries[] = {
+    {"swift", "swift"},
+    {"json", "json"},
+    {"s", "s"},
+    {"e", "e"},
+    {"readme", "readme"},
+    {"2023", "2023"},
+    {"\"index store\"", "index store"},
+    {"보고서", "보고서"},
+    {"résumé", "résumé"},
+    {"AND: report notes", "report notes"},
+    {"OR: swift|kotlin", "swift|kotlin"},
+    {"NOT: backup !png", "backup !png"},
+    {"regex: ^dsc[0-9]+\\.jpg$", "^dsc[0-9]+\\.jpg$", true},
+};
+
+const char* const typing[] = {"s", "sw", "swi", "swif", "swift"};
+
+struct Options {
+    std::string root;
+    std::string archive;
+    int repeat = 7;
+};
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--repeat" && i + 1 < argc) {
+            const char* text = argv[++i];
+            const char* end = text + std::strlen(text);
+            const auto [last, error] = std::from_chars(text, end, options.repeat);
+            if (error != std::errc() || last != end || options.repeat < 1) return std::nullopt;
+        } else if (arg == "--archive" && i + 1 < argc) {
+            options.archive = argv[++i];
+        } else if (!arg.starts_with("--") && options.root.empty()) {
+            options.root = arg;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.root.empty()) return std::nullopt;
+    return options;
+}
+
+double millisecondsSince(Clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Columns a terminal gives the text: Hangul syllables take two, other characters one.
+int displayWidth(const char* text) {
+    int width = 0;
+    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if ((*p & 0xC0) == 0x80) continue;
+        width += *p >= 0xEA && *p <= 0xED ? 2 : 1;
+    }
+    return width;
+}
+
+const char* mark(double ms, double target) {
+    return ms < target ? "✅" : "❌";
+}
+
+struct Index {
+    vesko::FileIndex index;
+    vesko::SharedNameTable names;
+};
+
+std::optional<Index> openIndex(const Options& options) {
+    const auto roots = vesko::IndexBuilder::normalize({options.root});
+    const auto began = Clock::now();
+    if (!options.archive.empty()) {
+        if (auto loaded = vesko::IndexArchive::load(roots, options.archive)) {
+            std::printf("index: loaded %s in %.1f ms\n", options.archive.c_str(),
+                        millisecondsSince(began));
+            return Index{std::move(loaded->index), std::move(loaded->names)};
+        }
+        std::printf("index: %s does not hold %s; building\n", options.archive.c_str(),
+                    roots.front().c_str());
+    }
+    auto built = vesko::IndexBuilder::build(roots, vesko::IndexBuilder::defaultWorkers(),
+                                            std::make_shared<vesko::NameTable>());
+    if (built.error) {
+        std::fprintf(stderr, "bench_search: the build stopped: %s\n", built.error->c_str());
+        return std::nullopt;
+    }
+    std::printf("index: built in %.1f s\n", built.report.duration);
+    return Index{std::move(built.index), std::move(built.names)};
+}
+
+vesko::Search::Request request(const char* text, bool regex, std::int64_t limit) {
+    vesko::Search::Request request;
+    request.query = text;
+    request.filters.useRegex = regex;
+    request.limit = limit;
+    return request;
+}
+
+// Processor time of this thread, which waiting for a busy machine's processors leaves out.
+double threadMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+struct Timing {
+    double wall = 0; // median milliseconds
+    double cpu = 0;  // median processor milliseconds
+    std::int64_t matches = 0;
+};
+
+Timing timeQuery(const Index& index, const Query& query, std::int64_t limit, int repeat) {
+    std::vector<double> walls, cpus;
+    Timing timing;
+    for (int run = 0; run < repeat; ++run) {
+        const auto began = Clock::now();
+        const double cpuBegan = threadMilliseconds();
+        const auto result =
+            vesko::Search::run(request(query.text, query.regex, limit), index.index, *index.names);
+        cpus.push_back(threadMilliseconds() - cpuBegan);
+        walls.push_back(millisecondsSince(began));
+        timing.matches = result.totalMatches;
+    }
+    timing.wall = median(walls);
+    timing.cpu = median(cpus);
+    return timing;
+}
+
+bool printQueries(const Index& index, int repeat) {
+    bool allMet = true;
+    std::printf("\n%-28s %8s %9s %10s %9s %9s\n", "query (relevance)", "matches", "200 ms",
+                "500 ms", "500 cpu", "5000 ms");
+    for (const Query& query : queries) {
+        Timing at[3];
+        for (int l = 0; l < 3; ++l)
+            at[l] = timeQuery(index, query, limits[l], repeat);
+        allMet &= at[1].wall < queryTargetMs;
+        // The labels hold multi-byte text, so pad by hand to 28 columns of display width.
+        std::printf("%s%*s %8lld %9.2f %7.2f %s %9.2f %9.2f\n", query.label,
+                    28 - displayWidth(query.label), "", static_cast<long long>(at[1].matches),
+                    at[0].wall, at[1].wall, mark(at[1].wall, queryTargetMs), at[1].cpu, at[2].wall);
+    }
+    return allMet;
+}
+
+// One keystroke after another, each narrowing to the names of the one before when that one
+// allows it; the whole sequence is typed `repeat` times and each keystroke's median kept.
+bool printTyping(const Index& index, int repeat) {
+    constexpr std::size_t steps = std::size(typing);
+    std::vector<std::vector<double>> times(steps), cpus(steps);
+    std::vector<std::int64_t> matches(steps);
+    for (int run = 0; run < repeat; ++run) {
+        std::optional<vesko::Search::Narrowing> previous;
+        for (std::size_t k = 0; k < steps; ++k) {
+            auto search = request(typing[k], false, 500);
+            search.previous = previous ? &*previous : nullptr;
+            const auto began = Clock::now();
+            const double cpuBegan = threadMilliseconds();
+            auto result = vesko::Search::run(search, index.index, *index.names);
+            cpus[k].push_back(threadMilliseconds() - cpuBegan);
+            times[k].push_back(millisecondsSince(began));
+            matches[k] = result.totalMatches;
+            previous.reset();
+            if (result.narrowable)
+                previous = vesko::Search::Narrowing{vesko::Search::normalize(typing[k]),
+                                                    std::move(result.names)};
+        }
+    }
+    bool allMet = true;
+    std::printf("\n%-28s %8s %9s %9s %9s\n", "typing (limit 500)", "matches", "ms", "cpu",
+                "target");
+    for (std::size_t k = 0; k < steps; ++k) {
+        const double target = k >= 2 ? narrowedTargetMs : keystrokeTargetMs;
+        const double ms = median(times[k]);
+        allMet &= ms < target;
+        std::printf("%-28s %8lld %6.2f %s %9.2f %6.0f ms\n", typing[k],
+                    static_cast<long long>(matches[k]), ms, mark(ms, target), median(cpus[k]),
+                    target);
+    }
+    return allMet;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: bench_search ROOT [--archive PATH] [--repeat K]\n");
+        return 2;
+    }
+    const auto index = openIndex(*options);
+    if (!index) return 1;
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average: %.2f %.2f %.2f (ms columns are wall time, cpu this thread's)\n",
+                    load[0], load[1], load[2]);
+    std::printf("index: %lld entries, %lld unique names; median of %d runs per cell\n",
+                static_cast<long long>(index->index.count()),
+                static_cast<long long>(index->names->uniqueCount()), options->repeat);
+    const bool queriesMet = printQueries(*index, options->repeat);
+    const bool typingMet = printTyping(*index, options->repeat);
+    std::printf("\ntargets: every query under %.0f ms at limit 500 %s; every keystroke under "
+                "%.0f ms, from the third on under %.0f ms %s\n",
+                queryTargetMs, queriesMet ? "met" : "MISSED", keystrokeTargetMs, narrowedTargetMs,
+                typingMet ? "met" : "MISSED");
+    return 0;
+}
