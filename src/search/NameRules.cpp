@@ -4,7 +4,9 @@
 #include "index/Unicode.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace vesko::Search {
 namespace {
@@ -186,21 +188,52 @@ std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<st
     return matched;
 }
 
-// A term that every name the expression matches contains, or empty when there is none (an
-// alternative or a negation at the top): of a conjunction's sides, the longer term, as the
-// likelier to be rare.
-std::string_view requiredTerm(const QueryExpression& expression) {
-    switch (expression.kind()) {
-    case QueryExpression::Kind::term:
-        return expression.bytes();
-    case QueryExpression::Kind::and_: {
-        const std::string_view left = requiredTerm(expression.left());
-        const std::string_view right = requiredTerm(expression.right());
-        return left.size() >= right.size() ? left : right;
+// Terms of which every name the expression matches holds at least one; empty when no such
+// list is known (a negation, or an alternative with an unbounded side). Of a conjunction's
+// two lists the one with fewer, then longer, terms is kept, as the likelier to be rare.
+std::vector<std::string_view> anchorTerms(const QueryExpression& expression) {
+    using Kind = QueryExpression::Kind;
+    if (expression.kind() == Kind::term) return {expression.bytes()};
+    if (expression.kind() != Kind::and_ && expression.kind() != Kind::or_) return {};
+    auto left = anchorTerms(expression.left());
+    auto right = anchorTerms(expression.right());
+    if (expression.kind() == Kind::or_) {
+        if (left.empty() || right.empty()) return {};
+        left.insert(left.end(), right.begin(), right.end());
+        return left;
     }
-    default:
-        return {};
+    if (left.empty() || right.empty()) return left.empty() ? right : left;
+    auto shortest = [](const std::vector<std::string_view>& terms) {
+        std::size_t n = SIZE_MAX;
+        for (const auto term : terms)
+            n = std::min(n, term.size());
+        return n;
+    };
+    if (left.size() != right.size()) return left.size() < right.size() ? left : right;
+    return shortest(left) >= shortest(right) ? left : right;
+}
+
+// Names that hold one of the terms and pass the test, in the order of scanAll: one
+// whole-text search per term, merged. Beyond a few terms a single pass over every name
+// is cheaper.
+template <class Test>
+std::vector<std::uint32_t> findAny(const NameTable& names,
+                                   const std::vector<std::string_view>& terms, Test&& test) {
+    constexpr std::size_t mostTerms = 4;
+    if (terms.empty() || terms.size() > mostTerms) return scanAll(names, test);
+    auto inScanOrder = [](std::uint32_t a, std::uint32_t b) {
+        return (a & 31) != (b & 31) ? (a & 31) < (b & 31) : (a >> 5) < (b >> 5);
+    };
+    std::vector<std::uint32_t> found = findAll(names, terms.front(), test);
+    for (std::size_t t = 1; t < terms.size(); ++t) {
+        const auto more = findAll(names, terms[t], test);
+        std::vector<std::uint32_t> merged;
+        merged.reserve(found.size() + more.size());
+        std::set_union(found.begin(), found.end(), more.begin(), more.end(),
+                       std::back_inserter(merged), inScanOrder);
+        found = std::move(merged);
     }
+    return found;
 }
 
 bool extends(std::string_view needle, const Narrowing* previous) {
@@ -283,8 +316,7 @@ std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& 
         auto test = [&rule](const std::uint8_t* name, std::size_t length) {
             return rule.matches(name, length);
         };
-        const std::string_view term = requiredTerm(*rule.tree());
-        return term.empty() ? scanAll(names, test) : findAll(names, term, test);
+        return findAny(names, anchorTerms(*rule.tree()), test);
     }
     case NameRule::Kind::regex: {
         const RegexMatcher* matcher = rule.matcher();
