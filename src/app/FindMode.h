@@ -2,7 +2,7 @@
 // `vesko --find QUERY`: the scripting mode. Prints the full path of each hit, one per line
 // (or NUL-separated), in result order, or only the number of matches, from the saved index
 // of the roots, scanning them first when there is none. Exit status 0 with hits, 1 without,
-// 2 for bad usage, an invalid regular expression or an index that could not be had.
+// 2 for bad usage, an invalid regular expression, a root that is no folder or a failed scan.
 #pragma once
 
 #include "app/DevOptions.h"
