@@ -3,33 +3,93 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <string>
 
 namespace vesko::DirectoryScanner {
 namespace {
 
-// Closes the directory on every path out of `scan`, including a callback that throws.
-class DirectoryHandle {
-public:
-    explicit DirectoryHandle(const char* path)
-        : fd_(::openat(AT_FDCWD, path, O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC)) {}
-    ~DirectoryHandle() {
-        if (fd_ >= 0) ::close(fd_);
+constexpr int listFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+// Folders passed through on the way: O_PATH needs search permission only, as a path does.
+constexpr int passFlags = O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+// The longest text the kernel takes as one path, its terminating zero aside.
+constexpr std::size_t longestPiece = PATH_MAX - 1;
+
+// Cuts the longest leading run of whole components of at most longestPiece bytes off
+// `rest`. Empty when the first component alone is longer, which no file system allows.
+std::string nextPiece(std::string_view& rest) {
+    std::string_view piece = rest;
+    if (rest.size() > longestPiece) {
+        const std::size_t slash = rest.rfind('/', longestPiece);
+        if (slash == std::string_view::npos || slash == 0) return {};
+        piece = rest.substr(0, slash);
+        rest.remove_prefix(slash);
+    } else {
+        rest = {};
     }
-    DirectoryHandle(const DirectoryHandle&) = delete;
-    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+    while (!rest.empty() && rest.front() == '/')
+        rest.remove_prefix(1);
+    return std::string(piece);
+}
 
-    int fd() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
+// One component at a time, each refusing a link: for kernels without openat2.
+Descriptor openEachComponent(int from, const std::string& piece, int lastFlags) {
+    Descriptor current;
+    for (std::size_t begin = 0; begin < piece.size();) {
+        std::size_t end = piece.find('/', begin);
+        if (end == std::string::npos) end = piece.size();
+        const std::string name = piece.substr(begin, end - begin);
+        begin = end + 1;
+        if (name.empty()) continue;
+        const bool last = piece.find_first_not_of('/', end) == std::string::npos;
+        const int at = current ? current.get() : from;
+        Descriptor next(::openat(at, name.c_str(), last ? lastFlags : passFlags));
+        if (!next) return next;
+        current = std::move(next);
+    }
+    return current;
+}
 
-private:
-    int fd_;
-};
+// The piece relative to `from` with no link anywhere in it.
+Descriptor openWithoutLinks(int from, const std::string& piece, int flags) {
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, from, piece.c_str(), &how, sizeof how);
+    if (fd >= 0) return Descriptor(static_cast<int>(fd));
+    // Older kernels lack the call; some sandboxes refuse unknown calls with EPERM.
+    if (errno != ENOSYS && errno != EPERM) return Descriptor();
+    return openEachComponent(from, piece, flags);
+}
+
+Descriptor openLong(std::string_view path) {
+    Descriptor current;
+    for (bool first = true; !path.empty(); first = false) {
+        const std::string piece = nextPiece(path);
+        if (piece.empty()) {
+            errno = ENAMETOOLONG;
+            return Descriptor();
+        }
+        const bool last = path.empty();
+        Descriptor next;
+        if (!first)
+            next = openWithoutLinks(current.get(), piece, last ? listFlags : passFlags);
+        else if (!last)
+            next = Descriptor(::openat(AT_FDCWD, piece.c_str(), passFlags & ~O_NOFOLLOW));
+        else // only slashes were cut away
+            next = Descriptor(::openat(AT_FDCWD, piece.c_str(), listFlags));
+        if (!next) return next;
+        current = std::move(next);
+    }
+    return current;
+}
 
 constexpr int statFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 constexpr unsigned statMask = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
@@ -74,12 +134,30 @@ void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry) 
 
 } // namespace
 
+Descriptor::~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+Descriptor openDirectory(const char* path) {
+    Descriptor directory(::openat(AT_FDCWD, path, listFlags));
+    if (directory || errno != ENAMETOOLONG) return directory;
+    return openLong(path);
+}
+
 Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscalls,
              EntryCallback onEntry) {
-    const DirectoryHandle directory(path);
-    if (!directory.isOpen()) return Outcome::failed;
+    const Descriptor directory = openDirectory(path);
+    if (!directory) return Outcome::failed;
     for (;;) {
-        const long n = ::syscall(SYS_getdents64, directory.fd(), buffer.data(), buffer.size());
+        const long n = ::syscall(SYS_getdents64, directory.get(), buffer.data(), buffer.size());
         ++syscalls;
         if (n == 0) return Outcome::completed;
         if (n < 0) {
@@ -89,7 +167,7 @@ Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscal
         for (long offset = 0; offset < n;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer.data() + offset);
             offset += d->d_reclen;
-            if (!isDotOrDotDot(d->d_name)) deliver(directory.fd(), *d, onEntry);
+            if (!isDotOrDotDot(d->d_name)) deliver(directory.get(), *d, onEntry);
         }
     }
 }

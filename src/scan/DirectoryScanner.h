@@ -46,9 +46,36 @@ private:
                   std::uint32_t, std::uint32_t);
 };
 
-// Lists the directory at path (absolute, or relative to the working directory). Fails
-// when it cannot be opened as a directory (missing, no permission, a link or a file) or
-// when reading stops with an error; entries delivered before a failure stay delivered.
+// An owned file descriptor, closed when it goes; -1 when nothing is open.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Opens the folder at path for reading, refusing a link as the last component and anything
+// that is not a folder; on failure the result is closed and errno tells why. A path of
+// PATH_MAX bytes or more, which the kernel refuses whole, is opened piece by piece, each
+// piece relative to the one before: the first piece resolves as a short path would (a root
+// may lie behind a link such as /home), and every later component must be a real folder,
+// since the scan listed it as one. Costs one open per PATH_MAX bytes of path (one per
+// component on kernels without openat2).
+Descriptor openDirectory(const char* path);
+
+// Lists the directory at path (absolute, or relative to the working directory; any length,
+// see `openDirectory`). Fails when it cannot be opened as a directory (missing, no
+// permission, a link or a file) or when reading stops with an error; entries delivered
+// before a failure stay delivered.
 // "." and ".." are never delivered; an entry removed between listing and statx is
 // skipped. Adds one to syscalls per getdents64 call, successful or not. buffer should be
 // bufferSize bytes, 8-byte aligned.
