@@ -13,8 +13,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -74,22 +76,18 @@ bool isFolder(int dirfd, const dirent64& entry) {
     return ::fstatat(dirfd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Calls onEntry(name, isFolder) for every entry of the folder but "." and "..", without
-// following links. A folder that cannot be opened or read lists as far as it got.
-template <class OnEntry>
-void listFolder(const std::string& path, std::span<std::byte> buffer, OnEntry&& onEntry) {
-    const FileDescriptor dir(
-        ::openat(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (dir.get() < 0) return;
+// Calls onEntry(name, isFolder) for every entry of the open folder but "." and "..",
+// without following links. A folder that cannot be read lists as far as it got.
+template <class OnEntry> void listFolder(int dir, std::span<std::byte> buffer, OnEntry&& onEntry) {
     for (;;) {
-        const ssize_t length = ::getdents64(dir.get(), buffer.data(), buffer.size());
+        const ssize_t length = ::getdents64(dir, buffer.data(), buffer.size());
         if (length <= 0) return;
         for (ssize_t at = 0; at < length;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
             at += entry->d_reclen;
             const std::string_view name(entry->d_name);
             if (name == "." || name == "..") continue;
-            onEntry(name, isFolder(dir.get(), *entry));
+            onEntry(name, isFolder(dir, *entry));
         }
     }
 }
@@ -123,7 +121,7 @@ public:
     std::uint64_t lastEventID() const { return lastEventID_; }
 
 private:
-    bool addWatch(const std::string& path);
+    bool addWatch(const std::string& path, int dir);
     void limitReached(const std::string& path);
     void watchTree(const std::string& top, bool reportContents);
     std::vector<std::pair<std::string, int>> takeSubtree(const std::string& top);
@@ -166,12 +164,18 @@ private:
     alignas(dirent64) std::array<std::byte, 32768> listing_{};
 };
 
-bool FileSystemWatcher::Session::addWatch(const std::string& path) {
+bool FileSystemWatcher::Session::addWatch(const std::string& path, int dir) {
     if (pathOf_.size() >= options_.watchLimit && !watchAt_.contains(path)) {
         limitReached(path);
         return false;
     }
-    const int wd = ::inotify_add_watch(inotify_.get(), path.c_str(), watchMask);
+    // Through the open descriptor, so the watch lands on the folder that was listed even
+    // when a parent was renamed a moment ago; the path is the fallback without /proc.
+    char viaDescriptor[40];
+    std::snprintf(viaDescriptor, sizeof viaDescriptor, "/proc/self/fd/%d", dir);
+    int wd = ::inotify_add_watch(inotify_.get(), viaDescriptor, watchMask & ~IN_DONT_FOLLOW);
+    if (wd < 0 && errno == ENOENT)
+        wd = ::inotify_add_watch(inotify_.get(), path.c_str(), watchMask);
     if (wd < 0) {
         // Gone, unreadable or a link by now: nothing below it can be watched or indexed.
         if (errno == ENOSPC) limitReached(path);
@@ -192,17 +196,28 @@ void FileSystemWatcher::Session::limitReached(const std::string& path) {
 }
 
 // The watch goes on before the listing, so an item created meanwhile is either listed or
-// announced by an event (or both); never neither.
+// announced by an event (or both); never neither. The walk goes by descriptors: a folder
+// renamed while it is walked keeps them, and the rename's own event, read later, corrects
+// the recorded paths. Only the folders with unvisited children hold a descriptor.
 void FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents) {
-    std::vector<std::string> stack{top};
+    struct Folder {
+        std::shared_ptr<FileDescriptor> parent;
+        std::string name; // relative to parent, or the whole path without one
+        std::string path;
+    };
+    std::vector<Folder> stack{{nullptr, top, top}};
     while (!stack.empty()) {
-        const std::string folder = std::move(stack.back());
+        const Folder folder = std::move(stack.back());
         stack.pop_back();
-        if (!addWatch(folder)) continue;
-        listFolder(folder, listing_, [&](std::string_view name, bool isFolder) {
-            std::string child = join(folder, name);
+        const int base = folder.parent ? folder.parent->get() : AT_FDCWD;
+        auto dir = std::make_shared<FileDescriptor>(
+            ::openat(base, folder.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (dir->get() < 0 || !addWatch(folder.path, dir->get())) continue;
+        listFolder(dir->get(), listing_, [&](std::string_view name, bool isFolder) {
+            std::string child = join(folder.path, name);
             if (reportContents) batch_.paths.push_back(child);
-            if (isFolder && !excluded_.contains(child)) stack.push_back(std::move(child));
+            if (isFolder && !excluded_.contains(child))
+                stack.push_back({dir, std::string(name), std::move(child)});
         });
     }
 }
