@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "scan/FileSystemWatcher.h"
 
+#include "scan/DirectoryScanner.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -40,19 +42,7 @@ static_assert(sizeof threadName <= 16, "pthread_setname_np takes 15 bytes and a 
 // so that a tree that never stops changing still delivers.
 constexpr int readsPerWakeUp = 16;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using FileDescriptor = DirectoryScanner::Descriptor;
 
 std::uint64_t realtimeMicros() {
     timespec now{};
@@ -179,6 +169,9 @@ bool FileSystemWatcher::Session::addWatch(const std::string& path, int dir) {
     if (wd < 0) {
         // Gone, unreadable or a link by now: nothing below it can be watched or indexed.
         if (errno == ENOSPC) limitReached(path);
+        // Past PATH_MAX and without /proc: unwatchable, so the updater reads it once.
+        if (errno == ENAMETOOLONG && reportedUnwatched_.insert(path).second)
+            batch_.mustScanSubtrees.push_back(path);
         return false;
     }
     if (auto known = pathOf_.find(wd); known != pathOf_.end() && known->second != path) {
@@ -209,9 +202,12 @@ void FileSystemWatcher::Session::watchTree(const std::string& top, bool reportCo
     while (!stack.empty()) {
         const Folder folder = std::move(stack.back());
         stack.pop_back();
-        const int base = folder.parent ? folder.parent->get() : AT_FDCWD;
+        // The top by its path, which may be longer than PATH_MAX; the rest by name.
         auto dir = std::make_shared<FileDescriptor>(
-            ::openat(base, folder.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            folder.parent
+                ? FileDescriptor(::openat(folder.parent->get(), folder.name.c_str(),
+                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+                : DirectoryScanner::openDirectory(top.c_str()));
         if (dir->get() < 0 || !addWatch(folder.path, dir->get())) continue;
         listFolder(dir->get(), listing_, [&](std::string_view name, bool isFolder) {
             std::string child = join(folder.path, name);
@@ -368,6 +364,10 @@ void FileSystemWatcher::Session::handleFolder(const inotify_event& event, const 
             pendingMoves_.erase(move);
             return;
         }
+    } else if ((event.mask & IN_ATTRIB) != 0) {
+        // A folder left unwatched because it was unreadable may have just become readable;
+        // its contents were never listed either, so they are reported as new.
+        if (watchAt_.contains(path)) return;
     } else if ((event.mask & IN_CREATE) == 0) {
         return;
     }
