@@ -1,0 +1,475 @@
+// SPDX-License-Identifier: MIT
+// Faults a user's machine produces sooner or later: folders deeper than PATH_MAX, a folder
+// of 200,000 entries, entries that change between listing and statx, folders without read
+// or search permission, and a folder that becomes readable while it is watched.
+#include "scan/DirectoryScanner.h"
+#include "scan/FileSystemWatcher.h"
+#include "scan/IndexBuilder.h"
+
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vesko {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using DirectoryScanner::Descriptor;
+using DirectoryScanner::Outcome;
+
+struct Seen {
+    EntryFlags flags;
+    std::uint64_t size = 0;
+};
+
+struct Listing {
+    Outcome outcome = Outcome::failed;
+    std::int64_t syscalls = 0;
+    std::map<std::string, Seen> entries;
+};
+
+using OnEntry = std::function<void(const std::string& name)>;
+
+Listing list(const std::string& path, const OnEntry& also = {}) {
+    std::vector<std::byte> buffer(DirectoryScanner::bufferSize);
+    Listing listing;
+    auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags, std::uint64_t size,
+                       std::uint32_t, std::uint32_t, std::uint32_t) {
+        const std::string text(name, length);
+        listing.entries[text] = {flags, size};
+        if (also) also(text);
+    };
+    listing.outcome = DirectoryScanner::scan(path.c_str(), buffer, listing.syscalls, onEntry);
+    return listing;
+}
+
+// Runs `body` in a child process and returns its exit code, or -1 when it did not exit.
+int inChild(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+constexpr int cannotDrop = 77;
+constexpr uid_t nobody = 65534;
+
+// Root reads every folder, so permission faults are looked at as an unprivileged user.
+bool dropPrivileges() {
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0 &&
+           ::setresuid(nobody, nobody, nobody) == 0;
+}
+
+// Makes openat2 fail with ENOSYS in this process, as on a kernel older than 5.6.
+bool withoutOpenat2() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Empties the folder open at `fd`, except for an entry called `keep`.
+void removeContents(int fd, const std::string& keep) {
+    std::vector<std::string> names;
+    if (DIR* listing = ::fdopendir(::dup(fd))) {
+        while (const dirent* item = ::readdir(listing))
+            names.emplace_back(item->d_name);
+        ::closedir(listing);
+    }
+    for (const std::string& name : names) {
+        if (name == "." || name == ".." || name == keep) continue;
+        if (::unlinkat(fd, name.c_str(), 0) == 0 || errno != EISDIR) continue;
+        if (const Descriptor sub(::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+            sub)
+            removeContents(sub.get(), {});
+        ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+// A chain of `depth` folders all called `name` below `base`, made and removed level by
+// level relative to the one before, since the whole path soon exceeds what the kernel takes
+// at once. Every 64th level stays open, so that reaching any level costs at most 63 opens.
+class DeepChain {
+public:
+    DeepChain(std::string base, std::string name, int depth)
+        : name_(std::move(name)), depth_(depth), path_(std::move(base)) {
+        Descriptor level(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        for (int made = 0;; ++made) {
+            if (made % stride == 0) stops_.emplace_back(::openat(level.get(), ".", O_PATH));
+            if (made == depth_) break;
+            if (::mkdirat(level.get(), name_.c_str(), 0755) != 0)
+                throw std::runtime_error("mkdirat failed at level " + std::to_string(made));
+            level = Descriptor(::openat(level.get(), name_.c_str(), O_PATH | O_DIRECTORY));
+            path_ += "/" + name_;
+        }
+        bottom_ = std::move(level);
+    }
+    ~DeepChain() {
+        bottom_ = Descriptor();
+        for (int level = depth_; level >= 1; --level) {
+            const Descriptor parent = open(level - 1);
+            if (const Descriptor self(
+                    ::openat(parent.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+                self)
+                removeContents(self.get(), name_);
+            ::unlinkat(parent.get(), name_.c_str(), AT_REMOVEDIR);
+        }
+    }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+
+    const std::string& path() const { return path_; }
+    int bottom() const { return bottom_.get(); }
+    // Level 0 is the base.
+    Descriptor open(int level) const {
+        Descriptor fd(
+            ::openat(stops_[static_cast<std::size_t>(level / stride)].get(), ".", O_PATH));
+        for (int below = level % stride; below > 0; --below)
+            fd = Descriptor(::openat(fd.get(), name_.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW));
+        return fd;
+    }
+
+    // Makes a file in the bottom folder or in a folder below it.
+    void file(const std::string& relative) const {
+        const Descriptor fd(
+            ::openat(bottom(), relative.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        if (!fd) throw std::runtime_error("cannot create " + relative);
+    }
+
+private:
+    static constexpr int stride = 64;
+    std::string name_;
+    int depth_;
+    std::string path_;
+    std::vector<Descriptor> stops_;
+    Descriptor bottom_;
+};
+
+// Removing a folder costs milliseconds on a disk mounted with `discard`, so a tree of
+// thousands of folders goes to memory (/dev/shm) when it can.
+std::unique_ptr<test::TempTree> treeInMemory() {
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    if (::access("/dev/shm", W_OK | X_OK) == 0) ::setenv("TMPDIR", "/dev/shm", 1);
+    auto tree = std::make_unique<test::TempTree>();
+    if (previous)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    return tree;
+}
+
+TEST(FaultTest, FolderFourThousandLevelsDeepIsIndexedToTheBottom) {
+    const auto tree = treeInMemory();
+    constexpr int depth = 4096;
+    DeepChain chain(tree->root(), "deep", depth);
+    ASSERT_GT(chain.path().size(), std::size_t{PATH_MAX} * 4);
+    chain.file("bottom.txt");
+
+    const auto began = std::chrono::steady_clock::now();
+    const auto built = IndexBuilder::build({tree->root()}, 2, std::make_shared<NameTable>());
+    const auto took = std::chrono::steady_clock::now() - began;
+    ASSERT_FALSE(built.error) << *built.error;
+    EXPECT_EQ(built.report.deniedDirectories, 0) << "levels past PATH_MAX were not opened";
+    EXPECT_EQ(built.report.entries, depth + 1);
+    EXPECT_EQ(built.report.directories, depth + 1);
+    EXPECT_LT(took, 5s);
+    std::int64_t bottom = -1;
+    for (std::int64_t i = 0; i < built.index.count(); ++i)
+        if (built.names->displayBytes(built.index.entryName[static_cast<std::size_t>(i)]) ==
+            "bottom.txt")
+            bottom = i;
+    ASSERT_GE(bottom, 0);
+    EXPECT_EQ(built.index.path(bottom, *built.names), chain.path() + "/bottom.txt");
+    EXPECT_EQ(built.index.pathOfDirectory(built.index.entryDir[static_cast<std::size_t>(bottom)],
+                                          *built.names),
+              chain.path());
+}
+
+// 20 levels of 250-byte names: about 5 KB of path, its first piece ending at level 16.
+class LongPath : public ::testing::Test {
+protected:
+    static constexpr int depth = 20;
+    const std::string name = std::string(250, 'x');
+    test::TempTree tree;
+};
+
+// With openat2, or without it as on kernels before 5.6.
+class LongPathTest : public LongPath, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LongPathTest, OpensPiecewiseFollowingLinksOnlyInTheFirstPiece) {
+    DeepChain chain(tree.root(), name, depth);
+    chain.file("leaf");
+    ASSERT_GT(chain.path().size(), std::size_t{PATH_MAX});
+    // A root reached through a link, as /home may be: the link lies in the first piece.
+    const std::string alias = tree.symlink(tree.root(), "alias");
+    const std::string throughAlias = alias + chain.path().substr(tree.root().size());
+    // Level 18, beyond the first piece, moved away and replaced by a link to where it went.
+    std::string replaced = tree.root();
+    for (int level = 0; level < 18; ++level)
+        replaced += "/" + name;
+    const std::string moved = tree.path("moved"), rest = chain.path().substr(replaced.size());
+    const Descriptor parent = chain.open(17), top(::open(tree.root().c_str(), O_PATH));
+    const int code = inChild([&] {
+        if (GetParam() && !withoutOpenat2()) return cannotDrop;
+        const Listing direct = list(chain.path()), aliased = list(throughAlias);
+        int failures = 0;
+        if (direct.outcome != Outcome::completed || !direct.entries.contains("leaf")) failures |= 1;
+        if (aliased.outcome != Outcome::completed || !aliased.entries.contains("leaf"))
+            failures |= 2;
+        if (::renameat(parent.get(), name.c_str(), top.get(), "moved") != 0 ||
+            ::symlinkat(moved.c_str(), parent.get(), name.c_str()) != 0)
+            return 64;
+        if (list(chain.path()).outcome != Outcome::failed) failures |= 4;
+        if (!list(moved + rest).entries.contains("leaf")) failures |= 8;
+        ::unlinkat(parent.get(), name.c_str(), 0);
+        ::renameat(top.get(), "moved", parent.get(), name.c_str());
+        return failures;
+    });
+    if (code == cannotDrop) GTEST_SKIP() << "cannot install a seccomp filter to hide openat2";
+    EXPECT_EQ(code, 0) << "bits: 1 long path, 2 through a root link, 4 link beyond the first "
+                          "piece followed, 8 target of that link";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, LongPathTest, ::testing::Values(false, true),
+                         [](const auto& info) {
+                             return info.param ? "WithoutOpenat2" : "WithOpenat2";
+                         });
+
+// Batches from the watcher's thread; tests wait for a path, never sleep.
+class Paths {
+public:
+    FileSystemWatcher::Handler handler() {
+        return [this](FileSystemWatcher::Batch batch) {
+            std::lock_guard lock(mutex_);
+            seen_.insert(batch.paths.begin(), batch.paths.end());
+            rescans_.insert(batch.mustScanSubtrees.begin(), batch.mustScanSubtrees.end());
+            changed_.notify_all();
+        };
+    }
+    bool waitFor(const std::string& path) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return seen_.contains(path); });
+    }
+    std::set<std::string> rescans() {
+        std::lock_guard lock(mutex_);
+        return rescans_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<std::string> seen_, rescans_;
+};
+
+FileSystemWatcher::Options fast() {
+    FileSystemWatcher::Options options;
+    options.latency = 20ms;
+    return options;
+}
+
+TEST_F(LongPath, WatcherReportsChangesBeyondPathMax) {
+    DeepChain chain(tree.root(), name, depth);
+    Paths paths;
+    FileSystemWatcher watcher(paths.handler(), fast());
+    watcher.start({tree.root()}, 0);
+    chain.file("new.txt");
+    EXPECT_TRUE(paths.waitFor(chain.path() + "/new.txt"));
+    // A folder made down there gets its own watch.
+    ASSERT_EQ(::mkdirat(chain.bottom(), "made", 0755), 0);
+    ASSERT_TRUE(paths.waitFor(chain.path() + "/made"));
+    chain.file("made/inner.txt");
+    EXPECT_TRUE(paths.waitFor(chain.path() + "/made/inner.txt"));
+    EXPECT_TRUE(paths.rescans().empty());
+    EXPECT_FALSE(watcher.watchLimitReached());
+}
+
+TEST(FaultTest, FolderOfTwoHundredThousandEntriesIsListedWhole) {
+    test::TempTree tree;
+    constexpr int count = 200'000;
+    const std::string folder = tree.dir("many");
+    // Hard links: a new inode costs far more than a name on ext4, and no inode may carry
+    // more than 65,000 links there.
+    constexpr int perSource = 50'000;
+    {
+        const Descriptor at(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        const Descriptor sources(::open(tree.dir("sources").c_str(), O_PATH | O_DIRECTORY));
+        for (int s = 0; s < count / perSource; ++s)
+            ASSERT_EQ(::mknodat(sources.get(), std::to_string(s).c_str(), S_IFREG | 0644, 0), 0);
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            ASSERT_EQ(::linkat(sources.get(), std::to_string(i / perSource).c_str(), at.get(),
+                               name.c_str(), 0),
+                      0)
+                << name;
+        }
+    }
+    const auto built = IndexBuilder::build({folder}, 2, std::make_shared<NameTable>());
+    ASSERT_FALSE(built.error) << *built.error;
+    ASSERT_EQ(built.report.entries, count);
+    EXPECT_EQ(built.report.deniedDirectories, 0);
+    std::vector<bool> found(count);
+    for (std::int64_t i = 0; i < built.index.count(); ++i) {
+        const auto name =
+            built.names->displayBytes(built.index.entryName[static_cast<std::size_t>(i)]);
+        const int number = std::stoi(std::string(name.substr(1)));
+        ASSERT_FALSE(found[static_cast<std::size_t>(number)]) << "listed twice: " << name;
+        found[static_cast<std::size_t>(number)] = true;
+    }
+    // Each record takes at least 24 bytes: the listing cannot fit fewer calls than this.
+    const std::int64_t least = count * 24 / static_cast<std::int64_t>(DirectoryScanner::bufferSize);
+    EXPECT_GT(built.report.syscalls, least) << "several full buffers and the final empty call";
+}
+
+// What happens to every entry of a listing, but the first delivered, between getdents64
+// and its statx: the first delivery changes them all, as another process could.
+struct RaceCase {
+    const char* name;
+    std::function<void(const std::string& path)> change;
+    bool delivered;
+    EntryFlags flags;
+    std::uint64_t size;
+};
+
+class ListingRace : public ::testing::TestWithParam<RaceCase> {};
+
+TEST_P(ListingRace, EntryChangedAfterListingIsSkippedOrDescribedAsItIsNow) {
+    test::TempTree tree;
+    constexpr int count = 100; // one getdents64 buffer
+    for (int i = 0; i < count; ++i)
+        tree.file("item" + std::to_string(i), "12345");
+    std::string first;
+    const Listing listing = list(tree.root(), [&](const std::string& name) {
+        if (!first.empty()) return;
+        first = name;
+        for (int i = 0; i < count; ++i)
+            if (const std::string other = "item" + std::to_string(i); other != first)
+                GetParam().change(tree.path(other));
+    });
+    ASSERT_EQ(listing.outcome, Outcome::completed);
+    EXPECT_EQ(listing.syscalls, 2) << "the race must fall inside one batch";
+    EXPECT_EQ(listing.entries.size(), GetParam().delivered ? std::size_t{count} : 1u);
+    for (const auto& [name, seen] : listing.entries) {
+        if (name == first) continue;
+        EXPECT_EQ(seen.flags, GetParam().flags) << name;
+        EXPECT_EQ(seen.size, GetParam().size) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, ListingRace,
+    ::testing::Values(
+        RaceCase{"Vanished", [](const std::string& p) { fs::remove(p); }, false, {}, 0},
+        RaceCase{"BecameAFolder",
+                 [](const std::string& p) { fs::remove(p), fs::create_directory(p); }, true,
+                 EntryFlags::directory(), 0},
+        RaceCase{"BecameALinkToTheRoot",
+                 [](const std::string& p) { fs::remove(p), fs::create_symlink("/", p); }, true,
+                 EntryFlags::symlink(), 1},
+        RaceCase{"EmptiedInPlace", [](const std::string& p) { fs::resize_file(p, 0); }, true,
+                 EntryFlags::none(), 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A folder `locked` holding a file and a sub-folder with a file, under a given mode.
+struct PermissionCase {
+    const char* name;
+    unsigned mode;
+    std::set<std::string> expected; // relative paths the build must hold
+    std::int64_t denied;
+};
+
+class LockedFolder : public ::testing::TestWithParam<PermissionCase> {};
+
+TEST_P(LockedFolder, IsCountedNeverFatalAndKeepsWhatCanBeListed) {
+    test::TempTree tree;
+    tree.file("open.txt");
+    tree.file("locked/a.txt", "12345");
+    tree.file("locked/sub/b.txt");
+    tree.chmod("", 0755);
+    tree.chmod("locked", GetParam().mode);
+    const int code = inChild([&] {
+        if (::geteuid() == 0 && !dropPrivileges()) return cannotDrop;
+        const auto built = IndexBuilder::build({tree.root()}, 2, std::make_shared<NameTable>());
+        if (built.error) return 1;
+        std::set<std::string> paths;
+        for (std::int64_t i = 0; i < built.index.count(); ++i) {
+            paths.insert(built.index.path(i, *built.names).substr(tree.root().size() + 1));
+            // What statx could not describe carries no size.
+            if (built.index.size(i) != 0) return 2;
+        }
+        if (paths != GetParam().expected) return 3;
+        return built.report.deniedDirectories == GetParam().denied ? 0 : 4;
+    });
+    if (code == cannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0) << "1 build error, 2 a size without statx, 3 paths, 4 denied count";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, LockedFolder,
+    ::testing::Values(PermissionCase{"ReadWithoutSearch",
+                                     0444,
+                                     {"open.txt", "locked", "locked/a.txt", "locked/sub"},
+                                     1},
+                      PermissionCase{"SearchWithoutRead", 0111, {"open.txt", "locked"}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FaultTest, FolderUnreadableAtStartIsWatchedOnceItOpens) {
+    test::TempTree tree;
+    tree.file("locked/inside.txt");
+    tree.chmod("", 0755);
+    ASSERT_EQ(::chown(tree.path("locked").c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(tree.path("locked/inside.txt").c_str(), nobody, nobody), 0);
+    const int code = inChild([&] {
+        if (::geteuid() == 0 && !dropPrivileges()) return cannotDrop;
+        if (::chmod(tree.path("locked").c_str(), 0) != 0) return 1;
+        Paths paths;
+        FileSystemWatcher watcher(paths.handler(), fast());
+        watcher.start({tree.root()}, 0);
+        if (::chmod(tree.path("locked").c_str(), 0755) != 0) return 1;
+        if (!paths.waitFor(tree.path("locked"))) return 2;
+        // Its contents were never indexed; now that they can be, they are reported.
+        if (!paths.waitFor(tree.path("locked/inside.txt"))) return 3;
+        const std::string later = tree.path("locked/later.txt");
+        const Descriptor fd(::open(later.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        return paths.waitFor(later) ? 0 : 4;
+    });
+    if (code == cannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0) << "2 mode change, 3 contents, 4 a file made after it opened";
+}
+
+} // namespace
+} // namespace vesko
