@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/RegexMatcher.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,11 @@
 namespace vesko {
 
 RegexMatcher::RegexMatcher(std::string_view pattern, bool caseSensitive) {
+    if (!(expandedSize(pattern) <= maxExpandedSize)) {
+        problem_ = "The pattern is too large once its repeats are written out: use smaller "
+                   "counts or fewer nested repeats";
+        return;
+    }
     const std::string terminated(pattern);
     const int flags = REG_EXTENDED | REG_NOSUB | (caseSensitive ? 0 : REG_ICASE);
     const int code = regcomp(&compiled_, terminated.c_str(), flags);
@@ -61,6 +67,77 @@ std::size_t skipBracket(std::string_view p, std::size_t i) {
     }
     return j < p.size() ? j + 1 : std::string_view::npos;
 }
+
+// The number of repetitions regcomp spells out for a quantifier at p[i], or 0 when p[i]
+// starts none; `next` receives the index after it. {n,m} gives m copies, {n,} n + 1, `+`
+// two (x then x*), `*` and `?` one.
+double copiesAt(std::string_view p, std::size_t i, std::size_t& next) {
+    next = i + 1;
+    if (p[i] == '*' || p[i] == '?') return 1;
+    if (p[i] == '+') return 2;
+    if (p[i] != '{') return 0;
+    const std::size_t close = p.find('}', i);
+    if (close == std::string_view::npos) return 0;
+    double low = 0, high = -1;
+    std::size_t j = i + 1;
+    // Counts past RE_DUP_MAX fail to compile anyway; the cap only keeps the sum finite.
+    auto digit = [](double value, char c) { return std::min(value * 10 + (c - '0'), 1e9); };
+    for (; j < close && std::isdigit(static_cast<unsigned char>(p[j])); ++j)
+        low = digit(low, p[j]);
+    if (j < close && p[j] == ',') {
+        high = j + 1 < close ? 0 : -1;
+        for (++j; j < close && std::isdigit(static_cast<unsigned char>(p[j])); ++j)
+            high = digit(high, p[j]);
+    } else {
+        high = low;
+    }
+    if (j != close) return 0;
+    next = close + 1;
+    return std::max(high < 0 ? low + 1 : high, 1.0);
+}
+
+} // namespace
+
+// Copies multiply through stacked and nested quantifiers, so the estimate is kept as a
+// double: "(ab)+" repeated 64 times would otherwise overflow any integer.
+double RegexMatcher::expandedSize(std::string_view p) {
+    struct Group {
+        double total = 0; // atoms spelled out so far in this group, all branches
+        double last = 0;  // of which the last atom, which a quantifier would repeat
+    };
+    std::vector<Group> groups(1);
+    for (std::size_t i = 0; i < p.size();) {
+        std::size_t next = i + 1;
+        Group& group = groups.back();
+        if (const double copies = copiesAt(p, i, next)) {
+            group.total += (copies - 1) * group.last;
+            group.last *= copies;
+        } else if (p[i] == '(') {
+            groups.emplace_back();
+        } else if (p[i] == ')' && groups.size() > 1) {
+            const double inner = group.total + 1;
+            groups.pop_back();
+            groups.back().total += inner;
+            groups.back().last = inner;
+        } else if (p[i] == '|') {
+            group.last = 0;
+        } else if ((static_cast<unsigned char>(p[i]) & 0xC0) == 0x80) {
+            // The rest of a multibyte character, which is one atom with its first byte.
+        } else {
+            if (p[i] == '\\') next = std::min(i + 2, p.size());
+            if (p[i] == '[') next = std::min(skipBracket(p, i), p.size());
+            group.total += 1;
+            group.last = 1;
+        }
+        i = next;
+    }
+    double total = 0;
+    for (const Group& group : groups)
+        total += group.total;
+    return total;
+}
+
+namespace {
 
 // In a locale with multibyte case folding, s, i and k have non-ASCII case partners (long s,
 // dotless i, Kelvin sign), so a case-insensitive literal must avoid them to stay certain.

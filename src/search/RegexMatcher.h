@@ -35,6 +35,13 @@ public:
     const std::string& requiredLiteral() const { return required_; }
     static std::string requiredLiteral(std::string_view pattern, bool caseSensitive);
 
+    // An upper estimate of the atoms (characters, classes, groups) regcomp builds once every
+    // repeat is spelled out. glibc copies a repeated group once per repetition, so stacked
+    // or nested repeats ("(ab)+++...", "((a{99}){99}){99}") grow without bound and would
+    // exhaust memory inside regcomp; a larger pattern is refused with a problem text.
+    static double expandedSize(std::string_view pattern);
+    static constexpr double maxExpandedSize = 1000;
+
 private:
     regex_t compiled_{};
     bool ok_ = false;

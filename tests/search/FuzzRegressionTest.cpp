@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// Inputs found by the fuzz targets (fuzz/), kept as tests of what they broke.
+#include "search/RegexMatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vesko {
+namespace {
+
+// fuzz_regex: glibc's regcomp copies a repeated group once per repetition, and this
+// pattern's 64 stacked `+` made it allocate until the process ran out of memory.
+TEST(RegexMatcherFuzzRegression, StackedRepeatsAreRefusedBeforeRegcomp) {
+    const std::string pattern =
+        "(ab)" + std::string(64, '+') + "[\xB3=](ab)\\.a\\.],b\\\x9E{2,}elvin";
+    const RegexMatcher matcher(pattern, false);
+    EXPECT_FALSE(matcher.isValid());
+    ASSERT_TRUE(matcher.problem());
+    EXPECT_NE(matcher.problem()->find("too large"), std::string::npos);
+    EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("abab"), 4));
+}
+
+struct SizeCase {
+    const char* pattern;
+    bool accepted;
+};
+
+class RegexExpandedSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(RegexExpandedSize, RefusesOnlyPatternsThatExplode) {
+    const RegexMatcher matcher(GetParam().pattern, false);
+    EXPECT_EQ(matcher.isValid(), GetParam().accepted)
+        << GetParam().pattern << " estimated at " << RegexMatcher::expandedSize(GetParam().pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegexExpandedSize,
+    ::testing::Values(SizeCase{"^report[0-9]{4}\\.pdf$", true}, SizeCase{"(foo|bar)+baz", true},
+                      SizeCase{"[[:alpha:]]{2,}", true},
+                      SizeCase{"\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C{300}", true},
+                      SizeCase{"a{1000}", true}, SizeCase{"a{1001}", false},
+                      SizeCase{"(a{40}){40}", false}, SizeCase{"((a{99}){99}){99}", false},
+                      SizeCase{"((((((((((((ab)+)+)+)+)+)+)+)+)+)+)+)+", false},
+                      SizeCase{"a{99999999999999999999999}", false}));
+
+} // namespace
+} // namespace vesko
