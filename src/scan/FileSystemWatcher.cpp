@@ -42,6 +42,11 @@ static_assert(sizeof threadName <= 16, "pthread_setname_np takes 15 bytes and a 
 // so that a tree that never stops changing still delivers.
 constexpr int readsPerWakeUp = 16;
 
+// How long, and how often, a new folder that could not be opened under its reported path is
+// tried again under its parent's current path (see watchNewFolder).
+constexpr std::chrono::milliseconds unopenedPatience{1000};
+constexpr std::chrono::milliseconds unopenedRetry{20};
+
 using FileDescriptor = DirectoryScanner::Descriptor;
 
 std::uint64_t realtimeMicros() {
@@ -113,7 +118,10 @@ public:
 private:
     bool addWatch(const std::string& path, int dir);
     void limitReached(const std::string& path);
-    void watchTree(const std::string& top, bool reportContents);
+    // False when the top folder could not be opened at all.
+    bool watchTree(const std::string& top, bool reportContents);
+    void watchNewFolder(int parentWd, std::string_view name, const std::string& path);
+    void retryUnopened();
     std::vector<std::pair<std::string, int>> takeSubtree(const std::string& top);
     void renameSubtree(const std::string& from, const std::string& to);
     void unwatchSubtree(const std::string& top);
@@ -130,6 +138,7 @@ private:
         return std::find(roots_.begin(), roots_.end(), path) != roots_.end();
     }
     int pollTimeout() const;
+    int batchTimeout() const;
     void flush();
 
     const Handler& handler_;
@@ -143,6 +152,12 @@ private:
     std::unordered_map<int, std::string> pathOf_;
     std::map<std::string, int> watchAt_; // ordered, so that a subtree is one range
     std::unordered_set<std::string> reportedUnwatched_;
+    struct Unopened {
+        int parentWd;
+        std::string name;
+        std::chrono::steady_clock::time_point since;
+    };
+    std::vector<Unopened> unopened_;
     // A folder moved away whose arrival (same cookie) has not been read yet: old path, wd.
     std::unordered_map<std::uint32_t, std::pair<std::string, int>> pendingMoves_;
 
@@ -192,7 +207,7 @@ void FileSystemWatcher::Session::limitReached(const std::string& path) {
 // announced by an event (or both); never neither. The walk goes by descriptors: a folder
 // renamed while it is walked keeps them, and the rename's own event, read later, corrects
 // the recorded paths. Only the folders with unvisited children hold a descriptor.
-void FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents) {
+bool FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents) {
     struct Folder {
         std::shared_ptr<FileDescriptor> parent;
         std::string name; // relative to parent, or the whole path without one
@@ -208,6 +223,7 @@ void FileSystemWatcher::Session::watchTree(const std::string& top, bool reportCo
                 ? FileDescriptor(::openat(folder.parent->get(), folder.name.c_str(),
                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
                 : DirectoryScanner::openDirectory(top.c_str()));
+        if (dir->get() < 0 && !folder.parent) return false; // errno tells why
         if (dir->get() < 0 || !addWatch(folder.path, dir->get())) continue;
         listFolder(dir->get(), listing_, [&](std::string_view name, bool isFolder) {
             std::string child = join(folder.path, name);
@@ -216,6 +232,7 @@ void FileSystemWatcher::Session::watchTree(const std::string& top, bool reportCo
                 stack.push_back({dir, std::string(name), std::move(child)});
         });
     }
+    return true;
 }
 
 // Removes top and everything below it from watchAt_ and returns them.
@@ -272,6 +289,7 @@ void FileSystemWatcher::Session::run() {
         std::array<pollfd, 2> fds{{{inotify_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}}};
         const int ready = ::poll(fds.data(), fds.size(), pollTimeout());
         if (ready < 0 && errno != EINTR) return;
+        if (ready == 0 && !unopened_.empty()) retryUnopened();
         if (ready <= 0) continue;
         if (fds[1].revents != 0) return;
         if ((fds[0].revents & POLLIN) != 0) {
@@ -283,6 +301,13 @@ void FileSystemWatcher::Session::run() {
 }
 
 int FileSystemWatcher::Session::pollTimeout() const {
+    const int timeout = batchTimeout();
+    if (unopened_.empty()) return timeout;
+    const int retry = static_cast<int>(unopenedRetry.count());
+    return timeout < 0 ? retry : std::min(timeout, retry);
+}
+
+int FileSystemWatcher::Session::batchTimeout() const {
     if ((batch_.paths.empty() && batch_.mustScanSubtrees.empty()) || !lastFlush_) return -1;
     const auto left = *lastFlush_ + options_.latency - std::chrono::steady_clock::now();
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
@@ -306,6 +331,7 @@ bool FileSystemWatcher::Session::drain() {
             // the folder left the roots. Should a read ever split them, the folder is
             // unwatched here and watched afresh on arrival: dearer, still right.
             resolveUnmatchedMoves();
+            retryUnopened();
             return true;
         }
         if (length <= 0) return false;
@@ -372,7 +398,31 @@ void FileSystemWatcher::Session::handleFolder(const inotify_event& event, const 
         return;
     }
     // New to the roots: its creation events and those of everything inside were missed.
-    if (!excluded_.contains(path)) watchTree(path, true);
+    if (!excluded_.contains(path)) watchNewFolder(event.wd, event.name, path);
+}
+
+// The event names the folder by its parent's path as we know it; when a parent was
+// renamed after the folder appeared, that path is stale until the rename's own events are
+// read. So a folder that cannot be opened is tried again under its parent's current path
+// once the queue is drained, for a short while, before it is taken to be gone.
+void FileSystemWatcher::Session::watchNewFolder(int parentWd, std::string_view name,
+                                                const std::string& path) {
+    if (watchTree(path, true) || errno != ENOENT) return;
+    unopened_.push_back({parentWd, std::string(name), std::chrono::steady_clock::now()});
+}
+
+void FileSystemWatcher::Session::retryUnopened() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<Unopened> still;
+    for (auto& folder : std::exchange(unopened_, {})) {
+        const auto parent = pathOf_.find(folder.parentWd);
+        if (parent == pathOf_.end()) continue; // the parent went too
+        const std::string path = join(parent->second, folder.name);
+        if (excluded_.contains(path) || watchTree(path, true)) continue;
+        if (errno == ENOENT && now - folder.since < unopenedPatience)
+            still.push_back(std::move(folder));
+    }
+    unopened_ = std::move(still);
 }
 
 void FileSystemWatcher::Session::handleOverflow() {
