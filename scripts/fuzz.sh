@@ -20,7 +20,7 @@ all_targets=(archive intern query regex decoders)
 packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libicu-dev qt6-base-dev)
 
 usage() {
-    sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
