@@ -164,7 +164,9 @@ std::string RegexMatcher::requiredLiteral(std::string_view p, bool caseSensitive
         if (c == '\\') {
             if (next >= p.size()) return {};
             literal = p[next++];
-            if (std::isalnum(static_cast<unsigned char>(literal))) {
+            // Letters and digits escape classes and back-references; \` \' \< \> are GNU
+            // anchors. None of them is text.
+            if (std::isalnum(static_cast<unsigned char>(literal)) || std::strchr("`'<>", literal)) {
                 breakRun();
                 i = next;
                 continue;
