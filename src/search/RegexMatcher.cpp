@@ -146,6 +146,14 @@ bool isCertainLiteral(char c, bool caseSensitive) {
     return caseSensitive || !std::strchr("sSiIkK", c);
 }
 
+// Whether the quantifiers stacked after an atom, from p[from] on, may leave it out. Every
+// one counts, not only the first: glibc reads "a+?" as (a+)?.
+bool mayBeAbsent(std::string_view p, std::size_t from) {
+    for (std::size_t i = from; i < p.size() && p[i] != '\0' && std::strchr("*+?{", p[i]); ++i)
+        if (p[i] != '+') return true;
+    return false;
+}
+
 } // namespace
 
 // Only atoms at the top level that no quantifier makes optional are collected, and any
@@ -184,8 +192,7 @@ std::string RegexMatcher::requiredLiteral(std::string_view p, bool caseSensitive
             continue;
         }
         const char after = next < p.size() ? p[next] : '\0';
-        const bool optional = after == '*' || after == '?' || after == '{';
-        if (depth > 0 || optional || !isCertainLiteral(literal, caseSensitive)) {
+        if (depth > 0 || mayBeAbsent(p, next) || !isCertainLiteral(literal, caseSensitive)) {
             breakRun();
         } else {
             runs.back() += caseSensitive ? literal : static_cast<char>(std::tolower(literal));
