@@ -390,11 +390,11 @@ void assignFiles(Plan& plan, Rng& rng, std::int64_t files) {
     }
 }
 
-Plan makePlan(const TreeSpec& spec) {
-    Rng rng(mix(spec.seed, 0x706c616e));
-    const std::int64_t entries = std::max<std::int64_t>(spec.entries, 0);
-    const auto folderCount =
-        std::clamp<std::int64_t>(static_cast<std::int64_t>(entries * spec.folderShare), 0, entries);
+Plan makePlan(const TreeShape& shape) {
+    Rng rng(mix(shape.seed, 0x706c616e));
+    const std::int64_t entries = std::max<std::int64_t>(shape.entries, 0);
+    const auto folderCount = std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(entries * shape.folderShare), 0, entries);
     Plan plan;
     plan.folders.emplace_back(); // the root
     plan.byDepth.push_back({0});
@@ -534,8 +534,8 @@ private:
 // One per thread, with its own counts.
 class Writer {
 public:
-    Writer(const TreeSpec& spec, const Plan& plan)
-        : spec_(spec), plan_(plan), bogoseoNfd_(nfd("보고서")), resumeNfd_(nfd("résumé")) {}
+    Writer(const TreeShape& shape, const Plan& plan)
+        : spec_(shape), plan_(plan), bogoseoNfd_(nfd("보고서")), resumeNfd_(nfd("résumé")) {}
 
     // Creates the folder's sub-folders and files; the sub-folders are returned as tasks.
     void fill(const FolderQueue::Task& task, std::vector<FolderQueue::Task>& children);
@@ -546,7 +546,7 @@ private:
     void createFile(int dirFd, const std::string& name, Rng& rng, const std::string& path);
     std::string uniqueName(std::unordered_set<std::string>& taken, std::string name);
 
-    const TreeSpec& spec_;
+    const TreeShape& spec_;
     const Plan& plan_;
     TreeStats stats_;
     const std::string bogoseoNfd_;
@@ -659,22 +659,22 @@ void prepareRoot(const std::string& root) {
                                  " is not empty; the tree is generated only into an empty folder");
 }
 
-int threadCount(const TreeSpec& spec) {
-    if (spec.threads > 0) return spec.threads;
+int threadCount(const TreeShape& shape) {
+    if (shape.threads > 0) return shape.threads;
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
 } // namespace
 
-TreeStats generateTree(const std::string& root, const TreeSpec& spec) {
+TreeStats generateTree(const std::string& root, const TreeShape& shape) {
     TreeStats stats;
     const auto start = std::chrono::steady_clock::now();
     try {
         prepareRoot(root);
-        const Plan plan = makePlan(spec);
+        const Plan plan = makePlan(shape);
         FolderQueue queue(root);
-        std::vector<Writer> writers(static_cast<std::size_t>(threadCount(spec)),
-                                    Writer(spec, plan));
+        std::vector<Writer> writers(static_cast<std::size_t>(threadCount(shape)),
+                                    Writer(shape, plan));
         std::vector<std::thread> threads;
         for (Writer& writer : writers)
             threads.emplace_back([&queue, &writer] { writeAll(queue, writer); });

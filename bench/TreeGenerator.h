@@ -10,10 +10,10 @@
 
 namespace vesko {
 
-// Changes whenever the same spec would give a different tree, so saved trees are redone.
+// Changes whenever the same shape would give a different tree, so saved trees are redone.
 constexpr int treeGeneratorVersion = 1;
 
-struct TreeSpec {
+struct TreeShape {
     std::uint64_t seed = 42;
     std::int64_t entries = 1'000'000; // files plus folders below the root
     double folderShare = 0.10;
@@ -42,10 +42,10 @@ struct TreeStats {
     std::string error; // empty on success; otherwise what failed and where
 };
 
-// Creates the tree below root, which must be missing or empty. The same spec always gives
+// Creates the tree below root, which must be missing or empty. The same shape always gives
 // the same names, types, lengths, contents and times (byte-identical trees). Throws
 // nothing: a failure stops the generation and is described in TreeStats::error.
-TreeStats generateTree(const std::string& root, const TreeSpec& spec);
+TreeStats generateTree(const std::string& root, const TreeShape& shape);
 
 // Multi-line human-readable summary of the stats.
 std::string describe(const TreeStats& stats);

@@ -24,7 +24,7 @@ namespace {
 
 struct Options {
     std::string root;
-    vesko::TreeSpec spec;
+    vesko::TreeShape shape;
     bool verify = false;
     bool entriesGiven = false;
 };
@@ -46,12 +46,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         } else if (arg == "--entries" && hasValue) {
             const auto n = parseNumber<std::int64_t>(argv[++i]);
             if (!n || *n < 0) return std::nullopt;
-            options.spec.entries = *n;
+            options.shape.entries = *n;
             options.entriesGiven = true;
         } else if (arg == "--seed" && hasValue) {
             const auto n = parseNumber<std::uint64_t>(argv[++i]);
             if (!n) return std::nullopt;
-            options.spec.seed = *n;
+            options.shape.seed = *n;
         } else if (options.root.empty() && !arg.starts_with("--")) {
             options.root = arg;
         } else {
@@ -62,9 +62,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
-std::string stampHeader(const vesko::TreeSpec& spec) {
+std::string stampHeader(const vesko::TreeShape& shape) {
     return "vesko-tree version=" + std::to_string(vesko::treeGeneratorVersion) +
-           " seed=" + std::to_string(spec.seed) + " entries=" + std::to_string(spec.entries);
+           " seed=" + std::to_string(shape.seed) + " entries=" + std::to_string(shape.entries);
 }
 
 std::string stampPath(const std::string& root) {
@@ -137,15 +137,15 @@ bool check(bool condition, const std::string& what) {
 }
 
 // Generates twice with the same seed and once with another, into temporary folders.
-int verify(vesko::TreeSpec spec) {
+int verify(vesko::TreeShape shape) {
     const std::string a = makeTempDir(), b = makeTempDir(), c = makeTempDir();
     if (a.empty() || b.empty() || c.empty()) {
         std::cerr << "gen_tree: cannot create temporary folders\n";
         return 1;
     }
-    const vesko::TreeStats first = vesko::generateTree(a, spec);
-    const vesko::TreeStats second = vesko::generateTree(b, spec);
-    vesko::TreeSpec other = spec;
+    const vesko::TreeStats first = vesko::generateTree(a, shape);
+    const vesko::TreeStats second = vesko::generateTree(b, shape);
+    vesko::TreeShape other = shape;
     ++other.seed;
     const vesko::TreeStats third = vesko::generateTree(c, other);
     bool ok = check(first.error.empty() && second.error.empty() && third.error.empty(),
@@ -154,8 +154,8 @@ int verify(vesko::TreeSpec spec) {
     ok &= check(listA == listB,
                 "same seed gives identical trees (" + std::to_string(listA.size()) + " entries)");
     ok &= check(listA != listC, "another seed gives another tree");
-    ok &= check(static_cast<std::int64_t>(listA.size()) == spec.entries &&
-                    first.entries == spec.entries,
+    ok &= check(static_cast<std::int64_t>(listA.size()) == shape.entries &&
+                    first.entries == shape.entries,
                 "entry count is the one asked for");
     ok &= check(first.folders + first.files == first.entries, "folders plus files add up");
     ok &= check(statsMatchDisk(first, listA), "depth, hidden and 보고서 counts match the disk");
@@ -169,7 +169,7 @@ int verify(vesko::TreeSpec spec) {
 // A folder that is not ours is never deleted: only one with a stamp, finished or not.
 int generate(const Options& options) {
     const std::string stamp = stampPath(options.root);
-    const std::string header = stampHeader(options.spec);
+    const std::string header = stampHeader(options.shape);
     const std::optional<std::string> existing = readFile(stamp);
     if (existing && existing->starts_with(header + "\ncomplete\n")) {
         std::cout << "gen_tree: reusing " << options.root << " (" << header << ")\n";
@@ -189,7 +189,7 @@ int generate(const Options& options) {
         std::cerr << "gen_tree: cannot write " << stamp << "\n";
         return 1;
     }
-    const vesko::TreeStats stats = vesko::generateTree(options.root, options.spec);
+    const vesko::TreeStats stats = vesko::generateTree(options.root, options.shape);
     std::cout << vesko::describe(stats) << "\n";
     if (!stats.error.empty()) return 1;
     return writeFile(stamp, header + "\ncomplete\n" + vesko::describe(stats) + "\n") ? 0 : 1;
@@ -205,8 +205,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options->verify) {
-        if (!options->entriesGiven) options->spec.entries = 5'000;
-        return verify(options->spec);
+        if (!options->entriesGiven) options->shape.entries = 5'000;
+        return verify(options->shape);
     }
     return generate(*options);
 }
