@@ -162,4 +162,22 @@ private:
     std::shared_ptr<Storage> extra_;
 };
 
+// Element i of a column without the shared-pointer hop of Column::operator[], for hot loops
+// that index at random. Valid while something holds the column's storage unchanged (a
+// search's own copy of the index does).
+template <class T> struct ColumnView {
+    const T* mapped = nullptr;
+    std::size_t mappedCount = 0;
+    const T* extra = nullptr;
+
+    static ColumnView of(const Column<T>& column) {
+        return column.withBases([](const T* m, std::size_t n, const T* e) {
+            return ColumnView{m, n, e};
+        });
+    }
+    T operator[](std::size_t i) const {
+        return i < mappedCount ? mapped[i] : extra[i - mappedCount];
+    }
+};
+
 } // namespace vesko

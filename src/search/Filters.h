@@ -136,21 +136,7 @@ public:
     std::optional<std::uint32_t> modifiedAfter() const { return modifiedAfter_; }
 
 private:
-    // Element i of a column without the shared-pointer hop of Column::operator[]. The
-    // sieve's own index copy keeps the storage alive and unchanged.
-    template <class T> struct View {
-        const T* mapped = nullptr;
-        std::size_t mappedCount = 0;
-        const T* extra = nullptr;
-        static View of(const Column<T>& column) {
-            return column.withBases([](const T* m, std::size_t n, const T* e) {
-                return View{m, n, e};
-            });
-        }
-        T operator[](std::size_t i) const {
-            return i < mappedCount ? mapped[i] : extra[i - mappedCount];
-        }
-    };
+    template <class T> using View = ColumnView<T>;
 
     bool admitsName(std::uint32_t nameId) const;
     bool isInsidePackage(std::uint32_t directory) const;

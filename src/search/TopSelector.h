@@ -99,21 +99,7 @@ public:
     static std::string_view extensionOf(std::string_view lowercaseName);
 
 private:
-    // Element i of a column without the shared-pointer hop of Column::operator[]; the
-    // selector's own index copy keeps the storage alive.
-    template <class T> struct View {
-        const T* mapped = nullptr;
-        std::size_t mappedCount = 0;
-        const T* extra = nullptr;
-        static View of(const Column<T>& column) {
-            return column.withBases([](const T* m, std::size_t n, const T* e) {
-                return View{m, n, e};
-            });
-        }
-        T operator[](std::size_t i) const {
-            return i < mappedCount ? mapped[i] : extra[i - mappedCount];
-        }
-    };
+    template <class T> using View = ColumnView<T>;
 
     // A hit with its sort key computed once, so heap comparisons only read integers and
     // fall back to the name table or the caches on ties.
