@@ -22,6 +22,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/packages.sh"
 build_dir="$here/build-bench"
 bin="$build_dir/bench"
 tree="${VESKO_BENCH_TREE:-/tmp/vesko-bench-tree}"
@@ -35,21 +36,7 @@ packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
 
 say() { printf '\n== %s\n' "$*"; }
 
-install_missing() {
-    local missing=() p
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    ((${#missing[@]})) || return 0
-    echo "bench: installing ${missing[*]}" >&2
-    local sudo_cmd=()
-    if [[ $(id -u) -ne 0 ]]; then
-        command -v sudo >/dev/null || { echo "bench: need root or sudo to install ${missing[*]}" >&2; exit 1; }
-        sudo_cmd=(sudo)
-    fi
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+install_missing() { install_missing_packages bench "${packages[@]}"; }
 
 # Release at -O2: GCC 12 reports false -Wrestrict errors at -O3 in std::string code.
 build() {

@@ -15,6 +15,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/packages.sh"
 build_dir="$here/build-fuzz"
 all_targets=(archive intern query regex decoders)
 packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libicu-dev qt6-base-dev)
@@ -24,21 +25,7 @@ usage() {
     exit 2
 }
 
-install_missing() {
-    local missing=() p
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    ((${#missing[@]})) || return 0
-    echo "fuzz: installing ${missing[*]}" >&2
-    local sudo_cmd=()
-    if [[ $(id -u) -ne 0 ]]; then
-        command -v sudo >/dev/null || { echo "fuzz: need root or sudo to install ${missing[*]}" >&2; exit 1; }
-        sudo_cmd=(sudo)
-    fi
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+install_missing() { install_missing_packages fuzz "${packages[@]}"; }
 
 build() {
     if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then

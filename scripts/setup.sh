@@ -4,29 +4,14 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/packages.sh"
 build_dir="${1:-$here/build}"
 shift || true
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
           libgtest-dev libgmock-dev libbenchmark-dev)
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-
-if ((${#missing[@]})); then
-    echo "setup: installing ${missing[*]}" >&2
-    sudo_cmd=()
-    if [[ $(id -u) -ne 0 ]]; then
-        command -v sudo >/dev/null || { echo "setup: need root or sudo to install ${missing[*]}" >&2; exit 1; }
-        sudo_cmd=(sudo)
-    fi
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing_packages setup "${packages[@]}"
 
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
