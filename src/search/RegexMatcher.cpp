@@ -121,8 +121,9 @@ double RegexMatcher::expandedSize(std::string_view p) {
             groups.back().last = inner;
         } else if (p[i] == '|') {
             group.last = 0;
-        } else if ((static_cast<unsigned char>(p[i]) & 0xC0) == 0x80) {
-            // The rest of a multibyte character, which is one atom with its first byte.
+        } else if ((static_cast<unsigned char>(p[i]) & 0xC0) == 0x80 && group.last > 0) {
+            // The rest of a multibyte character, one atom with its first byte; a stray
+            // continuation byte with nothing before it is an atom of its own below.
         } else {
             if (p[i] == '\\') next = std::min(i + 2, p.size());
             if (p[i] == '[') next = std::min(skipBracket(p, i), p.size());

@@ -19,6 +19,12 @@ TEST(RegexMatcherFuzzRegression, StackedRepeatsAreRefusedBeforeRegcomp) {
     ASSERT_TRUE(matcher.problem());
     EXPECT_NE(matcher.problem()->find("too large"), std::string::npos);
     EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("abab"), 4));
+
+    // The same with a stray UTF-8 continuation byte as the repeated atom, which the
+    // estimate first took for the tail of a character and counted as nothing.
+    const std::string stray =
+        "\xA6" + std::string(33, '+') + "\xA0{1,23}:]{1,(ab)\xA6\xA6\xC4\\1\xB0*";
+    EXPECT_FALSE(RegexMatcher(stray, false).isValid());
 }
 
 struct MatchCase {
