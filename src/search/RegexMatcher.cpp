@@ -7,11 +7,19 @@
 #include <vector>
 
 namespace vesko {
+namespace {
+bool hasStackedRepeats(std::string_view p);
+} // namespace
 
 RegexMatcher::RegexMatcher(std::string_view pattern, bool caseSensitive) {
     if (!(expandedSize(pattern) <= maxExpandedSize)) {
         problem_ = "The pattern is too large once its repeats are written out: use smaller "
                    "counts or fewer nested repeats";
+        return;
+    }
+    if (hasStackedRepeats(pattern)) {
+        problem_ = "Two repeats in a row (such as +? or **) are not supported: put the first "
+                   "in a group, as in (a+)?";
         return;
     }
     const std::string terminated(pattern);
@@ -94,6 +102,23 @@ double copiesAt(std::string_view p, std::size_t i, std::size_t& next) {
     if (j != close) return 0;
     next = close + 1;
     return std::max(high < 0 ? low + 1 : high, 1.0);
+}
+
+// Whether two repeat operators follow each other ("a+?", "a**", "a{2}*"). POSIX leaves
+// their meaning undefined; glibc nests them, and a run of them makes regcomp's closure pass
+// take seconds even in a short pattern.
+bool hasStackedRepeats(std::string_view p) {
+    bool afterRepeat = false;
+    for (std::size_t i = 0; i < p.size();) {
+        std::size_t next = i + 1;
+        const bool repeat = copiesAt(p, i, next) != 0;
+        if (repeat && afterRepeat) return true;
+        if (!repeat && p[i] == '\\') next = std::min(i + 2, p.size());
+        if (!repeat && p[i] == '[') next = std::min(skipBracket(p, i), p.size());
+        afterRepeat = repeat;
+        i = next;
+    }
+    return false;
 }
 
 } // namespace
