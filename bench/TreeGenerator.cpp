@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TreeGenerator.h"
 
+#include "scan/DirectoryScanner.h"
+
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
@@ -416,19 +418,7 @@ public:
         : std::runtime_error(what + " " + path + ": " + std::strerror(error)) {}
 };
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = vesko::DirectoryScanner::Descriptor;
 
 std::uint64_t fileLength(std::string_view name, Rng& rng) {
     const auto dot = name.rfind('.');

@@ -3,6 +3,8 @@
 // the scan's system calls (open, getdents64 into 256 KiB until 0, one statx per entry) and
 // nothing else: no names interned, no columns, no merge. With --uring the statx calls of
 // one getdents64 batch go through io_uring, to learn whether batching lowers the floor.
+#include "scan/DirectoryScanner.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -43,19 +45,7 @@ struct Counts {
     }
 };
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = vesko::DirectoryScanner::Descriptor;
 
 // Shared LIFO stack of folders still to list; the walk ends when it is empty and no worker
 // is listing (a busy worker may still push).
