@@ -3,6 +3,7 @@
 
 #include "index/Unicode.h"
 #include "scan/IndexBuilder.h"
+#include "support/LivePaths.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -19,19 +20,8 @@ namespace {
 
 using Report = IndexUpdater::Report;
 
-std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names) {
-    std::multiset<std::string> paths;
-    for (std::int64_t e = 0; e < index.count(); ++e)
-        if (!index.flags(e).contains(EntryFlags::deleted())) paths.insert(index.path(e, names));
-    return paths;
-}
-
-std::multiset<std::string> diskPaths(const test::TempTree& tree) {
-    std::multiset<std::string> paths;
-    for (const auto& relative : tree.listAll())
-        paths.insert(Unicode::repairUtf8(tree.path(relative)));
-    return paths;
-}
+using test::diskPaths;
+using test::livePaths;
 
 class IndexUpdaterTest : public ::testing::Test {
 protected:

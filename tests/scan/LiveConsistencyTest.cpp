@@ -7,6 +7,7 @@
 #include "index/Unicode.h"
 #include "scan/FileSystemWatcher.h"
 #include "scan/IndexBuilder.h"
+#include "support/LivePaths.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -44,19 +45,8 @@ std::uint64_t seedFor(const char* variant) {
            static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
 
-std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names) {
-    std::multiset<std::string> paths;
-    for (std::int64_t e = 0; e < index.count(); ++e)
-        if (!index.flags(e).contains(EntryFlags::deleted())) paths.insert(index.path(e, names));
-    return paths;
-}
-
-std::multiset<std::string> diskPaths(const test::TempTree& tree) {
-    std::multiset<std::string> paths;
-    for (const auto& relative : tree.listAll())
-        paths.insert(Unicode::repairUtf8(tree.path(relative)));
-    return paths;
-}
+using test::diskPaths;
+using test::livePaths;
 
 // The first few paths only on one side, for the failure message.
 std::string difference(const std::multiset<std::string>& disk,

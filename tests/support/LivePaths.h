@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// The two sides every live-update comparison checks: the paths an index holds as live, and
+// the paths a tree holds on disk, both with names repaired the way paths are displayed.
+#pragma once
+
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+#include "support/TempTree.h"
+
+#include <set>
+#include <string>
+
+namespace vesko::test {
+
+std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names);
+std::multiset<std::string> diskPaths(const TempTree& tree);
+
+} // namespace vesko::test
