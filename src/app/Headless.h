@@ -29,7 +29,12 @@ std::vector<std::string> queries(const Arguments& args);
 
 void bench(const std::optional<std::string>& out);
 void driftTest(const std::optional<std::string>& out);
-void watchTest(const std::string& probe, const std::optional<std::string>& out);
+// The probe's exit status: passed, a verdict failed, or bad usage (no such folder, not a
+// folder, no saved archive).
+inline constexpr int watchPassed = 0;
+inline constexpr int watchFailed = 1;
+inline constexpr int watchUsage = 2;
+int watchTest(const std::string& probe, const std::optional<std::string>& out);
 
 inline const std::vector<std::string> benchQueries{"swift", "json", "s"};
 inline const std::vector<std::int64_t> benchLimits{200, 500, 1000, 2000, 3000, 5000, 20000};
