@@ -4,6 +4,9 @@
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
 #include "app/MimeKinds.h"
+#include "app/TerminalText.h"
+#include "search/NameRules.h"
+#include "search/QueryExpression.h"
 #include "search/Search.h"
 #include "store/Settings.h"
 
@@ -12,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -21,7 +26,8 @@ namespace {
 constexpr std::pair<std::string_view, bool Options::*> switches[] = {
     {"--regex", &Options::useRegex}, {"--path", &Options::matchPath},
     {"--case", &Options::matchCase}, {"--count", &Options::countOnly},
-    {"--print0", &Options::print0},  {"--help", &Options::help},
+    {"--print0", &Options::print0},  {"--existing", &Options::existing},
+    {"--help", &Options::help},
 };
 
 std::optional<std::int64_t> parseLimit(std::string_view text) {
@@ -164,7 +170,8 @@ IndexSource::Outcome openIndex(const Options& options) {
     return IndexSource::open(request);
 }
 
-// Counting needs neither order nor rows: every match is only counted.
+// Counting needs neither order nor rows: every match is only counted, unless each must be
+// checked on disk. With --existing every hit is taken, since any of them may be gone.
 Search::Request searchRequest(const Options& options) {
     Search::Request request;
     request.query = options.query;
@@ -173,11 +180,11 @@ Search::Request searchRequest(const Options& options) {
     request.filters.matchCase = options.matchCase;
     if (options.countOnly) {
         request.sort = {ResultSort::Field::none, true};
-        request.limit = 0;
+        request.limit = options.existing ? INT64_MAX : 0;
         return request;
     }
     request.sort = options.sort;
-    request.limit = options.limit == 0 ? INT64_MAX : options.limit;
+    request.limit = options.limit == 0 || options.existing ? INT64_MAX : options.limit;
     if (options.sort.field == ResultSort::Field::kind) request.kindOf = MimeKinds::lookup();
     return request;
 }
@@ -199,24 +206,71 @@ void appendStoredPath(std::string& out, const FileIndex& index, const NameTable&
     }
 }
 
-void printHits(const Search::Result& result, const IndexSource::Source& source, bool print0) {
+bool existsNow(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+// Writes the hits' paths in result order, at most `limit` of them (0: all), leaving out with
+// --existing those gone from the disk; returns how many there were. Nothing is written
+// when only counting.
+std::int64_t writeHits(const Search::Result& result, const IndexSource::Source& source,
+                       const Options& options, std::int64_t limit) {
+    const bool quote = !options.print0 && ::isatty(STDOUT_FILENO) == 1;
     std::string out;
+    std::string path;
     std::vector<std::string_view> components;
+    std::int64_t written = 0;
     for (const Search::Hit& hit : result.hits) {
-        appendStoredPath(out, source.index, *source.names, hit.entry, components);
-        out += print0 ? '\0' : '\n';
+        if (limit > 0 && written == limit) break;
+        path.clear();
+        appendStoredPath(path, source.index, *source.names, hit.entry, components);
+        if (options.existing && !existsNow(path)) continue;
+        ++written;
+        if (options.countOnly) continue;
+        out += quote ? TerminalText::quoted(path) : path;
+        out += options.print0 ? '\0' : '\n';
         if (out.size() >= 1 << 16) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
+    return written;
+}
+
+// The number of hits the run reports: printed, or counted with --count.
+std::int64_t answer(const Search::Result& result, const IndexSource::Source& source,
+                    const Options& options) {
+    if (options.countOnly && !options.existing) {
+        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
+        return result.totalMatches;
+    }
+    const std::int64_t found =
+        writeHits(result, source, options, options.countOnly ? 0 : options.limit);
+    if (options.countOnly) std::printf("%lld\n", static_cast<long long>(found));
+    return options.existing ? found : result.totalMatches;
+}
+
+void warnIfLiteral(const Options& options) {
+    if (!searchedAsLiteral(options)) return;
+    std::string shown = options.query.size() <= 80 ? " " + TerminalText::quoted(options.query) : "";
+    std::fprintf(stderr,
+                 "vesko: the query%s is not a valid expression (check its |, !, < > and "
+                 "quotes); it is searched as literal text\n",
+                 shown.c_str());
 }
 
 } // namespace
 
 Parsed parse(const Arguments& args) {
     return Parser(args).parse();
+}
+
+bool searchedAsLiteral(const Options& options) {
+    if (options.useRegex) return false;
+    const std::string text = Search::normalize(options.query);
+    return QueryExpression::looksBoolean(text) && !QueryExpression::parse(text);
 }
 
 int run(const Arguments& args) {
@@ -235,17 +289,15 @@ int run(const Arguments& args) {
     const auto rule =
         Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
+    warnIfLiteral(options);
     const auto outcome = openIndex(options);
     if (!outcome.source) return trouble(outcome.problem);
     const auto result =
         Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
-    if (options.countOnly)
-        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
-    else
-        printHits(result, *outcome.source, options.print0);
+    const std::int64_t found = answer(result, *outcome.source, options);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return trouble(std::string("cannot write the results: ") + std::strerror(errno));
-    return result.totalMatches > 0 ? statusHits : statusNoHits;
+    return found > 0 ? statusHits : statusNoHits;
 }
 
 } // namespace vesko::FindMode
