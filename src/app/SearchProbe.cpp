@@ -108,7 +108,7 @@ void SearchProbe::contentSection() {
         const char* needle;
     };
     const Case cases[] = {
-        {"swift 파일 안의 getattrlistbulk", "swift", "getattrlistbulk"},
+        {"cpp 파일 안의 getdents64", "cpp", "getdents64"},
         {"md 파일 안의 license", "md", "license"},
         {"h 파일 안의 inotify_add_watch", "h", "inotify_add_watch"},
         {"md 파일 안의 없는 말", "md", "아무 데도 없을 말"},
