@@ -166,14 +166,6 @@ TEST_F(FindModeRun, FindsComposedAndDecomposedNamesAndPrintsBytesAsStored) {
     const auto found = split(cafe.out, '\0');
     EXPECT_EQ(std::set<std::string>(found.begin(), found.end()),
               (std::set<std::string>{tree.path("cafe\xCC\x81"), tree.path("caf\xC3\xA9")}));
-
-    const test::Finished all = vesko({"--root", tree.root(), "--print0", "--limit", "0", "a"});
-    const auto paths = split(all.out, '\0');
-    EXPECT_TRUE(std::count(paths.begin(), paths.end(), tree.path("bad\xFF\xFEname.bin")));
-    for (const auto& path : paths) {
-        struct stat status {};
-        EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-    }
 }
 
 TEST_F(FindModeRun, CountAndExitStatus) {
@@ -231,13 +223,17 @@ TEST_F(FindModeRun, QueryThatIsNoExpressionIsSearchedLiterallyAndSaysSo) {
 }
 
 TEST_F(FindModeRun, ExistingLeavesOutWhatIsGoneSinceTheIndexWasSaved) {
-    for (const char* name : {"keep-1.log", "keep-2.log", "gone-1.log", "gone-2.log", "gone-3.log"})
-        tree.file(name);
-    ASSERT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "5\n");
-    for (const char* name : {"gone-1.log", "gone-2.log", "gone-3.log"})
-        tree.remove(name);
+    // More gone hits ahead of the kept ones than one round of the search asks for.
+    constexpr int goneCount = 300;
+    for (int i = 0; i < goneCount; ++i)
+        tree.file("gone-" + std::to_string(1000 + i) + ".log");
+    tree.file("keep-1.log");
+    tree.file("keep-2.log");
+    ASSERT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n");
+    for (int i = 0; i < goneCount; ++i)
+        tree.remove("gone-" + std::to_string(1000 + i) + ".log");
 
-    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "5\n"); // the saved index
+    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n"); // the saved index
     EXPECT_EQ(vesko({"--root", tree.root(), "--count", "--existing", "log"}).out, "2\n");
     // The limit counts printed paths, so the gone ones do not use it up.
     const test::Finished sorted =
