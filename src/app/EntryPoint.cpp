@@ -68,8 +68,7 @@ int run(const Arguments& args) {
         Headless::run(args);
         return 0;
     case Mode::bench:
-        Headless::bench(DevOptions::valueIn(args, "--out"));
-        return 0;
+        return Headless::bench(DevOptions::valueIn(args, "--out"));
     case Mode::drift:
         Headless::driftTest(DevOptions::valueIn(args, "--out"));
         return 0;

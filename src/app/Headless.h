@@ -27,13 +27,13 @@ void run(const Arguments& args);
 // Every argument after a --query, in order; the built-in list when there is none.
 std::vector<std::string> queries(const Arguments& args);
 
-void bench(const std::optional<std::string>& out);
+int bench(const std::optional<std::string>& out);
 void driftTest(const std::optional<std::string>& out);
-// The probe's exit status: passed, a verdict failed, or bad usage (no such folder, not a
-// folder, no saved archive).
-inline constexpr int watchPassed = 0;
-inline constexpr int watchFailed = 1;
-inline constexpr int watchUsage = 2;
+// Exit statuses of --bench and --watch: passed, a verdict failed, or bad usage (no saved
+// archive; for --watch also a folder that does not exist or is no folder).
+inline constexpr int statusPassed = 0;
+inline constexpr int statusFailed = 1;
+inline constexpr int statusUsage = 2;
 int watchTest(const std::string& probe, const std::optional<std::string>& out);
 
 inline const std::vector<std::string> benchQueries{"swift", "json", "s"};

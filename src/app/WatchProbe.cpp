@@ -195,7 +195,7 @@ std::optional<std::string> probeFolderProblem(const std::string& probe) {
 int watchTest(const std::string& probe, const std::optional<std::string>& out) {
     if (const auto problem = probeFolderProblem(probe)) {
         std::fprintf(stderr, "vesko: %s\n", problem->c_str());
-        return watchUsage;
+        return statusUsage;
     }
     const HeldInterrupts interrupts;
     ReportOutput report(out);
@@ -203,7 +203,7 @@ int watchTest(const std::string& probe, const std::optional<std::string>& out) {
     ProbeFile file(folder, freshProbeName());
     auto navigator = std::make_shared<IndexNavigator>();
     auto loaded = prepare(report, file.name(), navigator);
-    if (!loaded) return watchUsage;
+    if (!loaded) return statusUsage;
     Collector collector;
     FileSystemWatcher watcher(
         [&collector](FileSystemWatcher::Batch batch) { collector.add(std::move(batch)); });
@@ -221,8 +221,9 @@ int watchTest(const std::string& probe, const std::optional<std::string>& out) {
     };
 
     settle(settleBefore);
-    if (!file.create("hello")) report.line("❌ 탐침 파일을 만들지 못했다: " + file.path());
-    report.line("파일 생성   " + file.path());
+    if (!file.create("hello"))
+        report.line("❌ 탐침 파일을 만들지 못했다: " + report.shownPath(file.path()));
+    report.line("파일 생성   " + report.shownPath(file.path()));
     settle(settleAfter);
     applyCollected(updater, collector, report);
     const std::int64_t afterCreate = countMatches(file.name(), updater.index(), *loaded->names);
@@ -230,13 +231,13 @@ int watchTest(const std::string& probe, const std::optional<std::string>& out) {
     report.line(afterCreate >= 1 ? "✅ 생성이 반영됐다" : "❌ 생성이 반영되지 않았다");
 
     file.remove();
-    report.line("파일 삭제   " + file.path());
+    report.line("파일 삭제   " + report.shownPath(file.path()));
     settle(settleAfter);
     applyCollected(updater, collector, report);
     const std::int64_t afterDelete = countMatches(file.name(), updater.index(), *loaded->names);
     report.line(afterDelete == 0 ? "✅ 삭제가 반영됐다" : "❌ 삭제가 반영되지 않았다");
     watcher.stop();
-    return afterCreate >= 1 && afterDelete == 0 ? watchPassed : watchFailed;
+    return afterCreate >= 1 && afterDelete == 0 ? statusPassed : statusFailed;
 }
 
 } // namespace vesko::Headless
