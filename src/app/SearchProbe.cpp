@@ -47,7 +47,7 @@ Search::Result SearchProbe::run(const Search::Request& request) const {
 void SearchProbe::showPaths(const Search::Result& result, std::size_t count,
                             const std::string& indent) {
     for (std::size_t i = 0; i < result.hits.size() && i < count; ++i)
-        out_.line(indent + index_.path(result.hits[i].entry, names_));
+        out_.line(indent + out_.shownPath(index_.path(result.hits[i].entry, names_)));
 }
 
 void SearchProbe::sortSection() {

@@ -128,13 +128,13 @@ TEST_F(HeadlessEndToEnd, ScanArchiveThenBenchWatchAndDrift) {
     test::ChildProcess outside(runner.launch({"--watch", home.dir("outside")}));
     const auto before = home.listAll();
     const Finished watch = vesko({"--watch", tree});
-    EXPECT_EQ(watch.status, Headless::watchPassed) << watch.err;
+    EXPECT_EQ(watch.status, Headless::statusPassed) << watch.err;
     expectInOrder(watch.out,
                   {"덤프 로드   " + n + "개", "시작 시점 0\n", "파일 생성   ", "  → 검색     1\n",
                    "✅ 생성이 반영됐다", "파일 삭제   ", "✅ 삭제가 반영됐다"});
     EXPECT_EQ(home.listAll(), before); // no probe left behind
     const Finished failed = outside.wait();
-    EXPECT_EQ(failed.status, Headless::watchFailed);
+    EXPECT_EQ(failed.status, Headless::statusFailed);
     expectInOrder(failed.out, {"❌ 생성이 반영되지 않았다"});
 
     const Finished drift = vesko({"--drift"});
@@ -176,7 +176,7 @@ TEST_F(HeadlessEndToEnd, BadInputEndsWithAStatusAndAMessage) {
     const std::string unwritable = home.path("missing-folder/report.txt");
     const std::string tiny = home.file("tiny/only.txt");
     const Case cases[] = {
-        {{"--bench"}, 0, {"❌ 덤프가 없다. 먼저 --scan --archive\n"}},
+        {{"--bench"}, 2, {"❌ 덤프가 없다. 먼저 --scan --archive\n"}},
         {{"--watch", tree}, 2, {"❌ 덤프가 없다. 먼저 --scan --archive 로 만든다\n"}},
         {{"--watch", home.path("nowhere")}, 2, {}, "nowhere: No such file or directory"},
         {{"--watch", tiny}, 2, {}, "only.txt: not a folder"},
@@ -200,6 +200,16 @@ TEST_F(HeadlessEndToEnd, BadInputEndsWithAStatusAndAMessage) {
     }
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(archivePath())); // no --archive was given
+}
+
+TEST_F(HeadlessEndToEnd, ReportOnATerminalShowsControlCharactersEscaped) {
+    home.file("tree/evil\033]0;owned\007.swift");
+    test::Launch launch = runner.launch({"--scan", "--root", tree, "--query", "evil"});
+    launch.outputToTerminal = true;
+    const Finished scan = test::run(launch);
+    EXPECT_EQ(scan.out.find('\033'), std::string::npos);
+    EXPECT_NE(scan.out.find("$'" + tree + "/evil\\e]0;owned\\x07.swift'"), std::string::npos)
+        << scan.out;
 }
 
 TEST(ReportOutput, CollectsIntoOneFileOrLosesItQuietly) {
