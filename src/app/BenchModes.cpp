@@ -75,12 +75,12 @@ std::optional<IndexArchive::Loaded> loadSavedArchive() {
     return IndexArchive::load(*roots, path);
 }
 
-void bench(const std::optional<std::string>& out) {
+int bench(const std::optional<std::string>& out) {
     ReportOutput report(out);
     auto loaded = loadSavedArchive();
     if (!loaded) {
         report.line("❌ 덤프가 없다. 먼저 --scan --archive");
-        return;
+        return statusUsage;
     }
     loaded->names->rebuildIndexIfNeeded();
     report.line(format("항목 %lld개 · 목표 %.0fms", static_cast<long long>(loaded->index.count()),
@@ -102,6 +102,7 @@ void bench(const std::optional<std::string>& out) {
         }
         report.line("");
     }
+    return statusPassed;
 }
 
 void driftTest(const std::optional<std::string>& out) {

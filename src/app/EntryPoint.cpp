@@ -13,7 +13,8 @@ Mode chooseMode(const Arguments& args) {
     if (DevOptions::hasIn(args, "--bench")) return Mode::bench;
     if (DevOptions::hasIn(args, "--drift")) return Mode::drift;
     if (DevOptions::valueIn(args, "--watch")) return Mode::watch;
-    if (DevOptions::valueIn(args, "--find")) return Mode::find;
+    // Without a query the find mode still runs, to say that one is missing.
+    if (DevOptions::hasIn(args, "--find")) return Mode::find;
     if (DevOptions::hasIn(args, "--help")) return Mode::help;
     return Mode::windowed;
 }
@@ -44,6 +45,7 @@ std::string usageText() {
            "      --case             letter case matters in regular-expression classes\n"
            "      --count            print only the number of matches\n"
            "      --print0           end each path with NUL instead of a newline\n"
+           "      --existing         only hits that still exist on disk (counted too)\n"
            "                         Exit status: 0 with hits, 1 without, 2 on error.\n"
            "  --help                 show this text\n"
            "\n"
@@ -66,15 +68,13 @@ int run(const Arguments& args) {
         Headless::run(args);
         return 0;
     case Mode::bench:
-        Headless::bench(DevOptions::valueIn(args, "--out"));
-        return 0;
+        return Headless::bench(DevOptions::valueIn(args, "--out"));
     case Mode::drift:
         Headless::driftTest(DevOptions::valueIn(args, "--out"));
         return 0;
     case Mode::watch:
-        Headless::watchTest(*DevOptions::valueIn(args, "--watch"),
-                            DevOptions::valueIn(args, "--out"));
-        return 0;
+        return Headless::watchTest(*DevOptions::valueIn(args, "--watch"),
+                                   DevOptions::valueIn(args, "--out"));
     case Mode::find:
         return FindMode::run(args);
     case Mode::help:

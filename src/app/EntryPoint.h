@@ -12,7 +12,7 @@ enum class Mode { scan, bench, drift, watch, find, help, windowed };
 
 namespace EntryPoint {
 
-// The first rule that applies wins: --scan, --bench, --drift, --watch PROBE, --find QUERY,
+// The first rule that applies wins: --scan, --bench, --drift, --watch PROBE, --find,
 // --help, and otherwise the windowed application. Unknown arguments are ignored.
 Mode chooseMode(const Arguments& args);
 

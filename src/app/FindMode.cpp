@@ -4,14 +4,20 @@
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
 #include "app/MimeKinds.h"
+#include "app/TerminalText.h"
+#include "search/NameRules.h"
+#include "search/QueryExpression.h"
 #include "search/Search.h"
 #include "store/Settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -21,7 +27,8 @@ namespace {
 constexpr std::pair<std::string_view, bool Options::*> switches[] = {
     {"--regex", &Options::useRegex}, {"--path", &Options::matchPath},
     {"--case", &Options::matchCase}, {"--count", &Options::countOnly},
-    {"--print0", &Options::print0},  {"--help", &Options::help},
+    {"--print0", &Options::print0},  {"--existing", &Options::existing},
+    {"--help", &Options::help},
 };
 
 std::optional<std::int64_t> parseLimit(std::string_view text) {
@@ -164,7 +171,8 @@ IndexSource::Outcome openIndex(const Options& options) {
     return IndexSource::open(request);
 }
 
-// Counting needs neither order nor rows: every match is only counted.
+// Counting needs neither order nor rows: every match is only counted, unless each must be
+// checked on disk.
 Search::Request searchRequest(const Options& options) {
     Search::Request request;
     request.query = options.query;
@@ -173,7 +181,7 @@ Search::Request searchRequest(const Options& options) {
     request.filters.matchCase = options.matchCase;
     if (options.countOnly) {
         request.sort = {ResultSort::Field::none, true};
-        request.limit = 0;
+        request.limit = options.existing ? INT64_MAX : 0;
         return request;
     }
     request.sort = options.sort;
@@ -199,24 +207,101 @@ void appendStoredPath(std::string& out, const FileIndex& index, const NameTable&
     }
 }
 
-void printHits(const Search::Result& result, const IndexSource::Source& source, bool print0) {
-    std::string out;
+bool existsNow(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+// Whether at least `wanted` of the hits exist on disk.
+bool existingAmong(const Search::Result& result, const IndexSource::Source& source,
+                   std::int64_t wanted) {
+    std::string path;
     std::vector<std::string_view> components;
     for (const Search::Hit& hit : result.hits) {
-        appendStoredPath(out, source.index, *source.names, hit.entry, components);
-        out += print0 ? '\0' : '\n';
+        path.clear();
+        appendStoredPath(path, source.index, *source.names, hit.entry, components);
+        if (existsNow(path) && --wanted == 0) return true;
+    }
+    return false;
+}
+
+// Writes the hits' paths in result order, at most `limit` of them (0: all), leaving out with
+// --existing those gone from the disk; returns how many there were. Nothing is written
+// when only counting.
+std::int64_t writeHits(const Search::Result& result, const IndexSource::Source& source,
+                       const Options& options, std::int64_t limit) {
+    const bool quote = !options.print0 && ::isatty(STDOUT_FILENO) == 1;
+    std::string out;
+    std::string path;
+    std::vector<std::string_view> components;
+    std::int64_t written = 0;
+    for (const Search::Hit& hit : result.hits) {
+        if (limit > 0 && written == limit) break;
+        path.clear();
+        appendStoredPath(path, source.index, *source.names, hit.entry, components);
+        if (options.existing && !existsNow(path)) continue;
+        ++written;
+        if (options.countOnly) continue;
+        out += quote ? TerminalText::quoted(path) : path;
+        out += options.print0 ? '\0' : '\n';
         if (out.size() >= 1 << 16) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
+    return written;
+}
+
+// With --existing some of the best hits may be gone, so more are asked for until `limit`
+// of them exist or there are no more; sorting every match up front cost eight times as
+// much on a million entries.
+Search::Result searchEnough(const Options& options, const IndexSource::Source& source) {
+    Search::Request request = searchRequest(options);
+    if (!options.existing || options.countOnly || options.limit == 0)
+        return Search::run(request, source.index, *source.names);
+    request.limit = std::max<std::int64_t>(options.limit * 2, 256);
+    for (;;) {
+        Search::Result result = Search::run(request, source.index, *source.names);
+        if (std::ssize(result.hits) >= result.totalMatches ||
+            existingAmong(result, source, options.limit))
+            return result;
+        request.limit = request.limit > INT64_MAX / 4 ? INT64_MAX : request.limit * 4;
+    }
+}
+
+// The number of hits the run reports: printed, or counted with --count.
+std::int64_t answer(const Search::Result& result, const IndexSource::Source& source,
+                    const Options& options) {
+    if (options.countOnly && !options.existing) {
+        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
+        return result.totalMatches;
+    }
+    const std::int64_t found =
+        writeHits(result, source, options, options.countOnly ? 0 : options.limit);
+    if (options.countOnly) std::printf("%lld\n", static_cast<long long>(found));
+    return options.existing ? found : result.totalMatches;
+}
+
+void warnIfLiteral(const Options& options) {
+    if (!searchedAsLiteral(options)) return;
+    std::string shown = options.query.size() <= 80 ? " " + TerminalText::quoted(options.query) : "";
+    std::fprintf(stderr,
+                 "vesko: the query%s is not a valid expression (check its |, !, < > and "
+                 "quotes); it is searched as literal text\n",
+                 shown.c_str());
 }
 
 } // namespace
 
 Parsed parse(const Arguments& args) {
     return Parser(args).parse();
+}
+
+bool searchedAsLiteral(const Options& options) {
+    if (options.useRegex) return false;
+    const std::string text = Search::normalize(options.query);
+    return QueryExpression::looksBoolean(text) && !QueryExpression::parse(text);
 }
 
 int run(const Arguments& args) {
@@ -235,17 +320,14 @@ int run(const Arguments& args) {
     const auto rule =
         Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
+    warnIfLiteral(options);
     const auto outcome = openIndex(options);
     if (!outcome.source) return trouble(outcome.problem);
-    const auto result =
-        Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
-    if (options.countOnly)
-        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
-    else
-        printHits(result, *outcome.source, options.print0);
+    const auto result = searchEnough(options, *outcome.source);
+    const std::int64_t found = answer(result, *outcome.source, options);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return trouble(std::string("cannot write the results: ") + std::strerror(errno));
-    return result.totalMatches > 0 ? statusHits : statusNoHits;
+    return found > 0 ? statusHits : statusNoHits;
 }
 
 } // namespace vesko::FindMode

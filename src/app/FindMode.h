@@ -2,7 +2,8 @@
 // `vesko --find QUERY`: the scripting mode. Prints the full path of each hit, one per line
 // (or NUL-separated), in result order, or only the number of matches, from the saved index
 // of the roots, scanning them first when there is none. Exit status 0 with hits, 1 without,
-// 2 for bad usage, an invalid regular expression, a root that is no folder or a failed scan.
+// 2 for bad usage (no query, too), an invalid regular expression, a root that is no folder or
+// a failed scan.
 #pragma once
 
 #include "app/DevOptions.h"
@@ -28,6 +29,7 @@ struct Options {
     bool matchCase = false;
     bool countOnly = false;
     bool print0 = false;
+    bool existing = false; // only hits that exist on disk now (the archive may be older)
     bool help = false;
 
     bool operator==(const Options&) const = default;
@@ -42,7 +44,13 @@ struct Parsed {
 };
 Parsed parse(const Arguments& args);
 
-// Runs the mode on standard output and standard error; returns the exit status.
+// Whether the query looks like an expression of the query language but is not a valid
+// one, so that it is searched as one literal text (which the user should be told).
+bool searchedAsLiteral(const Options& options);
+
+// Runs the mode on standard output and standard error; returns the exit status. On a
+// terminal, paths holding control characters or invalid UTF-8 are shown quoted as $'...';
+// piped output and --print0 carry the bytes as stored.
 int run(const Arguments& args);
 
 } // namespace vesko::FindMode

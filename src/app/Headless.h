@@ -27,9 +27,14 @@ void run(const Arguments& args);
 // Every argument after a --query, in order; the built-in list when there is none.
 std::vector<std::string> queries(const Arguments& args);
 
-void bench(const std::optional<std::string>& out);
+int bench(const std::optional<std::string>& out);
 void driftTest(const std::optional<std::string>& out);
-void watchTest(const std::string& probe, const std::optional<std::string>& out);
+// Exit statuses of --bench and --watch: passed, a verdict failed, or bad usage (no saved
+// archive; for --watch also a folder that does not exist or is no folder).
+inline constexpr int statusPassed = 0;
+inline constexpr int statusFailed = 1;
+inline constexpr int statusUsage = 2;
+int watchTest(const std::string& probe, const std::optional<std::string>& out);
 
 inline const std::vector<std::string> benchQueries{"swift", "json", "s"};
 inline const std::vector<std::int64_t> benchLimits{200, 500, 1000, 2000, 3000, 5000, 20000};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/ReportOutput.h"
 
+#include "app/TerminalText.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -33,7 +35,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     return false;
 }
 
-ReportOutput::ReportOutput(std::optional<std::string> path) : path_(std::move(path)) {}
+ReportOutput::ReportOutput(std::optional<std::string> path)
+    : path_(std::move(path)), toTerminal_(!path_ && ::isatty(STDOUT_FILENO) == 1) {}
 
 ReportOutput::~ReportOutput() {
     finish();
@@ -46,6 +49,10 @@ void ReportOutput::line(std::string text) {
         std::fflush(stdout);
     }
     lines_.push_back(std::move(text));
+}
+
+std::string ReportOutput::shownPath(std::string_view path) const {
+    return toTerminal_ ? TerminalText::quoted(path) : std::string(path);
 }
 
 bool ReportOutput::finish() {

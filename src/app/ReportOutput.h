@@ -22,6 +22,9 @@ public:
     // One line; a text with embedded newlines counts as one line of the collection.
     void line(std::string text);
     const std::vector<std::string>& lines() const { return lines_; }
+    // A path as the report shows it: quoted as $'...' when it holds control characters and
+    // the lines go to a terminal, byte for byte when they go to a file or a pipe.
+    std::string shownPath(std::string_view path) const;
 
     // Writes the collected lines joined by newlines, unless there is no path or this already
     // ran. Returns whether the file now holds them.
@@ -31,6 +34,7 @@ private:
     std::optional<std::string> path_;
     std::vector<std::string> lines_;
     bool finished_ = false;
+    bool toTerminal_ = false;
 };
 
 // Replaces the file at `path` with `bytes` through a temporary file beside it and a rename,

@@ -64,16 +64,20 @@ void identification(ReportOutput& out) {
     }
 }
 
-void indexSection(ReportOutput& out, const IndexBuilder::Report& report,
+void indexSection(ReportOutput& out, const IndexBuilder::Report& report, std::int64_t roots,
                   const std::optional<std::string>& error) {
-    const std::int64_t share = report.entries > 0 ? report.uniqueNames * 100 / report.entries : 0;
+    // The name table also holds each root's path, which is no entry's name, so the names
+    // are a share of everything named: the entries and the roots.
+    const std::int64_t named = report.entries + roots;
+    const std::int64_t share = report.entries > 0 ? report.uniqueNames * 100 / named : 0;
     std::string text = "\n  인덱스\n  ─────────────────────────────\n  항목         " +
                        std::to_string(report.entries) + "\n  디렉터리     " +
                        std::to_string(report.directories) + "\n  고유 이름    " +
                        std::to_string(report.uniqueNames) + "  (" + std::to_string(share) +
                        "%)\n  열지 못함    " + std::to_string(report.deniedDirectories);
     if (Permissions::looksBlind(report))
-        text += "  ⚠️ 눈이 멀었다 - 전체 디스크 접근을 확인하라";
+        text += "  ⚠️ 눈이 멀었다 - Flatpak/Snap 샌드박스의 홈 폴더 접근을 "
+                "확인하라";
     text += "\n  syscall      " + std::to_string(report.syscalls);
     text += format("\n  소요         %.2f초", report.duration);
     text +=
@@ -127,7 +131,7 @@ void memoryLine(ReportOutput& out, const std::string& label, std::int64_t bytes,
                 bool onlyForUpdates = false) {
     const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     out.line("  " + left(label, 26) + format(" %7.1fMB", mb) +
-             (onlyForUpdates ? "  (FSEvents 전용)" : ""));
+             (onlyForUpdates ? "  (inotify 전용)" : ""));
 }
 
 // The name hash and the navigator serve only the live updater (interning and resolving
@@ -177,11 +181,11 @@ void run(const Arguments& args) {
         absoluteFolder(DevOptions::valueIn(args, "--root").value_or(homeFolder()));
     identification(out);
     Scanned scanned = scan(root);
-    indexSection(out, scanned.report, scanned.error);
+    indexSection(out, scanned.report, std::ssize(scanned.roots), scanned.error);
     if (DevOptions::hasIn(args, "--archive")) archiveSection(out, scanned);
     memorySection(out, scanned);
     if (scanned.index.count() <= smallIndex)
-        out.line("\n  ❌ 항목이 너무 적다. App Sandbox 가 켜져 있는지 확인하라");
+        out.line("\n  ❌ 항목이 너무 적다. Flatpak/Snap 샌드박스가 켜져 있는지 확인하라");
     SearchProbe probe{out, scanned.index, *scanned.names};
     probe.sortSection();
     probe.booleanSection();

@@ -47,7 +47,7 @@ Search::Result SearchProbe::run(const Search::Request& request) const {
 void SearchProbe::showPaths(const Search::Result& result, std::size_t count,
                             const std::string& indent) {
     for (std::size_t i = 0; i < result.hits.size() && i < count; ++i)
-        out_.line(indent + index_.path(result.hits[i].entry, names_));
+        out_.line(indent + out_.shownPath(index_.path(result.hits[i].entry, names_)));
 }
 
 void SearchProbe::sortSection() {
@@ -108,7 +108,7 @@ void SearchProbe::contentSection() {
         const char* needle;
     };
     const Case cases[] = {
-        {"swift 파일 안의 getattrlistbulk", "swift", "getattrlistbulk"},
+        {"cpp 파일 안의 getdents64", "cpp", "getdents64"},
         {"md 파일 안의 license", "md", "license"},
         {"h 파일 안의 inotify_add_watch", "h", "inotify_add_watch"},
         {"md 파일 안의 없는 말", "md", "아무 데도 없을 말"},

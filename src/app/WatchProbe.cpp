@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // --watch: the live-update path end to end over the saved archive. A file is created and
 // deleted in the probe folder; the watcher's batches go through the updater, and a search
-// must find the file after the creation and miss it after the deletion.
+// must find the file after the creation and miss it after the deletion. The file gets a
+// fresh random name, is created exclusively (a user's file is never touched) and is removed
+// again when SIGINT or SIGTERM ends the run.
 #include "app/Headless.h"
 #include "app/ReportOutput.h"
 
@@ -9,8 +11,14 @@
 #include "scan/IndexUpdater.h"
 #include "search/Search.h"
 
+#include <cerrno>
 #include <chrono>
-#include <thread>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vesko::Headless {
@@ -19,7 +27,6 @@ namespace {
 using Report::format;
 using Report::milliseconds;
 
-constexpr char probeName[] = "vesko-fsevents-test-created.txt";
 // Before the change, so the watcher's first walk is long over; after it, so the batch
 // (sent at once, or within the watcher's 0.5 s coalescing) has surely arrived.
 constexpr auto settleBefore = std::chrono::milliseconds(1500);
@@ -29,9 +36,100 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::int64_t countMatches(const FileIndex& index, const NameTable& names) {
+// Holds SIGINT and SIGTERM (those not ignored at start) in this thread and in every thread
+// it starts, such as the watcher's, so an interruption is only taken while the probe waits,
+// where it can remove its file first.
+class HeldInterrupts {
+public:
+    HeldInterrupts() {
+        sigemptyset(&held_);
+        for (const int number : {SIGINT, SIGTERM}) {
+            struct sigaction current {};
+            if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+                sigaddset(&held_, number);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
+    }
+    ~HeldInterrupts() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+
+    // Waits for `duration`; the signal that interrupted the wait, or 0.
+    int sleep(std::chrono::milliseconds duration) const {
+        const auto until = std::chrono::steady_clock::now() + duration;
+        for (;;) {
+            const auto left = until - std::chrono::steady_clock::now();
+            if (left <= std::chrono::nanoseconds::zero()) return 0;
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+            const timespec timeout{static_cast<time_t>(seconds.count()),
+                                   static_cast<long>((left - seconds).count())};
+            const int number = ::sigtimedwait(&held_, nullptr, &timeout);
+            if (number > 0) return number;
+            if (errno != EINTR && errno != EAGAIN) return 0;
+        }
+    }
+
+    // Ends the process by `number` as if it had never been held, so the parent sees it.
+    [[noreturn]] void endBy(int number) const {
+        std::fflush(stdout);
+        ::signal(number, SIG_DFL);
+        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        ::raise(number);
+        ::_exit(128 + number);
+    }
+
+private:
+    sigset_t held_;
+    sigset_t previous_;
+};
+
+// A name no file of the user's is likely to have; creation is exclusive all the same.
+std::string freshProbeName() {
+    std::random_device random;
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+    return std::string("vesko-probe-") + suffix + ".txt";
+}
+
+// The probe file: created only where no file of that name exists, and removed only by
+// the one who created it.
+class ProbeFile {
+public:
+    ProbeFile(const std::string& folder, std::string name)
+        : name_(std::move(name)), path_(folder + "/" + name_) {}
+    ~ProbeFile() { remove(); }
+    ProbeFile(const ProbeFile&) = delete;
+    ProbeFile& operator=(const ProbeFile&) = delete;
+
+    const std::string& name() const { return name_; }
+    const std::string& path() const { return path_; }
+
+    // False when the name is taken or the file cannot be written; nothing is left then.
+    bool create(std::string_view content) {
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        created_ = true;
+        const bool written =
+            ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed) remove();
+        return created_;
+    }
+
+    void remove() {
+        if (created_) ::unlink(path_.c_str());
+        created_ = false;
+    }
+
+private:
+    std::string name_;
+    std::string path_;
+    bool created_ = false;
+};
+
+std::int64_t countMatches(const std::string& name, const FileIndex& index, const NameTable& names) {
     Search::Request request;
-    request.query = probeName;
+    request.query = name;
     request.limit = 10;
     return Search::run(request, index, names).totalMatches;
 }
@@ -49,7 +147,7 @@ void applyCollected(IndexUpdater& updater, Collector& collector, ReportOutput& r
 
 // Loads the saved archive and builds what the updater needs, printing each step; nothing
 // when there is no usable archive.
-std::optional<IndexArchive::Loaded> prepare(ReportOutput& report,
+std::optional<IndexArchive::Loaded> prepare(ReportOutput& report, const std::string& probeName,
                                             const SharedIndexNavigator& navigator) {
     auto loaded = loadSavedArchive();
     if (!loaded) {
@@ -65,8 +163,8 @@ std::optional<IndexArchive::Loaded> prepare(ReportOutput& report,
     loaded->names->rebuildIndexIfNeeded();
     const double hashMs = milliseconds(secondsSince(start));
     report.line(format("보조 색인   자식·구간 %.1fms · 이름 해시표 %.1fms", navigatorMs, hashMs));
-    report.line("탐침 「" + std::string(probeName) + "」  시작 시점 " +
-                std::to_string(countMatches(loaded->index, *loaded->names)));
+    report.line("탐침 「" + probeName + "」  시작 시점 " +
+                std::to_string(countMatches(probeName, loaded->index, *loaded->names)));
     return loaded;
 }
 
@@ -85,12 +183,27 @@ FileSystemWatcher::Batch Collector::take() {
     return std::exchange(batch_, {});
 }
 
-void watchTest(const std::string& probe, const std::optional<std::string>& out) {
+// Bad usage is told on standard error before anything is loaded.
+std::optional<std::string> probeFolderProblem(const std::string& probe) {
+    struct stat status {};
+    if (::stat(probe.c_str(), &status) != 0)
+        return "cannot probe in " + probe + ": " + std::strerror(errno);
+    if (!S_ISDIR(status.st_mode)) return "cannot probe in " + probe + ": not a folder";
+    return std::nullopt;
+}
+
+int watchTest(const std::string& probe, const std::optional<std::string>& out) {
+    if (const auto problem = probeFolderProblem(probe)) {
+        std::fprintf(stderr, "vesko: %s\n", problem->c_str());
+        return statusUsage;
+    }
+    const HeldInterrupts interrupts;
     ReportOutput report(out);
-    auto navigator = std::make_shared<IndexNavigator>();
-    auto loaded = prepare(report, navigator);
-    if (!loaded) return;
     const std::string folder = absoluteFolder(probe);
+    ProbeFile file(folder, freshProbeName());
+    auto navigator = std::make_shared<IndexNavigator>();
+    auto loaded = prepare(report, file.name(), navigator);
+    if (!loaded) return statusUsage;
     Collector collector;
     FileSystemWatcher watcher(
         [&collector](FileSystemWatcher::Batch batch) { collector.add(std::move(batch)); });
@@ -100,24 +213,31 @@ void watchTest(const std::string& probe, const std::optional<std::string>& out) 
         // A folder the watcher refuses shows as failed verdicts below.
     }
     IndexUpdater updater(loaded->index, loaded->names, navigator);
-    const std::string file = folder + "/vesko-fsevents-test" + "-created" + ".txt";
+    const auto settle = [&](std::chrono::milliseconds duration) {
+        if (const int number = interrupts.sleep(duration)) {
+            file.remove();
+            interrupts.endBy(number);
+        }
+    };
 
-    std::this_thread::sleep_for(settleBefore);
-    writeFileAtomically(file, "hello");
-    report.line("파일 생성   " + file);
-    std::this_thread::sleep_for(settleAfter);
+    settle(settleBefore);
+    if (!file.create("hello"))
+        report.line("❌ 탐침 파일을 만들지 못했다: " + report.shownPath(file.path()));
+    report.line("파일 생성   " + report.shownPath(file.path()));
+    settle(settleAfter);
     applyCollected(updater, collector, report);
-    const std::int64_t afterCreate = countMatches(updater.index(), *loaded->names);
+    const std::int64_t afterCreate = countMatches(file.name(), updater.index(), *loaded->names);
     report.line("  → 검색     " + std::to_string(afterCreate));
     report.line(afterCreate >= 1 ? "✅ 생성이 반영됐다" : "❌ 생성이 반영되지 않았다");
 
-    ::unlink(file.c_str());
-    report.line("파일 삭제   " + file);
-    std::this_thread::sleep_for(settleAfter);
+    file.remove();
+    report.line("파일 삭제   " + report.shownPath(file.path()));
+    settle(settleAfter);
     applyCollected(updater, collector, report);
-    const std::int64_t afterDelete = countMatches(updater.index(), *loaded->names);
+    const std::int64_t afterDelete = countMatches(file.name(), updater.index(), *loaded->names);
     report.line(afterDelete == 0 ? "✅ 삭제가 반영됐다" : "❌ 삭제가 반영되지 않았다");
     watcher.stop();
+    return afterCreate >= 1 && afterDelete == 0 ? statusPassed : statusFailed;
 }
 
 } // namespace vesko::Headless

@@ -30,6 +30,7 @@ TEST(EntryPoint, DispatchOrderAndWholeArgumentMatching) {
         {args({"--unknown", "--help"}), help},
         {args({"--find", "x", "--watch", "/p"}), watch},
         {args({"--find", "x", "--help"}), find},
+        {args({"--find"}), find}, // to say that the query is missing
     };
     for (const auto& c : cases)
         EXPECT_EQ(EntryPoint::chooseMode(c.arguments), c.mode) << c.arguments.size();

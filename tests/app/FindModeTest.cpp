@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "app/FindMode.h"
 
-#include "support/TempTree.h"
+#include "app/TerminalText.h"
 
-#include <fcntl.h>
+#include "support/VeskoHome.h"
+
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -43,8 +42,8 @@ TEST(FindModeParse, OptionsAnywhereAroundTheQuery) {
     cases.push_back({args({"swift"}), optionsFor("swift")});
     auto counted = optionsFor("x");
     counted.root = "/tmp/t";
-    counted.countOnly = true;
-    cases.push_back({args({"--root", "/tmp/t", "--count", "x"}), counted});
+    counted.countOnly = counted.existing = true;
+    cases.push_back({args({"--root", "/tmp/t", "--count", "x", "--existing"}), counted});
     auto sized = optionsFor("a b");
     sized.sort = {Field::size, false}; // a size sort starts with the largest
     sized.limit = 0;
@@ -93,64 +92,20 @@ TEST(FindModeParse, ProblemsNameWhatIsWrong) {
 
 // ---- The real executable ------------------------------------------------------------
 
-struct Finished {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[65536];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    return text;
-}
-
 std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (std::size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + 1)
-        parts.push_back(text.substr(from, at - from));
-    EXPECT_EQ(from, text.size()) << "the output does not end with a separator";
-    return parts;
+    EXPECT_TRUE(text.empty() || text.back() == separator)
+        << "the output does not end with a separator";
+    return test::splitLines(text, separator);
 }
 
-// Runs vesko with its caches and preferences in `home`, so no test touches the user's
-// index. Standard error goes to a file so neither pipe can fill while the other is read.
+// Runs `vesko --find ...` with its caches and preferences in a private home.
 class FindModeRun : public ::testing::Test {
 protected:
-    Finished vesko(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {VESKO_EXECUTABLE, "--find"});
-        const std::string errPath = home.path("stderr.txt");
-        int out[2];
-        EXPECT_EQ(::pipe(out), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::dup2(out[1], 1);
-            ::close(out[0]);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(err, 2);
-            ::setenv("XDG_CACHE_HOME", home.path("cache").c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", home.path("config").c_str(), 1);
-            std::vector<char*> argv;
-            for (auto& a : arguments)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        Finished run;
-        run.out = readAll(out[0]);
-        ::close(out[0]);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        const int err = ::open(errPath.c_str(), O_RDONLY);
-        run.err = readAll(err);
-        ::close(err);
-        return run;
+    test::Finished vesko(std::vector<std::string> arguments, bool onTerminal = false) {
+        arguments.insert(arguments.begin(), "--find");
+        test::Launch launch = home.launch(std::move(arguments));
+        launch.outputToTerminal = onTerminal;
+        return test::run(launch);
     }
 
     // Absolute paths of every entry below the tree whose last component contains `needle`
@@ -170,13 +125,13 @@ protected:
         return paths;
     }
 
-    std::vector<std::string> lines(const Finished& run) const { return split(run.out, '\n'); }
-    std::set<std::string> lineSet(const Finished& run) const {
+    std::vector<std::string> lines(const test::Finished& run) const { return split(run.out, '\n'); }
+    std::set<std::string> lineSet(const test::Finished& run) const {
         const auto all = lines(run);
         return {all.begin(), all.end()};
     }
 
-    test::TempTree home;
+    test::VeskoHome home;
     test::TempTree tree;
 };
 
@@ -184,85 +139,171 @@ TEST_F(FindModeRun, PrintsWhatFindListsAndReusesTheSavedIndex) {
     tree.addTrickyTree();
     for (int i = 0; i < 30; ++i)
         tree.file("many/Report " + std::to_string(i) + ".txt");
-    const Finished first = vesko({"--root", tree.root(), "--limit", "0", "readme"});
+    const test::Finished first = vesko({"--root", tree.root(), "--limit", "0", "readme"});
     EXPECT_EQ(first.status, FindMode::statusHits);
     EXPECT_EQ(lineSet(first), listing("readme"));
     EXPECT_NE(first.err.find("scanning"), std::string::npos) << first.err;
     struct stat archive {};
-    EXPECT_EQ(::stat(home.path("cache/vesko/index.veskoindex").c_str(), &archive), 0);
+    EXPECT_EQ(::stat(home.archivePath().c_str(), &archive), 0);
 
     // Not "e": the decomposed "café" holds the byte 'e' that find matches, while Vesko
     // compares composed forms, in which é is one letter.
     for (const char* query : {"report", "a", "level1", "txt"}) {
-        const Finished run = vesko({"--root", tree.root() + "/", "--limit", "0", query});
+        const test::Finished run = vesko({"--root", tree.root() + "/", "--limit", "0", query});
         EXPECT_EQ(lineSet(run), listing(query)) << query;
         EXPECT_EQ(run.err, "") << "the archive was not reused: " << run.err;
     }
-    const Finished limited = vesko({"--root", tree.root(), "report"});
+    const test::Finished limited = vesko({"--root", tree.root(), "report"});
     EXPECT_EQ(lines(limited).size(), 30u);
-    const Finished first10 = vesko({"--root", tree.root(), "--limit", "10", "report"});
+    const test::Finished first10 = vesko({"--root", tree.root(), "--limit", "10", "report"});
     EXPECT_EQ(lines(first10).size(), 10u);
 }
 
 TEST_F(FindModeRun, FindsComposedAndDecomposedNamesAndPrintsBytesAsStored) {
     tree.addTrickyTree();
-    const Finished cafe = vesko({"--root", tree.root(), "--print0", "CAFÉ"});
+    const test::Finished cafe = vesko({"--root", tree.root(), "--print0", "CAFÉ"});
     EXPECT_EQ(cafe.status, FindMode::statusHits);
     const auto found = split(cafe.out, '\0');
     EXPECT_EQ(std::set<std::string>(found.begin(), found.end()),
               (std::set<std::string>{tree.path("cafe\xCC\x81"), tree.path("caf\xC3\xA9")}));
-
-    const Finished all = vesko({"--root", tree.root(), "--print0", "--limit", "0", "a"});
-    const auto paths = split(all.out, '\0');
-    EXPECT_TRUE(std::count(paths.begin(), paths.end(), tree.path("bad\xFF\xFEname.bin")));
-    for (const auto& path : paths) {
-        struct stat status {};
-        EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-    }
 }
 
 TEST_F(FindModeRun, CountAndExitStatus) {
     tree.addTrickyTree();
-    const Finished count = vesko({"--root", tree.root(), "--count", "txt"});
+    const test::Finished count = vesko({"--root", tree.root(), "--count", "txt"});
     EXPECT_EQ(count.status, FindMode::statusHits);
     EXPECT_EQ(count.out, std::to_string(listing("txt").size()) + "\n");
 
-    const Finished none = vesko({"--root", tree.root(), "--count", "no-such-name"});
+    const test::Finished none = vesko({"--root", tree.root(), "--count", "no-such-name"});
     EXPECT_EQ(none.status, FindMode::statusNoHits);
     EXPECT_EQ(none.out, "0\n");
     EXPECT_EQ(vesko({"--root", tree.root(), "zzz"}).out, "");
 
-    const Finished regex = vesko({"--root", tree.root(), "--regex", "^read(me"});
-    EXPECT_EQ(regex.status, FindMode::statusTrouble);
-    EXPECT_EQ(regex.out, "");
-    EXPECT_NE(regex.err.find("invalid regular expression"), std::string::npos) << regex.err;
+    struct Case {
+        std::vector<std::string> arguments; // after --find
+        const char* message;
+    };
+    const Case troubles[] = {
+        {{}, "no query given"},
+        {{"--root", tree.root()}, "no query given"},
+        {{"--root", tree.root(), "--regex", "^read(me"}, "invalid regular expression"},
+        {{"--root", tree.root(), "--sort", "colour", "x"}, "unknown sort field"},
+        {{"--root", tree.path("absent"), "x"}, "absent"},
+        {{"--root", tree.file("plain.txt"), "x"}, "is not a folder"},
+    };
+    for (const Case& c : troubles) {
+        const test::Finished run = vesko(c.arguments);
+        EXPECT_EQ(run.status, FindMode::statusTrouble) << c.message;
+        EXPECT_EQ(run.out, "") << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+}
 
-    const Finished usage = vesko({"--root", tree.root(), "--sort", "colour", "x"});
-    EXPECT_EQ(usage.status, FindMode::statusTrouble);
-    EXPECT_NE(usage.err.find("unknown sort field"), std::string::npos) << usage.err;
-    const Finished missing = vesko({"--root", tree.path("absent"), "x"});
-    EXPECT_EQ(missing.status, FindMode::statusTrouble);
-    EXPECT_NE(missing.err.find("absent"), std::string::npos) << missing.err;
+TEST_F(FindModeRun, QueryThatIsNoExpressionIsSearchedLiterallyAndSaysSo) {
+    tree.file("plain !.txt");
+    tree.file("<q");
+    const std::string deep(300, '<');
+    tree.file("a.txt");
+    struct Case {
+        std::string query;
+        bool literal;
+        int status;
+    };
+    const Case cases[] = {
+        {"plain !", true, FindMode::statusHits},     {"<q", true, FindMode::statusHits},
+        {deep + "q", true, FindMode::statusNoHits},  {"a|plain", false, FindMode::statusHits},
+        {"<a !plain>", false, FindMode::statusHits}, {"plain", false, FindMode::statusHits},
+    };
+    for (const Case& c : cases) {
+        const test::Finished run = vesko({"--root", tree.root(), c.query});
+        const bool told = run.err.find("not a valid expression") != std::string::npos;
+        EXPECT_EQ(told, c.literal) << c.query.substr(0, 20) << ": " << run.err;
+        EXPECT_EQ(run.status, c.status) << c.query.substr(0, 20);
+    }
+}
+
+TEST_F(FindModeRun, ExistingLeavesOutWhatIsGoneSinceTheIndexWasSaved) {
+    // More gone hits ahead of the kept ones than one round of the search asks for.
+    constexpr int goneCount = 300;
+    for (int i = 0; i < goneCount; ++i)
+        tree.file("gone-" + std::to_string(1000 + i) + ".log");
+    tree.file("keep-1.log");
+    tree.file("keep-2.log");
+    ASSERT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n");
+    for (int i = 0; i < goneCount; ++i)
+        tree.remove("gone-" + std::to_string(1000 + i) + ".log");
+
+    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n"); // the saved index
+    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "--existing", "log"}).out, "2\n");
+    // The limit counts printed paths, so the gone ones do not use it up.
+    const test::Finished sorted =
+        vesko({"--root", tree.root(), "--existing", "--sort", "name", "--limit", "2", "log"});
+    EXPECT_EQ(lines(sorted),
+              (std::vector<std::string>{tree.path("keep-1.log"), tree.path("keep-2.log")}));
+    const test::Finished gone = vesko({"--root", tree.root(), "--existing", "gone"});
+    EXPECT_EQ(gone.out, "");
+    EXPECT_EQ(gone.status, FindMode::statusNoHits);
+}
+
+TEST_F(FindModeRun, TerminalShowsControlCharactersEscapedWhilePipesKeepTheBytes) {
+    const std::vector<std::string> names{
+        "nm\033]0;pwned\007", "nm\rcr", "nm\nnl", "nm\xFF\xFE", "nm\x7F", "nm한글", "nm'q"};
+    std::set<std::string> stored;
+    for (const std::string& name : names)
+        stored.insert(tree.file(name));
+
+    const test::Finished piped = vesko({"--root", tree.root(), "--limit", "0", "--print0", "nm"});
+    const auto raw = split(piped.out, '\0');
+    EXPECT_EQ(std::set<std::string>(raw.begin(), raw.end()), stored);
+
+    const test::Finished shown = vesko({"--root", tree.root(), "--limit", "0", "nm"}, true);
+    EXPECT_EQ(shown.out.find_first_of("\033\r\x7F\xFF"), std::string::npos) << shown.out;
+    const std::string root = tree.root();
+    const std::set<std::string> expected{"$'" + root + "/nm\\e]0;pwned\\x07'",
+                                         "$'" + root + "/nm\\rcr'",
+                                         "$'" + root + "/nm\\nnl'",
+                                         "$'" + root + "/nm\\xFF\\xFE'",
+                                         "$'" + root + "/nm\\x7F'",
+                                         root + "/nm한글",
+                                         root + "/nm'q"};
+    EXPECT_EQ(lineSet(shown), expected);
+}
+
+TEST(TerminalText, QuotesOnlyWhatATerminalWouldObey) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain/한글 é.txt", "plain/한글 é.txt"},
+        {"a\tb", "$'a\\tb'"},
+        {"it's\x1B[2J", "$'it\\'s\\e[2J'"},
+        {"back\\slash\n", "$'back\\\\slash\\n'"},
+        {"c1\xC2\x9B", "$'c1\\xC2\\x9B'"}, // U+009B, a one-byte CSI on some terminals
+        {"nbsp\xC2\xA0", "nbsp\xC2\xA0"},  // U+00A0 is printable
+        {"overlong\xC0\xAF", "$'overlong\\xC0\\xAF'"},
+        {"surrogate\xED\xA0\x80", "$'surrogate\\xED\\xA0\\x80'"},
+        {"cut\xE2\x82", "$'cut\\xE2\\x82'"},
+        {"emoji\xF0\x9F\x98\x80", "emoji\xF0\x9F\x98\x80"},
+    };
+    for (const auto& [path, shown] : cases)
+        EXPECT_EQ(TerminalText::quoted(path), shown) << shown;
 }
 
 TEST_F(FindModeRun, SortsAndMatchesAsAsked) {
     for (const char* name : {"b-note.txt", "a-note.md", "c-note.pdf", "sub/d-note.txt"})
         tree.file(name);
-    const Finished byName = vesko({"--root", tree.root(), "--sort", "name", "note"});
+    const test::Finished byName = vesko({"--root", tree.root(), "--sort", "name", "note"});
     EXPECT_EQ(lines(byName),
               (std::vector<std::string>{tree.path("a-note.md"), tree.path("b-note.txt"),
                                         tree.path("c-note.pdf"), tree.path("sub/d-note.txt")}));
-    const Finished reversed =
+    const test::Finished reversed =
         vesko({"--root", tree.root(), "--sort", "name", "--descending", "--limit", "1", "note"});
     EXPECT_EQ(lines(reversed), std::vector<std::string>{tree.path("sub/d-note.txt")});
     // Kinds come from the MIME database; whatever it names, every hit is printed once.
-    const Finished byKind = vesko({"--root", tree.root(), "--sort", "kind", "note"});
+    const test::Finished byKind = vesko({"--root", tree.root(), "--sort", "kind", "note"});
     EXPECT_EQ(lineSet(byKind), listing("note"));
 
-    const Finished underSub = vesko({"--root", tree.root(), "--path", "sub", "--limit", "0"});
+    const test::Finished underSub = vesko({"--root", tree.root(), "--path", "sub", "--limit", "0"});
     EXPECT_EQ(lineSet(underSub),
               (std::set<std::string>{tree.path("sub"), tree.path("sub/d-note.txt")}));
-    const Finished regex = vesko({"--root", tree.root(), "--regex", "^[ab]-note\\."});
+    const test::Finished regex = vesko({"--root", tree.root(), "--regex", "^[ab]-note\\."});
     EXPECT_EQ(lineSet(regex),
               (std::set<std::string>{tree.path("a-note.md"), tree.path("b-note.txt")}));
 }

@@ -6,32 +6,23 @@
 #include "app/ProcessMemory.h"
 #include "app/ReportOutput.h"
 
-#include "support/TempTree.h"
+#include "support/VeskoHome.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fcntl.h>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <thread>
 
 namespace vesko {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int status = -1;
-    std::string output; // standard output only
-};
+using test::Finished;
 
 std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -40,70 +31,8 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The executable with its own HOME and XDG folders; everything else of the environment kept.
-class HeadlessRun : public testing::Test {
-protected:
-    Outcome vesko(const std::vector<std::string>& args) {
-        std::vector<std::string> env{"HOME=" + home.root(), "XDG_CACHE_HOME=" + home.path("cache"),
-                                     "XDG_CONFIG_HOME=" + home.path("config")};
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CACHE_HOME=") &&
-                !entry.starts_with("XDG_CONFIG_HOME="))
-                env.emplace_back(entry);
-        }
-        std::vector<std::string> argv{VESKO_EXECUTABLE};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return spawn(argv, env);
-    }
-
-    static std::vector<char*> pointers(std::vector<std::string>& texts) {
-        std::vector<char*> p;
-        for (auto& t : texts)
-            p.push_back(t.data());
-        p.push_back(nullptr);
-        return p;
-    }
-
-    static Outcome spawn(std::vector<std::string>& argv, std::vector<std::string>& env) {
-        int pipeEnds[2];
-        if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return {};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        auto args = pointers(argv);
-        auto envp = pointers(env);
-        const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeEnds[1]);
-        Outcome run;
-        char buffer[65536];
-        for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-            run.output.append(buffer, static_cast<std::size_t>(n));
-        ::close(pipeEnds[0]);
-        int status = 0;
-        if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            run.status = WEXITSTATUS(status);
-        return run;
-    }
-
-    std::string archivePath() const { return home.path("cache/vesko/index.veskoindex"); }
-
-    test::TempTree home;
-};
-
 // Forty projects of sixty files each and a few named files the report's searches look for.
-class HeadlessEndToEnd : public HeadlessRun {
+class HeadlessEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
         for (int p = 0; p < 40; ++p) {
@@ -111,7 +40,8 @@ protected:
             for (int f = 0; f < 60; ++f)
                 home.file(project + "/src/file" + std::to_string(f) + ".txt");
         }
-        home.file("tree/proj0/index.swift", "// getattrlistbulk\n");
+        home.file("tree/proj0/index.swift");
+        home.file("tree/proj0/scan.cpp", "// getdents64\n");
         home.file("tree/proj1/Swift notes.md", "MIT License\n");
         home.file("tree/proj2/readme.md", "no such word\n");
         home.file("tree/2024-plan.txt");
@@ -119,6 +49,11 @@ protected:
         entries = static_cast<std::int64_t>(home.listAll().size()) - 1; // without "tree"
     }
 
+    Finished vesko(std::vector<std::string> args) { return runner.run(std::move(args)); }
+    std::string archivePath() const { return runner.archivePath(); }
+
+    test::VeskoHome runner;
+    test::TempTree& home = runner.home;
     std::string tree;
     std::int64_t entries = 0;
 };
@@ -134,38 +69,38 @@ void expectInOrder(const std::string& output, const std::vector<std::string>& te
 }
 
 TEST_F(HeadlessEndToEnd, ScanArchiveThenBenchWatchAndDrift) {
-    const Outcome scan = vesko({"--scan", "--root", tree, "--archive", "--query", "swi", "--query",
-                                "swift", "--query", "zzz"});
+    const Finished scan = vesko({"--scan", "--root", tree, "--archive", "--query", "swi", "--query",
+                                 "swift", "--query", "zzz"});
     ASSERT_EQ(scan.status, 0);
     const std::string n = std::to_string(entries);
-    expectInOrder(scan.output, {"   책임 프로세스: ",
-                                "  실행 파일: " VESKO_EXECUTABLE,
-                                "\n  인덱스\n",
-                                "  항목         " + n + "\n",
-                                "  열지 못함    0\n",
-                                "  footprint    ",
-                                "  덤프 (BRIEF §7-8)",
-                                "  파일         " + archivePath(),
-                                "✅ §4 기준 1초 안",
-                                "  되살린 항목  " + n + "\n",
-                                "  대조         원본 2개 / 되살림 2\n",
-                                "  메모리 내역",
-                                "  (FSEvents 전용)",
-                                "  합계",
-                                "❌ 항목이 너무 적다",
-                                "정렬 (전체에서 상위 3개를 골라내는가)",
-                                "경로 오름차순 2개 중 상위 5",
-                                "불리언 · 정규식",
-                                "  내용 검색",
-                                "swift 파일 안의 getattrlistbulk",
-                                "1개",
-                                "md 파일 안의 license",
-                                "1개",
-                                "\n  검색\n",
-                                "타이핑"});
+    expectInOrder(scan.out, {"   책임 프로세스: ",
+                             "  실행 파일: " VESKO_EXECUTABLE,
+                             "\n  인덱스\n",
+                             "  항목         " + n + "\n",
+                             "  열지 못함    0\n",
+                             "  footprint    ",
+                             "  덤프 (BRIEF §7-8)",
+                             "  파일         " + archivePath(),
+                             "✅ §4 기준 1초 안",
+                             "  되살린 항목  " + n + "\n",
+                             "  대조         원본 2개 / 되살림 2\n",
+                             "  메모리 내역",
+                             "  (inotify 전용)",
+                             "  합계",
+                             "❌ 항목이 너무 적다",
+                             "정렬 (전체에서 상위 3개를 골라내는가)",
+                             "경로 오름차순 2개 중 상위 5",
+                             "불리언 · 정규식",
+                             "  내용 검색",
+                             "cpp 파일 안의 getdents64",
+                             "1개",
+                             "md 파일 안의 license",
+                             "1개",
+                             "\n  검색\n",
+                             "타이핑"});
     const std::regex typing(R"(^  (\S+) +이름 +(\d+) → 파일 +(\d+) +[\d.]+ms  (✅|❌)$)");
     std::vector<std::string> typed;
-    for (const std::string& line : linesOf(scan.output)) {
+    for (const std::string& line : test::splitLines(scan.out)) {
         std::smatch m;
         if (std::regex_match(line, m, typing)) typed.push_back(m[1].str() + "=" + m[3].str());
     }
@@ -173,13 +108,13 @@ TEST_F(HeadlessEndToEnd, ScanArchiveThenBenchWatchAndDrift) {
     EXPECT_TRUE(fs::exists(archivePath()));
 
     const std::string benchFile = home.path("bench.txt");
-    const Outcome bench = vesko({"--bench", "--out", benchFile});
+    const Finished bench = vesko({"--bench", "--out", benchFile});
     EXPECT_EQ(bench.status, 0);
-    EXPECT_EQ(bench.output, "");
+    EXPECT_EQ(bench.out, "");
     const std::regex row(
         R"(^(\S+) +(\d+) +(\d+) +[\d.]+ms +[\d.]+ms +[\d.]+ms (✅|⚠️|🔴)$)");
     std::vector<std::string> rows;
-    for (const std::string& line : linesOf(readFile(benchFile))) {
+    for (const std::string& line : test::splitLines(readFile(benchFile))) {
         std::smatch m;
         if (std::regex_match(line, m, row)) rows.push_back(m[1].str() + " " + m[2].str());
     }
@@ -189,46 +124,92 @@ TEST_F(HeadlessEndToEnd, ScanArchiveThenBenchWatchAndDrift) {
             expected.push_back(std::string(query) + " " + limit);
     EXPECT_EQ(rows, expected);
 
-    const Outcome watch = vesko({"--watch", tree});
-    EXPECT_EQ(watch.status, 0);
-    expectInOrder(watch.output,
+    // A folder outside the indexed roots: the updater cannot resolve it, so the probe fails.
+    test::ChildProcess outside(runner.launch({"--watch", home.dir("outside")}));
+    const auto before = home.listAll();
+    const Finished watch = vesko({"--watch", tree});
+    EXPECT_EQ(watch.status, Headless::statusPassed) << watch.err;
+    expectInOrder(watch.out,
                   {"덤프 로드   " + n + "개", "시작 시점 0\n", "파일 생성   ", "  → 검색     1\n",
                    "✅ 생성이 반영됐다", "파일 삭제   ", "✅ 삭제가 반영됐다"});
-    EXPECT_FALSE(fs::exists(tree + "/vesko-fsevents-test-created.txt"));
+    EXPECT_EQ(home.listAll(), before); // no probe left behind
+    const Finished failed = outside.wait();
+    EXPECT_EQ(failed.status, Headless::statusFailed);
+    expectInOrder(failed.out, {"❌ 생성이 반영되지 않았다"});
 
-    const Outcome drift = vesko({"--drift"});
+    const Finished drift = vesko({"--drift"});
     EXPECT_EQ(drift.status, 0);
-    expectInOrder(drift.output, {"마지막 전체 검사를 아주 옛날로 돌려놨다", "재검사 대상 ✅",
-                                 "→ 경과 0초 → 아님 ✅", "\n\n로그인 항목 상태: off"});
+    expectInOrder(drift.out, {"마지막 전체 검사를 아주 옛날로 돌려놨다", "재검사 대상 ✅",
+                              "→ 경과 0초 → 아님 ✅", "\n\n로그인 항목 상태: off"});
     EXPECT_NE(readFile(home.path("config/vesko/vesko.conf")).find("lastFullScan="),
               std::string::npos);
 }
 
-TEST_F(HeadlessEndToEnd, BadInputStillEndsCleanly) {
+TEST_F(HeadlessEndToEnd, InterruptedProbeRemovesItsFileAndSparesTheUsers) {
+    ASSERT_EQ(vesko({"--scan", "--root", tree, "--archive", "--query", "x"}).status, 0);
+    // The name an earlier version of the probe used: a user's file may well have it.
+    const std::string precious = home.file("tree/vesko-fsevents-test-created.txt", "precious");
+    const auto before = home.listAll();
+    for (const int number : {SIGINT, SIGTERM}) {
+        test::ChildProcess probe(runner.launch({"--watch", tree}));
+        // Wait until the probe has written its file (or touched the user's), then interrupt.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (home.listAll() == before && readFile(precious) == "precious" &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_NE(home.listAll(), before) << "the probe never created its file";
+        probe.signal(number);
+        const Finished ended = probe.wait();
+        EXPECT_EQ(ended.signal, number) << ended.out;
+        EXPECT_EQ(readFile(precious), "precious");
+        EXPECT_EQ(home.listAll(), before);
+    }
+}
+
+TEST_F(HeadlessEndToEnd, BadInputEndsWithAStatusAndAMessage) {
     struct Case {
         std::vector<std::string> args;
+        int status;
         std::vector<std::string> expected; // in order; empty: nothing on standard output
+        const char* error = "";            // on standard error
     };
     const std::string unwritable = home.path("missing-folder/report.txt");
+    const std::string tiny = home.file("tiny/only.txt");
     const Case cases[] = {
-        {{"--bench"}, {"❌ 덤프가 없다. 먼저 --scan --archive\n"}},
-        {{"--watch", tree}, {"❌ 덤프가 없다. 먼저 --scan --archive 로 만든다\n"}},
+        {{"--bench"}, 2, {"❌ 덤프가 없다. 먼저 --scan --archive\n"}},
+        {{"--watch", tree}, 2, {"❌ 덤프가 없다. 먼저 --scan --archive 로 만든다\n"}},
+        {{"--watch", home.path("nowhere")}, 2, {}, "nowhere: No such file or directory"},
+        {{"--watch", tiny}, 2, {}, "only.txt: not a folder"},
         {{"--scan", "--root", home.path("nowhere")},
+         0,
          {"  항목         0\n  디렉터리     1\n", "  열지 못함    1\n", "메모리 내역", "타이핑",
           "  카 ", "✅"}},
-        {{"--scan", "--root", tree, "--out", unwritable}, {}},
+        // The root's own path is a name in the table, too.
+        {{"--scan", "--root", home.path("tiny")}, 0, {"  고유 이름    2  (100%)\n"}},
+        {{"--scan", "--root", tree, "--out", unwritable}, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
-        const Outcome run = vesko(c.args);
-        EXPECT_EQ(run.status, 0);
+        const Finished run = vesko(c.args);
+        EXPECT_EQ(run.status, c.status);
         if (c.expected.empty()) {
-            EXPECT_EQ(run.output, "");
+            EXPECT_EQ(run.out, "");
         }
-        expectInOrder(run.output, c.expected);
+        expectInOrder(run.out, c.expected);
+        EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
     }
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(archivePath())); // no --archive was given
+}
+
+TEST_F(HeadlessEndToEnd, ReportOnATerminalShowsControlCharactersEscaped) {
+    home.file("tree/evil\033]0;owned\007.swift");
+    test::Launch launch = runner.launch({"--scan", "--root", tree, "--query", "evil"});
+    launch.outputToTerminal = true;
+    const Finished scan = test::run(launch);
+    EXPECT_EQ(scan.out.find('\033'), std::string::npos);
+    EXPECT_NE(scan.out.find("$'" + tree + "/evil\\e]0;owned\\x07.swift'"), std::string::npos)
+        << scan.out;
 }
 
 TEST(ReportOutput, CollectsIntoOneFileOrLosesItQuietly) {

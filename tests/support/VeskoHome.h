@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The real executable with a private home: HOME, XDG_CACHE_HOME, XDG_CONFIG_HOME and
+// XDG_DATA_HOME all point into one temporary folder, so no run touches the user's index or
+// preferences. Only for test programs built with VESKO_EXECUTABLE defined.
+#pragma once
+
+#include "support/ProcessRunner.h"
+#include "support/TempTree.h"
+
+namespace vesko::test {
+
+class VeskoHome {
+public:
+    Launch launch(std::vector<std::string> args) const {
+        Launch launch;
+        launch.argv = {VESKO_EXECUTABLE};
+        launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+        launch.env = {{"HOME", home.root()},
+                      {"XDG_CACHE_HOME", home.path("cache")},
+                      {"XDG_CONFIG_HOME", home.path("config")},
+                      {"XDG_DATA_HOME", home.path("data")}};
+        return launch;
+    }
+    Finished run(std::vector<std::string> args) const { return test::run(launch(std::move(args))); }
+
+    std::string archivePath() const { return home.path("cache/vesko/index.veskoindex"); }
+
+    TempTree home;
+};
+
+} // namespace vesko::test
