@@ -1,0 +1,371 @@
+// SPDX-License-Identifier: MIT
+// The index over time: start from the archive or a full build, live updates from the
+// watcher, quiet rebuilds, saves, and the timers that release memory and catch drift.
+#include "store/IndexStore.h"
+
+#include "index/IndexArchive.h"
+#include "scan/IndexUpdater.h"
+#include "scan/Roots.h"
+#include "store/LastFullScan.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <fstream>
+#include <new>
+#include <stdexcept>
+
+namespace vesko {
+namespace {
+
+double residentMebibytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0; // kB
+    }
+    return 0;
+}
+
+QString grouped(std::int64_t count) {
+    return QLocale().toString(static_cast<qint64>(count));
+}
+
+} // namespace
+
+struct IndexStore::BuildOutcome {
+    bool refreshing = false;
+    FileIndex index;
+    SharedNameTable names;
+    IndexBuilder::Report report;
+    std::optional<std::string> error;
+    double footprintMB = 0;
+    double builtAt = 0;
+};
+
+struct IndexStore::ApplyOutcome {
+    std::optional<FileIndex> index; // nothing when the index could not grow
+    IndexUpdater::Report report;
+    FileSystemWatcher::Batch batch;
+};
+
+void IndexStore::start() {
+    if (phase_ != Phase::idle) return;
+    permission_ = Permissions::check(env_.home);
+    mountedVolumes_ = env_.mountedVolumes();
+    emit mountedVolumesChanged();
+    mountedExtraRoots_ = existingExtraRoots();
+    emit mountedExtraRootsChanged();
+    watchVolumeChanges();
+    if (!loadArchive()) build();
+}
+
+bool IndexStore::loadArchive() {
+    auto loaded = IndexArchive::load(roots(), archivePath(), IndexArchive::Use::updatable);
+    if (!loaded) return false;
+    setIndex(std::move(loaded->index), loaded->names);
+    // inotify keeps no history, so whatever the archive says, the files may have changed
+    // since it was written: a non-zero identifier makes the watcher's first batch name every
+    // root. An archive saved right after a full build holds 0; its build time stands in.
+    lastEventID_ = loaded->lastEventID != 0
+                       ? loaded->lastEventID
+                       : static_cast<std::uint64_t>(std::max(loaded->builtAt, 1.0) * 1e6);
+    // An archive without a build time leaves the stored one, so a missing date stays missing.
+    if (loaded->builtAt > 0) LastFullScan::write(settings_, loaded->builtAt);
+    setPhase(Phase::ready);
+    setStatus(itemsStatus());
+    // Searchable now; the watcher's first batch names every root, so what changed while
+    // Vesko was not running is caught up in the background.
+    startWatching();
+    startTimers();
+    search();
+    return true;
+}
+
+void IndexStore::build() {
+    setPhase(Phase::building);
+    report_.reset();
+    emit reportChanged();
+    setStatus(tr("Building index…"));
+    runBuild(false);
+}
+
+void IndexStore::rebuildQuietly() {
+    if (phase_ != Phase::ready || isRefreshing_) {
+        build();
+        return;
+    }
+    setRefreshing(true);
+    stopWatching();
+    navigator_ = std::make_shared<IndexNavigator>();
+    runBuild(true);
+}
+
+void IndexStore::runBuild(bool refreshing) {
+    auto work = [this, refreshing, roots = roots(), excluded = excludedFolders_,
+                 path = archivePath(), wallNow = env_.timing.wallNow,
+                 workers =
+                     env_.buildWorkers > 0 ? env_.buildWorkers : IndexBuilder::defaultWorkers()] {
+        auto out = std::make_shared<BuildOutcome>();
+        out->refreshing = refreshing;
+        try {
+            auto result =
+                IndexBuilder::build(roots, workers, std::make_shared<NameTable>(), excluded);
+            out->error = result.error;
+            out->index = std::move(result.index);
+            out->names = std::move(result.names);
+            out->report = result.report;
+        } catch (const std::exception& e) {
+            out->error = e.what();
+        }
+        if (!out->error) {
+            out->footprintMB = residentMebibytes();
+            out->builtAt = wallNow();
+            // A stale archive must not be loaded next time in place of this build.
+            if (IndexArchive::save(out->index, *out->names, 0, out->builtAt, path))
+                IndexArchive::remove(path);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, out] { installBuild(std::move(*out)); }, Qt::QueuedConnection);
+    };
+    tasks_->run(refreshing ? StoreTasks::Priority::utility : StoreTasks::Priority::userInitiated,
+                std::move(work));
+}
+
+void IndexStore::installBuild(BuildOutcome out) {
+    if (out.error) {
+        setRefreshing(false);
+        setPhase(index_ ? Phase::ready : Phase::idle);
+        setStatus(tr("The index could not be built: %1").arg(QString::fromStdString(*out.error)));
+        return;
+    }
+    setIndex(std::move(out.index), out.names);
+    ++indexEpoch_;
+    report_ = out.report;
+    footprintMB_ = out.footprintMB;
+    emit reportChanged();
+    setPhase(Phase::ready);
+    setRefreshing(false);
+    narrowing_.reset();
+    permission_ = Permissions::check(env_.home);
+    setStatus(readyStatus());
+    search();
+    LastFullScan::write(settings_, out.builtAt);
+    unresolvedTotal_ = 0;
+    lastEventID_ = 0;
+    navigator_ = std::make_shared<IndexNavigator>();
+    stopWatching();
+    startWatching();
+    startTimers();
+    emit buildInstalled(out.refreshing);
+}
+
+void IndexStore::setIndex(FileIndex index, SharedNameTable names) {
+    index_ = std::move(index);
+    names_ = std::move(names);
+    emit indexChanged();
+}
+
+void IndexStore::startTimers() {
+    if (!reaperTimer_.isActive()) reaperTimer_.start();
+    if (drainTimer_.isActive()) return;
+    drainTimer_.start();
+    refreshIfStale();
+}
+
+// ---- Watching ----
+
+void IndexStore::startWatching() {
+    if (watcher_) return;
+    watchedRoots_ = roots();
+    watcherCatchingUp_ = lastEventID_ != 0;
+    resetWatchHealth();
+    if (!env_.watchFileSystem) return;
+    const std::uint64_t serial = ++watcherSerial_;
+    auto handler = [this, serial](FileSystemWatcher::Batch batch) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, batch = std::move(batch)]() mutable {
+                if (serial == watcherSerial_) watcherDelivered(std::move(batch));
+            },
+            Qt::QueuedConnection);
+    };
+    watcher_ = std::make_shared<FileSystemWatcher>(handler, env_.watcherOptions);
+    // The start-up walk adds one watch per folder: long on a big home folder, so it runs on
+    // the lane while the index is already searchable.
+    tasks_->runSerially([this, serial, watcher = watcher_, roots = watchedRoots_,
+                         since = lastEventID_,
+                         excluded = IndexBuilder::excluded(watchedRoots_, excludedFolders_)] {
+        try {
+            watcher->start(roots, since, excluded);
+        } catch (const std::exception&) {
+            // A relative root; roots() never gives one, and the index still works unwatched.
+        }
+        const bool limitReached = watcher->watchLimitReached();
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, limitReached] {
+                if (serial != watcherSerial_) return;
+                watcherStarted_ = true;
+                watchLimitReached_ = limitReached;
+                emit watchHealthChanged();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void IndexStore::stopWatching() {
+    if (!watcher_) return;
+    ++watcherSerial_;
+    watcherStarted_ = false;
+    tasks_->runSerially([watcher = std::move(watcher_)] { watcher->stop(); });
+    watcher_.reset();
+}
+
+// ---- Coalescing and applying ----
+
+void IndexStore::enqueue(FileSystemWatcher::Batch batch) {
+    if (!pendingBatch_) pendingBatch_.emplace();
+    auto& pending = *pendingBatch_;
+    pending.paths.insert(pending.paths.end(), std::make_move_iterator(batch.paths.begin()),
+                         std::make_move_iterator(batch.paths.end()));
+    pending.mustScanSubtrees.insert(pending.mustScanSubtrees.end(),
+                                    std::make_move_iterator(batch.mustScanSubtrees.begin()),
+                                    std::make_move_iterator(batch.mustScanSubtrees.end()));
+    pending.lastEventID = std::max(pending.lastEventID, batch.lastEventID);
+    flushTimer_.start(); // a steady stream keeps postponing the flush
+}
+
+void IndexStore::watcherDelivered(FileSystemWatcher::Batch batch) {
+    noteWatcherBatch(batch);
+    enqueue(std::move(batch));
+}
+
+void IndexStore::flushPending() {
+    // A batch that arrives while another is applied waits for the flush after the next one.
+    if (isApplying_ || !pendingBatch_ || !index_ || !names_) return;
+    FileSystemWatcher::Batch batch = std::move(*pendingBatch_);
+    pendingBatch_.reset();
+    isApplying_ = true;
+    auxiliaryLastUsed_ = steadyNow();
+    auto work = [this, epoch = indexEpoch_, index = *index_, names = names_, navigator = navigator_,
+                 excluded = excludedFolders_, batch = std::move(batch)] {
+        auto out = std::make_shared<ApplyOutcome>();
+        try {
+            IndexUpdater updater(index, names, navigator, excluded);
+            out->report = updater.apply(batch);
+            out->index = updater.takeIndex();
+        } catch (const std::exception&) {
+            // NameTableFull or bad_alloc: the installed index stays as it was.
+        }
+        out->batch = std::move(batch);
+        QMetaObject::invokeMethod(
+            this, [this, out, epoch] { installApplied(std::move(*out), epoch); },
+            Qt::QueuedConnection);
+    };
+    tasks_->run(StoreTasks::Priority::utility, std::move(work));
+}
+
+void IndexStore::installApplied(ApplyOutcome out, std::uint64_t epoch) {
+    isApplying_ = false;
+    // A full build installed meanwhile replaced the index this batch was applied to.
+    if (epoch != indexEpoch_ || !out.index) return;
+    setIndex(std::move(*out.index), names_);
+    lastEventID_ = std::max(lastEventID_, out.batch.lastEventID);
+    unresolvedTotal_ += out.report.unresolved;
+    updateWatchHealth(out.batch);
+    if (out.report.added > 0 || out.report.removed > 0) {
+        search();
+        setStatus(itemsStatus());
+        saveArchive(false);
+    }
+    emit batchApplied(out.report.added, out.report.removed);
+}
+
+// ---- Saving ----
+
+void IndexStore::saveArchive(bool force) {
+    if (!index_ || !names_) return;
+    if (!force && steadyNow() - lastSave_ <= env_.timing.saveInterval) return;
+    startSave();
+}
+
+std::shared_future<bool> IndexStore::startSave() {
+    lastSave_ = steadyNow();
+    auto done = std::make_shared<std::promise<bool>>();
+    std::shared_future<bool> future = done->get_future().share();
+    tasks_->run(StoreTasks::Priority::background,
+                [this, done, index = *index_, names = names_, id = lastEventID_,
+                 builtAt = LastFullScan::read(settings_), path = archivePath()] {
+                    // A failure leaves the previous archive in place.
+                    const bool saved = !IndexArchive::save(index, *names, id, builtAt, path);
+                    done->set_value(saved);
+                    QMetaObject::invokeMethod(
+                        this, [this, saved] { emit archiveSaved(saved); }, Qt::QueuedConnection);
+                });
+    return future;
+}
+
+bool IndexStore::saveBeforeExit(std::chrono::milliseconds bound) {
+    generation_->advance();
+    stopWatching();
+    if (!index_ || !names_) return true;
+    return startSave().wait_for(bound) == std::future_status::ready;
+}
+
+// ---- Timers ----
+
+void IndexStore::refreshIfStale() {
+    if (phase_ != Phase::ready || isRefreshing_) return;
+    const double age = LastFullScan::age(LastFullScan::read(settings_), wallNow());
+    if (age <= env_.timing.maximumAge && unresolvedTotal_ <= env_.timing.maximumUnresolved) return;
+    // Unlike a quiet rebuild for new roots, the watcher keeps running and batches keep
+    // going to the old index until the new one is installed.
+    setRefreshing(true);
+    unresolvedTotal_ = 0;
+    runBuild(true);
+}
+
+void IndexStore::reap() {
+    if (!isApplying_ && navigator_->isReady() &&
+        steadyNow() - auxiliaryLastUsed_ >= env_.timing.idleRelease)
+        navigator_->release();
+    // inotify reports nothing for these, so they are read again on every tick.
+    if (!unwatched_.empty() && index_) {
+        FileSystemWatcher::Batch batch;
+        batch.mustScanSubtrees.assign(unwatched_.begin(), unwatched_.end());
+        batch.lastEventID = lastEventID_;
+        enqueue(std::move(batch));
+    }
+}
+
+bool IndexStore::navigatorReady() const {
+    return navigator_->isReady();
+}
+
+// ---- State and status ----
+
+void IndexStore::setPhase(Phase phase) {
+    if (phase_ == phase) return;
+    phase_ = phase;
+    emit phaseChanged();
+}
+
+void IndexStore::setRefreshing(bool on) {
+    if (isRefreshing_ == on) return;
+    isRefreshing_ = on;
+    emit isRefreshingChanged();
+}
+
+QString IndexStore::itemsStatus() const {
+    return tr("%1 items").arg(grouped(entryCount()));
+}
+
+QString IndexStore::readyStatus() const {
+    if (!report_) return itemsStatus();
+    return tr("%1 items · %2")
+        .arg(grouped(report_->entries))
+        .arg(QString::asprintf("%.1fs", report_->duration));
+}
+
+} // namespace vesko
