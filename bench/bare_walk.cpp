@@ -85,7 +85,9 @@ private:
 };
 
 std::string childPath(const std::string& parent, const char* name) {
-    return parent == "/" ? "/" + std::string(name) : parent + "/" + name;
+    std::string path = parent;
+    if (path != "/") path += '/';
+    return path += name;
 }
 
 // The names of one getdents64 batch, "." and ".." left out. Pointers into the buffer.
