@@ -258,7 +258,8 @@ struct Random : TopSelectorTest {
         for (int d = 0; d < directories; ++d) {
             const auto parent =
                 dirs[std::uniform_int_distribution<std::size_t>(0, dirs.size() - 1)(rng)];
-            dirs.push_back(folder("d" + std::to_string(d) + randomName(), parent));
+            dirs.push_back(
+                folder(std::string("d").append(std::to_string(d)) + randomName(), parent));
         }
         for (int e = 0; e < entries; ++e) {
             const auto dir =
