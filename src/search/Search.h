@@ -10,39 +10,19 @@
 #include "search/Filters.h"
 #include "search/NameRules.h"
 #include "search/ResultSort.h"
+#include "search/SearchGeneration.h"
 #include "search/SearchHit.h"
+#include "search/Sieve.h"
 #include "search/TopSelector.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vesko {
-
-// The store bumps it for every new search; a running search compares the value it was
-// given and stops at its next check once another search has started.
-class SearchGeneration {
-public:
-    std::int64_t advance() {
-        std::lock_guard guard(lock_);
-        return ++value_;
-    }
-    std::int64_t value() const {
-        std::lock_guard guard(lock_);
-        return value_;
-    }
-    std::function<bool()> cancellation(std::int64_t generation) const {
-        return [this, generation] { return value() != generation; };
-    }
-
-private:
-    mutable std::mutex lock_;
-    std::int64_t value_ = 0;
-};
 
 namespace Search {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "search/Filters.h"
+#include "search/Sieve.h"
 
 #include <gtest/gtest.h>
 
