@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The one entry point of the engine: a query, the index and the name table in, the ordered
-// page of hits, the match count and what the next keystroke can reuse out. One sequential
-// pass: names first, then every entry once through the name bits, flags, filters, content.
+// page of hits, the match count and what the next keystroke can reuse out. Names first, then
+// every entry once through the name bits, flags, filters and content, a large index in two
+// halves on two threads whose pages are merged.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -45,9 +46,13 @@ struct Request {
     ContentMatcher* content = nullptr;
     bool foldersFirst = false;
     std::string folderKind = "Folder";
-    std::function<bool()> isCancelled; // empty: never cancelled
-    TopSelector::KindLookup kindOf;    // description of a file type by extension
+    // Empty: never cancelled. Called from both threads of a split walk at once.
+    std::function<bool()> isCancelled;
+    TopSelector::KindLookup kindOf; // description of a file type by extension
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
+    // From this many entries on the walk is split across two threads: below it, starting a
+    // thread costs more than it saves.
+    std::size_t splitFrom = 65536;
 };
 
 // Entries are tested in this order: name bit, path, deleted flag, filters, and file contents
