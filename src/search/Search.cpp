@@ -14,10 +14,6 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool hasBit(const std::vector<std::uint64_t>& bits, std::uint32_t id) {
-    return (bits[id >> 6] >> (id & 63)) & 1;
-}
-
 // What every part of the entry walk reads and none writes, prepared once so the per-entry
 // path stays branch-light.
 struct WalkPlan {
@@ -60,34 +56,59 @@ struct WalkPlan {
 // One contiguous range of entries, walked by one thread into its own selector.
 struct EntryWalk {
     EntryWalk(const WalkPlan& plan, TopSelector selector)
-        : plan(plan), selector(std::move(selector)) {}
+        : plan(plan), selector(std::move(selector)),
+          flags(ColumnView<std::uint8_t>::of(plan.index.entryFlags)), bits(plan.bits.data()),
+          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr), limit(plan.request.limit) {}
 
     const WalkPlan& plan;
     TopSelector selector;
+    // Copies of what the loop reads, so that the selector's writes do not make the compiler
+    // load them again for every entry.
+    const ColumnView<std::uint8_t> flags;
+    const std::uint64_t* const bits;
+    const std::uint64_t* const firstTier;
+    const std::int64_t limit;
     std::int64_t matches = 0;
     std::int64_t firstTierHits = 0;
     std::vector<std::uint32_t> heldBack; // weaker matches, offered only when needed
     bool cancelled = false;
 
-    void visit(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir) {
-        const bool matched = hasBit(plan.bits, nameId);
-        if (!admitsEntry(plan.path, matched, dir,
-                         [&] { return plan.index.lowercasedPath(entry, plan.names); }))
-            return;
-        const EntryFlags flags = plan.index.flags(entry);
-        if (flags.contains(EntryFlags::deleted())) return;
-        const bool isDirectory = flags.contains(EntryFlags::directory());
-        if (plan.sieve && !plan.sieve->admits(entry, isDirectory)) return;
-        if (plan.content) {
-            if (isDirectory || !plan.content->matches(plan.index.path(entry, plan.names))) return;
-        }
+    static bool hasBit(const std::uint64_t* bits, std::uint32_t id) {
+        return (bits[id >> 6] >> (id & 63)) & 1;
+    }
+
+    // The first position from `p` whose name is matched, or `end`. Its own function, so
+    // that everything the loop reads stays in registers.
+    static std::size_t nextMatch(const std::uint32_t* nameRun, const std::uint64_t* bits,
+                                 std::size_t p, std::size_t end) {
+        while (p < end && !hasBit(bits, nameRun[p]))
+            ++p;
+        return p;
+    }
+
+    // Filters and content, which most searches do not use.
+    bool admitsRest(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir,
+                    bool isDirectory) const {
+        if (plan.path && !admitsEntry(plan.path, hasBit(bits, nameId), dir,
+                                      [&] { return plan.index.lowercasedPath(entry, plan.names); }))
+            return false;
+        if (plan.sieve && !plan.sieve->admits(entry, isDirectory)) return false;
+        return !plan.content ||
+               (!isDirectory && plan.content->matches(plan.index.path(entry, plan.names)));
+    }
+
+    void visit(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir, bool testsRest) {
+        const std::uint8_t flagBits = flags[static_cast<std::size_t>(entry)];
+        if (flagBits & EntryFlags::deletedBit) return;
+        const bool isDirectory = flagBits & EntryFlags::directoryBit;
+        if (testsRest && !admitsRest(entry, nameId, dir, isDirectory)) return;
         ++matches;
-        if (!plan.firstTier || hasBit(*plan.firstTier, nameId)) {
+        if (!firstTier || hasBit(firstTier, nameId)) {
             ++firstTierHits;
             selector.offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
-            if (firstTierHits == plan.request.limit) heldBack = {};
-        } else if (firstTierHits < plan.request.limit) {
+            if (firstTierHits == limit) heldBack = {};
+        } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
     }
@@ -97,12 +118,15 @@ struct EntryWalk {
     // only the entries that pass it pay for the call.
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
+        const bool everyEntry = plan.path != nullptr;
+        const bool testsRest = plan.path || plan.sieve || plan.content;
         for (std::size_t block = 0; block < length; block += cancellationStride) {
             if (plan.request.isCancelled && plan.request.isCancelled()) return false;
             const std::size_t end = std::min(length, block + cancellationStride);
-            for (std::size_t p = block; p < end; ++p)
-                if (plan.path || hasBit(plan.bits, nameRun[p]))
-                    visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p]);
+            for (std::size_t p = block; p < end; ++p) {
+                if (!everyEntry && (p = nextMatch(nameRun, bits, p, end)) == end) break;
+                visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p], testsRest);
+            }
         }
         return true;
     }
@@ -124,7 +148,7 @@ struct EntryWalk {
 
     void offerHeldBack() {
         for (const std::uint32_t entry : heldBack)
-            selector.offer({entry, plan.index.flags(entry).contains(EntryFlags::directory())});
+            selector.offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
         heldBack = {};
     }
 };
