@@ -211,6 +211,49 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
     result.hits = first.selector.finish();
 }
 
+// Everything after the name stage: the entries whose names matched, through the filters,
+// into the page.
+void walkMatches(const Request& request, const FileIndex& index, const NameTable& names,
+                 const RuleChoice& choice, Result& result) {
+    const std::uint32_t idUpperBound = names.idUpperBound();
+    const auto bits = nameBits(result.names, idUpperBound);
+    const Filters& filters = request.filters;
+    const Sieve sieve(filters, names, index, request.now);
+    ContentMatcher* content =
+        request.content && !request.content->isEmpty() ? request.content : nullptr;
+    const std::string needle =
+        choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
+    const std::size_t count = index.entryName.count();
+    // The content matcher keeps counters and a file cache of its own: it stays on one thread.
+    const bool split = !content && count >= 2 && count >= request.splitFrom;
+    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
+                         request.folderKind, request.kindOf);
+    std::optional<std::vector<std::uint64_t>> firstTier;
+    if (request.sort.field == ResultSort::Field::relevance && !needle.empty()) {
+        firstTier = prefixBits(names, needle, result.names, idUpperBound, split);
+        selector.knowPrefixes(&bits, &*firstTier);
+    }
+    // Per-name keys up front, so full-heap offers mostly compare integers instead of reading
+    // names.
+    if (request.sort.field != ResultSort::Field::none || request.foldersFirst)
+        selector.prepareNames(result.names);
+    // Relevance pages are filled from the names that begin with the needle first.
+    const bool tiered =
+        firstTier && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
+
+    WalkPlan plan{.index = index,
+                  .names = names,
+                  .request = request,
+                  .bits = bits,
+                  .firstTier = tiered ? &*firstTier : nullptr,
+                  .path = choice.path ? &*choice.path : nullptr,
+                  .sieve = sieve.isPassthrough() ? nullptr : &sieve,
+                  .content = content,
+                  .dirCopy = {}};
+    plan.mapColumns();
+    walkEntries(plan, std::move(selector), split, result);
+}
+
 } // namespace
 
 std::vector<std::uint64_t> nameBits(const std::vector<std::uint32_t>& matched,
@@ -240,47 +283,12 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     const std::uint32_t idUpperBound = names.idUpperBound();
     if (choice.path && !choice.path->hasSeparator)
         choice.path->under = directoriesUnderMatch(result.names, index, idUpperBound);
-    const PathPredicate* path = choice.path ? &*choice.path : nullptr;
-    if (result.names.empty() && !path) {
+    if (result.names.empty() && !choice.path) {
         result.duration = secondsSince(start);
         return result;
     }
 
-    const auto bits = nameBits(result.names, idUpperBound);
-    const Sieve sieve(filters, names, index, request.now);
-    ContentMatcher* content =
-        request.content && !request.content->isEmpty() ? request.content : nullptr;
-    const std::string needle =
-        choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
-    const std::size_t count = index.entryName.count();
-    // The content matcher keeps counters and a file cache of its own: it stays on one thread.
-    const bool split = !content && count >= 2 && count >= request.splitFrom;
-    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
-                         request.folderKind, request.kindOf);
-    std::optional<std::vector<std::uint64_t>> firstTier;
-    if (request.sort.field == ResultSort::Field::relevance && !needle.empty()) {
-        firstTier = prefixBits(names, needle, result.names, idUpperBound, split);
-        selector.knowPrefixes(&bits, &*firstTier);
-    }
-    // Per-name keys up front, so full-heap offers mostly compare integers instead of reading
-    // names.
-    if (request.sort.field != ResultSort::Field::none || request.foldersFirst)
-        selector.prepareNames(result.names);
-    // Relevance pages are filled from the names that begin with the needle first.
-    const bool tiered =
-        firstTier && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
-
-    WalkPlan plan{.index = index,
-                  .names = names,
-                  .request = request,
-                  .bits = bits,
-                  .firstTier = tiered ? &*firstTier : nullptr,
-                  .path = path,
-                  .sieve = sieve.isPassthrough() ? nullptr : &sieve,
-                  .content = content,
-                  .dirCopy = {}};
-    plan.mapColumns();
-    walkEntries(plan, std::move(selector), split, result);
+    walkMatches(request, index, names, choice, result);
     result.duration = secondsSince(start);
     return result;
 }
