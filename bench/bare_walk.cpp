@@ -3,6 +3,7 @@
 // the scan's system calls (open, getdents64 into 256 KiB until 0, one statx per entry) and
 // nothing else: no names interned, no columns, no merge. With --uring the statx calls of
 // one getdents64 batch go through io_uring, to learn whether batching lowers the floor.
+#include "BenchSupport.h"
 #include "scan/DirectoryScanner.h"
 
 #include <fcntl.h>
@@ -12,7 +13,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -85,7 +85,9 @@ private:
 };
 
 std::string childPath(const std::string& parent, const char* name) {
-    return parent == "/" ? "/" + std::string(name) : parent + "/" + name;
+    std::string path = parent;
+    if (path != "/") path += '/';
+    return path += name;
 }
 
 // The names of one getdents64 batch, "." and ".." left out. Pointers into the buffer.
@@ -212,23 +214,12 @@ struct Options {
 
 std::optional<Options> parseOptions(int argc, char** argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--uring") {
-            options.uring = true;
-        } else if (arg == "--threads" && i + 1 < argc) {
-            const std::string value = argv[++i];
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), options.threads);
-            if (error != std::errc() || end != value.data() + value.size() || options.threads < 1)
-                return std::nullopt;
-        } else if (options.root.empty() && !arg.starts_with("--")) {
-            options.root = arg;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (options.root.empty()) return std::nullopt;
+    auto root = vesko::bench::Options("bare_walk ROOT [--threads N] [--uring]")
+                    .count("--threads", options.threads)
+                    .flag("--uring", options.uring)
+                    .parse(argc, argv);
+    if (!root) return std::nullopt;
+    options.root = std::move(*root);
     while (options.root.size() > 1 && options.root.back() == '/')
         options.root.pop_back();
     return options;
@@ -255,14 +246,11 @@ bool work(DirStack& stack, bool uring, Counts& total, std::mutex& totalLock) {
 
 int main(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv);
-    if (!options) {
-        std::fprintf(stderr, "usage: bare_walk ROOT [--threads N] [--uring]\n");
-        return 2;
-    }
+    if (!options) return 2;
 #ifndef VESKO_HAVE_LIBURING
     if (options->uring) std::fprintf(stderr, "bare_walk: built without liburing; plain statx\n");
 #endif
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = vesko::bench::Clock::now();
     DirStack stack(options->root);
     Counts total;
     std::mutex totalLock;
@@ -273,8 +261,7 @@ int main(int argc, char** argv) {
             [&] { uringWorkers += work(stack, options->uring, total, totalLock); });
     for (auto& thread : threads)
         thread.join();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = vesko::bench::secondsSince(start);
     if (options->uring && uringWorkers == 0)
         std::fprintf(stderr, "bare_walk: io_uring unavailable here; plain statx was used\n");
     std::printf(

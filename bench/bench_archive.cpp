@@ -3,6 +3,7 @@
 // loads (median, default 5) of its archive in a temporary folder, and prints the seconds,
 // the file size and the bytes per entry. The loads run with the file in the page cache,
 // which is the state at a normal start shortly after the last save.
+#include "BenchSupport.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
 
@@ -10,8 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,46 +22,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace vesko::bench;
 
-struct Options {
-    std::string root;
-    int repeat = 5;
-};
-
-std::optional<Options> parse(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--repeat" && i + 1 < argc) {
-            const char* text = argv[++i];
-            const char* end = text + std::strlen(text);
-            const auto [last, error] = std::from_chars(text, end, options.repeat);
-            if (error != std::errc() || last != end || options.repeat < 1) return std::nullopt;
-        } else if (!arg.starts_with("--") && options.root.empty()) {
-            options.root = arg;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (options.root.empty()) return std::nullopt;
-    return options;
-}
-
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void printTimes(const char* what, const std::vector<double>& times) {
-    std::printf("%s: median %.4f s of %zu (min %.4f, max %.4f)\n", what, median(times),
-                times.size(), *std::min_element(times.begin(), times.end()),
-                *std::max_element(times.begin(), times.end()));
+void printTimes(const char* what, const Timings& times) {
+    std::printf("%s: %s\n", what, times.summary("s", 4).c_str());
 }
 
 // Removes the archive and its folder when the benchmark ends, however it ends.
@@ -79,29 +43,27 @@ struct TempFolder {
     }
 };
 
-std::vector<double> timeSaves(const vesko::IndexBuilder::Result& built, const std::string& path,
-                              int repeat) {
-    std::vector<double> times;
+Timings timeSaves(const vesko::IndexBuilder::Result& built, const std::string& path, int repeat) {
+    Timings times;
     for (int run = 0; run < repeat; ++run) {
         const auto began = Clock::now();
         if (const auto error = vesko::IndexArchive::save(built.index, *built.names, 0, 0, path)) {
             std::fprintf(stderr, "bench_archive: %s\n", error->c_str());
             return {};
         }
-        times.push_back(seconds(began));
+        times.add(secondsSince(began));
     }
     return times;
 }
 
 // Each loaded index is released after its time is taken, so unmapping is not counted.
-std::vector<double> timeLoads(const vesko::IndexBuilder::Result& built,
-                              const std::vector<std::string>& roots, const std::string& path,
-                              int repeat) {
-    std::vector<double> times;
+Timings timeLoads(const vesko::IndexBuilder::Result& built, const std::vector<std::string>& roots,
+                  const std::string& path, int repeat) {
+    Timings times;
     for (int run = 0; run < repeat; ++run) {
         const auto began = Clock::now();
         const auto loaded = vesko::IndexArchive::load(roots, path);
-        times.push_back(seconds(began));
+        times.add(secondsSince(began));
         if (!loaded || loaded->index.count() != built.index.count()) {
             std::fprintf(stderr, "bench_archive: the saved archive did not load back\n");
             return {};
@@ -113,12 +75,12 @@ std::vector<double> timeLoads(const vesko::IndexBuilder::Result& built,
 } // namespace
 
 int main(int argc, char** argv) {
-    const auto options = parse(argc, argv);
-    if (!options) {
-        std::fprintf(stderr, "usage: bench_archive ROOT [--repeat K]  (K at least 1)\n");
-        return 2;
-    }
-    const auto roots = vesko::IndexBuilder::normalize({options->root});
+    int repeat = 5;
+    const auto root = Options("bench_archive ROOT [--repeat K]  (K at least 1)")
+                          .count("--repeat", repeat)
+                          .parse(argc, argv);
+    if (!root) return 2;
+    const auto roots = vesko::IndexBuilder::normalize({*root});
     const auto start = Clock::now();
     auto built = vesko::IndexBuilder::build(roots, vesko::IndexBuilder::defaultWorkers(),
                                             std::make_shared<vesko::NameTable>());
@@ -129,7 +91,7 @@ int main(int argc, char** argv) {
     std::printf("build: %lld entries, %lld directories, %lld unique names in %.3f s\n",
                 static_cast<long long>(built.index.count()),
                 static_cast<long long>(built.index.directoryCount()),
-                static_cast<long long>(built.names->uniqueCount()), seconds(start));
+                static_cast<long long>(built.names->uniqueCount()), secondsSince(start));
 
     const TempFolder folder;
     if (folder.path.empty()) {
@@ -138,8 +100,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string path = folder.path + "/" + vesko::IndexArchive::fileName;
-    const auto saves = timeSaves(built, path, options->repeat);
-    const auto loads = timeLoads(built, roots, path, options->repeat);
+    const auto saves = timeSaves(built, path, repeat);
+    const auto loads = timeLoads(built, roots, path, repeat);
     if (saves.empty() || loads.empty()) return 1;
     struct stat status {};
     ::stat(path.c_str(), &status);

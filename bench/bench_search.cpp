@@ -5,18 +5,12 @@
 // sorted by relevance as the window shows results, and the median milliseconds are printed
 // with ✅/❌ against the target at limit 500; then the typing sequence "s" … "swift", each
 // keystroke narrowing the previous one's names, as the search field does.
+#include "BenchSupport.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
 #include "search/Search.h"
 
-#include <time.h>
-
-#include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +19,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace vesko::bench;
 
 constexpr double queryTargetMs = 20;     // every query at limit 500
 constexpr double keystrokeTargetMs = 20; // every keystroke
@@ -64,33 +58,13 @@ struct Options {
 
 std::optional<Options> parse(int argc, char** argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--repeat" && i + 1 < argc) {
-            const char* text = argv[++i];
-            const char* end = text + std::strlen(text);
-            const auto [last, error] = std::from_chars(text, end, options.repeat);
-            if (error != std::errc() || last != end || options.repeat < 1) return std::nullopt;
-        } else if (arg == "--archive" && i + 1 < argc) {
-            options.archive = argv[++i];
-        } else if (!arg.starts_with("--") && options.root.empty()) {
-            options.root = arg;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (options.root.empty()) return std::nullopt;
+    auto root = vesko::bench::Options("bench_search ROOT [--archive PATH] [--repeat K]")
+                    .text("--archive", options.archive)
+                    .count("--repeat", options.repeat)
+                    .parse(argc, argv);
+    if (!root) return std::nullopt;
+    options.root = std::move(*root);
     return options;
-}
-
-double millisecondsSince(Clock::time_point since) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Columns a terminal gives the text: Hangul syllables take two, other characters one.
@@ -142,13 +116,6 @@ vesko::Search::Request request(const char* text, bool regex, std::int64_t limit)
     return request;
 }
 
-// Processor time of this thread, which waiting for a busy machine's processors leaves out.
-double threadMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 struct Timing {
     double wall = 0; // median milliseconds
     double cpu = 0;  // median processor milliseconds
@@ -156,19 +123,19 @@ struct Timing {
 };
 
 Timing timeQuery(const Index& index, const Query& query, std::int64_t limit, int repeat) {
-    std::vector<double> walls, cpus;
+    Timings walls, cpus;
     Timing timing;
     for (int run = 0; run < repeat; ++run) {
         const auto began = Clock::now();
         const double cpuBegan = threadMilliseconds();
         const auto result =
             vesko::Search::run(request(query.text, query.regex, limit), index.index, *index.names);
-        cpus.push_back(threadMilliseconds() - cpuBegan);
-        walls.push_back(millisecondsSince(began));
+        cpus.add(threadMilliseconds() - cpuBegan);
+        walls.add(millisecondsSince(began));
         timing.matches = result.totalMatches;
     }
-    timing.wall = median(walls);
-    timing.cpu = median(cpus);
+    timing.wall = walls.median();
+    timing.cpu = cpus.median();
     return timing;
 }
 
@@ -193,7 +160,7 @@ bool printQueries(const Index& index, int repeat) {
 // allows it; the whole sequence is typed `repeat` times and each keystroke's median kept.
 bool printTyping(const Index& index, int repeat) {
     constexpr std::size_t steps = std::size(typing);
-    std::vector<std::vector<double>> times(steps), cpus(steps);
+    std::vector<Timings> times(steps), cpus(steps);
     std::vector<std::int64_t> matches(steps);
     for (int run = 0; run < repeat; ++run) {
         std::optional<vesko::Search::Narrowing> previous;
@@ -203,8 +170,8 @@ bool printTyping(const Index& index, int repeat) {
             const auto began = Clock::now();
             const double cpuBegan = threadMilliseconds();
             auto result = vesko::Search::run(search, index.index, *index.names);
-            cpus[k].push_back(threadMilliseconds() - cpuBegan);
-            times[k].push_back(millisecondsSince(began));
+            cpus[k].add(threadMilliseconds() - cpuBegan);
+            times[k].add(millisecondsSince(began));
             matches[k] = result.totalMatches;
             previous.reset();
             if (result.narrowable)
@@ -217,10 +184,10 @@ bool printTyping(const Index& index, int repeat) {
                 "target");
     for (std::size_t k = 0; k < steps; ++k) {
         const double target = k >= 2 ? narrowedTargetMs : keystrokeTargetMs;
-        const double ms = median(times[k]);
+        const double ms = times[k].median();
         allMet &= ms < target;
         std::printf("%-28s %8lld %6.2f %s %9.2f %6.0f ms\n", typing[k],
-                    static_cast<long long>(matches[k]), ms, mark(ms, target), median(cpus[k]),
+                    static_cast<long long>(matches[k]), ms, mark(ms, target), cpus[k].median(),
                     target);
     }
     return allMet;
@@ -230,16 +197,11 @@ bool printTyping(const Index& index, int repeat) {
 
 int main(int argc, char** argv) {
     const auto options = parse(argc, argv);
-    if (!options) {
-        std::fprintf(stderr, "usage: bench_search ROOT [--archive PATH] [--repeat K]\n");
-        return 2;
-    }
+    if (!options) return 2;
     const auto index = openIndex(*options);
     if (!index) return 1;
-    double load[3] = {};
-    if (getloadavg(load, 3) == 3)
-        std::printf("load average: %.2f %.2f %.2f (ms columns are wall time, cpu this thread's)\n",
-                    load[0], load[1], load[2]);
+    printLoad();
+    std::printf("ms columns are wall time, cpu this thread's processor time\n");
     std::printf("index: %lld entries, %lld unique names; median of %d runs per cell\n",
                 static_cast<long long>(index->index.count()),
                 static_cast<long long>(index->names->uniqueCount()), options->repeat);

@@ -3,6 +3,7 @@
 // of 1,000 touched files in 100 folders; (2) the delay from creating a file to the moment
 // its batch has been applied, through a real watcher at its default 0.5 s coalescing;
 // (3) the watcher's start-up (one watch per folder) and the kernel memory those watches pin.
+#include "BenchSupport.h"
 #include "index/IndexNavigator.h"
 #include "scan/FileSystemWatcher.h"
 #include "scan/IndexBuilder.h"
@@ -29,16 +30,12 @@
 namespace {
 
 using namespace vesko;
-using Clock = std::chrono::steady_clock;
+using namespace vesko::bench;
 using Batch = FileSystemWatcher::Batch;
 
 constexpr int changedFolders = 100;
 constexpr int filesPerFolder = 10;
 constexpr char watchesFile[] = "/proc/sys/fs/inotify/max_user_watches";
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct Tree {
     FileIndex index;
@@ -95,22 +92,21 @@ void benchBatch(Tree& tree, int repeat) {
     }
     std::printf("(1) batch of %zu changed files in %zu folders holding %zu entries\n", files.size(),
                 folders.size(), listed);
-    std::vector<double> ms;
+    Timings ms;
     for (int run = 0; run < repeat; ++run) {
         touch(files);
         const auto start = Clock::now();
         const auto report = applyAsStore(tree, Batch{files, {}, 0});
-        ms.push_back(msSince(start));
+        const double took = millisecondsSince(start);
+        ms.add(took);
         std::printf("    apply %.2f ms  (added %lld removed %lld folders read %lld unresolved "
                     "%lld)\n",
-                    ms.back(), static_cast<long long>(report.added),
+                    took, static_cast<long long>(report.added),
                     static_cast<long long>(report.removed),
                     static_cast<long long>(report.directoriesScanned),
                     static_cast<long long>(report.unresolved));
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("    best %.2f ms, median %.2f ms (target under 50 ms)\n", ms.front(),
-                ms[ms.size() / 2]);
+    std::printf("    %s (target under 50 ms)\n", ms.summary("ms", 2).c_str());
 }
 
 // Batches from the watcher's thread, waited for by path.
@@ -151,7 +147,7 @@ private:
 
 void benchLatency(Tree& tree, Inbox& inbox, const std::string& root, int repeat) {
     std::printf("(2) file creation to applied batch, watcher at 0.5 s coalescing\n");
-    std::vector<double> ms;
+    Timings ms;
     for (int run = 0; run < repeat; ++run) {
         // A quiet second first, so the creation is the first change after a quiet period.
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
@@ -164,14 +160,12 @@ void benchLatency(Tree& tree, Inbox& inbox, const std::string& root, int repeat)
             continue;
         }
         const auto report = applyAsStore(tree, *batch);
-        ms.push_back(msSince(start));
-        std::printf("    %.1f ms (added %lld)\n", ms.back(), static_cast<long long>(report.added));
+        const double took = millisecondsSince(start);
+        ms.add(took);
+        std::printf("    %.1f ms (added %lld)\n", took, static_cast<long long>(report.added));
         ::unlink(path.c_str());
     }
-    if (ms.empty()) return;
-    std::sort(ms.begin(), ms.end());
-    std::printf("    best %.1f ms, median %.1f ms (target under 1000 ms)\n", ms.front(),
-                ms[ms.size() / 2]);
+    if (!ms.empty()) std::printf("    %s (target under 1000 ms)\n", ms.summary("ms", 1).c_str());
 }
 
 long long readWatchLimit() {
@@ -198,18 +192,11 @@ void checkWatchLimit(long long folders) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string root;
     int repeat = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
-            repeat = std::max(1, std::atoi(argv[++i]));
-        else if (root.empty() && argv[i][0] != '-')
-            root = argv[i];
-    }
-    if (root.empty()) {
-        std::fprintf(stderr, "usage: bench_update ROOT [--repeat K]\n");
-        return 2;
-    }
+    auto given =
+        Options("bench_update ROOT [--repeat K]").count("--repeat", repeat).parse(argc, argv);
+    if (!given) return 2;
+    std::string root = *given;
     Tree tree;
     auto built =
         IndexBuilder::build({root}, IndexBuilder::defaultWorkers(), std::make_shared<NameTable>());
@@ -225,7 +212,7 @@ int main(int argc, char** argv) {
     std::printf("index of %s: %lld entries, %u folders, built in %.2f s; navigator %.0f ms, "
                 "%.1f MiB\n",
                 root.c_str(), static_cast<long long>(tree.index.count()),
-                tree.index.directoryCount(), built.report.duration, msSince(navStart),
+                tree.index.directoryCount(), built.report.duration, millisecondsSince(navStart),
                 static_cast<double>(tree.navigator->bytes()) / (1 << 20));
 
     benchBatch(tree, repeat);
@@ -236,7 +223,7 @@ int main(int argc, char** argv) {
     FileSystemWatcher watcher(inbox.handler());
     const auto start = Clock::now();
     watcher.start({root}, 0, IndexBuilder::excluded({root}));
-    const double startMs = msSince(start);
+    const double startMs = millisecondsSince(start);
     std::printf("    start %.3f s for about %u watches, about %.1f MiB of kernel memory at 1 KiB "
                 "each%s (target under 1 s per 100,000 folders)\n",
                 startMs / 1000, tree.index.directoryCount(), tree.index.directoryCount() / 1024.0,

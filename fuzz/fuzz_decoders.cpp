@@ -10,8 +10,8 @@
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
 #include "index/Unicode.h"
-#include "search/Filters.h"
 #include "search/ResultSort.h"
+#include "search/Sieve.h"
 
 #include <algorithm>
 #include <chrono>

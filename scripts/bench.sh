@@ -6,12 +6,23 @@
 #   scripts/bench.sh intern    NameTable::intern throughput (Google Benchmark)
 #   scripts/bench.sh search    Search::run in process (bench_search), then the whole process
 #                              `vesko --find --count Q` against `plocate -b -i -c Q`
-#   scripts/bench.sh all       every benchmark above, in that order
+#   scripts/bench.sh memory    peak resident memory of `vesko --find` building and saving the
+#                              index, then answering from the saved archive; the archive's size
+#   scripts/bench.sh archive   saving and loading the archive (bench_archive)
+#   scripts/bench.sh update    applying a batch, a change's delay and the watcher's start-up
+#                              (bench_update; it touches 1,000 files of the tree)
+#   scripts/bench.sh all       walk, intern, search and memory, in that order
+#   scripts/bench.sh scale     search in process, scan and memory on a 5,000,000-entry tree
+#                              (a folder of its own, made once: 5 million free inodes, a few
+#                              GB of disk and a minute or two; not run in CI)
 #
 # Environment:
-#   VESKO_BENCH_TREE     where the tree lives (default /tmp/vesko-bench-tree); it is made
-#                        once and reused while its stamp (TREE.vesko-tree-stamp) matches
-#   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000)
+#   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000); every benchmark uses it
+#   VESKO_BENCH_TREE     where the tree lives (default /tmp/vesko-bench-tree, or
+#                        /tmp/vesko-bench-tree-ENTRIES for another size); it is made once and
+#                        reused while its stamp (TREE.vesko-tree-stamp) matches
+#   VESKO_BENCH_SCALE_ENTRIES, VESKO_BENCH_SCALE_TREE  the same for `scale` (default 5000000
+#                        and /tmp/vesko-bench-tree-5000000)
 #   VESKO_BENCH_SEED     generator seed (default 42)
 #   VESKO_BENCH_RUNS     hyperfine runs per command (default 5, after one warm-up run)
 #   VESKO_BENCH_SEARCH_RUNS  hyperfine runs per query command (default 30, after 3 warm-ups)
@@ -25,24 +36,27 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$here/scripts/packages.sh"
 build_dir="$here/build-bench"
 bin="$build_dir/bench"
-tree="${VESKO_BENCH_TREE:-/tmp/vesko-bench-tree}"
 entries="${VESKO_BENCH_ENTRIES:-1000000}"
+default_tree=/tmp/vesko-bench-tree
+((entries == 1000000)) || default_tree="/tmp/vesko-bench-tree-$entries"
+tree="${VESKO_BENCH_TREE:-$default_tree}"
 seed="${VESKO_BENCH_SEED:-42}"
 runs="${VESKO_BENCH_RUNS:-5}"
-all_benchmarks=(walk intern search)
+all_benchmarks=(walk intern search memory)
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
-          libbenchmark-dev liburing-dev plocate fd-find hyperfine)
+          libbenchmark-dev liburing-dev plocate fd-find hyperfine time)
 
 say() { printf '\n== %s\n' "$*"; }
 
 install_missing() { install_missing_packages bench "${packages[@]}"; }
 
-# Release at -O2: GCC 12 reports false -Wrestrict errors at -O3 in std::string code.
 build() {
     if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then
-        cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVESKO_BUILD_TESTS=OFF -DVESKO_BUILD_BENCH=ON >/dev/null
+        local launcher=()
+        command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+            -DVESKO_BUILD_TESTS=OFF -DVESKO_BUILD_BENCH=ON >/dev/null
     fi
     cmake --build "$build_dir" --parallel "$(nproc)" --target "$@"
 }
@@ -150,7 +164,9 @@ print_search_table() {
     done
 }
 
+# With an argument of 1, only the in-process figures (bench_search).
 bench_search() {
+    local in_process_only="${1:-0}"
     build gen_tree bench_search vesko
     ensure_tree
     local work vesko="$build_dir/src/app/vesko" search_runs="${VESKO_BENCH_SEARCH_RUNS:-30}"
@@ -158,11 +174,19 @@ bench_search() {
     # The archive goes to a folder of its own, never to the user's cache.
     local -x XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config"
     local db="$work/plocate.db"
-    say "search: Search::run in process, then whole processes against plocate"
+    if ((in_process_only)); then
+        say "search: Search::run in process"
+    else
+        say "search: Search::run in process, then whole processes against plocate"
+    fi
     describe_machine
     describe_tree
     "$vesko" --find --root "$tree" --count x >/dev/null
     "$bin/bench_search" "$tree" --archive "$XDG_CACHE_HOME/vesko/index.veskoindex"
+    if ((in_process_only)); then
+        rm -rf "$work"
+        return
+    fi
     updatedb.plocate -U "$tree" -o "$db" --require-visibility no --prune-bind-mounts no \
         --prunepaths '' --prunefs '' --prunenames ''
     echo
@@ -189,8 +213,72 @@ bench_search() {
     rm -rf "$work"
 }
 
+bench_archive() {
+    build gen_tree bench_archive
+    ensure_tree
+    warm_cache
+    say "archive: saving and loading the index archive"
+    describe_machine
+    describe_tree
+    "$bin/bench_archive" "$tree"
+}
+
+bench_update() {
+    build gen_tree bench_update
+    ensure_tree
+    warm_cache
+    say "update: the live-update path"
+    describe_machine
+    describe_tree
+    "$bin/bench_update" "$tree"
+}
+
+# Peak resident memory (the kernel's maximum RSS, from GNU time) of whole processes: a
+# build that saves the archive, then a query answered from it.
+bench_memory() {
+    build gen_tree bare_walk vesko
+    ensure_tree
+    warm_cache
+    local work vesko="$build_dir/src/app/vesko"
+    work="$(mktemp -d)"
+    local -x XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config"
+    local archive="$XDG_CACHE_HOME/vesko/index.veskoindex" built loaded bytes
+    say "memory: peak resident memory of whole processes"
+    describe_machine
+    describe_tree
+    built="$(/usr/bin/time -f '%M %e' "$vesko" --find --root "$tree" --count x 2>&1 >/dev/null | tail -n 1)"
+    loaded="$(/usr/bin/time -f '%M %e' "$vesko" --find --root "$tree" --count x 2>&1 >/dev/null | tail -n 1)"
+    bytes="$(stat -c %s "$archive")"
+    awk -v entries="$entries" -v bytes="$bytes" -v built="$built" -v loaded="$loaded" 'BEGIN {
+        split(built, b, " "); split(loaded, l, " ")
+        printf "archive:                     %8.1f MB, %6.1f B per entry\n", bytes / 1e6, bytes / entries
+        printf "scan, save and answer:       %8.1f MB peak, %6.1f B per entry, %5.2fx the archive, %.2f s\n",
+               b[1] / 1024, b[1] * 1024 / entries, b[1] * 1024 / bytes, b[2]
+        printf "answer from the archive:     %8.1f MB peak, %6.1f B per entry, %.2f s\n",
+               l[1] / 1024, l[1] * 1024 / entries, l[2]
+    }'
+    echo "commands: /usr/bin/time -f %M $vesko --find --root $tree --count x  (empty cache, then again)"
+    rm -rf "$work"
+}
+
+# The figures that grow with the tree, on a tree five times the usual one.
+bench_scale() {
+    entries="${VESKO_BENCH_SCALE_ENTRIES:-5000000}"
+    tree="${VESKO_BENCH_SCALE_TREE:-/tmp/vesko-bench-tree-$entries}"
+    build gen_tree bare_walk bench_scan bench_search vesko
+    ensure_tree
+    warm_cache
+    say "scale: scan against the bare walk"
+    describe_machine
+    describe_tree
+    echo "bare_walk:  $("$bin/bare_walk" "$tree")"
+    "$bin/bench_scan" "$tree" --repeat 3
+    bench_search 1
+    bench_memory
+}
+
 usage() {
-    sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 

@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
 # Builds Vesko and runs its tests.
-#   scripts/test.sh                      release build with -Werror, every test
+#   scripts/test.sh                      optimised build (build/), every test
 #   scripts/test.sh --sanitizers         ASan + UBSan build with every test (build-asan/), then
 #                                        a TSan build with the engine tests (build-tsan/): the
 #                                        index, scan and search layers hold all of the threads
 #   scripts/test.sh --sanitize address   only the ASan + UBSan run
 #   scripts/test.sh --sanitize thread    only the TSan run
 # Further arguments go to ctest (for example -R NameTable).
+#
+# Environment:
+#   VESKO_WERROR=ON|OFF   warnings as errors; ON by default when CI is set (CI=true), else OFF
+#   VESKO_TEST_SEED=N     seed of the randomised tests; fixed (1) by default when CI is set, so
+#                         CI runs repeat, else a fresh seed each run (every test prints its own)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+in_ci=0
+[[ -n "${CI:-}" && "${CI}" != false && "${CI}" != 0 ]] && in_ci=1
+werror="${VESKO_WERROR:-$( ((in_ci)) && echo ON || echo OFF)}"
+if ((in_ci)) && [[ -z "${VESKO_TEST_SEED:-}" ]]; then
+    export VESKO_TEST_SEED=1
+fi
+echo "test: warnings as errors $werror; test seed ${VESKO_TEST_SEED:-fresh each run}" >&2
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
@@ -17,7 +30,8 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:die_after_fork=0}"
 
 run_release() {
-    "$here/scripts/setup.sh" "$here/build"
+    "$here/scripts/setup.sh" "$here/build" -DVESKO_BUILD_TESTS=ON -DVESKO_BUILD_BENCH=ON \
+        -DVESKO_WERROR="$werror"
     (cd "$here/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)" "$@")
 }
 
@@ -26,8 +40,8 @@ run_sanitized() {
     local kind="$1"
     shift
     local build_dir="$here/build-$([[ $kind == address ]] && echo asan || echo tsan)"
-    "$here/scripts/setup.sh" "$build_dir" -DVESKO_SANITIZE="$kind" -DVESKO_BUILD_BENCH=OFF \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    "$here/scripts/setup.sh" "$build_dir" -DVESKO_SANITIZE="$kind" -DVESKO_BUILD_TESTS=ON \
+        -DVESKO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKO_WERROR="$werror"
     local select=()
     [[ $kind == thread ]] && select=(-L 'test_index|test_scan|test_search')
     (cd "$build_dir" && ctest --output-on-failure --timeout 600 -j "$(nproc)" "${select[@]}" "$@")

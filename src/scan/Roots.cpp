@@ -118,7 +118,9 @@ std::string Exclusions::display(const std::string& path, const std::string& home
     if (path == base) return "~";
     // With "/" as the home folder every path would be "inside"; show them as they are.
     if (base == "/" || !isInside(path, base)) return path;
-    return "~" + path.substr(base.size());
+    std::string shown = "~";
+    shown.append(path, base.size());
+    return shown;
 }
 
 std::string homeFolder() {

@@ -2,6 +2,8 @@
 #include "search/Search.h"
 
 #include <algorithm>
+#include <limits>
+#include <thread>
 
 namespace vesko::Search {
 namespace {
@@ -12,78 +14,245 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Everything the entry walk needs, prepared once so the per-entry path stays branch-light.
-struct EntryWalk {
+// What every part of the entry walk reads and none writes, prepared once so the per-entry
+// path stays branch-light.
+struct WalkPlan {
     const FileIndex& index;
     const NameTable& names;
     const Request& request;
     const std::vector<std::uint64_t>& bits;
+    // Matched names that begin with the needle, when relevance orders the page: entries of
+    // weaker matches are held back until it is known that these do not fill the page.
+    const std::vector<std::uint64_t>* firstTier;
     const PathPredicate* path;
-    std::optional<Sieve> sieve;
+    const Sieve* sieve;
     ContentMatcher* content;
-    bool collectsInOrder;
-    TopSelector& selector;
-    Result& result;
+    // entryName and entryDir share their split: both are mapped by the same load.
+    std::size_t mapped = 0;
+    const std::uint32_t* nameBase = nullptr;
+    const std::uint32_t* nameExtra = nullptr;
+    const std::uint32_t* dirBase = nullptr;
+    const std::uint32_t* dirExtra = nullptr;
+    std::vector<std::uint32_t> dirCopy; // when the two columns are split differently
 
-    bool nameMatched(std::uint32_t id) const { return (bits[id >> 6] >> (id & 63)) & 1; }
-
-    void visit(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir) {
-        const bool matched = nameMatched(nameId);
-        if (!path && !matched) return;
-        if (!admitsEntry(path, matched, dir, [&] { return index.lowercasedPath(entry, names); }))
+    void mapColumns() {
+        mapped = index.entryName.mappedCount();
+        nameBase = index.entryName.mappedBase();
+        nameExtra = index.entryName.extraBase();
+        if (index.entryDir.mappedCount() == mapped) {
+            dirBase = index.entryDir.mappedBase();
+            dirExtra = index.entryDir.extraBase();
             return;
-        const EntryFlags flags = index.flags(entry);
-        if (flags.contains(EntryFlags::deleted())) return;
-        const bool isDirectory = flags.contains(EntryFlags::directory());
-        if (sieve && !sieve->admits(entry, isDirectory)) return;
-        if (content) {
-            if (isDirectory || !content->matches(index.path(entry, names))) return;
         }
-        ++result.totalMatches;
-        const Hit hit{entry, isDirectory};
-        if (!collectsInOrder) {
-            selector.offer(hit);
-        } else if (static_cast<std::int64_t>(result.hits.size()) < request.limit) {
-            result.hits.push_back(hit);
+        const std::size_t count = index.entryName.count();
+        dirCopy.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            dirCopy[i] = index.entryDir[i];
+        dirBase = dirCopy.data();
+        dirExtra = dirCopy.data() + mapped;
+    }
+};
+
+// One contiguous range of entries, walked by one thread into its own selector.
+struct EntryWalk {
+    EntryWalk(const WalkPlan& plan, TopSelector selector)
+        : plan(plan), selector(std::move(selector)),
+          flags(ColumnView<std::uint8_t>::of(plan.index.entryFlags)), bits(plan.bits.data()),
+          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr), limit(plan.request.limit) {}
+
+    const WalkPlan& plan;
+    TopSelector selector;
+    // Copies of what the loop reads, so that the selector's writes do not make the compiler
+    // load them again for every entry.
+    const ColumnView<std::uint8_t> flags;
+    const std::uint64_t* const bits;
+    const std::uint64_t* const firstTier;
+    const std::int64_t limit;
+    std::int64_t matches = 0;
+    std::int64_t firstTierHits = 0;
+    std::vector<std::uint32_t> heldBack; // weaker matches, offered only when needed
+    bool cancelled = false;
+
+    static bool hasBit(const std::uint64_t* bits, std::uint32_t id) {
+        return (bits[id >> 6] >> (id & 63)) & 1;
+    }
+
+    // The first position from `p` whose name is matched, or `end`. Its own function, so
+    // that everything the loop reads stays in registers.
+    static std::size_t nextMatch(const std::uint32_t* nameRun, const std::uint64_t* bits,
+                                 std::size_t p, std::size_t end) {
+        while (p < end && !hasBit(bits, nameRun[p]))
+            ++p;
+        return p;
+    }
+
+    // Filters and content, which most searches do not use.
+    bool admitsRest(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir,
+                    bool isDirectory) const {
+        if (plan.path && !admitsEntry(plan.path, hasBit(bits, nameId), dir,
+                                      [&] { return plan.index.lowercasedPath(entry, plan.names); }))
+            return false;
+        if (plan.sieve && !plan.sieve->admits(entry, isDirectory)) return false;
+        return !plan.content ||
+               (!isDirectory && plan.content->matches(plan.index.path(entry, plan.names)));
+    }
+
+    void visit(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir, bool testsRest) {
+        const std::uint8_t flagBits = flags[static_cast<std::size_t>(entry)];
+        if (flagBits & EntryFlags::deletedBit) return;
+        const bool isDirectory = flagBits & EntryFlags::directoryBit;
+        if (testsRest && !admitsRest(entry, nameId, dir, isDirectory)) return;
+        ++matches;
+        if (!firstTier || hasBit(firstTier, nameId)) {
+            ++firstTierHits;
+            selector.offer({entry, isDirectory});
+            // This part alone fills the page with first-tier hits: nothing weaker is shown.
+            if (firstTierHits == limit) heldBack = {};
+        } else if (firstTierHits < limit) {
+            heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
     }
 
-    // One contiguous run of entries; false when the search was cancelled. Outside path mode
-    // most entries fail the name bit, so that test stays in the loop and only the entries
-    // that pass it pay for the call.
+    // One run of entries that lies in one buffer; false when the search was cancelled.
+    // Outside path mode most entries fail the name bit, so that test stays in the loop and
+    // only the entries that pass it pay for the call.
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
+        const bool everyEntry = plan.path != nullptr;
+        const bool testsRest = plan.path || plan.sieve || plan.content;
         for (std::size_t block = 0; block < length; block += cancellationStride) {
-            if (request.isCancelled && request.isCancelled()) return false;
+            if (plan.request.isCancelled && plan.request.isCancelled()) return false;
             const std::size_t end = std::min(length, block + cancellationStride);
-            for (std::size_t p = block; p < end; ++p)
-                if (path || nameMatched(nameRun[p]))
-                    visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p]);
+            for (std::size_t p = block; p < end; ++p) {
+                if (!everyEntry && (p = nextMatch(nameRun, bits, p, end)) == end) break;
+                visit(static_cast<std::int64_t>(start + p), nameRun[p], dirRun[p], testsRest);
+            }
         }
         return true;
     }
 
-    void run() {
-        // entryName and entryDir share their split: both are mapped by the same load.
-        const std::size_t mapped = index.entryName.mappedCount();
-        const std::size_t count = index.entryName.count();
-        std::vector<std::uint32_t> dirs;
-        const std::uint32_t* dirBase = nullptr;
-        const std::uint32_t* dirExtra = nullptr;
-        if (index.entryDir.mappedCount() == mapped) {
-            dirBase = index.entryDir.mappedBase();
-            dirExtra = index.entryDir.extraBase();
-        } else {
-            dirs.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                dirs[i] = index.entryDir[i];
-            dirBase = dirs.data();
-            dirExtra = dirs.data() + mapped;
+    // Entries [begin, end), which may straddle the mapped and the appended run.
+    void run(std::size_t begin, std::size_t end) {
+        const std::size_t mapped = plan.mapped;
+        if (begin < mapped) {
+            const std::size_t stop = std::min(end, mapped);
+            cancelled = !walk(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
+            if (cancelled) return;
         }
-        if (mapped && !walk(index.entryName.mappedBase(), dirBase, 0, mapped)) return;
-        if (count > mapped) walk(index.entryName.extraBase(), dirExtra, mapped, count - mapped);
+        if (end > mapped) {
+            const std::size_t from = std::max(begin, mapped);
+            cancelled = !walk(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
+                              from, end - from);
+        }
+    }
+
+    void offerHeldBack() {
+        for (const std::uint32_t entry : heldBack)
+            selector.offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
+        heldBack = {};
     }
 };
+
+// Runs `second` on another thread and `first` on this one, when there are two parts.
+template <class First, class Second> void inParallel(bool split, First first, Second second) {
+    if (!split) {
+        first();
+        return;
+    }
+    std::thread other(second);
+    first();
+    other.join();
+}
+
+// The matched names that begin with the needle, as bits like `nameBits`: each half of the
+// names on its own thread into its own set, then the two sets joined.
+std::vector<std::uint64_t> prefixBits(const NameTable& names, std::string_view needle,
+                                      const std::vector<std::uint32_t>& matched,
+                                      std::uint32_t idUpperBound, bool split) {
+    const std::size_t words = static_cast<std::size_t>(idUpperBound) / 64 + 1;
+    std::vector<std::uint64_t> bits(words, 0), more(split ? words : 0, 0);
+    auto mark = [&](std::vector<std::uint64_t>& into, std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            const std::uint32_t id = matched[k];
+            if (id <= idUpperBound && names.lowercaseBytes(id).starts_with(needle))
+                into[id >> 6] |= std::uint64_t{1} << (id & 63);
+        }
+    };
+    const std::size_t middle = split ? matched.size() / 2 : matched.size();
+    inParallel(
+        split, [&] { mark(bits, 0, middle); }, [&] { mark(more, middle, matched.size()); });
+    for (std::size_t w = 0; w < more.size(); ++w)
+        bits[w] |= more[w];
+    return bits;
+}
+
+// Walks the entries, in two halves on two threads when `split`, and merges the halves'
+// pages. Hits of weaker relevance tiers are offered only when the first tier of both halves
+// together does not fill the page.
+void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Result& result) {
+    const std::size_t count = plan.index.entryName.count();
+    const std::size_t middle = split ? count / 2 : count;
+    EntryWalk first{plan, std::move(selector)};
+    std::optional<EntryWalk> second;
+    if (split) second.emplace(plan, first.selector); // a copy holds the prepared names
+    inParallel(
+        split, [&] { first.run(0, middle); }, [&] { second->run(middle, count); });
+    const bool cancelled = first.cancelled || (second && second->cancelled);
+    std::int64_t firstTierHits = first.firstTierHits;
+    result.totalMatches = first.matches;
+    if (second) {
+        firstTierHits += second->firstTierHits;
+        result.totalMatches += second->matches;
+    }
+    if (!cancelled && firstTierHits < plan.request.limit)
+        inParallel(
+            split, [&] { first.offerHeldBack(); }, [&] { second->offerHeldBack(); });
+    if (second) first.selector.absorb(second->selector);
+    result.hits = first.selector.finish();
+}
+
+// Everything after the name stage: the entries whose names matched, through the filters,
+// into the page.
+void walkMatches(const Request& request, const FileIndex& index, const NameTable& names,
+                 const RuleChoice& choice, Result& result) {
+    const std::uint32_t idUpperBound = names.idUpperBound();
+    const auto bits = nameBits(result.names, idUpperBound);
+    const Filters& filters = request.filters;
+    const Sieve sieve(filters, names, index, request.now);
+    ContentMatcher* content =
+        request.content && !request.content->isEmpty() ? request.content : nullptr;
+    const std::string needle =
+        choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
+    const std::size_t count = index.entryName.count();
+    // The content matcher keeps counters and a file cache of its own: it stays on one thread.
+    const bool split = !content && count >= 2 && count >= request.splitFrom;
+    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
+                         request.folderKind, request.kindOf);
+    std::optional<std::vector<std::uint64_t>> firstTier;
+    if (request.sort.field == ResultSort::Field::relevance && !needle.empty()) {
+        firstTier = prefixBits(names, needle, result.names, idUpperBound, split);
+        selector.knowPrefixes(&bits, &*firstTier);
+    }
+    // Per-name keys up front, so full-heap offers mostly compare integers instead of reading
+    // names.
+    if (request.sort.field != ResultSort::Field::none || request.foldersFirst)
+        selector.prepareNames(result.names);
+    // Relevance pages are filled from the names that begin with the needle first.
+    const bool tiered =
+        firstTier && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
+
+    WalkPlan plan{.index = index,
+                  .names = names,
+                  .request = request,
+                  .bits = bits,
+                  .firstTier = tiered ? &*firstTier : nullptr,
+                  .path = choice.path ? &*choice.path : nullptr,
+                  .sieve = sieve.isPassthrough() ? nullptr : &sieve,
+                  .content = content,
+                  .dirCopy = {}};
+    plan.mapColumns();
+    walkEntries(plan, std::move(selector), split, result);
+}
 
 } // namespace
 
@@ -114,32 +283,12 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     const std::uint32_t idUpperBound = names.idUpperBound();
     if (choice.path && !choice.path->hasSeparator)
         choice.path->under = directoriesUnderMatch(result.names, index, idUpperBound);
-    const PathPredicate* path = choice.path ? &*choice.path : nullptr;
-    if (result.names.empty() && !path) {
+    if (result.names.empty() && !choice.path) {
         result.duration = secondsSince(start);
         return result;
     }
 
-    const auto bits = nameBits(result.names, idUpperBound);
-    std::optional<Sieve> sieve(std::in_place, filters, names, index, request.now);
-    if (sieve->isPassthrough()) sieve.reset();
-    ContentMatcher* content =
-        request.content && !request.content->isEmpty() ? request.content : nullptr;
-    const bool collectsInOrder =
-        request.sort.field == ResultSort::Field::none && !request.foldersFirst;
-    const std::string needle =
-        choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
-    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
-                         request.folderKind, request.kindOf);
-    // Rank and prefix bits per matched name up front, so full-heap offers mostly compare
-    // integers instead of reading names.
-    if (!collectsInOrder) selector.prepareNames(result.names);
-    result.hits.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(request.limit, 0, 4096)));
-
-    EntryWalk walk{index,   names,           request,  bits,  path, std::move(sieve),
-                   content, collectsInOrder, selector, result};
-    walk.run();
-    if (!collectsInOrder) result.hits = selector.finish();
+    walkMatches(request, index, names, choice, result);
     result.duration = secondsSince(start);
     return result;
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The one entry point of the engine: a query, the index and the name table in, the ordered
-// page of hits, the match count and what the next keystroke can reuse out. One sequential
-// pass: names first, then every entry once through the name bits, flags, filters, content.
+// page of hits, the match count and what the next keystroke can reuse out. Names first, then
+// every entry once through the name bits, flags, filters and content, a large index in two
+// halves on two threads whose pages are merged.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -10,39 +11,19 @@
 #include "search/Filters.h"
 #include "search/NameRules.h"
 #include "search/ResultSort.h"
+#include "search/SearchGeneration.h"
 #include "search/SearchHit.h"
+#include "search/Sieve.h"
 #include "search/TopSelector.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vesko {
-
-// The store bumps it for every new search; a running search compares the value it was
-// given and stops at its next check once another search has started.
-class SearchGeneration {
-public:
-    std::int64_t advance() {
-        std::lock_guard guard(lock_);
-        return ++value_;
-    }
-    std::int64_t value() const {
-        std::lock_guard guard(lock_);
-        return value_;
-    }
-    std::function<bool()> cancellation(std::int64_t generation) const {
-        return [this, generation] { return value() != generation; };
-    }
-
-private:
-    mutable std::mutex lock_;
-    std::int64_t value_ = 0;
-};
 
 namespace Search {
 
@@ -65,13 +46,18 @@ struct Request {
     ContentMatcher* content = nullptr;
     bool foldersFirst = false;
     std::string folderKind = "Folder";
-    std::function<bool()> isCancelled; // empty: never cancelled
-    TopSelector::KindLookup kindOf;    // description of a file type by extension
+    // Empty: never cancelled. Called from both threads of a split walk at once.
+    std::function<bool()> isCancelled;
+    TopSelector::KindLookup kindOf; // description of a file type by extension
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
+    // From this many entries on the walk is split across two threads: below it, starting a
+    // thread costs more than it saves.
+    std::size_t splitFrom = 65536;
 };
 
-// Entries are tested in this order: name bit, path, deleted flag, filters, and file contents
-// last, so files are opened only for entries that passed everything else.
+// Entries are tested in this order: name bit, deleted flag, path, filters, and file contents
+// last, so files are opened only for entries that passed everything else. The hits are
+// those one walk in index order would keep: splitting the walk changes only its speed.
 Result run(const Request& request, const FileIndex& index, const NameTable& names);
 
 // The matched name ids as one bit per id, sized for every id the table can hand out.

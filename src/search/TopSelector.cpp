@@ -77,7 +77,7 @@ TopSelector::TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& i
 void TopSelector::prepareNames(const std::vector<std::uint32_t>& nameIds) {
     switch (sort_.field) {
     case ResultSort::Field::relevance:
-        if (needle_.empty()) return;
+        if (needle_.empty() || knownMatched_) return;
         for (const std::uint32_t id : nameIds)
             isPrefixMatch(id);
         return;
@@ -114,6 +114,10 @@ inline std::string_view TopSelector::lowercaseName(std::uint32_t name) const {
     return {reinterpret_cast<const char*>(base), to - from};
 }
 
+inline std::uint32_t TopSelector::nameLength(std::uint32_t name) const {
+    return static_cast<std::uint32_t>(lowercaseName(name).size());
+}
+
 // The first byte alone settles most names, without a call to memcmp.
 inline bool TopSelector::beginsWithNeedle(std::string_view name) const {
     const std::size_t n = needle_.size();
@@ -124,6 +128,9 @@ inline bool TopSelector::beginsWithNeedle(std::string_view name) const {
 // The two caches every hit of a large relevance search is tested against; their misses are
 // filled out of line.
 inline bool TopSelector::isPrefixMatch(std::uint32_t name) {
+    if (knownMatched_ && (name >> 6) < knownMatched_->size() &&
+        ((*knownMatched_)[name >> 6] >> (name & 63) & 1))
+        return (*knownPrefixes_)[name >> 6] >> (name & 63) & 1;
     const std::uint32_t place = placeOf(name);
     if (place != noPlace && !caches_.prefix.empty()) {
         const std::uint64_t word = caches_.prefix[place / 32] >> (place % 32 * 2);
@@ -140,6 +147,11 @@ inline int TopSelector::depthOf(std::uint32_t directory) {
 
 int TopSelector::depth(std::uint32_t directory) {
     return depthOf(directory);
+}
+
+void TopSelector::absorb(TopSelector& other) {
+    for (const Search::Hit hit : other.finish())
+        offer(hit);
 }
 
 void TopSelector::offer(Search::Hit hit) {
@@ -165,7 +177,7 @@ void TopSelector::offer(Search::Hit hit) {
 bool TopSelector::losesToRoot(Search::Hit hit) {
     const Slot& root = heap_[0];
     if (foldersFirst_ && hit.isDirectory != root.isDirectory) return !hit.isDirectory;
-    if (ordersNone_) return true;
+    if (ordersNone_) return hit.entry > root.entry;
     if (sort_.field != ResultSort::Field::relevance || root.key >> 40 != 0) return false;
     const auto i = static_cast<std::size_t>(hit.entry);
     if (!isPrefixMatch(entryName_[i])) return true; // a higher rank
@@ -178,8 +190,8 @@ std::vector<Search::Hit> TopSelector::finish() {
         hits.swap(list_);
         return hits;
     }
-    std::stable_sort(heap_.begin(), heap_.end(),
-                     [this](const Slot& a, const Slot& b) { return slotPrecedes(a, b); });
+    std::sort(heap_.begin(), heap_.end(),
+              [this](const Slot& a, const Slot& b) { return slotPrecedes(a, b); });
     hits.reserve(heap_.size());
     for (const Slot& slot : heap_)
         hits.push_back({slot.entry, slot.isDirectory});
@@ -248,11 +260,12 @@ bool TopSelector::notePrefixMatch(std::uint32_t name) {
 // Whether the name begins with the needle needs only its first bytes; the full rank (2 or 3)
 // is left for when a comparison needs it, which on a full heap of prefix matches is never.
 std::uint32_t TopSelector::relevanceState(std::uint32_t name) {
+    // A prefix match's state is its length, cheaper to read than a slot of a cache the size
+    // of the name table, which then is only made when a weaker match turns up.
+    if (isPrefixMatch(name)) return std::min(nameLength(name), lengthMask);
     std::uint32_t* cached = cacheSlot(caches_.relevance, name, Caches::unknownRelevance);
     if (cached && *cached != Caches::unknownRelevance) return *cached;
-    const auto length =
-        std::min(static_cast<std::uint32_t>(lowercaseName(name).size()), lengthMask);
-    const std::uint32_t state = (isPrefixMatch(name) ? 0u : 1u) << 30 | length;
+    const std::uint32_t state = 1u << 30 | std::min(nameLength(name), lengthMask);
     if (cached) *cached = state;
     return state;
 }
@@ -297,8 +310,11 @@ int TopSelector::compareKeys(const Slot& a, const Slot& b) const {
     case ResultSort::Field::name:
         return names_.compareLowercased(a.name, b.name);
     case ResultSort::Field::path:
-        // Directories whose paths are equal texts (case variants) do not order their entries.
-        if (a.aux != b.aux) return compareText(*caches_.path[a.aux], *caches_.path[b.aux]);
+        // Directories whose paths are equal texts (case variants) order their entries together
+        // by name, as one directory would: the order stays transitive.
+        if (a.aux != b.aux) {
+            if (const int c = compareText(*caches_.path[a.aux], *caches_.path[b.aux])) return c;
+        }
         return names_.compareLowercased(a.name, b.name);
     case ResultSort::Field::kind:
         // Kind indexes are equal exactly when the texts are.
@@ -309,10 +325,12 @@ int TopSelector::compareKeys(const Slot& a, const Slot& b) const {
     }
 }
 
+// Equal keys fall back to index order in either direction, so the order is total and the
+// retained hits do not depend on the order they were offered in.
 bool TopSelector::slotPrecedes(const Slot& a, const Slot& b) const {
     if (foldersFirst_ && a.isDirectory != b.isDirectory) return a.isDirectory;
-    if (ordersNone_) return false;
-    const int c = compareKeys(a, b);
+    const int c = ordersNone_ ? 0 : compareKeys(a, b);
+    if (c == 0) return a.entry < b.entry;
     // Relevance always puts the better match first, whatever the direction says.
     return sort_.ascending || sort_.field == ResultSort::Field::relevance ? c < 0 : c > 0;
 }

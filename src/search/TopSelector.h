@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Keeps the best `limit` hits of one search under a `ResultSort` while the search walks the
 // index, in a bounded binary heap whose root is the retained hit that would be shown last,
-// and orders them at the end. Also the one definition of "entry a is shown before entry b".
+// and orders them at the end. Also the one definition of "entry a is shown before entry b":
+// the sort's key, then index order, so no two entries tie and the hits kept do not depend on
+// the order they were offered in (which lets parts of the index be selected apart and
+// merged). A copy shares nothing mutable with the original, so copies made after
+// `prepareNames` can work on separate threads.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -77,12 +81,24 @@ public:
     // large index. Optional: keys of names not given are computed when first needed.
     void prepareNames(const std::vector<std::uint32_t>& nameIds);
 
+    // Offers in rising entry order when the sort is `none` without folders first: that one
+    // keeps the first `limit` hits it is offered.
     void offer(Search::Hit hit);
+    // Offers the other selector's retained hits, which leaves it empty; afterwards this one
+    // holds the best of both. Under sort `none` the other must hold the later entries.
+    void absorb(TopSelector& other);
+    // Which names begin with the needle, worked out by the caller for the names it matched:
+    // one bit per name id in each set. The sets must outlive the selector and its copies.
+    void knowPrefixes(const std::vector<std::uint64_t>* matched,
+                      const std::vector<std::uint64_t>* prefixes) {
+        knownMatched_ = matched;
+        knownPrefixes_ = prefixes;
+    }
     // The retained hits in display order. The selector is left empty.
     std::vector<Search::Hit> finish();
     std::size_t retainedCount() const { return usesList_ ? list_.size() : heap_.size(); }
 
-    // Whether entry a is shown before entry b; false when neither comes first.
+    // Whether entry a is shown before entry b; false only when a is b.
     bool precedes(std::int64_t a, std::int64_t b);
     // Parent steps from the directory to its root, at most `maxDepth`.
     int depth(std::uint32_t directory);
@@ -129,6 +145,7 @@ private:
     std::uint32_t placeOf(std::uint32_t name) const;
     template <class T> T* cacheSlot(std::vector<T>& cache, std::uint32_t name, T unknown);
     std::string_view lowercaseName(std::uint32_t name) const;
+    std::uint32_t nameLength(std::uint32_t name) const;
     bool isPrefixMatch(std::uint32_t name);
     bool notePrefixMatch(std::uint32_t name);
     int depthOf(std::uint32_t directory);
@@ -148,6 +165,8 @@ private:
     Caches caches_;
     std::vector<Search::Hit> list_;
     std::vector<Slot> heap_;
+    const std::vector<std::uint64_t>* knownMatched_ = nullptr;
+    const std::vector<std::uint64_t>* knownPrefixes_ = nullptr;
     std::vector<std::uint32_t> chain_;         // scratch for the cache walks
     std::optional<std::size_t> pathKeyOffset_; // bytes every directory path shares
     std::vector<std::uint32_t> shardStart_;    // where each shard's names begin in name caches

@@ -24,10 +24,13 @@ TEST(IndexArchiveUse, SearchOnlyLoadsTheSameColumnsWithoutCopyingThem) {
     index.dirParent.append(0);
     index.dirName.append(names.intern("/r"));
     index.rootPaths = {{0, "/r"}};
-    for (std::uint32_t i = 0; i < 100; ++i)
-        index.appendEntry(names.intern("n" + std::to_string(i % 7)), 0,
+    for (std::uint32_t i = 0; i < 100; ++i) {
+        std::string name = "n";
+        name += std::to_string(i % 7);
+        index.appendEntry(names.intern(name), 0,
                           i % 3 ? EntryFlags::none() : EntryFlags::directory(), i * 11, i, i + 1,
                           i + 2);
+    }
     test::TempTree folder;
     const std::string path = folder.path("index.veskoindex");
     ASSERT_FALSE(IndexArchive::save(index, names, 0, 0, path));

@@ -331,7 +331,8 @@ TEST(FaultTest, FolderOfTwoHundredThousandEntriesIsListedWhole) {
         for (int s = 0; s < count / perSource; ++s)
             ASSERT_EQ(::mknodat(sources.get(), std::to_string(s).c_str(), S_IFREG | 0644, 0), 0);
         for (int i = 0; i < count; ++i) {
-            const std::string name = "f" + std::to_string(i);
+            std::string name = "f";
+            name += std::to_string(i);
             ASSERT_EQ(::linkat(sources.get(), std::to_string(i / perSource).c_str(), at.get(),
                                name.c_str(), 0),
                       0)

@@ -82,8 +82,8 @@ TEST(IndexBuilderTest, OneAndEightWorkersBothAgreeWithNftw) {
     for (int a = 0; a < 10; ++a)
         for (int b = 0; b < 10; ++b)
             for (int f = 0; f < 30; ++f)
-                tree.file("d" + std::to_string(a) + "/s" + std::to_string(b) + "/f" +
-                              std::to_string(f) + ".txt",
+                tree.file(std::string("d").append(std::to_string(a)) + "/s" + std::to_string(b) +
+                              "/f" + std::to_string(f) + ".txt",
                           std::string(static_cast<std::size_t>(f), 'x'));
     tree.addTrickyTree();
     tree.file("folder\xFF\xFE/inside.txt"); // only the raw bytes open this folder
@@ -216,7 +216,7 @@ TEST(IndexBuilderTest, FullNameTableEndsTheBuildWithAnErrorAndNoIndex) {
     test::TempTree tree;
     for (int d = 0; d < 20; ++d)
         for (int f = 0; f < 20; ++f)
-            tree.file("d" + std::to_string(d) + "/f" + std::to_string(f));
+            tree.file(std::string("d").append(std::to_string(d)) + "/f" + std::to_string(f));
     const int rootShard = static_cast<int>(NameTable::keyOf(tree.root()) & 31);
     for (const int spared : {rootShard, -1}) { // the workers fail; the root itself fails
         FullTable table(spared);
@@ -233,7 +233,7 @@ TEST(IndexBuilderTest, FullNameTableEndsTheBuildWithAnErrorAndNoIndex) {
 TEST(IndexBuilderTest, FolderCountPastTheLimitEndsTheBuildWithAnError) {
     test::TempTree tree;
     for (int d = 0; d < 30; ++d)
-        tree.file("d" + std::to_string(d) + "/s/f");
+        tree.file(std::string("d").append(std::to_string(d)) + "/s/f");
     const std::uint64_t needed = 1 + 30 * 2;
     for (const int workers : {1, 3}) {
         const Result fits =

@@ -128,7 +128,8 @@ void TreeMutator::touch(const std::string& path, const char* what) {
 std::string TreeMutator::freshName(const char* stem) {
     static const char* const decorations[] = {
         "", " two words", ".txt", "-Caf\xC3\xA9", "-cafe\xCC\x81", "\xFF\xFE", "-보고서", "-CASE"};
-    std::string name = (pick(6) == 0 ? "." : "") + std::string(stem);
+    std::string name = pick(6) == 0 ? "." : "";
+    name += stem;
     name += decorations[pick(std::size(decorations))];
     // Mostly unique; sometimes an old name again, to hit existing entries.
     name += std::to_string(pick(4) == 0 ? static_cast<int>(pick(4)) : ++serial_);
@@ -172,7 +173,8 @@ void TreeMutator::createNested() {
     if (fs::exists(fs::symlink_status(top))) return;
     std::string dir = top;
     for (std::size_t depth = 0, n = 1 + pick(3); depth < n; ++depth) {
-        dir += "/" + freshName("level");
+        dir += '/';
+        dir += freshName("level");
         fs::create_directories(dir);
         for (std::size_t i = 0, files = pick(5); i < files; ++i)
             write(dir + "/" + freshName("inner"), "i");

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -77,62 +78,90 @@ TEST(ContentMatcher, ContainsFoldsOnlyAsciiLettersOfTheData) {
             << query << " in " << data;
 }
 
-TEST(ContentMatcher, MatchesTextFilesAndCountsEachExamination) {
-    test::TempTree tree;
-    ContentMatcher m("needle", 100);
-    EXPECT_TRUE(m.matches(tree.file("a.txt", "hay\nNEEDLE\nhay")));
-    EXPECT_FALSE(m.matches(tree.file("b.txt", "hay only")));
-    EXPECT_TRUE(m.matches(tree.file("c.txt", "ends with needle")));
-    EXPECT_EQ(countersOf(m), (Counters{3, 0, 0, 0}));
+// One fresh matcher per file: whether it matches "needle" and what it adds to each counter.
+struct FileCase {
+    const char* what;
+    std::string (*make)(test::TempTree&);
+    bool matches;
+    Counters counters;
+};
+
+std::string withZeroAt(std::size_t at, const std::string& after) {
+    std::string text(std::max<std::size_t>(at + 1, 8), 'x');
+    text[at] = '\0';
+    return text + after;
 }
 
-TEST(ContentMatcher, EmptyAndShortFilesAreExaminedButNeverMatch) {
-    test::TempTree tree;
-    ContentMatcher m("needle", 100);
-    EXPECT_FALSE(m.matches(tree.file("empty")));
-    EXPECT_FALSE(m.matches(tree.file("short", "need")));
-    EXPECT_EQ(countersOf(m), (Counters{2, 0, 0, 0}));
-    ContentMatcher empty("", 100);
-    EXPECT_FALSE(empty.matches(tree.file("text", "anything")));
-}
+const FileCase fileCases[] = {
+    {"text",
+     [](test::TempTree& t) { return t.file("a.txt", "hay\nNEEDLE\nhay"); },
+     true,
+     {1, 0, 0, 0}},
+    {"text without it",
+     [](test::TempTree& t) { return t.file("b.txt", "hay only"); },
+     false,
+     {1, 0, 0, 0}},
+    {"at the very end",
+     [](test::TempTree& t) { return t.file("c.txt", "ends with needle"); },
+     true,
+     {1, 0, 0, 0}},
+    {"empty", [](test::TempTree& t) { return t.file("empty"); }, false, {1, 0, 0, 0}},
+    {"shorter than the needle",
+     [](test::TempTree& t) { return t.file("short", "need"); },
+     false,
+     {1, 0, 0, 0}},
+    {"zero byte early",
+     [](test::TempTree& t) { return t.file("early.bin", "needle" + withZeroAt(0, "needle")); },
+     false,
+     {1, 1, 0, 0}},
+    {"zero byte at the last probed byte",
+     [](test::TempTree& t) { return t.file("edge.bin", withZeroAt(8191, "needle")); },
+     false,
+     {1, 1, 0, 0}},
+    {"zero byte just past the probe",
+     [](test::TempTree& t) { return t.file("late.bin", withZeroAt(8192, "needle")); },
+     true,
+     {1, 0, 0, 0}},
+    {"needle ending at the 32 MiB cap",
+     [](test::TempTree& t) {
+         return sparseFile(t, "end-at-cap", 40 * mib, 32 * mib - 6, "needle");
+     },
+     true,
+     {1, 0, 0, 0}},
+    {"needle straddling the cap",
+     [](test::TempTree& t) { return sparseFile(t, "straddles", 40 * mib, 32 * mib - 3, "needle"); },
+     false,
+     {1, 0, 0, 1}},
+    {"needle beyond the cap",
+     [](test::TempTree& t) { return sparseFile(t, "beyond", 40 * mib, 35 * mib, "needle"); },
+     false,
+     {1, 0, 0, 1}},
+    {"a file exactly at the cap is read whole",
+     [](test::TempTree& t) { return sparseFile(t, "at-cap", 32 * mib, 100, "other"); },
+     false,
+     {1, 0, 0, 0}},
+    {"vanished since the scan",
+     [](test::TempTree& t) {
+         const std::string path = t.file("vanished.txt", "needle");
+         t.remove("vanished.txt");
+         return path;
+     },
+     false,
+     {1, 0, 1, 0}},
+    {"replaced by a folder",
+     [](test::TempTree& t) { return t.dir("was-a-file.txt"); },
+     false,
+     {1, 0, 1, 0}},
+};
 
-TEST(ContentMatcher, AZeroByteInTheFirst8KiBSkipsTheFileAsBinary) {
+TEST(ContentMatcher, EachFileMatchesAndCountsOnce) {
     test::TempTree tree;
-    ContentMatcher m("needle", 100);
-    const std::string early = "needle" + std::string(1, '\0') + "needle";
-    EXPECT_FALSE(m.matches(tree.file("early.bin", early)));
-    std::string edge(8192, 'x');
-    edge[8191] = '\0';
-    EXPECT_FALSE(m.matches(tree.file("edge.bin", edge + "needle")));
-    EXPECT_EQ(countersOf(m), (Counters{2, 2, 0, 0}));
-
-    std::string late(8192, 'x'); // the zero is just past the probe
-    EXPECT_TRUE(m.matches(tree.file("late.bin", late + std::string(1, '\0') + "needle")));
-    EXPECT_EQ(m.skippedBinary(), 2);
-}
-
-TEST(ContentMatcher, ReadsOnlyTheFirst32MiB) {
-    test::TempTree tree;
-    const std::int64_t size = 40 * mib;
-    ContentMatcher m("needle", 100);
-    EXPECT_TRUE(m.matches(sparseFile(tree, "end-at-cap", size, 32 * mib - 6, "needle")));
-    EXPECT_FALSE(m.matches(sparseFile(tree, "straddles", size, 32 * mib - 3, "needle")));
-    EXPECT_FALSE(m.matches(sparseFile(tree, "beyond", size, 35 * mib, "needle")));
-    EXPECT_EQ(countersOf(m), (Counters{3, 0, 0, 2}));
-    // A file exactly at the cap is read whole, so a miss there is not a truncated one.
-    EXPECT_FALSE(m.matches(sparseFile(tree, "at-cap", 32 * mib, 100, "other")));
-    EXPECT_EQ(m.truncatedMiss(), 2);
-}
-
-TEST(ContentMatcher, FilesThatCannotBeOpenedOrMappedCountAsUnreadable) {
-    test::TempTree tree;
-    ContentMatcher m("needle", 100);
-    const std::string vanished = tree.file("vanished.txt", "needle");
-    tree.remove("vanished.txt");
-    EXPECT_FALSE(m.matches(vanished));
-    // A file replaced by a folder between the scan and the content test.
-    EXPECT_FALSE(m.matches(tree.dir("was-a-file.txt")));
-    EXPECT_EQ(countersOf(m), (Counters{2, 0, 2, 0}));
+    for (const FileCase& file : fileCases) {
+        ContentMatcher m("needle", 100);
+        EXPECT_EQ(m.matches(file.make(tree)), file.matches) << file.what;
+        EXPECT_EQ(countersOf(m), file.counters) << file.what;
+    }
+    EXPECT_FALSE(ContentMatcher("", 100).matches(tree.file("text", "anything")));
 }
 
 // Root reads any file whatever its mode, so the check runs in a child that has given up

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "search/Search.h"
 
+#include "index/IndexArchive.h"
 #include "index/Unicode.h"
 #include "scan/IndexBuilder.h"
+#include "search/SearchGeneration.h"
 #include "support/TempTree.h"
+#include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <limits>
+#include <random>
 #include <set>
 
 namespace vesko {
@@ -214,36 +220,160 @@ TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
     EXPECT_GE(content.skippedBinary(), 1);
 }
 
-TEST(SearchCancellation, StopsAtTheNextBlockOfEntries) {
+// 200,000 entries of one name, so the walk checks for cancellation at entries 0 and 65536
+// and, when split, in both halves.
+struct SearchCancellation : ::testing::Test {
     NameTable names;
     FileIndex index;
-    index.dirParent.append(0u);
-    index.dirName.append(names.intern("/r"));
-    index.rootPaths[0] = "/r";
-    const std::uint32_t name = names.intern("same.txt");
-    for (int i = 0; i < 200'000; ++i)
-        index.appendEntry(name, 0, {}, 0, 0, 0, 0);
-
-    int calls = 0;
     Search::Request request;
-    request.query = "same";
-    request.isCancelled = [&] {
-        return ++calls >= 3;
-    }; // after the names, then at entries 0 and 65536
-    const auto result = Search::run(request, index, names);
-    EXPECT_EQ(result.totalMatches, 65536);
+
+    SearchCancellation() {
+        index.dirParent.append(0u);
+        index.dirName.append(names.intern("/r"));
+        index.rootPaths[0] = "/r";
+        const std::uint32_t name = names.intern("same.txt");
+        for (int i = 0; i < 200'000; ++i)
+            index.appendEntry(name, 0, {}, 0, 0, 0, 0);
+        request.query = "same";
+    }
+};
+
+TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntries) {
+    request.splitFrom = std::numeric_limits<std::size_t>::max();
+    int calls = 0;
+    request.isCancelled = [&] { return ++calls >= 3; }; // after the names, then at entry 0
+    EXPECT_EQ(Search::run(request, index, names).totalMatches, 65536);
 
     request.isCancelled = [] { return true; };
     const auto early = Search::run(request, index, names);
     EXPECT_EQ(early.totalMatches, 0);
     EXPECT_FALSE(early.names.empty());
+}
 
+TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
+    request.splitFrom = 0;
     SearchGeneration generation;
     const auto mine = generation.advance();
-    const auto cancelled = generation.cancellation(mine);
-    EXPECT_FALSE(cancelled());
+    request.isCancelled = generation.cancellation(mine);
+    EXPECT_EQ(Search::run(request, index, names).totalMatches, 200'000);
+
+    std::atomic<int> calls = 0; // the name stage passes; every check of the walk stops it
+    request.isCancelled = [&] { return ++calls >= 2; };
+    const auto stopped = Search::run(request, index, names);
+    EXPECT_EQ(stopped.totalMatches, 0);
+    EXPECT_TRUE(stopped.hits.empty());
+    EXPECT_EQ(calls.load(), 3);
+
     generation.advance();
-    EXPECT_TRUE(cancelled());
+    EXPECT_TRUE(generation.cancellation(mine)());
+}
+
+// Random indexes loaded from an archive, with entries appended after loading, so the walk
+// meets the mapped run, the appended run and a split inside either. For every sort, with and
+// without folders first, and limits that the names beginning with the query fill or do not,
+// one walk and two halves both give the brute-force page: every match, sorted by
+// `TopSelector::precedes` and cut to the limit.
+std::vector<std::pair<std::int64_t, bool>> entriesOf(const std::vector<Search::Hit>& hits) {
+    std::vector<std::pair<std::int64_t, bool>> entries;
+    for (const auto& hit : hits)
+        entries.emplace_back(hit.entry, hit.isDirectory);
+    return entries;
+}
+
+struct SearchWalkEquivalence : ::testing::Test {
+    std::mt19937 rng{static_cast<std::mt19937::result_type>(test::testSeed("SearchWalkSplit"))};
+    test::TempTree folder;
+
+    int pick(int from, int to) { return std::uniform_int_distribution<int>(from, to)(rng); }
+    std::string randomName() {
+        static const std::string alphabet = "aAbs.- ";
+        std::string name;
+        for (int i = pick(1, 5); i > 0; --i)
+            name += alphabet[static_cast<std::size_t>(pick(0, 6))];
+        return name;
+    }
+    void addEntries(FileIndex& index, NameTable& names, int count) {
+        for (int k = 0; k < count; ++k) {
+            const std::uint32_t name = names.intern(randomName());
+            const auto parent = static_cast<std::uint32_t>(pick(0, index.directoryCount() - 1));
+            const bool isFolder = pick(0, 5) == 0, isDeleted = pick(0, 20) == 0;
+            const auto value = static_cast<std::uint32_t>(pick(0, 30));
+            EntryFlags flags = isFolder ? EntryFlags::directory() : EntryFlags::none();
+            if (isDeleted) flags = flags | EntryFlags::deleted();
+            index.appendEntry(name, parent, flags, value, value * 7 % 13, value * 5 % 11, value);
+            if (isFolder && !isDeleted) {
+                index.dirParent.append(parent);
+                index.dirName.append(name);
+            }
+        }
+    }
+    std::optional<IndexArchive::Loaded> randomIndex(int mapped, int appended) {
+        FileIndex index;
+        NameTable names;
+        for (const char* root : {"/r", "/q"}) {
+            index.rootPaths[index.directoryCount()] = root;
+            index.dirName.append(names.intern(root));
+            index.dirParent.append(index.directoryCount());
+        }
+        addEntries(index, names, mapped);
+        const std::string path = folder.path("index.veskoindex");
+        if (IndexArchive::save(index, names, 0, 0, path)) return std::nullopt;
+        auto loaded = IndexArchive::load({"/r", "/q"}, path, IndexArchive::Use::searchOnly);
+        if (loaded) addEntries(loaded->index, *loaded->names, appended);
+        return loaded;
+    }
+};
+
+TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
+    for (const auto& [mapped, appended] : {std::pair{900, 200}, {200, 900}}) {
+        auto loaded = randomIndex(mapped, appended);
+        ASSERT_TRUE(loaded);
+        const FileIndex& index = loaded->index;
+        const NameTable& names = *loaded->names;
+        ASSERT_GT(index.entryName.mappedCount(), 0u);
+        for (const char* query : {"s", "a", "ab", "a.", "-"}) {
+            std::vector<std::int64_t> matches;
+            for (std::int64_t e = 0; e < index.count(); ++e)
+                if (!index.flags(e).contains(EntryFlags::deleted()) &&
+                    names.lowercaseBytes(index.entryName[static_cast<std::size_t>(e)])
+                            .find(query) != std::string_view::npos)
+                    matches.push_back(e);
+            for (const auto& [field, text] : ResultSort::fieldTexts)
+                for (const bool ascending : {true, false})
+                    for (const bool foldersFirst : {false, true}) {
+                        const ResultSort sort{field, ascending};
+                        TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder");
+                        auto sorted = matches;
+                        std::stable_sort(sorted.begin(), sorted.end(),
+                                         [&](auto a, auto b) { return reference.precedes(a, b); });
+                        for (const std::int64_t limit : {1, 40, 5000}) {
+                            SCOPED_TRACE(std::string(query) + " " + std::string(text) +
+                                         (ascending ? " up" : " down") +
+                                         (foldersFirst ? " folders first" : "") + " limit " +
+                                         std::to_string(limit) + " mapped " +
+                                         std::to_string(mapped));
+                            std::vector<Search::Hit> expected;
+                            for (std::size_t k = 0; k < sorted.size() && k < std::size_t(limit);
+                                 ++k)
+                                expected.push_back({sorted[k], index.flags(sorted[k]).contains(
+                                                                   EntryFlags::directory())});
+                            Search::Request request;
+                            request.query = query;
+                            request.sort = sort;
+                            request.foldersFirst = foldersFirst;
+                            request.limit = limit;
+                            for (const std::size_t splitFrom :
+                                 {std::size_t{0}, std::numeric_limits<std::size_t>::max()}) {
+                                request.splitFrom = splitFrom;
+                                const auto result = Search::run(request, index, names);
+                                ASSERT_EQ(result.totalMatches, std::ssize(matches));
+                                ASSERT_EQ(entriesOf(result.hits), entriesOf(expected))
+                                    << "split from " << splitFrom;
+                            }
+                        }
+                    }
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// The generated tree's folders, their names, themes and file counts, decided before
+// anything touches the disk, so the writer's threads can fill folders in any order.
+#pragma once
+
+#include "TreeGenerator.h"
+#include "TreeVocabulary.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace vesko::treegen {
+
+struct PlannedFolder {
+    std::uint32_t parent = 0;
+    int depth = 0;
+    Theme theme = Theme::general;
+    std::string name;
+    std::uint32_t files = 0;
+    std::vector<std::uint32_t> children;
+};
+
+struct Plan {
+    std::vector<PlannedFolder> folders; // [0] is the root itself
+    std::vector<std::vector<std::uint32_t>> byDepth;
+    std::unordered_set<std::string> taken; // "parent/name" keys keep sibling names unique
+};
+
+Plan makePlan(const TreeShape& shape);
+
+} // namespace vesko::treegen
