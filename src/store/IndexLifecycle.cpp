@@ -31,6 +31,15 @@ QString grouped(std::int64_t count) {
     return QLocale().toString(static_cast<qint64>(count));
 }
 
+void merge(FileSystemWatcher::Batch& into, FileSystemWatcher::Batch batch) {
+    into.paths.insert(into.paths.end(), std::make_move_iterator(batch.paths.begin()),
+                      std::make_move_iterator(batch.paths.end()));
+    into.mustScanSubtrees.insert(into.mustScanSubtrees.end(),
+                                 std::make_move_iterator(batch.mustScanSubtrees.begin()),
+                                 std::make_move_iterator(batch.mustScanSubtrees.end()));
+    into.lastEventID = std::max(into.lastEventID, batch.lastEventID);
+}
+
 } // namespace
 
 struct IndexStore::BuildOutcome {
@@ -96,12 +105,15 @@ void IndexStore::rebuildQuietly() {
         return;
     }
     setRefreshing(true);
-    stopWatching();
+    // The watcher keeps reporting until the new index and its own watcher are in place;
+    // what it reports meanwhile is replayed onto the new index.
     navigator_ = std::make_shared<IndexNavigator>();
     runBuild(true);
 }
 
 void IndexStore::runBuild(bool refreshing) {
+    ++buildsRunning_;
+    if (!replay_) replay_.emplace();
     auto work = [this, refreshing, roots = roots(), excluded = excludedFolders_,
                  path = archivePath(), wallNow = env_.timing.wallNow,
                  workers =
@@ -133,6 +145,10 @@ void IndexStore::runBuild(bool refreshing) {
 }
 
 void IndexStore::installBuild(BuildOutcome out) {
+    --buildsRunning_;
+    std::optional<FileSystemWatcher::Batch> replay = std::move(replay_);
+    replay_.reset();
+    if (buildsRunning_ > 0) replay_ = replay; // the later build needs them as well
     if (out.error) {
         setRefreshing(false);
         setPhase(index_ ? Phase::ready : Phase::idle);
@@ -154,8 +170,9 @@ void IndexStore::installBuild(BuildOutcome out) {
     unresolvedTotal_ = 0;
     lastEventID_ = 0;
     navigator_ = std::make_shared<IndexNavigator>();
-    stopWatching();
-    startWatching();
+    replaceWatcher();
+    if (replay && (!replay->paths.empty() || !replay->mustScanSubtrees.empty()))
+        enqueue(std::move(*replay));
     startTimers();
     emit buildInstalled(out.refreshing);
 }
@@ -182,12 +199,11 @@ void IndexStore::startWatching() {
     resetWatchHealth();
     if (!env_.watchFileSystem) return;
     const std::uint64_t serial = ++watcherSerial_;
-    auto handler = [this, serial](FileSystemWatcher::Batch batch) {
+    // A replaced watcher still reports until its stop has run; those are real changes too.
+    auto handler = [this](FileSystemWatcher::Batch batch) {
         QMetaObject::invokeMethod(
             this,
-            [this, serial, batch = std::move(batch)]() mutable {
-                if (serial == watcherSerial_) watcherDelivered(std::move(batch));
-            },
+            [this, batch = std::move(batch)]() mutable { watcherDelivered(std::move(batch)); },
             Qt::QueuedConnection);
     };
     watcher_ = std::make_shared<FileSystemWatcher>(handler, env_.watcherOptions);
@@ -214,6 +230,15 @@ void IndexStore::startWatching() {
     });
 }
 
+// The new watcher is started before the old one stops (the lane runs them in order), so
+// no change falls between the two; both deliver meanwhile.
+void IndexStore::replaceWatcher() {
+    auto old = std::move(watcher_);
+    watcher_.reset();
+    startWatching();
+    if (old) tasks_->runSerially([old = std::move(old)] { old->stop(); });
+}
+
 void IndexStore::stopWatching() {
     if (!watcher_) return;
     ++watcherSerial_;
@@ -225,14 +250,9 @@ void IndexStore::stopWatching() {
 // ---- Coalescing and applying ----
 
 void IndexStore::enqueue(FileSystemWatcher::Batch batch) {
+    if (replay_) merge(*replay_, batch);
     if (!pendingBatch_) pendingBatch_.emplace();
-    auto& pending = *pendingBatch_;
-    pending.paths.insert(pending.paths.end(), std::make_move_iterator(batch.paths.begin()),
-                         std::make_move_iterator(batch.paths.end()));
-    pending.mustScanSubtrees.insert(pending.mustScanSubtrees.end(),
-                                    std::make_move_iterator(batch.mustScanSubtrees.begin()),
-                                    std::make_move_iterator(batch.mustScanSubtrees.end()));
-    pending.lastEventID = std::max(pending.lastEventID, batch.lastEventID);
+    merge(*pendingBatch_, std::move(batch));
     flushTimer_.start(); // a steady stream keeps postponing the flush
 }
 

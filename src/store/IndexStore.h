@@ -240,6 +240,7 @@ private:
     void installBuild(BuildOutcome outcome);
     void startWatching();
     void stopWatching();
+    void replaceWatcher();
     void flushPending();
     void installApplied(ApplyOutcome outcome, std::uint64_t epoch);
     void startTimers();
@@ -295,7 +296,9 @@ private:
     // Bumped by every installed full build, so an update of the index it replaced is dropped.
     std::uint64_t indexEpoch_ = 0;
     std::int64_t buildsRunning_ = 0;
-    std::uint64_t buildSerial_ = 0;
+    // Every change received since the oldest running build started. The build may have
+    // read a folder before or after a change; applied again to its result, nothing is lost.
+    std::optional<FileSystemWatcher::Batch> replay_;
 
     // Watcher health.
     bool watchLimitReached_ = false;
