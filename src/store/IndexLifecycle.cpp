@@ -14,6 +14,7 @@
 #include <fstream>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace vesko {
 namespace {
@@ -137,8 +138,7 @@ void IndexStore::runBuild(bool refreshing) {
             if (IndexArchive::save(out->index, *out->names, 0, out->builtAt, path))
                 IndexArchive::remove(path);
         }
-        QMetaObject::invokeMethod(
-            this, [this, out] { installBuild(std::move(*out)); }, Qt::QueuedConnection);
+        tasks_->deliver([this, out] { installBuild(std::move(*out)); });
     };
     tasks_->run(refreshing ? StoreTasks::Priority::utility : StoreTasks::Priority::userInitiated,
                 std::move(work));
@@ -201,10 +201,8 @@ void IndexStore::startWatching() {
     const std::uint64_t serial = ++watcherSerial_;
     // A replaced watcher still reports until its stop has run; those are real changes too.
     auto handler = [this](FileSystemWatcher::Batch batch) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, batch = std::move(batch)]() mutable { watcherDelivered(std::move(batch)); },
-            Qt::QueuedConnection);
+        tasks_->deliver(
+            [this, batch = std::move(batch)]() mutable { watcherDelivered(std::move(batch)); });
     };
     watcher_ = std::make_shared<FileSystemWatcher>(handler, env_.watcherOptions);
     // The start-up walk adds one watch per folder: long on a big home folder, so it runs on
@@ -218,15 +216,12 @@ void IndexStore::startWatching() {
             // A relative root; roots() never gives one, and the index still works unwatched.
         }
         const bool limitReached = watcher->watchLimitReached();
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, limitReached] {
-                if (serial != watcherSerial_) return;
-                watcherStarted_ = true;
-                watchLimitReached_ = limitReached;
-                emit watchHealthChanged();
-            },
-            Qt::QueuedConnection);
+        tasks_->deliver([this, serial, limitReached] {
+            if (serial != watcherSerial_) return;
+            watcherStarted_ = true;
+            watchLimitReached_ = limitReached;
+            emit watchHealthChanged();
+        });
     });
 }
 
@@ -236,7 +231,13 @@ void IndexStore::replaceWatcher() {
     auto old = std::move(watcher_);
     watcher_.reset();
     startWatching();
-    if (old) tasks_->runSerially([old = std::move(old)] { old->stop(); });
+    // Stopping drops what the old watcher has read but not yet handed out (it holds changes
+    // back for up to its latency to batch them), so it gets that long to hand them out.
+    if (old)
+        tasks_->runSerially([old = std::move(old), linger = env_.watcherOptions.latency] {
+            std::this_thread::sleep_for(linger + std::chrono::milliseconds(100));
+            old->stop();
+        });
 }
 
 void IndexStore::stopWatching() {
@@ -279,15 +280,16 @@ void IndexStore::flushPending() {
             // NameTableFull or bad_alloc: the installed index stays as it was.
         }
         out->batch = std::move(batch);
-        QMetaObject::invokeMethod(
-            this, [this, out, epoch] { installApplied(std::move(*out), epoch); },
-            Qt::QueuedConnection);
+        tasks_->deliver([this, out, epoch] { installApplied(std::move(*out), epoch); });
     };
     tasks_->run(StoreTasks::Priority::utility, std::move(work));
 }
 
 void IndexStore::installApplied(ApplyOutcome out, std::uint64_t epoch) {
     isApplying_ = false;
+    // What arrived meanwhile gets its own quiet period now, rather than waiting for some
+    // later change to come along.
+    if (pendingBatch_ && !flushTimer_.isActive()) flushTimer_.start();
     // A full build installed meanwhile replaced the index this batch was applied to.
     if (epoch != indexEpoch_ || !out.index) return;
     setIndex(std::move(*out.index), names_);
@@ -320,8 +322,7 @@ std::shared_future<bool> IndexStore::startSave() {
                     // A failure leaves the previous archive in place.
                     const bool saved = !IndexArchive::save(index, *names, id, builtAt, path);
                     done->set_value(saved);
-                    QMetaObject::invokeMethod(
-                        this, [this, saved] { emit archiveSaved(saved); }, Qt::QueuedConnection);
+                    tasks_->deliver([this, saved] { emit archiveSaved(saved); });
                 });
     return future;
 }

@@ -50,7 +50,7 @@ StoreEnvironment StoreEnvironment::completed() const {
 IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), env_(environment.completed()),
       settings_(env_.settingsPath.empty() ? Settings::defaultFilePath() : env_.settingsPath),
-      tasks_(std::make_unique<StoreTasks>()), navigator_(std::make_shared<IndexNavigator>()),
+      tasks_(std::make_unique<StoreTasks>(this)), navigator_(std::make_shared<IndexNavigator>()),
       rows_(std::make_shared<const std::vector<SearchRow>>()),
       generation_(std::make_shared<SearchGeneration>()) {
     auxiliaryLastUsed_ = lastSave_ = steadyNow();

@@ -97,7 +97,8 @@ public:
     // with a quiet rebuild already running) a visible build instead.
     void rebuildQuietly();
     // Merges a batch of file-system changes into the pending batch and restarts the quiet
-    // period after which it is applied.
+    // period after which it is applied. One batch is applied at a time; what arrives
+    // meanwhile is applied after a quiet period of its own.
     void enqueue(FileSystemWatcher::Batch batch);
     // A batch as the watcher delivers it: its degraded states are noted, then it is queued.
     void watcherDelivered(FileSystemWatcher::Batch batch);

@@ -141,8 +141,7 @@ void IndexStore::runSearch() {
                     if (keep->value() != generation) return; // superseded: drop it here
                     out->rows = SearchRow::build(out->result.hits, index, *names);
                     out->content = std::move(content);
-                    QMetaObject::invokeMethod(
-                        this, [this, out] { publish(std::move(*out)); }, Qt::QueuedConnection);
+                    tasks_->deliver([this, out] { publish(std::move(*out)); });
                 });
     emit searchStarted(generation);
 }

@@ -1,38 +1,116 @@
 // SPDX-License-Identifier: MIT
 #include "store/StoreTasks.h"
 
-#include <QThread>
-
 #include <algorithm>
 
 namespace vesko {
+namespace {
 
-StoreTasks::StoreTasks() {
+int poolSize() {
     // A full build keeps one thread busy for its whole run (its own workers do the scan), a
     // batch application another; searches still need a free thread each.
-    pool_.setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
-    pool_.setExpiryTimeout(10'000);
-    lane_.setMaxThreadCount(1);
+    return std::max(4, static_cast<int>(std::thread::hardware_concurrency()));
 }
+
+} // namespace
+
+StoreTasks::Queue::Queue(int threads) {
+    for (int i = 0; i < threads; ++i)
+        threads_.emplace_back([this] { workLoop(); });
+}
+
+StoreTasks::Queue::~Queue() {
+    {
+        std::lock_guard guard(lock_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+void StoreTasks::Queue::push(int priority, std::function<void()> work) {
+    {
+        std::lock_guard guard(lock_);
+        jobs_.push_back({priority, nextOrder_++, std::move(work)});
+        std::push_heap(jobs_.begin(), jobs_.end(), [](const Job& a, const Job& b) {
+            return a.priority != b.priority ? a.priority < b.priority : a.order > b.order;
+        });
+    }
+    wake_.notify_one();
+}
+
+void StoreTasks::Queue::workLoop() {
+    const auto later = [](const Job& a, const Job& b) {
+        return a.priority != b.priority ? a.priority < b.priority : a.order > b.order;
+    };
+    std::unique_lock guard(lock_);
+    for (;;) {
+        wake_.wait(guard, [this] { return stopping_ || !jobs_.empty(); });
+        // Queued work still runs at shutdown: a save must not be dropped half-way.
+        if (jobs_.empty()) return;
+        std::pop_heap(jobs_.begin(), jobs_.end(), later);
+        Job job = std::move(jobs_.back());
+        jobs_.pop_back();
+        ++busy_;
+        guard.unlock();
+        job.work();
+        job.work = nullptr; // captures are released outside the lock, before "done"
+        guard.lock();
+        --busy_;
+        if (busy_ == 0 && jobs_.empty()) done_.notify_all();
+    }
+}
+
+bool StoreTasks::Queue::waitForDone(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock guard(lock_);
+    return done_.wait_until(guard, deadline, [this] { return busy_ == 0 && jobs_.empty(); });
+}
+
+void StoreTasks::Queue::waitForDone() {
+    std::unique_lock guard(lock_);
+    done_.wait(guard, [this] { return busy_ == 0 && jobs_.empty(); });
+}
+
+StoreTasks::StoreTasks(QObject* home) : home_(home), pool_(poolSize()), lane_(1) {}
 
 StoreTasks::~StoreTasks() {
     waitForDone();
 }
 
 void StoreTasks::run(Priority priority, std::function<void()> work) {
-    pool_.start(std::move(work), static_cast<int>(priority));
+    pool_.push(static_cast<int>(priority), std::move(work));
 }
 
 void StoreTasks::runSerially(std::function<void()> work) {
-    lane_.start(std::move(work));
+    lane_.push(0, std::move(work));
+}
+
+void StoreTasks::deliver(std::function<void()> result) {
+    bool first = false;
+    {
+        std::lock_guard guard(mailLock_);
+        first = mail_.empty();
+        mail_.push_back(std::move(result));
+    }
+    if (first)
+        QMetaObject::invokeMethod(
+            home_, [this] { drain(); }, Qt::QueuedConnection);
+}
+
+void StoreTasks::drain() {
+    std::vector<std::function<void()>> mail;
+    {
+        std::lock_guard guard(mailLock_);
+        mail.swap(mail_);
+    }
+    for (auto& result : mail)
+        result();
 }
 
 bool StoreTasks::waitForDone(std::chrono::milliseconds bound) {
-    const auto start = std::chrono::steady_clock::now();
-    if (!lane_.waitForDone(static_cast<int>(bound.count()))) return false;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    return pool_.waitForDone(static_cast<int>(std::max<std::int64_t>(0, (bound - spent).count())));
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    return lane_.waitForDone(deadline) && pool_.waitForDone(deadline);
 }
 
 void StoreTasks::waitForDone() {
