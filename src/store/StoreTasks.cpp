@@ -72,7 +72,8 @@ void StoreTasks::Queue::waitForDone() {
     done_.wait(guard, [this] { return busy_ == 0 && jobs_.empty(); });
 }
 
-StoreTasks::StoreTasks(QObject* home) : home_(home), pool_(poolSize()), lane_(1) {}
+StoreTasks::StoreTasks(QObject* home)
+    : mailbox_(new StoreMailbox(home)), pool_(poolSize()), lane_(1) {}
 
 StoreTasks::~StoreTasks() {
     waitForDone();
@@ -87,21 +88,23 @@ void StoreTasks::runSerially(std::function<void()> work) {
 }
 
 void StoreTasks::deliver(std::function<void()> result) {
+    mailbox_->post(std::move(result));
+}
+
+void StoreMailbox::post(std::function<void()> result) {
     bool first = false;
     {
-        std::lock_guard guard(mailLock_);
+        std::lock_guard guard(lock_);
         first = mail_.empty();
         mail_.push_back(std::move(result));
     }
-    if (first)
-        QMetaObject::invokeMethod(
-            home_, [this] { drain(); }, Qt::QueuedConnection);
+    if (first) QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
 }
 
-void StoreTasks::drain() {
+void StoreMailbox::drain() {
     std::vector<std::function<void()>> mail;
     {
-        std::lock_guard guard(mailLock_);
+        std::lock_guard guard(lock_);
         mail.swap(mail_);
     }
     for (auto& result : mail)

@@ -18,6 +18,23 @@
 
 namespace vesko {
 
+// Results from other threads, run in order on the thread this object lives on. Woken by a
+// queued call by name, so no functor built on the sending thread crosses over (a sanitizer
+// cannot see Qt's own hand-over of one).
+class StoreMailbox : public QObject {
+    Q_OBJECT
+public:
+    explicit StoreMailbox(QObject* parent) : QObject(parent) {}
+    // From any thread.
+    void post(std::function<void()> result);
+
+private:
+    Q_INVOKABLE void drain();
+
+    std::mutex lock_;
+    std::vector<std::function<void()>> mail_;
+};
+
 class StoreTasks {
 public:
     enum class Priority { background = 0, utility = 1, userInitiated = 2 };
@@ -65,13 +82,9 @@ private:
         std::vector<std::thread> threads_;
     };
 
-    void drain();
-
-    QObject* home_;
+    StoreMailbox* mailbox_; // owned by the home object
     Queue pool_;
     Queue lane_;
-    std::mutex mailLock_;
-    std::vector<std::function<void()>> mail_;
 };
 
 } // namespace vesko
