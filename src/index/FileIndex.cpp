@@ -71,7 +71,7 @@ std::string FileIndex::lowercasedPath(std::int64_t entry, const NameTable& names
     for (; dirParent[d] != d; d = dirParent[d])
         components.push_back(names.lowercaseBytes(dirName[d]));
     const auto root = rootPaths.find(d);
-    std::string base = Unicode::lowercased(root == rootPaths.end() ? "/" : root->second);
+    std::string base = Unicode::folded(root == rootPaths.end() ? "/" : root->second);
     return Unicode::repairUtf8(joinReversed(std::move(base), components));
 }
 

@@ -179,10 +179,10 @@ std::optional<std::uint32_t> IndexNavigator::directory(std::string_view path,
     while (at < wanted.size()) {
         const std::size_t end = std::min(wanted.find('/', at), wanted.size());
         if (end > at) {
-            // The same folding the name table applied to the stored lowercase forms.
-            const std::string lowercase =
-                NameTable::lowercaseForm(std::string_view(wanted).substr(at, end - at));
-            const auto child = childNamed(current, lowercase, index, names);
+            // The same folding the name table applied to the stored names.
+            const std::string folded =
+                Unicode::folded(std::string_view(wanted).substr(at, end - at));
+            const auto child = childNamed(current, folded, index, names);
             if (!child) return std::nullopt;
             current = *child;
         }

@@ -155,18 +155,8 @@ std::uint64_t NameTable::keyOf(std::string_view displayBytes) {
     return keyFromHash(fnv1a(displayBytes), displayBytes.size());
 }
 
-std::string NameTable::lowercaseForm(std::string_view name) {
-    std::string lower = Unicode::lowercased(name);
-    if (Unicode::isAscii(name)) return lower;
-    // Keep the ASCII-lowered bytes when Unicode folding gives the very same bytes.
-    std::string asciiLowered(name);
-    for (char& c : asciiLowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-    return lower == asciiLowered ? asciiLowered : lower;
-}
-
 std::uint32_t NameTable::intern(const char* input, std::size_t length) {
-    // One pass: ASCII-lowered copy and hash together; the Unicode path only for high bytes.
+    // One pass: ASCII-folded copy and hash together; the Unicode path only for high bytes.
     char small[64];
     std::string large;
     char* lowered = small;
@@ -189,7 +179,7 @@ std::uint32_t NameTable::intern(const char* input, std::size_t length) {
     std::string unicodeLower;
     bool differs = hasCapital;
     if (hasHighByte) {
-        unicodeLower = Unicode::lowercased(in);
+        unicodeLower = Unicode::folded(in);
         if (unicodeLower != lower) lower = unicodeLower;
         differs = lower != in;
     }
@@ -402,8 +392,8 @@ std::string NameTable::checkInvariants() const {
             const std::string_view display = shard.displayBytes(p);
             if ((keyOf(display) & 31) != s)
                 return where + ": name " + std::to_string(p) + " is in the wrong shard";
-            if (lowercaseForm(display) != shard.lowercaseBytes(p))
-                return where + ": name " + std::to_string(p) + " has a stale lowercase form";
+            if (Unicode::folded(display) != shard.lowercaseBytes(p))
+                return where + ": name " + std::to_string(p) + " has a stale folded form";
         }
     }
     return {};

@@ -138,9 +138,6 @@ public:
     std::string checkInvariants() const;
     static std::string checkRestored(const RestoredShard& shard);
 
-    // The lowercase form of a name: ASCII letters lowered, and for any non-ASCII byte NFC
-    // composition and full Unicode lowercasing.
-    static std::string lowercaseForm(std::string_view name);
     static std::uint64_t keyOf(std::string_view displayBytes);
 
 private:

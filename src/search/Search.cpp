@@ -102,6 +102,7 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     RuleChoice choice =
         chooseRule(request.query, filters.matchPath, filters.useRegex, filters.matchCase);
     result.regexProblem = choice.regexProblem;
+    result.queryProblem = choice.queryProblem;
     if (!choice.rule) return result;
     result.narrowable = choice.narrowable;
     result.highlightTerms = choice.highlightTerms;
@@ -112,8 +113,7 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     }
 
     const std::uint32_t idUpperBound = names.idUpperBound();
-    if (choice.path && !choice.path->hasSeparator)
-        choice.path->under = directoriesUnderMatch(result.names, index, idUpperBound);
+    if (choice.path) fillUnder(*choice.path, result.names, index, names);
     const PathPredicate* path = choice.path ? &*choice.path : nullptr;
     if (result.names.empty() && !path) {
         result.duration = secondsSince(start);

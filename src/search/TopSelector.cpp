@@ -398,7 +398,7 @@ const std::string& TopSelector::directoryPath(std::uint32_t directory) {
         chain_.push_back(d);
     if (!cache[d]) {
         const auto root = index_.rootPaths.find(d);
-        cache[d] = Unicode::lowercased(root == index_.rootPaths.end() ? "/" : root->second);
+        cache[d] = Unicode::folded(root == index_.rootPaths.end() ? "/" : root->second);
     }
     for (std::size_t k = chain_.size(); k-- > 0;) {
         const std::uint32_t child = chain_[k], parent = dirParent_[child];

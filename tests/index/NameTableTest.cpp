@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "index/NameTable.h"
+#include "index/Unicode.h"
 
 #include <gtest/gtest.h>
 
+#include "support/TestSeed.h"
+
 #include <atomic>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -30,7 +34,7 @@ TEST(NameTable, LowercaseAndDisplayForms) {
     EXPECT_EQ(names.checkInvariants(), "");
 }
 
-TEST(NameTable, UnicodeNamesFoldToNfcLowercase) {
+TEST(NameTable, UnicodeNamesFoldToNfcCaseFolding) {
     NameTable names;
     const std::string nfd = "Cafe\xCC\x81.txt"; // e + combining acute
     const std::string nfc = "caf\xC3\xA9.txt";
@@ -41,11 +45,58 @@ TEST(NameTable, UnicodeNamesFoldToNfcLowercase) {
     EXPECT_EQ(names.displayBytes(decomposed), nfd);
     EXPECT_EQ(names.lowercaseBytes(composed), nfc);
 
-    // Full lowercase mapping beyond ASCII, and Korean unchanged.
-    EXPECT_EQ(names.lowercaseBytes(names.intern("ÄRGER")), "ärger");
-    EXPECT_EQ(names.lowercaseBytes(names.intern("보고서")), "보고서");
-    EXPECT_EQ(names.lowercaseBytes(names.intern("ΣΟΦΊΑ")), "σοφία");
+    // Case folding, not lowercasing: lowercasing gives a final sigma where a word ends and
+    // keeps ß, so a query and a name spelled differently in case would not meet.
+    const std::pair<const char*, const char*> folds[] = {
+        {"ÄRGER", "ärger"},
+        {"보고서", "보고서"},
+        {"ΣΟΦΊΑ", "σοφία"},
+        {"ΟΔΟΣ.txt", "οδοσ.txt"},
+        {"οδος", "οδοσ"},
+        {"Straße", "strasse"},
+        {"STRASSE", "strasse"},
+        {"\xEF\xAC\x81le", "file"},           // the fi ligature
+        {"\xC4\xB0", "i\xCC\x87"},            // capital I with dot above
+        {"\xE1\xBE\xB3", "\xCE\xB1\xCE\xB9"}, // alpha with ypogegrammeni
+    };
+    for (const auto& [name, folded] : folds) {
+        EXPECT_EQ(names.lowercaseBytes(names.intern(name)), folded) << name;
+        EXPECT_EQ(Unicode::folded(name), folded) << name;
+    }
     EXPECT_EQ(names.checkInvariants(), "");
+}
+
+// Folding twice must change nothing, or a query folded again would miss the stored names.
+TEST(NameTable, FoldingIsIdempotentOnRandomText) {
+    std::mt19937_64 random(test::testSeed("NameTable.FoldingIsIdempotentOnRandomText"));
+    // Letters with special folds, combining marks of several classes, and plain text.
+    const char* pieces[] = {"\xC4\xB0",
+                            "\xCC\x96",
+                            "\xCC\xA3",
+                            "\xCC\x81",
+                            "\xCC\x87",
+                            "\xCD\x85",
+                            "\xCE\xA3",
+                            "\xCF\x82",
+                            "\xC3\x9F",
+                            "\xE1\xBA\x9E",
+                            "\xE1\xBE\xB3",
+                            "\xEF\xAC\x81",
+                            "\xC7\xB0",
+                            "A",
+                            "s",
+                            ".",
+                            "\xE2\x84\xAA",
+                            "\xC5\xBF",
+                            "\xEA\xB0\x80",
+                            "\xFF"};
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        const std::string once = Unicode::folded(text);
+        ASSERT_EQ(Unicode::folded(once), once) << text;
+    }
 }
 
 TEST(NameTable, InvalidUtf8KeepsItsBytesAndNeverBreaksLowercasing) {
@@ -168,7 +219,7 @@ TEST(NameTableConcurrency, InternFromEightThreadsWhileReading) {
                 const std::uint32_t count = shard.nameCount();
                 for (std::uint32_t p = 0; p < count; ++p) {
                     const auto lower = shard.lowercaseBytes(p);
-                    ASSERT_EQ(NameTable::lowercaseForm(shard.displayBytes(p)), lower);
+                    ASSERT_EQ(Unicode::folded(shard.displayBytes(p)), lower);
                     readerChecks.fetch_add(1, std::memory_order_relaxed);
                 }
             }

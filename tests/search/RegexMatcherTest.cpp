@@ -1,12 +1,112 @@
 // SPDX-License-Identifier: MIT
 #include "search/RegexMatcher.h"
 
+#include "search/NameRules.h"
+#include "support/TestSeed.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace vesko {
 namespace {
+
+const std::string decomposedCafe = "Cafe\xCC\x81.txt"; // e + combining acute, as some disks hold it
+
+// Regular-expression queries end to end: the rule a search builds from the typed pattern,
+// run over a table of display names; the answer is the matching display names, sorted.
+TEST(RegexRule, MatchesNamesAsTyped) {
+    const std::vector<std::string> shown = {
+        "abcz", "A-Z",    "abc",        "Ab",       "_x",       "-x",          "x y",
+        "xy",   "README", "Straße.txt", "ΟΔΟΣ.txt", "café.txt", decomposedCafe};
+    NameTable table;
+    for (const auto& name : shown)
+        table.intern(name);
+    struct Case {
+        const char* pattern;
+        bool matchCase;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"^a.*z$", false, {"A-Z", "abcz"}},
+        {"^A.*Z$", false, {"A-Z", "abcz"}},
+        {"^ab?$", false, {"Ab"}},
+        // Escapes and class names keep their meaning; they are not lowercased.
+        {"^\\Wx", false, {"-x"}},
+        {"^x\\S", false, {"xy"}},
+        {"^x\\s", false, {"x y"}},
+        // Keeping case matches the names as shown: capitals are capitals.
+        {"^A.*Z$", true, {"A-Z"}},
+        {"^[A-Z]+$", true, {"README"}},
+        {"[[:upper:]]", true, {"A-Z", "Ab", "README", "Straße.txt", decomposedCafe}},
+        {"^[[:lower:]]+$", true, {"abc", "abcz", "xy"}},
+        // ...in NFC, so a decomposed name on disk meets a composed pattern.
+        {"^Café", true, {decomposedCafe}},
+        {"^caf(é|e)", false, {decomposedCafe, "café.txt"}},
+        // Ignoring case is full case folding, on both sides.
+        {"strasse", false, {"Straße.txt"}},
+        {"STRAßE\\.", false, {"Straße.txt"}},
+        {"^οδος\\.", false, {"ΟΔΟΣ.txt"}},
+        {"ΟΔΟΣ", false, {"ΟΔΟΣ.txt"}},
+        {"^stras+e", false, {"Straße.txt"}},
+    };
+    for (const auto& c : cases) {
+        const auto choice = Search::chooseRule(c.pattern, false, true, c.matchCase);
+        ASSERT_TRUE(choice.rule) << c.pattern << ": " << choice.regexProblem.value_or("");
+        EXPECT_FALSE(choice.narrowable);
+        EXPECT_TRUE(choice.highlightTerms.empty());
+        std::vector<std::string> found;
+        for (const std::uint32_t id : Search::matchingNames(*choice.rule, table, nullptr))
+            found.push_back(table.display(id));
+        std::sort(found.begin(), found.end());
+        auto expected = c.expected;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(found, expected) << c.pattern << (c.matchCase ? " (case)" : "");
+    }
+}
+
+TEST(RegexRule, InvalidPatternReportsTheProblemAndMatchesNothing) {
+    for (const char* pattern : {"[", "a(", "*{2"}) {
+        RegexMatcher matcher(pattern, false);
+        EXPECT_FALSE(matcher.isValid()) << pattern;
+        ASSERT_TRUE(matcher.problem()) << pattern;
+        EXPECT_FALSE(matcher.problem()->empty()) << pattern;
+        EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("a"), 1));
+    }
+    const auto choice = Search::chooseRule("[", false, true, false);
+    EXPECT_FALSE(choice.rule);
+    ASSERT_TRUE(choice.regexProblem);
+    EXPECT_EQ(*choice.regexProblem, *RegexMatcher("[", false).problem());
+}
+
+TEST(RegexMatcher, MatchesNamesLongerThanTheStackBuffer) {
+    RegexMatcher matcher("x$", false);
+    const std::string longName = std::string(300, 'a') + "x";
+    EXPECT_TRUE(
+        matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), longName.size()));
+    EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), 300));
+}
+
+TEST(RegexMatcher, FoldsOnlyLiteralCharacters) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"^\\W\\S\\w", "^\\W\\S\\w"},
+        {"[[:upper:]][A-Z]", "[[:upper:]][A-Z]"},
+        {"[Z-a]", "[Z-a]"},
+        {"README\\.TXT$", "readme\\.txt$"},
+        {"ÉCOLE", "école"},
+        {"E\xCC\x81", "é"},
+        {"Straße", "strasse"},
+        {"ß+", "(ss)+"},
+        {"Aß{2}", "a(ss){2}"},
+        {"É*x", "(é)*x"},
+        {"A+", "a+"},
+        {"[ÀÉ]", "[àé]"},
+        {"\\É", "\\É"},
+    };
+    for (const auto& [typed, folded] : cases)
+        EXPECT_EQ(RegexMatcher::foldedPattern(typed), folded) << typed;
+}
 
 TEST(RegexMatcherLiteral, OnlyTextEveryMatchMustContain) {
     struct Case {
@@ -56,7 +156,7 @@ TEST(RegexMatcherLiteral, NeverChangesTheAnswer) {
                               "ab{0,1}c",
                               "^$"};
     const std::string alphabet = "abcdeiknorstuwxyz.-_0123456789 ";
-    std::mt19937 random(7);
+    std::mt19937_64 random(test::testSeed("RegexMatcherLiteral.NeverChangesTheAnswer"));
     std::vector<std::string> names;
     for (int i = 0; i < 4000; ++i) {
         std::string name;

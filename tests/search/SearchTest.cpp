@@ -44,12 +44,12 @@ protected:
             const auto slash = relative.rfind('/');
             const std::string name =
                 slash == std::string::npos ? relative : relative.substr(slash + 1);
-            if (test(Unicode::lowercased(name))) paths.insert(Unicode::nfc(relative));
+            if (test(Unicode::folded(name))) paths.insert(Unicode::nfc(relative));
         }
         return paths;
     }
     static Paths containing(const std::string& needle) {
-        const std::string n = Unicode::lowercased(needle);
+        const std::string n = Unicode::folded(needle);
         return reference(
             [&](const std::string& name) { return name.find(n) != std::string::npos; });
     }
