@@ -36,10 +36,10 @@ void checkName(NameTable& names, std::string_view name, std::uint32_t id) {
     require(names.intern(name) == id || names.hashCollisions() != collisions,
             "interning the same bytes twice gives the same id");
     require(names.displayBytes(id) == name, "display bytes round-trip exactly");
-    const std::string lower = Unicode::folded(name);
+    const std::string lower = vesko::Unicode::folded(name);
     require(names.lowercaseBytes(id) == lower, "stored lowercase bytes are the lowercase form");
     require(vesko::Unicode::isValidUtf8(lower), "the lowercase form is valid UTF-8");
-    require(Unicode::folded(lower) == lower, "the lowercase form is idempotent");
+    require(vesko::Unicode::folded(lower) == lower, "the lowercase form is idempotent");
     require(names.lowercased(id) == lower, "lowercased() of valid UTF-8 is the stored form");
     require(names.display(id) == vesko::Unicode::repairUtf8(name),
             "display() is the repaired display bytes");

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NameTable names;
     std::vector<std::string> lowerNames;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
-        lowerNames.push_back(Unicode::folded(pieces[i]));
+        lowerNames.push_back(vesko::Unicode::folded(pieces[i]));
         names.intern(pieces[i]);
     }
 
