@@ -3,6 +3,8 @@
 // tables hold it to the plain per-name test, ids and order included.
 #include "search/NameRules.h"
 
+#include "support/TestSeed.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -87,7 +89,8 @@ std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule
 }
 
 TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
-    std::mt19937 random(7);
+    std::mt19937 random(
+        static_cast<std::uint32_t>(test::testSeed("NameScan.WholeTextSearchEqualsPerNameTest")));
     const MixedTable mixed(randomNames(random, 3000), randomNames(random, 1000));
     NameTable builtOnly;
     for (const auto& name : randomNames(random, 2000))

@@ -190,5 +190,68 @@ TEST(RegexMatcherLiteral, NeverChangesTheAnswer) {
     }
 }
 
+// Patterns the fuzzer found to break the matcher; each kind of fault is one table.
+TEST(RegexMatcherRegression, RefusesPatternsThatWouldExhaustRegcomp) {
+    struct Case {
+        std::string pattern;
+        bool accepted;
+    };
+    const Case cases[] = {
+        // glibc's regcomp copies a repeated group once per repetition: 64 stacked `+` made
+        // it allocate until the process ran out of memory.
+        {"(ab)" + std::string(64, '+') + "[\xB3=](ab)\\.a\\.],b\\\x9E{2,}elvin", false},
+        // A stray continuation byte as the repeated atom, once counted as nothing.
+        {"\xA6" + std::string(33, '+') + "\xA0{1,23}:]{1,(ab)\xA6\xA6\xC4\\1\xB0*", false},
+        // Stacked repeats, whose meaning POSIX leaves open, took seconds in the closure pass.
+        {"bele\\be+be+az\\eaz\\ba*7???***.****************/******************]************"
+         "****7??*q)z\\eaz\\b:::",
+         false},
+        {":+?", false},
+        {"a**", false},
+        {"a{2}*", false},
+        {"(a+)?", true},
+        {"[+*]+", true},
+        {"\\++", true},
+        {"a{2}b?c*", true},
+        // The size estimate refuses only what explodes.
+        {"^report[0-9]{4}\\.pdf$", true},
+        {"(foo|bar)+baz", true},
+        {"[[:alpha:]]{2,}", true},
+        {"\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C{300}", true},
+        {"a{1000}", true},
+        {"a{1001}", false},
+        {"(a{40}){40}", false},
+        {"((a{99}){99}){99}", false},
+        {"((((((((((((ab)+)+)+)+)+)+)+)+)+)+)+)+", false},
+        {"a{99999999999999999999999}", false},
+    };
+    for (const auto& c : cases) {
+        const RegexMatcher matcher(c.pattern, false);
+        EXPECT_EQ(matcher.isValid(), c.accepted)
+            << c.pattern << " estimated at " << RegexMatcher::expandedSize(c.pattern);
+        EXPECT_EQ(matcher.problem().has_value(), !c.accepted) << c.pattern;
+        if (!c.accepted) {
+            EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("abab"), 4));
+        }
+    }
+    EXPECT_NE(RegexMatcher("a{1001}", false).problem()->find("too large"), std::string::npos);
+}
+
+// The literal prefilter once required text a match need not contain: \' (glibc: the end
+// of the name) read as an apostrophe, and ':' in ':+?' taken as required.
+TEST(RegexMatcherRegression, PrefilterNeverRejectsAMatch) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\'", "report.txt"},       {"txt\\'", "report.txt"}, {"\\`rep", "report.txt"},
+        {"\\<txt\\>", "report.txt"}, {"(:+)?", "report.txt"},  {"x(:+)*", "x.txt"},
+    };
+    for (const auto& [pattern, name] : cases) {
+        const RegexMatcher matcher(pattern, false);
+        ASSERT_TRUE(matcher.isValid()) << pattern;
+        EXPECT_TRUE(matcher.matches(reinterpret_cast<const std::uint8_t*>(name),
+                                    std::string_view(name).size()))
+            << pattern << " required " << matcher.requiredLiteral();
+    }
+}
+
 } // namespace
 } // namespace vesko
