@@ -71,12 +71,12 @@ void checkLexer(std::string_view query) {
                 "the lexer emits no empty word");
 }
 
-// Every name whose lowercase bytes pass the rule, in scan order, the slow way.
+// Every name whose folded bytes pass the rule, in scan order, the slow way.
 std::vector<std::uint32_t> bruteForce(const Search::NameRule& rule, const NameTable& names) {
     std::vector<std::uint32_t> matched;
     for (std::size_t s = 0; s < names.shardsCount(); ++s)
         for (std::uint32_t p = 0; p < names.shard(s).nameCount(); ++p) {
-            const std::string_view name = names.shard(s).lowercaseBytes(p);
+            const std::string_view name = names.shard(s).foldedBytes(p);
             if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
                 matched.push_back(static_cast<std::uint32_t>(s) | (p << 5));
         }

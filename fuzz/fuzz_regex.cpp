@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A regular-expression query and the names to test it on: the first byte's low bit chooses
 // case-sensitive matching, the bytes up to the next zero byte are the pattern, each further
-// piece between zero bytes is one name, matched in its lowercase form as the search does.
+// piece between zero bytes is one name, matched in its folded form as the search does.
 // An invalid pattern must yield a problem text and no matches; a valid one must match
 // exactly where regexec alone matches, so the literal prefilter never drops a real match.
 #include "FuzzCheck.h"

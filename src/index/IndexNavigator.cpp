@@ -157,13 +157,12 @@ std::vector<std::uint32_t> IndexNavigator::entries(std::uint32_t dir) const {
     return {s.begin(), s.end()};
 }
 
-std::optional<std::uint32_t> IndexNavigator::childNamed(std::uint32_t dir,
-                                                        std::string_view lowercase,
+std::optional<std::uint32_t> IndexNavigator::childNamed(std::uint32_t dir, std::string_view folded,
                                                         const FileIndex& index,
                                                         const NameTable& names) const {
     const std::size_t known = index.dirName.count();
     for (std::uint32_t child : slice(childrenStart_, children_, dir))
-        if (child < known && names.lowercaseBytes(index.dirName[child]) == lowercase) return child;
+        if (child < known && names.foldedBytes(index.dirName[child]) == folded) return child;
     return std::nullopt;
 }
 

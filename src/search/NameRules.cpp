@@ -202,7 +202,7 @@ std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<st
     for (const std::uint32_t id : ids) {
         const std::size_t s = id & 31;
         if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
-        const std::string_view name = names.shard(s).lowercaseBytes(id >> 5);
+        const std::string_view name = names.shard(s).foldedBytes(id >> 5);
         if (!name.empty() && test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
             matched.push_back(id);
     }
@@ -379,7 +379,7 @@ namespace {
 std::string foldedDirectoryPath(std::uint32_t d, const FileIndex& index, const NameTable& names) {
     std::vector<std::string_view> components;
     for (; index.dirParent[d] != d; d = index.dirParent[d])
-        components.push_back(names.lowercaseBytes(index.dirName[d]));
+        components.push_back(names.foldedBytes(index.dirName[d]));
     const auto root = index.rootPaths.find(d);
     std::string path = Unicode::folded(root == index.rootPaths.end() ? "/" : root->second);
     for (auto part = components.rbegin(); part != components.rend(); ++part) {

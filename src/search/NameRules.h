@@ -21,7 +21,7 @@
 
 namespace vesko::Search {
 
-// NFC composition, then the full Unicode lowercase mapping, as UTF-8. Idempotent.
+// The query in the form names are matched in (Unicode::folded). Idempotent.
 std::string normalize(std::string_view text);
 
 // The last path segment of a needle: "src/main" gives "main", "src/" gives "src", "/" and
@@ -122,15 +122,15 @@ void fillUnder(PathPredicate& path, const std::vector<std::uint32_t>& matchedNam
                const FileIndex& index, const NameTable& names);
 
 // Whether an entry passes the name stage. `path` is null outside path mode;
-// lowercasePath() gives the entry's full lowercase path and is called only when needed.
-template <class LowercasePath>
+// foldedPath() gives the entry's full folded path and is called only when needed.
+template <class FoldedPath>
 bool admitsEntry(const PathPredicate* path, bool nameMatched, std::uint32_t entryDir,
-                 LowercasePath&& lowercasePath) {
+                 FoldedPath&& foldedPath) {
     if (!path) return nameMatched;
     if (path->insideFolders) return entryDir < path->under.size() && path->under[entryDir];
     if (path->hasSeparator) {
         if (!nameMatched) return false;
-        const std::string full = lowercasePath();
+        const std::string full = foldedPath();
         return containsSubstring(full, path->needle);
     }
     return nameMatched || (entryDir < path->under.size() && path->under[entryDir]);

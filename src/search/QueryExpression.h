@@ -20,7 +20,7 @@ struct Token {
     enum class Kind { word, or_, not_, open, close };
 
     Kind kind = Kind::word;
-    std::string bytes; // lowercase UTF-8, never empty; only for `word`
+    std::string bytes; // folded UTF-8, never empty; only for `word`
 
     bool operator==(const Token&) const = default;
 };
@@ -82,7 +82,7 @@ public:
     // left-deep chain of N words costs N frames, not 2N.
     template <class TermMatches> bool evaluate(TermMatches&& termMatches) const;
 
-    // Evaluation against one name's lowercase bytes with the engine's substring rule.
+    // Evaluation against one name's folded bytes with the engine's substring rule.
     // Allocates nothing.
     bool matches(const std::uint8_t* name, std::size_t length) const;
 

@@ -30,7 +30,7 @@ struct EntryWalk {
     void visit(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir) {
         const bool matched = nameMatched(nameId);
         if (!path && !matched) return;
-        if (!admitsEntry(path, matched, dir, [&] { return index.lowercasedPath(entry, names); }))
+        if (!admitsEntry(path, matched, dir, [&] { return index.foldedPath(entry, names); }))
             return;
         const EntryFlags flags = index.flags(entry);
         if (flags.contains(EntryFlags::deleted())) return;

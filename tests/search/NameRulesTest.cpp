@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> namesOf(const NameTable& table, const std::vector<std::uint32_t>& ids) {
     std::vector<std::string> out;
     for (const std::uint32_t id : ids)
-        out.emplace_back(table.lowercaseBytes(id));
+        out.emplace_back(table.foldedBytes(id));
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -261,7 +261,7 @@ protected:
             const auto dir = index.entryDir[std::size_t(e)];
             const bool nameMatched = matchedSet.count(index.entryName[std::size_t(e)]) > 0;
             if (admitsEntry(choice.path ? &*choice.path : nullptr, nameMatched, dir,
-                            [&] { return index.lowercasedPath(e, names); }))
+                            [&] { return index.foldedPath(e, names); }))
                 out.push_back(index.path(e, names));
         }
         return sorted(out);

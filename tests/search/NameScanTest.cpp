@@ -80,7 +80,7 @@ std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule
     for (std::uint32_t s = 0; s < table.shardsCount(); ++s) {
         const auto& shard = table.shard(s);
         for (std::uint32_t p = 0; p < shard.nameCount(); ++p) {
-            const std::string_view name = shard.lowercaseBytes(p);
+            const std::string_view name = shard.foldedBytes(p);
             if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
                 ids.push_back(s | (p << 5));
         }

@@ -186,12 +186,11 @@ TEST_F(SearchTest, LimitsOrderAndFoldersFirst) {
     const auto byName = run(request, built->index);
     std::vector<std::string> names;
     for (const auto& hit : all.hits)
-        names.push_back(
-            std::string(built->names->lowercaseBytes(built->index.entryName[hit.entry])));
+        names.push_back(std::string(built->names->foldedBytes(built->index.entryName[hit.entry])));
     std::sort(names.begin(), names.end());
     ASSERT_EQ(byName.hits.size(), 2u);
-    EXPECT_EQ(built->names->lowercaseBytes(built->index.entryName[byName.hits[0].entry]), names[0]);
-    EXPECT_EQ(built->names->lowercaseBytes(built->index.entryName[byName.hits[1].entry]), names[1]);
+    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[0].entry]), names[0]);
+    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[1].entry]), names[1]);
 }
 
 TEST_F(SearchTest, DeletedEntriesAreNeverCounted) {
