@@ -271,6 +271,17 @@ std::string foldedBracket(std::string_view bracket) {
     return out;
 }
 
+// Whether the pattern refers back to a group by number, which an added group would
+// renumber.
+bool hasBackReference(std::string_view p) {
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (p[i] != '\\') continue;
+        if (p[i + 1] >= '1' && p[i + 1] <= '9') return true;
+        ++i;
+    }
+    return false;
+}
+
 bool isRepeat(char c) {
     return c == '*' || c == '+' || c == '?' || c == '{';
 }
@@ -281,6 +292,7 @@ std::string RegexMatcher::foldedPattern(std::string_view typed) {
     const std::string composed = Unicode::nfc(typed);
     const std::string_view p = composed;
     constexpr std::string_view special = "\\[()|*+?{}.^$";
+    const bool mayGroup = !hasBackReference(p);
     std::string out;
     for (std::size_t i = 0; i < p.size();) {
         if (p[i] == '\\') {
@@ -305,7 +317,7 @@ std::string RegexMatcher::foldedPattern(std::string_view typed) {
             out += Unicode::folded(p.substr(i, last - i));
             if (last < end) {
                 const std::string tail = Unicode::folded(p.substr(last, end - last));
-                out += tail.size() == 1 ? tail : "(" + tail + ")";
+                out += tail.size() == 1 || !mayGroup ? tail : "(" + tail + ")";
             }
             i = end;
         }

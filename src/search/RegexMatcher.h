@@ -45,7 +45,7 @@ public:
     // (Unicode::folded), and non-ASCII ones inside them folded one to one; escapes and ASCII in
     // brackets are kept, since REG_ICASE covers them and lowering would change \W or [Z-a].
     // A literal whose fold is several bytes is grouped when a repeat follows it: "ß+" gives
-    // "(ss)+".
+    // "(ss)+" (unless the pattern has back-references, which a group would renumber).
     static std::string foldedPattern(std::string_view pattern);
 
     // An upper estimate of the atoms (characters, classes, groups) regcomp builds once every

@@ -100,6 +100,7 @@ TEST(RegexMatcher, FoldsOnlyLiteralCharacters) {
         {"ß+", "(ss)+"},
         {"Aß{2}", "a(ss){2}"},
         {"É*x", "(é)*x"},
+        {"ß*(a)\\1", "ss*(a)\\1"},
         {"A+", "a+"},
         {"[ÀÉ]", "[àé]"},
         {"\\É", "\\É"},
