@@ -65,9 +65,9 @@ void checkNames(NameTable& names) {
              ++p, ++checked) {
             const std::uint32_t id = s | (p << 5);
             require(vesko::Unicode::isValidUtf8(names.display(id)), "display() is valid UTF-8");
-            require(vesko::Unicode::isValidUtf8(names.lowercased(id)), "lowercased() is valid");
-            require(names.matchRank(id, names.lowercaseBytes(id)).length ==
-                        names.lowercaseBytes(id).size(),
+            require(vesko::Unicode::isValidUtf8(names.folded(id)), "folded() is valid");
+            require(names.matchRank(id, names.foldedBytes(id)).length ==
+                        names.foldedBytes(id).size(),
                     "matchRank reads the whole name");
             ids.push_back(id);
         }
@@ -85,7 +85,7 @@ void checkIndex(const FileIndex& index, const NameTable& names) {
     for (std::size_t e = 0; e < entries && e < maxChecked; ++e) {
         const auto entry = static_cast<std::int64_t>(e);
         require(!index.path(entry, names).empty(), "every entry has a path");
-        index.lowercasedPath(entry, names);
+        index.foldedPath(entry, names);
     }
     for (std::uint32_t d = 0; d < index.directoryCount() && d < maxChecked; ++d) {
         index.pathOfDirectory(d, names);

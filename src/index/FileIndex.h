@@ -49,7 +49,7 @@ struct FileIndex {
 
     std::string path(std::int64_t entry, const NameTable& names) const;
     std::string pathOfDirectory(std::uint32_t directory, const NameTable& names) const;
-    std::string lowercasedPath(std::int64_t entry, const NameTable& names) const;
+    std::string foldedPath(std::int64_t entry, const NameTable& names) const;
     // The root directory that contains the directory.
     std::uint32_t rootOf(std::uint32_t directory) const;
 

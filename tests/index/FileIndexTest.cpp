@@ -69,7 +69,7 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
     SmallIndex home("/home/u");
     EXPECT_EQ(home.index.path(1, home.names), "/home/u/a");
     EXPECT_EQ(home.index.path(2, home.names), "/home/u/X/B.txt");
-    EXPECT_EQ(home.index.lowercasedPath(2, home.names), "/home/u/x/b.txt");
+    EXPECT_EQ(home.index.foldedPath(2, home.names), "/home/u/x/b.txt");
     EXPECT_EQ(home.index.pathOfDirectory(0, home.names), "/home/u");
     EXPECT_EQ(home.index.pathOfDirectory(1, home.names), "/home/u/X");
 
@@ -85,7 +85,7 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
 
 TEST(FileIndex, LowercasedPathFoldsTheRootToo) {
     SmallIndex index("/Média/Ünï");
-    EXPECT_EQ(index.index.lowercasedPath(2, index.names), "/média/ünï/x/b.txt");
+    EXPECT_EQ(index.index.foldedPath(2, index.names), "/média/ünï/x/b.txt");
 }
 
 TEST(FileIndex, PayloadAndBreakdown) {

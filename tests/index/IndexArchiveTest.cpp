@@ -128,7 +128,7 @@ void expectSame(const FileIndex& a, const NameTable& an, const FileIndex& b, con
     for (std::size_t s = 0; s < an.shardsCount(); ++s) {
         ASSERT_EQ(an.shard(s).nameCount(), bn.shard(s).nameCount());
         for (std::uint32_t p = 0; p < an.shard(s).nameCount(); ++p) {
-            EXPECT_EQ(an.shard(s).lowercaseBytes(p), bn.shard(s).lowercaseBytes(p));
+            EXPECT_EQ(an.shard(s).foldedBytes(p), bn.shard(s).foldedBytes(p));
             EXPECT_EQ(an.shard(s).displayBytes(p), bn.shard(s).displayBytes(p));
         }
     }
