@@ -34,6 +34,18 @@ struct Result {
     std::optional<std::string> error;
 };
 
+// The fixed exclusions: four system paths plus the Linux pseudo file systems.
+const std::vector<std::string>& systemExcludedPaths();
+
+// Trailing slashes dropped ("/" stays "/"), duplicates and roots inside kept roots
+// skipped, kept roots inside a new one removed. A root's position is its directory id.
+std::vector<std::string> normalize(const std::vector<std::string>& roots);
+
+// The fixed paths, the five per-root folders of every root, and the user's excluded
+// folders. Matched by exact path text against each sub-folder's full path.
+ExcludedSet excluded(const std::vector<std::string>& roots,
+                     const std::vector<std::string>& excludedFolders = {});
+
 // The user's home folder as the only root.
 std::vector<std::string> defaultRoots();
 // Active processors, at least 2 and at most 8.
