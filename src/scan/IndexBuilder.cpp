@@ -3,10 +3,13 @@
 
 #include "scan/DirectoryScanner.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -18,8 +21,8 @@
 namespace vesko::IndexBuilder {
 namespace {
 
-// Room reserved ahead for the entries of a typical home folder, split among the workers.
-constexpr std::size_t reservedEntries = 6'000'000;
+// Folders a worker lists between two releases of the name table's outgrown buffers.
+constexpr int foldersPerRelease = 1024;
 
 struct Directory {
     std::string path;
@@ -118,36 +121,73 @@ private:
     std::optional<std::string> error_;
 };
 
-// One worker's entries, kept apart until the single merge at its end.
-struct EntryArrays {
-    std::vector<std::uint32_t> name, dir, size, modified, created, accessed;
-    std::vector<std::uint8_t> flags;
+// A run of one worker's entries in its own anonymous mapping, handed back to the kernel
+// as soon as the merge has copied it: the build never holds the entries twice over, as
+// heap blocks freed in the middle of an arena would.
+class EntryBlock {
+public:
+    static constexpr std::size_t capacity = std::size_t{1} << 16;
 
-    void reserve(std::size_t n) {
-        for (auto* column : {&name, &dir, &size, &modified, &created, &accessed})
-            column->reserve(n);
-        flags.reserve(n);
+    struct Columns {
+        std::uint32_t name[capacity], dir[capacity], size[capacity], modified[capacity],
+            created[capacity], accessed[capacity];
+        std::uint8_t flags[capacity];
+    };
+
+    EntryBlock() {
+        void* at = ::mmap(nullptr, sizeof(Columns), PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (at == MAP_FAILED) throw std::bad_alloc();
+        columns_ = static_cast<Columns*>(at);
     }
+    ~EntryBlock() { ::munmap(columns_, sizeof(Columns)); }
+    EntryBlock(const EntryBlock&) = delete;
+    EntryBlock& operator=(const EntryBlock&) = delete;
+
+    bool isFull() const { return count_ == capacity; }
+    std::size_t count() const { return count_; }
+
+    void add(std::uint32_t name, std::uint32_t dir, EntryFlags flags, std::uint64_t size,
+             std::uint32_t modified, std::uint32_t created, std::uint32_t accessed) {
+        Columns& c = *columns_;
+        const std::size_t i = count_++;
+        c.name[i] = name;
+        c.dir[i] = dir;
+        c.flags[i] = flags.rawValue;
+        c.size[i] = PackedSize::pack(size);
+        c.modified[i] = modified;
+        c.created[i] = created;
+        c.accessed[i] = accessed;
+    }
+
     void appendTo(FileIndex& index) const {
-        index.entryName.append(name.data(), name.size());
-        index.entryDir.append(dir.data(), dir.size());
-        index.entryFlags.append(flags.data(), flags.size());
-        index.entrySize.append(size.data(), size.size());
-        index.entryModified.append(modified.data(), modified.size());
-        index.entryCreated.append(created.data(), created.size());
-        index.entryAccessed.append(accessed.data(), accessed.size());
+        const Columns& c = *columns_;
+        index.entryName.append(c.name, count_);
+        index.entryDir.append(c.dir, count_);
+        index.entryFlags.append(c.flags, count_);
+        index.entrySize.append(c.size, count_);
+        index.entryModified.append(c.modified, count_);
+        index.entryCreated.append(c.created, count_);
+        index.entryAccessed.append(c.accessed, count_);
     }
+
+private:
+    Columns* columns_ = nullptr;
+    std::size_t count_ = 0;
 };
+
+using EntryBlocks = std::vector<std::unique_ptr<EntryBlock>>;
 
 // Receives every worker's entries and counts, under one lock taken once per worker.
 struct Accumulator {
     std::mutex lock;
-    FileIndex index;
+    EntryBlocks blocks;
     Report report;
 
-    void merge(const EntryArrays* entries, std::int64_t denied, std::int64_t syscalls) {
+    void merge(EntryBlocks&& entries, std::int64_t denied, std::int64_t syscalls) {
         std::lock_guard guard(lock);
-        if (entries) entries->appendTo(index);
+        std::move(entries.begin(), entries.end(), std::back_inserter(blocks));
+        entries.clear();
         report.deniedDirectories += denied;
         report.syscalls += syscalls;
     }
@@ -160,9 +200,9 @@ public:
         : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded) {}
 
     // Never throws: a failure stops the whole build through the stack.
-    void run(std::size_t reserve) noexcept {
+    void run() noexcept {
         try {
-            loop(reserve);
+            loop();
         } catch (const NameTableFull& e) {
             stack_.stop(e.what());
         } catch (const std::bad_alloc&) {
@@ -173,14 +213,17 @@ public:
     }
 
 private:
-    void loop(std::size_t reserve) {
+    void loop() {
         auto buffer = std::make_unique_for_overwrite<std::byte[]>(DirectoryScanner::bufferSize);
         buffer_ = {buffer.get(), DirectoryScanner::bufferSize};
-        entries_.reserve(reserve);
-        while (auto directory = stack_.take())
+        for (int listed = 1; auto directory = stack_.take(); ++listed) {
             list(*directory);
-        const bool stopped = stack_.error().has_value();
-        accumulator_.merge(stopped ? nullptr : &entries_, denied_, syscalls_);
+            // Buffers the table outgrew stay for lock-free readers, and a table being
+            // built has none; left alone they would double its footprint.
+            if (listed % foldersPerRelease == 0) names_.releaseRetired();
+        }
+        if (stack_.error()) entries_.clear();
+        accumulator_.merge(std::move(entries_), denied_, syscalls_);
     }
 
     void list(const Directory& directory) {
@@ -189,13 +232,9 @@ private:
                                  std::uint64_t size, std::uint32_t modified, std::uint32_t created,
                                  std::uint32_t accessed) {
             const std::uint32_t nameId = names_.intern(name, length);
-            entries_.name.push_back(nameId);
-            entries_.dir.push_back(directory.id);
-            entries_.flags.push_back(flags.rawValue);
-            entries_.size.push_back(PackedSize::pack(size));
-            entries_.modified.push_back(modified);
-            entries_.created.push_back(created);
-            entries_.accessed.push_back(accessed);
+            if (entries_.empty() || entries_.back()->isFull())
+                entries_.push_back(std::make_unique<EntryBlock>());
+            entries_.back()->add(nameId, directory.id, flags, size, modified, created, accessed);
             if (flags.contains(EntryFlags::directory())) addChild(directory, name, length, nameId);
         };
         if (DirectoryScanner::scan(directory.path.c_str(), buffer_, syscalls_, onEntry) ==
@@ -223,7 +262,7 @@ private:
     NameTable& names_;
     const ExcludedSet& excluded_;
     std::span<std::byte> buffer_;
-    EntryArrays entries_;
+    EntryBlocks entries_;
     std::vector<Child> children_;
     std::int64_t denied_ = 0;
     std::int64_t syscalls_ = 0;
@@ -232,16 +271,15 @@ private:
 // Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
 void runWorkers(int workers, WorkStack& stack, Accumulator& accumulator, NameTable& names,
                 const ExcludedSet& excluded) {
-    const std::size_t reserve = reservedEntries / static_cast<std::size_t>(workers);
     std::vector<std::jthread> threads;
     try {
         threads.reserve(static_cast<std::size_t>(workers - 1));
         for (int i = 1; i < workers; ++i)
-            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(reserve); });
+            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(); });
     } catch (const std::system_error&) {
         // Fewer threads than asked: the ones started, and this one, still finish the scan.
     }
-    Worker(stack, accumulator, names, excluded).run(reserve);
+    Worker(stack, accumulator, names, excluded).run();
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -258,7 +296,13 @@ Result failed(Result result, std::string reason, std::chrono::steady_clock::time
     return result;
 }
 
-void reserveEntries(FileIndex& index, std::size_t n) {
+// The columns sized once for the entries, then filled block by block, each block given
+// back as soon as it is copied.
+FileIndex mergeBlocks(EntryBlocks& blocks) {
+    std::size_t n = 0;
+    for (const auto& block : blocks)
+        n += block->count();
+    FileIndex index;
     index.entryName.reserveCapacity(n);
     index.entryDir.reserveCapacity(n);
     index.entryFlags.reserveCapacity(n);
@@ -266,6 +310,12 @@ void reserveEntries(FileIndex& index, std::size_t n) {
     index.entryModified.reserveCapacity(n);
     index.entryCreated.reserveCapacity(n);
     index.entryAccessed.reserveCapacity(n);
+    for (auto& block : blocks) {
+        block->appendTo(index);
+        block.reset();
+    }
+    blocks.clear();
+    return index;
 }
 
 } // namespace
@@ -300,7 +350,6 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     try {
         for (const std::string& root : normalized)
             stack.addRoot(root, table.intern(root));
-        reserveEntries(accumulator.index, reservedEntries);
     } catch (const NameTableFull& e) {
         return failed(std::move(result), e.what(), start);
     } catch (const std::bad_alloc&) {
@@ -310,7 +359,12 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     result.report = accumulator.report;
     if (auto error = stack.error()) return failed(std::move(result), std::move(*error), start);
 
-    FileIndex& index = accumulator.index;
+    FileIndex index;
+    try {
+        index = mergeBlocks(accumulator.blocks);
+    } catch (const std::bad_alloc&) {
+        return failed(std::move(result), "out of memory while merging the scan", start);
+    }
     index.dirParent = Column<std::uint32_t>(stack.dirParent());
     index.dirName = Column<std::uint32_t>(stack.dirName());
     for (std::size_t i = 0; i < normalized.size(); ++i)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
 // stack of folders, list each with one bulk call per buffer, intern names into the shared
-// NameTable, keep entries in private arrays and merge them once at the end.
+// NameTable, keep entries in private blocks and merge them once at the end, giving each
+// block back as it is copied, so that a build peaks near the size of what it builds.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -65,7 +66,8 @@ struct Limits {
 // room left (NameTableFull) or a failed allocation. The first worker to meet one records
 // it and empties the work stack; the others finish the folder in hand and exit, nothing
 // is merged, and the Result carries `error` with an empty index. The name table keeps the
-// names interned before the stop and should be discarded with the index.
+// names interned before the stop and should be discarded with the index. Nothing else may
+// read `names` during the build: storage the table outgrows is freed as the build goes.
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders = {});
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
