@@ -156,42 +156,6 @@ TEST(IndexBuilderTest, RootsGetTheFirstIdsInNormalisedOrder) {
     }
 }
 
-TEST(IndexBuilderTest, UnreadableFolderIsCountedAndItsEntryKept) {
-    test::TempTree tree;
-    tree.file("open/a.txt");
-    tree.file("locked/secret.txt");
-    tree.chmod("", 0755);
-    tree.chmod("open", 0755);
-    const auto check = [&]() -> int {
-        const Result result = buildOf({tree.root()}, 2);
-        const auto paths = relativePaths(result, tree.root());
-        return (result.report.deniedDirectories == 1 ? 0 : 1) | (paths.contains("locked") ? 0 : 2) |
-               (paths.contains("locked/secret.txt") ? 4 : 0) |
-               (paths.contains("open/a.txt") ? 0 : 8);
-    };
-    const char* meaning =
-        "bits: 1 denied count, 2 entry lost, 4 contents listed, 8 readable folder lost";
-    if (geteuid() != 0) {
-        tree.chmod("locked", 0);
-        EXPECT_EQ(check(), 0) << meaning;
-        return;
-    }
-    // Root reads any folder: list as an unprivileged user in a child process instead.
-    tree.chmod("locked", 0700);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(77);
-        _exit(check());
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "cannot switch to an unprivileged user to lock a folder";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << meaning;
-}
-
 // A restored table whose shards are all full except `spared`: the full ones share one
 // lazily zeroed mapping of 2^27 offsets, so they cost address space, not memory.
 struct FullTable {
