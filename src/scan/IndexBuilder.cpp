@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -24,15 +25,37 @@ namespace {
 // Folders a worker lists between two releases of the name table's outgrown buffers.
 constexpr int foldersPerRelease = 1024;
 
+// A listed folder's descriptor, kept while its sub-folders wait in the stack: each is then
+// opened by its name alone, which spares the kernel a lookup of every component of its path.
+class HeldFolder {
+public:
+    HeldFolder(DirectoryScanner::Descriptor fd, std::atomic<int>& count)
+        : fd_(std::move(fd)), count_(count) {}
+    ~HeldFolder() { count_.fetch_sub(1, std::memory_order_relaxed); }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    int get() const { return fd_.get(); }
+
+private:
+    DirectoryScanner::Descriptor fd_;
+    std::atomic<int>& count_;
+};
+
+// Without a held parent the folder is opened by its whole path.
 struct Directory {
     std::string path;
     std::uint32_t id = 0;
+    std::shared_ptr<const HeldFolder> parent;
+    std::size_t nameStart = 0; // where the folder's own name begins in `path`
 };
 
 struct Child {
     std::string path;
     std::uint32_t parent = 0;
     std::uint32_t name = 0;
+    std::shared_ptr<const HeldFolder> held;
+    std::size_t nameStart = 0;
 };
 
 // The folders still to be listed, LIFO so that each worker stays near the part of the
@@ -42,14 +65,17 @@ struct Child {
 // `take`, so workers drain without waiting for one another.
 class WorkStack {
 public:
-    explicit WorkStack(std::uint64_t directoryLimit) : limit_(directoryLimit) {}
+    // Descriptors are held for at most `heldLimit` folders at once: the process may open
+    // only so many files, and a depth-first walk rarely needs more.
+    WorkStack(std::uint64_t directoryLimit, int heldLimit)
+        : limit_(directoryLimit), heldLimit_(heldLimit) {}
 
     // Before the workers start: the root gets the next id and is its own parent.
     void addRoot(std::string path, std::uint32_t nameId) {
         const auto id = static_cast<std::uint32_t>(dirParent_.size());
         dirParent_.push_back(id);
         dirName_.push_back(nameId);
-        stack_.push_back({std::move(path), id});
+        stack_.push_back({std::move(path), id, nullptr, 0});
     }
 
     std::optional<Directory> take() {
@@ -83,7 +109,8 @@ public:
                 const auto id = static_cast<std::uint32_t>(dirParent_.size());
                 dirParent_.push_back(child.parent);
                 dirName_.push_back(child.name);
-                stack_.push_back({std::move(child.path), id});
+                stack_.push_back(
+                    {std::move(child.path), id, std::move(child.held), child.nameStart});
             }
             pushed = !children.empty();
         }
@@ -98,6 +125,16 @@ public:
     std::optional<std::string> error() {
         std::lock_guard lock(mutex_);
         return error_;
+    }
+
+    // An open descriptor for `fd`'s sub-folders to be opened through, or null once
+    // the limit of held descriptors is reached.
+    std::shared_ptr<const HeldFolder> hold(DirectoryScanner::Descriptor& fd) {
+        if (held_.fetch_add(1, std::memory_order_relaxed) >= heldLimit_) {
+            held_.fetch_sub(1, std::memory_order_relaxed);
+            return nullptr;
+        }
+        return std::make_shared<const HeldFolder>(std::move(fd), held_);
     }
 
     // After the workers have returned.
@@ -119,6 +156,8 @@ private:
     std::vector<std::uint32_t> dirName_;
     std::uint64_t limit_;
     std::optional<std::string> error_;
+    const int heldLimit_;
+    std::atomic<int> held_{0};
 };
 
 // A run of one worker's entries in its own anonymous mapping, handed back to the kernel
@@ -226,8 +265,21 @@ private:
         accumulator_.merge(std::move(entries_), denied_, syscalls_);
     }
 
-    void list(const Directory& directory) {
+    void list(Directory& directory) {
         children_.clear();
+        DirectoryScanner::Descriptor fd =
+            directory.parent
+                ? DirectoryScanner::openDirectoryAt(directory.parent->get(),
+                                                    directory.path.c_str() + directory.nameStart)
+                : DirectoryScanner::openDirectory(directory.path.c_str());
+        directory.parent.reset();
+        if (!fd) {
+            ++denied_;
+            stack_.finish(children_);
+            return;
+        }
+        const std::shared_ptr<const HeldFolder> held = stack_.hold(fd);
+        const int dirFd = held ? held->get() : fd.get();
         const auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags,
                                  std::uint64_t size, std::uint32_t modified, std::uint32_t created,
                                  std::uint32_t accessed) {
@@ -235,9 +287,10 @@ private:
             if (entries_.empty() || entries_.back()->isFull())
                 entries_.push_back(std::make_unique<EntryBlock>());
             entries_.back()->add(nameId, directory.id, flags, size, modified, created, accessed);
-            if (flags.contains(EntryFlags::directory())) addChild(directory, name, length, nameId);
+            if (flags.contains(EntryFlags::directory()))
+                addChild(directory, name, length, nameId, held);
         };
-        if (DirectoryScanner::scan(directory.path.c_str(), buffer_, syscalls_, onEntry) ==
+        if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry) ==
             DirectoryScanner::Outcome::failed)
             ++denied_;
         stack_.finish(children_);
@@ -246,7 +299,7 @@ private:
     // The child's path keeps the name's raw bytes: on Linux a name need not be UTF-8, and
     // only the exact bytes open the folder. Exclusions are compared with the same bytes.
     void addChild(const Directory& parent, const char* name, std::size_t length,
-                  std::uint32_t nameId) {
+                  std::uint32_t nameId, const std::shared_ptr<const HeldFolder>& held) {
         std::string path;
         const bool underSlash = parent.path == "/";
         path.reserve(parent.path.size() + 1 + length);
@@ -254,7 +307,8 @@ private:
         path += '/';
         path.append(name, length);
         if (excluded_.contains(path)) return;
-        children_.push_back({std::move(path), parent.id, nameId});
+        const std::size_t nameStart = path.size() - length;
+        children_.push_back({std::move(path), parent.id, nameId, held, nameStart});
     }
 
     WorkStack& stack_;
@@ -345,7 +399,7 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     if (normalized.size() > limits.maxDirectories)
         return failed(std::move(result), "more roots than the index can number", start);
 
-    WorkStack stack(limits.maxDirectories);
+    WorkStack stack(limits.maxDirectories, limits.heldFolders);
     Accumulator accumulator;
     try {
         for (const std::string& root : normalized)

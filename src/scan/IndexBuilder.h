@@ -58,6 +58,9 @@ inline constexpr std::uint64_t maxDirectories = 0xFFFFFFFFull;
 // Capacity limits of one build; tests lower them to reach the overflow path cheaply.
 struct Limits {
     std::uint64_t maxDirectories = IndexBuilder::maxDirectories;
+    // Listed folders kept open at once so that their sub-folders are opened by name; past
+    // it a folder is opened by its whole path, which costs a lookup of every component.
+    int heldFolders = 256;
 };
 
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.

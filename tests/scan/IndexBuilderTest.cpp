@@ -3,10 +3,12 @@
 
 #include "index/ScratchBuffer.h"
 #include "index/Unicode.h"
+#include "scan/DirectoryScanner.h"
 #include "support/TempTree.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -96,6 +98,25 @@ TEST(IndexBuilderTest, OneAndEightWorkersBothAgreeWithNftw) {
     EXPECT_EQ(relativePaths(eight, tree.root()), expectedPaths(tree));
     EXPECT_EQ(eight.report.deniedDirectories, 0);
     EXPECT_EQ(eight.index.rootPaths, (std::map<std::uint32_t, std::string>{{0, tree.root()}}));
+}
+
+// Folders are opened through their parent's descriptor while the builder holds it, by
+// their whole path past its limit of held descriptors: both ways list the same tree.
+TEST(IndexBuilderTest, FoldersOpenedByNameOrByPathListTheSameTree) {
+    test::TempTree tree;
+    tree.addTrickyTree();
+    for (const char* path : {"a/b/c/d/e/f", "a/b/x/y", "a/z", "folder\xFF\xFE/in", "p/q/r"})
+        tree.file(std::string(path) + "/leaf");
+    for (const int held : {0, 1, 2, 256}) {
+        IndexBuilder::Limits limits;
+        limits.heldFolders = held;
+        const Result result =
+            IndexBuilder::build({tree.root()}, 2, std::make_shared<NameTable>(), {}, limits);
+        SCOPED_TRACE(held);
+        expectSound(result);
+        EXPECT_EQ(result.report.deniedDirectories, 0);
+        EXPECT_EQ(relativePaths(result, tree.root()), expectedPaths(tree));
+    }
 }
 
 TEST(IndexBuilderTest, EmptyAndMissingRootsKeepTheirDirectory) {
