@@ -80,27 +80,15 @@ public:
 
     std::optional<Directory> take() {
         std::unique_lock lock(mutex_);
-        for (;;) {
-            if (error_) return std::nullopt;
-            if (!stack_.empty()) {
-                Directory top = std::move(stack_.back());
-                stack_.pop_back();
-                ++busy_;
-                return top;
-            }
-            if (busy_ == 0) {
-                condition_.notify_all();
-                return std::nullopt;
-            }
-            condition_.wait(lock);
-        }
+        return takeLocked(lock);
     }
 
-    // Numbers the children of a finished folder and pushes them. Their paths are moved out.
-    void finish(std::vector<Child>& children) {
+    // Ends the folder in hand: numbers and pushes its children (their paths are moved out),
+    // then takes the next folder, all under one lock. The worker usually goes on with a
+    // child of its own, and nobody is woken unless work is left for them.
+    std::optional<Directory> next(std::vector<Child>& children) {
         std::unique_lock lock(mutex_);
         --busy_;
-        bool pushed = false;
         if (!error_ && dirParent_.size() + children.size() > limit_) {
             stopLocked("more than " + std::to_string(limit_) + " folders below the roots; " +
                        "the index cannot number them. Exclude large folders and scan again.");
@@ -112,9 +100,8 @@ public:
                 stack_.push_back(
                     {std::move(child.path), id, std::move(child.held), child.nameStart});
             }
-            pushed = !children.empty();
         }
-        if (pushed || busy_ == 0 || error_) condition_.notify_all();
+        return takeLocked(lock);
     }
 
     void stop(const std::string& reason) {
@@ -142,6 +129,28 @@ public:
     std::vector<std::uint32_t>& dirName() { return dirName_; }
 
 private:
+    // Waiters are woken outside the lock, so that they do not wake only to wait for it.
+    std::optional<Directory> takeLocked(std::unique_lock<std::mutex>& lock) {
+        for (;;) {
+            if (error_) return std::nullopt;
+            if (!stack_.empty()) {
+                Directory top = std::move(stack_.back());
+                stack_.pop_back();
+                ++busy_;
+                const bool more = !stack_.empty();
+                lock.unlock();
+                if (more) condition_.notify_one();
+                return top;
+            }
+            if (busy_ == 0) {
+                lock.unlock();
+                condition_.notify_all();
+                return std::nullopt;
+            }
+            condition_.wait(lock);
+        }
+    }
+
     void stopLocked(const std::string& reason) {
         if (!error_) error_ = reason;
         stack_.clear();
@@ -255,11 +264,13 @@ private:
     void loop() {
         auto buffer = std::make_unique_for_overwrite<std::byte[]>(DirectoryScanner::bufferSize);
         buffer_ = {buffer.get(), DirectoryScanner::bufferSize};
-        for (int listed = 1; auto directory = stack_.take(); ++listed) {
+        auto directory = stack_.take();
+        for (int listed = 1; directory; ++listed) {
             list(*directory);
             // Buffers the table outgrew stay for lock-free readers, and a table being
             // built has none; left alone they would double its footprint.
             if (listed % foldersPerRelease == 0) names_.releaseRetired();
+            directory = stack_.next(children_);
         }
         if (stack_.error()) entries_.clear();
         accumulator_.merge(std::move(entries_), denied_, syscalls_);
@@ -275,7 +286,6 @@ private:
         directory.parent.reset();
         if (!fd) {
             ++denied_;
-            stack_.finish(children_);
             return;
         }
         const std::shared_ptr<const HeldFolder> held = stack_.hold(fd);
@@ -293,7 +303,6 @@ private:
         if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry) ==
             DirectoryScanner::Outcome::failed)
             ++denied_;
-        stack_.finish(children_);
     }
 
     // The child's path keeps the name's raw bytes: on Linux a name need not be UTF-8, and
