@@ -4,7 +4,7 @@
 #include "app/Headless.h"
 #include "app/ReportOutput.h"
 
-#include "scan/Roots.h"
+#include "scan/IndexBuilder.h"
 #include "search/Search.h"
 #include "store/LastFullScan.h"
 #include "store/LoginItem.h"

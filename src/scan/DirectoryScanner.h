@@ -72,6 +72,15 @@ private:
 // component on kernels without openat2).
 Descriptor openDirectory(const char* path);
 
+// Opens the folder `name`, a single component, inside the open folder `parent` for
+// listing, refusing a link and anything that is not a folder. Cheaper than a whole path:
+// the kernel looks up one name instead of every component.
+Descriptor openDirectoryAt(int parent, const char* name);
+
+// Lists the open directory `directory` as `scan` below does once it has opened its path.
+Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
+             EntryCallback onEntry);
+
 // Lists the directory at path (absolute, or relative to the working directory; any length,
 // see `openDirectory`). Fails when it cannot be opened as a directory (missing, no
 // permission, a link or a file) or when reading stops with an error; entries delivered

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Roots.h"
 
+#include "scan/IndexBuilder.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
