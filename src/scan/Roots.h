@@ -4,6 +4,8 @@
 // Pure functions: the persisted lists are passed in by the caller.
 #pragma once
 
+#include "index/HomeFolder.h"
+
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -32,14 +34,12 @@ namespace Exclusions {
 
 // Tilde expanded, trailing slashes dropped, empty and "/" skipped, nested folders folded
 // into their outermost one, sorted ascending.
-std::vector<std::string> normalize(const std::vector<std::string>& folders, const std::string& home);
+std::vector<std::string> normalize(const std::vector<std::string>& folders,
+                                   const std::string& home);
 
 // "~" for the home folder, "~/rest" inside it, anything else unchanged.
 std::string display(const std::string& path, const std::string& home);
 
 } // namespace Exclusions
-
-// The user's home folder: $HOME, else the password database.
-std::string homeFolder();
 
 } // namespace vesko
