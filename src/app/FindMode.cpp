@@ -4,6 +4,7 @@
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
 #include "app/MimeKinds.h"
+#include "index/ArchiveFaultGuard.h"
 #include "search/Search.h"
 #include "store/Settings.h"
 
@@ -149,19 +150,30 @@ std::optional<std::string> resolveRoot(const std::string& root, std::string& pro
     return path.string();
 }
 
-IndexSource::Outcome openIndex(const Options& options) {
+std::optional<IndexSource::Request> indexRequest(const Options& options, std::string& problem) {
     IndexSource::Request request;
     if (options.root) {
-        std::string problem;
         const auto root = resolveRoot(*options.root, problem);
-        if (!root) return {std::nullopt, problem};
+        if (!root) return std::nullopt;
         request.roots = {*root};
     } else {
         request.roots = IndexSource::usualRoots(Settings());
     }
     request.excludedFolders = [] { return Settings().excludedFolders(); };
+    request.usualRoots = [] { return IndexSource::usualRoots(Settings()); };
     request.use = IndexArchive::Use::searchOnly;
-    return IndexSource::open(request);
+    request.checkInBackground = true;
+    return request;
+}
+
+// The search reads the archive through its mapping; another program truncating or
+// rewriting the file meanwhile ends the run with a message instead of a signal.
+void guardMapping(const IndexSource::Source& source) {
+    if (source.index.archive && source.index.archive->fileDescriptor() >= 0)
+        ArchiveFaultGuard::arm(*source.index.archive,
+                               "vesko: the saved index changed while it was read; run the "
+                               "search again\n",
+                               statusTrouble);
 }
 
 // Counting needs neither order nor rows: every match is only counted.
@@ -235,10 +247,21 @@ int run(const Arguments& args) {
     const auto rule =
         Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
-    const auto outcome = openIndex(options);
+    std::string problem;
+    const auto request = indexRequest(options, problem);
+    if (!request) return trouble(problem);
+    auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    const auto result =
+    guardMapping(*outcome.source);
+    auto result =
         Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
+    // Nothing found in an archive is shown before its checksum has passed.
+    if (!IndexSource::confirm(*outcome.source)) {
+        std::fputs("vesko: the saved index is damaged\n", stderr);
+        outcome = IndexSource::rescan(*request);
+        if (!outcome.source) return trouble(outcome.problem);
+        result = Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
+    }
     if (options.countOnly)
         std::printf("%lld\n", static_cast<long long>(result.totalMatches));
     else
