@@ -31,7 +31,7 @@ seed="${VESKO_BENCH_SEED:-42}"
 runs="${VESKO_BENCH_RUNS:-5}"
 all_benchmarks=(walk intern search)
 
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
+packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
           libbenchmark-dev liburing-dev plocate fd-find hyperfine)
 
 say() { printf '\n== %s\n' "$*"; }

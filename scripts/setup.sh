@@ -8,7 +8,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${1:-$here/build}"
 shift || true
 
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
+packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
           libgtest-dev libgmock-dev libbenchmark-dev)
 
 install_missing_packages setup "${packages[@]}"
