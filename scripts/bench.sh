@@ -162,7 +162,8 @@ bench_search() {
     describe_machine
     describe_tree
     "$vesko" --find --root "$tree" --count x >/dev/null
-    "$bin/bench_search" "$tree" --archive "$XDG_CACHE_HOME/vesko/index.veskoindex"
+    local archives=("$XDG_CACHE_HOME"/vesko/index-*.veskoindex)
+    "$bin/bench_search" "$tree" --archive "${archives[0]}"
     updatedb.plocate -U "$tree" -o "$db" --require-visibility no --prune-bind-mounts no \
         --prunepaths '' --prunefs '' --prunenames ''
     echo

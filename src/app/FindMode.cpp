@@ -166,16 +166,6 @@ std::optional<IndexSource::Request> indexRequest(const Options& options, std::st
     return request;
 }
 
-// The search reads the archive through its mapping; another program truncating or
-// rewriting the file meanwhile ends the run with a message instead of a signal.
-void guardMapping(const IndexSource::Source& source) {
-    if (source.index.archive && source.index.archive->fileDescriptor() >= 0)
-        ArchiveFaultGuard::arm(*source.index.archive,
-                               "vesko: the saved index changed while it was read; run the "
-                               "search again\n",
-                               statusTrouble);
-}
-
 // Counting needs neither order nor rows: every match is only counted.
 Search::Request searchRequest(const Options& options) {
     Search::Request request;
@@ -250,9 +240,13 @@ int run(const Arguments& args) {
     std::string problem;
     const auto request = indexRequest(options, problem);
     if (!request) return trouble(problem);
+    // The archive is read through its mapping: another program truncating or rewriting the
+    // file meanwhile ends the run with a message instead of a signal.
+    ArchiveFaultGuard::install("vesko: the saved index changed while it was read; run the "
+                               "search again\n",
+                               statusTrouble);
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    guardMapping(*outcome.source);
     auto result =
         Search::run(searchRequest(options), outcome.source->index, *outcome.source->names);
     // Nothing found in an archive is shown before its checksum has passed.

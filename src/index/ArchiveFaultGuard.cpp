@@ -12,7 +12,7 @@
 namespace vesko::ArchiveFaultGuard {
 namespace {
 
-// Written before the handler is installed and read only inside it.
+// Written by the loading thread, read only inside the handler.
 struct Armed {
     std::uintptr_t begin = 0;
     std::uintptr_t end = 0;
@@ -51,19 +51,9 @@ void onFault(int signal, siginfo_t* info, void*) {
 
 } // namespace
 
-void arm(const MappedArchive& mapping, const char* message, int status) {
-    Armed next;
-    next.begin = reinterpret_cast<std::uintptr_t>(mapping.base());
-    next.end = next.begin + static_cast<std::uintptr_t>(mapping.size());
-    next.fd = mapping.fileDescriptor();
-    struct stat file {};
-    if (next.fd >= 0 && ::fstat(next.fd, &file) == 0) {
-        next.size = file.st_size;
-        next.modified = file.st_mtim;
-    }
-    next.message = message;
-    next.status = status;
-    armed = next;
+void install(const char* message, int status) {
+    armed.message = message;
+    armed.status = status;
     if (installed.exchange(true)) return;
     struct sigaction action {};
     action.sa_sigaction = onFault;
@@ -71,6 +61,18 @@ void arm(const MappedArchive& mapping, const char* message, int status) {
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGBUS, &action, nullptr);
     ::sigaction(SIGSEGV, &action, nullptr);
+}
+
+void watch(const MappedArchive& mapping) {
+    struct stat file {};
+    const int fd = mapping.fileDescriptor();
+    if (fd >= 0 && ::fstat(fd, &file) == 0) {
+        armed.size = file.st_size;
+        armed.modified = file.st_mtim;
+    }
+    armed.fd = fd;
+    armed.begin = reinterpret_cast<std::uintptr_t>(mapping.base());
+    armed.end = armed.begin + static_cast<std::uintptr_t>(mapping.size());
 }
 
 } // namespace vesko::ArchiveFaultGuard

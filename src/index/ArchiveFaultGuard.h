@@ -10,11 +10,15 @@
 
 namespace vesko::ArchiveFaultGuard {
 
-// From now until the process ends: a SIGBUS or SIGSEGV at an address inside `mapping`, or
-// anywhere once the mapped file's size or modification time differ from what they are now,
-// writes `message` to standard error and exits with `status`. Any other fault keeps its
-// default action. One mapping at a time; a later call replaces the earlier one. `message`
-// must stay valid (a literal).
-void arm(const MappedArchive& mapping, const char* message, int status);
+// From now until the process ends: a SIGBUS or SIGSEGV at an address inside the watched
+// mapping, or anywhere once the watched file's size or modification time differ from what
+// they were when it was mapped, writes `message` to standard error and exits with `status`.
+// Any other fault keeps its default action. Call before loading, so that the load's own
+// reads are guarded too. `message` must stay valid (a literal).
+void install(const char* message, int status);
+
+// Makes `mapping` the one that is watched (the archive loader calls this for each mapping
+// it makes; without `install` it has no effect).
+void watch(const MappedArchive& mapping);
 
 } // namespace vesko::ArchiveFaultGuard

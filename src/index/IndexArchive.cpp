@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "index/IndexArchive.h"
 
+#include "index/ArchiveFaultGuard.h"
 #include "index/ArchiveFolder.h"
 #include "index/FileDescriptor.h"
 #include "index/Unicode.h"
@@ -400,8 +401,10 @@ SharedMappedArchive mapFile(FileDescriptor fd, std::size_t size) {
     void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
     if (base == MAP_FAILED) return nullptr;
     // From here on, a rejection releases the mapping with the last reference.
-    return std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size),
-                                                 std::move(fd));
+    auto mapping =
+        std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size), std::move(fd));
+    ArchiveFaultGuard::watch(*mapping);
+    return mapping;
 }
 
 // Reads `size` bytes at `offset` in full; false when the file ends first.
@@ -468,9 +471,21 @@ bool fileChecksumHolds(int fd, std::size_t size) {
     return readExactly(fd, &stored, sizeof stored, hashed) && XXH3_64bits_digest(&hash) == stored;
 }
 
+// Hashing through a mapping takes a page fault every few pages unless the page tables are
+// filled in one call first; the search then finds them filled too. Without that call
+// (kernels before 5.14) the file is read through a buffer instead.
+bool mappingChecksumHolds(const MappedArchive& mapping) {
+    auto* base = const_cast<void*>(mapping.base());
+    const auto size = static_cast<std::size_t>(mapping.size());
+    if (::madvise(base, size, MADV_POPULATE_READ) != 0)
+        return fileChecksumHolds(mapping.fileDescriptor(), size);
+    return checksumHolds(static_cast<const std::uint8_t*>(base), size);
+}
+
 SharedMappedArchive mapChecked(FileDescriptor fd, std::size_t size, Check check) {
-    if (check == Check::atLoad && !fileChecksumHolds(fd.get(), size)) return nullptr;
-    return mapFile(std::move(fd), size);
+    auto mapping = mapFile(std::move(fd), size);
+    if (!mapping || check == Check::byCaller) return mapping;
+    return mappingChecksumHolds(*mapping) ? mapping : nullptr;
 }
 
 const std::uint8_t* bytesOf(const MappedArchive& memory) {
@@ -536,7 +551,7 @@ bool verify(const Loaded& loaded) {
     const MappedArchive* memory = loaded.index.archive.get();
     if (!memory) return false;
     const auto size = static_cast<std::size_t>(memory->size());
-    if (memory->fileDescriptor() >= 0) return fileChecksumHolds(memory->fileDescriptor(), size);
+    if (memory->fileDescriptor() >= 0) return mappingChecksumHolds(*memory);
     return checksumHolds(bytesOf(*memory), size);
 }
 

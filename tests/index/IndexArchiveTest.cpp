@@ -471,9 +471,9 @@ TEST_P(ArchiveFaults, GuardTurnsFaultsOfAChangedFileIntoAStatus) {
     const std::string errors = tree.path("errors");
     const int status = inChild([&] {
         std::freopen(errors.c_str(), "w", stderr);
+        ArchiveFaultGuard::install("archive changed\n", 42);
         auto loaded = load(sampleRoots, path(), Use::searchOnly);
         if (!loaded) return 3;
-        ArchiveFaultGuard::arm(*loaded->index.archive, "archive changed\n", 42);
         GetParam().damage(path());
         everyPath(*loaded);
         ::raise(SIGSEGV); // as a wild read would, once the ids it follows have changed
