@@ -61,9 +61,4 @@ struct FileIndex {
     std::string checkInvariants() const;
 };
 
-// True when the needle occurs as a contiguous run of the text's bytes.
-inline bool containsBytes(std::string_view text, std::string_view needle) {
-    return needle.empty() || text.find(needle) != std::string_view::npos;
-}
-
 } // namespace vesko

@@ -134,18 +134,6 @@ void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry) 
 
 } // namespace
 
-Descriptor::~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 Descriptor openDirectory(const char* path) {
     Descriptor directory(::openat(AT_FDCWD, path, listFlags));
     if (directory || errno != ENAMETOOLONG) return directory;

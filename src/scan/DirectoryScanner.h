@@ -5,6 +5,7 @@
 #pragma once
 
 #include "index/EntryFlags.h"
+#include "index/FileDescriptor.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,21 +48,7 @@ private:
 };
 
 // An owned file descriptor, closed when it goes; -1 when nothing is open.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor();
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+using Descriptor = FileDescriptor;
 
 // Opens the folder at path for reading, refusing a link as the last component and anything
 // that is not a folder; on failure the result is closed and errno tells why. A path of

@@ -125,10 +125,4 @@ std::string Exclusions::display(const std::string& path, const std::string& home
     return shown;
 }
 
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home) return trimTrailingSlashes(home);
-    return trimTrailingSlashes(homeOfUser({}));
-}
-
 } // namespace vesko

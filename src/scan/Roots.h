@@ -3,6 +3,8 @@
 // written against. The build's own root and exclusion rules live with the builder.
 #pragma once
 
+#include "index/HomeFolder.h"
+
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -22,8 +24,5 @@ std::vector<std::string> normalize(const std::vector<std::string>& folders,
 std::string display(const std::string& path, const std::string& home);
 
 } // namespace Exclusions
-
-// The user's home folder: $HOME, else the password database.
-std::string homeFolder();
 
 } // namespace vesko
