@@ -301,8 +301,7 @@ Parsed parse(const Arguments& args) {
 }
 
 bool searchedAsLiteral(const Options& options) {
-    return Search::chooseRule(options.query, options.matchPath, options.useRegex,
-                              options.matchCase)
+    return Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase)
                .queryProblem == QueryProblem::notAnExpression;
 }
 

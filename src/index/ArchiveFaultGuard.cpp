@@ -2,8 +2,10 @@
 #include "index/ArchiveFaultGuard.h"
 
 #include <signal.h>
+#define XXH_INLINE_ALL
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <atomic>
 #include <cstdint>
@@ -19,6 +21,7 @@ struct Armed {
     int fd = -1;
     off_t size = 0;
     timespec modified{};
+    std::uint64_t storedChecksum = 0; // the file's last 8 bytes when it was mapped
     const char* message = "";
     int status = 0;
 };
@@ -26,7 +29,7 @@ struct Armed {
 Armed armed;
 std::atomic<bool> installed{false};
 
-// Only async-signal-safe calls: fstat, write, _exit, sigaction.
+// Only async-signal-safe calls: fstat, write, _exit, sigaction, and hashing (pure computation).
 bool fileChanged() {
     struct stat now {};
     if (armed.fd < 0 || ::fstat(armed.fd, &now) != 0) return false;
@@ -34,9 +37,18 @@ bool fileChanged() {
            now.st_mtim.tv_nsec != armed.modified.tv_nsec;
 }
 
+// A rewrite in place within one tick of the file-system clock keeps size and time, but not
+// the hash. Called only when the size is unchanged, so reading the whole mapping cannot fault.
+bool contentChanged() {
+    constexpr std::uintptr_t checksumBytes = sizeof armed.storedChecksum;
+    if (armed.end - armed.begin < checksumBytes) return false;
+    const auto* base = reinterpret_cast<const void*>(armed.begin);
+    return XXH3_64bits(base, armed.end - armed.begin - checksumBytes) != armed.storedChecksum;
+}
+
 void onFault(int signal, siginfo_t* info, void*) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    if ((address >= armed.begin && address < armed.end) || fileChanged()) {
+    if ((address >= armed.begin && address < armed.end) || fileChanged() || contentChanged()) {
         [[maybe_unused]] const ssize_t n = ::write(2, armed.message, std::strlen(armed.message));
         ::_exit(armed.status);
     }
@@ -73,6 +85,10 @@ void watch(const MappedArchive& mapping) {
     armed.fd = fd;
     armed.begin = reinterpret_cast<std::uintptr_t>(mapping.base());
     armed.end = armed.begin + static_cast<std::uintptr_t>(mapping.size());
+    if (mapping.size() >= static_cast<std::int64_t>(sizeof armed.storedChecksum))
+        std::memcpy(&armed.storedChecksum,
+                    reinterpret_cast<const void*>(armed.end - sizeof armed.storedChecksum),
+                    sizeof armed.storedChecksum);
 }
 
 } // namespace vesko::ArchiveFaultGuard

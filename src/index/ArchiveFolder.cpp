@@ -129,9 +129,10 @@ void markUsed(int archiveFd) {
     ::futimens(archiveFd, times);
 }
 
-void keepRecent(const std::string& folder, const std::vector<std::string>& protectedPaths) {
-    DIR* listing = ::opendir(folder.c_str());
-    if (!listing) return;
+namespace {
+
+// The cache folder's per-roots archives, the most recently used first.
+std::vector<Recency> archivesByRecency(DIR* listing) {
     std::vector<Recency> archives;
     while (const dirent* item = ::readdir(listing)) {
         struct stat status {};
@@ -143,6 +144,15 @@ void keepRecent(const std::string& folder, const std::vector<std::string>& prote
         return std::tie(a.usedAt.tv_sec, a.usedAt.tv_nsec) >
                std::tie(b.usedAt.tv_sec, b.usedAt.tv_nsec);
     });
+    return archives;
+}
+
+} // namespace
+
+void keepRecent(const std::string& folder, const std::vector<std::string>& protectedPaths) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return;
+    const std::vector<Recency> archives = archivesByRecency(listing);
     const auto isProtected = [&](const Recency& archive) {
         return std::find(protectedPaths.begin(), protectedPaths.end(),
                          folder + "/" + archive.name) != protectedPaths.end();
@@ -158,6 +168,15 @@ void keepRecent(const std::string& folder, const std::vector<std::string>& prote
     ::closedir(listing);
 }
 
+std::optional<std::string> mostRecentlyUsed(const std::string& folder) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return std::nullopt;
+    const std::vector<Recency> archives = archivesByRecency(listing);
+    ::closedir(listing);
+    if (archives.empty()) return std::nullopt;
+    return folder + "/" + archives.front().name;
+}
+
 void sweepLeftovers(const std::string& folder) {
     DIR* listing = ::opendir(folder.c_str());
     if (!listing) return;
@@ -165,7 +184,7 @@ void sweepLeftovers(const std::string& folder) {
         const std::string_view name = item->d_name;
         if (endsWith(name, temporarySuffix))
             removeIfAbandoned(::dirfd(listing), item->d_name);
-        else if (endsWith(name, "index") && !endsWith(name, archiveSuffix))
+        else if (endsWith(name, "index") && !isArchiveName(name))
             ::unlinkat(::dirfd(listing), item->d_name, 0); // an archive under an older name
     }
     ::closedir(listing);

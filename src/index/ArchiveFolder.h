@@ -35,6 +35,10 @@ void markUsed(int archiveFd);
 // never one of `protectedPaths`.
 void keepRecent(const std::string& folder, const std::vector<std::string>& protectedPaths);
 
+// The per-roots archive of `folder` used last, for tools that take whatever index the user
+// has without knowing which roots it covers; nothing when there is none.
+std::optional<std::string> mostRecentlyUsed(const std::string& folder);
+
 // Deletes temporary files no writer holds and archives under older names.
 void sweepLeftovers(const std::string& folder);
 

@@ -71,10 +71,9 @@ TEST_F(ArchiveFolderTest, SweepRemovesOnlyWhatNoWriterHoldsAndNoSetOwns) {
     const std::string folder = ArchiveFolder::prepare();
     const std::string setArchive = ArchiveFolder::pathFor(folder, {"/home/u"});
     const std::vector<std::string> swept = {"index.veskoindex.1234.tmp", "a.tmp", "files.fileindex",
-                                            "index"};
-    const std::vector<std::string> kept = {
-        "index.veskoindex", "notes.txt", "INDEX",
-        "index.bak",        "Index.TMP", setArchive.substr(folder.size() + 1)};
+                                            "index", "index.veskoindex"};
+    const std::vector<std::string> kept = {"notes.txt", "INDEX", "index.bak", "Index.TMP",
+                                           setArchive.substr(folder.size() + 1)};
     for (const auto& name : swept)
         tree.file("cache/vesko/" + name);
     for (const auto& name : kept)
