@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <iterator>
+#include <thread>
 
 namespace vesko::Search {
 namespace {
@@ -149,48 +151,96 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::
     });
 }
 
+// Below this many names a second thread costs more than it saves.
+constexpr std::size_t splitFromNames = 1 << 17;
+
+// work(from, to) over the two halves of [0, count), the first on a second thread when
+// `split`; the halves' results concatenated, so the order is that of one pass. A throw on
+// the second thread is rethrown here.
+template <class Work>
+std::vector<std::uint32_t> inHalves(std::size_t count, bool split, Work&& work) {
+    if (!split || count < 2) return work(std::size_t{0}, count);
+    std::vector<std::uint32_t> first;
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            first = work(std::size_t{0}, count / 2);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    std::vector<std::uint32_t> second;
+    try {
+        second = work(count / 2, count);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure) std::rethrow_exception(failure);
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+bool worthSplitting(const NameTable& names) {
+    std::size_t total = 0;
+    for (std::size_t s = 0; s < names.shardsCount(); ++s)
+        total += names.shard(s).nameCount();
+    return total >= splitFromNames;
+}
+
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
-    std::vector<std::uint32_t> matched;
-    auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-        if (test(name, length)) matched.push_back(id);
-    };
-    for (std::size_t s = 0; s < names.shardsCount(); ++s)
-        findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
-    return matched;
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
+                if (test(name, length)) matched.push_back(id);
+            };
+            for (std::size_t s = from; s < to; ++s)
+                findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
+            return matched;
+        });
 }
 
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.
 template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test) {
-    std::vector<std::uint32_t> matched;
-    auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-        if (test(name, length)) matched.push_back(id);
-    };
-    for (std::size_t s = 0; s < names.shardsCount(); ++s)
-        walkShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
-    return matched;
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
+                if (test(name, length)) matched.push_back(id);
+            };
+            for (std::size_t s = from; s < to; ++s)
+                walkShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
+            return matched;
+        });
 }
 
 // Every name of the table whose display bytes, composed to NFC, pass test(bytes, length),
 // in the order of scanAll: what a pattern that keeps case is matched against.
 template <class Test>
 std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test) {
-    std::vector<std::uint32_t> matched;
-    for (std::uint32_t s = 0; s < names.shardsCount(); ++s) {
-        const NameTable::Shard& shard = names.shard(s);
-        const std::uint32_t count = shard.nameCount();
-        for (std::uint32_t p = 0; p < count; ++p) {
-            const std::string_view shown = shard.displayBytes(p);
-            if (shown.empty()) continue;
-            const std::string composed =
-                Unicode::isAscii(shown) ? std::string() : Unicode::nfc(shown);
-            const std::string_view name = composed.empty() ? shown : std::string_view(composed);
-            if (test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
-                matched.push_back(s | (p << 5));
-        }
-    }
-    return matched;
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            for (auto s = static_cast<std::uint32_t>(from); s < to; ++s) {
+                const NameTable::Shard& shard = names.shard(s);
+                const std::uint32_t count = shard.nameCount();
+                for (std::uint32_t p = 0; p < count; ++p) {
+                    const std::string_view shown = shard.displayBytes(p);
+                    if (shown.empty()) continue;
+                    const std::string composed =
+                        Unicode::isAscii(shown) ? std::string() : Unicode::nfc(shown);
+                    const std::string_view name =
+                        composed.empty() ? shown : std::string_view(composed);
+                    if (test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
+                        matched.push_back(s | (p << 5));
+                }
+            }
+            return matched;
+        });
 }
 
 // The previous matches that still pass, in their stored order. Ids that the table does not
@@ -198,15 +248,20 @@ std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test) {
 template <class Test>
 std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<std::uint32_t>& ids,
                                     Test&& test) {
-    std::vector<std::uint32_t> matched;
-    for (const std::uint32_t id : ids) {
-        const std::size_t s = id & 31;
-        if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
-        const std::string_view name = names.shard(s).foldedBytes(id >> 5);
-        if (!name.empty() && test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
-            matched.push_back(id);
-    }
-    return matched;
+    return inHalves(
+        ids.size(), ids.size() >= splitFromNames, [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            for (std::size_t i = from; i < to; ++i) {
+                const std::uint32_t id = ids[i];
+                const std::size_t s = id & 31;
+                if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
+                const std::string_view name = names.shard(s).foldedBytes(id >> 5);
+                if (!name.empty() &&
+                    test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
+                    matched.push_back(id);
+            }
+            return matched;
+        });
 }
 
 // Terms of which every name the expression matches holds at least one; empty when no such

@@ -116,5 +116,29 @@ TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
     }
 }
 
+
+// Past about 131,000 names the stage splits its work across two threads; the halves must
+// come back as one pass would, for whole-text search, every-name scans and narrowing.
+TEST(NameScan, LargeTablesAnswerAsOnePass) {
+    std::mt19937 random(static_cast<std::uint32_t>(test::testSeed("NameScan.LargeTables")));
+    NameTable large;
+    const auto drawn = randomNames(random, 150'000);
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        large.intern(drawn[i] + "#" + std::to_string(i));
+    for (const char* needle : {"a", "ab", "\xC3\xA9"}) {
+        const auto rule = NameRule::substring(needle);
+        EXPECT_EQ(matchingNames(rule, large, nullptr), oneByOne(large, rule)) << needle;
+    }
+    const auto expression = NameRule::expression(*QueryExpression::parse("!a"));
+    EXPECT_EQ(matchingNames(expression, large, nullptr), oneByOne(large, expression));
+    const auto keepsCase = NameRule::regex(std::make_shared<RegexMatcher>("^b.*c", true));
+    EXPECT_EQ(matchingNames(keepsCase, large, nullptr), oneByOne(large, keepsCase));
+
+    const Narrowing previous{"#", matchingNames(NameRule::substring("#"), large, nullptr)};
+    ASSERT_GT(previous.names.size(), 140'000u);
+    const auto narrowed = NameRule::substring("#1");
+    EXPECT_EQ(matchingNames(narrowed, large, &previous), oneByOne(large, narrowed));
+}
+
 } // namespace
 } // namespace vesko::Search
