@@ -6,6 +6,8 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <locale.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -14,6 +16,35 @@
 namespace vesko {
 namespace {
 bool hasStackedRepeats(std::string_view p);
+} // namespace
+
+namespace {
+
+// Names are UTF-8 whatever locale the process runs in (the command line never sets one):
+// glibc's regex reads characters through the thread's locale, so compiling and matching
+// under a UTF-8 one makes `.`, `\W` and bracket expressions see letters, not bytes.
+class Utf8Characters {
+public:
+    Utf8Characters() : previous_(utf8() ? ::uselocale(utf8()) : nullptr) {}
+    ~Utf8Characters() {
+        if (previous_) ::uselocale(previous_);
+    }
+    Utf8Characters(const Utf8Characters&) = delete;
+    Utf8Characters& operator=(const Utf8Characters&) = delete;
+
+private:
+    // Created once and never freed: a read-only value every thread may use.
+    static locale_t utf8() {
+        static const locale_t locale = [] {
+            for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+                if (locale_t made = ::newlocale(LC_CTYPE_MASK, name, locale_t{})) return made;
+            return locale_t{};
+        }();
+        return locale;
+    }
+    locale_t previous_;
+};
+
 } // namespace
 
 RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive)
@@ -31,6 +62,7 @@ RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive)
         return;
     }
     const int flags = REG_EXTENDED | REG_NOSUB | (caseSensitive ? 0 : REG_ICASE);
+    const Utf8Characters characters;
     const int code = regcomp(&compiled_, prepared.c_str(), flags);
     ok_ = code == 0;
     if (ok_) {
@@ -60,6 +92,7 @@ bool RegexMatcher::matches(const std::uint8_t* bytes, std::size_t count) const {
     }
     if (count) std::memcpy(text, bytes, count);
     text[count] = '\0';
+    const Utf8Characters characters;
     return regexec(&compiled_, text, 0, nullptr, 0) == 0;
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <random>
 
@@ -39,7 +41,7 @@ TEST(RegexRule, MatchesNamesAsTyped) {
         // Keeping case matches the names as shown: capitals are capitals.
         {"^A.*Z$", true, {"A-Z"}},
         {"^[A-Z]+$", true, {"README"}},
-        {"[[:upper:]]", true, {"A-Z", "Ab", "README", "Straße.txt", decomposedCafe}},
+        {"[[:upper:]]", true, {"A-Z", "Ab", "README", "Straße.txt", decomposedCafe, "ΟΔΟΣ.txt"}},
         {"^[[:lower:]]+$", true, {"abc", "abcz", "xy"}},
         // ...in NFC, so a decomposed name on disk meets a composed pattern.
         {"^Café", true, {decomposedCafe}},
@@ -251,6 +253,25 @@ TEST(RegexMatcherRegression, PrefilterNeverRejectsAMatch) {
         EXPECT_TRUE(matcher.matches(reinterpret_cast<const std::uint8_t*>(name),
                                     std::string_view(name).size()))
             << pattern << " required " << matcher.requiredLiteral();
+    }
+}
+
+// The process's locale is "C" unless someone sets it; names are UTF-8 regardless, so a
+// letter of any script is one character and a word character.
+TEST(RegexMatcherRegression, NamesAreReadAsUtf8Characters) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"^\\W", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.txt", false},
+        {"^\\w+\\.txt$", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.txt", true},
+        {"^.$", "\xC3\xA9", true},
+        {"^[[:alpha:]]+$", "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C", true},
+    };
+    for (const auto& [pattern, name, expected] : cases) {
+        const RegexMatcher matcher(pattern, false);
+        ASSERT_TRUE(matcher.isValid()) << pattern;
+        EXPECT_EQ(matcher.matches(reinterpret_cast<const std::uint8_t*>(name),
+                                  std::string_view(name).size()),
+                  expected)
+            << pattern << " on " << name;
     }
 }
 
