@@ -69,6 +69,13 @@ UBuffer caseFoldOf(const UBuffer& text) {
     });
 }
 
+UBuffer lowercaseOf(const UBuffer& text) {
+    return transformed(text, [](const UBuffer& in, UBuffer& out, UErrorCode& e) {
+        return u_strToLower(out.data(), static_cast<int32_t>(out.size()), in.data(),
+                            static_cast<int32_t>(in.size()), "", &e);
+    });
+}
+
 } // namespace
 
 bool isAscii(std::string_view bytes) {
@@ -109,6 +116,11 @@ std::string folded(std::string_view bytes) {
     // U+0307, ahead of a following mark of lower class), so compose once more: the result is
     // NFC and folding it again changes nothing.
     return toUtf8(nfcOf(caseFoldOf(nfcOf(toUtf16(bytes)))));
+}
+
+std::string lowercased(std::string_view bytes) {
+    if (isAscii(bytes)) return folded(bytes);
+    return toUtf8(nfcOf(lowercaseOf(nfcOf(toUtf16(bytes)))));
 }
 
 std::string nfc(std::string_view bytes) {

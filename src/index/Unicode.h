@@ -24,6 +24,11 @@ std::string repairUtf8(std::string_view bytes);
 // become U+FFFD first; ASCII input takes a fast path with the same result.
 std::string folded(std::string_view bytes);
 
+// NFC, then the root locale's lowercase mapping, composed again. Only for text searched
+// byte by byte in file contents, where the data's ASCII letters alone are folded: unlike
+// folding, lowercase keeps ß and a final sigma as they are written in the file.
+std::string lowercased(std::string_view bytes);
+
 // The NFC form of the (repaired) text.
 std::string nfc(std::string_view bytes);
 

@@ -58,7 +58,7 @@ int openForReading(const std::string& path) {
 } // namespace
 
 ContentMatcher::ContentMatcher(std::string_view query, std::int64_t examineLimit)
-    : needle_(Unicode::folded(query)), examineLimit_(examineLimit) {}
+    : needle_(Unicode::lowercased(query)), examineLimit_(examineLimit) {}
 
 bool ContentMatcher::matches(const std::string& path) {
     if (!beginExamination()) return false;
