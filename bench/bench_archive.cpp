@@ -4,6 +4,7 @@
 // the file size and the bytes per entry. The loads run with the file in the page cache,
 // which is the state at a normal start shortly after the last save.
 #include "BenchSupport.h"
+#include "index/ArchiveFolder.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
 
@@ -39,6 +40,8 @@ struct TempFolder {
     ~TempFolder() {
         if (path.empty()) return;
         ::unlink((path + "/" + vesko::IndexArchive::fileName).c_str());
+        // A save cut short leaves its temporary file.
+        vesko::ArchiveFolder::sweepLeftovers(path);
         ::rmdir(path.c_str());
     }
 };
@@ -57,12 +60,27 @@ Timings timeSaves(const vesko::IndexBuilder::Result& built, const std::string& p
 }
 
 // Each loaded index is released after its time is taken, so unmapping is not counted.
-Timings timeLoads(const vesko::IndexBuilder::Result& built, const std::vector<std::string>& roots,
-                  const std::string& path, int repeat) {
+struct LoadMode {
+    const char* name;
+    vesko::IndexArchive::Use use;
+    vesko::IndexArchive::Check check;
+};
+
+using Use = vesko::IndexArchive::Use;
+using Check = vesko::IndexArchive::Check;
+constexpr LoadMode loadModes[] = {
+    {"load (kept: private copy, checksum)", Use::updatable, Check::atLoad},
+    {"load (search only: mapped, checksum)", Use::searchOnly, Check::atLoad},
+    {"load (search only: mapped, no checksum)", Use::searchOnly, Check::byCaller},
+};
+
+Timings timeLoads(const vesko::IndexBuilder::Result& built,
+                  const std::vector<std::string>& roots, const std::string& path,
+                  int repeat, const LoadMode& mode) {
     Timings times;
     for (int run = 0; run < repeat; ++run) {
         const auto began = Clock::now();
-        const auto loaded = vesko::IndexArchive::load(roots, path);
+        const auto loaded = vesko::IndexArchive::load(roots, path, mode.use, mode.check);
         times.add(secondsSince(began));
         if (!loaded || loaded->index.count() != built.index.count()) {
             std::fprintf(stderr, "bench_archive: the saved archive did not load back\n");
@@ -101,14 +119,19 @@ int main(int argc, char** argv) {
     }
     const std::string path = folder.path + "/" + vesko::IndexArchive::fileName;
     const auto saves = timeSaves(built, path, repeat);
-    const auto loads = timeLoads(built, roots, path, repeat);
-    if (saves.empty() || loads.empty()) return 1;
+    if (saves.empty()) return 1;
+    std::vector<Timings> loads;
+    for (const auto& mode : loadModes) {
+        loads.push_back(timeLoads(built, roots, path, repeat, mode));
+        if (loads.back().empty()) return 1;
+    }
     struct stat status {};
     ::stat(path.c_str(), &status);
     const auto fileBytes = static_cast<std::int64_t>(status.st_size);
     const double entries = static_cast<double>(std::max<std::int64_t>(1, built.index.count()));
     printTimes("save", saves);
-    printTimes("load", loads);
+    for (std::size_t m = 0; m < std::size(loadModes); ++m)
+        printTimes(loadModes[m].name, loads[m]);
     std::printf("file: %lld bytes, %.1f bytes per entry; index payload %.1f bytes per entry\n",
                 static_cast<long long>(fileBytes), static_cast<double>(fileBytes) / entries,
                 static_cast<double>(built.index.payloadBytes()) / entries);

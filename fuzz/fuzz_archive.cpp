@@ -3,7 +3,8 @@
 // use as the store would use it: the index keeps its invariants, every name reads back,
 // every path can be built, names can be searched and interned, and saving the loaded index
 // and loading that file again gives the same columns. The expected roots are the ones the
-// bytes themselves store, so mutations reach past the root check.
+// bytes themselves store, and the checksum at the end is rewritten to match the bytes, so
+// mutations reach past the root check and the checksum to the structural checks.
 #include "FuzzCheck.h"
 
 #include "index/IndexArchive.h"
@@ -65,9 +66,9 @@ void checkNames(NameTable& names) {
              ++p, ++checked) {
             const std::uint32_t id = s | (p << 5);
             require(vesko::Unicode::isValidUtf8(names.display(id)), "display() is valid UTF-8");
-            require(vesko::Unicode::isValidUtf8(names.lowercased(id)), "lowercased() is valid");
-            require(names.matchRank(id, names.lowercaseBytes(id)).length ==
-                        names.lowercaseBytes(id).size(),
+            require(vesko::Unicode::isValidUtf8(names.folded(id)), "folded() is valid");
+            require(names.matchRank(id, names.foldedBytes(id)).length ==
+                        names.foldedBytes(id).size(),
                     "matchRank reads the whole name");
             ids.push_back(id);
         }
@@ -85,7 +86,7 @@ void checkIndex(const FileIndex& index, const NameTable& names) {
     for (std::size_t e = 0; e < entries && e < maxChecked; ++e) {
         const auto entry = static_cast<std::int64_t>(e);
         require(!index.path(entry, names).empty(), "every entry has a path");
-        index.lowercasedPath(entry, names);
+        index.foldedPath(entry, names);
     }
     for (std::uint32_t d = 0; d < index.directoryCount() && d < maxChecked; ++d) {
         index.pathOfDirectory(d, names);
@@ -139,6 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An exact-size copy, so the sanitizer sees a read one past the end; new[] aligns to 16.
     std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size]);
     if (size) std::memcpy(bytes.get(), data, size);
+    IndexArchive::seal(bytes.get(), size);
     const std::vector<std::string> roots = rootsStoredIn(bytes.get(), size);
     auto loaded = IndexArchive::loadFromBytes(roots, bytes.get(), size);
     if (!loaded) return 0;

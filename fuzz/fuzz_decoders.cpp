@@ -112,7 +112,7 @@ bool expectedAdmits(const Filters& f, const SmallIndex& small, std::size_t e,
         return false;
     if (const auto after = f.modifiedAfter(now); after && dateOf(index, e, f.dateField) < *after)
         return false;
-    const std::string_view name = small.names.lowercaseBytes(index.entryName[e]);
+    const std::string_view name = small.names.foldedBytes(index.entryName[e]);
     if (!f.showInvisible && name.starts_with('.')) return false;
     if (const auto extensions = f.parsedExtensions(); !extensions.empty()) {
         const std::size_t dot = name.rfind('.');

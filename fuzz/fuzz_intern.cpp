@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Interns arbitrary bytes: every piece of the input between zero bytes, and the whole input
-// (zero bytes included) as one more name. Checks the id, display and lowercase contracts of
+// (zero bytes included) as one more name. Checks the id, display and folded-form contracts of
 // the name table, then restores the table from its own columns as a load would and checks
 // that every name keeps its id.
 #include "FuzzCheck.h"
@@ -36,29 +36,29 @@ void checkName(NameTable& names, std::string_view name, std::uint32_t id) {
     require(names.intern(name) == id || names.hashCollisions() != collisions,
             "interning the same bytes twice gives the same id");
     require(names.displayBytes(id) == name, "display bytes round-trip exactly");
-    const std::string lower = NameTable::lowercaseForm(name);
-    require(names.lowercaseBytes(id) == lower, "stored lowercase bytes are the lowercase form");
-    require(vesko::Unicode::isValidUtf8(lower), "the lowercase form is valid UTF-8");
-    require(NameTable::lowercaseForm(lower) == lower, "the lowercase form is idempotent");
-    require(names.lowercased(id) == lower, "lowercased() of valid UTF-8 is the stored form");
+    const std::string lower = vesko::Unicode::folded(name);
+    require(names.foldedBytes(id) == lower, "stored folded bytes are the folded form");
+    require(vesko::Unicode::isValidUtf8(lower), "the folded form is valid UTF-8");
+    require(vesko::Unicode::folded(lower) == lower, "the folded form is idempotent");
+    require(names.folded(id) == lower, "folded() of valid UTF-8 is the stored form");
     require(names.display(id) == vesko::Unicode::repairUtf8(name),
             "display() is the repaired display bytes");
     const vesko::MatchRank rank = names.matchRank(id, lower);
-    require(rank.length == lower.size(), "matchRank reports the lowercase length");
+    require(rank.length == lower.size(), "matchRank reports the folded length");
     require(lower.empty() ? rank.rank == 3 : rank.rank == 0, "a name begins with itself");
-    require(names.compareLowercased(id, id) == 0, "a name compares equal to itself");
+    require(names.compareFolded(id, id) == 0, "a name compares equal to itself");
     if (vesko::Unicode::isAscii(name)) {
         const std::uint32_t upper = names.intern(asciiUpper(name));
-        require(names.lowercaseBytes(upper) == lower, "ASCII case variants share a lowercase form");
+        require(names.foldedBytes(upper) == lower, "ASCII case variants share a folded form");
     }
 }
 
 void checkOrder(const NameTable& names, std::uint32_t a, std::uint32_t b) {
-    const int ab = names.compareLowercased(a, b);
-    require(ab == -names.compareLowercased(b, a), "compareLowercased is antisymmetric");
-    const std::string_view x = names.lowercaseBytes(a), y = names.lowercaseBytes(b);
+    const int ab = names.compareFolded(a, b);
+    require(ab == -names.compareFolded(b, a), "compareFolded is antisymmetric");
+    const std::string_view x = names.foldedBytes(a), y = names.foldedBytes(b);
     // string_view compares as unsigned bytes through char_traits<char>.
-    require(ab == sign(x.compare(y)), "compareLowercased orders unsigned bytes, prefix first");
+    require(ab == sign(x.compare(y)), "compareFolded orders unsigned bytes, prefix first");
 }
 
 template <class T> vesko::Column<T> copyOf(const vesko::Column<T>& column) {

@@ -71,12 +71,12 @@ void checkLexer(std::string_view query) {
                 "the lexer emits no empty word");
 }
 
-// Every name whose lowercase bytes pass the rule, in scan order, the slow way.
+// Every name whose folded bytes pass the rule, in scan order, the slow way.
 std::vector<std::uint32_t> bruteForce(const Search::NameRule& rule, const NameTable& names) {
     std::vector<std::uint32_t> matched;
     for (std::size_t s = 0; s < names.shardsCount(); ++s)
         for (std::uint32_t p = 0; p < names.shard(s).nameCount(); ++p) {
-            const std::string_view name = names.shard(s).lowercaseBytes(p);
+            const std::string_view name = names.shard(s).foldedBytes(p);
             if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
                 matched.push_back(static_cast<std::uint32_t>(s) | (p << 5));
         }
@@ -86,6 +86,11 @@ std::vector<std::uint32_t> bruteForce(const Search::NameRule& rule, const NameTa
 void checkRule(std::string_view query, bool matchPath, const NameTable& names) {
     const Search::RuleChoice choice = Search::chooseRule(query, matchPath, false, false);
     require(!choice.regexProblem, "only a regular expression reports a problem");
+    if (query.size() > QueryExpression::maxQueryBytes) {
+        require(choice.queryProblem == vesko::QueryProblem::tooLong && !choice.rule,
+                "a query over the limit is refused");
+        return;
+    }
     require(choice.query == Search::normalize(query), "the rule reads the normalized query");
     for (const std::string& term : choice.highlightTerms)
         require(vesko::Unicode::isValidUtf8(term), "highlight terms are valid UTF-8");
@@ -114,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NameTable names;
     std::vector<std::string> lowerNames;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
-        lowerNames.push_back(NameTable::lowercaseForm(pieces[i]));
+        lowerNames.push_back(vesko::Unicode::folded(pieces[i]));
         names.intern(pieces[i]);
     }
 

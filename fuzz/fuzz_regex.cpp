@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // A regular-expression query and the names to test it on: the first byte's low bit chooses
 // case-sensitive matching, the bytes up to the next zero byte are the pattern, each further
-// piece between zero bytes is one name, matched in its lowercase form as the search does.
+// piece between zero bytes is one name, matched in its folded form as the search does.
 // An invalid pattern must yield a problem text and no matches; a valid one must match
 // exactly where regexec alone matches, so the literal prefilter never drops a real match.
 #include "FuzzCheck.h"
 
 #include "index/NameTable.h"
+#include "index/Unicode.h"
 #include "search/NameRules.h"
 #include "search/RegexMatcher.h"
 
@@ -64,7 +65,9 @@ void checkMatcher(std::string_view pattern, bool caseSensitive,
     require(!matcher.problem(), "a valid pattern has no problem");
     for (char c : matcher.requiredLiteral())
         require(static_cast<unsigned char>(c) < 0x80, "the required literal is ASCII");
-    const PlainRegex plain{std::string(pattern), caseSensitive};
+    const std::string prepared =
+        caseSensitive ? vesko::Unicode::nfc(pattern) : RegexMatcher::foldedPattern(pattern);
+    const PlainRegex plain{prepared, caseSensitive};
     require(plain.ok(), "the same pattern compiles the same way");
     for (const std::string& name : names)
         require(matches(matcher, name) == plain.matches(name),
@@ -74,11 +77,16 @@ void checkMatcher(std::string_view pattern, bool caseSensitive,
 void checkRuleChoice(std::string_view pattern, bool caseSensitive) {
     const vesko::Search::RuleChoice choice =
         vesko::Search::chooseRule(pattern, false, true, caseSensitive);
-    const RegexMatcher normalized(choice.query, caseSensitive);
+    if (pattern.size() > vesko::QueryExpression::maxQueryBytes) {
+        require(!choice.rule && choice.queryProblem == vesko::QueryProblem::tooLong,
+                "a pattern over the query limit is refused");
+        return;
+    }
+    const RegexMatcher typed(pattern, caseSensitive);
     if (choice.query.empty()) return;
-    require(choice.regexProblem.has_value() == !normalized.isValid(),
+    require(choice.regexProblem.has_value() == !typed.isValid(),
             "a search reports a problem exactly for an invalid pattern");
-    require(choice.rule.has_value() == normalized.isValid(), "a valid pattern gives a rule");
+    require(choice.rule.has_value() == typed.isValid(), "a valid pattern gives a rule");
     require(choice.highlightTerms.empty(), "a regular expression highlights nothing");
 }
 
@@ -98,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view pattern = pieces.front();
     std::vector<std::string> names;
     for (std::size_t i = 1; i < pieces.size(); ++i)
-        names.push_back(vesko::NameTable::lowercaseForm(pieces[i]));
+        names.push_back(vesko::Unicode::folded(pieces[i]));
     checkMatcher(pattern, caseSensitive, names);
     checkRuleChoice(pattern, caseSensitive);
     return 0;

@@ -44,7 +44,7 @@ seed="${VESKO_BENCH_SEED:-42}"
 runs="${VESKO_BENCH_RUNS:-5}"
 all_benchmarks=(walk intern search memory)
 
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
+packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
           libbenchmark-dev liburing-dev plocate fd-find hyperfine time)
 
 say() { printf '\n== %s\n' "$*"; }
@@ -182,7 +182,8 @@ bench_search() {
     describe_machine
     describe_tree
     "$vesko" --find --root "$tree" --count x >/dev/null
-    "$bin/bench_search" "$tree" --archive "$XDG_CACHE_HOME/vesko/index.veskoindex"
+    local archives=("$XDG_CACHE_HOME"/vesko/index-*.veskoindex)
+    "$bin/bench_search" "$tree" --archive "${archives[0]}"
     if ((in_process_only)); then
         rm -rf "$work"
         return

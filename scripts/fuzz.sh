@@ -18,7 +18,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$here/scripts/packages.sh"
 build_dir="$here/build-fuzz"
 all_targets=(archive intern query regex decoders)
-packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libicu-dev qt6-base-dev)
+packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev)
 
 usage() {
     sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//' >&2

@@ -21,7 +21,7 @@ fi
 build_dir="${1:-$here/build}"
 shift || true
 
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev)
+packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev)
 arguments=("$@")
 targets=()
 if ((app_only)); then

@@ -3,8 +3,9 @@
 // the rebuild-when-stale rule run against the real preferences file.
 #include "app/Headless.h"
 #include "app/ReportOutput.h"
+#include "index/ArchiveFolder.h"
 
-#include "scan/Roots.h"
+#include "scan/IndexBuilder.h"
 #include "search/Search.h"
 #include "store/LastFullScan.h"
 #include "store/LoginItem.h"
@@ -69,7 +70,9 @@ std::string absoluteFolder(const std::string& path) {
 }
 
 std::optional<IndexArchive::Loaded> loadSavedArchive() {
-    const std::string path = IndexArchive::defaultURL();
+    const auto recent = ArchiveFolder::mostRecentlyUsed(ArchiveFolder::prepare());
+    if (!recent) return std::nullopt;
+    const std::string& path = *recent;
     const auto roots = IndexArchive::storedRoots(path);
     if (!roots) return std::nullopt;
     return IndexArchive::load(*roots, path);

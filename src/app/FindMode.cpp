@@ -5,6 +5,7 @@
 #include "app/IndexSource.h"
 #include "app/MimeKinds.h"
 #include "app/TerminalText.h"
+#include "index/ArchiveFaultGuard.h"
 #include "search/NameRules.h"
 #include "search/QueryExpression.h"
 #include "search/Search.h"
@@ -156,19 +157,20 @@ std::optional<std::string> resolveRoot(const std::string& root, std::string& pro
     return path.string();
 }
 
-IndexSource::Outcome openIndex(const Options& options) {
+std::optional<IndexSource::Request> indexRequest(const Options& options, std::string& problem) {
     IndexSource::Request request;
     if (options.root) {
-        std::string problem;
         const auto root = resolveRoot(*options.root, problem);
-        if (!root) return {std::nullopt, problem};
+        if (!root) return std::nullopt;
         request.roots = {*root};
     } else {
         request.roots = IndexSource::usualRoots(Settings());
     }
     request.excludedFolders = [] { return Settings().excludedFolders(); };
+    request.usualRoots = [] { return IndexSource::usualRoots(Settings()); };
     request.use = IndexArchive::Use::searchOnly;
-    return IndexSource::open(request);
+    request.checkInBackground = true;
+    return request;
 }
 
 // Counting needs neither order nor rows: every match is only counted, unless each must be
@@ -299,9 +301,8 @@ Parsed parse(const Arguments& args) {
 }
 
 bool searchedAsLiteral(const Options& options) {
-    if (options.useRegex) return false;
-    const std::string text = Search::normalize(options.query);
-    return QueryExpression::looksBoolean(text) && !QueryExpression::parse(text);
+    return Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase)
+               .queryProblem == QueryProblem::notAnExpression;
 }
 
 int run(const Arguments& args) {
@@ -320,10 +321,26 @@ int run(const Arguments& args) {
     const auto rule =
         Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
+    if (rule.queryProblem == QueryProblem::tooLong) return trouble(describe(rule.queryProblem));
     warnIfLiteral(options);
-    const auto outcome = openIndex(options);
+    std::string problem;
+    const auto request = indexRequest(options, problem);
+    if (!request) return trouble(problem);
+    // The archive is read through its mapping: another program truncating or rewriting the
+    // file meanwhile ends the run with a message instead of a signal.
+    ArchiveFaultGuard::install("vesko: the saved index changed while it was read; run the "
+                               "search again\n",
+                               statusTrouble);
+    auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    const auto result = searchEnough(options, *outcome.source);
+    auto result = searchEnough(options, *outcome.source);
+    // Nothing found in an archive is shown before its checksum has passed.
+    if (!IndexSource::confirm(*outcome.source)) {
+        std::fputs("vesko: the saved index is damaged\n", stderr);
+        outcome = IndexSource::rescan(*request);
+        if (!outcome.source) return trouble(outcome.problem);
+        result = searchEnough(options, *outcome.source);
+    }
     const std::int64_t found = answer(result, *outcome.source, options);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return trouble(std::string("cannot write the results: ") + std::strerror(errno));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/IndexSource.h"
 
+#include "index/ArchiveFolder.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
 #include "store/Settings.h"
@@ -35,6 +36,21 @@ std::string describeRoots(const std::vector<std::string>& roots) {
     return text;
 }
 
+std::string archivePathOf(const Request& request, const std::vector<std::string>& roots) {
+    return request.archivePath.empty() ? IndexArchive::urlFor(roots) : request.archivePath;
+}
+
+// Only the cache folder's own archives take turns; an archive named by the caller is theirs.
+void keepRecentArchives(const Request& request, const std::string& saved) {
+    if (!request.archivePath.empty()) return;
+    std::vector<std::string> kept = {saved};
+    if (request.usualRoots) {
+        const auto usual = IndexBuilder::normalize(request.usualRoots());
+        if (!usual.empty()) kept.push_back(IndexArchive::urlFor(usual));
+    }
+    ArchiveFolder::keepRecent(saved.substr(0, saved.rfind('/')), kept);
+}
+
 Outcome scan(const Request& request, const std::vector<std::string>& roots,
              const std::string& archivePath) {
     say(request.progress, "vesko: no saved index of %s; scanning…\n", describeRoots(roots).c_str());
@@ -52,9 +68,11 @@ Outcome scan(const Request& request, const std::vector<std::string>& roots,
     if (auto problem = IndexArchive::save(built.index, *built.names, 0, builtAt, archivePath))
         say(request.progress, "vesko: the index was not saved (%s); the next run scans again\n",
             problem->c_str());
-    else
+    else {
         say(request.progress, "vesko: index saved to %s\n", archivePath.c_str());
-    return {Source{std::move(built.index), std::move(built.names), roots, true}, {}};
+        keepRecentArchives(request, archivePath);
+    }
+    return {Source{std::move(built.index), std::move(built.names), roots, true, {}}, {}};
 }
 
 } // namespace
@@ -69,11 +87,31 @@ std::vector<std::string> usualRoots(const Settings& settings) {
 Outcome open(const Request& request) {
     const auto roots = IndexBuilder::normalize(request.roots);
     if (roots.empty()) return {std::nullopt, "no folder to index"};
-    const std::string archivePath =
-        request.archivePath.empty() ? IndexArchive::defaultURL() : request.archivePath;
-    if (auto loaded = IndexArchive::load(roots, archivePath, request.use))
-        return {Source{std::move(loaded->index), std::move(loaded->names), roots, false}, {}};
-    return scan(request, roots, archivePath);
+    const std::string archivePath = archivePathOf(request, roots);
+    const bool later = request.checkInBackground && request.use == IndexArchive::Use::searchOnly;
+    auto loaded =
+        IndexArchive::load(roots, archivePath, request.use,
+                           later ? IndexArchive::Check::byCaller : IndexArchive::Check::atLoad);
+    if (!loaded) return scan(request, roots, archivePath);
+    std::shared_future<bool> check;
+    if (later) {
+        // The checksum reads the whole file on the second core while the search runs.
+        IndexArchive::Loaded file;
+        file.index.archive = loaded->index.archive;
+        check = std::async(std::launch::async,
+                           [file = std::move(file)] { return IndexArchive::verify(file); });
+    }
+    return {Source{std::move(loaded->index), std::move(loaded->names), roots, false, check}, {}};
+}
+
+bool confirm(const Source& source) {
+    return !source.check.valid() || source.check.get();
+}
+
+Outcome rescan(const Request& request) {
+    const auto roots = IndexBuilder::normalize(request.roots);
+    if (roots.empty()) return {std::nullopt, "no folder to index"};
+    return scan(request, roots, archivePathOf(request, roots));
 }
 
 } // namespace vesko::IndexSource

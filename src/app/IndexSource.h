@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The one answer the command-line modes need before they can search: the index of these
-// roots. The saved archive is used when it was built for exactly these roots; otherwise
-// the roots are scanned, with progress on standard error, and the archive is replaced.
+// roots. Each set of roots has its own archive, used when it is intact and was built for
+// exactly these roots; otherwise the roots are scanned, with progress on standard error,
+// and that set's archive is replaced. The least recently used archives beyond a few are
+// removed, never the one of the usual roots (the window's).
 #pragma once
 
 #include "index/FileIndex.h"
@@ -10,6 +12,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +25,7 @@ namespace IndexSource {
 
 struct Request {
     std::vector<std::string> roots; // normalised here, as the builder and the archive do
-    std::string archivePath;        // empty: IndexArchive::defaultURL()
+    std::string archivePath;        // empty: this set's archive in the cache folder
     // The user's excluded folders; asked only when a scan is needed, so a load never
     // touches the preferences.
     std::function<std::vector<std::string>()> excludedFolders;
@@ -30,6 +33,12 @@ struct Request {
     // `searchOnly` for a caller that never updates the index: the archive's columns are
     // then used in place instead of copied.
     IndexArchive::Use use = IndexArchive::Use::updatable;
+    // With `searchOnly`: verify the archive's checksum on another thread while the caller
+    // searches; the caller must then `confirm` the source before showing anything.
+    bool checkInBackground = false;
+    // The window's roots, whose archive is never removed to make room for another set's.
+    // Asked only after a scan; null: protect only the archive just saved.
+    std::function<std::vector<std::string>()> usualRoots;
 };
 
 struct Source {
@@ -38,6 +47,8 @@ struct Source {
     SharedNameTable names;
     std::vector<std::string> roots; // normalised; root i is directory i
     bool scanned = false;           // false when the archive was loaded
+    // The background check of the loaded archive, when one runs (see `confirm`).
+    std::shared_future<bool> check;
 };
 
 struct Outcome {
@@ -52,6 +63,13 @@ std::vector<std::string> usualRoots(const Settings& settings);
 // Loads or builds. A scan that cannot complete is a problem; an archive that cannot be
 // saved is only reported on `progress`, and the built index is still returned.
 Outcome open(const Request& request);
+
+// Waits for the source's background check; false when the archive turned out damaged, and
+// everything found in it must be dropped (then `rescan`). True when no check was pending.
+bool confirm(const Source& source);
+
+// Scans the request's roots, replacing their archive, without looking at it.
+Outcome rescan(const Request& request);
 
 } // namespace IndexSource
 } // namespace vesko

@@ -2,6 +2,7 @@
 #include "app/ReportOutput.h"
 
 #include "app/TerminalText.h"
+#include "index/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -10,25 +11,12 @@
 #include <unistd.h>
 
 namespace vesko {
-namespace {
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-} // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string temporary = path + ".tmp";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool written = writeAll(fd, bytes);
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) == 0;
     const bool closed = ::close(fd) == 0;
     if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
     ::unlink(temporary.c_str());

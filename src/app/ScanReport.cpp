@@ -102,7 +102,7 @@ double fileMegabytes(const std::string& path) {
 void archiveSection(ReportOutput& out, const Scanned& scanned) {
     out.line("  덤프 (BRIEF §7-8)");
     out.line(rule);
-    const std::string path = IndexArchive::defaultURL();
+    const std::string path = IndexArchive::urlFor(scanned.roots);
     out.line("  파일         " + path);
     auto start = std::chrono::steady_clock::now();
     const auto problem =

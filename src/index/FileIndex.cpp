@@ -64,14 +64,14 @@ std::string FileIndex::pathOfDirectory(std::uint32_t directory, const NameTable&
     return joinReversed(std::move(base), std::vector<std::string_view>(owned.begin(), owned.end()));
 }
 
-std::string FileIndex::lowercasedPath(std::int64_t entry, const NameTable& names) const {
+std::string FileIndex::foldedPath(std::int64_t entry, const NameTable& names) const {
     std::vector<std::string_view> components;
-    components.push_back(names.lowercaseBytes(entryName[static_cast<std::size_t>(entry)]));
+    components.push_back(names.foldedBytes(entryName[static_cast<std::size_t>(entry)]));
     std::uint32_t d = entryDir[static_cast<std::size_t>(entry)];
     for (; dirParent[d] != d; d = dirParent[d])
-        components.push_back(names.lowercaseBytes(dirName[d]));
+        components.push_back(names.foldedBytes(dirName[d]));
     const auto root = rootPaths.find(d);
-    std::string base = Unicode::lowercased(root == rootPaths.end() ? "/" : root->second);
+    std::string base = Unicode::folded(root == rootPaths.end() ? "/" : root->second);
     return Unicode::repairUtf8(joinReversed(std::move(base), components));
 }
 

@@ -49,7 +49,7 @@ struct FileIndex {
 
     std::string path(std::int64_t entry, const NameTable& names) const;
     std::string pathOfDirectory(std::uint32_t directory, const NameTable& names) const;
-    std::string lowercasedPath(std::int64_t entry, const NameTable& names) const;
+    std::string foldedPath(std::int64_t entry, const NameTable& names) const;
     // The root directory that contains the directory.
     std::uint32_t rootOf(std::uint32_t directory) const;
 
@@ -60,10 +60,5 @@ struct FileIndex {
     // at a root), or returns an empty text. For tests and diagnostics.
     std::string checkInvariants() const;
 };
-
-// True when the needle occurs as a contiguous run of the text's bytes.
-inline bool containsBytes(std::string_view text, std::string_view needle) {
-    return needle.empty() || text.find(needle) != std::string_view::npos;
-}
 
 } // namespace vesko

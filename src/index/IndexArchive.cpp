@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "index/IndexArchive.h"
 
+#include "index/ArchiveFaultGuard.h"
+#include "index/ArchiveFolder.h"
+#include "index/FileDescriptor.h"
 #include "index/Unicode.h"
 
-#include <dirent.h>
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,65 +32,29 @@ constexpr char magic[8] = {'V', 'E', 'S', 'K', 'O', 'I', 'D', 'X'};
 constexpr std::uint32_t storedShardCount = 32;
 constexpr std::size_t initialBufferBytes = 1 << 20;
 constexpr std::size_t flushThreshold = 4 << 20;
-// Shorter files are refused without mapping; longer ones up to the 28-byte header are
-// mapped and then refused by the bounds checks.
-constexpr std::int64_t minimumFileBytes = 17;
-constexpr char tagName[] = "CACHEDIR.TAG";
-constexpr char tagText[] = "Signature: 8a477f597d28d172789f06886806bc55\n"
-                           "# This file marks Vesko's regenerable index cache; backups may skip "
-                           "this folder.\n"
-                           "# See https://bford.info/cachedir/\n";
+// The file ends in the XXH3-64 hash of every byte before it.
+constexpr std::size_t checksumBytes = 8;
+constexpr std::size_t headerBytes = 28;
+// Shorter files cannot hold a header and a checksum and are refused without reading.
+constexpr std::int64_t minimumFileBytes = headerBytes + checksumBytes;
 
 static_assert(storedShardCount == NameTable::shardCount);
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    explicit operator bool() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-    // The result of close(2). Linux releases the descriptor even when close fails, so it is
-    // never closed twice.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 ? ::close(fd) : 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string failure(const char* action, const std::string& path, int error) {
     return "could not " + std::string(action) + " \"" + path +
            "\": " + std::system_category().message(error);
 }
 
-// Writes all n bytes, retrying short writes and EINTR. Returns 0 or the errno.
-int writeAll(int fd, const void* data, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (n > 0) {
-        const ssize_t written = ::write(fd, p, n);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (written == 0) return EIO;
-        p += written;
-        n -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
 // Small fields go through a buffer; column runs go straight from their memory to the file
-// after a flush, so a save never holds a second copy of a large column. The first error
-// sticks and turns every later call into a no-op.
+// after a flush, so a save never holds a second copy of a large column. Every byte written
+// is hashed on its way out, and `finish` appends the hash. The first error sticks and turns
+// every later call into a no-op.
 class Writer {
 public:
-    explicit Writer(int fd) : fd_(fd) { buffer_.reserve(initialBufferBytes); }
+    explicit Writer(int fd) : fd_(fd) {
+        buffer_.reserve(initialBufferBytes);
+        XXH3_64bits_reset(&hash_);
+    }
 
     int error() const { return error_; }
     void fail(int error) {
@@ -104,24 +72,34 @@ public:
     void append(std::span<const std::byte> run) {
         if (run.empty()) return;
         flush();
-        written_ += run.size();
-        if (!error_) fail(writeAll(fd_, run.data(), run.size()));
+        write(run.data(), run.size());
     }
     void flushIfFull() {
         if (buffer_.size() >= flushThreshold) flush();
     }
     void flush() {
         if (buffer_.empty()) return;
-        if (!error_) fail(writeAll(fd_, buffer_.data(), buffer_.size()));
-        written_ += buffer_.size();
+        write(buffer_.data(), buffer_.size());
         buffer_.clear();
+    }
+    void finish() {
+        flush();
+        const std::uint64_t checksum = XXH3_64bits_digest(&hash_);
+        if (!error_) fail(writeAll(fd_, &checksum, sizeof checksum));
     }
 
 private:
+    void write(const void* data, std::size_t n) {
+        written_ += n;
+        XXH3_64bits_update(&hash_, data, n);
+        if (!error_) fail(writeAll(fd_, data, n));
+    }
+
     int fd_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t written_ = 0;
     int error_ = 0;
+    XXH3_state_t hash_;
 };
 
 // One column block holding the first `count` elements: count, padding to the next multiple
@@ -199,7 +177,7 @@ int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::ui
     writeBlock(writer, index.entryModified);
     writeBlock(writer, index.entryCreated);
     writeBlock(writer, index.entryAccessed);
-    writer.flush();
+    writer.finish();
     return writer.error();
 }
 
@@ -362,20 +340,36 @@ bool isSound(const FileIndex& index, const NameCounts& names) {
     return parentsComeFirst(parent, directories);
 }
 
-// `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
-// keeps alive.
-std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
-                            const SharedMappedArchive& mapping,
-                            const std::vector<std::string>& expectingRoots,
-                            Use use = Use::updatable) {
-    Reader reader(base, size);
+std::uint64_t storedChecksum(const std::uint8_t* base, std::uint64_t size) {
+    std::uint64_t stored = 0;
+    std::memcpy(&stored, base + size - checksumBytes, checksumBytes);
+    return stored;
+}
+
+bool checksumHolds(const std::uint8_t* base, std::uint64_t size) {
+    if (size < checksumBytes) return false;
+    return XXH3_64bits(base, size - checksumBytes) == storedChecksum(base, size);
+}
+
+// The header and roots, checked for this version; the reader stops after the roots.
+std::optional<std::map<std::uint32_t, std::string>> readHead(Reader& reader, Loaded& loaded) {
     const std::uint8_t* stamp = reader.take(sizeof magic);
     if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
     if (reader.value<std::uint32_t>() != version) return std::nullopt;
-    Loaded loaded;
     loaded.lastEventID = reader.value<std::uint64_t>();
     loaded.builtAt = static_cast<double>(reader.value<std::uint64_t>());
-    auto roots = readRoots(reader);
+    return readRoots(reader);
+}
+
+// `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
+// keeps alive. The checksum at the end is not read here.
+std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
+                            const SharedMappedArchive& mapping,
+                            const std::vector<std::string>& expectingRoots, Use use) {
+    if (size < static_cast<std::uint64_t>(minimumFileBytes)) return std::nullopt;
+    Reader reader(base, size - checksumBytes);
+    Loaded loaded;
+    auto roots = readHead(reader, loaded);
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
     NameCounts counts{};
     auto shards = readShards(reader, counts);
@@ -389,136 +383,202 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
     return loaded;
 }
 
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        return found->pw_dir;
-    return "/";
+// The archive file opened for reading, when it is a regular file of archive size that
+// belongs to the user: a file another user could have written is never trusted.
+FileDescriptor openArchive(const std::string& path, std::size_t& size) {
+    // Non-blocking so that a FIFO at the path cannot stall the start.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_uid != ::geteuid() || status.st_size < minimumFileBytes)
+        return FileDescriptor();
+    size = static_cast<std::size_t>(status.st_size);
+    return fd;
 }
 
-// XDG_CACHE_HOME counts only when absolute, as the base-directory rules require.
-std::string cacheFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        return std::string(cache) + "/vesko";
-    return homeFolder() + "/.cache/vesko";
+// The whole file mapped read-only; the descriptor stays with the mapping.
+SharedMappedArchive mapFile(FileDescriptor fd, std::size_t size) {
+    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (base == MAP_FAILED) return nullptr;
+    // From here on, a rejection releases the mapping with the last reference.
+    auto mapping =
+        std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size), std::move(fd));
+    ArchiveFaultGuard::watch(*mapping);
+    return mapping;
 }
 
-void makeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
-    ::mkdir(path.c_str(), 0700);
-}
-
-void writeCacheTag(const std::string& folder) {
-    const std::string tag = folder + "/" + tagName;
-    FileDescriptor fd(::open(tag.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!fd) return;
-    // A partial tag would never be rewritten, so drop it and try again on the next call.
-    if (writeAll(fd.get(), tagText, sizeof tagText - 1) != 0 || fd.close() != 0)
-        ::unlink(tag.c_str());
-}
-
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// Interrupted saves leave ".tmp" files; archives under older names end in "index".
-void sweepLeftovers(const std::string& folder) {
-    DIR* listing = ::opendir(folder.c_str());
-    if (!listing) return;
-    while (const dirent* item = ::readdir(listing)) {
-        const std::string_view name = item->d_name;
-        if (name == fileName) continue;
-        if (endsWith(name, ".tmp") || endsWith(name, "index"))
-            ::unlinkat(::dirfd(listing), item->d_name, 0);
+// Reads `size` bytes at `offset` in full; false when the file ends first.
+bool readExactly(int fd, void* into, std::size_t size, std::size_t offset) {
+    auto* p = static_cast<std::uint8_t*>(into);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::pread(fd, p + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
     }
-    ::closedir(listing);
+    return true;
+}
+
+// The file's first `size` bytes read into anonymous memory of its own, made read-only once
+// filled; `hash`, when given, takes the bytes before the checksum in chunks while they are
+// still in the cache. A file that shrinks while it is read is refused; one rewritten
+// meanwhile fails its checksum.
+SharedMappedArchive copyFile(int fd, std::size_t size, XXH3_state_t* hash = nullptr) {
+    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    auto copy = std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size));
+    // Large pages cut the page faults of filling tens of megabytes by a factor of 512.
+    ::madvise(base, size, MADV_HUGEPAGE);
+    auto* p = static_cast<std::uint8_t*>(base);
+    const std::size_t hashed = size - std::min(size, checksumBytes);
+    constexpr std::size_t chunk = 1 << 18;
+    for (std::size_t done = 0; done < size; done += chunk) {
+        const std::size_t n = std::min(chunk, size - done);
+        if (!readExactly(fd, p + done, n, done)) return nullptr;
+        if (hash && done < hashed) XXH3_64bits_update(hash, p + done, std::min(n, hashed - done));
+    }
+    ::mprotect(base, size, PROT_READ);
+    return copy;
+}
+
+// The private copy, or nothing when the file cannot be read or (with `check`) its bytes do
+// not match their checksum.
+SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
+    XXH3_state_t hash;
+    XXH3_64bits_reset(&hash);
+    auto copy = copyFile(fd, size, check == Check::atLoad ? &hash : nullptr);
+    if (!copy || check == Check::byCaller) return copy;
+    const auto* base = static_cast<const std::uint8_t*>(copy->base());
+    if (XXH3_64bits_digest(&hash) != storedChecksum(base, size)) return nullptr;
+    return copy;
+}
+
+// The checksum test read through a small buffer rather than the mapping: the bytes come
+// from the page cache either way, but this takes no page faults, which cost more than the
+// hashing itself on a mapping of tens of megabytes.
+bool fileChecksumHolds(int fd, std::size_t size) {
+    constexpr std::size_t chunk = 1 << 17;
+    const auto buffer = std::make_unique<std::uint8_t[]>(chunk);
+    XXH3_state_t hash;
+    XXH3_64bits_reset(&hash);
+    const std::size_t hashed = size - checksumBytes;
+    for (std::size_t done = 0; done < hashed; done += chunk) {
+        const std::size_t n = std::min(chunk, hashed - done);
+        if (!readExactly(fd, buffer.get(), n, done)) return false;
+        XXH3_64bits_update(&hash, buffer.get(), n);
+    }
+    std::uint64_t stored = 0;
+    return readExactly(fd, &stored, sizeof stored, hashed) && XXH3_64bits_digest(&hash) == stored;
+}
+
+// Hashing through a mapping takes a page fault every few pages unless the page tables are
+// filled in one call first; the search then finds them filled too. Without that call
+// (kernels before 5.14) the file is read through a buffer instead.
+bool mappingChecksumHolds(const MappedArchive& mapping) {
+    auto* base = const_cast<void*>(mapping.base());
+    const auto size = static_cast<std::size_t>(mapping.size());
+    if (::madvise(base, size, MADV_POPULATE_READ) != 0)
+        return fileChecksumHolds(mapping.fileDescriptor(), size);
+    return checksumHolds(static_cast<const std::uint8_t*>(base), size);
+}
+
+SharedMappedArchive mapChecked(FileDescriptor fd, std::size_t size, Check check) {
+    auto mapping = mapFile(std::move(fd), size);
+    if (!mapping || check == Check::byCaller) return mapping;
+    return mappingChecksumHolds(*mapping) ? mapping : nullptr;
+}
+
+const std::uint8_t* bytesOf(const MappedArchive& memory) {
+    return static_cast<const std::uint8_t*>(memory.base());
 }
 
 } // namespace
 
 std::string defaultURL() {
-    const std::string folder = cacheFolder();
-    makeFolders(folder);
-    writeCacheTag(folder);
-    sweepLeftovers(folder);
-    return folder + "/" + fileName;
+    return ArchiveFolder::prepare() + "/" + fileName;
 }
 
-std::optional<std::string> save(const FileIndex& index, const NameTable& names,
-                                std::uint64_t lastEventID, double builtAt,
-                                const std::string& path) {
-    const std::string temporary = path + ".tmp";
-    FileDescriptor fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!fd) return failure("create", temporary, errno);
-    std::optional<std::string> problem;
-    // A truncated leftover keeps its old mode; the archive lists private names.
-    if (::fchmod(fd.get(), 0600) != 0)
-        problem = failure("protect", temporary, errno);
-    else if (int error = writeArchive(fd.get(), index, names, lastEventID, builtAt))
-        problem = failure("write", temporary, error);
-    else if (fd.close() != 0)
-        problem = failure("finish writing", temporary, errno);
-    else if (::rename(temporary.c_str(), path.c_str()) != 0)
-        problem = failure("replace", path, errno);
-    if (problem) {
-        fd.close();
-        ::unlink(temporary.c_str());
-    }
-    return problem;
+std::string urlFor(const std::vector<std::string>& roots) {
+    return ArchiveFolder::pathFor(ArchiveFolder::prepare(), roots);
 }
 
 namespace {
 
-// The whole file mapped read-only, or nothing when it is no regular file of archive size.
-SharedMappedArchive mapArchive(const std::string& path) {
-    // Non-blocking so that a FIFO at the path cannot stall the start.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return nullptr;
-    struct stat status {};
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size < minimumFileBytes)
-        return nullptr;
-    const auto size = static_cast<std::size_t>(status.st_size);
-    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
-    if (base == MAP_FAILED) return nullptr;
-    // From here on, a rejection releases the mapping with the last reference.
-    return std::make_shared<const MappedArchive>(base, status.st_size);
+// Writes, flushes to the disk and renames the locked temporary file over `path`.
+std::optional<std::string> publish(ArchiveFolder::Temporary& temporary, const FileIndex& index,
+                                   const NameTable& names, std::uint64_t lastEventID,
+                                   double builtAt, const std::string& path) {
+    const int fd = temporary.fd.get();
+    if (int error = writeArchive(fd, index, names, lastEventID, builtAt))
+        return failure("write", temporary.path, error);
+    // Without this a crash soon after the rename could leave an empty file at `path`.
+    if (::fsync(fd) != 0) return failure("flush", temporary.path, errno);
+    if (::rename(temporary.path.c_str(), path.c_str()) != 0) return failure("replace", path, errno);
+    // Closing only now keeps the lock until the name is gone, so no sweep sees it unlocked.
+    if (temporary.fd.close() != 0) return failure("finish writing", path, errno);
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<Loaded> load(const std::vector<std::string>& expectingRoots,
-                           const std::string& path, Use use) {
-    const SharedMappedArchive mapping = mapArchive(path);
-    if (!mapping) return std::nullopt;
-    return parse(static_cast<const std::uint8_t*>(mapping->base()),
-                 static_cast<std::uint64_t>(mapping->size()), mapping, expectingRoots, use);
+std::optional<std::string> save(const FileIndex& index, const NameTable& names,
+                                std::uint64_t lastEventID, double builtAt,
+                                const std::string& path) {
+    auto created = ArchiveFolder::createTemporary(path);
+    if (!created.temporary) return failure("create a temporary file beside", path, created.error);
+    ArchiveFolder::Temporary& temporary = *created.temporary;
+    auto problem = publish(temporary, index, names, lastEventID, builtAt, path);
+    if (problem && temporary.fd) ::unlink(temporary.path.c_str());
+    return problem;
+}
+
+std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const std::string& path,
+                           Use use, Check check) {
+    std::size_t size = 0;
+    FileDescriptor fd = openArchive(path, size);
+    if (!fd) return std::nullopt;
+    const int file = fd.get();
+    const SharedMappedArchive memory = use == Use::updatable
+                                           ? copyChecked(file, size, check)
+                                           : mapChecked(std::move(fd), size, check);
+    if (!memory) return std::nullopt;
+    auto loaded = parse(bytesOf(*memory), size, memory, expectingRoots, use);
+    if (loaded) ArchiveFolder::markUsed(file); // still open: the copy's or the mapping's
+    return loaded;
+}
+
+bool verify(const Loaded& loaded) {
+    const MappedArchive* memory = loaded.index.archive.get();
+    if (!memory) return false;
+    const auto size = static_cast<std::size_t>(memory->size());
+    if (memory->fileDescriptor() >= 0) return mappingChecksumHolds(*memory);
+    return checksumHolds(bytesOf(*memory), size);
 }
 
 std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
                                     const void* bytes, std::size_t size) {
     // Column elements are read in place, aligned by their offset from the start.
     if (reinterpret_cast<std::uintptr_t>(bytes) % 8 != 0) return std::nullopt;
-    return parse(static_cast<const std::uint8_t*>(bytes), size, nullptr, expectingRoots);
+    const auto* base = static_cast<const std::uint8_t*>(bytes);
+    if (!checksumHolds(base, size)) return std::nullopt;
+    return parse(base, size, nullptr, expectingRoots, Use::updatable);
+}
+
+void seal(void* bytes, std::size_t size) {
+    if (size < checksumBytes) return;
+    const std::uint64_t checksum = XXH3_64bits(bytes, size - checksumBytes);
+    std::memcpy(static_cast<std::uint8_t*>(bytes) + size - checksumBytes, &checksum, checksumBytes);
 }
 
 std::optional<std::vector<std::string>> storedRoots(const std::string& path) {
-    const SharedMappedArchive mapping = mapArchive(path);
-    if (!mapping) return std::nullopt;
-    Reader reader(static_cast<const std::uint8_t*>(mapping->base()),
-                  static_cast<std::uint64_t>(mapping->size()));
-    const std::uint8_t* stamp = reader.take(sizeof magic);
-    if (!stamp || std::memcmp(stamp, magic, sizeof magic) != 0) return std::nullopt;
-    if (reader.value<std::uint32_t>() != version) return std::nullopt;
-    reader.value<std::uint64_t>(); // lastEventID
-    reader.value<std::uint64_t>(); // builtAt
-    const auto roots = readRoots(reader);
+    std::size_t size = 0;
+    FileDescriptor fd = openArchive(path, size);
+    if (!fd) return std::nullopt;
+    const SharedMappedArchive memory = copyFile(fd.get(), std::min(size, std::size_t{1} << 20));
+    if (!memory) return std::nullopt;
+    Reader reader(bytesOf(*memory), static_cast<std::uint64_t>(memory->size()));
+    Loaded header;
+    const auto roots = readHead(reader, header);
     if (!roots) return std::nullopt;
     std::vector<std::string> paths;
     for (const auto& [id, root] : *roots)

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Saves a whole index (FileIndex and NameTable) to one file and maps it back at the next
-// start. The name table and the entries' name and directory columns are used in place from
-// the mapping; only the columns the updater rewrites are copied. No checksum: a file is
-// trusted once its structure and every bound check out, and otherwise simply not used.
+// Saves a whole index (FileIndex and NameTable) to one file and loads it back at the next
+// start. A checksum of the whole file guards against damage; the structure and every bound
+// are checked as well, so a file is used only when both hold. A process that keeps its
+// index reads the file into its own memory; one that searches once and exits may use the
+// file's mapping in place.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -16,10 +17,10 @@
 namespace vesko::IndexArchive {
 
 inline constexpr char fileName[] = "index.veskoindex";
-inline constexpr std::uint32_t version = 8;
+inline constexpr std::uint32_t version = 9;
 
 struct Loaded {
-    // Holds the mapping (`index.archive`) that `names` reads from: keep the two together.
+    // Holds the memory (`index.archive`) that `names` reads from: keep the two together.
     FileIndex index;
     SharedNameTable names;
     std::int64_t bytes = 0;
@@ -27,40 +28,54 @@ struct Loaded {
     double builtAt = 0; // seconds since 1970
 };
 
-// The archive path in the cache folder ($XDG_CACHE_HOME/vesko, else ~/.cache/vesko). On
-// every call: creates the folder (mode 0700), tags it with CACHEDIR.TAG so backups skip it,
-// and deletes leftovers (".tmp" files, archives under older names). Failures of these
-// steps are ignored; the path is returned regardless.
+// The diagnostic modes' archive in the prepared cache folder (see ArchiveFolder::prepare).
 std::string defaultURL();
 
-// Writes to `path` + ".tmp" (mode 0600) and renames it over `path`, so the file at `path`
-// is either the previous archive or the complete new one. The shards are read as they
-// stand, without locks, up to the names published when each shard is reached. Returns the
-// error (what failed, which path, the system's text) or nothing on success.
+// The archive of these normalised roots in the prepared cache folder: one file per set.
+std::string urlFor(const std::vector<std::string>& roots);
+
+// Writes a private temporary file beside `path`, flushes it to the disk and renames it over
+// `path`, so the file at `path` is either the previous archive or a complete new one, also
+// with several processes saving at once. The shards are read as they stand, without locks,
+// up to the names published when each shard is reached. Returns the error (what failed,
+// which path, the system's text) or nothing on success.
 std::optional<std::string> save(const FileIndex& index, const NameTable& names,
                                 std::uint64_t lastEventID, double builtAt, const std::string& path);
 
-// The archive at `path`, or nothing when it cannot be read, is malformed in any way that
-// would make a later read unsafe, or was built for other roots. `expectingRoots` must be
-// normalised by the caller (IndexBuilder::normalize, as for a build) since the scan layer
-// sits above this one; the stored roots, in directory-id order, must equal them up to
-// canonical Unicode equivalence. Never reports why: every problem means "scan instead".
-// What the caller does with a loaded index. `updatable` copies the five entry columns the
-// updater rewrites in place (flags, size, three dates) into owned memory; `searchOnly`
-// leaves them in the mapping as well, which saves copying and faulting 17 bytes per entry
-// for a process that loads, searches and exits. Appending to the entries still works;
-// `Column::set` on a mapped element does not, so such an index must never be updated.
+// What the caller does with a loaded index.
+// `updatable`: the process keeps the index (the window, for days) and updates it. The file
+// is read into private memory, so another program truncating or rewriting it later cannot
+// harm the process, and the checksum is verified before anything is used.
+// `searchOnly`: the process searches and exits. The file is mapped and used in place,
+// copying nothing; appending still works but `Column::set` on a mapped element does not.
+// Such a process must expect SIGBUS if the file is truncated under it (ArchiveFaultGuard).
 enum class Use { updatable, searchOnly };
 
+// Whether `load` verifies the checksum itself, or leaves it to the caller, who must call
+// `verify` before trusting any name or path (the bounds are checked either way, so reading
+// an unverified archive is safe, only possibly wrong).
+enum class Check { atLoad, byCaller };
+
+// The archive at `path`, or nothing when it cannot be read, is not the user's own, is
+// damaged, is malformed in any way that would make a later read unsafe, or was built for
+// other roots. `expectingRoots` must be normalised by the caller (IndexBuilder::normalize);
+// the stored roots, in directory-id order, must equal them up to canonical Unicode
+// equivalence. Never reports why: every problem means "scan instead".
 std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const std::string& path,
-                           Use use = Use::updatable);
+                           Use use = Use::updatable, Check check = Check::atLoad);
+
+// True when the loaded archive's bytes match their checksum. Reads the whole file once.
+bool verify(const Loaded& loaded);
 
 // `load` over an archive already in memory, with the same checks: for tests and fuzzing,
 // where a plain heap buffer lets a sanitizer catch any read past the end. `bytes` must be
-// 8-byte aligned (else nothing loads) and outlive the result, whose columns point into it;
-// the result holds no mapping.
+// 8-byte aligned (else nothing loads) and outlive the result, whose columns point into it.
 std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
                                     const void* bytes, std::size_t size);
+
+// Rewrites the checksum of an archive in memory to match its bytes, so that a fuzzer's
+// changes reach the structural checks. Does nothing to fewer than 8 bytes.
+void seal(void* bytes, std::size_t size);
 
 // The roots the archive at `path` was built for, in directory-id order, read from its header
 // alone; nothing when the file is no archive of this version. For tools that load whatever

@@ -157,13 +157,12 @@ std::vector<std::uint32_t> IndexNavigator::entries(std::uint32_t dir) const {
     return {s.begin(), s.end()};
 }
 
-std::optional<std::uint32_t> IndexNavigator::childNamed(std::uint32_t dir,
-                                                        std::string_view lowercase,
+std::optional<std::uint32_t> IndexNavigator::childNamed(std::uint32_t dir, std::string_view folded,
                                                         const FileIndex& index,
                                                         const NameTable& names) const {
     const std::size_t known = index.dirName.count();
     for (std::uint32_t child : slice(childrenStart_, children_, dir))
-        if (child < known && names.lowercaseBytes(index.dirName[child]) == lowercase) return child;
+        if (child < known && names.foldedBytes(index.dirName[child]) == folded) return child;
     return std::nullopt;
 }
 
@@ -179,10 +178,10 @@ std::optional<std::uint32_t> IndexNavigator::directory(std::string_view path,
     while (at < wanted.size()) {
         const std::size_t end = std::min(wanted.find('/', at), wanted.size());
         if (end > at) {
-            // The same folding the name table applied to the stored lowercase forms.
-            const std::string lowercase =
-                NameTable::lowercaseForm(std::string_view(wanted).substr(at, end - at));
-            const auto child = childNamed(current, lowercase, index, names);
+            // The same folding the name table applied to the stored names.
+            const std::string folded =
+                Unicode::folded(std::string_view(wanted).substr(at, end - at));
+            const auto child = childNamed(current, folded, index, names);
             if (!child) return std::nullopt;
             current = *child;
         }

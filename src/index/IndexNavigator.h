@@ -40,7 +40,7 @@ public:
     std::vector<std::uint32_t> entries(std::uint32_t dir) const;
 
     // The indexed directory with this absolute path. Roots are tried longest first and their
-    // path is a case-sensitive prefix; each further component matches a child's lowercase name
+    // path is a case-sensitive prefix; each further component matches a child's folded name
     // (lowest id among case variants). Canonically equivalent forms are equal throughout, and
     // empty components ("//", a trailing "/") are ignored. Without tables only roots resolve.
     std::optional<std::uint32_t> directory(std::string_view path, const FileIndex& index,
@@ -66,7 +66,7 @@ private:
     static std::span<const std::uint32_t> slice(const std::shared_ptr<Table>& start,
                                                 const std::shared_ptr<Table>& items,
                                                 std::uint32_t dir);
-    std::optional<std::uint32_t> childNamed(std::uint32_t dir, std::string_view lowercase,
+    std::optional<std::uint32_t> childNamed(std::uint32_t dir, std::string_view folded,
                                             const FileIndex& index, const NameTable& names) const;
 
     std::shared_ptr<Table> childrenStart_;

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Owns one read-only file mapping. Columns loaded from an archive point into it, so every
-// index built from that load holds a shared reference; the last one to go unmaps.
+// Owns the memory an archive was loaded into: a read-only mapping of the file, or an
+// anonymous mapping holding a private copy of it. Columns loaded from an archive point into
+// it, so every index built from that load holds a shared reference; the last one to go
+// unmaps.
 #pragma once
+
+#include "index/FileDescriptor.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,17 +14,23 @@ namespace vesko {
 
 class MappedArchive {
 public:
-    MappedArchive(const void* base, std::int64_t size) : base_(base), size_(size) {}
+    // `file` stays open while the memory maps it, so a fault inside the mapping can be told
+    // apart by looking at the file (ArchiveFaultGuard); a private copy passes none.
+    MappedArchive(const void* base, std::int64_t size, FileDescriptor file = FileDescriptor())
+        : base_(base), size_(size), file_(std::move(file)) {}
     ~MappedArchive();
     MappedArchive(const MappedArchive&) = delete;
     MappedArchive& operator=(const MappedArchive&) = delete;
 
     const void* base() const { return base_; }
     std::int64_t size() const { return size_; }
+    // The mapped file, or -1 for a private copy.
+    int fileDescriptor() const { return file_.get(); }
 
 private:
     const void* base_;
     std::int64_t size_;
+    FileDescriptor file_;
 };
 
 using SharedMappedArchive = std::shared_ptr<const MappedArchive>;

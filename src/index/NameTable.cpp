@@ -128,13 +128,13 @@ NameTable::Shard::Shard(const RestoredShard& restored)
       display_(concurrentCopy(restored.display)),
       displayStarts_(concurrentCopy(restored.displayStarts)) {}
 
-std::string_view NameTable::Shard::lowercaseBytes(std::uint32_t position) const {
+std::string_view NameTable::Shard::foldedBytes(std::uint32_t position) const {
     return viewOf(bytes_, starts_[position], starts_[position + 1]);
 }
 
 std::string_view NameTable::Shard::displayBytes(std::uint32_t position) const {
     const std::uint32_t from = displayStarts_[position], to = displayStarts_[position + 1];
-    return from == to ? lowercaseBytes(position) : viewOf(display_, from, to);
+    return from == to ? foldedBytes(position) : viewOf(display_, from, to);
 }
 
 // ---- NameTable ----------------------------------------------------------------------
@@ -155,24 +155,14 @@ std::uint64_t NameTable::keyOf(std::string_view displayBytes) {
     return keyFromHash(fnv1a(displayBytes), displayBytes.size());
 }
 
-std::string NameTable::lowercaseForm(std::string_view name) {
-    std::string lower = Unicode::lowercased(name);
-    if (Unicode::isAscii(name)) return lower;
-    // Keep the ASCII-lowered bytes when Unicode folding gives the very same bytes.
-    std::string asciiLowered(name);
-    for (char& c : asciiLowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-    return lower == asciiLowered ? asciiLowered : lower;
-}
-
 std::uint32_t NameTable::intern(const char* input, std::size_t length) {
-    // One pass: ASCII-lowered copy and hash together; the Unicode path only for high bytes.
+    // One pass: ASCII-folded copy and hash together; the Unicode path only for high bytes.
     char small[64];
     std::string large;
-    char* lowered = small;
+    char* asciiFolded = small;
     if (length > sizeof small) {
         large.resize(length);
-        lowered = large.data();
+        asciiFolded = large.data();
     }
     std::uint64_t hash = fnvOffset;
     bool hasCapital = false, hasHighByte = false;
@@ -182,14 +172,14 @@ std::uint32_t NameTable::intern(const char* input, std::size_t length) {
         const bool capital = c >= 'A' && c <= 'Z';
         hasCapital |= capital;
         hasHighByte |= c >= 0x80;
-        lowered[i] = static_cast<char>(capital ? c + 0x20 : c);
+        asciiFolded[i] = static_cast<char>(capital ? c + 0x20 : c);
     }
     const std::string_view in(input, length);
-    std::string_view lower(lowered, length);
+    std::string_view lower(asciiFolded, length);
     std::string unicodeLower;
     bool differs = hasCapital;
     if (hasHighByte) {
-        unicodeLower = Unicode::lowercased(in);
+        unicodeLower = Unicode::folded(in);
         if (unicodeLower != lower) lower = unicodeLower;
         differs = lower != in;
     }
@@ -225,12 +215,12 @@ std::string NameTable::display(std::uint32_t id) const {
     return Unicode::repairUtf8(displayBytes(id));
 }
 
-std::string NameTable::lowercased(std::uint32_t id) const {
-    return Unicode::repairUtf8(lowercaseBytes(id));
+std::string NameTable::folded(std::uint32_t id) const {
+    return Unicode::repairUtf8(foldedBytes(id));
 }
 
 MatchRank NameTable::matchRank(std::uint32_t id, std::string_view needle) const {
-    const std::string_view name = lowercaseBytes(id);
+    const std::string_view name = foldedBytes(id);
     MatchRank result{3, static_cast<std::uint32_t>(name.size())};
     const std::size_t n = needle.size();
     if (n == 0 || name.size() < n) return result;
@@ -248,8 +238,8 @@ MatchRank NameTable::matchRank(std::uint32_t id, std::string_view needle) const 
     return result;
 }
 
-int NameTable::compareLowercased(std::uint32_t a, std::uint32_t b) const {
-    const std::string_view x = lowercaseBytes(a), y = lowercaseBytes(b);
+int NameTable::compareFolded(std::uint32_t a, std::uint32_t b) const {
+    const std::string_view x = foldedBytes(a), y = foldedBytes(b);
     // An empty name's view has no data pointer, which memcmp must not be given.
     const std::size_t common = std::min(x.size(), y.size());
     const int c = common ? std::memcmp(x.data(), y.data(), common) : 0;
@@ -402,8 +392,8 @@ std::string NameTable::checkInvariants() const {
             const std::string_view display = shard.displayBytes(p);
             if ((keyOf(display) & 31) != s)
                 return where + ": name " + std::to_string(p) + " is in the wrong shard";
-            if (lowercaseForm(display) != shard.lowercaseBytes(p))
-                return where + ": name " + std::to_string(p) + " has a stale lowercase form";
+            if (Unicode::folded(display) != shard.foldedBytes(p))
+                return where + ": name " + std::to_string(p) + " has a stale folded form";
         }
     }
     return {};

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Every distinct entry name stored once, behind a 32-bit id: a lowercase form that all
+// Every distinct entry name stored once, behind a 32-bit id: a folded form that all
 // matching runs over, and the display form as the file system gave it when that differs.
 // 32 shards with a lock each let the parallel scan intern from many threads at once.
 #pragma once
@@ -26,7 +26,7 @@ public:
 
 struct MatchRank {
     int rank = 3;             // 0 prefix, 2 after a separator, 3 elsewhere or absent
-    std::uint32_t length = 0; // byte length of the lowercase name
+    std::uint32_t length = 0; // byte length of the folded name
 };
 
 // Open-addressing map from a name's 64-bit key to the first id stored with that key.
@@ -78,7 +78,7 @@ public:
         const Column<std::uint32_t>& displayStarts() const { return displayStarts_; }
         // Names published so far; a reader takes this once and reads below it.
         std::uint32_t nameCount() const { return static_cast<std::uint32_t>(starts_.count() - 1); }
-        std::string_view lowercaseBytes(std::uint32_t position) const;
+        std::string_view foldedBytes(std::uint32_t position) const;
         std::string_view displayBytes(std::uint32_t position) const;
 
     private:
@@ -102,18 +102,18 @@ public:
     std::uint32_t intern(std::string_view name) { return intern(name.data(), name.size()); }
 
     // Raw stored bytes, for matching and sorting without copies.
-    std::string_view lowercaseBytes(std::uint32_t id) const {
-        return shards_[id & 31]->lowercaseBytes(id >> 5);
+    std::string_view foldedBytes(std::uint32_t id) const {
+        return shards_[id & 31]->foldedBytes(id >> 5);
     }
     std::string_view displayBytes(std::uint32_t id) const {
         return shards_[id & 31]->displayBytes(id >> 5);
     }
     // The same, as valid UTF-8 (invalid sequences replaced by U+FFFD).
     std::string display(std::uint32_t id) const;
-    std::string lowercased(std::uint32_t id) const;
+    std::string folded(std::uint32_t id) const;
 
     MatchRank matchRank(std::uint32_t id, std::string_view needle) const;
-    int compareLowercased(std::uint32_t a, std::uint32_t b) const;
+    int compareFolded(std::uint32_t a, std::uint32_t b) const;
 
     void rebuildIndexIfNeeded();
     void releaseIndex();
@@ -138,9 +138,6 @@ public:
     std::string checkInvariants() const;
     static std::string checkRestored(const RestoredShard& shard);
 
-    // The lowercase form of a name: ASCII letters lowered, and for any non-ASCII byte NFC
-    // composition and full Unicode lowercasing.
-    static std::string lowercaseForm(std::string_view name);
     static std::uint64_t keyOf(std::string_view displayBytes);
 
 private:

@@ -62,7 +62,14 @@ UBuffer nfcOf(const UBuffer& text) {
     });
 }
 
-UBuffer lowerOf(const UBuffer& text) {
+UBuffer caseFoldOf(const UBuffer& text) {
+    return transformed(text, [](const UBuffer& in, UBuffer& out, UErrorCode& e) {
+        return u_strFoldCase(out.data(), static_cast<int32_t>(out.size()), in.data(),
+                             static_cast<int32_t>(in.size()), U_FOLD_CASE_DEFAULT, &e);
+    });
+}
+
+UBuffer lowercaseOf(const UBuffer& text) {
     return transformed(text, [](const UBuffer& in, UBuffer& out, UErrorCode& e) {
         return u_strToLower(out.data(), static_cast<int32_t>(out.size()), in.data(),
                             static_cast<int32_t>(in.size()), "", &e);
@@ -98,17 +105,22 @@ std::string repairUtf8(std::string_view bytes) {
     return toUtf8(toUtf16(bytes));
 }
 
-std::string lowercased(std::string_view bytes) {
+std::string folded(std::string_view bytes) {
     if (isAscii(bytes)) {
         std::string out(bytes);
         for (char& c : out)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
         return out;
     }
-    // Lowercasing can leave marks out of canonical order (U+0130 becomes i and U+0307,
-    // ahead of a following mark of lower class), so compose once more: the result is NFC
-    // and lowercasing it again changes nothing.
-    return toUtf8(nfcOf(lowerOf(nfcOf(toUtf16(bytes)))));
+    // Folding can leave marks out of canonical order or decomposed (U+0130 becomes i and
+    // U+0307, ahead of a following mark of lower class), so compose once more: the result is
+    // NFC and folding it again changes nothing.
+    return toUtf8(nfcOf(caseFoldOf(nfcOf(toUtf16(bytes)))));
+}
+
+std::string lowercased(std::string_view bytes) {
+    if (isAscii(bytes)) return folded(bytes);
+    return toUtf8(nfcOf(lowercaseOf(nfcOf(toUtf16(bytes)))));
 }
 
 std::string nfc(std::string_view bytes) {

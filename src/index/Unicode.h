@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The few Unicode operations the engine needs, in one place so names, queries and root
-// paths are folded the same way: NFC composition, full lowercase mapping, UTF-8 repair.
+// paths are folded the same way: NFC composition, full case folding, UTF-8 repair.
 #pragma once
 
 #include <string>
@@ -18,9 +18,15 @@ bool isValidUtf8(std::string_view bytes);
 // Returns the input unchanged when it is already valid.
 std::string repairUtf8(std::string_view bytes);
 
-// NFC composition then the full, locale-independent lowercase mapping, as UTF-8, in NFC
-// (so applying it twice gives the same bytes). Invalid sequences become U+FFFD first.
-// ASCII input takes a fast path with the same result.
+// The form in which names and queries are compared when case is ignored: NFC composition,
+// then full Unicode case folding (ß and SS both become ss, final and medial sigma one
+// letter), composed again, as UTF-8. Folding twice gives the same bytes. Invalid sequences
+// become U+FFFD first; ASCII input takes a fast path with the same result.
+std::string folded(std::string_view bytes);
+
+// NFC, then the root locale's lowercase mapping, composed again. Only for text searched
+// byte by byte in file contents, where the data's ASCII letters alone are folded: unlike
+// folding, lowercase keeps ß and a final sigma as they are written in the file.
 std::string lowercased(std::string_view bytes);
 
 // The NFC form of the (repaired) text.

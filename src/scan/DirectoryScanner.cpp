@@ -134,30 +134,27 @@ void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry) 
 
 } // namespace
 
-Descriptor::~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 Descriptor openDirectory(const char* path) {
     Descriptor directory(::openat(AT_FDCWD, path, listFlags));
     if (directory || errno != ENAMETOOLONG) return directory;
     return openLong(path);
 }
 
+Descriptor openDirectoryAt(int parent, const char* name) {
+    return Descriptor(::openat(parent, name, listFlags));
+}
+
 Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscalls,
              EntryCallback onEntry) {
     const Descriptor directory = openDirectory(path);
     if (!directory) return Outcome::failed;
+    return scan(directory.get(), buffer, syscalls, onEntry);
+}
+
+Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
+             EntryCallback onEntry) {
     for (;;) {
-        const long n = ::syscall(SYS_getdents64, directory.get(), buffer.data(), buffer.size());
+        const long n = ::syscall(SYS_getdents64, directory, buffer.data(), buffer.size());
         ++syscalls;
         if (n == 0) return Outcome::completed;
         if (n < 0) {
@@ -167,7 +164,7 @@ Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscal
         for (long offset = 0; offset < n;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer.data() + offset);
             offset += d->d_reclen;
-            if (!isDotOrDotDot(d->d_name)) deliver(directory.get(), *d, onEntry);
+            if (!isDotOrDotDot(d->d_name)) deliver(directory, *d, onEntry);
         }
     }
 }

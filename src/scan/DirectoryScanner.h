@@ -5,6 +5,7 @@
 #pragma once
 
 #include "index/EntryFlags.h"
+#include "index/FileDescriptor.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,21 +48,7 @@ private:
 };
 
 // An owned file descriptor, closed when it goes; -1 when nothing is open.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor();
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+using Descriptor = FileDescriptor;
 
 // Opens the folder at path for reading, refusing a link as the last component and anything
 // that is not a folder; on failure the result is closed and errno tells why. A path of
@@ -71,6 +58,15 @@ private:
 // since the scan listed it as one. Costs one open per PATH_MAX bytes of path (one per
 // component on kernels without openat2).
 Descriptor openDirectory(const char* path);
+
+// Opens the folder `name`, a single component, inside the open folder `parent` for
+// listing, refusing a link and anything that is not a folder. Cheaper than a whole path:
+// the kernel looks up one name instead of every component.
+Descriptor openDirectoryAt(int parent, const char* name);
+
+// Lists the open directory `directory` as `scan` below does once it has opened its path.
+Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
+             EntryCallback onEntry);
 
 // Lists the directory at path (absolute, or relative to the working directory; any length,
 // see `openDirectory`). Fails when it cannot be opened as a directory (missing, no

@@ -14,15 +14,21 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -87,6 +93,71 @@ template <class OnEntry> void listFolder(int dir, std::span<std::byte> buffer, O
     }
 }
 
+// A folder still to be watched and listed during a walk, opened by name relative to its
+// parent's descriptor, which stays open until its last child is. The top has no name and
+// carries its own descriptor, opened by path, in `parent`.
+struct PendingFolder {
+    std::shared_ptr<FileDescriptor> parent;
+    std::string name;
+    std::string path;
+};
+
+// The folders of one walk still to be opened, shared by the walk's threads, LIFO so that
+// few parent descriptors are open at once. The walk is over when the stack is empty and
+// nobody is busy, because only a busy walker can push more.
+class FolderQueue {
+public:
+    std::optional<PendingFolder> take() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (!stack_.empty()) {
+                PendingFolder top = std::move(stack_.back());
+                stack_.pop_back();
+                ++busy_;
+                return top;
+            }
+            if (busy_ == 0) return std::nullopt;
+            condition_.wait(lock);
+        }
+    }
+
+    // Ends the walker's current folder and hands over the folders it found there.
+    void finish(std::vector<PendingFolder>& children) {
+        std::lock_guard lock(mutex_);
+        for (auto& child : children)
+            stack_.push_back(std::move(child));
+        children.clear();
+        --busy_;
+        if (!stack_.empty() || busy_ == 0) condition_.notify_all();
+    }
+
+    void push(PendingFolder folder) {
+        std::lock_guard lock(mutex_);
+        stack_.push_back(std::move(folder));
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable condition_;
+    std::vector<PendingFolder> stack_;
+    int busy_ = 0;
+};
+
+// What one walker did, kept apart so that walkers share nothing but the queue; folded into
+// the session's maps once the walk is over.
+struct WalkFindings {
+    std::vector<std::pair<int, std::string>> watched; // in the order the watches were added
+    std::vector<std::string> refused;                 // past the watch limit
+    std::vector<std::string> unwatchable;             // too long to watch without /proc
+    std::vector<std::string> listed;                  // every entry, when contents are reported
+};
+
+// Threads for the start-up walk: inotify_add_watch and the listings run in parallel in
+// the kernel, and more threads than cores only add contention on the inotify instance.
+int walkThreads() {
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
 } // namespace
 
 // Everything one run of the watcher owns. The caller's thread builds it and walks the
@@ -104,7 +175,7 @@ public:
         for (const auto& root : roots_) {
             if (excluded_.contains(root)) continue;
             if (replay) batch_.mustScanSubtrees.push_back(root);
-            watchTree(root, false);
+            watchTree(root, false, walkThreads());
         }
     }
 
@@ -116,10 +187,15 @@ public:
     std::uint64_t lastEventID() const { return lastEventID_; }
 
 private:
-    bool addWatch(const std::string& path, int dir);
-    void limitReached(const std::string& path);
     // False when the top folder could not be opened at all.
-    bool watchTree(const std::string& top, bool reportContents);
+    bool watchTree(const std::string& top, bool reportContents, int threads = 1);
+    void walkFolders(FolderQueue& queue, WalkFindings& found, bool reportContents,
+                     std::atomic<std::size_t>& watches) const;
+    bool tryWatch(const std::string& path, int dir, WalkFindings& found,
+                  std::atomic<std::size_t>& watches) const;
+    void record(WalkFindings& found);
+    void remember(int wd, std::string path);
+    void limitReached(const std::string& path);
     void watchNewFolder(int parentWd, std::string_view name, const std::string& path);
     void retryUnopened();
     std::vector<std::pair<std::string, int>> takeSubtree(const std::string& top);
@@ -166,12 +242,16 @@ private:
     std::optional<std::chrono::steady_clock::time_point> lastFlush_;
 
     alignas(inotify_event) std::array<std::byte, 65536> events_{};
-    alignas(dirent64) std::array<std::byte, 32768> listing_{};
 };
 
-bool FileSystemWatcher::Session::addWatch(const std::string& path, int dir) {
-    if (pathOf_.size() >= options_.watchLimit && !watchAt_.contains(path)) {
-        limitReached(path);
+// Runs on any walker thread: reads the maps, which no one writes during a walk, and
+// keeps what it learns in `found`.
+bool FileSystemWatcher::Session::tryWatch(const std::string& path, int dir, WalkFindings& found,
+                                          std::atomic<std::size_t>& watches) const {
+    const bool counted = !watchAt_.contains(path);
+    if (counted && watches.fetch_add(1, std::memory_order_relaxed) >= options_.watchLimit) {
+        watches.fetch_sub(1, std::memory_order_relaxed);
+        found.refused.push_back(path);
         return false;
     }
     // Through the open descriptor, so the watch lands on the folder that was listed even
@@ -181,21 +261,36 @@ bool FileSystemWatcher::Session::addWatch(const std::string& path, int dir) {
     int wd = ::inotify_add_watch(inotify_.get(), viaDescriptor, watchMask & ~IN_DONT_FOLLOW);
     if (wd < 0 && errno == ENOENT)
         wd = ::inotify_add_watch(inotify_.get(), path.c_str(), watchMask);
-    if (wd < 0) {
-        // Gone, unreadable or a link by now: nothing below it can be watched or indexed.
-        if (errno == ENOSPC) limitReached(path);
-        // Past PATH_MAX and without /proc: unwatchable, so the updater reads it once.
-        if (errno == ENAMETOOLONG && reportedUnwatched_.insert(path).second)
-            batch_.mustScanSubtrees.push_back(path);
-        return false;
+    if (wd >= 0) {
+        found.watched.emplace_back(wd, path);
+        return true;
     }
+    const int error = errno;
+    if (counted) watches.fetch_sub(1, std::memory_order_relaxed);
+    // Gone, unreadable or a link by now: nothing below it can be watched or indexed.
+    if (error == ENOSPC) found.refused.push_back(path);
+    // Past PATH_MAX and without /proc: unwatchable, so the updater reads it once.
+    if (error == ENAMETOOLONG) found.unwatchable.push_back(path);
+    return false;
+}
+
+void FileSystemWatcher::Session::remember(int wd, std::string path) {
     if (auto known = pathOf_.find(wd); known != pathOf_.end() && known->second != path) {
         if (auto at = watchAt_.find(known->second); at != watchAt_.end() && at->second == wd)
             watchAt_.erase(at);
     }
-    pathOf_[wd] = path;
     watchAt_[path] = wd;
-    return true;
+    pathOf_[wd] = std::move(path);
+}
+
+void FileSystemWatcher::Session::record(WalkFindings& found) {
+    for (auto& [wd, path] : found.watched)
+        remember(wd, std::move(path));
+    for (const auto& path : found.refused)
+        limitReached(path);
+    for (auto& path : found.unwatchable)
+        if (reportedUnwatched_.insert(path).second) batch_.mustScanSubtrees.push_back(path);
+    std::move(found.listed.begin(), found.listed.end(), std::back_inserter(batch_.paths));
 }
 
 void FileSystemWatcher::Session::limitReached(const std::string& path) {
@@ -207,32 +302,55 @@ void FileSystemWatcher::Session::limitReached(const std::string& path) {
 // announced by an event (or both); never neither. The walk goes by descriptors: a folder
 // renamed while it is walked keeps them, and the rename's own event, read later, corrects
 // the recorded paths. Only the folders with unvisited children hold a descriptor.
-bool FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents) {
-    struct Folder {
-        std::shared_ptr<FileDescriptor> parent;
-        std::string name; // relative to parent, or the whole path without one
-        std::string path;
-    };
-    std::vector<Folder> stack{{nullptr, top, top}};
-    while (!stack.empty()) {
-        const Folder folder = std::move(stack.back());
-        stack.pop_back();
-        // The top by its path, which may be longer than PATH_MAX; the rest by name.
-        auto dir = std::make_shared<FileDescriptor>(
-            folder.parent
-                ? FileDescriptor(::openat(folder.parent->get(), folder.name.c_str(),
-                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
-                : DirectoryScanner::openDirectory(top.c_str()));
-        if (dir->get() < 0 && !folder.parent) return false; // errno tells why
-        if (dir->get() < 0 || !addWatch(folder.path, dir->get())) continue;
-        listFolder(dir->get(), listing_, [&](std::string_view name, bool isFolder) {
-            std::string child = join(folder.path, name);
-            if (reportContents) batch_.paths.push_back(child);
-            if (isFolder && !excluded_.contains(child))
-                stack.push_back({dir, std::string(name), std::move(child)});
-        });
+bool FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents,
+                                           int threads) {
+    // The top by its path, which may be longer than PATH_MAX; the rest by name.
+    auto opened = std::make_shared<FileDescriptor>(DirectoryScanner::openDirectory(top.c_str()));
+    if (!*opened) return false; // errno tells why
+    FolderQueue queue;
+    queue.push({std::move(opened), {}, top});
+    std::vector<WalkFindings> found(static_cast<std::size_t>(std::max(threads, 1)));
+    std::atomic<std::size_t> watches{pathOf_.size()};
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            for (std::size_t i = 1; i < found.size(); ++i)
+                helpers.emplace_back(
+                    [&, i] { walkFolders(queue, found[i], reportContents, watches); });
+        } catch (const std::system_error&) {
+            // Fewer helpers than asked: the walk still finishes on the threads it has.
+        }
+        walkFolders(queue, found[0], reportContents, watches);
     }
+    for (auto& findings : found)
+        record(findings);
     return true;
+}
+
+// One walker: takes folders until none is left and no other walker can add more. A folder
+// with an empty name is the top, whose descriptor is already open in `parent`.
+void FileSystemWatcher::Session::walkFolders(FolderQueue& queue, WalkFindings& found,
+                                             bool reportContents,
+                                             std::atomic<std::size_t>& watches) const {
+    alignas(dirent64) std::array<std::byte, 32768> listing;
+    std::vector<PendingFolder> children;
+    while (auto folder = queue.take()) {
+        auto own = std::move(folder->parent);
+        if (!folder->name.empty())
+            own = std::make_shared<FileDescriptor>(::openat(
+                own->get(), folder->name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const int dir = own->get();
+        if (dir >= 0 && tryWatch(folder->path, dir, found, watches)) {
+            listFolder(dir, listing, [&](std::string_view name, bool isFolder) {
+                if (!isFolder && !reportContents) return;
+                std::string child = join(folder->path, name);
+                if (reportContents) found.listed.push_back(child);
+                if (isFolder && !excluded_.contains(child))
+                    children.push_back({own, std::string(name), std::move(child)});
+            });
+        }
+        queue.finish(children);
+    }
 }
 
 // Removes top and everything below it from watchAt_ and returns them.

@@ -3,10 +3,14 @@
 
 #include "scan/DirectoryScanner.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -18,18 +22,40 @@
 namespace vesko::IndexBuilder {
 namespace {
 
-// Room reserved ahead for the entries of a typical home folder, split among the workers.
-constexpr std::size_t reservedEntries = 6'000'000;
+// Folders a worker lists between two releases of the name table's outgrown buffers.
+constexpr int foldersPerRelease = 1024;
 
+// A listed folder's descriptor, kept while its sub-folders wait in the stack: each is then
+// opened by its name alone, which spares the kernel a lookup of every component of its path.
+class HeldFolder {
+public:
+    HeldFolder(DirectoryScanner::Descriptor fd, std::atomic<int>& count)
+        : fd_(std::move(fd)), count_(count) {}
+    ~HeldFolder() { count_.fetch_sub(1, std::memory_order_relaxed); }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    int get() const { return fd_.get(); }
+
+private:
+    DirectoryScanner::Descriptor fd_;
+    std::atomic<int>& count_;
+};
+
+// Without a held parent the folder is opened by its whole path.
 struct Directory {
     std::string path;
     std::uint32_t id = 0;
+    std::shared_ptr<const HeldFolder> parent;
+    std::size_t nameStart = 0; // where the folder's own name begins in `path`
 };
 
 struct Child {
     std::string path;
     std::uint32_t parent = 0;
     std::uint32_t name = 0;
+    std::shared_ptr<const HeldFolder> held;
+    std::size_t nameStart = 0;
 };
 
 // The folders still to be listed, LIFO so that each worker stays near the part of the
@@ -39,39 +65,30 @@ struct Child {
 // `take`, so workers drain without waiting for one another.
 class WorkStack {
 public:
-    explicit WorkStack(std::uint64_t directoryLimit) : limit_(directoryLimit) {}
+    // Descriptors are held for at most `heldLimit` folders at once: the process may open
+    // only so many files, and a depth-first walk rarely needs more.
+    WorkStack(std::uint64_t directoryLimit, int heldLimit)
+        : limit_(directoryLimit), heldLimit_(heldLimit) {}
 
     // Before the workers start: the root gets the next id and is its own parent.
     void addRoot(std::string path, std::uint32_t nameId) {
         const auto id = static_cast<std::uint32_t>(dirParent_.size());
         dirParent_.push_back(id);
         dirName_.push_back(nameId);
-        stack_.push_back({std::move(path), id});
+        stack_.push_back({std::move(path), id, nullptr, 0});
     }
 
     std::optional<Directory> take() {
         std::unique_lock lock(mutex_);
-        for (;;) {
-            if (error_) return std::nullopt;
-            if (!stack_.empty()) {
-                Directory top = std::move(stack_.back());
-                stack_.pop_back();
-                ++busy_;
-                return top;
-            }
-            if (busy_ == 0) {
-                condition_.notify_all();
-                return std::nullopt;
-            }
-            condition_.wait(lock);
-        }
+        return takeLocked(lock);
     }
 
-    // Numbers the children of a finished folder and pushes them. Their paths are moved out.
-    void finish(std::vector<Child>& children) {
+    // Ends the folder in hand: numbers and pushes its children (their paths are moved out),
+    // then takes the next folder, all under one lock. The worker usually goes on with a
+    // child of its own, and nobody is woken unless work is left for them.
+    std::optional<Directory> next(std::vector<Child>& children) {
         std::unique_lock lock(mutex_);
         --busy_;
-        bool pushed = false;
         if (!error_ && dirParent_.size() + children.size() > limit_) {
             stopLocked("more than " + std::to_string(limit_) + " folders below the roots; " +
                        "the index cannot number them. Exclude large folders and scan again.");
@@ -80,11 +97,11 @@ public:
                 const auto id = static_cast<std::uint32_t>(dirParent_.size());
                 dirParent_.push_back(child.parent);
                 dirName_.push_back(child.name);
-                stack_.push_back({std::move(child.path), id});
+                stack_.push_back(
+                    {std::move(child.path), id, std::move(child.held), child.nameStart});
             }
-            pushed = !children.empty();
         }
-        if (pushed || busy_ == 0 || error_) condition_.notify_all();
+        return takeLocked(lock);
     }
 
     void stop(const std::string& reason) {
@@ -97,11 +114,43 @@ public:
         return error_;
     }
 
+    // An open descriptor for `fd`'s sub-folders to be opened through, or null once
+    // the limit of held descriptors is reached.
+    std::shared_ptr<const HeldFolder> hold(DirectoryScanner::Descriptor& fd) {
+        if (held_.fetch_add(1, std::memory_order_relaxed) >= heldLimit_) {
+            held_.fetch_sub(1, std::memory_order_relaxed);
+            return nullptr;
+        }
+        return std::make_shared<const HeldFolder>(std::move(fd), held_);
+    }
+
     // After the workers have returned.
     std::vector<std::uint32_t>& dirParent() { return dirParent_; }
     std::vector<std::uint32_t>& dirName() { return dirName_; }
 
 private:
+    // Waiters are woken outside the lock, so that they do not wake only to wait for it.
+    std::optional<Directory> takeLocked(std::unique_lock<std::mutex>& lock) {
+        for (;;) {
+            if (error_) return std::nullopt;
+            if (!stack_.empty()) {
+                Directory top = std::move(stack_.back());
+                stack_.pop_back();
+                ++busy_;
+                const bool more = !stack_.empty();
+                lock.unlock();
+                if (more) condition_.notify_one();
+                return top;
+            }
+            if (busy_ == 0) {
+                lock.unlock();
+                condition_.notify_all();
+                return std::nullopt;
+            }
+            condition_.wait(lock);
+        }
+    }
+
     void stopLocked(const std::string& reason) {
         if (!error_) error_ = reason;
         stack_.clear();
@@ -116,38 +165,77 @@ private:
     std::vector<std::uint32_t> dirName_;
     std::uint64_t limit_;
     std::optional<std::string> error_;
+    const int heldLimit_;
+    std::atomic<int> held_{0};
 };
 
-// One worker's entries, kept apart until the single merge at its end.
-struct EntryArrays {
-    std::vector<std::uint32_t> name, dir, size, modified, created, accessed;
-    std::vector<std::uint8_t> flags;
+// A run of one worker's entries in its own anonymous mapping, handed back to the kernel
+// as soon as the merge has copied it: the build never holds the entries twice over, as
+// heap blocks freed in the middle of an arena would.
+class EntryBlock {
+public:
+    static constexpr std::size_t capacity = std::size_t{1} << 16;
 
-    void reserve(std::size_t n) {
-        for (auto* column : {&name, &dir, &size, &modified, &created, &accessed})
-            column->reserve(n);
-        flags.reserve(n);
+    struct Columns {
+        std::uint32_t name[capacity], dir[capacity], size[capacity], modified[capacity],
+            created[capacity], accessed[capacity];
+        std::uint8_t flags[capacity];
+    };
+
+    EntryBlock() {
+        void* at = ::mmap(nullptr, sizeof(Columns), PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (at == MAP_FAILED) throw std::bad_alloc();
+        columns_ = static_cast<Columns*>(at);
     }
+    ~EntryBlock() { ::munmap(columns_, sizeof(Columns)); }
+    EntryBlock(const EntryBlock&) = delete;
+    EntryBlock& operator=(const EntryBlock&) = delete;
+
+    bool isFull() const { return count_ == capacity; }
+    std::size_t count() const { return count_; }
+
+    void add(std::uint32_t name, std::uint32_t dir, EntryFlags flags, std::uint64_t size,
+             std::uint32_t modified, std::uint32_t created, std::uint32_t accessed) {
+        Columns& c = *columns_;
+        const std::size_t i = count_++;
+        c.name[i] = name;
+        c.dir[i] = dir;
+        c.flags[i] = flags.rawValue;
+        c.size[i] = PackedSize::pack(size);
+        c.modified[i] = modified;
+        c.created[i] = created;
+        c.accessed[i] = accessed;
+    }
+
     void appendTo(FileIndex& index) const {
-        index.entryName.append(name.data(), name.size());
-        index.entryDir.append(dir.data(), dir.size());
-        index.entryFlags.append(flags.data(), flags.size());
-        index.entrySize.append(size.data(), size.size());
-        index.entryModified.append(modified.data(), modified.size());
-        index.entryCreated.append(created.data(), created.size());
-        index.entryAccessed.append(accessed.data(), accessed.size());
+        const Columns& c = *columns_;
+        index.entryName.append(c.name, count_);
+        index.entryDir.append(c.dir, count_);
+        index.entryFlags.append(c.flags, count_);
+        index.entrySize.append(c.size, count_);
+        index.entryModified.append(c.modified, count_);
+        index.entryCreated.append(c.created, count_);
+        index.entryAccessed.append(c.accessed, count_);
     }
+
+private:
+    Columns* columns_ = nullptr;
+    std::size_t count_ = 0;
 };
+
+using EntryBlocks = std::vector<std::unique_ptr<EntryBlock>>;
 
 // Receives every worker's entries and counts, under one lock taken once per worker.
 struct Accumulator {
     std::mutex lock;
-    FileIndex index;
+    EntryBlocks blocks;
     Report report;
 
-    void merge(const EntryArrays* entries, std::int64_t denied, std::int64_t syscalls) {
+    void merge(EntryBlocks&& entries, std::int64_t denied, std::int64_t syscalls) {
         std::lock_guard guard(lock);
-        if (entries) entries->appendTo(index);
+        std::move(entries.begin(), entries.end(), std::back_inserter(blocks));
+        entries.clear();
         report.deniedDirectories += denied;
         report.syscalls += syscalls;
     }
@@ -160,9 +248,9 @@ public:
         : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded) {}
 
     // Never throws: a failure stops the whole build through the stack.
-    void run(std::size_t reserve) noexcept {
+    void run() noexcept {
         try {
-            loop(reserve);
+            loop();
         } catch (const NameTableFull& e) {
             stack_.stop(e.what());
         } catch (const std::bad_alloc&) {
@@ -173,41 +261,54 @@ public:
     }
 
 private:
-    void loop(std::size_t reserve) {
+    void loop() {
         auto buffer = std::make_unique_for_overwrite<std::byte[]>(DirectoryScanner::bufferSize);
         buffer_ = {buffer.get(), DirectoryScanner::bufferSize};
-        entries_.reserve(reserve);
-        while (auto directory = stack_.take())
+        auto directory = stack_.take();
+        for (int listed = 1; directory; ++listed) {
             list(*directory);
-        const bool stopped = stack_.error().has_value();
-        accumulator_.merge(stopped ? nullptr : &entries_, denied_, syscalls_);
+            // Buffers the table outgrew stay for lock-free readers, and a table being
+            // built has none; left alone they would double its footprint.
+            if (listed % foldersPerRelease == 0) names_.releaseRetired();
+            directory = stack_.next(children_);
+        }
+        if (stack_.error()) entries_.clear();
+        accumulator_.merge(std::move(entries_), denied_, syscalls_);
     }
 
-    void list(const Directory& directory) {
+    void list(Directory& directory) {
         children_.clear();
+        DirectoryScanner::Descriptor fd =
+            directory.parent
+                ? DirectoryScanner::openDirectoryAt(directory.parent->get(),
+                                                    directory.path.c_str() + directory.nameStart)
+                : DirectoryScanner::openDirectory(directory.path.c_str());
+        directory.parent.reset();
+        if (!fd) {
+            ++denied_;
+            return;
+        }
+        const std::shared_ptr<const HeldFolder> held = stack_.hold(fd);
+        const int dirFd = held ? held->get() : fd.get();
         const auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags,
                                  std::uint64_t size, std::uint32_t modified, std::uint32_t created,
                                  std::uint32_t accessed) {
             const std::uint32_t nameId = names_.intern(name, length);
-            entries_.name.push_back(nameId);
-            entries_.dir.push_back(directory.id);
-            entries_.flags.push_back(flags.rawValue);
-            entries_.size.push_back(PackedSize::pack(size));
-            entries_.modified.push_back(modified);
-            entries_.created.push_back(created);
-            entries_.accessed.push_back(accessed);
-            if (flags.contains(EntryFlags::directory())) addChild(directory, name, length, nameId);
+            if (entries_.empty() || entries_.back()->isFull())
+                entries_.push_back(std::make_unique<EntryBlock>());
+            entries_.back()->add(nameId, directory.id, flags, size, modified, created, accessed);
+            if (flags.contains(EntryFlags::directory()))
+                addChild(directory, name, length, nameId, held);
         };
-        if (DirectoryScanner::scan(directory.path.c_str(), buffer_, syscalls_, onEntry) ==
+        if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry) ==
             DirectoryScanner::Outcome::failed)
             ++denied_;
-        stack_.finish(children_);
     }
 
     // The child's path keeps the name's raw bytes: on Linux a name need not be UTF-8, and
     // only the exact bytes open the folder. Exclusions are compared with the same bytes.
     void addChild(const Directory& parent, const char* name, std::size_t length,
-                  std::uint32_t nameId) {
+                  std::uint32_t nameId, const std::shared_ptr<const HeldFolder>& held) {
         std::string path;
         const bool underSlash = parent.path == "/";
         path.reserve(parent.path.size() + 1 + length);
@@ -215,7 +316,8 @@ private:
         path += '/';
         path.append(name, length);
         if (excluded_.contains(path)) return;
-        children_.push_back({std::move(path), parent.id, nameId});
+        const std::size_t nameStart = path.size() - length;
+        children_.push_back({std::move(path), parent.id, nameId, held, nameStart});
     }
 
     WorkStack& stack_;
@@ -223,7 +325,7 @@ private:
     NameTable& names_;
     const ExcludedSet& excluded_;
     std::span<std::byte> buffer_;
-    EntryArrays entries_;
+    EntryBlocks entries_;
     std::vector<Child> children_;
     std::int64_t denied_ = 0;
     std::int64_t syscalls_ = 0;
@@ -232,16 +334,15 @@ private:
 // Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
 void runWorkers(int workers, WorkStack& stack, Accumulator& accumulator, NameTable& names,
                 const ExcludedSet& excluded) {
-    const std::size_t reserve = reservedEntries / static_cast<std::size_t>(workers);
     std::vector<std::jthread> threads;
     try {
         threads.reserve(static_cast<std::size_t>(workers - 1));
         for (int i = 1; i < workers; ++i)
-            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(reserve); });
+            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(); });
     } catch (const std::system_error&) {
         // Fewer threads than asked: the ones started, and this one, still finish the scan.
     }
-    Worker(stack, accumulator, names, excluded).run(reserve);
+    Worker(stack, accumulator, names, excluded).run();
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -258,7 +359,13 @@ Result failed(Result result, std::string reason, std::chrono::steady_clock::time
     return result;
 }
 
-void reserveEntries(FileIndex& index, std::size_t n) {
+// The columns sized once for the entries, then filled block by block, each block given
+// back as soon as it is copied.
+FileIndex mergeBlocks(EntryBlocks& blocks) {
+    std::size_t n = 0;
+    for (const auto& block : blocks)
+        n += block->count();
+    FileIndex index;
     index.entryName.reserveCapacity(n);
     index.entryDir.reserveCapacity(n);
     index.entryFlags.reserveCapacity(n);
@@ -266,6 +373,12 @@ void reserveEntries(FileIndex& index, std::size_t n) {
     index.entryModified.reserveCapacity(n);
     index.entryCreated.reserveCapacity(n);
     index.entryAccessed.reserveCapacity(n);
+    for (auto& block : blocks) {
+        block->appendTo(index);
+        block.reset();
+    }
+    blocks.clear();
+    return index;
 }
 
 } // namespace
@@ -295,12 +408,11 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     if (normalized.size() > limits.maxDirectories)
         return failed(std::move(result), "more roots than the index can number", start);
 
-    WorkStack stack(limits.maxDirectories);
+    WorkStack stack(limits.maxDirectories, limits.heldFolders);
     Accumulator accumulator;
     try {
         for (const std::string& root : normalized)
             stack.addRoot(root, table.intern(root));
-        reserveEntries(accumulator.index, reservedEntries);
     } catch (const NameTableFull& e) {
         return failed(std::move(result), e.what(), start);
     } catch (const std::bad_alloc&) {
@@ -310,7 +422,12 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     result.report = accumulator.report;
     if (auto error = stack.error()) return failed(std::move(result), std::move(*error), start);
 
-    FileIndex& index = accumulator.index;
+    FileIndex index;
+    try {
+        index = mergeBlocks(accumulator.blocks);
+    } catch (const std::bad_alloc&) {
+        return failed(std::move(result), "out of memory while merging the scan", start);
+    }
     index.dirParent = Column<std::uint32_t>(stack.dirParent());
     index.dirName = Column<std::uint32_t>(stack.dirName());
     for (std::size_t i = 0; i < normalized.size(); ++i)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
 // stack of folders, list each with one bulk call per buffer, intern names into the shared
-// NameTable, keep entries in private arrays and merge them once at the end.
+// NameTable, keep entries in private blocks and merge them once at the end, giving each
+// block back as it is copied, so that a build peaks near the size of what it builds.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -34,6 +35,18 @@ struct Result {
     std::optional<std::string> error;
 };
 
+// The fixed exclusions: four system paths plus the Linux pseudo file systems.
+const std::vector<std::string>& systemExcludedPaths();
+
+// Trailing slashes dropped ("/" stays "/"), duplicates and roots inside kept roots
+// skipped, kept roots inside a new one removed. A root's position is its directory id.
+std::vector<std::string> normalize(const std::vector<std::string>& roots);
+
+// The fixed paths, the five per-root folders of every root, and the user's excluded
+// folders. Matched by exact path text against each sub-folder's full path.
+ExcludedSet excluded(const std::vector<std::string>& roots,
+                     const std::vector<std::string>& excludedFolders = {});
+
 // The user's home folder as the only root.
 std::vector<std::string> defaultRoots();
 // Active processors, at least 2 and at most 8.
@@ -45,6 +58,9 @@ inline constexpr std::uint64_t maxDirectories = 0xFFFFFFFFull;
 // Capacity limits of one build; tests lower them to reach the overflow path cheaply.
 struct Limits {
     std::uint64_t maxDirectories = IndexBuilder::maxDirectories;
+    // Listed folders kept open at once so that their sub-folders are opened by name; past
+    // it a folder is opened by its whole path, which costs a lookup of every component.
+    int heldFolders = 256;
 };
 
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
@@ -53,7 +69,8 @@ struct Limits {
 // room left (NameTableFull) or a failed allocation. The first worker to meet one records
 // it and empties the work stack; the others finish the folder in hand and exit, nothing
 // is merged, and the Result carries `error` with an empty index. The name table keeps the
-// names interned before the stop and should be discarded with the index.
+// names interned before the stop and should be discarded with the index. Nothing else may
+// read `names` during the build: storage the table outgrows is freed as the build goes.
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders = {});
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,

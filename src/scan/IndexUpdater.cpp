@@ -2,7 +2,7 @@
 #include "scan/IndexUpdater.h"
 
 #include "scan/DirectoryScanner.h"
-#include "scan/Roots.h"
+#include "scan/IndexBuilder.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Roots.h"
 
+#include "scan/IndexBuilder.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -121,12 +123,6 @@ std::string Exclusions::display(const std::string& path, const std::string& home
     std::string shown = "~";
     shown.append(path, base.size());
     return shown;
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home) return trimTrailingSlashes(home);
-    return trimTrailingSlashes(homeOfUser({}));
 }
 
 } // namespace vesko

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/ContentMatcher.h"
 
+#include "index/FileDescriptor.h"
 #include "index/Unicode.h"
 
 #include <fcntl.h>
@@ -22,21 +23,6 @@ constexpr std::array<unsigned char, 256> asciiFold = [] {
         table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return table;
 }();
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 // Read-only private mapping of a file's leading bytes, unmapped when it goes.
 class ReadMapping {
@@ -98,7 +84,7 @@ void ContentMatcher::record(Outcome outcome) {
 
 ContentMatcher::Outcome ContentMatcher::examine(const std::string& path) const {
     const FileDescriptor fd(openForReading(path));
-    if (!fd.isOpen()) return Outcome::unreadable;
+    if (!fd) return Outcome::unreadable;
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) return Outcome::miss;
     // Folders, devices and FIFOs cannot be mapped as file contents.

@@ -122,7 +122,7 @@ int Filters::activeCount() const {
 }
 
 std::vector<std::string> Filters::parsedExtensions() const {
-    const std::string lowered = Unicode::lowercased(extensions);
+    const std::string lowered = Unicode::folded(extensions);
     std::vector<std::string> pieces;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= lowered.size(); ++i) {

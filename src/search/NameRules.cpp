@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <iterator>
+#include <thread>
 
 namespace vesko::Search {
 namespace {
@@ -149,27 +151,96 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::
     });
 }
 
+// Below this many names a second thread costs more than it saves.
+constexpr std::size_t splitFromNames = 1 << 17;
+
+// work(from, to) over the two halves of [0, count), the first on a second thread when
+// `split`; the halves' results concatenated, so the order is that of one pass. A throw on
+// the second thread is rethrown here.
+template <class Work>
+std::vector<std::uint32_t> inHalves(std::size_t count, bool split, Work&& work) {
+    if (!split || count < 2) return work(std::size_t{0}, count);
+    std::vector<std::uint32_t> first;
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            first = work(std::size_t{0}, count / 2);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    std::vector<std::uint32_t> second;
+    try {
+        second = work(count / 2, count);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure) std::rethrow_exception(failure);
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+bool worthSplitting(const NameTable& names) {
+    std::size_t total = 0;
+    for (std::size_t s = 0; s < names.shardsCount(); ++s)
+        total += names.shard(s).nameCount();
+    return total >= splitFromNames;
+}
+
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
-    std::vector<std::uint32_t> matched;
-    auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-        if (test(name, length)) matched.push_back(id);
-    };
-    for (std::size_t s = 0; s < names.shardsCount(); ++s)
-        findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
-    return matched;
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
+                if (test(name, length)) matched.push_back(id);
+            };
+            for (std::size_t s = from; s < to; ++s)
+                findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
+            return matched;
+        });
 }
 
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.
 template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test) {
-    std::vector<std::uint32_t> matched;
-    auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-        if (test(name, length)) matched.push_back(id);
-    };
-    for (std::size_t s = 0; s < names.shardsCount(); ++s)
-        walkShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
-    return matched;
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
+                if (test(name, length)) matched.push_back(id);
+            };
+            for (std::size_t s = from; s < to; ++s)
+                walkShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
+            return matched;
+        });
+}
+
+// Every name of the table whose display bytes, composed to NFC, pass test(bytes, length),
+// in the order of scanAll: what a pattern that keeps case is matched against.
+template <class Test>
+std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test) {
+    return inHalves(
+        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            for (auto s = static_cast<std::uint32_t>(from); s < to; ++s) {
+                const NameTable::Shard& shard = names.shard(s);
+                const std::uint32_t count = shard.nameCount();
+                for (std::uint32_t p = 0; p < count; ++p) {
+                    const std::string_view shown = shard.displayBytes(p);
+                    if (shown.empty()) continue;
+                    const std::string composed =
+                        Unicode::isAscii(shown) ? std::string() : Unicode::nfc(shown);
+                    const std::string_view name =
+                        composed.empty() ? shown : std::string_view(composed);
+                    if (test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
+                        matched.push_back(s | (p << 5));
+                }
+            }
+            return matched;
+        });
 }
 
 // The previous matches that still pass, in their stored order. Ids that the table does not
@@ -177,15 +248,20 @@ template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names,
 template <class Test>
 std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<std::uint32_t>& ids,
                                     Test&& test) {
-    std::vector<std::uint32_t> matched;
-    for (const std::uint32_t id : ids) {
-        const std::size_t s = id & 31;
-        if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
-        const std::string_view name = names.shard(s).lowercaseBytes(id >> 5);
-        if (!name.empty() && test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
-            matched.push_back(id);
-    }
-    return matched;
+    return inHalves(
+        ids.size(), ids.size() >= splitFromNames, [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            for (std::size_t i = from; i < to; ++i) {
+                const std::uint32_t id = ids[i];
+                const std::size_t s = id & 31;
+                if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
+                const std::string_view name = names.shard(s).foldedBytes(id >> 5);
+                if (!name.empty() &&
+                    test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
+                    matched.push_back(id);
+            }
+            return matched;
+        });
 }
 
 // Terms of which every name the expression matches holds at least one; empty when no such
@@ -244,7 +320,7 @@ bool extends(std::string_view needle, const Narrowing* previous) {
 } // namespace
 
 std::string normalize(std::string_view text) {
-    return Unicode::lowercased(text);
+    return Unicode::folded(text);
 }
 
 std::string nameSegment(std::string_view needle) {
@@ -324,6 +400,7 @@ std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& 
         auto test = [matcher](const std::uint8_t* name, std::size_t length) {
             return matcher->matches(name, length);
         };
+        if (matcher->caseSensitive()) return scanDisplayed(names, test);
         const std::string& literal = matcher->requiredLiteral();
         return literal.empty() ? scanAll(names, test) : findAll(names, literal, test);
     }
@@ -351,12 +428,65 @@ std::vector<bool> directoriesUnderMatch(const std::vector<std::uint32_t>& matche
     return under;
 }
 
+namespace {
+
+// The folded path of a directory with a closing '/', as the paths of its entries begin.
+std::string foldedDirectoryPath(std::uint32_t d, const FileIndex& index, const NameTable& names) {
+    std::vector<std::string_view> components;
+    for (; index.dirParent[d] != d; d = index.dirParent[d])
+        components.push_back(names.foldedBytes(index.dirName[d]));
+    const auto root = index.rootPaths.find(d);
+    std::string path = Unicode::folded(root == index.rootPaths.end() ? "/" : root->second);
+    for (auto part = components.rbegin(); part != components.rend(); ++part) {
+        if (!path.ends_with('/')) path += '/';
+        path += *part;
+    }
+    if (!path.ends_with('/')) path += '/';
+    return path;
+}
+
+} // namespace
+
+std::vector<bool> directoriesInsideMatch(const std::vector<std::uint32_t>& matchedNames,
+                                         std::string_view needle, const FileIndex& index,
+                                         const NameTable& names) {
+    const std::uint32_t directories = index.directoryCount();
+    if (directories == 0) return {};
+    std::vector<bool> matched(std::size_t{names.idUpperBound()} + 1, false);
+    for (const std::uint32_t id : matchedNames)
+        if (id < matched.size()) matched[id] = true;
+    std::vector<bool> inside(directories, false);
+    for (std::uint32_t d = 0; d < directories; ++d) {
+        const std::uint32_t parent = index.dirParent[d];
+        const bool isRoot = parent == d;
+        if (!isRoot && parent < d && inside[parent]) {
+            inside[d] = true;
+            continue;
+        }
+        const std::uint32_t name = index.dirName[d];
+        if (name >= matched.size() || !matched[name]) continue;
+        // A root's name is its whole path, so the needle may lie anywhere in it; below a
+        // root, an occurrence not at the end would already have marked an ancestor.
+        const std::string path = foldedDirectoryPath(d, index, names);
+        inside[d] = isRoot ? containsSubstring(path, needle) : path.ends_with(needle);
+    }
+    return inside;
+}
+
+void fillUnder(PathPredicate& path, const std::vector<std::uint32_t>& matchedNames,
+               const FileIndex& index, const NameTable& names) {
+    if (path.insideFolders)
+        path.under = directoriesInsideMatch(matchedNames, path.needle, index, names);
+    else if (!path.hasSeparator)
+        path.under = directoriesUnderMatch(matchedNames, index, names.idUpperBound());
+}
+
 // ---- Choosing the rule --------------------------------------------------------------
 
 namespace {
 
-void chooseRegex(RuleChoice& choice, bool matchCase) {
-    auto matcher = std::make_shared<const RegexMatcher>(choice.query, matchCase);
+void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase) {
+    auto matcher = std::make_shared<const RegexMatcher>(typed, matchCase);
     if (!matcher->isValid()) {
         choice.regexProblem = matcher->problem();
         return;
@@ -366,8 +496,8 @@ void chooseRegex(RuleChoice& choice, bool matchCase) {
 }
 
 bool chooseExpression(RuleChoice& choice) {
-    if (!QueryExpression::looksBoolean(choice.query)) return false;
-    auto tree = QueryExpression::parse(choice.query);
+    auto [tree, problem] = QueryExpression::read(choice.query);
+    choice.queryProblem = problem;
     if (!tree) return false;
     for (const std::string& term : tree->positiveTerms())
         choice.highlightTerms.push_back(Unicode::repairUtf8(term));
@@ -383,6 +513,7 @@ void chooseSubstring(RuleChoice& choice, bool pathMode) {
         PathPredicate path;
         path.needle = choice.query;
         path.hasSeparator = choice.query.find('/') != std::string::npos;
+        path.insideFolders = choice.query.ends_with('/');
         choice.path = std::move(path);
     }
     choice.highlightTerms.push_back(Unicode::repairUtf8(needle));
@@ -393,10 +524,14 @@ void chooseSubstring(RuleChoice& choice, bool pathMode) {
 
 RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase) {
     RuleChoice choice;
+    if (query.size() > QueryExpression::maxQueryBytes) {
+        choice.queryProblem = QueryProblem::tooLong;
+        return choice;
+    }
     choice.query = normalize(query);
     if (choice.query.empty()) return choice;
     if (useRegex) {
-        chooseRegex(choice, matchCase);
+        chooseRegex(choice, query, matchCase);
     } else if (!chooseExpression(choice)) {
         chooseSubstring(choice, matchPath || choice.query.find('/') != std::string::npos);
     }

@@ -21,7 +21,7 @@
 
 namespace vesko::Search {
 
-// NFC composition, then the full Unicode lowercase mapping, as UTF-8. Idempotent.
+// The query in the form names are matched in (Unicode::folded). Idempotent.
 std::string normalize(std::string_view text);
 
 // The last path segment of a needle: "src/main" gives "main", "src/" gives "src", "/" and
@@ -67,7 +67,8 @@ public:
     // The matcher of a regex rule, else null.
     const RegexMatcher* matcher() const { return matcher_.get(); }
 
-    // Whether one name's lowercase bytes satisfy the rule. A zero-length name never does.
+    // Whether one name satisfies the rule, given its folded bytes (for a regex that keeps
+    // case, its display bytes in NFC). A zero-length name never does.
     bool matches(const std::uint8_t* name, std::size_t length) const;
 
 private:
@@ -103,20 +104,33 @@ std::vector<bool> directoriesUnderMatch(const std::vector<std::uint32_t>& matche
 
 // Matching against full paths, for plain substring queries in path mode.
 struct PathPredicate {
-    std::string needle;        // the whole normalized query, slashes included
-    bool hasSeparator = false; // whether needle holds a '/'
-    std::vector<bool> under;   // from directoriesUnderMatch; used only without separator
+    std::string needle;         // the whole normalized query, slashes included
+    bool hasSeparator = false;  // whether needle holds a '/'
+    bool insideFolders = false; // whether needle ends with '/': what lies in folders it names
+    std::vector<bool> under;    // from fillUnder; unused with a separator inside the needle
 };
 
+// Per directory, whether its full folded path followed by '/' contains the needle, which
+// ends with '/': exactly the directories whose entries' paths contain it. Only directories
+// whose name is matched (holds the needle's last segment) can end an occurrence.
+std::vector<bool> directoriesInsideMatch(const std::vector<std::uint32_t>& matchedNames,
+                                         std::string_view needle, const FileIndex& index,
+                                         const NameTable& names);
+
+// Sets path.under where the predicate uses it (no separator, or a needle ending in '/').
+void fillUnder(PathPredicate& path, const std::vector<std::uint32_t>& matchedNames,
+               const FileIndex& index, const NameTable& names);
+
 // Whether an entry passes the name stage. `path` is null outside path mode;
-// lowercasePath() gives the entry's full lowercase path and is called only when needed.
-template <class LowercasePath>
+// foldedPath() gives the entry's full folded path and is called only when needed.
+template <class FoldedPath>
 bool admitsEntry(const PathPredicate* path, bool nameMatched, std::uint32_t entryDir,
-                 LowercasePath&& lowercasePath) {
+                 FoldedPath&& foldedPath) {
     if (!path) return nameMatched;
+    if (path->insideFolders) return entryDir < path->under.size() && path->under[entryDir];
     if (path->hasSeparator) {
         if (!nameMatched) return false;
-        const std::string full = lowercasePath();
+        const std::string full = foldedPath();
         return containsSubstring(full, path->needle);
     }
     return nameMatched || (entryDir < path->under.size() && path->under[entryDir]);
@@ -131,6 +145,9 @@ struct RuleChoice {
     std::vector<std::string> highlightTerms;
     bool narrowable = true;
     std::optional<std::string> regexProblem;
+    // Set when the text was refused as too long, or looked like an expression but was
+    // searched as literal text; the caller may tell the user (describe(QueryProblem)).
+    QueryProblem queryProblem = QueryProblem::none;
 };
 
 RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase);

@@ -4,42 +4,8 @@
 #include "index/Unicode.h"
 #include "search/NameRules.h"
 
-#include <unicode/ustring.h>
-
 namespace vesko {
 namespace {
-
-// Full Unicode lowercase mapping without normalization: the expression path keeps the text's
-// composition as typed, unlike the substring path, which composes first.
-std::string lowercaseOnly(std::string_view text) {
-    if (Unicode::isAscii(text)) {
-        std::string out(text);
-        for (char& c : out)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-        return out;
-    }
-    const auto length = static_cast<int32_t>(text.size());
-    std::u16string wide(text.size() + 1, u'\0');
-    int32_t wideLength = 0;
-    UErrorCode error = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &wideLength, text.data(),
-                         length, 0xFFFD, nullptr, &error);
-    if (U_FAILURE(error)) return Unicode::lowercased(text);
-    // The full mapping grows a text by at most a factor of three (U+0130 and friends).
-    std::u16string lower(static_cast<std::size_t>(wideLength) * 3 + 1, u'\0');
-    error = U_ZERO_ERROR;
-    const int32_t lowerLength = u_strToLower(lower.data(), static_cast<int32_t>(lower.size()),
-                                             wide.data(), wideLength, "", &error);
-    if (U_FAILURE(error)) return Unicode::lowercased(text);
-    std::string out(static_cast<std::size_t>(lowerLength) * 3 + 1, '\0');
-    int32_t outLength = 0;
-    error = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &outLength, lower.data(),
-                       lowerLength, 0xFFFD, nullptr, &error);
-    if (U_FAILURE(error)) return Unicode::lowercased(text);
-    out.resize(static_cast<std::size_t>(outLength));
-    return out;
-}
 
 class TokenSink {
 public:
@@ -81,7 +47,7 @@ std::optional<Token::Kind> operatorKind(char byte) {
 } // namespace
 
 std::vector<Token> Lexer::tokenize(std::string_view text) {
-    const std::string bytes = lowercaseOnly(text);
+    const std::string bytes = Unicode::folded(text);
     TokenSink sink;
     bool inQuotes = false;
     for (const char byte : bytes) {
@@ -220,6 +186,27 @@ std::optional<QueryExpression> QueryExpression::parse(std::string_view text) {
     return Parser(Lexer::tokenize(text)).parseQuery();
 }
 
+QueryReading QueryExpression::read(std::string_view text) {
+    if (!looksBoolean(text)) return {};
+    auto tree = parse(text);
+    if (!tree) return {std::nullopt, QueryProblem::notAnExpression};
+    return {std::move(tree), QueryProblem::none};
+}
+
+std::string describe(QueryProblem problem) {
+    switch (problem) {
+    case QueryProblem::none:
+        return {};
+    case QueryProblem::notAnExpression:
+        return "the query is not a valid expression (check |, !, < > and quotes); it was "
+               "searched as literal text";
+    case QueryProblem::tooLong:
+        return "the query is longer than " + std::to_string(QueryExpression::maxQueryBytes) +
+               " bytes; nothing was searched";
+    }
+    return {};
+}
+
 bool QueryExpression::looksBoolean(std::string_view text) {
     if (text.find_first_of("|!<\"") != std::string_view::npos) return true;
     const std::size_t first = text.find_first_not_of(' ');
@@ -237,47 +224,35 @@ bool QueryExpression::matches(const std::uint8_t* name, std::size_t length) cons
 }
 
 std::vector<std::string> QueryExpression::positiveTerms() const {
+    // An explicit stack, right child below left, keeps the order left to right and the cost
+    // linear however deep the chain.
     std::vector<std::string> terms;
-    const QueryExpression* current = this;
-    while (current) {
-        const Node& node = *current->node_;
-        switch (node.kind) {
-        case Kind::term:
+    std::vector<const QueryExpression*> pending{this};
+    while (!pending.empty()) {
+        const Node& node = *pending.back()->node_;
+        pending.pop_back();
+        if (node.kind == Kind::term) {
             terms.push_back(node.bytes);
-            return terms;
-        case Kind::not_:
-        case Kind::always:
-            return terms;
-        case Kind::and_:
-        case Kind::or_: {
-            auto left = node.left->positiveTerms();
-            terms.insert(terms.end(), std::make_move_iterator(left.begin()),
-                         std::make_move_iterator(left.end()));
-            current = node.right.get();
-            break;
-        }
+        } else if (node.kind == Kind::and_ || node.kind == Kind::or_) {
+            pending.push_back(node.right.get());
+            pending.push_back(node.left.get());
         }
     }
     return terms;
 }
 
 bool QueryExpression::allowsNarrowing() const {
-    const QueryExpression* current = this;
-    for (;;) {
-        const Node& node = *current->node_;
-        switch (node.kind) {
-        case Kind::term:
-        case Kind::always:
-            return true;
-        case Kind::or_:
-        case Kind::not_:
-            return false;
-        case Kind::and_:
-            if (!node.left->allowsNarrowing()) return false;
-            current = node.right.get();
-            break;
+    std::vector<const QueryExpression*> pending{this};
+    while (!pending.empty()) {
+        const Node& node = *pending.back()->node_;
+        pending.pop_back();
+        if (node.kind == Kind::or_ || node.kind == Kind::not_) return false;
+        if (node.kind == Kind::and_) {
+            pending.push_back(node.right.get());
+            pending.push_back(node.left.get());
         }
     }
+    return true;
 }
 
 std::string QueryExpression::describe() const {

@@ -20,7 +20,7 @@ struct Token {
     enum class Kind { word, or_, not_, open, close };
 
     Kind kind = Kind::word;
-    std::string bytes; // lowercase UTF-8, never empty; only for `word`
+    std::string bytes; // folded UTF-8, never empty; only for `word`
 
     bool operator==(const Token&) const = default;
 };
@@ -32,9 +32,30 @@ std::vector<Token> tokenize(std::string_view text);
 
 } // namespace Lexer
 
+// Why a query is not run as an expression although it looks like one, or not run at all.
+enum class QueryProblem {
+    none,
+    notAnExpression, // looks like an expression but is not one: searched as literal text
+    tooLong,         // over QueryExpression::maxQueryBytes: refused, nothing is searched
+};
+
+// One sentence for the user; empty for `none`.
+std::string describe(QueryProblem problem);
+
+struct QueryReading;
+
 class QueryExpression {
 public:
     enum class Kind { term, and_, or_, not_, always };
+
+    // The longest query text a search accepts, in bytes (Search::chooseRule refuses longer
+    // ones): twice the longest path Linux takes, and a bound on the terms every name of the
+    // table is tested against on each keystroke.
+    static constexpr std::size_t maxQueryBytes = 8192;
+
+    // How the search reads a text: a tree when it looks like an expression and parses, else
+    // no tree, with `notAnExpression` when it looked like one.
+    static QueryReading read(std::string_view text);
 
     static QueryExpression term(std::string bytes);
     static QueryExpression and_(QueryExpression left, QueryExpression right);
@@ -43,7 +64,8 @@ public:
     static QueryExpression always();
 
     // The tree for the whole text, or nothing when it is not a well-formed expression (the
-    // caller then searches the text as one substring).
+    // caller then searches the text as one substring). Time and memory grow linearly with
+    // the text, whatever its length.
     static std::optional<QueryExpression> parse(std::string_view text);
     // Whether the text is worth reading as an expression at all.
     static bool looksBoolean(std::string_view text);
@@ -60,7 +82,7 @@ public:
     // left-deep chain of N words costs N frames, not 2N.
     template <class TermMatches> bool evaluate(TermMatches&& termMatches) const;
 
-    // Evaluation against one name's lowercase bytes with the engine's substring rule.
+    // Evaluation against one name's folded bytes with the engine's substring rule.
     // Allocates nothing.
     bool matches(const std::uint8_t* name, std::size_t length) const;
 
@@ -91,6 +113,11 @@ private:
                                 const QueryExpression* right);
 
     std::shared_ptr<const Node> node_;
+};
+
+struct QueryReading {
+    std::optional<QueryExpression> tree;
+    QueryProblem problem = QueryProblem::none;
 };
 
 // Recursive descent over a token list; the position only moves forward. Nesting of groups

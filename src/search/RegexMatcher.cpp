@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "search/RegexMatcher.h"
 
+#include "index/Unicode.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <locale.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -11,7 +18,39 @@ namespace {
 bool hasStackedRepeats(std::string_view p);
 } // namespace
 
-RegexMatcher::RegexMatcher(std::string_view pattern, bool caseSensitive) {
+namespace {
+
+// Names are UTF-8 whatever locale the process runs in (the command line never sets one):
+// glibc's regex reads characters through the thread's locale, so compiling and matching
+// under a UTF-8 one makes `.`, `\W` and bracket expressions see letters, not bytes.
+class Utf8Characters {
+public:
+    Utf8Characters() : previous_(utf8() ? ::uselocale(utf8()) : nullptr) {}
+    ~Utf8Characters() {
+        if (previous_) ::uselocale(previous_);
+    }
+    Utf8Characters(const Utf8Characters&) = delete;
+    Utf8Characters& operator=(const Utf8Characters&) = delete;
+
+private:
+    // Created once and never freed: a read-only value every thread may use.
+    static locale_t utf8() {
+        static const locale_t locale = [] {
+            for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+                if (locale_t made = ::newlocale(LC_CTYPE_MASK, name, locale_t{})) return made;
+            return locale_t{};
+        }();
+        return locale;
+    }
+    locale_t previous_;
+};
+
+} // namespace
+
+RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive)
+    : caseSensitive_(caseSensitive) {
+    const std::string prepared = caseSensitive ? Unicode::nfc(typed) : foldedPattern(typed);
+    const std::string_view pattern = prepared;
     if (!(expandedSize(pattern) <= maxExpandedSize)) {
         problem_ = "The pattern is too large once its repeats are written out: use smaller "
                    "counts or fewer nested repeats";
@@ -22,9 +61,9 @@ RegexMatcher::RegexMatcher(std::string_view pattern, bool caseSensitive) {
                    "in a group, as in (a+)?";
         return;
     }
-    const std::string terminated(pattern);
     const int flags = REG_EXTENDED | REG_NOSUB | (caseSensitive ? 0 : REG_ICASE);
-    const int code = regcomp(&compiled_, terminated.c_str(), flags);
+    const Utf8Characters characters;
+    const int code = regcomp(&compiled_, prepared.c_str(), flags);
     ok_ = code == 0;
     if (ok_) {
         required_ = requiredLiteral(pattern, caseSensitive);
@@ -53,6 +92,7 @@ bool RegexMatcher::matches(const std::uint8_t* bytes, std::size_t count) const {
     }
     if (count) std::memcpy(text, bytes, count);
     text[count] = '\0';
+    const Utf8Characters characters;
     return regexec(&compiled_, text, 0, nullptr, 0) == 0;
 }
 
@@ -230,6 +270,92 @@ std::string RegexMatcher::requiredLiteral(std::string_view p, bool caseSensitive
     for (auto& run : runs)
         if (run.size() > longest.size()) longest = std::move(run);
     return longest;
+}
+
+namespace {
+
+// The bytes of the UTF-8 character that starts at i (one byte for an invalid lead).
+std::size_t characterLength(std::string_view p, std::size_t i) {
+    std::size_t n = 1;
+    while (i + n < p.size() && (static_cast<unsigned char>(p[i + n]) & 0xC0) == 0x80)
+        ++n;
+    return n;
+}
+
+// A bracket expression with its non-ASCII characters folded one to one, so that ranges
+// and the bracket's length stay as written.
+std::string foldedBracket(std::string_view bracket) {
+    std::string out;
+    const auto* s = reinterpret_cast<const uint8_t*>(bracket.data());
+    const auto length = static_cast<int32_t>(bracket.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        if (c < 0x80) {
+            out.append(bracket.substr(start, i - start));
+            continue;
+        }
+        char encoded[U8_MAX_LENGTH];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(encoded, n, u_foldCase(c, U_FOLD_CASE_DEFAULT));
+        out.append(encoded, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+// Whether the pattern refers back to a group by number, which an added group would
+// renumber.
+bool hasBackReference(std::string_view p) {
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (p[i] != '\\') continue;
+        if (p[i + 1] >= '1' && p[i + 1] <= '9') return true;
+        ++i;
+    }
+    return false;
+}
+
+bool isRepeat(char c) {
+    return c == '*' || c == '+' || c == '?' || c == '{';
+}
+
+} // namespace
+
+std::string RegexMatcher::foldedPattern(std::string_view typed) {
+    const std::string composed = Unicode::nfc(typed);
+    const std::string_view p = composed;
+    constexpr std::string_view special = "\\[()|*+?{}.^$";
+    const bool mayGroup = !hasBackReference(p);
+    std::string out;
+    for (std::size_t i = 0; i < p.size();) {
+        if (p[i] == '\\') {
+            const std::size_t end = i + 1 < p.size() ? i + 1 + characterLength(p, i + 1) : i + 1;
+            out.append(p.substr(i, end - i));
+            i = end;
+        } else if (p[i] == '[') {
+            const std::size_t end = std::min(skipBracket(p, i), p.size());
+            out += foldedBracket(p.substr(i, end - i));
+            i = end;
+        } else if (special.find(p[i]) != std::string_view::npos) {
+            out += p[i++];
+        } else {
+            std::size_t end = i;
+            while (end < p.size() && special.find(p[end]) == std::string_view::npos)
+                end += characterLength(p, end);
+            // A repeat applies to the run's last character alone, which must stay one atom.
+            std::size_t last = end;
+            if (end < p.size() && isRepeat(p[end]))
+                while (last > i && (static_cast<unsigned char>(p[--last]) & 0xC0) == 0x80) {
+                }
+            out += Unicode::folded(p.substr(i, last - i));
+            if (last < end) {
+                const std::string tail = Unicode::folded(p.substr(last, end - last));
+                out += tail.size() == 1 || !mayGroup ? tail : "(" + tail + ")";
+            }
+            i = end;
+        }
+    }
+    return out;
 }
 
 } // namespace vesko

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A compiled POSIX extended regular expression, tested against whole lowercase names.
-// One search owns one matcher; an invalid pattern keeps the system's message for the user.
+// A compiled POSIX extended regular expression, tested against whole names: their folded
+// bytes when case is ignored, their display bytes in NFC when it matters. One search owns
+// one matcher; an invalid pattern keeps the system's message for the user.
 #pragma once
 
 #include <regex.h>
@@ -15,12 +16,17 @@ namespace vesko {
 
 class RegexMatcher {
 public:
+    // The pattern as the user typed it. Ignoring case, its literal characters are folded as
+    // names are (escapes, bracket expressions and class names keep their meaning) and the
+    // match ignores ASCII case; with case kept it is only composed to NFC.
     RegexMatcher(std::string_view pattern, bool caseSensitive);
     ~RegexMatcher();
     RegexMatcher(const RegexMatcher&) = delete;
     RegexMatcher& operator=(const RegexMatcher&) = delete;
 
     bool isValid() const { return ok_; }
+    // Whether `matches` expects display bytes in NFC rather than folded bytes.
+    bool caseSensitive() const { return caseSensitive_; }
     // The compilation error as the C library words it; empty when the pattern compiled.
     const std::optional<std::string>& problem() const { return problem_; }
 
@@ -35,6 +41,13 @@ public:
     const std::string& requiredLiteral() const { return required_; }
     static std::string requiredLiteral(std::string_view pattern, bool caseSensitive);
 
+    // The pattern with every literal character outside bracket expressions folded like a name
+    // (Unicode::folded), and non-ASCII ones inside them folded one to one; escapes and ASCII in
+    // brackets are kept, since REG_ICASE covers them and lowering would change \W or [Z-a].
+    // A literal whose fold is several bytes is grouped when a repeat follows it: "ß+" gives
+    // "(ss)+" (unless the pattern has back-references, which a group would renumber).
+    static std::string foldedPattern(std::string_view pattern);
+
     // An upper estimate of the atoms (characters, classes, groups) regcomp builds once every
     // repeat is spelled out. glibc copies a repeated group once per repetition, so stacked
     // or nested repeats ("(ab)+++...", "((a{99}){99}){99}") grow without bound and would
@@ -45,6 +58,7 @@ public:
 private:
     regex_t compiled_{};
     bool ok_ = false;
+    bool caseSensitive_ = false;
     std::optional<std::string> problem_;
     std::string required_;
 };

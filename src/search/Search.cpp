@@ -90,7 +90,7 @@ struct EntryWalk {
     bool admitsRest(std::int64_t entry, std::uint32_t nameId, std::uint32_t dir,
                     bool isDirectory) const {
         if (plan.path && !admitsEntry(plan.path, hasBit(bits, nameId), dir,
-                                      [&] { return plan.index.lowercasedPath(entry, plan.names); }))
+                                      [&] { return plan.index.foldedPath(entry, plan.names); }))
             return false;
         if (plan.sieve && !plan.sieve->admits(entry, isDirectory)) return false;
         return !plan.content ||
@@ -174,7 +174,7 @@ std::vector<std::uint64_t> prefixBits(const NameTable& names, std::string_view n
     auto mark = [&](std::vector<std::uint64_t>& into, std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k) {
             const std::uint32_t id = matched[k];
-            if (id <= idUpperBound && names.lowercaseBytes(id).starts_with(needle))
+            if (id <= idUpperBound && names.foldedBytes(id).starts_with(needle))
                 into[id >> 6] |= std::uint64_t{1} << (id & 63);
         }
     };
@@ -271,6 +271,7 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     RuleChoice choice =
         chooseRule(request.query, filters.matchPath, filters.useRegex, filters.matchCase);
     result.regexProblem = choice.regexProblem;
+    result.queryProblem = choice.queryProblem;
     if (!choice.rule) return result;
     result.narrowable = choice.narrowable;
     result.highlightTerms = choice.highlightTerms;
@@ -280,9 +281,7 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
         return result;
     }
 
-    const std::uint32_t idUpperBound = names.idUpperBound();
-    if (choice.path && !choice.path->hasSeparator)
-        choice.path->under = directoriesUnderMatch(result.names, index, idUpperBound);
+    if (choice.path) fillUnder(*choice.path, result.names, index, names);
     if (result.names.empty() && !choice.path) {
         result.duration = secondsSince(start);
         return result;

@@ -29,6 +29,7 @@ namespace Search {
 
 struct Result {
     std::optional<std::string> regexProblem;
+    QueryProblem queryProblem = QueryProblem::none;
     bool narrowable = true;
     std::vector<Hit> hits;
     std::int64_t totalMatches = 0;

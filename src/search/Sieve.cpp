@@ -32,7 +32,7 @@ Sieve::Sieve(const Filters& filters, const NameTable& names, const FileIndex& in
 }
 
 bool Sieve::admitsName(std::uint32_t nameId) const {
-    const std::string_view name = names_->lowercaseBytes(nameId);
+    const std::string_view name = names_->foldedBytes(nameId);
     if (!filters_.showInvisible && !name.empty() && name.front() == '.') return false;
     if (extensions_.empty()) return true;
     const std::size_t dot = name.rfind('.');
@@ -49,7 +49,7 @@ bool Sieve::isInsidePackage(std::uint32_t directory) const {
     for (std::uint32_t steps = index_.directoryCount(); steps > 0; --steps) {
         const std::uint32_t parent = index_.dirParent[directory];
         if (parent == directory) return false;
-        if (names_->lowercaseBytes(index_.dirName[directory]).ends_with(".app")) return true;
+        if (names_->foldedBytes(index_.dirName[directory]).ends_with(".app")) return true;
         directory = parent;
     }
     return false;

@@ -103,7 +103,7 @@ inline std::uint32_t TopSelector::placeOf(std::uint32_t name) const {
 inline std::string_view TopSelector::lowercaseName(std::uint32_t name) const {
     const std::uint32_t shard = name & 31, position = name >> 5;
     if (shard >= shards_.size() || position >= shards_[shard].count)
-        return names_.lowercaseBytes(name);
+        return names_.foldedBytes(name);
     const ShardView& view = shards_[shard];
     const std::uint32_t from = view.starts[position], to = view.starts[position + 1];
     if (from >= to) return {};
@@ -308,18 +308,18 @@ int TopSelector::compareKeys(const Slot& a, const Slot& b) const {
     switch (sort_.field) {
     case ResultSort::Field::relevance:
     case ResultSort::Field::name:
-        return names_.compareLowercased(a.name, b.name);
+        return names_.compareFolded(a.name, b.name);
     case ResultSort::Field::path:
         // Directories whose paths are equal texts (case variants) order their entries together
         // by name, as one directory would: the order stays transitive.
         if (a.aux != b.aux) {
             if (const int c = compareText(*caches_.path[a.aux], *caches_.path[b.aux])) return c;
         }
-        return names_.compareLowercased(a.name, b.name);
+        return names_.compareFolded(a.name, b.name);
     case ResultSort::Field::kind:
         // Kind indexes are equal exactly when the texts are.
         if (a.aux != b.aux) return compareText(caches_.kindTexts[a.aux], caches_.kindTexts[b.aux]);
-        return names_.compareLowercased(a.name, b.name);
+        return names_.compareFolded(a.name, b.name);
     default:
         return 0;
     }
@@ -416,12 +416,12 @@ const std::string& TopSelector::directoryPath(std::uint32_t directory) {
         chain_.push_back(d);
     if (!cache[d]) {
         const auto root = index_.rootPaths.find(d);
-        cache[d] = Unicode::lowercased(root == index_.rootPaths.end() ? "/" : root->second);
+        cache[d] = Unicode::folded(root == index_.rootPaths.end() ? "/" : root->second);
     }
     for (std::size_t k = chain_.size(); k-- > 0;) {
         const std::uint32_t child = chain_[k], parent = dirParent_[child];
         const std::string& above = *cache[parent];
-        const std::string_view name = names_.lowercaseBytes(dirName_[child]);
+        const std::string_view name = names_.foldedBytes(dirName_[child]);
         // A root of "/" contributes no text of its own, so its children do not get "//".
         const bool bareRoot = dirParent_[parent] == parent && above == "/";
         std::string path;

@@ -97,12 +97,14 @@ int saveWhileLocked(const UnwritableCase& c, test::TempTree& tree, const std::st
     const Sample sample;
     const auto error = IndexArchive::save(sample.index, *sample.names, 2, 0, target);
     int failures = 0;
-    if (!error || error->find(target + ".tmp") == std::string::npos ||
+    if (!error || error->find(target) == std::string::npos ||
         error->find(std::strerror(c.error)) == std::string::npos)
         failures |= 1;
     const auto loaded = IndexArchive::load(roots, target);
     if (c.previousThere != (loaded && loaded->lastEventID == 1)) failures |= 2;
-    if (std::filesystem::exists(target + ".tmp")) failures |= 4;
+    std::error_code ignored;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ignored))
+        if (item.path().extension() == ".tmp") failures |= 4;
     return failures;
 }
 
@@ -123,6 +125,9 @@ TEST_P(UnwritableArchiveFolder, SaveFailsClearlyAndThePreviousArchiveStillLoads)
     EXPECT_EQ(WEXITSTATUS(status), 0)
         << "bits: 1 message, 2 previous archive, 4 temporary file left";
 
+    // An archive is loaded only by its owner: give back what the child handed away.
+    ::chown(folder.c_str(), ::geteuid(), ::getegid());
+    ::chown(target.c_str(), ::geteuid(), ::getegid());
     const auto loaded = IndexArchive::load(roots, target);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->lastEventID, 1u);

@@ -35,16 +35,6 @@ TEST(DateEncoding, ClampsToUnsigned32BitSeconds) {
     EXPECT_EQ(clampSeconds(5'000'000'000), 0xFFFFFFFFu);
 }
 
-TEST(EntryFlags, SetOperations) {
-    EntryFlags f = EntryFlags::directory() | EntryFlags::deleted();
-    EXPECT_TRUE(f.contains(EntryFlags::directory()));
-    EXPECT_FALSE(f.contains(EntryFlags::symlink()));
-    EXPECT_TRUE(EntryFlags::deleted().isSubset(f));
-    f.remove(EntryFlags::deleted());
-    EXPECT_EQ(f, EntryFlags::directory());
-    EXPECT_EQ(f.rawValue, 1);
-}
-
 // root 0 (path given by the test) -> dir "x" (1) -> entries; plus root 1 "/" or missing.
 struct SmallIndex {
     NameTable names;
@@ -69,7 +59,7 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
     SmallIndex home("/home/u");
     EXPECT_EQ(home.index.path(1, home.names), "/home/u/a");
     EXPECT_EQ(home.index.path(2, home.names), "/home/u/X/B.txt");
-    EXPECT_EQ(home.index.lowercasedPath(2, home.names), "/home/u/x/b.txt");
+    EXPECT_EQ(home.index.foldedPath(2, home.names), "/home/u/x/b.txt");
     EXPECT_EQ(home.index.pathOfDirectory(0, home.names), "/home/u");
     EXPECT_EQ(home.index.pathOfDirectory(1, home.names), "/home/u/X");
 
@@ -85,21 +75,7 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
 
 TEST(FileIndex, LowercasedPathFoldsTheRootToo) {
     SmallIndex index("/Média/Ünï");
-    EXPECT_EQ(index.index.lowercasedPath(2, index.names), "/média/ünï/x/b.txt");
-}
-
-TEST(FileIndex, PayloadAndBreakdown) {
-    SmallIndex small("/r");
-    EXPECT_EQ(small.index.payloadBytes(), 4 * (2 + 2 + 6 * 3) + 3);
-    const auto breakdown = small.index.memoryBreakdown(small.names);
-    ASSERT_EQ(breakdown.size(), 11u);
-    EXPECT_EQ(breakdown[0].first, "항목 · 이름 id (4B)");
-    EXPECT_EQ(breakdown[0].second, 12);
-    EXPECT_EQ(breakdown[6].second, 3);
-    EXPECT_EQ(breakdown[7].first, "디렉터리 표 (8B)");
-    EXPECT_EQ(breakdown[7].second, 16);
-    EXPECT_EQ(breakdown[8].second, small.names.nameBytes());
-    EXPECT_EQ(small.index.checkInvariants(), "");
+    EXPECT_EQ(index.index.foldedPath(2, index.names), "/média/ünï/x/b.txt");
 }
 
 TEST(FileIndex, CopyIsASnapshot) {
@@ -110,14 +86,6 @@ TEST(FileIndex, CopyIsASnapshot) {
     EXPECT_EQ(snapshot.count(), 3);
     EXPECT_EQ(snapshot.flags(0), EntryFlags::directory());
     EXPECT_EQ(small.index.count(), 4);
-}
-
-TEST(ContainsBytes, EmptyAndLongNeedles) {
-    EXPECT_TRUE(containsBytes("", ""));
-    EXPECT_TRUE(containsBytes("abc", ""));
-    EXPECT_TRUE(containsBytes("a/docs/readme", "docs/read"));
-    EXPECT_FALSE(containsBytes("ab", "abc"));
-    EXPECT_FALSE(containsBytes("mydocs2/readme", "docs/read"));
 }
 
 } // namespace

@@ -115,13 +115,13 @@ TEST(IndexNavigator, ReleaseThenRebuild) {
 Found scanResolve(const Tree& t, std::uint32_t d) {
     std::vector<std::string_view> chain;
     for (; t.index.dirParent[d] != d; d = t.index.dirParent[d])
-        chain.push_back(t.names.lowercaseBytes(t.index.dirName[d]));
+        chain.push_back(t.names.foldedBytes(t.index.dirName[d]));
     Found at = d;
     for (auto name = chain.rbegin(); name != chain.rend() && at; ++name) {
         const std::uint32_t parent = *std::exchange(at, std::nullopt);
         for (std::uint32_t c = t.index.directoryCount(); c-- > 0;)
             if (c != parent && t.index.dirParent[c] == parent &&
-                t.names.lowercaseBytes(t.index.dirName[c]) == *name)
+                t.names.foldedBytes(t.index.dirName[c]) == *name)
                 at = c;
     }
     return at;

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "index/NameTable.h"
+#include "index/Unicode.h"
 
 #include <gtest/gtest.h>
 
+#include "support/TestSeed.h"
+
 #include <atomic>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -15,12 +19,12 @@ std::string repeated(char c, std::size_t n) {
     return std::string(n, c);
 }
 
-TEST(NameTable, LowercaseAndDisplayForms) {
+TEST(NameTable, FoldedAndDisplayForms) {
     NameTable names;
     const auto lower = names.intern("readme.txt");
     const auto upper = names.intern("README.txt");
     EXPECT_NE(lower, upper);
-    EXPECT_EQ(names.lowercaseBytes(upper), "readme.txt");
+    EXPECT_EQ(names.foldedBytes(upper), "readme.txt");
     EXPECT_EQ(names.display(upper), "README.txt");
     EXPECT_EQ(names.display(lower), "readme.txt");
     EXPECT_EQ(names.displayBytes(), 10); // only the capitalised name stores a display form
@@ -30,22 +34,69 @@ TEST(NameTable, LowercaseAndDisplayForms) {
     EXPECT_EQ(names.checkInvariants(), "");
 }
 
-TEST(NameTable, UnicodeNamesFoldToNfcLowercase) {
+TEST(NameTable, UnicodeNamesFoldToNfcCaseFolding) {
     NameTable names;
     const std::string nfd = "Cafe\xCC\x81.txt"; // e + combining acute
     const std::string nfc = "caf\xC3\xA9.txt";
     const auto decomposed = names.intern(nfd);
     const auto composed = names.intern(nfc);
     EXPECT_NE(decomposed, composed);
-    EXPECT_EQ(names.lowercaseBytes(decomposed), nfc);
+    EXPECT_EQ(names.foldedBytes(decomposed), nfc);
     EXPECT_EQ(names.displayBytes(decomposed), nfd);
-    EXPECT_EQ(names.lowercaseBytes(composed), nfc);
+    EXPECT_EQ(names.foldedBytes(composed), nfc);
 
-    // Full lowercase mapping beyond ASCII, and Korean unchanged.
-    EXPECT_EQ(names.lowercaseBytes(names.intern("ÄRGER")), "ärger");
-    EXPECT_EQ(names.lowercaseBytes(names.intern("보고서")), "보고서");
-    EXPECT_EQ(names.lowercaseBytes(names.intern("ΣΟΦΊΑ")), "σοφία");
+    // Case folding, not lowercasing: lowercasing gives a final sigma where a word ends and
+    // keeps ß, so a query and a name spelled differently in case would not meet.
+    const std::pair<const char*, const char*> folds[] = {
+        {"ÄRGER", "ärger"},
+        {"보고서", "보고서"},
+        {"ΣΟΦΊΑ", "σοφία"},
+        {"ΟΔΟΣ.txt", "οδοσ.txt"},
+        {"οδος", "οδοσ"},
+        {"Straße", "strasse"},
+        {"STRASSE", "strasse"},
+        {"\xEF\xAC\x81le", "file"},           // the fi ligature
+        {"\xC4\xB0", "i\xCC\x87"},            // capital I with dot above
+        {"\xE1\xBE\xB3", "\xCE\xB1\xCE\xB9"}, // alpha with ypogegrammeni
+    };
+    for (const auto& [name, folded] : folds) {
+        EXPECT_EQ(names.foldedBytes(names.intern(name)), folded) << name;
+        EXPECT_EQ(Unicode::folded(name), folded) << name;
+    }
     EXPECT_EQ(names.checkInvariants(), "");
+}
+
+// Folding twice must change nothing, or a query folded again would miss the stored names.
+TEST(NameTable, FoldingIsIdempotentOnRandomText) {
+    std::mt19937_64 random(test::testSeed("NameTable.FoldingIsIdempotentOnRandomText"));
+    // Letters with special folds, combining marks of several classes, and plain text.
+    const char* pieces[] = {"\xC4\xB0",
+                            "\xCC\x96",
+                            "\xCC\xA3",
+                            "\xCC\x81",
+                            "\xCC\x87",
+                            "\xCD\x85",
+                            "\xCE\xA3",
+                            "\xCF\x82",
+                            "\xC3\x9F",
+                            "\xE1\xBA\x9E",
+                            "\xE1\xBE\xB3",
+                            "\xEF\xAC\x81",
+                            "\xC7\xB0",
+                            "A",
+                            "s",
+                            ".",
+                            "\xE2\x84\xAA",
+                            "\xC5\xBF",
+                            "\xEA\xB0\x80",
+                            "\xFF"};
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        const std::string once = Unicode::folded(text);
+        ASSERT_EQ(Unicode::folded(once), once) << text;
+    }
 }
 
 TEST(NameTable, InvalidUtf8KeepsItsBytesAndNeverBreaksLowercasing) {
@@ -54,7 +105,7 @@ TEST(NameTable, InvalidUtf8KeepsItsBytesAndNeverBreaksLowercasing) {
     const auto id = names.intern(raw);
     EXPECT_EQ(names.displayBytes(id), raw);
     EXPECT_EQ(names.display(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDName\xEF\xBF\xBD");
-    EXPECT_EQ(names.lowercased(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD");
+    EXPECT_EQ(names.folded(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD");
     EXPECT_EQ(names.intern(raw), id);
 }
 
@@ -62,10 +113,10 @@ TEST(NameTable, LongAndEmptyNames) {
     NameTable names;
     const std::string longName = repeated('A', 65) + repeated('b', 200);
     const auto id = names.intern(longName);
-    EXPECT_EQ(names.lowercaseBytes(id), repeated('a', 65) + repeated('b', 200));
+    EXPECT_EQ(names.foldedBytes(id), repeated('a', 65) + repeated('b', 200));
     EXPECT_EQ(names.displayBytes(id), longName);
     const auto empty = names.intern("");
-    EXPECT_EQ(names.lowercaseBytes(empty), "");
+    EXPECT_EQ(names.foldedBytes(empty), "");
     EXPECT_EQ(names.displayBytes(empty), "");
     EXPECT_EQ(names.intern(""), empty);
 }
@@ -81,11 +132,11 @@ TEST(NameTable, RankAndOrder) {
 
     const auto abc = names.intern("abc"), abd = names.intern("abd"), ab = names.intern("ab");
     const auto z = names.intern("z"), high = names.intern("\xC3\xA9");
-    EXPECT_EQ(names.compareLowercased(abc, abd), -1);
-    EXPECT_EQ(names.compareLowercased(ab, abc), -1);
-    EXPECT_EQ(names.compareLowercased(abc, ab), 1);
-    EXPECT_EQ(names.compareLowercased(high, z), 1);
-    EXPECT_EQ(names.compareLowercased(names.intern("ABC"), abc), 0);
+    EXPECT_EQ(names.compareFolded(abc, abd), -1);
+    EXPECT_EQ(names.compareFolded(ab, abc), -1);
+    EXPECT_EQ(names.compareFolded(abc, ab), 1);
+    EXPECT_EQ(names.compareFolded(high, z), 1);
+    EXPECT_EQ(names.compareFolded(names.intern("ABC"), abc), 0);
 }
 
 // Rebuilds a table from the columns of another, as the archive loader does.
@@ -123,7 +174,7 @@ TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
     for (const auto& [name, id] : ids)
         EXPECT_EQ(restored.intern(name), id);
     const auto fresh = restored.intern("delta");
-    EXPECT_EQ(restored.lowercaseBytes(fresh), "delta");
+    EXPECT_EQ(restored.foldedBytes(fresh), "delta");
     EXPECT_EQ(restored.checkInvariants(), "");
 
     NameTable unindexed(restoredFrom(original));
@@ -149,7 +200,7 @@ TEST(NameTable, CountersAndIdLayout) {
     EXPECT_EQ(names.hashTableBytes(), 12 * 1000);
     const auto id = names.intern("file7");
     EXPECT_LT(id, names.idUpperBound());
-    EXPECT_EQ(names.shard(id & 31).lowercaseBytes(id >> 5), "file7");
+    EXPECT_EQ(names.shard(id & 31).foldedBytes(id >> 5), "file7");
 }
 
 // Interning from many threads while others read: every distinct name gets exactly one id,
@@ -167,8 +218,8 @@ TEST(NameTableConcurrency, InternFromEightThreadsWhileReading) {
                 const auto& shard = names.shard(s);
                 const std::uint32_t count = shard.nameCount();
                 for (std::uint32_t p = 0; p < count; ++p) {
-                    const auto lower = shard.lowercaseBytes(p);
-                    ASSERT_EQ(NameTable::lowercaseForm(shard.displayBytes(p)), lower);
+                    const auto lower = shard.foldedBytes(p);
+                    ASSERT_EQ(Unicode::folded(shard.displayBytes(p)), lower);
                     readerChecks.fetch_add(1, std::memory_order_relaxed);
                 }
             }

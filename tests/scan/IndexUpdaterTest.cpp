@@ -77,17 +77,6 @@ TEST_F(IndexUpdaterTest, EmptyBatchChangesNothingAndKeepsTheNavigator) {
     EXPECT_EQ(navigator->entriesByDirectory().data(), tables);
 }
 
-TEST_F(IndexUpdaterTest, RenameWithinAFolderIsOneRemovedAndOneAdded) {
-    tree.file("a/old.txt", "x");
-    build();
-    const auto old = liveEntryAt("a/old.txt");
-    ASSERT_GE(std::rename(tree.path("a/old.txt").c_str(), tree.path("a/new.txt").c_str()), 0);
-    EXPECT_EQ(apply({"a/old.txt", "a/new.txt"}), (Report{1, 1, 1, 0}));
-    EXPECT_TRUE(index().flags(old).contains(EntryFlags::deleted()));
-    EXPECT_GT(liveEntryAt("a/new.txt"), old);
-    expectMatchesDisk();
-}
-
 TEST_F(IndexUpdaterTest, ContentChangeRefreshesSizeAndTimesButNotCreatedOrFlags) {
     tree.file("a/doc.txt", "short");
     build();
@@ -221,37 +210,6 @@ TEST_P(FolderGoneBeforeRead, IsCountedAndLeftAsItWas) {
 INSTANTIATE_TEST_SUITE_P(All, FolderGoneBeforeRead,
                          ::testing::Values(Vanish::removed, Vanish::replacedByFile,
                                            Vanish::unreadable));
-
-TEST_F(IndexUpdaterTest, AFolderReplacedByAFileOfTheSameNameTakesItsSubtreeAlong) {
-    tree.file("p/d/x");
-    tree.file("p/d/sub/y");
-    build();
-    tree.remove("p/d");
-    tree.file("p/d", "file");
-    EXPECT_EQ(apply({"p/d"}), (Report{1, 4, 1, 0}));
-    EXPECT_FALSE(index().flags(liveEntryAt("p/d")).contains(EntryFlags::directory()));
-    expectMatchesDisk();
-    tree.remove("p/d");
-    tree.file("p/d/z");
-    EXPECT_EQ(apply({"p/d"}), (Report{2, 1, 2, 0}));
-    expectMatchesDisk();
-}
-
-TEST_F(IndexUpdaterTest, ARecreatedFolderIsUpdatedUnderItsNewRecordOnly) {
-    tree.file("p/d/old");
-    build();
-    tree.remove("p/d");
-    apply({"p/d"});
-    tree.file("p/d/first");
-    apply({"p/d"});
-    // Only the changed file is named: p/d must resolve to the live record, not the dead one.
-    tree.file("p/d/second");
-    EXPECT_EQ(apply({"p/d/second"}), (Report{1, 0, 1, 0}));
-    expectMatchesDisk();
-    tree.remove("p/d");
-    EXPECT_EQ(apply({"p/d"}).removed, 3);
-    expectMatchesDisk();
-}
 
 TEST_F(IndexUpdaterTest, NamesDifferingInCaseOrNormalFormStayDistinct) {
     tree.file("Dir/upper");

@@ -1,26 +1,26 @@
 // SPDX-License-Identifier: MIT
 // Incremental updates must equal a fresh listing: random rounds of file-system changes, each
 // followed by applying its batches and comparing the live paths of the index with nftw.
-// VESKO_LIVE_ROUNDS sets the rounds of each variant, VESKO_LIVE_SEED replays a failure.
+// VESKO_LIVE_ROUNDS sets the rounds of each variant, VESKO_TEST_SEED replays a failure.
 #include "scan/IndexUpdater.h"
 
 #include "index/Unicode.h"
 #include "scan/FileSystemWatcher.h"
 #include "scan/IndexBuilder.h"
+#include "support/BatchRecorder.h"
 #include "support/LivePaths.h"
 #include "support/TempTree.h"
+#include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -36,13 +36,6 @@ using Batch = FileSystemWatcher::Batch;
 int envInt(const char* name, int fallback) {
     const char* value = std::getenv(name);
     return value && *value ? std::atoi(value) : fallback;
-}
-
-std::uint64_t seedFor(const char* variant) {
-    if (const char* value = std::getenv("VESKO_LIVE_SEED"); value && *value)
-        return std::strtoull(value, nullptr, 10);
-    return std::hash<std::string>{}(variant) ^
-           static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
 
 using test::diskPaths;
@@ -332,8 +325,7 @@ void expectConsistent(const LiveIndex& live, const test::TempTree& tree, int rou
 // Variant (a): the test names the touched paths itself, split over one to three batches,
 // sometimes one updater for all of them, sometimes the whole tree as a subtree to rescan.
 TEST(LiveConsistency, BatchesMadeFromTheTouchedPaths) {
-    const std::uint64_t seed = seedFor("touched");
-    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    const std::uint64_t seed = test::testSeed("LiveConsistencyTouchedPaths");
     test::TempTree tree, outside;
     TreeMutator mutator(tree, outside, seed);
     mutator.populate(300, 2500);
@@ -359,49 +351,7 @@ TEST(LiveConsistency, BatchesMadeFromTheTouchedPaths) {
     }
 }
 
-// Receives batches on the watcher's thread; the test waits on it with a timeout.
-class BatchCollector {
-public:
-    FileSystemWatcher::Handler handler() {
-        return [this](Batch batch) {
-            std::lock_guard lock(mutex_);
-            for (const auto& path : batch.paths)
-                seen_.insert(path);
-            for (const auto& path : batch.mustScanSubtrees)
-                seen_.insert(path);
-            batches_.push_back(std::move(batch));
-            arrived_.notify_all();
-        };
-    }
-    // True once a batch has named one of the paths.
-    bool waitForAny(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, timeout, [&] {
-            return std::any_of(paths.begin(), paths.end(),
-                               [&](const std::string& p) { return seen_.contains(p); });
-        });
-    }
-    // Every batch so far merged into one, as the store merges them before a flush.
-    Batch takeMerged() {
-        std::lock_guard lock(mutex_);
-        Batch merged;
-        for (auto& b : batches_) {
-            merged.paths.insert(merged.paths.end(), b.paths.begin(), b.paths.end());
-            merged.mustScanSubtrees.insert(merged.mustScanSubtrees.end(),
-                                           b.mustScanSubtrees.begin(), b.mustScanSubtrees.end());
-            merged.lastEventID = std::max(merged.lastEventID, b.lastEventID);
-        }
-        batches_.clear();
-        seen_.clear();
-        return merged;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<Batch> batches_;
-    std::set<std::string> seen_;
-};
+using BatchCollector = test::BatchRecorder;
 
 FileSystemWatcher::Options fastOptions(std::size_t watchLimit = SIZE_MAX) {
     FileSystemWatcher::Options options;
@@ -426,8 +376,7 @@ Batch collectRound(BatchCollector& collector, const test::TempTree& tree, int ro
 
 // Variant (b): the real watcher produces the batches.
 TEST(LiveConsistency, BatchesFromTheWatcher) {
-    const std::uint64_t seed = seedFor("watcher");
-    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    const std::uint64_t seed = test::testSeed("LiveConsistencyWatcher");
     test::TempTree tree, outside;
     TreeMutator mutator(tree, outside, seed);
     mutator.populate(200, 2000);
@@ -448,8 +397,7 @@ TEST(LiveConsistency, BatchesFromTheWatcher) {
 // Past the watcher's cap, folders go unwatched and are named once in mustScanSubtrees; the
 // rescan and the comparison of their parents still bring the index up to date.
 TEST(LiveConsistency, WatchLimitReached) {
-    const std::uint64_t seed = seedFor("limit");
-    SCOPED_TRACE("VESKO_LIVE_SEED=" + std::to_string(seed));
+    const std::uint64_t seed = test::testSeed("LiveConsistencyWatchLimit");
     test::TempTree tree, outside;
     TreeMutator mutator(tree, outside, seed);
     mutator.populate(60, 400);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Roots.h"
+#include "scan/IndexBuilder.h"
 
 #include <gtest/gtest.h>
 

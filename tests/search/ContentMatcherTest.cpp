@@ -71,6 +71,12 @@ TEST(ContentMatcher, ContainsFoldsOnlyAsciiLettersOfTheData) {
         {"\xC3\xA9", "caf\xC3\x89", false}, // É in the file is not é
         {"\xC3\xA9", "caf\xC3\xA9", true},
         {"\xC3\x89", "caf\xC3\xA9", true}, // the query itself is lowercased
+        {"Stra\xC3\x9F"
+         "e",
+         "an der stra\xC3\x9F"
+         "e",
+         true},                                          // ß stays ß, not ss
+        {"\xCE\x9F\xCE\xA3", "\xCE\xBF\xCF\x82 ", true}, // ΟΣ finds final ος
         {"", "anything", false},
     };
     for (const auto& [query, data, expected] : cases)

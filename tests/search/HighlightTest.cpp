@@ -48,11 +48,22 @@ TEST(HighlightTest, RangesOverUtf8) {
         // Korean: the composed syllable marks the jamo run; a partial syllable marks nothing.
         {{"\xED\x95\x9C"}, "a" + nfdHan, {{1, 10}}},
         {{"\xED\x95\x98"}, nfdHan, {}},
-        // Full case folding: ß and SS are the same text.
+        // Full case folding, where lengths differ: ß and SS are the same text, and folded
+        // terms (as queries arrive) mark the displayed characters they came from.
         {{"stra\xC3\x9F"
           "e"},
          "STRASSE.txt",
          {{0, 7}}},
+        {{"strasse", "txt"},
+         "Stra\xC3\x9F"
+         "e.txt",
+         {{0, 7}, {8, 11}}},
+        {{"ss"},
+         "Ma\xC3\x9F"
+         "e",
+         {{2, 4}}},
+        {{"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x83"}, "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.txt", {{0, 8}}},
+        {{"\xCF\x83"}, "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", {{6, 8}}}, // final sigma
         // Invalid UTF-8 counts as one character per bad byte and does not stop the search.
         {{"ok"},
          "\xFF"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "search/NameRules.h"
 
+#include "support/TestSeed.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,7 @@ namespace {
 std::vector<std::string> namesOf(const NameTable& table, const std::vector<std::uint32_t>& ids) {
     std::vector<std::string> out;
     for (const std::uint32_t id : ids)
-        out.emplace_back(table.lowercaseBytes(id));
+        out.emplace_back(table.foldedBytes(id));
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -32,27 +34,24 @@ TEST(NameRulesTest, NameSegment) {
         EXPECT_EQ(nameSegment(needle), expected) << needle;
 }
 
-TEST(NameRulesTest, NormalizeComposesAndLowercases) {
-    EXPECT_EQ(normalize("Report"), "report");
-    EXPECT_EQ(normalize("RE\xCC\x81SUME\xCC\x81"), "r\xC3\xA9sum\xC3\xA9");
-    EXPECT_EQ(normalize(normalize("ÉCOLE")), normalize("ÉCOLE"));
-    EXPECT_EQ(normalize(""), "");
+TEST(NameRulesTest, NormalizeComposesAndFolds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Report", "report"},
+        {"RE\xCC\x81SUME\xCC\x81", "r\xC3\xA9sum\xC3\xA9"},
+        {"ΟΔΟΣ", "οδοσ"},
+        {"Straße", "strasse"},
+        {"", ""},
+    };
+    for (const auto& [query, normalized] : cases) {
+        EXPECT_EQ(normalize(query), normalized) << query;
+        EXPECT_EQ(normalize(normalized), normalized) << query;
+    }
 }
 
 TEST(NameRulesTest, ContainsSubstringAgreesWithFind) {
     const std::pair<const char*, const char*> cases[] = {
-        {"abc", "a"},
-        {"abc", "c"},
-        {"abc", "abc"},
-        {"abc", "abcd"},
-        {"aaab", "aab"},
-        {"abab", "bab"},
-        {"ab", "ba"},
-        {"xaxbxc", "xc"},
-        {"", "a"},
-        {"a", ""},
-        {"mississippi", "issip"},
-        {"aaaa", "aaaaa"},
+        {"abc", "c"}, {"abc", "abcd"}, {"aaab", "aab"},          {"xaxbxc", "xc"},
+        {"", "a"},    {"a", ""},       {"mississippi", "issip"},
     };
     for (const auto& [name, needle] : cases)
         EXPECT_EQ(containsSubstring(name, needle),
@@ -74,23 +73,20 @@ struct Table {
     }
 };
 
-TEST(NameRulesTest, SubstringMatchesLowercaseNames) {
-    Table t({"report.txt", "Q3-REPORT.pdf", "repo", "notes", ""});
-    EXPECT_EQ(namesOf(t.names, matchingNames(normalize("Report"), t.names, nullptr)),
-              (std::vector<std::string>{"q3-report.pdf", "report.txt"}));
+TEST(NameRulesTest, SubstringMatchesFoldedNames) {
+    Table t({"report.txt", "Q3-REPORT.pdf", "repo", "notes", "", "ΟΔΟΣ.txt", "Straße.md",
+             "STRASSE.txt"});
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"Report", {"q3-report.pdf", "report.txt"}},
+        {"ΟΔΟΣ", {"οδοσ.txt"}},
+        {"οδος.", {"οδοσ.txt"}},
+        {"strasse", {"strasse.md", "strasse.txt"}},
+        {"STRAßE.", {"strasse.md", "strasse.txt"}},
+    };
+    for (const auto& [query, expected] : cases)
+        EXPECT_EQ(namesOf(t.names, matchingNames(normalize(query), t.names, nullptr)), expected)
+            << query;
     EXPECT_TRUE(matchingNames("", t.names, nullptr).empty());
-}
-
-TEST(NameRulesTest, FullScanVisitsShardsInOrder) {
-    std::vector<std::string> given;
-    for (int i = 0; i < 500; ++i)
-        given.push_back("name" + std::to_string(i));
-    Table t(given);
-    const auto ids = matchingNames("name", t.names, nullptr);
-    ASSERT_EQ(ids.size(), 500u);
-    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end(), [](std::uint32_t a, std::uint32_t b) {
-        return (a & 31) != (b & 31) ? (a & 31) < (b & 31) : (a >> 5) < (b >> 5);
-    }));
 }
 
 TEST(NameRulesTest, NarrowingUsesPreviousOnlyForStrictExtensions) {
@@ -109,7 +105,8 @@ TEST(NameRulesTest, NarrowingUsesPreviousOnlyForStrictExtensions) {
 }
 
 TEST(NameRulesTest, NarrowingEqualsFullScanOnRandomNames) {
-    std::mt19937 rng(11);
+    std::mt19937 rng(static_cast<std::uint32_t>(
+        test::testSeed("NameRulesTest.NarrowingEqualsFullScanOnRandomNames")));
     std::vector<std::string> given;
     for (int i = 0; i < 3000; ++i) {
         std::string n;
@@ -135,94 +132,12 @@ TEST(NameRulesTest, NarrowingEqualsFullScanOnRandomNames) {
     }
 }
 
-// Copies a column's elements out, to serve them back as if from a file mapping.
-template <class T> std::vector<T> elementsOf(const Column<T>& column) {
-    std::vector<T> out;
-    for (std::size_t i = 0; i < column.count(); ++i)
-        out.push_back(column[i]);
-    return out;
-}
-
-TEST(NameRulesTest, ScansMappedAndAppendedNamesAlike) {
-    Table original({"mapped-report", "other", "Report-mapped", "zzz"});
-    std::vector<std::vector<std::uint8_t>> bytes, display;
-    std::vector<std::vector<std::uint32_t>> starts, displayStarts;
-    std::vector<NameTable::RestoredShard> restored;
-    for (std::size_t s = 0; s < original.names.shardsCount(); ++s) {
-        const auto& shard = original.names.shard(s);
-        bytes.push_back(elementsOf(shard.bytes()));
-        starts.push_back(elementsOf(shard.starts()));
-        display.push_back(elementsOf(shard.display()));
-        displayStarts.push_back(elementsOf(shard.displayStarts()));
-    }
-    for (std::size_t s = 0; s < bytes.size(); ++s)
-        restored.push_back(
-            {Column<std::uint8_t>(std::span<const std::uint8_t>(bytes[s])),
-             Column<std::uint32_t>(std::span<const std::uint32_t>(starts[s])),
-             Column<std::uint8_t>(std::span<const std::uint8_t>(display[s])),
-             Column<std::uint32_t>(std::span<const std::uint32_t>(displayStarts[s]))});
-    NameTable table(restored);
-    ASSERT_GT(table.mappedNameBytes(), 0);
-    for (const char* added : {"appended-report", "report", "nothing"})
-        table.intern(added);
-    EXPECT_EQ(
-        namesOf(table, matchingNames("report", table, nullptr)),
-        (std::vector<std::string>{"appended-report", "mapped-report", "report", "report-mapped"}));
-}
-
-TEST(NameRulesTest, ExpressionRuleNeverMatchesTheEmptyName) {
-    Table t({"", "alpha", "beta"});
-    const auto rule = NameRule::expression(*QueryExpression::parse("!x"));
-    EXPECT_EQ(namesOf(t.names, matchingNames(rule, t.names, nullptr)),
-              (std::vector<std::string>{"alpha", "beta"}));
-}
-
 TEST(NameRulesTest, ExpressionRuleIgnoresPrevious) {
     Table t({"ab", "ac", "bc"});
     const Narrowing previous{"a", {}};
     const auto rule = NameRule::expression(*QueryExpression::parse("a c"));
     EXPECT_EQ(namesOf(t.names, matchingNames(rule, t.names, &previous)),
               (std::vector<std::string>{"ac"}));
-}
-
-TEST(NameRulesTest, RegexMatchesLowercaseNames) {
-    Table t({"abcz", "A-Z", "abc", "zebra", "Ab"});
-    auto regex = [&](const char* pattern, bool matchCase) {
-        auto choice = chooseRule(pattern, false, true, matchCase);
-        EXPECT_TRUE(choice.rule) << pattern;
-        return choice.rule ? namesOf(t.names, matchingNames(*choice.rule, t.names, nullptr))
-                           : std::vector<std::string>{};
-    };
-    EXPECT_EQ(regex("^a.*z$", false), (std::vector<std::string>{"a-z", "abcz"}));
-    EXPECT_EQ(regex("^A.*Z$", true), (std::vector<std::string>{"a-z", "abcz"}));
-    EXPECT_EQ(regex("^ab?$", false), (std::vector<std::string>{"ab"}));
-    EXPECT_TRUE(regex("[[:upper:]]", true).empty());
-}
-
-TEST(NameRulesTest, InvalidRegexReportsProblem) {
-    for (const char* pattern : {"[", "a(", "*{2"}) {
-        RegexMatcher matcher(pattern, false);
-        EXPECT_FALSE(matcher.isValid()) << pattern;
-        ASSERT_TRUE(matcher.problem()) << pattern;
-        EXPECT_FALSE(matcher.problem()->empty()) << pattern;
-        EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("a"), 1));
-    }
-    const auto choice = chooseRule("[", false, true, false);
-    EXPECT_FALSE(choice.rule);
-    ASSERT_TRUE(choice.regexProblem);
-    EXPECT_EQ(*choice.regexProblem, *RegexMatcher("[", false).problem());
-    EXPECT_TRUE(choice.narrowable);
-    EXPECT_TRUE(choice.highlightTerms.empty());
-}
-
-TEST(NameRulesTest, RegexMatcherHandlesLongNames) {
-    RegexMatcher matcher("x$", false);
-    ASSERT_TRUE(matcher.isValid());
-    EXPECT_FALSE(matcher.problem());
-    const std::string longName = std::string(300, 'a') + "x";
-    EXPECT_TRUE(
-        matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), longName.size()));
-    EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), 300));
 }
 
 struct ChoiceCase {
@@ -259,6 +174,7 @@ TEST(NameRulesTest, ChoosesTheRule) {
         {"docs/read", false, false, "substring:read", {"read"}, true, "docs/read"},
         {"docs", true, false, "substring:docs", {"docs"}, true, "docs"},
         {"src/", false, false, "substring:src", {"src"}, true, "src/"},
+        {"a/b/", false, false, "substring:b", {"b"}, true, "a/b/"},
         {"/", false, false, "none", {}, true, nullptr},
         {"a//", true, false, "none", {}, true, nullptr},
         {"a b/c", true, false, "expression", {"a", "b/c"}, true, nullptr},
@@ -276,8 +192,32 @@ TEST(NameRulesTest, ChoosesTheRule) {
             EXPECT_EQ(choice.path->needle, c.path);
             EXPECT_EQ(choice.path->hasSeparator,
                       std::string_view(c.path).find('/') != std::string::npos);
+            EXPECT_EQ(choice.path->insideFolders, std::string_view(c.path).ends_with('/'));
         }
     }
+}
+
+TEST(NameRulesTest, ReportsQueriesNotReadAsTyped) {
+    const std::string longest(QueryExpression::maxQueryBytes, 'a');
+    const std::pair<std::string, QueryProblem> cases[] = {
+        {"plain !", QueryProblem::notAnExpression},
+        {"<q", QueryProblem::notAnExpression},
+        {std::string(300, '<') + "a", QueryProblem::notAnExpression},
+        {"a | b", QueryProblem::none},
+        {"a |b> c", QueryProblem::notAnExpression},
+        {">", QueryProblem::none},
+        {longest, QueryProblem::none},
+        {longest + "a", QueryProblem::tooLong},
+        {std::string(100000, 'a') + " b", QueryProblem::tooLong},
+    };
+    for (const auto& [query, problem] : cases) {
+        const RuleChoice choice = chooseRule(query, false, false, false);
+        EXPECT_EQ(choice.queryProblem, problem) << query.substr(0, 40);
+        // Not an expression: still searched, as literal text. Too long: nothing searched.
+        EXPECT_EQ(choice.rule.has_value(), problem != QueryProblem::tooLong);
+        EXPECT_EQ(describe(problem).empty(), problem == QueryProblem::none);
+    }
+    EXPECT_NE(describe(QueryProblem::tooLong).find("8192"), std::string::npos);
 }
 
 // A small tree:  /home/u (root 0)
@@ -315,14 +255,13 @@ protected:
         if (!choice.rule) return {};
         const auto matched = matchingNames(*choice.rule, names, nullptr);
         std::set<std::uint32_t> matchedSet(matched.begin(), matched.end());
-        if (choice.path)
-            choice.path->under = directoriesUnderMatch(matched, index, names.idUpperBound());
+        if (choice.path) fillUnder(*choice.path, matched, index, names);
         std::vector<std::string> out;
         for (std::int64_t e = 0; e < index.count(); ++e) {
             const auto dir = index.entryDir[std::size_t(e)];
             const bool nameMatched = matchedSet.count(index.entryName[std::size_t(e)]) > 0;
             if (admitsEntry(choice.path ? &*choice.path : nullptr, nameMatched, dir,
-                            [&] { return index.lowercasedPath(e, names); }))
+                            [&] { return index.foldedPath(e, names); }))
                 out.push_back(index.path(e, names));
         }
         return sorted(out);
@@ -336,9 +275,22 @@ TEST_F(PathModeTest, SeparatorRequiresTheWholeNeedleInThePath) {
     EXPECT_EQ(admitted("docs/read", false), std::vector<std::string>{"/home/u/docs/readme"});
     EXPECT_EQ(admitted("DOCS/NOTES", true), std::vector<std::string>{"/home/u/docs/Notes.txt"});
     EXPECT_EQ(admitted("u/docs", false), std::vector<std::string>{"/home/u/docs"});
-    // The name stage asks for "docs", but no full path contains "docs/" without a child.
-    EXPECT_EQ(admitted("docs/", false), std::vector<std::string>{});
     EXPECT_TRUE(admitted("/", false).empty());
+}
+
+// A query ending in '/' asks for what lies inside folders whose names end so.
+TEST_F(PathModeTest, TrailingSeparatorAdmitsWhatLiesInsideTheFolder) {
+    const std::vector<std::string> inDocs = {"/home/u/docs/Notes.txt", "/home/u/docs/readme",
+                                             "/home/u/docs/sub", "/home/u/docs/sub/deep.md"};
+    EXPECT_EQ(admitted("docs/", false), inDocs);
+    EXPECT_EQ(admitted("OCS/", false), inDocs);
+    EXPECT_EQ(admitted("/home/u/docs/", true), inDocs);
+    EXPECT_EQ(admitted("docs/sub/", false), std::vector<std::string>{"/home/u/docs/sub/deep.md"});
+    EXPECT_EQ(admitted("sub/", false), std::vector<std::string>{"/home/u/docs/sub/deep.md"});
+    EXPECT_EQ(admitted("home/", false).size(), 9u); // inside the root's own path
+    EXPECT_TRUE(admitted("mydocs/", false).empty());
+    EXPECT_TRUE(admitted("docs/readme/", false).empty());
+    EXPECT_TRUE(admitted("//", true).empty());
 }
 
 TEST_F(PathModeTest, MatchPathWithoutSeparatorAdmitsEverythingBelowAMatch) {

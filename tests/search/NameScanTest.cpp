@@ -3,6 +3,8 @@
 // tables hold it to the plain per-name test, ids and order included.
 #include "search/NameRules.h"
 
+#include "support/TestSeed.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -78,7 +80,7 @@ std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule
     for (std::uint32_t s = 0; s < table.shardsCount(); ++s) {
         const auto& shard = table.shard(s);
         for (std::uint32_t p = 0; p < shard.nameCount(); ++p) {
-            const std::string_view name = shard.lowercaseBytes(p);
+            const std::string_view name = shard.foldedBytes(p);
             if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
                 ids.push_back(s | (p << 5));
         }
@@ -87,7 +89,8 @@ std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule
 }
 
 TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
-    std::mt19937 random(7);
+    std::mt19937 random(
+        static_cast<std::uint32_t>(test::testSeed("NameScan.WholeTextSearchEqualsPerNameTest")));
     const MixedTable mixed(randomNames(random, 3000), randomNames(random, 1000));
     NameTable builtOnly;
     for (const auto& name : randomNames(random, 2000))
@@ -111,6 +114,30 @@ TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
             EXPECT_EQ(matchingNames(rule, *table, nullptr), oneByOne(*table, rule)) << pattern;
         }
     }
+}
+
+
+// Past about 131,000 names the stage splits its work across two threads; the halves must
+// come back as one pass would, for whole-text search, every-name scans and narrowing.
+TEST(NameScan, LargeTablesAnswerAsOnePass) {
+    std::mt19937 random(static_cast<std::uint32_t>(test::testSeed("NameScan.LargeTables")));
+    NameTable large;
+    const auto drawn = randomNames(random, 150'000);
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        large.intern(drawn[i] + "#" + std::to_string(i));
+    for (const char* needle : {"a", "ab", "\xC3\xA9"}) {
+        const auto rule = NameRule::substring(needle);
+        EXPECT_EQ(matchingNames(rule, large, nullptr), oneByOne(large, rule)) << needle;
+    }
+    const auto expression = NameRule::expression(*QueryExpression::parse("!a"));
+    EXPECT_EQ(matchingNames(expression, large, nullptr), oneByOne(large, expression));
+    const auto keepsCase = NameRule::regex(std::make_shared<RegexMatcher>("^b.*c", true));
+    EXPECT_EQ(matchingNames(keepsCase, large, nullptr), oneByOne(large, keepsCase));
+
+    const Narrowing previous{"#", matchingNames(NameRule::substring("#"), large, nullptr)};
+    ASSERT_GT(previous.names.size(), 140'000u);
+    const auto narrowed = NameRule::substring("#1");
+    EXPECT_EQ(matchingNames(narrowed, large, &previous), oneByOne(large, narrowed));
 }
 
 } // namespace

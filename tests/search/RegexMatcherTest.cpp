@@ -1,12 +1,115 @@
 // SPDX-License-Identifier: MIT
 #include "search/RegexMatcher.h"
 
+#include "search/NameRules.h"
+#include "support/TestSeed.h"
+
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include <algorithm>
 #include <random>
 
 namespace vesko {
 namespace {
+
+const std::string decomposedCafe = "Cafe\xCC\x81.txt"; // e + combining acute, as some disks hold it
+
+// Regular-expression queries end to end: the rule a search builds from the typed pattern,
+// run over a table of display names; the answer is the matching display names, sorted.
+TEST(RegexRule, MatchesNamesAsTyped) {
+    const std::vector<std::string> shown = {
+        "abcz", "A-Z",    "abc",        "Ab",       "_x",       "-x",          "x y",
+        "xy",   "README", "Straße.txt", "ΟΔΟΣ.txt", "café.txt", decomposedCafe};
+    NameTable table;
+    for (const auto& name : shown)
+        table.intern(name);
+    struct Case {
+        const char* pattern;
+        bool matchCase;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"^a.*z$", false, {"A-Z", "abcz"}},
+        {"^A.*Z$", false, {"A-Z", "abcz"}},
+        {"^ab?$", false, {"Ab"}},
+        // Escapes and class names keep their meaning; they are not lowercased.
+        {"^\\Wx", false, {"-x"}},
+        {"^x\\S", false, {"xy"}},
+        {"^x\\s", false, {"x y"}},
+        // Keeping case matches the names as shown: capitals are capitals.
+        {"^A.*Z$", true, {"A-Z"}},
+        {"^[A-Z]+$", true, {"README"}},
+        {"[[:upper:]]", true, {"A-Z", "Ab", "README", "Straße.txt", decomposedCafe, "ΟΔΟΣ.txt"}},
+        {"^[[:lower:]]+$", true, {"abc", "abcz", "xy"}},
+        // ...in NFC, so a decomposed name on disk meets a composed pattern.
+        {"^Café", true, {decomposedCafe}},
+        {"^caf(é|e)", false, {decomposedCafe, "café.txt"}},
+        // Ignoring case is full case folding, on both sides.
+        {"strasse", false, {"Straße.txt"}},
+        {"STRAßE\\.", false, {"Straße.txt"}},
+        {"^οδος\\.", false, {"ΟΔΟΣ.txt"}},
+        {"ΟΔΟΣ", false, {"ΟΔΟΣ.txt"}},
+        {"^stras+e", false, {"Straße.txt"}},
+    };
+    for (const auto& c : cases) {
+        const auto choice = Search::chooseRule(c.pattern, false, true, c.matchCase);
+        ASSERT_TRUE(choice.rule) << c.pattern << ": " << choice.regexProblem.value_or("");
+        EXPECT_FALSE(choice.narrowable);
+        EXPECT_TRUE(choice.highlightTerms.empty());
+        std::vector<std::string> found;
+        for (const std::uint32_t id : Search::matchingNames(*choice.rule, table, nullptr))
+            found.push_back(table.display(id));
+        std::sort(found.begin(), found.end());
+        auto expected = c.expected;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(found, expected) << c.pattern << (c.matchCase ? " (case)" : "");
+    }
+}
+
+TEST(RegexRule, InvalidPatternReportsTheProblemAndMatchesNothing) {
+    for (const char* pattern : {"[", "a(", "*{2"}) {
+        RegexMatcher matcher(pattern, false);
+        EXPECT_FALSE(matcher.isValid()) << pattern;
+        ASSERT_TRUE(matcher.problem()) << pattern;
+        EXPECT_FALSE(matcher.problem()->empty()) << pattern;
+        EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("a"), 1));
+    }
+    const auto choice = Search::chooseRule("[", false, true, false);
+    EXPECT_FALSE(choice.rule);
+    ASSERT_TRUE(choice.regexProblem);
+    EXPECT_EQ(*choice.regexProblem, *RegexMatcher("[", false).problem());
+}
+
+TEST(RegexMatcher, MatchesNamesLongerThanTheStackBuffer) {
+    RegexMatcher matcher("x$", false);
+    const std::string longName = std::string(300, 'a') + "x";
+    EXPECT_TRUE(
+        matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), longName.size()));
+    EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>(longName.data()), 300));
+}
+
+TEST(RegexMatcher, FoldsOnlyLiteralCharacters) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"^\\W\\S\\w", "^\\W\\S\\w"},
+        {"[[:upper:]][A-Z]", "[[:upper:]][A-Z]"},
+        {"[Z-a]", "[Z-a]"},
+        {"README\\.TXT$", "readme\\.txt$"},
+        {"ÉCOLE", "école"},
+        {"E\xCC\x81", "é"},
+        {"Straße", "strasse"},
+        {"ß+", "(ss)+"},
+        {"Aß{2}", "a(ss){2}"},
+        {"É*x", "(é)*x"},
+        {"ß*(a)\\1", "ss*(a)\\1"},
+        {"A+", "a+"},
+        {"[ÀÉ]", "[àé]"},
+        {"\\É", "\\É"},
+    };
+    for (const auto& [typed, folded] : cases)
+        EXPECT_EQ(RegexMatcher::foldedPattern(typed), folded) << typed;
+}
 
 TEST(RegexMatcherLiteral, OnlyTextEveryMatchMustContain) {
     struct Case {
@@ -56,7 +159,7 @@ TEST(RegexMatcherLiteral, NeverChangesTheAnswer) {
                               "ab{0,1}c",
                               "^$"};
     const std::string alphabet = "abcdeiknorstuwxyz.-_0123456789 ";
-    std::mt19937 random(7);
+    std::mt19937_64 random(test::testSeed("RegexMatcherLiteral.NeverChangesTheAnswer"));
     std::vector<std::string> names;
     for (int i = 0; i < 4000; ++i) {
         std::string name;
@@ -87,6 +190,88 @@ TEST(RegexMatcherLiteral, NeverChangesTheAnswer) {
             }
             regfree(&plain);
         }
+    }
+}
+
+// Patterns the fuzzer found to break the matcher; each kind of fault is one table.
+TEST(RegexMatcherRegression, RefusesPatternsThatWouldExhaustRegcomp) {
+    struct Case {
+        std::string pattern;
+        bool accepted;
+    };
+    const Case cases[] = {
+        // glibc's regcomp copies a repeated group once per repetition: 64 stacked `+` made
+        // it allocate until the process ran out of memory.
+        {"(ab)" + std::string(64, '+') + "[\xB3=](ab)\\.a\\.],b\\\x9E{2,}elvin", false},
+        // A stray continuation byte as the repeated atom, once counted as nothing.
+        {"\xA6" + std::string(33, '+') + "\xA0{1,23}:]{1,(ab)\xA6\xA6\xC4\\1\xB0*", false},
+        // Stacked repeats, whose meaning POSIX leaves open, took seconds in the closure pass.
+        {"bele\\be+be+az\\eaz\\ba*7???***.****************/******************]************"
+         "****7??*q)z\\eaz\\b:::",
+         false},
+        {":+?", false},
+        {"a**", false},
+        {"a{2}*", false},
+        {"(a+)?", true},
+        {"[+*]+", true},
+        {"\\++", true},
+        {"a{2}b?c*", true},
+        // The size estimate refuses only what explodes.
+        {"^report[0-9]{4}\\.pdf$", true},
+        {"(foo|bar)+baz", true},
+        {"[[:alpha:]]{2,}", true},
+        {"\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C{300}", true},
+        {"a{1000}", true},
+        {"a{1001}", false},
+        {"(a{40}){40}", false},
+        {"((a{99}){99}){99}", false},
+        {"((((((((((((ab)+)+)+)+)+)+)+)+)+)+)+)+", false},
+        {"a{99999999999999999999999}", false},
+    };
+    for (const auto& c : cases) {
+        const RegexMatcher matcher(c.pattern, false);
+        EXPECT_EQ(matcher.isValid(), c.accepted)
+            << c.pattern << " estimated at " << RegexMatcher::expandedSize(c.pattern);
+        EXPECT_EQ(matcher.problem().has_value(), !c.accepted) << c.pattern;
+        if (!c.accepted) {
+            EXPECT_FALSE(matcher.matches(reinterpret_cast<const std::uint8_t*>("abab"), 4));
+        }
+    }
+    EXPECT_NE(RegexMatcher("a{1001}", false).problem()->find("too large"), std::string::npos);
+}
+
+// The literal prefilter once required text a match need not contain: \' (glibc: the end
+// of the name) read as an apostrophe, and ':' in ':+?' taken as required.
+TEST(RegexMatcherRegression, PrefilterNeverRejectsAMatch) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\'", "report.txt"},       {"txt\\'", "report.txt"}, {"\\`rep", "report.txt"},
+        {"\\<txt\\>", "report.txt"}, {"(:+)?", "report.txt"},  {"x(:+)*", "x.txt"},
+    };
+    for (const auto& [pattern, name] : cases) {
+        const RegexMatcher matcher(pattern, false);
+        ASSERT_TRUE(matcher.isValid()) << pattern;
+        EXPECT_TRUE(matcher.matches(reinterpret_cast<const std::uint8_t*>(name),
+                                    std::string_view(name).size()))
+            << pattern << " required " << matcher.requiredLiteral();
+    }
+}
+
+// The process's locale is "C" unless someone sets it; names are UTF-8 regardless, so a
+// letter of any script is one character and a word character.
+TEST(RegexMatcherRegression, NamesAreReadAsUtf8Characters) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"^\\W", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.txt", false},
+        {"^\\w+\\.txt$", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.txt", true},
+        {"^.$", "\xC3\xA9", true},
+        {"^[[:alpha:]]+$", "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C", true},
+    };
+    for (const auto& [pattern, name, expected] : cases) {
+        const RegexMatcher matcher(pattern, false);
+        ASSERT_TRUE(matcher.isValid()) << pattern;
+        EXPECT_EQ(matcher.matches(reinterpret_cast<const std::uint8_t*>(name),
+                                  std::string_view(name).size()),
+                  expected)
+            << pattern << " on " << name;
     }
 }
 

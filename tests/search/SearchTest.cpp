@@ -50,12 +50,12 @@ protected:
             const auto slash = relative.rfind('/');
             const std::string name =
                 slash == std::string::npos ? relative : relative.substr(slash + 1);
-            if (test(Unicode::lowercased(name))) paths.insert(Unicode::nfc(relative));
+            if (test(Unicode::folded(name))) paths.insert(Unicode::nfc(relative));
         }
         return paths;
     }
     static Paths containing(const std::string& needle) {
-        const std::string n = Unicode::lowercased(needle);
+        const std::string n = Unicode::folded(needle);
         return reference(
             [&](const std::string& name) { return name.find(n) != std::string::npos; });
     }
@@ -192,12 +192,11 @@ TEST_F(SearchTest, LimitsOrderAndFoldersFirst) {
     const auto byName = run(request, built->index);
     std::vector<std::string> names;
     for (const auto& hit : all.hits)
-        names.push_back(
-            std::string(built->names->lowercaseBytes(built->index.entryName[hit.entry])));
+        names.push_back(std::string(built->names->foldedBytes(built->index.entryName[hit.entry])));
     std::sort(names.begin(), names.end());
     ASSERT_EQ(byName.hits.size(), 2u);
-    EXPECT_EQ(built->names->lowercaseBytes(built->index.entryName[byName.hits[0].entry]), names[0]);
-    EXPECT_EQ(built->names->lowercaseBytes(built->index.entryName[byName.hits[1].entry]), names[1]);
+    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[0].entry]), names[0]);
+    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[1].entry]), names[1]);
 }
 
 TEST_F(SearchTest, DeletedEntriesAreNeverCounted) {
@@ -335,7 +334,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
                 if (!index.flags(e).contains(EntryFlags::deleted()) &&
-                    names.lowercaseBytes(index.entryName[static_cast<std::size_t>(e)])
+                    names.foldedBytes(index.entryName[static_cast<std::size_t>(e)])
                             .find(query) != std::string_view::npos)
                     matches.push_back(e);
             for (const auto& [field, text] : ResultSort::fieldTexts)

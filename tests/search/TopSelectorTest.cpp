@@ -73,7 +73,7 @@ struct TopSelectorTest : ::testing::Test {
                                  bool foldersFirst = false) {
         TopSelector top = selector(sort, limit, needle, foldersFirst);
         for (std::int64_t e = 0; e < index.count(); ++e)
-            if (names.lowercaseBytes(index.entryName[static_cast<std::size_t>(e)]).find(needle) !=
+            if (names.foldedBytes(index.entryName[static_cast<std::size_t>(e)]).find(needle) !=
                 std::string_view::npos)
                 top.offer(hitOf(index, e));
         std::vector<std::string> shown;
@@ -194,7 +194,7 @@ struct Random : TopSelectorTest {
             file(randomName(), dir, value, {value * 7 % 13, value * 5 % 11, value});
         }
     }
-    std::string lower(std::uint32_t name) const { return std::string(names.lowercaseBytes(name)); }
+    std::string lower(std::uint32_t name) const { return std::string(names.foldedBytes(name)); }
     static int naiveRank(const std::string& name, const std::string& needle) {
         if (name.starts_with(needle)) return 0;
         for (auto q = name.find(needle, 1); q != std::string::npos; q = name.find(needle, q + 1))

@@ -7,6 +7,9 @@
 #include "support/ProcessRunner.h"
 #include "support/TempTree.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace vesko::test {
 
 class VeskoHome {
@@ -23,7 +26,15 @@ public:
     }
     Finished run(std::vector<std::string> args) const { return test::run(launch(std::move(args))); }
 
-    std::string archivePath() const { return home.path("cache/vesko/index.veskoindex"); }
+    // The one archive in the private cache folder (its name carries a hash of its roots);
+    // empty when there is none.
+    std::string archivePath() const {
+        std::error_code error;
+        for (const auto& item :
+             std::filesystem::directory_iterator(home.path("cache/vesko"), error))
+            if (item.path().extension() == ".veskoindex") return item.path().string();
+        return {};
+    }
 
     TempTree home;
 };

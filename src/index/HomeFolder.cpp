@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "index/HomeFolder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace vesko {
+namespace {
+
+std::string fromPasswordDatabase() {
+    const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return {};
+    return found->pw_dir;
+}
+
+} // namespace
+
+std::string homeFolder() {
+    const char* variable = std::getenv("HOME");
+    std::string home = variable && *variable ? variable : fromPasswordDatabase();
+    while (home.size() >= 2 && home.back() == '/')
+        home.pop_back();
+    return home;
+}
+
+} // namespace vesko

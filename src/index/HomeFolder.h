@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+// Where the user's home folder is, for the roots and for the cache folder alike.
+#pragma once
+
+#include <string>
+
+namespace vesko {
+
+// $HOME when set and not empty, else the password database's entry for this user; trailing
+// slashes dropped ("/" stays "/"). Empty when neither knows.
+std::string homeFolder();
+
+} // namespace vesko
