@@ -35,8 +35,8 @@ StoreEnvironment StoreEnvironment::completed() const {
     if (!env.timing.wallNow) env.timing.wallNow = [] { return LastFullScan::now(); };
     if (env.home.empty()) env.home = homeFolder();
     if (!env.archivePath)
-        env.archivePath = [](const std::vector<std::string>&) {
-            return IndexArchive::defaultURL();
+        env.archivePath = [](const std::vector<std::string>& roots) {
+            return IndexArchive::urlFor(roots);
         };
     if (!env.mountedVolumes)
         env.mountedVolumes = [path = env.mountInfoPath] { return volumesIn(path); };
