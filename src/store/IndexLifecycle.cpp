@@ -12,12 +12,15 @@
 
 #include <algorithm>
 #include <fstream>
+#include <malloc.h>
 #include <new>
 #include <stdexcept>
 #include <thread>
 
 namespace vesko {
 namespace {
+
+constexpr std::int64_t largeRescan = 1000; // folders
 
 double residentMebibytes() {
     std::ifstream status("/proc/self/status");
@@ -279,6 +282,9 @@ void IndexStore::flushPending() {
         } catch (const std::exception&) {
             // NameTableFull or bad_alloc: the installed index stays as it was.
         }
+        // A large rescan (the catch-up after a start, an overflow) leaves tens of MiB of
+        // freed listings in the allocator; hand them back rather than keep them resident.
+        if (out->report.directoriesScanned >= largeRescan) ::malloc_trim(0);
         out->batch = std::move(batch);
         tasks_->deliver([this, out, epoch] { installApplied(std::move(*out), epoch); });
     };

@@ -237,18 +237,5 @@ TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult
     EXPECT_EQ(store->selection(), 1);
 }
 
-TEST_F(SearchState, AnInvalidRegularExpressionIsAProblemWithoutRows) {
-    home.file("docs/x.txt");
-    auto store = startedStore();
-    Filters filters;
-    filters.useRegex = true;
-    store->setFilters(filters);
-    searchFor(*store, "a(");
-    EXPECT_TRUE(store->rows().empty());
-    EXPECT_FALSE(store->regexProblem().isEmpty());
-    searchFor(*store, "x");
-    EXPECT_TRUE(store->regexProblem().isEmpty());
-}
-
 } // namespace
 } // namespace vesko::test
