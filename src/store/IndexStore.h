@@ -106,7 +106,8 @@ public:
     // the save interval.
     void saveArchive(bool force);
     // The termination save: a forced save, waited for at most `bound`. False when it did
-    // not finish in time; the archive on disk is then the previous one, intact.
+    // not finish in time; the archive on disk is then the previous one, intact, and the
+    // caller should leave with std::_Exit, since destroying the store waits for its tasks.
     bool saveBeforeExit(std::chrono::milliseconds bound = std::chrono::milliseconds(5000));
     // The drift watchdog's check: a quiet rebuild when the last full scan is too old or too
     // many paths went unresolved since.
