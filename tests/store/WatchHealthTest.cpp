@@ -8,6 +8,7 @@
 #include <QEventLoop>
 
 #include <csignal>
+#include <fstream>
 #include <random>
 
 namespace vesko::test {
@@ -58,27 +59,32 @@ TEST_F(WatchHealth, AnOverflowIsShownUntilTheRescanOfEveryRootIsApplied) {
 }
 
 TEST_F(WatchHealth, ARootThatVanishesIsShownUntilItIsBack) {
-    TempTree volume;
-    volume.file("on-volume.txt");
-    auto env = environment();
-    env.devRoot = volume.root();
-    auto store = watchingStore(env);
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    const std::string root = volume.root();
-    std::filesystem::rename(root, root + ".away");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->vanishedRoots().isEmpty(); }, patience));
-    EXPECT_EQ(store->vanishedRoots(), QStringList{QString::fromStdString(root)});
-    // The entries stay (an unplugged disk comes back) and searches keep working.
-    ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    searchFor(*store, "on-volume");
-    EXPECT_EQ(store->rowCount(), 1);
+    for (const bool replacedByFile : {false, true}) {
+        SCOPED_TRACE(replacedByFile ? "replaced by a file" : "moved away");
+        TempTree volume;
+        volume.file("on-volume.txt");
+        auto env = environment();
+        env.devRoot = volume.root();
+        auto store = watchingStore(env);
+        QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+        const std::string root = volume.root();
+        std::filesystem::rename(root, root + ".away");
+        if (replacedByFile) std::ofstream(root) << "now a file";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->vanishedRoots().isEmpty(); }, patience));
+        EXPECT_EQ(store->vanishedRoots(), QStringList{QString::fromStdString(root)});
+        // The entries stay (an unplugged disk comes back) and searches keep working.
+        ASSERT_TRUE(waitForBatch(*store, applied, 1));
+        searchFor(*store, "on-volume");
+        EXPECT_EQ(store->rowCount(), 1);
 
-    std::filesystem::rename(root + ".away", root);
-    FileSystemWatcher::Batch back;
-    back.mustScanSubtrees = {root};
-    store->enqueue(back);
-    ASSERT_TRUE(waitForBatch(*store, applied, 2));
-    EXPECT_TRUE(store->vanishedRoots().isEmpty());
+        std::filesystem::remove(root);
+        std::filesystem::rename(root + ".away", root);
+        FileSystemWatcher::Batch back;
+        back.mustScanSubtrees = {root};
+        store->enqueue(back);
+        ASSERT_TRUE(waitForBatch(*store, applied, 2));
+        EXPECT_TRUE(store->vanishedRoots().isEmpty());
+    }
 }
 
 TEST_F(WatchHealth, SigtermEndsTheEventLoopAndTheFinalSaveCompletes) {
