@@ -2,6 +2,7 @@
 #include "index/IndexArchive.h"
 
 #include "index/ArchiveFaultGuard.h"
+#include "support/RestoredNames.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -280,15 +281,11 @@ void PrintTo(const BadCase& c, std::ostream* out) {
 
 // Replaces the name table by one whose first shard with two names is edited.
 void editShard(Sample& s, const std::function<void(NameTable::RestoredShard&)>& edit) {
-    std::vector<NameTable::RestoredShard> shards;
     bool edited = false;
-    for (std::size_t i = 0; i < s.names->shardsCount(); ++i) {
-        const NameTable::Shard& shard = s.names->shard(i);
-        shards.push_back({shard.bytes(), shard.starts(), shard.display(), shard.displayStarts()});
-        if (!edited && shard.nameCount() >= 2) edit(shards.back()), edited = true;
-    }
+    s.names = test::restoredNames(*s.names, [&](std::size_t, NameTable::RestoredShard& r) {
+        if (!edited && r.starts.count() >= 3) edit(r), edited = true;
+    });
     ASSERT_TRUE(edited);
-    s.names = std::make_shared<NameTable>(shards);
 }
 
 // Edits the offsets of one restored shard, keeping their number.
