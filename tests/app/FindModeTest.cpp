@@ -143,7 +143,7 @@ TEST_F(FindModeRun, PrintsWhatFindListsAndReusesTheSavedIndex) {
     EXPECT_EQ(first.status, FindMode::statusHits);
     EXPECT_EQ(lineSet(first), listing("readme"));
     EXPECT_NE(first.err.find("scanning"), std::string::npos) << first.err;
-    EXPECT_NE(first.err.find(home.path("cache/vesko/index-")), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find(home.home.path("cache/vesko/index-")), std::string::npos) << first.err;
 
     // Not "e": the decomposed "café" holds the byte 'e' that find matches, while Vesko
     // compares composed forms, in which é is one letter.
