@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/TopSelector.h"
 
+#include "support/MemoryIndex.h"
 #include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
@@ -17,40 +18,11 @@ namespace {
 
 using Field = ResultSort::Field;
 
-struct Dates {
-    std::uint32_t modified = 0, created = 0, accessed = 0;
-};
-
 // A root "/r" (directory 0); files and folders are appended by the tests.
-struct TopSelectorTest : ::testing::Test {
-    NameTable names;
-    FileIndex index;
+struct TopSelectorTest : ::testing::Test, test::MemoryIndex {
     std::map<std::string, int, std::less<>> lookups;
 
-    TopSelectorTest() { addRoot("/r"); }
-
-    std::uint32_t addRoot(const std::string& path) {
-        const auto id = index.directoryCount();
-        index.dirParent.append(id);
-        index.dirName.append(names.intern(path));
-        index.rootPaths[id] = path;
-        return id;
-    }
-    std::int64_t file(const std::string& name, std::uint32_t dir = 0, std::uint32_t size = 0,
-                      Dates dates = {}) {
-        index.appendEntry(names.intern(name), dir, EntryFlags::none(), size, dates.modified,
-                          dates.created, dates.accessed);
-        return index.count() - 1;
-    }
-    // Returns the new directory's id; its entry is the last entry.
-    std::uint32_t folder(const std::string& name, std::uint32_t parent = 0, Dates dates = {}) {
-        const std::uint32_t id = names.intern(name);
-        index.appendEntry(id, parent, EntryFlags::directory(), 0, dates.modified, dates.created,
-                          dates.accessed);
-        index.dirParent.append(parent);
-        index.dirName.append(id);
-        return index.directoryCount() - 1;
-    }
+    TopSelectorTest() { root("/r"); }
 
     TopSelector selector(ResultSort sort, std::int64_t limit, std::string needle = {},
                          bool foldersFirst = false) {
@@ -110,7 +82,7 @@ TEST_F(TopSelectorTest, PathComparesLowercaseDirectoryPathsThenNames) {
     const auto aX = folder("X", a);
     const auto long1 = folder("LongDirectoryName2");
     const auto long2 = folder("longdirectoryname1");
-    const auto slash = addRoot("/");
+    const auto slash = root("/");
     const auto top = folder("top", slash);
     file("zzz", a);
     file("aaa", aX);
@@ -180,7 +152,7 @@ struct Random : TopSelectorTest {
         return name;
     }
     void fill(int directories, int entries) {
-        std::vector<std::uint32_t> dirs{0, addRoot("/Q")};
+        std::vector<std::uint32_t> dirs{0, root("/Q")};
         for (int d = 0; d < directories; ++d) {
             const auto parent =
                 dirs[std::uniform_int_distribution<std::size_t>(0, dirs.size() - 1)(rng)];
