@@ -96,7 +96,7 @@ protected:
 // no longer loads from where the save went, 4 a temporary file was left behind.
 int saveWhileLocked(const UnwritableCase& c, test::TempTree& tree, const std::string& folder) {
     if (!c.lock(tree, folder)) return cannotLock;
-    const std::string target = IndexArchive::defaultURL();
+    const std::string target = IndexArchive::urlFor(roots);
     const Sample sample;
     const auto error = IndexArchive::save(sample.index, sample.names, 2, 0, target);
     int failures = 0;
@@ -112,7 +112,7 @@ int saveWhileLocked(const UnwritableCase& c, test::TempTree& tree, const std::st
 }
 
 TEST_P(UnwritableArchiveFolder, SaveFailsClearlyAndThePreviousArchiveStillLoads) {
-    const std::string target = IndexArchive::defaultURL();
+    const std::string target = IndexArchive::urlFor(roots);
     const std::string folder = target.substr(0, target.rfind('/'));
     const Sample sample;
     ASSERT_EQ(IndexArchive::save(sample.index, sample.names, 1, 0, target), std::nullopt);
