@@ -494,10 +494,6 @@ const std::uint8_t* bytesOf(const MappedArchive& memory) {
 
 } // namespace
 
-std::string defaultURL() {
-    return ArchiveFolder::prepare() + "/" + fileName;
-}
-
 std::string urlFor(const std::vector<std::string>& roots) {
     return ArchiveFolder::pathFor(ArchiveFolder::prepare(), roots);
 }

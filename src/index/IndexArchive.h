@@ -28,9 +28,6 @@ struct Loaded {
     double builtAt = 0; // seconds since 1970
 };
 
-// The diagnostic modes' archive in the prepared cache folder (see ArchiveFolder::prepare).
-std::string defaultURL();
-
 // The archive of these normalised roots in the prepared cache folder: one file per set.
 std::string urlFor(const std::vector<std::string>& roots);
 

@@ -189,9 +189,11 @@ bool worthSplitting(const NameTable& names) {
     return total >= splitFromNames;
 }
 
-// Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
-template <class Test>
-std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
+// Every name that eachInShard(shard, number, visit) visits and that passes test(bytes,
+// length), shard 0 first.
+template <class Test, class EachInShard>
+std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test,
+                                          EachInShard&& eachInShard) {
     return inHalves(
         names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
             std::vector<std::uint32_t> matched;
@@ -199,23 +201,24 @@ std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view need
                 if (test(name, length)) matched.push_back(id);
             };
             for (std::size_t s = from; s < to; ++s)
-                findInShard(names.shard(s), static_cast<std::uint32_t>(s), needle, visit);
+                eachInShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
             return matched;
         });
 }
 
+// Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
+template <class Test>
+std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
+    return collectByShard(names, test, [needle](const auto& shard, std::uint32_t n, auto& visit) {
+        findInShard(shard, n, needle, visit);
+    });
+}
+
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.
 template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test) {
-    return inHalves(
-        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
-            std::vector<std::uint32_t> matched;
-            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-                if (test(name, length)) matched.push_back(id);
-            };
-            for (std::size_t s = from; s < to; ++s)
-                walkShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
-            return matched;
-        });
+    return collectByShard(names, test, [](const auto& shard, std::uint32_t n, auto& visit) {
+        walkShard(shard, n, visit);
+    });
 }
 
 // Every name of the table whose display bytes, composed to NFC, pass test(bytes, length),

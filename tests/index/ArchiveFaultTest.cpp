@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
-// An archive folder that cannot be written: under a regular file, on a read-only mount, or
-// without write permission. Saving must fail with a message naming the file and the cause,
-// and the archive saved before must still load.
+// An archive that cannot be written: its folder under a regular file, on a read-only mount
+// or without write permission, or a disk that fills up during the write. Saving must fail
+// with a message naming the file and the cause, and the archive saved before must still load.
 #include "index/IndexArchive.h"
 
+#include "support/ChildProcess.h"
+#include "support/MemoryIndex.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +14,10 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -23,19 +27,12 @@
 namespace vesko {
 namespace {
 
-constexpr int cannotLock = 77;
+constexpr int cannotLock = test::cannotSetUpChild;
 constexpr uid_t nobody = 65534;
 const std::vector<std::string> roots = {"/home/u"};
 
-struct Sample {
-    FileIndex index;
-    SharedNameTable names = std::make_shared<NameTable>();
-    Sample() {
-        index.dirParent.append(0);
-        index.dirName.append(names->intern("/home/u"));
-        index.rootPaths = {{0, "/home/u"}};
-        index.appendEntry(names->intern("notes.txt"), 0, EntryFlags::none(), 5, 1, 2, 3);
-    }
+struct Sample : test::MemoryIndex {
+    Sample() : MemoryIndex("/home/u", {"notes.txt"}) {}
 };
 
 // Makes the archive folder unwritable for the rest of the calling (child) process; false
@@ -65,6 +62,13 @@ bool cacheUnderAFile(test::TempTree& tree, const std::string&) {
     return ::setenv("XDG_CACHE_HOME", tree.file("a-file", "kept").c_str(), 1) == 0;
 }
 
+// A file-size limit makes the kernel cut the write short, then refuse it with EFBIG, as a
+// full disk would.
+bool diskFull(test::TempTree&, const std::string&) {
+    const rlimit limit{300, 300};
+    return ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
 struct UnwritableCase {
     const char* name;
     Lock lock;
@@ -74,28 +78,17 @@ struct UnwritableCase {
 
 class UnwritableArchiveFolder : public ::testing::TestWithParam<UnwritableCase> {
 protected:
-    void SetUp() override {
-        if (const char* cache = std::getenv("XDG_CACHE_HOME")) savedCache = cache;
-        ::setenv("XDG_CACHE_HOME", tree.path("cache").c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedCache)
-            ::setenv("XDG_CACHE_HOME", savedCache->c_str(), 1);
-        else
-            ::unsetenv("XDG_CACHE_HOME");
-    }
-
     test::TempTree tree;
-    std::optional<std::string> savedCache;
+    test::ScopedEnv env{"XDG_CACHE_HOME", tree.path("cache")};
 };
 
 // 1 no error or one that names neither the file nor the cause, 2 the archive saved before
 // no longer loads from where the save went, 4 a temporary file was left behind.
 int saveWhileLocked(const UnwritableCase& c, test::TempTree& tree, const std::string& folder) {
     if (!c.lock(tree, folder)) return cannotLock;
-    const std::string target = IndexArchive::defaultURL();
+    const std::string target = IndexArchive::urlFor(roots);
     const Sample sample;
-    const auto error = IndexArchive::save(sample.index, *sample.names, 2, 0, target);
+    const auto error = IndexArchive::save(sample.index, sample.names, 2, 0, target);
     int failures = 0;
     if (!error || error->find(target) == std::string::npos ||
         error->find(std::strerror(c.error)) == std::string::npos)
@@ -109,21 +102,15 @@ int saveWhileLocked(const UnwritableCase& c, test::TempTree& tree, const std::st
 }
 
 TEST_P(UnwritableArchiveFolder, SaveFailsClearlyAndThePreviousArchiveStillLoads) {
-    const std::string target = IndexArchive::defaultURL();
+    const std::string target = IndexArchive::urlFor(roots);
     const std::string folder = target.substr(0, target.rfind('/'));
     const Sample sample;
-    ASSERT_EQ(IndexArchive::save(sample.index, *sample.names, 1, 0, target), std::nullopt);
+    ASSERT_EQ(IndexArchive::save(sample.index, sample.names, 1, 0, target), std::nullopt);
 
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(saveWhileLocked(GetParam(), tree, folder));
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == cannotLock)
+    const int status = test::runInChild([&] { return saveWhileLocked(GetParam(), tree, folder); });
+    if (status == cannotLock)
         GTEST_SKIP() << "this machine does not let a test make a folder unwritable this way";
-    EXPECT_EQ(WEXITSTATUS(status), 0)
-        << "bits: 1 message, 2 previous archive, 4 temporary file left";
+    EXPECT_EQ(status, 0) << "bits: 1 message, 2 previous archive, 4 temporary file left";
 
     // An archive is loaded only by its owner: give back what the child handed away.
     ::chown(folder.c_str(), ::geteuid(), ::getegid());
@@ -138,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
     Places, UnwritableArchiveFolder,
     ::testing::Values(UnwritableCase{"ReadOnlyMount", readOnlyMount, EROFS, true},
                       UnwritableCase{"NoWritePermission", withoutWritePermission, EACCES, true},
-                      UnwritableCase{"CacheUnderARegularFile", cacheUnderAFile, ENOTDIR, false}),
+                      UnwritableCase{"CacheUnderARegularFile", cacheUnderAFile, ENOTDIR, false},
+                      UnwritableCase{"DiskFull", diskFull, EFBIG, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

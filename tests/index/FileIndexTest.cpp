@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
+#include "support/MemoryIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -28,30 +29,15 @@ TEST(PackedSize, EdgesOfTheTwoEncodings) {
     }
 }
 
-TEST(DateEncoding, ClampsToUnsigned32BitSeconds) {
-    EXPECT_EQ(clampSeconds(-1), 0u);
-    EXPECT_EQ(clampSeconds(0), 0u);
-    EXPECT_EQ(clampSeconds(1'700'000'000), 1'700'000'000u);
-    EXPECT_EQ(clampSeconds(5'000'000'000), 0xFFFFFFFFu);
-}
-
-// root 0 (path given by the test) -> dir "x" (1) -> entries; plus root 1 "/" or missing.
-struct SmallIndex {
-    NameTable names;
-    FileIndex index;
-
+// root 0 (path given by the test) -> dir "X" (1) -> entries; the root's path is left out of
+// `rootPaths` when `recordRoot` is false.
+struct SmallIndex : test::MemoryIndex {
     explicit SmallIndex(const std::string& rootPath, bool recordRoot = true) {
-        index.dirParent.append(0u);
-        index.dirName.append(names.intern(rootPath));
-        if (recordRoot) index.rootPaths[0] = rootPath;
-        index.dirParent.append(0u);
-        index.dirName.append(names.intern("X"));
-        add("X", 0, EntryFlags::directory());
-        add("a", 0);
-        add("B.txt", 1);
-    }
-    void add(const std::string& name, std::uint32_t dir, EntryFlags flags = {}) {
-        index.appendEntry(names.intern(name), dir, flags, 0, 0, 0, 0);
+        root(rootPath);
+        if (!recordRoot) index.rootPaths.clear();
+        folder("X");
+        file("a");
+        file("B.txt", 1);
     }
 };
 
@@ -76,16 +62,6 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
 TEST(FileIndex, LowercasedPathFoldsTheRootToo) {
     SmallIndex index("/Média/Ünï");
     EXPECT_EQ(index.index.foldedPath(2, index.names), "/média/ünï/x/b.txt");
-}
-
-TEST(FileIndex, CopyIsASnapshot) {
-    SmallIndex small("/r");
-    const FileIndex snapshot = small.index;
-    small.add("new", 0);
-    small.index.entryFlags.set(0, EntryFlags::deleted().rawValue);
-    EXPECT_EQ(snapshot.count(), 3);
-    EXPECT_EQ(snapshot.flags(0), EntryFlags::directory());
-    EXPECT_EQ(small.index.count(), 4);
 }
 
 } // namespace

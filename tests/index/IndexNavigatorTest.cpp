@@ -2,6 +2,8 @@
 #include "index/IndexNavigator.h"
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
+#include "support/MemoryIndex.h"
+#include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +16,11 @@ namespace {
 using Ids = std::vector<std::uint32_t>;
 using Found = std::optional<std::uint32_t>;
 
-struct Tree {
-    NameTable names;
-    FileIndex index;
+struct Tree : test::MemoryIndex {
     IndexNavigator navigator;
 
-    std::uint32_t root(const std::string& path) {
-        const std::uint32_t id = index.directoryCount();
-        index.dirParent.append(id);
-        index.dirName.append(names.intern(path));
-        index.rootPaths[id] = path;
-        return id;
-    }
-    // A folder is an entry of its parent and a directory of its own.
     std::uint32_t dir(std::uint32_t parent, const std::string& name) {
-        file(parent, name, EntryFlags::directory());
-        index.dirParent.append(parent);
-        index.dirName.append(names.intern(name));
-        return index.directoryCount() - 1;
-    }
-    void file(std::uint32_t dir, const std::string& name, EntryFlags flags = {}) {
-        index.appendEntry(names.intern(name), dir, flags, 0, 0, 0, 0);
+        return folder(name, parent);
     }
     Found resolve(const std::string& path) { return navigator.directory(path, index, names); }
 };
@@ -53,7 +39,7 @@ TEST(IndexNavigator, OneRootWithoutEntriesThenADirectoryAddedAfterTheBuild) {
     EXPECT_TRUE(t.navigator.entries(0).empty());
 
     const auto late = t.dir(0, "late");
-    t.file(late, "f");
+    t.file("f", late);
     EXPECT_TRUE(t.navigator.entries(late).empty());
     EXPECT_TRUE(t.navigator.childDirectories(late).empty());
     EXPECT_TRUE(t.navigator.childDirectories(0).empty());
@@ -71,7 +57,7 @@ struct LookupTree : Tree {
     std::uint32_t xInRoot = dir(archiveRoot, "x"), xInFolder = dir(archive, "x"),
                   a = dir(slash, "a");
     LookupTree() {
-        file(data, "notadir");
+        file("notadir", data);
         navigator.build(index);
     }
 };
@@ -128,7 +114,8 @@ Found scanResolve(const Tree& t, std::uint32_t d) {
 }
 
 TEST(IndexNavigator, MatchesABruteForceScanOfTheColumns) {
-    std::mt19937 random(20240611);
+    std::mt19937 random(static_cast<std::uint32_t>(
+        test::testSeed("IndexNavigator.MatchesABruteForceScanOfTheColumns")));
     const char* const names[] = {"a", "A", "b", "B", "\u00E9t\u00E9", "\u00C9T\u00C9"};
     Ids parents, dirs;
     Tree t;

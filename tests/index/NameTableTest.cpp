@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/RestoredNames.h"
 #include "support/TestSeed.h"
 
 #include <atomic>
@@ -15,55 +16,62 @@
 namespace vesko {
 namespace {
 
-std::string repeated(char c, std::size_t n) {
-    return std::string(n, c);
-}
-
+// Each name's folded form (what matching runs over) and its display form as valid UTF-8.
 TEST(NameTable, FoldedAndDisplayForms) {
-    NameTable names;
-    const auto lower = names.intern("readme.txt");
-    const auto upper = names.intern("README.txt");
-    EXPECT_NE(lower, upper);
-    EXPECT_EQ(names.foldedBytes(upper), "readme.txt");
-    EXPECT_EQ(names.display(upper), "README.txt");
-    EXPECT_EQ(names.display(lower), "readme.txt");
-    EXPECT_EQ(names.displayBytes(), 10); // only the capitalised name stores a display form
-    EXPECT_EQ(names.intern("readme.txt"), lower);
-    EXPECT_EQ(names.intern("README.txt"), upper);
-    EXPECT_EQ(names.uniqueCount(), 2);
-    EXPECT_EQ(names.checkInvariants(), "");
-}
-
-TEST(NameTable, UnicodeNamesFoldToNfcCaseFolding) {
-    NameTable names;
-    const std::string nfd = "Cafe\xCC\x81.txt"; // e + combining acute
-    const std::string nfc = "caf\xC3\xA9.txt";
-    const auto decomposed = names.intern(nfd);
-    const auto composed = names.intern(nfc);
-    EXPECT_NE(decomposed, composed);
-    EXPECT_EQ(names.foldedBytes(decomposed), nfc);
-    EXPECT_EQ(names.displayBytes(decomposed), nfd);
-    EXPECT_EQ(names.foldedBytes(composed), nfc);
-
+    const std::string longName = std::string(65, 'A') + std::string(200, 'b');
     // Case folding, not lowercasing: lowercasing gives a final sigma where a word ends and
     // keeps ß, so a query and a name spelled differently in case would not meet.
-    const std::pair<const char*, const char*> folds[] = {
-        {"ÄRGER", "ärger"},
-        {"보고서", "보고서"},
-        {"ΣΟΦΊΑ", "σοφία"},
-        {"ΟΔΟΣ.txt", "οδοσ.txt"},
-        {"οδος", "οδοσ"},
-        {"Straße", "strasse"},
-        {"STRASSE", "strasse"},
-        {"\xEF\xAC\x81le", "file"},           // the fi ligature
-        {"\xC4\xB0", "i\xCC\x87"},            // capital I with dot above
-        {"\xE1\xBE\xB3", "\xCE\xB1\xCE\xB9"}, // alpha with ypogegrammeni
+    const struct {
+        std::string name, folded, display;
+    } cases[] = {
+        {"readme.txt", "readme.txt", "readme.txt"},
+        {"README.txt", "readme.txt", "README.txt"},
+        {"Cafe\xCC\x81.txt", "caf\xC3\xA9.txt", "Cafe\xCC\x81.txt"}, // NFD becomes NFC
+        {"ÄRGER", "ärger", "ÄRGER"},
+        {"보고서", "보고서", "보고서"},
+        {"ΣΟΦΊΑ", "σοφία", "ΣΟΦΊΑ"},
+        {"ΟΔΟΣ.txt", "οδοσ.txt", "ΟΔΟΣ.txt"},
+        {"οδος", "οδοσ", "οδος"},
+        {"Straße", "strasse", "Straße"},
+        {"\xEF\xAC\x81le", "file", "\xEF\xAC\x81le"},         // the fi ligature
+        {"\xC4\xB0", "i\xCC\x87", "\xC4\xB0"},                // capital I with dot above
+        {"\xE1\xBE\xB3", "\xCE\xB1\xCE\xB9", "\xE1\xBE\xB3"}, // alpha with ypogegrammeni
+        {std::string("bad\xFF\xFEName\xC3", 10), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD",
+         "bad\xEF\xBF\xBD\xEF\xBF\xBDName\xEF\xBF\xBD"}, // invalid UTF-8 keeps its bytes
+        {longName, std::string(65, 'a') + std::string(200, 'b'), longName},
+        {"", "", ""},
     };
-    for (const auto& [name, folded] : folds) {
-        EXPECT_EQ(names.foldedBytes(names.intern(name)), folded) << name;
-        EXPECT_EQ(Unicode::folded(name), folded) << name;
+    NameTable names;
+    for (const auto& c : cases) {
+        const auto id = names.intern(c.name);
+        EXPECT_EQ(names.folded(id), c.folded) << c.name;
+        EXPECT_EQ(names.display(id), c.display) << c.name;
+        EXPECT_EQ(names.displayBytes(id), c.name);
+        EXPECT_EQ(names.intern(c.name), id) << c.name;
+        if (c.name.find('\xFF') == std::string::npos) {
+            EXPECT_EQ(names.foldedBytes(id), c.folded) << c.name;
+            EXPECT_EQ(Unicode::folded(c.name), c.folded) << c.name;
+        }
     }
+    EXPECT_EQ(names.uniqueCount(), static_cast<std::int64_t>(std::size(cases)));
+    NameTable two;
+    two.intern("readme.txt");
+    two.intern("README.txt");
+    EXPECT_EQ(two.displayBytes(), 10); // only the capitalised name stores a display form
     EXPECT_EQ(names.checkInvariants(), "");
+}
+
+// Found by fuzzing: U+0130 lowercases to i and U+0307 (class 230), which then stood before a
+// following mark of a lower class, so a second folding reordered them and a query folded
+// twice no longer matched the name's bytes.
+TEST(NameTable, FoldIsIdempotentAfterDottedCapitalI) {
+    for (const char* name :
+         {"\xC4\xB0\xCC\x96", "X\xC4\xB0\xCC\xA3\xCC\x81.txt", "\xC4\xB0\xCC\xA8", "\xC4\xB0"}) {
+        const std::string lower = Unicode::folded(name);
+        EXPECT_EQ(Unicode::folded(lower), lower) << name;
+    }
+    NameTable names;
+    EXPECT_EQ(names.foldedBytes(names.intern("\xC4\xB0\xCC\x96")), "i\xCC\x96\xCC\x87");
 }
 
 // Folding twice must change nothing, or a query folded again would miss the stored names.
@@ -99,28 +107,6 @@ TEST(NameTable, FoldingIsIdempotentOnRandomText) {
     }
 }
 
-TEST(NameTable, InvalidUtf8KeepsItsBytesAndNeverBreaksLowercasing) {
-    NameTable names;
-    const std::string raw("bad\xFF\xFEName\xC3", 10);
-    const auto id = names.intern(raw);
-    EXPECT_EQ(names.displayBytes(id), raw);
-    EXPECT_EQ(names.display(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDName\xEF\xBF\xBD");
-    EXPECT_EQ(names.folded(id), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD");
-    EXPECT_EQ(names.intern(raw), id);
-}
-
-TEST(NameTable, LongAndEmptyNames) {
-    NameTable names;
-    const std::string longName = repeated('A', 65) + repeated('b', 200);
-    const auto id = names.intern(longName);
-    EXPECT_EQ(names.foldedBytes(id), repeated('a', 65) + repeated('b', 200));
-    EXPECT_EQ(names.displayBytes(id), longName);
-    const auto empty = names.intern("");
-    EXPECT_EQ(names.foldedBytes(empty), "");
-    EXPECT_EQ(names.displayBytes(empty), "");
-    EXPECT_EQ(names.intern(""), empty);
-}
-
 TEST(NameTable, RankAndOrder) {
     NameTable names;
     EXPECT_EQ(names.matchRank(names.intern("report.txt"), "rep").rank, 0);
@@ -139,21 +125,15 @@ TEST(NameTable, RankAndOrder) {
     EXPECT_EQ(names.compareFolded(names.intern("ABC"), abc), 0);
 }
 
-// Rebuilds a table from the columns of another, as the archive loader does.
-std::vector<NameTable::RestoredShard> restoredFrom(const NameTable& names) {
-    std::vector<NameTable::RestoredShard> shards;
-    for (std::size_t s = 0; s < names.shardsCount(); ++s) {
-        const auto& shard = names.shard(s);
-        auto span8 = [](const Column<std::uint8_t>& c) {
-            return Column<std::uint8_t>(std::span<const std::uint8_t>(c.extraBase(), c.count()));
-        };
-        auto span32 = [](const Column<std::uint32_t>& c) {
-            return Column<std::uint32_t>(std::span<const std::uint32_t>(c.extraBase(), c.count()));
-        };
-        shards.push_back({span8(shard.bytes()), span32(shard.starts()), span8(shard.display()),
-                          span32(shard.displayStarts())});
-    }
-    return shards;
+// Found by fuzzing interning: an empty name's bytes are a view without a data pointer, and
+// comparing two of them passed that null pointer to memcmp (UBSan reports it).
+TEST(NameTable, EmptyNamesCompareWithoutTouchingTheirBytes) {
+    NameTable names;
+    const std::uint32_t empty = names.intern("");
+    const std::uint32_t a = names.intern("a");
+    EXPECT_EQ(names.compareFolded(empty, empty), 0);
+    EXPECT_EQ(names.compareFolded(empty, a), -1);
+    EXPECT_EQ(names.compareFolded(a, empty), 1);
 }
 
 TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
@@ -162,7 +142,8 @@ TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
     for (const char* n : {"alpha", "Beta", "gamma.TXT", "보고서", ""})
         ids[n] = original.intern(n);
 
-    NameTable restored(restoredFrom(original));
+    const SharedNameTable restoredTable = test::restoredNames(original);
+    NameTable& restored = *restoredTable;
     EXPECT_FALSE(restored.hasIndex());
     EXPECT_EQ(restored.uniqueCount(), original.uniqueCount());
     EXPECT_EQ(restored.mappedNameBytes(), original.nameBytes() + original.displayBytes());
@@ -177,30 +158,13 @@ TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
     EXPECT_EQ(restored.foldedBytes(fresh), "delta");
     EXPECT_EQ(restored.checkInvariants(), "");
 
-    NameTable unindexed(restoredFrom(original));
-    EXPECT_NE(unindexed.intern("alpha"), ids["alpha"]); // a second copy without the index
+    EXPECT_NE(test::restoredNames(original)->intern("alpha"),
+              ids["alpha"]); // a second copy without the index
 
     restored.releaseIndex();
     EXPECT_FALSE(restored.hasIndex());
     EXPECT_EQ(restored.hashTableBytes(), 0);
     EXPECT_EQ(restored.displayBytes(ids["Beta"]), "Beta"); // still readable
-}
-
-TEST(NameTable, CountersAndIdLayout) {
-    NameTable names;
-    EXPECT_EQ(names.idUpperBound(), 31u);
-    for (int i = 0; i < 1000; ++i)
-        names.intern("file" + std::to_string(i));
-    EXPECT_EQ(names.uniqueCount(), 1000);
-    std::uint32_t largest = 0;
-    for (std::size_t s = 0; s < 32; ++s)
-        largest = std::max(largest, names.shard(s).nameCount());
-    EXPECT_EQ(names.idUpperBound(), 31u | (largest << 5));
-    EXPECT_EQ(names.startsBytes(), 4 * (2 * 1000 + 64));
-    EXPECT_EQ(names.hashTableBytes(), 12 * 1000);
-    const auto id = names.intern("file7");
-    EXPECT_LT(id, names.idUpperBound());
-    EXPECT_EQ(names.shard(id & 31).foldedBytes(id >> 5), "file7");
 }
 
 // Interning from many threads while others read: every distinct name gets exactly one id,

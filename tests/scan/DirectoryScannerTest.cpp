@@ -95,31 +95,26 @@ TEST(DirectoryScannerTest, DirectoryLargerThanOneBufferIsListedOnceInSeveralCall
     EXPECT_GE(listing.syscalls, 3) << "two filled buffers and the final empty call";
 }
 
-struct TimeCase {
-    std::int64_t written;
-    std::uint32_t stored;
-};
-
-class DirectoryScannerTimeTest : public testing::TestWithParam<TimeCase> {};
-
-TEST_P(DirectoryScannerTimeTest, SecondsAreClampedToUnsigned32) {
+TEST(DirectoryScannerTest, SecondsAreClampedToUnsigned32) {
+    const std::pair<std::int64_t, std::uint32_t> cases[] = {
+        {-100, 0},
+        {0, 0},
+        {1'000'000'000, 1'000'000'000},
+        {4'294'967'295, 0xFFFFFFFFu},
+        {5'000'000'000, 0xFFFFFFFFu},
+    };
     test::TempTree tree;
-    tree.file("f");
-    tree.setModified("f", GetParam().written);
-    struct stat st {};
-    ASSERT_EQ(lstat(tree.path("f").c_str(), &st), 0);
-    if (st.st_mtim.tv_sec != GetParam().written)
-        GTEST_SKIP() << "this file system cannot store " << GetParam().written << " seconds";
-    const Seen seen = list(tree.root()).entries.at("f");
-    EXPECT_EQ(seen.modified, GetParam().stored);
-    EXPECT_EQ(seen.accessed, GetParam().stored);
+    for (const auto& [written, stored] : cases) {
+        tree.file("f");
+        tree.setModified("f", written);
+        struct stat st {};
+        ASSERT_EQ(lstat(tree.path("f").c_str(), &st), 0);
+        if (st.st_mtim.tv_sec != written) continue; // the file system cannot store it
+        const Seen seen = list(tree.root()).entries.at("f");
+        EXPECT_EQ(seen.modified, stored) << written;
+        EXPECT_EQ(seen.accessed, stored) << written;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Dates, DirectoryScannerTimeTest,
-                         testing::Values(TimeCase{-100, 0}, TimeCase{0, 0},
-                                         TimeCase{1'000'000'000, 1'000'000'000},
-                                         TimeCase{4'294'967'295, 0xFFFFFFFFu},
-                                         TimeCase{5'000'000'000, 0xFFFFFFFFu}));
 
 std::size_t openDescriptors() {
     std::size_t n = 0;

@@ -4,6 +4,7 @@
 #include "index/ScratchBuffer.h"
 #include "index/Unicode.h"
 #include "scan/DirectoryScanner.h"
+#include "support/RestoredNames.h"
 #include "support/TempTree.h"
 
 #include <fcntl.h>
@@ -185,15 +186,13 @@ struct FullTable {
     SharedNameTable names;
 
     explicit FullTable(int spared) {
-        std::vector<NameTable::RestoredShard> shards(NameTable::shardCount);
-        const std::span<const std::uint32_t> full(offsets->buffer());
-        const std::vector<std::uint32_t> empty{0};
-        for (int s = 0; s < NameTable::shardCount; ++s) {
-            auto& shard = shards[static_cast<std::size_t>(s)];
-            shard.starts = s == spared ? Column<std::uint32_t>(empty) : Column<std::uint32_t>(full);
-            shard.displayStarts = shard.starts;
-        }
-        names = std::make_shared<NameTable>(shards);
+        names = test::restoredNames(
+            std::vector<std::string>{}, [&](std::size_t s, NameTable::RestoredShard& shard) {
+                if (static_cast<int>(s) == spared) return;
+                shard.starts =
+                    Column<std::uint32_t>(std::span<const std::uint32_t>(offsets->buffer()));
+                shard.displayStarts = shard.starts;
+            });
     }
 };
 

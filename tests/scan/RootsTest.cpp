@@ -1,43 +1,32 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Roots.h"
 #include "scan/IndexBuilder.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 namespace vesko {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-struct NormalizeCase {
-    const char* label;
-    Paths input;
-    Paths expected;
-};
-
-class RootsNormalizeTest : public testing::TestWithParam<NormalizeCase> {};
-
-TEST_P(RootsNormalizeTest, KeepsOnlyOutermostRootsInOrder) {
-    EXPECT_EQ(IndexBuilder::normalize(GetParam().input), GetParam().expected);
+TEST(RootsTest, NormalizeKeepsOnlyOutermostRootsInOrder) {
+    const std::pair<Paths, Paths> cases[] = {
+        {{"/home/me/", "/home/me/Documents", "/mnt/Data"}, {"/home/me", "/mnt/Data"}},
+        {{"/a/b", "/a"}, {"/a"}},
+        {{"/", "/a"}, {"/"}},
+        {{"/a", "/b", "/"}, {"/"}},
+        {{"/ab", "/a"}, {"/ab", "/a"}}, // a shared prefix is not inside
+        {{"/a//", "/a", "///", ""}, {"/"}},
+        {{"/x/1", "/y", "/x/2", "/x"}, {"/y", "/x"}},
+        {{}, {}},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(IndexBuilder::normalize(input), expected) << testing::PrintToString(input);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RootsNormalizeTest,
-    testing::Values(NormalizeCase{"HomeThenInsideThenVolume",
-                                  {"/home/me/", "/home/me/Documents", "/mnt/Data"},
-                                  {"/home/me", "/mnt/Data"}},
-                    NormalizeCase{"InnerThenOuter", {"/a/b", "/a"}, {"/a"}},
-                    NormalizeCase{"SlashThenAnything", {"/", "/a"}, {"/"}},
-                    NormalizeCase{"AnythingThenSlash", {"/a", "/b", "/"}, {"/"}},
-                    NormalizeCase{"SharedPrefixIsNotInside", {"/ab", "/a"}, {"/ab", "/a"}},
-                    NormalizeCase{"TrailingSlashesAndDuplicates", {"/a//", "/a", "///", ""}, {"/"}},
-                    NormalizeCase{"OuterRemovesSeveralKeepsOthersOrder",
-                                  {"/x/1", "/y", "/x/2", "/x"},
-                                  {"/y", "/x"}},
-                    NormalizeCase{"EmptyInput", {}, {}}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(RootsExcludedTest, SlashRootGivesSingleSlashFoldersPlusFixedAndUserPaths) {
     const auto set = IndexBuilder::excluded({"/", "/mnt/Data"}, {"/home/me/.cache"});
@@ -52,73 +41,46 @@ TEST(RootsExcludedTest, SlashRootGivesSingleSlashFoldersPlusFixedAndUserPaths) {
     EXPECT_EQ(set.size(), IndexBuilder::systemExcludedPaths().size() + 2 * 5 + 1);
 }
 
-struct ExclusionCase {
-    const char* label;
-    Paths input;
-    Paths expected;
-};
-
-class ExclusionsNormalizeTest : public testing::TestWithParam<ExclusionCase> {};
-
-TEST_P(ExclusionsNormalizeTest, ExpandsFoldsAndSorts) {
-    EXPECT_EQ(Exclusions::normalize(GetParam().input, "/home/me"), GetParam().expected);
+TEST(ExclusionsTest, NormalizeExpandsFoldsAndSorts) {
+    const struct {
+        Paths input;
+        const char* home;
+        Paths expected;
+    } cases[] = {
+        {{"~/Library/", "/", "", "~/Library/Caches"}, "/home/me", {"/home/me/Library"}},
+        {{"/b/c/d", "/a", "/b/c", "/b/c/"}, "/home/me", {"/a", "/b/c"}},
+        {{"/z", "~", "/a b", "/a"}, "/home/me", {"/a", "/a b", "/home/me", "/z"}},
+        {{"/x/~/y", "~x-no-such-user-here/y"}, "/home/me", {"/x/~/y", "~x-no-such-user-here/y"}},
+        {{"//", "/"}, "/home/me", {}},
+        {{"~/a"}, "/home/me/", {"/home/me/a"}},
+        {{"~/a"}, "/", {"/a"}},
+    };
+    for (const auto& c : cases) {
+        const Paths once = Exclusions::normalize(c.input, c.home);
+        EXPECT_EQ(once, c.expected) << testing::PrintToString(c.input);
+        EXPECT_EQ(Exclusions::normalize(once, c.home), once); // idempotent
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExclusionsNormalizeTest,
-                         testing::Values(ExclusionCase{"LibraryThenSlashThenEmptyThenInside",
-                                                       {"~/Library/", "/", "", "~/Library/Caches"},
-                                                       {"/home/me/Library"}},
-                                         ExclusionCase{"InnerFirstThenOuter",
-                                                       {"/b/c/d", "/a", "/b/c", "/b/c/"},
-                                                       {"/a", "/b/c"}},
-                                         ExclusionCase{"SortedAscending",
-                                                       {"/z", "~", "/a b", "/a"},
-                                                       {"/a", "/a b", "/home/me", "/z"}},
-                                         ExclusionCase{"TildeOnlyAtStart",
-                                                       {"/x/~/y", "~x-no-such-user-here/y"},
-                                                       {"/x/~/y", "~x-no-such-user-here/y"}},
-                                         ExclusionCase{"OnlySlashes", {"//", "/"}, {}}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-TEST(ExclusionsNormalizeTest, HomeWithTrailingSlashOrRootHomeJoinsCleanly) {
-    EXPECT_EQ(Exclusions::normalize({"~/a"}, "/home/me/"), Paths{"/home/me/a"});
-    EXPECT_EQ(Exclusions::normalize({"~/a"}, "/"), Paths{"/a"});
+TEST(ExclusionsTest, DisplayShowsHomeAsTilde) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"/home/me", "/home/me", "~"},
+        {"/home/me/Library/Caches", "/home/me", "~/Library/Caches"},
+        {"/home/meg/x", "/home/me", "/home/meg/x"},
+        {"/mnt/Data", "/home/me", "/mnt/Data"},
+        {"/home/me/x", "/home/me/", "~/x"},
+        {"/x", "/", "/x"},
+        {"/x", "", "/x"},
+    };
+    for (const auto& [path, home, expected] : cases)
+        EXPECT_EQ(Exclusions::display(path, home), expected) << path << " at " << home;
 }
-
-TEST(ExclusionsNormalizeTest, IsIdempotent) {
-    const Paths once = Exclusions::normalize({"~/b/", "/a/x", "/a", "~/b/c"}, "/home/me");
-    EXPECT_EQ(Exclusions::normalize(once, "/home/me"), once);
-}
-
-struct DisplayCase {
-    const char* path;
-    const char* home;
-    const char* expected;
-};
-
-class ExclusionsDisplayTest : public testing::TestWithParam<DisplayCase> {};
-
-TEST_P(ExclusionsDisplayTest, ShowsHomeAsTilde) {
-    EXPECT_EQ(Exclusions::display(GetParam().path, GetParam().home), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ExclusionsDisplayTest,
-    testing::Values(DisplayCase{"/home/me", "/home/me", "~"},
-                    DisplayCase{"/home/me/Library/Caches", "/home/me", "~/Library/Caches"},
-                    DisplayCase{"/home/meg/x", "/home/me", "/home/meg/x"},
-                    DisplayCase{"/mnt/Data", "/home/me", "/mnt/Data"},
-                    DisplayCase{"/home/me/x", "/home/me/", "~/x"}, DisplayCase{"/x", "/", "/x"},
-                    DisplayCase{"/x", "", "/x"}));
 
 TEST(HomeFolderTest, FollowsHomeVariableWithoutTrailingSlash) {
-    const char* saved = std::getenv("HOME");
-    const std::string original = saved ? saved : "";
-    setenv("HOME", "/tmp/vesko-home/", 1);
+    test::ScopedEnv env("HOME", "/tmp/vesko-home/");
     EXPECT_EQ(homeFolder(), "/tmp/vesko-home");
-    unsetenv("HOME");
+    env.set("HOME", std::nullopt);
     EXPECT_FALSE(homeFolder().empty()); // from the password database
-    if (saved) setenv("HOME", original.c_str(), 1);
 }
 
 } // namespace

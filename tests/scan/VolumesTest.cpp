@@ -54,31 +54,22 @@ TEST(VolumesTest, RecordedDesktopGivesExactlyTheUserVolumesSortedByName) {
     }
 }
 
-struct DeviceCase {
-    const char* source;
-    bool removable;
-};
-
-class RemovableDeviceTest : public testing::TestWithParam<DeviceCase> {};
-
 // Partitions resolve to their disk under the fake /sys/block; devices the tree does not
 // know, and sources that are not device nodes, are fixed.
-TEST_P(RemovableDeviceTest, ResolvesTheDiskOfThePartition) {
-    const std::string line =
-        std::string("50 1 8:1 / /mnt/x rw - ext4 ") + GetParam().source + " rw\n";
-    const auto volumes = Volumes::parseMountInfo(line, dataDir() + "/sys-block");
-    ASSERT_EQ(volumes.size(), 1u);
-    EXPECT_EQ(volumes[0].isRemovable, GetParam().removable) << GetParam().source;
+TEST(VolumesTest, RemovableResolvesTheDiskOfThePartition) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/dev/sdb1", true},       {"/dev/sdb", true},       {"/dev/sdb12", true},
+        {"/dev/sda1", false},      {"/dev/mmcblk0p1", true}, {"/dev/mmcblk0", true},
+        {"/dev/nvme0n1p2", false}, {"/dev/sdz1", false},     {"/dev/mapper/luks-1", false},
+        {"sdb1", false},           {"/dev/", false},
+    };
+    for (const auto& [source, removable] : cases) {
+        const std::string line = std::string("50 1 8:1 / /mnt/x rw - ext4 ") + source + " rw\n";
+        const auto volumes = Volumes::parseMountInfo(line, dataDir() + "/sys-block");
+        ASSERT_EQ(volumes.size(), 1u) << source;
+        EXPECT_EQ(volumes[0].isRemovable, removable) << source;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Devices, RemovableDeviceTest,
-    testing::Values(DeviceCase{"/dev/sdb1", true}, DeviceCase{"/dev/sdb", true},
-                    DeviceCase{"/dev/sdb12", true}, DeviceCase{"/dev/sda1", false},
-                    DeviceCase{"/dev/mmcblk0p1", true}, DeviceCase{"/dev/mmcblk0", true},
-                    DeviceCase{"/dev/nvme0n1p2", false}, DeviceCase{"/dev/sdz1", false},
-                    DeviceCase{"/dev/mapper/luks-1", false}, DeviceCase{"sdb1", false},
-                    DeviceCase{"/dev/", false}));
 
 TEST(VolumesTest, MountPointsUnderMediaAreRemovableWhateverTheDevice) {
     const auto volumes = Volumes::parseMountInfo("1 1 0:1 / /media/disk rw - ext4 /dev/zzz rw\n"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "search/Sieve.h"
 
+#include "support/MemoryIndex.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -16,40 +18,17 @@ constexpr std::uint64_t twoGiB = 1ull << 31;
 constexpr std::uint32_t nowSeconds = 1'700'000'000;
 const auto now = std::chrono::system_clock::time_point(std::chrono::seconds(nowSeconds));
 
-// A root "/r" (directory 0) with entries added by the tests; `folder` also lists a directory.
-struct SieveTest : ::testing::Test {
-    NameTable names;
-    FileIndex index;
-
-    SieveTest() {
-        index.dirParent.append(0u);
-        index.dirName.append(names.intern("/r"));
-        index.rootPaths[0] = "/r";
-    }
+// A root "/r" (directory 0) with entries added by the tests, dated now unless told.
+struct SieveTest : ::testing::Test, test::MemoryIndex {
+    SieveTest() { root("/r"); }
 
     std::int64_t file(const std::string& name, std::uint32_t dir = 0, std::uint64_t size = 10,
                       std::uint32_t date = nowSeconds) {
-        index.appendEntry(names.intern(name), dir, EntryFlags::none(), PackedSize::pack(size), date,
-                          date, date);
-        return index.count() - 1;
+        return MemoryIndex::file(name, dir, size, test::Dates::all(date));
     }
-    std::int64_t entryWithDates(std::uint32_t modified, std::uint32_t created,
-                                std::uint32_t accessed) {
-        index.appendEntry(names.intern("dated"), 0, EntryFlags::none(), 0, modified, created,
-                          accessed);
-        return index.count() - 1;
-    }
-    // Returns the new directory's id; its entry is the last entry.
     std::uint32_t folder(const std::string& name, std::uint32_t parent = 0) {
-        const std::uint32_t id = names.intern(name);
-        index.appendEntry(id, parent, EntryFlags::directory(), 0, nowSeconds, nowSeconds,
-                          nowSeconds);
-        index.dirParent.append(parent);
-        index.dirName.append(id);
-        return index.directoryCount() - 1;
+        return MemoryIndex::folder(name, parent, test::Dates::all(nowSeconds));
     }
-    std::int64_t lastEntry() const { return index.count() - 1; }
-
     bool admits(const Filters& filters, std::int64_t entry) {
         const Search::Sieve sieve(filters, names, index, now);
         return sieve.admits(entry, index.flags(entry).contains(EntryFlags::directory()));
@@ -133,21 +112,11 @@ TEST(Filters, ByteBoundsTruncateTowardZeroAndClampAt64Bits) {
 }
 
 TEST(Filters, ModifiedAfterSubtractsTheSpanOfTheRange) {
-    using Range = Filters::DateRange;
-    const std::vector<std::pair<Range, std::uint32_t>> cases = {
-        {Range::today, nowSeconds - 86400},
-        {Range::lastWeek, nowSeconds - 604800},
-        {Range::lastMonth, nowSeconds - 2592000},
-        {Range::lastYear, nowSeconds - 31536000},
-    };
-    for (const auto& [range, expected] : cases) {
-        Filters f;
-        f.modified = range;
-        EXPECT_EQ(f.modifiedAfter(now + 999ms), expected) << Filters::rawText(range);
-    }
     Filters f;
     EXPECT_FALSE(f.modifiedAfter(now).has_value());
-    f.modified = Range::lastYear; // a clock set near 1970 must not wrap around
+    f.modified = Filters::DateRange::lastWeek;
+    EXPECT_EQ(f.modifiedAfter(now + 999ms), nowSeconds - 604800);
+    f.modified = Filters::DateRange::lastYear; // a clock set near 1970 must not wrap around
     EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s)), 0u);
 }
 
@@ -183,38 +152,31 @@ TEST(FiltersRecord, RoundTripsEveryField) {
     EXPECT_EQ(everythingChanged().encode().at("kind"), Filters::Value(std::string("foldersOnly")));
 }
 
-TEST(FiltersRecord, AnyMissingKeyRejectsTheWholeRecord) {
-    for (std::string_view key : Filters::recordKeys) {
-        Filters::Record record = everythingChanged().encode();
-        record.erase(record.find(key));
+TEST(FiltersRecord, MissingKeyUnknownRawTextOrWrongTypeRejectsTheWholeRecord) {
+    auto expectRejected = [](const Filters::Record& record, const std::string& key) {
         const Filters::Decoded decoded = Filters::decode(record);
         EXPECT_FALSE(decoded.filters) << key;
         EXPECT_NE(decoded.problem.find(key), std::string::npos) << decoded.problem;
+    };
+    for (std::string_view key : Filters::recordKeys) {
+        Filters::Record record = everythingChanged().encode();
+        record.erase(record.find(key));
+        expectRejected(record, std::string(key));
     }
-}
-
-TEST(FiltersRecord, UnknownRawTextOrWrongTypeRejectsTheWholeRecord) {
     const std::vector<std::pair<std::string, Filters::Value>> bad = {
-        {"kind", std::string("files")},
         {"kind", std::string("All")},
         {"minimumSizeUnit", std::string("tb")},
-        {"maximumSizeUnit", std::string("")},
-        {"modified", std::string("yesterday")},
-        {"dateField", std::string("Modified")},
         {"dateField", true},
         {"showInvisible", std::string("yes")},
         {"matchCase", 1.0},
         {"minimumSize", std::string("12 MB")},
-        {"maximumSize", std::string("")},
         {"maximumSize", std::numeric_limits<double>::quiet_NaN()},
         {"extensions", false},
     };
     for (const auto& [key, value] : bad) {
         Filters::Record record = Filters().encode();
         record[key] = value;
-        const Filters::Decoded decoded = Filters::decode(record);
-        EXPECT_FALSE(decoded.filters) << key;
-        EXPECT_NE(decoded.problem.find(key), std::string::npos) << decoded.problem;
+        expectRejected(record, key);
     }
 }
 
@@ -241,14 +203,13 @@ TEST_F(SieveTest, KindSelectsFilesOrFolders) {
     const std::int64_t d = lastEntry();
     Filters filters;
     EXPECT_TRUE(Search::Sieve(filters, names, index, now).isPassthrough());
-    EXPECT_TRUE(admits(filters, f));
-    EXPECT_TRUE(admits(filters, d));
-    filters.kind = Kind::filesOnly;
-    EXPECT_TRUE(admits(filters, f));
-    EXPECT_FALSE(admits(filters, d));
-    filters.kind = Kind::foldersOnly;
-    EXPECT_FALSE(admits(filters, f));
-    EXPECT_TRUE(admits(filters, d));
+    for (const auto& [kind, fileShown, folderShown] :
+         {std::tuple{Kind::all, true, true}, std::tuple{Kind::filesOnly, true, false},
+          std::tuple{Kind::foldersOnly, false, true}}) {
+        filters.kind = kind;
+        EXPECT_EQ(admits(filters, f), fileShown);
+        EXPECT_EQ(admits(filters, d), folderShown);
+    }
 }
 
 TEST_F(SieveTest, ExtensionsMatchTheTextAfterTheLastDotOfTheLowercaseName) {
@@ -293,62 +254,43 @@ TEST_F(SieveTest, PackageContentsHidesEverythingBelowAnAppFolderButTheFolder) {
     EXPECT_FALSE(admits(filters, contentsEntry));
     EXPECT_FALSE(admits(filters, plist));
     EXPECT_TRUE(admits(filters, outside));
+    // A root whose own path ends in .app is where the user looks, not a package.
+    EXPECT_TRUE(admits(filters, file("inside", root("/media/x.app"))));
     filters.showPackageContents = true;
     EXPECT_TRUE(admits(filters, plist));
 }
 
-TEST_F(SieveTest, ARootWhosePathEndsInAppHidesNothing) {
-    index.dirParent.append(1u);
-    index.dirName.append(names.intern("/media/x.app"));
-    const std::int64_t inside = file("inside", 1);
-    Filters filters;
-    filters.showPackageContents = false;
-    EXPECT_TRUE(admits(filters, inside));
-}
-
-struct SizeCase {
-    const char* what;
-    std::uint64_t minimum; // bytes, 0 for none
-    std::uint64_t maximum;
-    std::uint64_t fileSize;
-    bool admitted;
-};
-
-class SieveSizeTest : public SieveTest, public ::testing::WithParamInterface<SizeCase> {};
-
 // Bounds are given in KiB so that byte counts near 2 GiB stay exact in a double.
-TEST_P(SieveSizeTest, ComparesPackedSizes) {
-    const SizeCase& c = GetParam();
-    Filters filters;
-    filters.minimumSize = static_cast<double>(c.minimum) / 1024;
-    filters.minimumSizeUnit = Filters::SizeUnit::kb;
-    filters.maximumSize = static_cast<double>(c.maximum) / 1024;
-    filters.maximumSizeUnit = Filters::SizeUnit::kb;
-    EXPECT_EQ(admits(filters, file("f", 0, c.fileSize)), c.admitted);
+TEST_F(SieveTest, SizeBoundsComparePackedSizes) {
+    const struct {
+        const char* what;
+        std::uint64_t minimum, maximum, fileSize; // bounds in bytes, 0 for none
+        bool admitted;
+    } cases[] = {
+        {"min below", 100, 0, 99, false},
+        {"min equal", 100, 0, 100, true},
+        {"max equal", 0, 100, 100, true},
+        {"max above", 0, 100, 101, false},
+        {"min at last exact size", twoGiB - 1, 0, twoGiB - 2, false},
+        {"min passes first KiB size", twoGiB - 1, 0, twoGiB, true},
+        {"max at last exact size", 0, twoGiB - 1, twoGiB - 1, true},
+        {"max rejects first KiB size", 0, twoGiB - 1, twoGiB, false},
+        {"max same KiB admitted", 0, twoGiB, twoGiB + 1023, true},
+        {"max next KiB rejected", 0, twoGiB, twoGiB + 1024, false},
+        {"min same KiB admitted", twoGiB + 1023, 0, twoGiB, true},
+        {"min saturated admits 2 TiB", 1ull << 50, 0, 1ull << 41, true},
+        {"max saturated admits huge", 0, 1ull << 50, 1ull << 60, true},
+        {"min above max", 200, 100, 150, false},
+    };
+    for (const auto& c : cases) {
+        Filters filters;
+        filters.minimumSize = static_cast<double>(c.minimum) / 1024;
+        filters.minimumSizeUnit = Filters::SizeUnit::kb;
+        filters.maximumSize = static_cast<double>(c.maximum) / 1024;
+        filters.maximumSizeUnit = Filters::SizeUnit::kb;
+        EXPECT_EQ(admits(filters, file("f", 0, c.fileSize)), c.admitted) << c.what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Bounds, SieveSizeTest,
-    ::testing::Values(SizeCase{"min below", 100, 0, 99, false},
-                      SizeCase{"min equal", 100, 0, 100, true},
-                      SizeCase{"max equal", 0, 100, 100, true},
-                      SizeCase{"max above", 0, 100, 101, false},
-                      SizeCase{"min at last exact size", twoGiB - 1, 0, twoGiB - 2, false},
-                      SizeCase{"min passes first KiB size", twoGiB - 1, 0, twoGiB, true},
-                      SizeCase{"max at last exact size", 0, twoGiB - 1, twoGiB - 1, true},
-                      SizeCase{"max rejects first KiB size", 0, twoGiB - 1, twoGiB, false},
-                      SizeCase{"max same KiB admitted", 0, twoGiB, twoGiB + 1023, true},
-                      SizeCase{"max next KiB rejected", 0, twoGiB, twoGiB + 1024, false},
-                      SizeCase{"min same KiB admitted", twoGiB + 1023, 0, twoGiB, true},
-                      SizeCase{"min saturated admits 2 TiB", 1ull << 50, 0, 1ull << 41, true},
-                      SizeCase{"max saturated admits huge", 0, 1ull << 50, 1ull << 60, true},
-                      SizeCase{"min above max", 200, 100, 150, false}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& c : name)
-            if (c == ' ') c = '_';
-        return name;
-    });
 
 TEST_F(SieveTest, MaximumSizeHidesEveryFolderAndMinimumComparesFoldersLikeFiles) {
     folder("empty");
@@ -363,51 +305,29 @@ TEST_F(SieveTest, MaximumSizeHidesEveryFolderAndMinimumComparesFoldersLikeFiles)
     EXPECT_FALSE(admits(filters, d)); // stored folder size 0 is below 1 KiB
 }
 
-class SieveDateTest : public SieveTest, public ::testing::WithParamInterface<Filters::DateField> {};
-
-TEST_P(SieveDateTest, ReadsOnlyTheChosenDateColumn) {
-    const Filters::DateField field = GetParam();
+TEST_F(SieveTest, DateRangeReadsOnlyTheChosenDateColumn) {
+    using Field = Filters::DateField;
     const std::uint32_t fresh = nowSeconds - 100, old = nowSeconds - 100'000,
                         edge = nowSeconds - 86400;
-    auto dates = [&](std::uint32_t chosen, std::uint32_t others) {
-        return entryWithDates(field == Filters::DateField::modified ? chosen : others,
-                              field == Filters::DateField::created ? chosen : others,
-                              field == Filters::DateField::accessed ? chosen : others);
-    };
-    Filters filters;
-    filters.modified = Filters::DateRange::today;
-    filters.dateField = field;
-    EXPECT_TRUE(admits(filters, dates(fresh, old)));
-    EXPECT_FALSE(admits(filters, dates(old, fresh)));
-    EXPECT_TRUE(admits(filters, dates(edge, old)));
-    EXPECT_FALSE(admits(filters, dates(edge - 1, fresh)));
-    EXPECT_FALSE(admits(filters, dates(0, fresh))); // no known date
-    filters.modified = Filters::DateRange::any;
-    EXPECT_TRUE(admits(filters, dates(0, 0)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Columns, SieveDateTest,
-                         ::testing::Values(Filters::DateField::modified,
-                                           Filters::DateField::created,
-                                           Filters::DateField::accessed),
-                         [](const auto& info) {
-                             return std::string(Filters::rawText(info.param));
-                         });
-
-TEST_F(SieveTest, DeletedEntriesNeverPass) {
-    index.appendEntry(names.intern("gone.pdf"), 0, EntryFlags::deleted(), 5000, nowSeconds,
-                      nowSeconds, nowSeconds);
-    const std::int64_t goneFile = lastEntry();
-    index.appendEntry(names.intern("gone"), 0, EntryFlags::deleted() | EntryFlags::directory(), 0,
-                      nowSeconds, nowSeconds, nowSeconds);
-    const std::int64_t goneFolder = lastEntry();
-    Filters narrow = withExtensions("pdf");
-    narrow.modified = Filters::DateRange::lastYear;
-    for (const Filters& f : {Filters(), narrow, everythingChanged()}) {
-        EXPECT_FALSE(admits(f, goneFile));
-        EXPECT_FALSE(admits(f, goneFolder));
+    for (const Field field : {Field::modified, Field::created, Field::accessed}) {
+        SCOPED_TRACE(Filters::rawText(field));
+        auto dates = [&](std::uint32_t chosen, std::uint32_t others) {
+            return MemoryIndex::file("dated", 0, 0,
+                                     {field == Field::modified ? chosen : others,
+                                      field == Field::created ? chosen : others,
+                                      field == Field::accessed ? chosen : others});
+        };
+        Filters filters;
+        filters.modified = Filters::DateRange::today;
+        filters.dateField = field;
+        EXPECT_TRUE(admits(filters, dates(fresh, old)));
+        EXPECT_FALSE(admits(filters, dates(old, fresh)));
+        EXPECT_TRUE(admits(filters, dates(edge, old)));
+        EXPECT_FALSE(admits(filters, dates(edge - 1, fresh)));
+        EXPECT_FALSE(admits(filters, dates(0, fresh))); // no known date
+        filters.modified = Filters::DateRange::any;
+        EXPECT_TRUE(admits(filters, dates(0, 0)));
     }
-    EXPECT_TRUE(admits(narrow, file("live.pdf")));
 }
 
 TEST_F(SieveTest, ReadsEntriesAppendedAfterAMappedRun) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/NameRules.h"
 
+#include "support/MemoryIndex.h"
 #include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
@@ -23,44 +24,6 @@ std::vector<std::string> namesOf(const NameTable& table, const std::vector<std::
 std::vector<std::string> sorted(std::vector<std::string> v) {
     std::sort(v.begin(), v.end());
     return v;
-}
-
-TEST(NameRulesTest, NameSegment) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"main", "main"}, {"src/main", "main"}, {"src/", "src"}, {"a/b/", "b"},  {"/", ""},
-        {"a//", ""},      {"//", ""},           {"/abc", "abc"}, {"a/b/c", "c"}, {"", ""},
-    };
-    for (const auto& [needle, expected] : cases)
-        EXPECT_EQ(nameSegment(needle), expected) << needle;
-}
-
-TEST(NameRulesTest, NormalizeComposesAndFolds) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Report", "report"},
-        {"RE\xCC\x81SUME\xCC\x81", "r\xC3\xA9sum\xC3\xA9"},
-        {"ΟΔΟΣ", "οδοσ"},
-        {"Straße", "strasse"},
-        {"", ""},
-    };
-    for (const auto& [query, normalized] : cases) {
-        EXPECT_EQ(normalize(query), normalized) << query;
-        EXPECT_EQ(normalize(normalized), normalized) << query;
-    }
-}
-
-TEST(NameRulesTest, ContainsSubstringAgreesWithFind) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"abc", "c"}, {"abc", "abcd"}, {"aaab", "aab"},          {"xaxbxc", "xc"},
-        {"", "a"},    {"a", ""},       {"mississippi", "issip"},
-    };
-    for (const auto& [name, needle] : cases)
-        EXPECT_EQ(containsSubstring(name, needle),
-                  std::string_view(name).find(needle) != std::string::npos)
-            << name << " / " << needle;
-    // The needle must lie wholly inside the name, not run past its end into other bytes.
-    const char packed[] = "abcabd";
-    EXPECT_FALSE(containsSubstring(std::string_view(packed, 5), "abd"));
-    EXPECT_TRUE(containsSubstring(std::string_view(packed, 6), "abd"));
 }
 
 // A table of names with its ids, for matching tests.
@@ -220,34 +183,12 @@ TEST(NameRulesTest, ReportsQueriesNotReadAsTyped) {
     EXPECT_NE(describe(QueryProblem::tooLong).find("8192"), std::string::npos);
 }
 
-// A small tree:  /home/u (root 0)
-//   docs/ readme, notes.txt, sub/ deep.md
-//   mydocs2/ readme
-//   other/ docs.txt
-class PathModeTest : public ::testing::Test {
+// A small tree under the root /home/u; directories 1 docs, 2 sub, 3 mydocs2, 4 other.
+class PathModeTest : public ::testing::Test, public test::MemoryIndex {
 protected:
-    void SetUp() override {
-        index.dirParent.append(0u);
-        index.dirName.append(names.intern("/home/u"));
-        index.rootPaths[0] = "/home/u";
-        const auto docs = directory("docs", 0), mydocs = directory("mydocs2", 0);
-        const auto sub = directory("sub", docs), other = directory("other", 0);
-        file("readme", docs);
-        file("Notes.txt", docs);
-        file("deep.md", sub);
-        file("readme", mydocs);
-        file("docs.txt", other);
-    }
-    std::uint32_t directory(const char* name, std::uint32_t parent) {
-        const auto id = names.intern(name);
-        index.appendEntry(id, parent, EntryFlags::directory(), 0, 0, 0, 0);
-        index.dirParent.append(parent);
-        index.dirName.append(id);
-        return index.directoryCount() - 1;
-    }
-    void file(const char* name, std::uint32_t dir) {
-        index.appendEntry(names.intern(name), dir, EntryFlags::none(), 0, 0, 0, 0);
-    }
+    PathModeTest()
+        : MemoryIndex("/home/u", {"docs/readme", "docs/Notes.txt", "docs/sub/deep.md",
+                                  "mydocs2/readme", "other/docs.txt"}) {}
 
     // The full paths of the entries that pass the name stage, as the search pass applies it.
     std::vector<std::string> admitted(const char* query, bool matchPath) {
@@ -266,59 +207,46 @@ protected:
         }
         return sorted(out);
     }
-
-    NameTable names;
-    FileIndex index;
 };
 
-TEST_F(PathModeTest, SeparatorRequiresTheWholeNeedleInThePath) {
-    EXPECT_EQ(admitted("docs/read", false), std::vector<std::string>{"/home/u/docs/readme"});
-    EXPECT_EQ(admitted("DOCS/NOTES", true), std::vector<std::string>{"/home/u/docs/Notes.txt"});
-    EXPECT_EQ(admitted("u/docs", false), std::vector<std::string>{"/home/u/docs"});
-    EXPECT_TRUE(admitted("/", false).empty());
-}
-
-// A query ending in '/' asks for what lies inside folders whose names end so.
-TEST_F(PathModeTest, TrailingSeparatorAdmitsWhatLiesInsideTheFolder) {
-    const std::vector<std::string> inDocs = {"/home/u/docs/Notes.txt", "/home/u/docs/readme",
-                                             "/home/u/docs/sub", "/home/u/docs/sub/deep.md"};
-    EXPECT_EQ(admitted("docs/", false), inDocs);
-    EXPECT_EQ(admitted("OCS/", false), inDocs);
-    EXPECT_EQ(admitted("/home/u/docs/", true), inDocs);
-    EXPECT_EQ(admitted("docs/sub/", false), std::vector<std::string>{"/home/u/docs/sub/deep.md"});
-    EXPECT_EQ(admitted("sub/", false), std::vector<std::string>{"/home/u/docs/sub/deep.md"});
+// A separator asks for the whole needle in the path; a trailing one for what lies inside
+// folders whose names end so; matching paths without one admits everything below a match;
+// boolean queries ignore path matching.
+TEST_F(PathModeTest, AdmitsWhatThePathQueryAsksFor) {
+    using Paths = std::vector<std::string>;
+    const Paths inDocs = {"/home/u/docs/Notes.txt", "/home/u/docs/readme", "/home/u/docs/sub",
+                          "/home/u/docs/sub/deep.md"};
+    const Paths deep = {"/home/u/docs/sub/deep.md"};
+    const struct {
+        const char* query;
+        bool matchPath;
+        Paths expected;
+    } cases[] = {
+        {"docs/read", false, {"/home/u/docs/readme"}},
+        {"DOCS/NOTES", true, {"/home/u/docs/Notes.txt"}},
+        {"u/docs", false, {"/home/u/docs"}},
+        {"/", false, {}},
+        {"docs/", false, inDocs},
+        {"OCS/", false, inDocs},
+        {"/home/u/docs/", true, inDocs},
+        {"docs/sub/", false, deep},
+        {"sub/", false, deep},
+        {"mydocs/", false, {}},
+        {"docs/readme/", false, {}},
+        {"//", true, {}},
+        {"docs",
+         true,
+         {"/home/u/docs", "/home/u/docs/Notes.txt", "/home/u/docs/readme", "/home/u/docs/sub",
+          "/home/u/docs/sub/deep.md", "/home/u/mydocs2", "/home/u/mydocs2/readme",
+          "/home/u/other/docs.txt"}},
+        {"docs", false, {"/home/u/docs", "/home/u/mydocs2", "/home/u/other/docs.txt"}},
+        {"docs | sub",
+         true,
+         {"/home/u/docs", "/home/u/docs/sub", "/home/u/mydocs2", "/home/u/other/docs.txt"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(admitted(c.query, c.matchPath), c.expected) << c.query;
     EXPECT_EQ(admitted("home/", false).size(), 9u); // inside the root's own path
-    EXPECT_TRUE(admitted("mydocs/", false).empty());
-    EXPECT_TRUE(admitted("docs/readme/", false).empty());
-    EXPECT_TRUE(admitted("//", true).empty());
-}
-
-TEST_F(PathModeTest, MatchPathWithoutSeparatorAdmitsEverythingBelowAMatch) {
-    EXPECT_EQ(
-        admitted("docs", true),
-        (std::vector<std::string>{"/home/u/docs", "/home/u/docs/Notes.txt", "/home/u/docs/readme",
-                                  "/home/u/docs/sub", "/home/u/docs/sub/deep.md", "/home/u/mydocs2",
-                                  "/home/u/mydocs2/readme", "/home/u/other/docs.txt"}));
-    EXPECT_EQ(admitted("docs", false), (std::vector<std::string>{"/home/u/docs", "/home/u/mydocs2",
-                                                                 "/home/u/other/docs.txt"}));
-}
-
-TEST_F(PathModeTest, BooleanQueriesIgnoreMatchPath) {
-    EXPECT_EQ(admitted("docs | sub", true),
-              (std::vector<std::string>{"/home/u/docs", "/home/u/docs/sub", "/home/u/mydocs2",
-                                        "/home/u/other/docs.txt"}));
-}
-
-TEST_F(PathModeTest, DirectoriesUnderMatchFollowsParents) {
-    const auto matched = matchingNames("sub", names, nullptr);
-    const auto under = directoriesUnderMatch(matched, index, names.idUpperBound());
-    // Directories: 0 root, 1 docs, 2 mydocs2, 3 sub, 4 other.
-    EXPECT_EQ(under, (std::vector<bool>{false, false, false, true, false}));
-    EXPECT_TRUE(directoriesUnderMatch(matched, FileIndex{}, names.idUpperBound()).empty());
-    // The root's own name (its whole path) counts like any other directory name.
-    const auto home =
-        directoriesUnderMatch(matchingNames("home", names, nullptr), index, names.idUpperBound());
-    EXPECT_EQ(home, (std::vector<bool>(5, true)));
 }
 
 } // namespace

@@ -3,24 +3,17 @@
 // tables hold it to the plain per-name test, ids and order included.
 #include "search/NameRules.h"
 
+#include "support/RestoredNames.h"
 #include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <span>
 #include <string>
 #include <vector>
 
 namespace vesko::Search {
 namespace {
-
-template <class T> std::vector<T> elementsOf(const Column<T>& column) {
-    std::vector<T> out;
-    for (std::size_t i = 0; i < column.count(); ++i)
-        out.push_back(column[i]);
-    return out;
-}
 
 // Short names over a small alphabet, so occurrences often run across name boundaries;
 // the empty name among them.
@@ -36,43 +29,6 @@ std::vector<std::string> randomNames(std::mt19937& random, int count) {
     }
     return names;
 }
-
-// A table whose first names are served from "mapped" columns and the rest appended, as
-// after loading an archive and interning new names.
-class MixedTable {
-public:
-    MixedTable(const std::vector<std::string>& mapped, const std::vector<std::string>& appended) {
-        NameTable original;
-        for (const auto& name : mapped)
-            original.intern(name);
-        for (std::size_t s = 0; s < original.shardsCount(); ++s) {
-            const auto& shard = original.shard(s);
-            parts_.push_back({elementsOf(shard.bytes()), elementsOf(shard.starts()),
-                              elementsOf(shard.display()), elementsOf(shard.displayStarts())});
-        }
-        std::vector<NameTable::RestoredShard> restored;
-        for (const auto& p : parts_)
-            restored.push_back(
-                {Column<std::uint8_t>(std::span<const std::uint8_t>(p.bytes)),
-                 Column<std::uint32_t>(std::span<const std::uint32_t>(p.starts)),
-                 Column<std::uint8_t>(std::span<const std::uint8_t>(p.display)),
-                 Column<std::uint32_t>(std::span<const std::uint32_t>(p.displayStarts))});
-        names = std::make_unique<NameTable>(restored);
-        for (const auto& name : appended)
-            names->intern(name);
-    }
-
-    std::unique_ptr<NameTable> names;
-
-private:
-    struct Parts {
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::uint32_t> starts;
-        std::vector<std::uint8_t> display;
-        std::vector<std::uint32_t> displayStarts;
-    };
-    std::vector<Parts> parts_;
-};
 
 // Every name tested on its own, shard by shard and position by position.
 std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule) {
@@ -91,7 +47,11 @@ std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule
 TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
     std::mt19937 random(
         static_cast<std::uint32_t>(test::testSeed("NameScan.WholeTextSearchEqualsPerNameTest")));
-    const MixedTable mixed(randomNames(random, 3000), randomNames(random, 1000));
+    // The first names served from fixed columns and the rest appended, as after loading an
+    // archive and interning new names.
+    const SharedNameTable mixed = test::restoredNames(randomNames(random, 3000));
+    for (const auto& name : randomNames(random, 1000))
+        mixed->intern(name);
     NameTable builtOnly;
     for (const auto& name : randomNames(random, 2000))
         builtOnly.intern(name);
@@ -100,7 +60,7 @@ TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
                              "abc", "\xC3\xA9\xC3\xA9", "c.a b", "zz", "aaaaaaaaaaaa"};
     const char* expressions[] = {"ab c", "ab|ca", "ab !c", "<a|b> \"c.\"", "!a"};
     const char* patterns[] = {"ab+c", "^c.*a$", "b\\.a", "[ab]c"};
-    for (const NameTable* table : {mixed.names.get(), &builtOnly}) {
+    for (const NameTable* table : {mixed.get(), &builtOnly}) {
         for (const char* needle : needles) {
             const auto rule = NameRule::substring(needle);
             EXPECT_EQ(matchingNames(rule, *table, nullptr), oneByOne(*table, rule)) << needle;

@@ -29,16 +29,8 @@ TEST(ResultSortTest, AcceptsAnyWellFormedObjectWithBothKeys) {
     EXPECT_EQ(ResultSort::fromJson(accepted[2]), (ResultSort{Field::path, true}));
 }
 
-class ResultSortRejects : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(ResultSortRejects, TheWholeRecord) {
-    EXPECT_EQ(ResultSort::fromJson(GetParam()), std::nullopt);
-    EXPECT_EQ(ResultSort::fromStored(std::string_view(GetParam())), ResultSort{});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ResultSortRejects,
-    ::testing::Values(
+TEST(ResultSortTest, RejectsTheWholeRecord) {
+    const char* rejected[] = {
         // missing keys
         R"({"field":"name"})", R"({"ascending":true})", "{}",
         // wrong types
@@ -56,7 +48,12 @@ INSTANTIATE_TEST_SUITE_P(
         R"({"field":"name","ascending":true,"n":01})",
         R"({"field":"name","ascending":true,"s":"\ud800"})",
         "{\"field\":\"name\",\"ascending\":true,\"s\":\"\xff\"}",
-        "{\"field\":\"na\nme\",\"ascending\":true}"));
+        "{\"field\":\"na\nme\",\"ascending\":true}"};
+    for (const char* text : rejected) {
+        EXPECT_EQ(ResultSort::fromJson(text), std::nullopt) << text;
+        EXPECT_EQ(ResultSort::fromStored(std::string_view(text)), ResultSort{}) << text;
+    }
+}
 
 // Nesting in ignored members is followed to a fixed depth, so no input can exhaust the stack.
 TEST(ResultSortTest, DeepNestingIsRejectedNotFollowed) {

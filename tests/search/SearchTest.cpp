@@ -5,6 +5,7 @@
 #include "index/Unicode.h"
 #include "scan/IndexBuilder.h"
 #include "search/SearchGeneration.h"
+#include "support/MemoryIndex.h"
 #include "support/TempTree.h"
 #include "support/TestSeed.h"
 
@@ -131,85 +132,6 @@ TEST_F(SearchTest, NarrowingGivesTheFullScanResult) {
     EXPECT_TRUE(narrowed.narrowable);
 }
 
-TEST_F(SearchTest, PathModes) {
-    EXPECT_EQ(pathsOf(run("docs/read")), Paths{"docs/readme.md"});
-    EXPECT_TRUE(run("/").hits.empty());
-    EXPECT_TRUE(run("a//").hits.empty());
-
-    Search::Request request;
-    request.query = "docs";
-    request.filters.matchPath = true;
-    Paths under;
-    for (const auto& relative : listing)
-        if (relative.starts_with("docs") || relative.starts_with("mydocs2")) under.insert(relative);
-    EXPECT_EQ(pathsOf(run(request, built->index)), under);
-}
-
-TEST_F(SearchTest, RegexRuleAndProblems) {
-    Search::Request request;
-    request.filters.useRegex = true;
-    request.query = "^s.*\\.swift$";
-    EXPECT_EQ(pathsOf(run(request, built->index)), Paths{});
-    request.query = "^(main|index)\\.swift$";
-    EXPECT_EQ(pathsOf(run(request, built->index)), (Paths{"src/main.swift", "src/index.swift"}));
-    EXPECT_FALSE(run(request, built->index).narrowable);
-    request.query = "[";
-    const auto broken = run(request, built->index);
-    ASSERT_TRUE(broken.regexProblem.has_value());
-    EXPECT_FALSE(broken.regexProblem->empty());
-    EXPECT_TRUE(broken.hits.empty());
-}
-
-TEST_F(SearchTest, LimitsOrderAndFoldersFirst) {
-    const auto all = run("s");
-    ASSERT_GT(all.totalMatches, 5);
-
-    const auto none = run("s", 0);
-    EXPECT_TRUE(none.hits.empty());
-    EXPECT_EQ(none.totalMatches, all.totalMatches);
-
-    Search::Request request;
-    request.query = "s";
-    request.limit = 3;
-    request.sort = ResultSort{ResultSort::Field::none, true};
-    const auto inOrder = run(request, built->index);
-    ASSERT_EQ(inOrder.hits.size(), 3u);
-    EXPECT_LT(inOrder.hits[0].entry, inOrder.hits[1].entry);
-    EXPECT_LT(inOrder.hits[1].entry, inOrder.hits[2].entry);
-    EXPECT_EQ(inOrder.totalMatches, all.totalMatches);
-
-    request.foldersFirst = true;
-    request.limit = 100;
-    const auto folders = run(request, built->index);
-    const auto firstFile = std::find_if(folders.hits.begin(), folders.hits.end(),
-                                        [](const Search::Hit& h) { return !h.isDirectory; });
-    EXPECT_TRUE(std::none_of(firstFile, folders.hits.end(),
-                             [](const Search::Hit& h) { return h.isDirectory; }));
-
-    request.foldersFirst = false;
-    request.sort = ResultSort{ResultSort::Field::name, true};
-    request.limit = 2;
-    const auto byName = run(request, built->index);
-    std::vector<std::string> names;
-    for (const auto& hit : all.hits)
-        names.push_back(std::string(built->names->foldedBytes(built->index.entryName[hit.entry])));
-    std::sort(names.begin(), names.end());
-    ASSERT_EQ(byName.hits.size(), 2u);
-    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[0].entry]), names[0]);
-    EXPECT_EQ(built->names->foldedBytes(built->index.entryName[byName.hits[1].entry]), names[1]);
-}
-
-TEST_F(SearchTest, DeletedEntriesAreNeverCounted) {
-    FileIndex index = built->index;
-    const auto before = run("readme");
-    for (const auto& hit : before.hits)
-        index.entryFlags.set(hit.entry, EntryFlags::deleted().rawValue);
-    Search::Request request;
-    request.query = "readme";
-    EXPECT_EQ(run(request, index).totalMatches, 0);
-    EXPECT_EQ(run("readme").totalMatches, before.totalMatches); // the original copy is untouched
-}
-
 TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
     ContentMatcher content("VESKO", 1000);
     Search::Request request;
@@ -221,18 +143,13 @@ TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
 
 // 200,000 entries of one name, so the walk checks for cancellation at entries 0 and 65536
 // and, when split, in both halves.
-struct SearchCancellation : ::testing::Test {
-    NameTable names;
-    FileIndex index;
+struct SearchCancellation : ::testing::Test, test::MemoryIndex {
     Search::Request request;
 
     SearchCancellation() {
-        index.dirParent.append(0u);
-        index.dirName.append(names.intern("/r"));
-        index.rootPaths[0] = "/r";
-        const std::uint32_t name = names.intern("same.txt");
+        root("/r");
         for (int i = 0; i < 200'000; ++i)
-            index.appendEntry(name, 0, {}, 0, 0, 0, 0);
+            file("same.txt");
         request.query = "same";
     }
 };
@@ -334,8 +251,8 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
                 if (!index.flags(e).contains(EntryFlags::deleted()) &&
-                    names.foldedBytes(index.entryName[static_cast<std::size_t>(e)])
-                            .find(query) != std::string_view::npos)
+                    names.foldedBytes(index.entryName[static_cast<std::size_t>(e)]).find(query) !=
+                        std::string_view::npos)
                     matches.push_back(e);
             for (const auto& [field, text] : ResultSort::fieldTexts)
                 for (const bool ascending : {true, false})
@@ -345,7 +262,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                         auto sorted = matches;
                         std::stable_sort(sorted.begin(), sorted.end(),
                                          [&](auto a, auto b) { return reference.precedes(a, b); });
-                        for (const std::int64_t limit : {1, 40, 5000}) {
+                        for (const std::int64_t limit : {0, 1, 40, 5000}) {
                             SCOPED_TRACE(std::string(query) + " " + std::string(text) +
                                          (ascending ? " up" : " down") +
                                          (foldersFirst ? " folders first" : "") + " limit " +
