@@ -226,31 +226,6 @@ TEST(ReportOutput, CollectsIntoOneFileOrLosesItQuietly) {
     EXPECT_FALSE(lost.finish()); // once only
 }
 
-TEST(ReportFormat, PadsByCharactersNotBytes) {
-    EXPECT_EQ(Report::left("카", 3), "카  ");
-    EXPECT_EQ(Report::right("12", 4), "  12");
-    EXPECT_EQ(Report::left("swift core (AND)", 4), "swift core (AND)");
-    EXPECT_EQ(Report::characterCount("항목 · 이름"), 7u);
-    EXPECT_EQ(Report::format("%6.1fms", 2.25), "   2.2ms");
-}
-
-TEST(Headless, QueriesKeepEveryGivenOneInOrderOrFallBack) {
-    EXPECT_EQ(Headless::queries({"vesko", "--scan"}), Headless::builtInQueries);
-    EXPECT_EQ(Headless::queries({"vesko", "--query", "a", "--root", "/", "--query", "--query"}),
-              (std::vector<std::string>{"a", "--query"}));
-}
-
-TEST(Headless, CollectorMergesBatchesAndKeepsTheLargerIdentifier) {
-    Headless::Collector collector;
-    collector.add({{"/a"}, {}, 7});
-    collector.add({{"/b"}, {"/r"}, 5});
-    const auto merged = collector.take();
-    EXPECT_EQ(merged.paths, (std::vector<std::string>{"/a", "/b"}));
-    EXPECT_EQ(merged.mustScanSubtrees, std::vector<std::string>{"/r"});
-    EXPECT_EQ(merged.lastEventID, 7u);
-    EXPECT_TRUE(collector.take().paths.empty());
-}
-
 TEST(ProcessMemory, ReadsKibibyteFieldsOfTheStatusText) {
     const std::string status = "Name:\tvesko\nVmRSSx:\t1 kB\nVmRSS:\t  2048 kB\nVmSwap:\t0 kB\n";
     EXPECT_EQ(ProcessMemory::statusField(status, "VmRSS"), 2048 * 1024);

@@ -334,56 +334,6 @@ TEST_F(IndexArchiveTest, ArchiveOfAnotherUserIsNeverLoaded) {
     EXPECT_FALSE(IndexArchive::storedRoots(path()));
 }
 
-TEST_F(IndexArchiveTest, SaveReportsThePathAndLeavesNoTemporaryFile) {
-    const Sample s = makeSample();
-    const auto missing = save(s.index, *s.names, 0, 0, tree.path("absent/index.veskoindex"));
-    ASSERT_TRUE(missing);
-    EXPECT_NE(missing->find(tree.path("absent/index.veskoindex")), std::string::npos);
-    EXPECT_NE(missing->find(std::strerror(ENOENT)), std::string::npos);
-
-    tree.file("occupied/something");
-    const auto occupied = save(s.index, *s.names, 0, 0, tree.path("occupied"));
-    ASSERT_TRUE(occupied);
-    EXPECT_NE(occupied->find("replace"), std::string::npos) << *occupied;
-    EXPECT_TRUE(fs::exists(tree.path("occupied/something")));
-    for (const auto& item : fs::directory_iterator(tree.root()))
-        EXPECT_NE(item.path().extension(), ".tmp") << item.path();
-}
-
-// Eight processes save different indexes to one path at once, each also preparing the folder
-// (which sweeps leftovers) before every save. Every save must succeed, and the file left
-// behind must be exactly one of the eight indexes.
-TEST_F(IndexArchiveTest, ConcurrentWritersLeaveOneCompleteArchive) {
-    constexpr int writers = 8;
-    constexpr int rounds = 4;
-    const std::string target = IndexArchive::urlFor(sampleRoots);
-    std::vector<pid_t> children;
-    for (int w = 0; w < writers; ++w) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const Sample mine = makeSample(20000 + static_cast<std::uint32_t>(w));
-            bool saved = true;
-            for (int r = 0; r < rounds; ++r)
-                saved &= IndexArchive::urlFor(sampleRoots) == target &&
-                         !save(mine.index, *mine.names, static_cast<std::uint64_t>(w), 0, target);
-            ::_exit(saved ? 0 : 1);
-        }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
-    }
-    auto loaded = load(sampleRoots, target);
-    ASSERT_TRUE(loaded);
-    ASSERT_LT(loaded->lastEventID, static_cast<std::uint64_t>(writers));
-    const Sample winner = makeSample(20000 + static_cast<std::uint32_t>(loaded->lastEventID));
-    EXPECT_EQ(everyPath(*loaded), everyPath(winner.index, *winner.names));
-    for (const auto& item : fs::directory_iterator(tree.path("cache/vesko")))
-        EXPECT_NE(item.path().extension(), ".tmp") << item.path();
-}
-
 // A process that keeps its index holds its own copy: the file can be truncated or rewritten
 // under it without harm.
 TEST_F(IndexArchiveTest, UpdatableIndexSurvivesTheFileChanging) {

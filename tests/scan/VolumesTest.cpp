@@ -80,17 +80,6 @@ TEST(VolumesTest, MountPointsUnderMediaAreRemovableWhateverTheDevice) {
     EXPECT_FALSE(volumes[1].isRemovable); // "mediafiles" only shares a prefix
 }
 
-TEST(VolumesTest, SameNamesKeepMountOrder) {
-    const auto volumes = Volumes::parseMountInfo("1 1 0:1 / /mnt/z/data rw - ext4 /dev/a rw\n"
-                                                 "2 1 0:1 / /mnt/a/data rw - ext4 /dev/b rw\n"
-                                                 "3 1 0:1 / /mnt/Data rw - ext4 /dev/c rw\n",
-                                                 "/nonexistent");
-    ASSERT_EQ(volumes.size(), 3u);
-    EXPECT_EQ(volumes[0].path, "/mnt/Data");
-    EXPECT_EQ(volumes[1].path, "/mnt/z/data");
-    EXPECT_EQ(volumes[2].path, "/mnt/a/data");
-}
-
 TEST(VolumesTest, LiveMountTableHoldsNoSystemMounts) {
     for (const auto& volume : Volumes::mounted()) {
         EXPECT_NE(volume.path, "/");

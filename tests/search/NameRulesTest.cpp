@@ -95,14 +95,6 @@ TEST(NameRulesTest, NarrowingEqualsFullScanOnRandomNames) {
     }
 }
 
-TEST(NameRulesTest, ExpressionRuleIgnoresPrevious) {
-    Table t({"ab", "ac", "bc"});
-    const Narrowing previous{"a", {}};
-    const auto rule = NameRule::expression(*QueryExpression::parse("a c"));
-    EXPECT_EQ(namesOf(t.names, matchingNames(rule, t.names, &previous)),
-              (std::vector<std::string>{"ac"}));
-}
-
 struct ChoiceCase {
     const char* query;
     bool matchPath, useRegex;

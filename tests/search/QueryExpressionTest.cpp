@@ -52,15 +52,6 @@ TEST(QueryParseTest, RejectsMalformedExpressions) {
         EXPECT_FALSE(QueryExpression::parse(text).has_value()) << text;
 }
 
-TEST(QueryParseTest, LooksBoolean) {
-    const std::pair<const char*, bool> cases[] = {
-        {"foo", false}, {"foo bar", true}, {"  foo  ", false}, {"a|b", true},  {"!a", true},
-        {"<a", true},   {"\"a", true},     {">", false},       {"a>b", false}, {"a\tb", false},
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(QueryExpression::looksBoolean(text), expected) << "'" << text << "'";
-}
-
 struct MatchCase {
     const char* query;
     std::vector<const char*> matching;

@@ -30,25 +30,19 @@ TEST(ResultSortTest, AcceptsAnyWellFormedObjectWithBothKeys) {
 }
 
 TEST(ResultSortTest, RejectsTheWholeRecord) {
-    const char* rejected[] = {
-        // missing keys
-        R"({"field":"name"})", R"({"ascending":true})", "{}",
-        // wrong types
-        R"({"field":"name","ascending":"true"})", R"({"field":"name","ascending":1})",
-        R"({"field":3,"ascending":true})", R"({"field":null,"ascending":true})",
-        R"({"field":["name"],"ascending":true})",
-        // unknown raw texts
-        R"({"field":"Name","ascending":true})", R"({"field":"date","ascending":true})",
-        R"({"field":"","ascending":true})",
-        // not JSON, or not only the object
-        "", "garbage", "{", R"({"field":"name","ascending":true)",
-        R"({"field":"name","ascending":true,})", R"({"field":"name","ascending":true} x)",
-        R"([{"field":"name","ascending":true}])", R"({"field":"name","ascending":True})",
-        R"({'field':'name','ascending':true})", R"({"field":"na\qme","ascending":true})",
-        R"({"field":"name","ascending":true,"n":01})",
-        R"({"field":"name","ascending":true,"s":"\ud800"})",
-        "{\"field\":\"name\",\"ascending\":true,\"s\":\"\xff\"}",
-        "{\"field\":\"na\nme\",\"ascending\":true}"};
+    const char* rejected[] = {R"({"field":"name"})",
+                              R"({"ascending":true})", // a key missing
+                              R"({"field":"name","ascending":"true"})",
+                              R"({"field":3,"ascending":true})", // types
+                              R"({"field":"Name","ascending":true})",
+                              R"({"field":"","ascending":true})", // raw texts
+                              "",
+                              "garbage",
+                              R"({"field":"name","ascending":true,})", // not JSON
+                              R"({"field":"name","ascending":true} x)",
+                              R"([{"field":"name","ascending":true}])",
+                              R"({"field":"name","ascending":true,"s":"\ud800"})",
+                              "{\"field\":\"name\",\"ascending\":true,\"s\":\"\xff\"}"};
     for (const char* text : rejected) {
         EXPECT_EQ(ResultSort::fromJson(text), std::nullopt) << text;
         EXPECT_EQ(ResultSort::fromStored(std::string_view(text)), ResultSort{}) << text;

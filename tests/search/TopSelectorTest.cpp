@@ -76,30 +76,6 @@ TEST_F(TopSelectorTest, RelevanceRanksPrefixThenSeparatorThenDepthLengthAndName)
               Names(expected.begin(), expected.begin() + 3));
 }
 
-TEST_F(TopSelectorTest, KindLooksUpEachExtensionOnce) {
-    for (const char* name : {"a.TXT", "b.txt", "c.Txt", ".bashrc", "dot.", "x.tar.gz", "y.gz"})
-        file(name);
-    folder("dir.pdf");
-    TopSelector top = selector({Field::kind, true}, 10);
-    EXPECT_EQ(top.kindKey(0), "Text");
-    EXPECT_EQ(top.kindKey(3), "");
-    EXPECT_EQ(top.kindKey(4), "");
-    EXPECT_EQ(top.kindKey(7), "Folder");
-    for (std::int64_t e = 0; e < index.count(); ++e)
-        top.offer(hitOf(index, e));
-    top.finish();
-    EXPECT_EQ(lookups, (std::map<std::string, int, std::less<>>{{"gz", 1}, {"txt", 1}}));
-}
-
-TEST_F(TopSelectorTest, DepthStopsAt129Steps) {
-    std::vector<std::uint32_t> chain{0};
-    for (int i = 0; i < 140; ++i)
-        chain.push_back(folder("d", chain.back()));
-    TopSelector top = selector({Field::relevance, true}, 1, "d");
-    for (const int level : {140, 129, 128, 5, 0})
-        EXPECT_EQ(top.depth(chain[level]), std::min(level, 129)) << level;
-}
-
 // Random indexes over two roots: for every field and direction, with and without folders
 // first, the selector's hits are the brute-force sort of all entries by `precedes`, cut to
 // the limit; the same whether or not the name caches were prepared, and when two selectors
