@@ -81,21 +81,6 @@ TEST(IndexNavigator, ResolvesPathsToDirectories) {
         EXPECT_EQ(t.resolve(path), expected) << path;
 }
 
-TEST(IndexNavigator, ReleaseThenRebuild) {
-    LookupTree t;
-    const auto built = t.navigator.bytes();
-    t.navigator.release();
-    EXPECT_FALSE(t.navigator.isReady());
-    EXPECT_EQ(t.navigator.bytes(), 0);
-    EXPECT_TRUE(t.navigator.childDirectories(t.data).empty());
-    EXPECT_EQ(t.resolve("/data/archive"), t.archiveRoot); // roots need no tables
-    EXPECT_EQ(t.resolve("/data/Sub"), std::nullopt);
-    ASSERT_TRUE(t.navigator.build(t.index));
-    EXPECT_TRUE(t.navigator.isReady());
-    EXPECT_EQ(t.navigator.bytes(), built);
-    EXPECT_EQ(t.resolve("/data/Sub"), t.upper);
-}
-
 // Where the path of `d` must resolve, by scanning every directory: its chain of lowercase names
 // followed down from its root, taking the lowest-id match at each step without backtracking.
 Found scanResolve(const Tree& t, std::uint32_t d) {
