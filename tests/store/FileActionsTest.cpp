@@ -5,6 +5,8 @@
 #include "support/ChildProcess.h"
 #include "support/TempTree.h"
 
+#include "QtPrinters.h"
+
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
