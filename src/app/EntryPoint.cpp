@@ -42,7 +42,7 @@ std::string usageText() {
            "      --ascending, --descending  the direction of --sort\n"
            "      --regex            QUERY is a POSIX extended regular expression\n"
            "      --path             match QUERY against full paths\n"
-           "      --case             letter case matters in regular-expression classes\n"
+           "      --case             a regular expression keeps letter case: [A-Z] is capitals\n"
            "      --count            print only the number of matches\n"
            "      --print0           end each path with NUL instead of a newline\n"
            "      --existing         only hits that still exist on disk (counted too)\n"

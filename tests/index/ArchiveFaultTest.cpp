@@ -6,6 +6,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/MemoryIndex.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -77,19 +78,8 @@ struct UnwritableCase {
 
 class UnwritableArchiveFolder : public ::testing::TestWithParam<UnwritableCase> {
 protected:
-    void SetUp() override {
-        if (const char* cache = std::getenv("XDG_CACHE_HOME")) savedCache = cache;
-        ::setenv("XDG_CACHE_HOME", tree.path("cache").c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedCache)
-            ::setenv("XDG_CACHE_HOME", savedCache->c_str(), 1);
-        else
-            ::unsetenv("XDG_CACHE_HOME");
-    }
-
     test::TempTree tree;
-    std::optional<std::string> savedCache;
+    test::ScopedEnv env{"XDG_CACHE_HOME", tree.path("cache")};
 };
 
 // 1 no error or one that names neither the file nor the cause, 2 the archive saved before

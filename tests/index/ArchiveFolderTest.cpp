@@ -3,6 +3,7 @@
 // which archives are kept when there are more sets of roots than room.
 #include "index/ArchiveFolder.h"
 
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -24,26 +25,13 @@ namespace fs = std::filesystem;
 
 class ArchiveFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* name : {"XDG_CACHE_HOME", "HOME"})
-            if (const char* v = std::getenv(name)) savedEnv[name] = v;
-        ::setenv("XDG_CACHE_HOME", tree.path("cache").c_str(), 1);
-    }
-    void TearDown() override {
-        for (const char* name : {"XDG_CACHE_HOME", "HOME"}) {
-            if (savedEnv.count(name))
-                ::setenv(name, savedEnv[name].c_str(), 1);
-            else
-                ::unsetenv(name);
-        }
-    }
     unsigned modeOf(const std::string& path) const {
         struct stat status {};
         return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
     }
 
     test::TempTree tree;
-    std::map<std::string, std::string> savedEnv;
+    test::ScopedEnv env{"XDG_CACHE_HOME", tree.path("cache")};
 };
 
 TEST_F(ArchiveFolderTest, PrepareMakesTagsAndTightensTheFolder) {
@@ -61,8 +49,8 @@ TEST_F(ArchiveFolderTest, PrepareMakesTagsAndTightensTheFolder) {
     EXPECT_EQ(modeOf(folder), 0700u);
 
     // Without an absolute XDG_CACHE_HOME the folder is ~/.cache/vesko, however HOME ends.
-    ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
-    ::setenv("HOME", (tree.path("home") + "//").c_str(), 1);
+    env.set("XDG_CACHE_HOME", "relative/cache");
+    env.set("HOME", tree.path("home") + "//");
     EXPECT_EQ(ArchiveFolder::prepare(), tree.path("home/.cache/vesko"));
     EXPECT_TRUE(fs::exists(tree.path("home/.cache/vesko/CACHEDIR.TAG")));
 }

@@ -80,18 +80,5 @@ TEST(Column, ConcurrentlyReadStorageKeepsOldBuffersUntilReleased) {
     EXPECT_EQ(column.count(), 1001u);
 }
 
-TEST(ScratchBuffer, RefusesEmptyAndStartsZeroed) {
-    EXPECT_EQ(ScratchBuffer<std::uint32_t>::make(0), nullptr);
-    EXPECT_EQ(ScratchBuffer<std::uint32_t>::make(-5), nullptr);
-    auto buffer = ScratchBuffer<std::uint32_t>::make(1 << 20);
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(buffer->count(), 1u << 20);
-    EXPECT_EQ(buffer->bytes(), 4 << 20);
-    for (std::size_t i = 0; i < buffer->count(); i += 4099)
-        EXPECT_EQ((*buffer)[i], 0u);
-    (*buffer)[5] = 9;
-    EXPECT_EQ(buffer->buffer()[5], 9u);
-}
-
 } // namespace
 } // namespace vesko

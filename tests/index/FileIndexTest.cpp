@@ -29,13 +29,6 @@ TEST(PackedSize, EdgesOfTheTwoEncodings) {
     }
 }
 
-TEST(DateEncoding, ClampsToUnsigned32BitSeconds) {
-    EXPECT_EQ(clampSeconds(-1), 0u);
-    EXPECT_EQ(clampSeconds(0), 0u);
-    EXPECT_EQ(clampSeconds(1'700'000'000), 1'700'000'000u);
-    EXPECT_EQ(clampSeconds(5'000'000'000), 0xFFFFFFFFu);
-}
-
 // root 0 (path given by the test) -> dir "X" (1) -> entries; the root's path is left out of
 // `rootPaths` when `recordRoot` is false.
 struct SmallIndex : test::MemoryIndex {
@@ -69,16 +62,6 @@ TEST(FileIndex, PathsUnderRootsAndSlash) {
 TEST(FileIndex, LowercasedPathFoldsTheRootToo) {
     SmallIndex index("/Média/Ünï");
     EXPECT_EQ(index.index.foldedPath(2, index.names), "/média/ünï/x/b.txt");
-}
-
-TEST(FileIndex, CopyIsASnapshot) {
-    SmallIndex small("/r");
-    const FileIndex snapshot = small.index;
-    small.file("new");
-    small.index.entryFlags.set(0, EntryFlags::deleted().rawValue);
-    EXPECT_EQ(snapshot.count(), 3);
-    EXPECT_EQ(snapshot.flags(0), EntryFlags::directory());
-    EXPECT_EQ(small.index.count(), 4);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "index/ArchiveFaultGuard.h"
 #include "support/RestoredNames.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -123,23 +124,10 @@ int inChild(const std::function<int()>& body) {
 
 class IndexArchiveTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* name : {"XDG_CACHE_HOME", "HOME"})
-            if (const char* v = std::getenv(name)) savedEnv[name] = v;
-        ::setenv("XDG_CACHE_HOME", tree.path("cache").c_str(), 1);
-    }
-    void TearDown() override {
-        for (const char* name : {"XDG_CACHE_HOME", "HOME"}) {
-            if (savedEnv.count(name))
-                ::setenv(name, savedEnv[name].c_str(), 1);
-            else
-                ::unsetenv(name);
-        }
-    }
     std::string path() const { return tree.path("index.veskoindex"); }
 
     test::TempTree tree;
-    std::map<std::string, std::string> savedEnv;
+    test::ScopedEnv env{"XDG_CACHE_HOME", tree.path("cache")};
 };
 
 TEST_F(IndexArchiveTest, RoundTripInBothUsesRestoresEverything) {
@@ -272,10 +260,6 @@ struct BadCase {
     std::vector<std::string> roots = sampleRoots;
 };
 
-void PrintTo(const BadCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 // Replaces the name table by one whose first shard with two names is edited.
 void editShard(Sample& s, const std::function<void(NameTable::RestoredShard&)>& edit) {
     bool edited = false;
@@ -330,17 +314,14 @@ const BadCase badCases[] = {
     {"DisplayStartsShorter", editOffsets(true, [](auto& v) { v.pop_back(); })},
 };
 
-class ArchiveRejects : public IndexArchiveTest, public ::testing::WithParamInterface<BadCase> {};
-
-TEST_P(ArchiveRejects, MalformedOrForeignArchive) {
-    Sample s = makeSample();
-    if (GetParam().editIndex) GetParam().editIndex(s);
-    ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
-    EXPECT_FALSE(load(GetParam().roots, path()));
+TEST_F(IndexArchiveTest, MalformedOrForeignArchiveIsRejected) {
+    for (const BadCase& bad : badCases) {
+        Sample s = makeSample();
+        if (bad.editIndex) bad.editIndex(s);
+        ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt) << bad.name;
+        EXPECT_FALSE(load(bad.roots, path())) << bad.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ArchiveRejects, ::testing::ValuesIn(badCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IndexArchiveTest, ArchiveOfAnotherUserIsNeverLoaded) {
     const Sample s = makeSample();
@@ -421,60 +402,46 @@ TEST_F(IndexArchiveTest, UpdatableIndexSurvivesTheFileChanging) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-struct FaultCase {
-    const char* name;
-    std::function<void(const std::string& path)> damage;
-    bool expectMessage;
-};
-
-void PrintTo(const FaultCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class ArchiveFaults : public IndexArchiveTest, public ::testing::WithParamInterface<FaultCase> {};
-
 // A process that searches through the mapping and exits: with the guard armed, a fault caused
 // by the file changing ends it with a message and a status, never a signal; any other fault
 // still ends it by its signal.
-TEST_P(ArchiveFaults, GuardTurnsFaultsOfAChangedFileIntoAStatus) {
+TEST_F(IndexArchiveTest, GuardTurnsFaultsOfAChangedFileIntoAStatus) {
     const Sample s = makeSample(5000);
-    ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
-    const std::string errors = tree.path("errors");
-    const int status = inChild([&] {
-        std::freopen(errors.c_str(), "w", stderr);
-        ArchiveFaultGuard::install("archive changed\n", 42);
-        auto loaded = load(sampleRoots, path(), Use::searchOnly);
-        if (!loaded) return 3;
-        GetParam().damage(path());
-        everyPath(*loaded);
-        ::raise(SIGSEGV); // as a wild read would, once the ids it follows have changed
-        return 0;
-    });
-    if (GetParam().expectMessage) {
-        ASSERT_TRUE(WIFEXITED(status)) << "died by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 42);
-        EXPECT_EQ(readFile(errors), "archive changed\n");
-    } else {
-        ASSERT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::pair<const char*, std::function<void(const std::string&)>> damages[] = {
+        {"truncated", [](const std::string& p) { ::truncate(p.c_str(), 0); }},
+        {"overwritten in place",
+         [](const std::string& p) {
+             ::usleep(20000); // past the file system's timestamp granularity
+             std::fstream file(p, std::ios::in | std::ios::out | std::ios::binary);
+             file.seekp(4096);
+             file.write(std::string(8192, '\xEE').data(), 8192);
+         }},
+        {"unchanged", nullptr},
+    };
+    for (const auto& [name, damage] : damages) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
+        const std::string errors = tree.path("errors");
+        const int status = inChild([&] {
+            std::freopen(errors.c_str(), "w", stderr);
+            ArchiveFaultGuard::install("archive changed\n", 42);
+            auto loaded = load(sampleRoots, path(), Use::searchOnly);
+            if (!loaded) return 3;
+            if (damage) damage(path());
+            everyPath(*loaded);
+            ::raise(SIGSEGV); // as a wild read would, once the ids it follows have changed
+            return 0;
+        });
+        if (damage) {
+            ASSERT_TRUE(WIFEXITED(status)) << "died by signal " << WTERMSIG(status);
+            EXPECT_EQ(WEXITSTATUS(status), 42);
+            EXPECT_EQ(readFile(errors), "archive changed\n");
+        } else {
+            ASSERT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ArchiveFaults,
-    ::testing::Values(FaultCase{"Truncated", [](const std::string& p) { ::truncate(p.c_str(), 0); },
-                                true},
-                      FaultCase{"OverwrittenInPlace",
-                                [](const std::string& p) {
-                                    ::usleep(20000); // past the file system's timestamp granularity
-                                    std::fstream file(p, std::ios::in | std::ios::out |
-                                                             std::ios::binary);
-                                    file.seekp(4096);
-                                    file.write(std::string(8192, '\xEE').data(), 8192);
-                                },
-                                true},
-                      FaultCase{"Unchanged", [](const std::string&) {}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace vesko

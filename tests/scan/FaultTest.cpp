@@ -8,6 +8,7 @@
 
 #include "support/BatchRecorder.h"
 #include "support/ChildProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -165,15 +166,9 @@ private:
 // Removing a folder costs milliseconds on a disk mounted with `discard`, so a tree of
 // thousands of folders goes to memory (/dev/shm) when it can.
 std::unique_ptr<test::TempTree> treeInMemory() {
-    const char* previous = std::getenv("TMPDIR");
-    const std::string saved = previous ? previous : "";
-    if (::access("/dev/shm", W_OK | X_OK) == 0) ::setenv("TMPDIR", "/dev/shm", 1);
-    auto tree = std::make_unique<test::TempTree>();
-    if (previous)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
-    return tree;
+    test::ScopedEnv env;
+    if (::access("/dev/shm", W_OK | X_OK) == 0) env.set("TMPDIR", "/dev/shm");
+    return std::make_unique<test::TempTree>();
 }
 
 TEST(FaultTest, FolderFourThousandLevelsDeepIsIndexedToTheBottom) {

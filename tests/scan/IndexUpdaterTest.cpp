@@ -66,17 +66,6 @@ protected:
     std::unique_ptr<IndexUpdater> updater;
 };
 
-TEST_F(IndexUpdaterTest, EmptyBatchChangesNothingAndKeepsTheNavigator) {
-    tree.file("a/one.txt", "1");
-    build();
-    const FileIndex before = index();
-    const auto* tables = navigator->entriesByDirectory().data();
-    EXPECT_EQ(apply({}), Report{});
-    EXPECT_TRUE(index().entryFlags == before.entryFlags);
-    EXPECT_EQ(index().count(), before.count());
-    EXPECT_EQ(navigator->entriesByDirectory().data(), tables);
-}
-
 TEST_F(IndexUpdaterTest, ContentChangeRefreshesSizeAndTimesButNotCreatedOrFlags) {
     tree.file("a/doc.txt", "short");
     build();
@@ -127,22 +116,6 @@ TEST_F(IndexUpdaterTest, DeletingAFolderFlagsItsWholeKnownSubtreeOnce) {
     // d, 1, 2, sub, 3, deeper; 4 was flagged already.
     EXPECT_EQ(apply({"top/d"}), (Report{0, 6, 1, 0}));
     EXPECT_EQ(apply({"top/d"}), (Report{0, 0, 1, 0}));
-    expectMatchesDisk();
-}
-
-TEST_F(IndexUpdaterTest, NewFolderReportedByOneEventIsReadInTheSameApply) {
-    tree.file("a/existing");
-    build();
-    tree.file("a/new/1");
-    tree.file("a/new/2");
-    tree.file("a/new/inner/3");
-    const auto* tables = navigator->entriesByDirectory().data();
-    // a, a/new and a/new/inner
-    EXPECT_EQ(apply({"a/new"}), (Report{5, 0, 3, 0}));
-    EXPECT_NE(navigator->entriesByDirectory().data(), tables);
-    expectMatchesDisk();
-    // The navigator now lists them: nothing is appended twice by the next batch.
-    EXPECT_EQ(apply({"a/new/1", "a/new/inner/3", "a/existing"}), (Report{0, 0, 3, 0}));
     expectMatchesDisk();
 }
 
@@ -210,22 +183,6 @@ TEST_P(FolderGoneBeforeRead, IsCountedAndLeftAsItWas) {
 INSTANTIATE_TEST_SUITE_P(All, FolderGoneBeforeRead,
                          ::testing::Values(Vanish::removed, Vanish::replacedByFile,
                                            Vanish::unreadable));
-
-TEST_F(IndexUpdaterTest, NamesDifferingInCaseOrNormalFormStayDistinct) {
-    tree.file("Dir/upper");
-    tree.file("dir/lower");
-    tree.file("n/caf\xC3\xA9");  // NFC
-    tree.file("n/cafe\xCC\x81"); // NFD, a different file on Linux
-    tree.file("n/bad\xFF");
-    build();
-    tree.file("dir/added");
-    EXPECT_EQ(apply({"dir/added", "n/caf\xC3\xA9", "n/bad\xFF"}), (Report{1, 0, 2, 0}));
-    expectMatchesDisk();
-    tree.remove("n/cafe\xCC\x81");
-    EXPECT_EQ(apply({"n/cafe\xCC\x81"}), (Report{0, 1, 1, 0}));
-    EXPECT_GE(liveEntryAt("n/caf\xC3\xA9"), 0);
-    expectMatchesDisk();
-}
 
 TEST_F(IndexUpdaterTest, BuildsAnUnbuiltNavigatorAndTheNameIndex) {
     tree.file("a/x");

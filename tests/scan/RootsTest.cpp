@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Roots.h"
 #include "scan/IndexBuilder.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -76,13 +77,10 @@ TEST(ExclusionsTest, DisplayShowsHomeAsTilde) {
 }
 
 TEST(HomeFolderTest, FollowsHomeVariableWithoutTrailingSlash) {
-    const char* saved = std::getenv("HOME");
-    const std::string original = saved ? saved : "";
-    setenv("HOME", "/tmp/vesko-home/", 1);
+    test::ScopedEnv env("HOME", "/tmp/vesko-home/");
     EXPECT_EQ(homeFolder(), "/tmp/vesko-home");
-    unsetenv("HOME");
+    env.set("HOME", std::nullopt);
     EXPECT_FALSE(homeFolder().empty()); // from the password database
-    if (saved) setenv("HOME", original.c_str(), 1);
 }
 
 } // namespace

