@@ -5,7 +5,7 @@
 #include "support/ChildProcess.h"
 #include "support/TempTree.h"
 
-#include "QtPrinters.h"
+#include "ActionTestSupport.h"
 
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -24,43 +24,18 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace vesko {
 namespace {
 
-namespace fs = std::filesystem;
+using test::contents;
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+namespace fs = std::filesystem;
 
 bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
 }
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(FileActionsTest, FullPathOfAnItemInTheRootFolderHasOneSlash) {
     EXPECT_EQ(FileActions::fullPath("/", "etc"), "/etc");
@@ -175,8 +150,8 @@ TEST_F(RenameTest, AFolderClaimFilledByAnotherProgramMakesTheRenameFail) {
 class TrashTest : public testing::Test {
 protected:
     test::TempTree tree;
-    ScopedEnv home{"HOME", tree.dir("home")};
-    ScopedEnv data{"XDG_DATA_HOME", tree.dir("home/.local/share")};
+    test::ScopedEnv home{"HOME", tree.dir("home")};
+    test::ScopedEnv data{"XDG_DATA_HOME", tree.dir("home/.local/share")};
 };
 
 TEST_F(TrashTest, MovesTheItemIntoTheTrash) {

@@ -3,11 +3,9 @@
 
 #include "support/TempTree.h"
 
-#include "QtPrinters.h"
+#include "ActionTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 namespace vesko {
 namespace {
@@ -15,13 +13,6 @@ namespace {
 class FileDetailTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name :
-             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP"})
-            if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
-        ::setenv("XDG_CONFIG_HOME", tree.dir("config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", tree.dir("data").c_str(), 1);
-        ::setenv("XDG_CONFIG_DIRS", tree.dir("etc").c_str(), 1);
-        ::setenv("XDG_CURRENT_DESKTOP", "Test:Other", 1);
         tree.file("data/applications/editor.desktop",
                   "[Desktop Entry]\nName=Editor\nName[ko]=편집기\n");
         tree.file("data/applications/viewer.desktop",
@@ -32,16 +23,12 @@ protected:
                   "[Default Applications]\ntext/plain=gone.desktop;editor.desktop;\n");
         tree.file("config/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n");
     }
-    void TearDown() override {
-        for (const char* name :
-             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP"})
-            ::unsetenv(name);
-        for (const auto& [name, value] : saved)
-            ::setenv(name.c_str(), value.c_str(), 1);
-    }
 
     test::TempTree tree;
-    std::vector<std::pair<std::string, std::string>> saved;
+    test::ScopedEnv config{"XDG_CONFIG_HOME", tree.path("config")};
+    test::ScopedEnv data{"XDG_DATA_HOME", tree.path("data")};
+    test::ScopedEnv system{"XDG_CONFIG_DIRS", tree.path("etc")};
+    test::ScopedEnv desktop{"XDG_CURRENT_DESKTOP", "Test:Other"};
 };
 
 TEST_F(FileDetailTest, DefaultApplicationFollowsTheDesktopsListsAndParentTypes) {

@@ -6,7 +6,7 @@
 
 #include "support/TempTree.h"
 
-#include "QtPrinters.h"
+#include "ActionTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "support/TempTree.h"
 
-#include "QtPrinters.h"
+#include "ActionTestSupport.h"
 
 #include <QGuiApplication>
 #include <QTimeZone>

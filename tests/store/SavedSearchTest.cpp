@@ -3,7 +3,7 @@
 
 #include "support/TempTree.h"
 
-#include "QtPrinters.h"
+#include "ActionTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,18 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace vesko {
 namespace {
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::contents;
 
 class SavedSearchTest : public testing::Test {
 protected:
