@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: MIT
+// bench_store ROOT [--archive PATH] [--repeat K]: the store as the window drives it, with
+// ROOT as its only root. Prints (1) start from the archive to the first published rows of
+// "report", (2) keystroke to published rows while "report" is typed one key at a time, page
+// 500, median of K runs per key, and (3) resident memory with the index loaded and the
+// watcher running. The archive at PATH is built first when it does not hold ROOT.
+#include "BenchSupport.h"
+#include "index/IndexArchive.h"
+#include "scan/IndexBuilder.h"
+#include "search/NameRules.h"
+#include "store/IndexStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+using namespace vesko::bench;
+
+constexpr double startTargetMs = 100;
+constexpr double keystrokeTargetMs = 20;
+constexpr double narrowedTargetMs = 5; // from the third key on
+constexpr double residentTargetMiB = 150;
+const QString word = QStringLiteral("report");
+
+// Runs the event loop until `done` holds; false after `seconds`.
+template <class Done> bool runUntil(Done done, int seconds = 600) {
+    QElapsedTimer waited;
+    waited.start();
+    // Sleeps in the event loop as the window's main thread does; a busy poll here would take
+    // a core from the search's two threads.
+    QTimer tick;
+    tick.start(50);
+    while (!done()) {
+        if (waited.elapsed() > seconds * 1000LL) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+vesko::StoreEnvironment environment(const std::string& root, const std::string& archive,
+                                    bool watch) {
+    vesko::StoreEnvironment env;
+    env.devRoot = root;
+    env.archivePath = [archive](const std::vector<std::string>&) { return archive; };
+    env.settingsPath = archive + ".conf";
+    env.watchFileSystem = watch;
+    // The benchmark measures one start; no rebuild for an old archive date.
+    env.timing.maximumAge = 1e12;
+    return env;
+}
+
+bool ensureArchive(const std::string& root, const std::string& archive) {
+    // The header alone, so this process never holds a second copy of the index.
+    const auto stored = vesko::IndexArchive::storedRoots(archive);
+    if (stored && *stored == vesko::IndexBuilder::normalize({root})) return true;
+    std::printf("archive: building %s for %s\n", archive.c_str(), root.c_str());
+    vesko::IndexStore store(environment(root, archive, false));
+    store.start();
+    return runUntil([&] { return store.phase() == vesko::IndexStore::Phase::ready; });
+}
+
+// Milliseconds from a query change to its published rows.
+double typeAndWait(vesko::IndexStore& store, const QString& text) {
+    bool published = false;
+    auto connection =
+        QObject::connect(&store, &vesko::IndexStore::rowsChanged, [&] { published = true; });
+    const auto start = Clock::now();
+    store.setQuery(text);
+    runUntil([&] { return published; });
+    const double ms = millisecondsSince(start);
+    QObject::disconnect(connection);
+    return ms;
+}
+
+// The load alone, as the store does it: checked at once, or the checksum left for later.
+void archiveLoads(const std::string& root, const std::string& archive) {
+    using vesko::IndexArchive::Check;
+    for (const Check check : {Check::atLoad, Check::byCaller}) {
+        Timings t;
+        for (int run = 0; run < 3; ++run) {
+            const auto start = Clock::now();
+            const auto loaded =
+                vesko::IndexArchive::load(vesko::IndexBuilder::normalize({root}), archive,
+                                          vesko::IndexArchive::Use::updatable, check);
+            t.add(millisecondsSince(start));
+        }
+        std::printf("archive load, checksum %s: %s\n",
+                    check == Check::atLoad ? "at load" : "left for later",
+                    t.summary("ms", 1).c_str());
+    }
+}
+
+void startFromArchive(const std::string& root, const std::string& archive) {
+    const auto start = Clock::now();
+    vesko::IndexStore store(environment(root, archive, true));
+    store.start();
+    const double loadedMs = millisecondsSince(start);
+    typeAndWait(store, word);
+    const double firstRowsMs = millisecondsSince(start);
+    std::printf("start from archive: installed in %.1f ms, first rows of \"report\" after %.1f ms "
+                "(%lld rows of %lld) %s target %.0f ms\n",
+                loadedMs, firstRowsMs, static_cast<long long>(store.rowCount()),
+                static_cast<long long>(store.totalMatches()),
+                firstRowsMs < startTargetMs ? "✅" : "❌", startTargetMs);
+}
+
+// The same keystrokes straight through Search::run, each narrowing the last: what the store
+// adds on top (queueing, rows, publishing) is the difference.
+std::vector<Timings> engineAlone(const vesko::IndexStore& store, int repeat) {
+    std::vector<Timings> perKey(static_cast<std::size_t>(word.size()));
+    for (int run = 0; run < repeat; ++run) {
+        std::optional<vesko::Search::Narrowing> previous;
+        for (int key = 1; key <= word.size(); ++key) {
+            vesko::Search::Request request;
+            request.query = vesko::Search::normalize(word.left(key).toStdString());
+            request.previous = previous ? &*previous : nullptr;
+            const auto start = Clock::now();
+            auto result = vesko::Search::run(request, *store.index(), *store.names());
+            perKey[static_cast<std::size_t>(key - 1)].add(millisecondsSince(start));
+            if (result.narrowable)
+                previous = vesko::Search::Narrowing{request.query, std::move(result.names)};
+        }
+    }
+    return perKey;
+}
+
+void keystrokes(vesko::IndexStore& store, int repeat) {
+    std::vector<Timings> perKey(static_cast<std::size_t>(word.size()));
+    for (int run = 0; run < repeat; ++run) {
+        store.setQuery({});
+        for (int key = 1; key <= word.size(); ++key)
+            perKey[static_cast<std::size_t>(key - 1)].add(typeAndWait(store, word.left(key)));
+    }
+    const auto engine = engineAlone(store, repeat);
+    for (int key = 1; key <= word.size(); ++key) {
+        const Timings& t = perKey[static_cast<std::size_t>(key - 1)];
+        const double target = key >= 3 ? narrowedTargetMs : keystrokeTargetMs;
+        const double alone = engine[static_cast<std::size_t>(key - 1)].median();
+        std::printf(
+            "keystroke %-6s %s %s target %.0f ms; Search::run alone %.2f ms (store/engine %.2f)\n",
+            word.left(key).toUtf8().constData(), t.summary("ms", 2).c_str(),
+            t.median() < target ? "✅" : "❌", target, alone, t.median() / alone);
+    }
+}
+
+void waitForCatchUp(vesko::IndexStore& store) {
+    int applied = 0;
+    QObject::connect(&store, &vesko::IndexStore::batchApplied, [&] { ++applied; });
+    const auto start = Clock::now();
+    runUntil([&] { return store.isWatching(); });
+    std::printf("watcher: started in %.1f s, %lld folders unwatched%s\n", secondsSince(start),
+                static_cast<long long>(store.unwatchedFolders()),
+                store.watchLimitReached() ? " (watch limit reached)" : "");
+    // The first batch after a start from the archive rescans the root.
+    runUntil([&] { return applied > 0 && !store.isApplying(); });
+    std::printf("catch-up rescan applied after %.1f s\n", secondsSince(start));
+}
+
+void resident(vesko::IndexStore& store) {
+    const double mib = static_cast<double>(residentKib()) / 1024.0;
+    std::printf("resident with %lld entries and the watcher running: %.1f MiB (peak %.1f MiB) "
+                "%s target %.0f MiB\n",
+                static_cast<long long>(store.entryCount()), mib,
+                static_cast<double>(peakResidentKib()) / 1024.0,
+                mib < residentTargetMiB ? "✅" : "❌", residentTargetMiB);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string archive = "/tmp/vesko-bench-store/index.veskoindex";
+    int repeat = 7;
+    auto root = Options("bench_store ROOT [--archive PATH] [--repeat K]")
+                    .text("--archive", archive)
+                    .count("--repeat", repeat)
+                    .parse(argc, argv);
+    if (!root) return 2;
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+    std::filesystem::create_directories(std::filesystem::path(archive).parent_path());
+    printLoad();
+    if (!ensureArchive(*root, archive)) {
+        std::fprintf(stderr, "bench_store: the build did not finish\n");
+        return 1;
+    }
+    archiveLoads(*root, archive);
+    startFromArchive(*root, archive);
+    vesko::IndexStore store(environment(*root, archive, true));
+    store.start();
+    waitForCatchUp(store);
+    keystrokes(store, repeat);
+    resident(store);
+    return 0;
+}

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// One displayed result: the entry, its place in the result, its name and folder for display,
+// and the columns the list shows. Built off the main thread for a whole page at once.
+#pragma once
+
+#include "index/FileIndex.h"
+#include "search/SearchHit.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko {
+
+class NameTable;
+
+struct SearchRow {
+    std::int64_t id = 0;       // entry index in the FileIndex
+    std::int64_t position = 0; // row number in the result, from 0
+    std::string name;
+    std::string directory; // display path of the parent folder; "/" for top-level entries
+    bool isDirectory = false;
+    std::uint32_t size = 0; // packed
+    std::uint32_t modified = 0;
+    std::uint32_t created = 0;
+    std::uint32_t accessed = 0;
+
+    bool operator==(const SearchRow&) const = default;
+
+    static std::vector<SearchRow> build(const std::vector<Search::Hit>& hits,
+                                        const FileIndex& index, const NameTable& names);
+};
+
+// The result list's paging rule: one page per request, more on demand, never past a ceiling.
+namespace Paging {
+
+inline constexpr std::int64_t ceiling = 20'000;
+inline constexpr std::int64_t allowedSizes[] = {500, 1000, 2000, 3000, 5000};
+inline constexpr std::int64_t defaultSize = 500;
+
+// A stored page size snapped to the allowed sizes: the smallest not below it, at most the
+// largest; nothing stored (or not a whole number) gives the default.
+std::int64_t snapped(std::optional<std::int64_t> stored);
+
+inline bool hasMore(std::int64_t rows, std::int64_t totalMatches) {
+    return rows < totalMatches && rows < ceiling;
+}
+inline bool hitCeiling(std::int64_t rows, std::int64_t totalMatches) {
+    return rows >= ceiling && rows < totalMatches;
+}
+
+} // namespace Paging
+} // namespace vesko

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+#include "StoreFixture.h"
+
+namespace vesko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SearchState : public StoreFixture {
+protected:
+    void makeFiles(const std::string& folder, const std::string& stem, int count) {
+        for (int i = 0; i < count; ++i)
+            home.file(folder + "/" + stem + std::to_string(i) + ".txt");
+    }
+};
+
+TEST_F(SearchState, PagesGrowByOnePageUpToTheMatchCount) {
+    makeFiles("many", "match", 1200);
+    auto store = startedStore();
+    searchFor(*store, "match");
+    EXPECT_EQ(store->rowCount(), 500);
+    EXPECT_EQ(store->totalMatches(), 1200);
+    EXPECT_EQ(store->status(), "1,200 found, showing 500");
+    EXPECT_TRUE(store->hasMore());
+
+    const struct {
+        qint64 rows;
+        const char* status;
+        bool hasMore;
+    } pages[] = {{1000, "1,200 found, showing 1,000", true}, {1200, "1,200 found", false}};
+    for (const auto& page : pages) {
+        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+        store->loadMore();
+        EXPECT_TRUE(store->isLoadingMore());
+        store->loadMore(); // ignored while one runs
+        ASSERT_TRUE(rows.wait(patience));
+        EXPECT_EQ(store->rowCount(), page.rows);
+        EXPECT_EQ(store->status(), page.status);
+        EXPECT_EQ(store->hasMore(), page.hasMore);
+        EXPECT_FALSE(store->isLoadingMore());
+    }
+    QSignalSpy started(store.get(), &IndexStore::searchStarted);
+    store->loadMore();
+    EXPECT_EQ(started.count(), 0);
+    // Row positions follow the result order from 0.
+    for (qint64 i = 0; i < store->rowCount(); ++i)
+        ASSERT_EQ(store->rows()[static_cast<std::size_t>(i)].position, i);
+}
+
+TEST_F(SearchState, LoadMoreStopsAtTheCeilingOfTwentyThousandRows) {
+    makeFiles("huge", "n", 20'050);
+    auto store = startedStore();
+    store->setPageSize(5000);
+    searchFor(*store, "n");
+    ASSERT_GT(store->totalMatches(), 20'000);
+    while (store->hasMore()) {
+        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+        store->loadMore();
+        ASSERT_TRUE(rows.wait(patience));
+    }
+    EXPECT_EQ(store->rowCount(), 20'000);
+    EXPECT_TRUE(store->hitCeiling());
+    EXPECT_FALSE(store->hasMore());
+}
+
+TEST_F(SearchState, StoredPageSizesSnapToTheAllowedSizes) {
+    const struct {
+        const char* stored; // nullptr: no value
+        qint64 pageSize;
+    } cases[] = {{nullptr, 500}, {"500", 500}, {"700", 1000}, {"3001", 5000},
+                 {"9000", 5000}, {"abc", 500}, {"2.5", 500},  {"-4", 500}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "none");
+        {
+            Settings settings(state.path("vesko.conf"));
+            if (c.stored)
+                settings.setText("resultLimit", c.stored);
+            else
+                settings.remove("resultLimit");
+            settings.sync();
+        }
+        auto store = makeStore();
+        EXPECT_EQ(store->pageSize(), c.pageSize);
+        EXPECT_EQ(store->limit(), c.pageSize);
+    }
+}
+
+TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
+    home.file("docs/pref.txt");
+    {
+        auto store = startedStore();
+        searchFor(*store, "pref");
+        QSignalSpy started(store.get(), &IndexStore::searchStarted);
+        store->setFilters(store->filters()); // the same value
+        store->setFoldersFirst(false);
+        store->setSort(store->sort());
+        store->setPageSize(500);
+        EXPECT_EQ(started.count(), 0);
+
+        Filters files;
+        files.kind = Filters::Kind::filesOnly;
+        store->setFilters(files);
+        store->setFoldersFirst(true);
+        store->toggleSort(ResultSort::Field::size);
+        store->setPageSize(2000);
+        EXPECT_EQ(started.count(), 4);
+        store->setSearchAsYouType(false);
+    }
+    auto store = makeStore();
+    EXPECT_TRUE(store->foldersFirst());
+    EXPECT_EQ(store->sort(), (ResultSort{ResultSort::Field::size, false}));
+    EXPECT_EQ(store->pageSize(), 2000);
+    EXPECT_FALSE(store->searchAsYouType());
+}
+
+TEST_F(SearchState, WithoutSearchAsYouTypeNothingRunsUntilReturn) {
+    home.file("docs/typed.txt");
+    auto store = startedStore();
+    store->setSearchAsYouType(false);
+    QSignalSpy started(store.get(), &IndexStore::searchStarted);
+    store->setQuery("typ");
+    store->setQuery("typed");
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_TRUE(store->needsReturn());
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    store->search(); // Return
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_FALSE(store->needsReturn());
+    EXPECT_EQ(store->searchedQuery(), "typed");
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"typed.txt"});
+    store->setQuery("");
+    EXPECT_TRUE(store->rows().empty());
+    EXPECT_EQ(store->status(), "");
+    EXPECT_FALSE(store->needsReturn());
+}
+
+TEST_F(SearchState, ClearingTheFieldRestoresTheReadyStatusAndForgetsNarrowing) {
+    home.file("docs/report.txt");
+    home.file("docs/rep.txt");
+    auto store = startedStore();
+    const QString ready = store->status();
+    searchFor(*store, "report");
+    ASSERT_TRUE(store->narrowing());
+    EXPECT_EQ(store->narrowing()->query, "report");
+    store->setQuery("");
+    EXPECT_TRUE(store->rows().empty());
+    EXPECT_EQ(store->totalMatches(), 0);
+    EXPECT_FALSE(store->narrowing());
+    EXPECT_EQ(store->status(), ready);
+    // A shorter query than the last one scans every name again.
+    searchFor(*store, "rep");
+    EXPECT_EQ(store->rowCount(), 2);
+}
+
+TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
+    makeFiles("typing", "report", 300);
+    home.file("docs/repeat.txt");
+    auto store = startedStore();
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    QSignalSpy started(store.get(), &IndexStore::searchStarted);
+    for (const char* text : {"r", "re", "rep", "repo", "repor", "report"})
+        store->setQuery(text);
+    EXPECT_EQ(started.count(), 6); // plain queries are not debounced
+    ASSERT_TRUE(rows.wait(patience));
+    QTest::qWait(50);
+    EXPECT_EQ(rows.count(), 1);
+    EXPECT_EQ(store->totalMatches(), 300);
+    for (const SearchRow& row : store->rows())
+        ASSERT_EQ(row.name.rfind("report", 0), 0u) << row.name;
+
+    // Clearing the field drops a search still running for the old text.
+    store->setQuery("repeat");
+    store->setQuery("");
+    QTest::qWait(100);
+    EXPECT_TRUE(store->rows().empty());
+}
+
+TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {
+    home.file("docs/abc.log");
+    auto store = startedStore();
+    const struct {
+        const char* name;
+        bool regex;
+        const char* content;
+        std::chrono::milliseconds delay;
+    } cases[] = {{"regex", true, "", 50ms}, {"content", false, "zzz", 70ms}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Filters filters;
+        filters.useRegex = c.regex;
+        filters.contentQuery = c.content;
+        store->setFilters(filters);
+        EXPECT_EQ(store->debounceDelay(), c.delay);
+        QSignalSpy started(store.get(), &IndexStore::searchStarted);
+        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+        store->setQuery(QString("a") + c.name);
+        store->setQuery(QString("ab") + c.name);
+        store->setQuery("ab");
+        EXPECT_EQ(started.count(), 0);
+        ASSERT_TRUE(rows.wait(patience));
+        EXPECT_EQ(started.count(), 1);
+        EXPECT_EQ(store->searchedQuery(), "ab");
+        store->setQuery("");
+    }
+}
+
+TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
+    home.file("docs/a.txt", "needle here");
+    home.file("docs/b.txt", "nothing");
+    home.file("docs/c.bin", std::string("\0\0\0needle", 9));
+    auto store = startedStore();
+    Filters filters;
+    filters.contentQuery = "needle";
+    store->setFilters(filters);
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    store->setQuery(".");
+    EXPECT_FALSE(store->isSearchingContents()); // still waiting for the delay
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_FALSE(store->isSearchingContents());
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(store->status(), "1 found  ·  read 3 files  ·  1 binary skipped");
+}
+
+TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult) {
+    makeFiles("sel", "pick", 5);
+    home.file("docs/one.txt");
+    auto env = environment();
+    env.devSelect = 3;
+    auto store = startedStore(env);
+    searchFor(*store, "one");
+    EXPECT_EQ(store->selection(), 0); // one row: 3 is no valid row yet
+    searchFor(*store, "pick");
+    EXPECT_EQ(store->selection(), 3);
+    store->setSelection(1);
+    searchFor(*store, "pick3");
+    searchFor(*store, "pick");
+    EXPECT_EQ(store->selection(), 1);
+}
+
+} // namespace
+} // namespace vesko::test

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+#include "StoreFixture.h"
+
+#include "index/IndexArchive.h"
+#include "store/TerminationSignals.h"
+#include "support/TestSeed.h"
+
+#include <QEventLoop>
+
+#include <csignal>
+#include <fstream>
+#include <random>
+
+namespace vesko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class WatchHealth : public StoreFixture {};
+
+TEST_F(WatchHealth, PastTheWatchLimitFoldersAreCountedAndKeptCurrentByThePeriodicRescan) {
+    for (int i = 0; i < 6; ++i)
+        home.dir("many/f" + std::to_string(i));
+    auto env = environment();
+    env.watchFileSystem = true;
+    env.watcherOptions.watchLimit = 3;
+    auto store = startedStore(env);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->unwatchedFolders() > 0; }, patience));
+    EXPECT_TRUE(store->watchLimitReached());
+    // The limit read from the kernel (8192 here) plus the unwatched folders, rounded up.
+    EXPECT_EQ(store->suggestedWatchLimit(), 9216);
+
+    // A file in an unwatched folder is found by the next periodic check alone.
+    for (int i = 0; i < 6; ++i)
+        home.file("many/f" + std::to_string(i) + "/late-arrival" + std::to_string(i));
+    store->reap();
+    ASSERT_TRUE(store->hasPendingBatch());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isApplying() && !store->hasPendingBatch(); },
+                                patience));
+    searchFor(*store, "late-arrival");
+    EXPECT_EQ(store->rowCount(), 6);
+}
+
+TEST_F(WatchHealth, AnOverflowIsShownUntilTheRescanOfEveryRootIsApplied) {
+    auto store = startedStore();
+    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    QSignalSpy health(store.get(), &IndexStore::watchHealthChanged);
+    home.file("docs/lost-event.txt");
+    FileSystemWatcher::Batch overflow;
+    overflow.mustScanSubtrees = store->roots();
+    overflow.lastEventID = 7;
+    store->watcherDelivered(overflow);
+    EXPECT_TRUE(store->isRecoveringOverflow());
+    ASSERT_TRUE(waitForBatch(*store, applied, 1));
+    EXPECT_FALSE(store->isRecoveringOverflow());
+    EXPECT_EQ(health.count(), 2);
+    searchFor(*store, "lost-event");
+    EXPECT_EQ(store->rowCount(), 1);
+}
+
+TEST_F(WatchHealth, ARootThatVanishesIsShownUntilItIsBack) {
+    for (const bool replacedByFile : {false, true}) {
+        SCOPED_TRACE(replacedByFile ? "replaced by a file" : "moved away");
+        TempTree volume;
+        volume.file("on-volume.txt");
+        auto env = environment();
+        env.devRoot = volume.root();
+        auto store = watchingStore(env);
+        QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+        const std::string root = volume.root();
+        std::filesystem::rename(root, root + ".away");
+        if (replacedByFile) std::ofstream(root) << "now a file";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->vanishedRoots().isEmpty(); }, patience));
+        EXPECT_EQ(store->vanishedRoots(), QStringList{QString::fromStdString(root)});
+        // The entries stay (an unplugged disk comes back) and searches keep working.
+        ASSERT_TRUE(waitForBatch(*store, applied, 1));
+        searchFor(*store, "on-volume");
+        EXPECT_EQ(store->rowCount(), 1);
+
+        std::filesystem::remove(root);
+        std::filesystem::rename(root + ".away", root);
+        FileSystemWatcher::Batch back;
+        back.mustScanSubtrees = {root};
+        store->enqueue(back);
+        ASSERT_TRUE(waitForBatch(*store, applied, 2));
+        EXPECT_TRUE(store->vanishedRoots().isEmpty());
+    }
+}
+
+TEST_F(WatchHealth, SigtermEndsTheEventLoopAndTheFinalSaveCompletes) {
+    auto store = startedStore();
+    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    FileSystemWatcher::Batch batch;
+    batch.paths = {home.file("docs/made-before-exit.txt")};
+    batch.lastEventID = 99;
+    store->enqueue(batch);
+    ASSERT_TRUE(waitForBatch(*store, applied, 1)); // applied, not yet saved (interval)
+
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+        TerminationSignals termination;
+        QEventLoop loop;
+        QObject::connect(&termination, &TerminationSignals::requested, &loop, &QEventLoop::quit);
+        QTimer::singleShot(0, [signalNumber] { ::raise(signalNumber); });
+        QTimer::singleShot(patience, &loop, [&loop] { loop.exit(1); });
+        EXPECT_EQ(loop.exec(), 0) << signalNumber;
+    }
+    EXPECT_TRUE(store->saveBeforeExit(5s));
+    const auto loaded = IndexArchive::load(store->roots(), archive());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->lastEventID, 99u);
+    EXPECT_EQ(loaded->index.count(), store->entryCount());
+}
+
+// Typing, file-system changes and rebuilds at once; run under TSan to check that searches,
+// batch application and builds share nothing unsynchronised. The end state must match a
+// fresh build of the same tree.
+TEST_F(WatchHealth, TypingChangesAndRebuildsTogether) {
+    for (int i = 0; i < 200; ++i)
+        home.file("tree/d" + std::to_string(i % 20) + "/report" + std::to_string(i));
+    auto env = environment();
+    env.watchFileSystem = true;
+    env.timing.flushDelay = 5ms;
+    auto store = startedStore(env);
+    std::mt19937_64 random(testSeed("TypingChangesAndRebuildsTogether"));
+    const QString word = "report";
+    int made = 0;
+    for (int round = 0; round < 40; ++round) {
+        store->setQuery(word.left(static_cast<int>(random() % word.size()) + 1));
+        switch (random() % 5) {
+        case 0:
+            home.file("tree/d" + std::to_string(random() % 20) + "/report-new" +
+                      std::to_string(made++));
+            break;
+        case 1:
+            store->rebuildQuietly();
+            break;
+        case 2:
+            store->refreshIfStale();
+            clocks.advance(std::chrono::hours(25));
+            break;
+        case 3:
+            store->loadMore();
+            break;
+        default:
+            break;
+        }
+        QTest::qWait(static_cast<int>(random() % 15));
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return store->phase() == IndexStore::Phase::ready && !store->isRefreshing(); },
+        patience));
+    // Let the watcher's last batches arrive, then compare with a fresh build.
+    QTest::qWait(700);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isApplying() && !store->hasPendingBatch(); },
+                                patience));
+    store->setPageSize(5000);
+    searchFor(*store, "report-new");
+    EXPECT_EQ(store->totalMatches(), made);
+    auto freshEnv = environment();
+    freshEnv.archivePath = [this](const std::vector<std::string>&) { return state.path("fresh"); };
+    auto fresh = startedStore(freshEnv);
+    searchFor(*fresh, "report");
+    searchFor(*store, "report");
+    EXPECT_EQ(store->totalMatches(), fresh->totalMatches());
+}
+
+} // namespace
+} // namespace vesko::test
