@@ -37,6 +37,53 @@
     </message>
 </context>
 <context>
+    <name>vesko::IndexStore</name>
+    <message>
+        <source>Building index…</source>
+        <translation>색인을 만드는 중…</translation>
+    </message>
+    <message>
+        <source>The index could not be built: %1</source>
+        <translation>색인을 만들지 못했습니다: %1</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>항목 %1개</translation>
+    </message>
+    <message>
+        <source>%1 items · %2</source>
+        <translation>항목 %1개 · %2</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>폴더</translation>
+    </message>
+    <message>
+        <source>%1 found</source>
+        <translation>%1개 찾음</translation>
+    </message>
+    <message>
+        <source>%1 found, showing %2</source>
+        <translation>%1개 찾음, %2개 표시</translation>
+    </message>
+    <message>
+        <source>read %1 files</source>
+        <translation>파일 %1개 읽음</translation>
+    </message>
+    <message>
+        <source>%1 binary skipped</source>
+        <translation>바이너리 파일 %1개 건너뜀</translation>
+    </message>
+    <message>
+        <source>%1 too large - only the first 32MB was read</source>
+        <translation>%1개는 너무 커서 앞의 32MB만 읽음</translation>
+    </message>
+    <message>
+        <source>stopped early - narrow the name first</source>
+        <translation>도중에 멈춤 - 먼저 이름으로 범위를 좁히세요</translation>
+    </message>
+</context>
+<context>
     <name>vesko::Localization</name>
     <message>
         <source>System language</source>
