@@ -136,4 +136,13 @@ void IndexStore::removeSavedSearch(const SavedSearch& saved) {
     emit savedSearchesChanged();
 }
 
+void IndexStore::languageChanged() {
+    if (phase_ == Phase::building)
+        setStatus(tr("Building index…"));
+    else if (phase_ == Phase::ready && query_.isEmpty())
+        setStatus(readyStatus());
+    else if (!query_.isEmpty())
+        search();
+}
+
 } // namespace vesko

@@ -238,6 +238,8 @@ public:
     // Sets query, filters (only when they differ) and sort with one search at the end.
     void apply(const SavedSearch& saved);
     void removeSavedSearch(const SavedSearch& saved);
+    // Rebuilds the status text in the language just chosen.
+    void languageChanged();
 
 signals:
     void phaseChanged();

@@ -3,6 +3,8 @@
 
 #include "ActionTestSupport.h"
 
+#include "store/Localization.h"
+
 namespace vesko {
 namespace {
 
@@ -102,6 +104,17 @@ TEST_F(FileActionStateTest, ApplyingASavedSearchSearchesOnceAndKeepsEqualFilters
 
     store->removeSavedSearch(saved);
     EXPECT_TRUE(store->savedSearches().empty());
+}
+
+TEST_F(FileActionStateTest, TheStatusFollowsALanguageChange) {
+    auto store = startedStore();
+    Localization localization(store->settings());
+    QObject::connect(&localization, &Localization::languageChanged, store.get(),
+                     &IndexStore::languageChanged);
+    localization.setLanguage("ko");
+    EXPECT_TRUE(store->status().startsWith("항목")) << store->status().toStdString();
+    localization.setLanguage("en");
+    EXPECT_TRUE(store->status().contains("items")) << store->status().toStdString();
 }
 
 } // namespace
