@@ -21,7 +21,8 @@ fi
 build_dir="${1:-$here/build}"
 shift || true
 
-packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev)
+packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
+          qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools)
 arguments=("$@")
 targets=()
 if ((app_only)); then

@@ -15,13 +15,18 @@
 #include "search/Filters.h"
 #include "search/ResultSort.h"
 #include "search/Search.h"
+#include "store/FileActions.h"
+#include "store/FileDetail.h"
 #include "store/Permissions.h"
+#include "store/Preferences.h"
+#include "store/SavedSearch.h"
 #include "store/SearchRow.h"
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
 #include "store/StoreTasks.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -81,6 +86,8 @@ private:
     Q_PROPERTY(bool isSearchingContents READ isSearchingContents NOTIFY isSearchingContentsChanged)
     Q_PROPERTY(bool foldersFirst READ foldersFirst WRITE setFoldersFirst NOTIFY foldersFirstChanged)
     Q_PROPERTY(qint64 selection READ selection WRITE setSelection NOTIFY selectionChanged)
+    // File actions.
+    Q_PROPERTY(QString actionProblem READ actionProblem NOTIFY actionProblemChanged)
 
 public:
     explicit IndexStore(StoreEnvironment environment = {}, QObject* parent = nullptr);
@@ -200,6 +207,40 @@ public:
     // The delay before an expensive query runs; none for a plain query.
     std::optional<std::chrono::milliseconds> debounceDelay() const;
 
+    // ---- File actions and saved searches (FileActionState.cpp) ----
+
+    // Each acts on `selectedRow` and does nothing without one. A failure sets
+    // `actionProblem`; a trash or rename patches `rows` at once, before the watcher reports it.
+    void openSelected();
+    void revealSelected();
+    void trashSelected();
+    void renameSelected(const QString& typed);
+    void copySelectedPath();
+    void copySelectedName();
+    // Writes the full path of every row to `file`, atomically.
+    void exportResults(const std::string& file);
+    // Clamped to the rows; near the end of the loaded rows the next page is requested.
+    void moveSelection(qint64 delta);
+    // Reads `detail` for the selected row in the background.
+    void loadDetail();
+
+    std::optional<SearchRow> selectedRow() const;
+    QString actionProblem() const { return actionProblem_; }
+    // Nothing clears it: the window dismisses the problem it shows.
+    void setActionProblem(const std::optional<QString>& problem);
+    const std::optional<FileDetail>& detail() const { return detail_; }
+    // Open and show go through these desktop services (tests replace them).
+    void setDesktop(FileActions::Desktop desktop) { desktop_ = std::move(desktop); }
+    Preferences& preferences() { return preferences_; }
+
+    const std::vector<SavedSearch>& savedSearches() const { return savedSearches_.list(); }
+    void saveCurrentSearch(const QString& name);
+    // Sets query, filters (only when they differ) and sort with one search at the end.
+    void apply(const SavedSearch& saved);
+    void removeSavedSearch(const SavedSearch& saved);
+    // Rebuilds the status text in the language just chosen.
+    void languageChanged();
+
 signals:
     void phaseChanged();
     void isRefreshingChanged();
@@ -229,6 +270,11 @@ signals:
     void batchApplied(qint64 added, qint64 removed);
     void archiveSaved(bool succeeded);
     void buildInstalled(bool quiet);
+    void actionProblemChanged();
+    void detailChanged();
+    void savedSearchesChanged();
+    // Opening an item asks the window to hide the application (the closeAfterOpen setting).
+    void hideRequested();
 
 private:
     struct BuildOutcome;
@@ -337,6 +383,13 @@ private:
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
     qint64 selection_ = 0;
+
+    // File actions, preferences and saved searches.
+    QString actionProblem_;
+    std::optional<FileDetail> detail_;
+    FileActions::Desktop desktop_;
+    Preferences preferences_{settings_};
+    SavedSearches savedSearches_{settings_};
 };
 
 } // namespace vesko

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+#include "store/FileActions.h"
+
+#include "store/RenameNoReplace.h"
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+QString systemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString displayName(const std::string& name) {
+    return QString::fromUtf8(name);
+}
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string lastName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A write past RLIMIT_FSIZE raises SIGXFSZ, which ends the process by default; ignored, the
+// write fails with EFBIG and the export reports it like a full disk.
+void ignoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
+QClipboard* clipboard() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return nullptr;
+    return QGuiApplication::clipboard();
+}
+
+bool openWith(const FileActions::Desktop& desktop, const QUrl& url) {
+    return desktop.openUrl ? desktop.openUrl(url) : QDesktopServices::openUrl(url);
+}
+
+QDBusConnection busFor(const FileActions::Desktop& desktop) {
+    if (desktop.busAddress.isEmpty()) return QDBusConnection::sessionBus();
+    return QDBusConnection::connectToBus(desktop.busAddress, "vesko-file-manager");
+}
+
+} // namespace
+
+std::string FileActions::fullPath(const std::string& directory, const std::string& name) {
+    return directory == "/" ? "/" + name : directory + "/" + name;
+}
+
+FileActions::Problem FileActions::nameProblem(const QString& name, const std::string& folder) {
+    if (name.isEmpty()) return tr("A name can't be empty.");
+    if (name.contains('/')) return tr("A name can't contain “/”.");
+    if (name.contains(QChar(0))) return tr("A name can't contain a null character.");
+    if (name == "." || name == "..") return tr("“%1” is reserved and can't be a name.").arg(name);
+    long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (longest <= 0) longest = 255;
+    if (name.toUtf8().size() > longest)
+        return tr("The name is too long: this folder allows at most %1 bytes.").arg(longest);
+    return std::nullopt;
+}
+
+FileActions::Renamed FileActions::rename(const std::string& directory, const std::string& name,
+                                         const QString& typed, const RenameFaults* faults) {
+    const QString trimmed = typed.trimmed();
+    if (trimmed.isEmpty() || trimmed == displayName(name)) return {};
+    if (auto problem = nameProblem(trimmed, directory)) return {problem, std::nullopt};
+    const std::string target = trimmed.toStdString();
+    if (target == name) return {};
+    if (const int error = renameNoReplace(directory, name, target, faults))
+        return {systemText(error), std::nullopt};
+    return {std::nullopt, target};
+}
+
+FileActions::Problem FileActions::moveToTrash(const std::string& path) {
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.exists() && !QFileInfo(file).isSymLink()) return systemText(ENOENT);
+    if (file.moveToTrash()) return std::nullopt;
+    return file.errorString();
+}
+
+FileActions::Problem FileActions::exportPaths(const std::string& file,
+                                              const std::vector<std::string>& paths) {
+    ignoreFileSizeSignal();
+    QSaveFile out(QFile::decodeName(file.c_str()));
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
+    for (const auto& path : paths) {
+        out.write(path.data(), static_cast<qint64>(path.size()));
+        out.write("\n", 1);
+    }
+    if (paths.empty()) out.write("\n", 1);
+    if (!out.commit()) return out.errorString();
+    return std::nullopt;
+}
+
+QUrl FileActions::fileUrl(const std::string& path) {
+    const QByteArray raw(path.data(), static_cast<qsizetype>(path.size()));
+    return QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+FileActions::Problem FileActions::copyPath(const std::string& path) {
+    QClipboard* board = clipboard();
+    if (!board) return tr("The clipboard is not available.");
+    auto* data = new QMimeData;
+    data->setText(displayName(path));
+    data->setData("text/uri-list", fileUrl(path).toEncoded() + "\r\n");
+    board->setMimeData(data);
+    return std::nullopt;
+}
+
+FileActions::Problem FileActions::copyName(const std::string& name) {
+    QClipboard* board = clipboard();
+    if (!board) return tr("The clipboard is not available.");
+    board->setText(displayName(name));
+    return std::nullopt;
+}
+
+FileActions::Problem FileActions::open(const std::string& path, const Desktop& desktop) {
+    if (openWith(desktop, fileUrl(path))) return std::nullopt;
+    return tr("No application could open “%1”.").arg(displayName(lastName(path)));
+}
+
+void FileActions::showInFileManager(const std::string& path, const Desktop& desktop,
+                                    std::function<void(Problem)> done) {
+    const std::string folder = parentOf(path);
+    auto fallBack = [desktop, folder, done] {
+        if (openWith(desktop, fileUrl(folder))) return done(std::nullopt);
+        done(tr("No file manager could show “%1”.").arg(displayName(folder)));
+    };
+    QDBusConnection bus = busFor(desktop);
+    if (!bus.isConnected()) return fallBack();
+    auto call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                               "/org/freedesktop/FileManager1",
+                                               "org.freedesktop.FileManager1", "ShowItems");
+    call << QStringList{QString::fromLatin1(fileUrl(path).toEncoded())} << QString();
+    const int timeout = static_cast<int>(desktop.timeout.count());
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeout));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [fallBack, done](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         if (finished->isError()) return fallBack();
+                         done(std::nullopt);
+                     });
+}
+
+} // namespace vesko

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+#include "store/FileDetail.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <sys/stat.h>
+
+namespace vesko {
+namespace {
+
+// The values of `key` in `section` of a desktop-entry style file, split at ";".
+QStringList valuesIn(const QString& file, const QString& section, const QString& key) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    QTextStream lines(&in);
+    bool inSection = false;
+    while (!lines.atEnd()) {
+        const QString line = lines.readLine().trimmed();
+        if (line.startsWith('['))
+            inSection = line == '[' + section + ']';
+        else if (inSection && line.section('=', 0, 0).trimmed() == key)
+            return line.section('=', 1).trimmed().split(';', Qt::SkipEmptyParts);
+    }
+    return {};
+}
+
+QStringList folders(const char* variable, const QString& fallback) {
+    const QString value = qEnvironmentVariable(variable);
+    QStringList list = (value.isEmpty() ? fallback : value).split(':', Qt::SkipEmptyParts);
+    list.removeIf([](const QString& folder) { return !folder.startsWith('/'); });
+    return list;
+}
+
+QStringList applicationFolders() {
+    const QString home = qEnvironmentVariable("HOME");
+    QStringList list = folders("XDG_DATA_HOME", home + "/.local/share");
+    list += folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+    for (QString& folder : list)
+        folder += "/applications";
+    return list;
+}
+
+// mimeapps.list files in the order their defaults count.
+QStringList mimeappsLists() {
+    const QString home = qEnvironmentVariable("HOME");
+    QStringList places = folders("XDG_CONFIG_HOME", home + "/.config");
+    places += folders("XDG_CONFIG_DIRS", "/etc/xdg");
+    places += applicationFolders();
+    const QStringList desktops =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower().split(':', Qt::SkipEmptyParts);
+    QStringList files;
+    for (const QString& place : places) {
+        for (const QString& desktop : desktops)
+            files << place + '/' + desktop + "-mimeapps.list";
+        files << place + "/mimeapps.list";
+    }
+    return files;
+}
+
+std::optional<QString> applicationName(const QString& desktopId) {
+    const QString language = QLocale().name();
+    for (const QString& folder : applicationFolders()) {
+        const QString file = folder + '/' + desktopId;
+        if (!QFile::exists(file)) continue;
+        for (const QString& key : {"Name[" + language + ']',
+                                   "Name[" + language.section('_', 0, 0) + ']', QString("Name")}) {
+            const QStringList name = valuesIn(file, "Desktop Entry", key);
+            if (!name.isEmpty()) return name.join(';');
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> defaultFor(const QString& mimeType) {
+    for (const QString& list : mimeappsLists())
+        for (const QString& id : valuesIn(list, "Default Applications", mimeType))
+            if (auto name = applicationName(id)) return name;
+    for (const QString& folder : applicationFolders())
+        for (const QString& id : valuesIn(folder + "/mimeinfo.cache", "MIME Cache", mimeType))
+            if (auto name = applicationName(id)) return name;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> defaultApplicationName(const QString& mimeType) {
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
+    QStringList candidates{mimeType};
+    if (type.isValid()) candidates += type.allAncestors();
+    for (const QString& candidate : candidates)
+        if (auto name = defaultFor(candidate)) return name;
+    return std::nullopt;
+}
+
+FileDetail FileDetail::read(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QFile::decodeName(path.c_str()));
+    FileDetail detail;
+    detail.exists = true;
+    detail.iconName = type.iconName();
+    if (!type.comment().isEmpty()) detail.kind = type.comment();
+    const QLocale locale;
+    detail.modifiedText =
+        locale.toString(QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec), QLocale::ShortFormat);
+    if (S_ISDIR(info.st_mode)) return detail;
+    detail.opensWith = defaultApplicationName(type.name());
+    detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);
+    return detail;
+}
+
+} // namespace vesko

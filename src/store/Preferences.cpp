@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: MIT
+#include "store/Preferences.h"
+
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace vesko {
+namespace {
+
+constexpr const char* showSizeKey = "showSize";
+constexpr const char* showModifiedKey = "showModified";
+constexpr const char* showKindKey = "showKind";
+constexpr const char* showCreatedKey = "showCreated";
+constexpr const char* showAccessedKey = "showAccessed";
+constexpr const char* showFullPathKey = "showFullPath";
+constexpr const char* pathBarStyleKey = "pathBarStyle";
+constexpr const char* dateStyleKey = "dateStyle";
+constexpr const char* appearanceKey = "appearance";
+constexpr const char* listTextSizeKey = "listTextSize";
+constexpr const char* hideFromDockKey = "hideFromDock";
+constexpr const char* showInMenuBarKey = "showInMenuBar";
+constexpr const char* closeAfterOpenKey = "closeAfterOpen";
+constexpr const char* showSidebarKey = "showSidebar";
+constexpr const char* hotKeyKey = "hotKey";
+constexpr const char* settingsSectionKey = "settingsSection";
+
+// Point sizes outside this range make the list unreadable; they read as the default.
+constexpr double smallestTextSize = 6;
+constexpr double largestTextSize = 72;
+
+template <typename Enum, std::size_t N>
+Enum fromRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases,
+             const std::string& raw) {
+    for (const auto& [value, text] : cases)
+        if (text == raw) return value;
+    return cases.front().first;
+}
+
+template <typename Enum, std::size_t N>
+std::string toRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases, Enum value) {
+    for (const auto& [item, text] : cases)
+        if (item == value) return std::string(text);
+    return std::string(cases.front().second);
+}
+
+QString relativeText(qint64 seconds) {
+    const bool future = seconds < 0;
+    const qint64 span = std::llabs(seconds);
+    struct Unit {
+        qint64 seconds;
+        const char* past;
+        const char* ahead;
+    };
+    static constexpr Unit units[] = {
+        {31'536'000, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n yr. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n yr.")},
+        {2'592'000, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n mo. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n mo.")},
+        {604'800, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n wk. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n wk.")},
+        {86'400, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n day(s) ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n day(s)")},
+        {3'600, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n hr. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n hr.")},
+        {60, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n min. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n min.")},
+        {1, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n sec. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n sec.")}};
+    for (const auto& unit : units) {
+        if (span >= unit.seconds)
+            return Preferences::tr(future ? unit.ahead : unit.past, nullptr,
+                                   static_cast<int>(span / unit.seconds));
+    }
+    return Preferences::tr("now");
+}
+
+} // namespace
+
+QString HotKeySetting::toJson() const {
+    const QJsonObject object{{"keyCode", keyCode}, {"modifiers", modifiers}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+std::optional<HotKeySetting> HotKeySetting::fromJson(const QString& json) {
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    const QJsonObject object = document.object();
+    const QJsonValue key = object.value("keyCode");
+    const QJsonValue modifiers = object.value("modifiers");
+    auto whole = [](const QJsonValue& value) {
+        return value.isDouble() && std::trunc(value.toDouble()) == value.toDouble() &&
+               std::abs(value.toDouble()) < 2147483648.0;
+    };
+    if (!document.isObject() || !whole(key) || !whole(modifiers)) return std::nullopt;
+    return HotKeySetting{key.toInt(), modifiers.toInt()};
+}
+
+Preferences::Preferences(Settings& settings, QObject* parent)
+    : QObject(parent), settings_(settings) {
+    showSize_ = settings.boolean(showSizeKey, true);
+    showModified_ = settings.boolean(showModifiedKey, true);
+    showKind_ = settings.boolean(showKindKey, true);
+    showCreated_ = settings.boolean(showCreatedKey, false);
+    showAccessed_ = settings.boolean(showAccessedKey, false);
+    showFullPath_ = settings.boolean(showFullPathKey, true);
+    pathBarStyle_ = fromRaw(pathBarStyles, settings.text(pathBarStyleKey));
+    dateStyle_ = fromRaw(dateStyles, settings.text(dateStyleKey));
+    appearance_ = fromRaw(appearances, settings.text(appearanceKey));
+    const double size = settings.real(listTextSizeKey, 12);
+    if (size >= smallestTextSize && size <= largestTextSize) listTextSize_ = size;
+    hideFromDock_ = settings.boolean(hideFromDockKey, false);
+    showInMenuBar_ = settings.boolean(showInMenuBarKey, false);
+    closeAfterOpen_ = settings.boolean(closeAfterOpenKey, false);
+    showSidebar_ = settings.boolean(showSidebarKey, true);
+    hotKey_ = HotKeySetting::fromJson(QString::fromStdString(settings.text(hotKeyKey)))
+                  .value_or(HotKeySetting{});
+    const QString section = QString::fromStdString(settings.text(settingsSectionKey));
+    if (!section.isEmpty()) settingsSection_ = section;
+}
+
+QString Preferences::label(PathBarStyle style) {
+    switch (style) {
+    case PathBarStyle::plain:
+        return tr("Full path");
+    case PathBarStyle::breadcrumb:
+        return tr("Breadcrumbs");
+    case PathBarStyle::tilde:
+        return tr("Shortened");
+    }
+    return {};
+}
+
+QString Preferences::label(DateStyle style) {
+    switch (style) {
+    case DateStyle::dateOnly:
+        return tr("Date only");
+    case DateStyle::dateTime:
+        return tr("Date and time");
+    case DateStyle::longDate:
+        return tr("Long date");
+    case DateStyle::relative:
+        return tr("Relative");
+    case DateStyle::isoDate:
+        return tr("ISO date");
+    case DateStyle::isoDateTime:
+        return tr("ISO date and time");
+    }
+    return {};
+}
+
+QString Preferences::label(Appearance appearance) {
+    switch (appearance) {
+    case Appearance::system:
+        return tr("System");
+    case Appearance::light:
+        return tr("Light");
+    case Appearance::dark:
+        return tr("Dark");
+    }
+    return {};
+}
+
+QString Preferences::pathText(PathBarStyle style, const QString& path, const QString& home) {
+    if (style == PathBarStyle::breadcrumb) {
+        const QStringList names = path.split('/', Qt::SkipEmptyParts);
+        return names.isEmpty() ? path : names.join(QStringLiteral("  \u203A  "));
+    }
+    // The home folder only as whole names: /home/anna is not below /home/ann.
+    if (style == PathBarStyle::tilde && !home.isEmpty() && path.startsWith(home) &&
+        (path.size() == home.size() || path[home.size()] == '/' || home.endsWith('/')))
+        return '~' + path.mid(home.endsWith('/') ? home.size() - 1 : home.size());
+    return path;
+}
+
+QString Preferences::dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now) {
+    if (seconds == 0) return QStringLiteral("-");
+    const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds);
+    const QLocale locale;
+    switch (style) {
+    case DateStyle::dateOnly:
+        break;
+    case DateStyle::dateTime:
+        return locale.toString(date, QLocale::ShortFormat);
+    case DateStyle::longDate:
+        return locale.toString(date.date(), QLocale::LongFormat);
+    case DateStyle::relative:
+        return relativeText(date.secsTo(now));
+    case DateStyle::isoDate:
+        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd"));
+    case DateStyle::isoDateTime:
+        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    return locale.toString(date.date(), QLocale::ShortFormat);
+}
+
+QString Preferences::sample(DateStyle style, const QDateTime& now) {
+    return dateText(style, static_cast<std::uint32_t>(now.toSecsSinceEpoch() - 259'200), now);
+}
+
+QPalette Preferences::palette(Appearance appearance) {
+    if (appearance == Appearance::system) return QPalette();
+    const bool dark = appearance == Appearance::dark;
+    const QColor window = dark ? QColor(45, 45, 48) : QColor(246, 246, 246);
+    const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+    const QColor text = dark ? QColor(230, 230, 230) : QColor(20, 20, 20);
+    const QColor highlight = dark ? QColor(42, 110, 200) : QColor(48, 120, 220);
+    QPalette palette(text, window, window.lighter(130), window.darker(160), window.darker(120),
+                     text, Qt::white, base, window);
+    palette.setColor(QPalette::AlternateBase, dark ? base.lighter(120) : window);
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText,
+                     dark ? QColor(140, 140, 140) : QColor(120, 120, 120));
+    palette.setColor(QPalette::Link, highlight);
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(128, 128, 128));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
+    return palette;
+}
+
+void Preferences::apply(Appearance appearance) {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setPalette(palette(appearance));
+}
+
+void Preferences::writeBoolean(const char* key, bool& member, bool on) {
+    member = on;
+    settings_.setBoolean(key, on);
+    emit changed(QString::fromLatin1(key));
+}
+
+void Preferences::setShowSize(bool on) {
+    writeBoolean(showSizeKey, showSize_, on);
+}
+void Preferences::setShowModified(bool on) {
+    writeBoolean(showModifiedKey, showModified_, on);
+}
+void Preferences::setShowKind(bool on) {
+    writeBoolean(showKindKey, showKind_, on);
+}
+void Preferences::setShowCreated(bool on) {
+    writeBoolean(showCreatedKey, showCreated_, on);
+}
+void Preferences::setShowAccessed(bool on) {
+    writeBoolean(showAccessedKey, showAccessed_, on);
+}
+void Preferences::setShowFullPath(bool on) {
+    writeBoolean(showFullPathKey, showFullPath_, on);
+}
+void Preferences::setCloseAfterOpen(bool on) {
+    writeBoolean(closeAfterOpenKey, closeAfterOpen_, on);
+}
+void Preferences::setShowSidebar(bool on) {
+    writeBoolean(showSidebarKey, showSidebar_, on);
+}
+
+void Preferences::setPathBarStyle(PathBarStyle style) {
+    pathBarStyle_ = style;
+    settings_.setText(pathBarStyleKey, toRaw(pathBarStyles, style));
+    emit changed(pathBarStyleKey);
+}
+
+void Preferences::setDateStyle(DateStyle style) {
+    dateStyle_ = style;
+    settings_.setText(dateStyleKey, toRaw(dateStyles, style));
+    emit changed(dateStyleKey);
+    emit dateStyleChanged();
+}
+
+void Preferences::setAppearance(Appearance appearance) {
+    appearance_ = appearance;
+    settings_.setText(appearanceKey, toRaw(appearances, appearance));
+    apply(appearance);
+    emit changed(appearanceKey);
+    emit appearanceChanged(appearance);
+}
+
+void Preferences::setListTextSize(double points) {
+    if (!std::isfinite(points)) return;
+    listTextSize_ = std::clamp(points, smallestTextSize, largestTextSize);
+    settings_.setReal(listTextSizeKey, listTextSize_);
+    emit changed(listTextSizeKey);
+}
+
+void Preferences::setHideFromDock(bool on) {
+    writeBoolean(hideFromDockKey, hideFromDock_, on);
+    if (on && !showInMenuBar_) setShowInMenuBar(true);
+}
+
+void Preferences::setShowInMenuBar(bool on) {
+    writeBoolean(showInMenuBarKey, showInMenuBar_, on);
+    emit menuBarChanged(on);
+}
+
+void Preferences::setHotKey(const HotKeySetting& hotKey) {
+    hotKey_ = hotKey;
+    settings_.setText(hotKeyKey, hotKey.toJson().toStdString());
+    emit changed(hotKeyKey);
+    emit hotKeyChanged(hotKey);
+}
+
+void Preferences::setSettingsSection(const QString& section) {
+    if (section.isEmpty()) return;
+    settingsSection_ = section;
+    settings_.setText(settingsSectionKey, section.toStdString());
+    emit changed(settingsSectionKey);
+}
+
+} // namespace vesko

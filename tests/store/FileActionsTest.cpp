@@ -1,0 +1,319 @@
+// SPDX-License-Identifier: MIT
+#include "store/FileActions.h"
+#include "store/RenameNoReplace.h"
+
+#include "support/ChildProcess.h"
+#include "support/TempTree.h"
+
+#include "ActionTestSupport.h"
+
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace vesko {
+namespace {
+
+using test::contents;
+
+namespace fs = std::filesystem;
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+TEST(FileActionsTest, FullPathOfAnItemInTheRootFolderHasOneSlash) {
+    EXPECT_EQ(FileActions::fullPath("/", "etc"), "/etc");
+    EXPECT_EQ(FileActions::fullPath("/home/ann", "a b"), "/home/ann/a b");
+}
+
+class RenameTest : public testing::Test {
+protected:
+    test::TempTree tree;
+    std::string folder = tree.dir("f");
+};
+
+TEST_F(RenameTest, RefusedOrIgnoredNamesChangeNothing) {
+    struct Case {
+        QString typed;
+        bool problem;
+    };
+    const Case cases[] = {{"", false},
+                          {"   \n", false},
+                          {"old.txt", false},
+                          {" old.txt ", false},
+                          {"a/b", true},
+                          {".", true},
+                          {"..", true},
+                          {"taken.txt", true},
+                          {QString(300, 'x'), true},
+                          {QString("a") + QChar(0) + "b", true}};
+    for (const auto& c : cases) {
+        test::TempTree local;
+        const std::string dir = local.dir("f");
+        local.file("f/old.txt", "old");
+        local.file("f/taken.txt", "taken");
+        const auto renamed = FileActions::rename(dir, "old.txt", c.typed);
+        EXPECT_EQ(renamed.problem.has_value(), c.problem) << c.typed.toStdString();
+        if (renamed.problem) {
+            EXPECT_FALSE(renamed.problem->isEmpty());
+        }
+        EXPECT_FALSE(renamed.name) << c.typed.toStdString();
+        EXPECT_EQ(contents(dir + "/old.txt"), "old");
+        EXPECT_EQ(contents(dir + "/taken.txt"), "taken");
+        EXPECT_EQ(local.listAll().size(), 3u);
+    }
+}
+
+TEST_F(RenameTest, TrimsTheNameAndKeepsNamesThatAreNotUtf8) {
+    tree.file("f/draft", "text");
+    auto renamed = FileActions::rename(folder, "draft", " report.txt \n");
+    ASSERT_FALSE(renamed.problem) << renamed.problem->toStdString();
+    EXPECT_EQ(renamed.name, "report.txt");
+    EXPECT_EQ(contents(folder + "/report.txt"), "text");
+
+    const std::string invalid = "bad\xff";
+    tree.file("f/" + invalid, "raw");
+    renamed = FileActions::rename(folder, invalid, "좋은 이름");
+    ASSERT_FALSE(renamed.problem);
+    EXPECT_EQ(contents(folder + "/좋은 이름"), "raw");
+    EXPECT_FALSE(exists(folder + "/" + invalid));
+}
+
+// Every way a rename can go, with and without the kernel's no-replace flag: it works, and
+// an item that appears at the new name just before the move is never replaced.
+TEST_F(RenameTest, NeverReplacesATargetThatAppearsDuringTheRename) {
+    struct Path {
+        const char* label;
+        RenameFaults faults;
+        bool folder;
+    };
+    const Path paths[] = {{"flag, file", {}, false},
+                          {"flag, folder", {}, true},
+                          {"link, file", {true, false, {}}, false},
+                          {"claim, file", {true, true, {}}, false},
+                          {"claim, folder", {true, false, {}}, true}};
+    for (const auto& path : paths) {
+        for (const bool race : {false, true}) {
+            test::TempTree local;
+            const std::string dir = local.dir("f");
+            local.file(path.folder ? "f/old/inside" : "f/old", "mine");
+            RenameFaults faults = path.faults;
+            bool racerWon = false;
+            if (race)
+                faults.beforeCommit = [&] {
+                    const int fd =
+                        ::open((dir + "/new").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+                    if (fd < 0) return;
+                    racerWon = ::write(fd, "theirs", 6) == 6;
+                    ::close(fd);
+                };
+            const int error = renameNoReplace(dir, "old", "new", &faults);
+            const std::string mine = path.folder ? "/new/inside" : "/new";
+            if (racerWon) {
+                EXPECT_EQ(error, EEXIST) << path.label;
+                EXPECT_EQ(contents(dir + "/new"), "theirs") << path.label;
+                EXPECT_TRUE(exists(dir + "/old")) << path.label;
+            } else {
+                EXPECT_EQ(error, 0) << path.label << " race " << race;
+                EXPECT_EQ(contents(dir + mine), "mine") << path.label;
+                EXPECT_FALSE(exists(dir + "/old")) << path.label;
+            }
+        }
+    }
+}
+
+TEST_F(RenameTest, AFolderClaimFilledByAnotherProgramMakesTheRenameFail) {
+    tree.file("f/old/inside", "mine");
+    RenameFaults faults{true, false, [&] { tree.file("f/new/theirs", "theirs"); }};
+    EXPECT_EQ(renameNoReplace(folder, "old", "new", &faults), ENOTEMPTY);
+    EXPECT_EQ(contents(folder + "/new/theirs"), "theirs");
+    EXPECT_EQ(contents(folder + "/old/inside"), "mine");
+}
+
+// The Trash lives in a private home, never the user's.
+class TrashTest : public testing::Test {
+protected:
+    test::TempTree tree;
+    test::ScopedEnv home{"HOME", tree.dir("home")};
+    test::ScopedEnv data{"XDG_DATA_HOME", tree.dir("home/.local/share")};
+};
+
+TEST_F(TrashTest, MovesTheItemIntoTheTrash) {
+    const std::string file = tree.file("home/doc.txt", "keep me");
+    const auto problem = FileActions::moveToTrash(file);
+    ASSERT_FALSE(problem) << problem->toStdString();
+    EXPECT_FALSE(exists(file));
+    EXPECT_EQ(contents(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
+    EXPECT_TRUE(exists(tree.path("home/.local/share/Trash/info/doc.txt.trashinfo")));
+}
+
+TEST_F(TrashTest, AVanishedItemIsAProblem) {
+    const auto problem = FileActions::moveToTrash(tree.path("home/gone.txt"));
+    ASSERT_TRUE(problem);
+    EXPECT_FALSE(problem->isEmpty());
+}
+
+TEST_F(TrashTest, AFolderWithoutWritePermissionKeepsTheItem) {
+    const std::string file = tree.file("home/locked/doc.txt", "keep me");
+    ASSERT_EQ(::chown(tree.root().c_str(), 65534, 65534), 0);
+    for (const auto& item : tree.listAll())
+        ASSERT_EQ(::lchown(tree.path(item).c_str(), 65534, 65534), 0);
+    tree.chmod("home/locked", 0555);
+    const int code = test::runUnprivileged([&] { return FileActions::moveToTrash(file) ? 0 : 1; });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(contents(file), "keep me");
+}
+
+TEST_F(TrashTest, AReadOnlyFileSystemKeepsTheItem) {
+    const std::string mount = tree.dir("home/ro");
+    const int code = test::runInChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", mount.c_str(), "tmpfs", 0, nullptr) != 0)
+            return test::cannotSetUpChild;
+        std::ofstream(mount + "/doc.txt") << "keep me";
+        if (::mount(nullptr, mount.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            return test::cannotSetUpChild;
+        const bool refused = FileActions::moveToTrash(mount + "/doc.txt").has_value();
+        return refused && contents(mount + "/doc.txt") == "keep me" ? 0 : 1;
+    });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot mount a read-only file system";
+    EXPECT_EQ(code, 0);
+}
+
+class ExportTest : public testing::Test {
+protected:
+    test::TempTree tree;
+    std::string target = tree.file("out/vesko-results.txt", "old\n");
+};
+
+TEST_F(ExportTest, WritesEveryPathAsStoredOnePerLine) {
+    ASSERT_FALSE(FileActions::exportPaths(target, {"/a b", "/x/line\nbreak", "/bad\xff"}));
+    EXPECT_EQ(contents(target), "/a b\n/x/line\nbreak\n/bad\xff\n");
+    ASSERT_FALSE(FileActions::exportPaths(target, {}));
+    EXPECT_EQ(contents(target), "\n");
+
+    std::vector<std::string> many;
+    std::string expected;
+    for (int i = 0; i < 20'000; ++i) {
+        many.push_back("/home/ann/folder " + std::to_string(i) + "/file.txt");
+        expected += many.back() + "\n";
+    }
+    ASSERT_FALSE(FileActions::exportPaths(target, many));
+    EXPECT_EQ(contents(target), expected);
+}
+
+TEST_F(ExportTest, AFailedWriteKeepsTheOldFile) {
+    std::vector<std::string> many(20'000, "/home/ann/some/long/enough/path/to/a/file.txt");
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const auto full = FileActions::exportPaths(target, many);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    ASSERT_TRUE(full);
+    EXPECT_FALSE(full->isEmpty());
+    EXPECT_EQ(contents(target), "old\n");
+
+    ASSERT_EQ(::chown(tree.root().c_str(), 65534, 65534), 0);
+    tree.chmod("out", 0555);
+    const int code =
+        test::runUnprivileged([&] { return FileActions::exportPaths(target, many) ? 0 : 1; });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(contents(target), "old\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("out")), fs::directory_iterator()), 1);
+}
+
+TEST(ClipboardTest, PathGoesAsTextAndFileUrlNameAsText) {
+    ASSERT_FALSE(FileActions::copyPath("/home/ann/a b/\xff.txt"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->text(), QString::fromUtf8("/home/ann/a b/\xff.txt"));
+    EXPECT_EQ(data->data("text/uri-list"), "file:///home/ann/a%20b/%FF.txt\r\n");
+
+    ASSERT_FALSE(FileActions::copyName("보고서.pdf"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "보고서.pdf");
+}
+
+// Runs the event loop until `done`; the deadline only keeps a broken test from hanging.
+void waitFor(const bool& done) {
+    const QDeadlineTimer deadline(30'000);
+    while (!done && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+TEST(DesktopTest, OpenAndShowFallBackAndReportWhatFailed) {
+    std::vector<QUrl> opened;
+    bool opens = true;
+    FileActions::Desktop desktop;
+    desktop.openUrl = [&](const QUrl& url) {
+        opened.push_back(url);
+        return opens;
+    };
+    desktop.busAddress = "unix:path=/nonexistent/vesko-bus";
+    EXPECT_FALSE(FileActions::open("/home/ann/x y.txt", desktop));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toEncoded(), "file:///home/ann/x%20y.txt");
+
+    std::optional<FileActions::Problem> shown;
+    FileActions::showInFileManager("/home/ann/x y.txt", desktop, [&](auto p) { shown = p; });
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(*shown);
+    EXPECT_EQ(opened.back().toEncoded(), "file:///home/ann");
+
+    opens = false;
+    EXPECT_TRUE(FileActions::open("/home/ann/x.txt", desktop));
+    shown.reset();
+    FileActions::showInFileManager("/x.txt", desktop, [&](auto p) { shown = p; });
+    ASSERT_TRUE(shown && *shown);
+    EXPECT_EQ(opened.back().toEncoded(), "file:///");
+}
+
+// A session bus on which no file manager runs answers at once with an error.
+TEST(DesktopTest, ABusWithoutFileManagerOpensTheFolder) {
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    if (!bus.waitForStarted() || !bus.waitForReadyRead()) GTEST_SKIP() << "no dbus-daemon to start";
+    FileActions::Desktop desktop;
+    std::vector<QUrl> opened;
+    desktop.openUrl = [&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
+    desktop.busAddress = QString::fromUtf8(bus.readLine().trimmed());
+    bool done = false;
+    FileActions::Problem problem;
+    FileActions::showInFileManager("/srv/data/a.txt", desktop, [&](auto p) {
+        problem = p;
+        done = true;
+    });
+    waitFor(done);
+    ASSERT_TRUE(done);
+    EXPECT_FALSE(problem);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toEncoded(), "file:///srv/data");
+    bus.terminate();
+    bus.waitForFinished();
+}
+
+} // namespace
+} // namespace vesko

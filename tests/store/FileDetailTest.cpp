@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#include "store/FileDetail.h"
+
+#include "support/TempTree.h"
+
+#include "ActionTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vesko {
+namespace {
+
+class FileDetailTest : public testing::Test {
+protected:
+    void SetUp() override {
+        tree.file("data/applications/editor.desktop",
+                  "[Desktop Entry]\nName=Editor\nName[ko]=편집기\n");
+        tree.file("data/applications/viewer.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Viewer\n");
+        tree.file("data/applications/mimeinfo.cache", "[MIME Cache]\nimage/png=viewer.desktop;\n");
+        // The desktop's own list wins; an id without a desktop file is passed over.
+        tree.file("config/test-mimeapps.list",
+                  "[Default Applications]\ntext/plain=gone.desktop;editor.desktop;\n");
+        tree.file("config/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n");
+    }
+
+    test::TempTree tree;
+    test::ScopedEnv config{"XDG_CONFIG_HOME", tree.path("config")};
+    test::ScopedEnv data{"XDG_DATA_HOME", tree.path("data")};
+    test::ScopedEnv system{"XDG_CONFIG_DIRS", tree.path("etc")};
+    test::ScopedEnv desktop{"XDG_CURRENT_DESKTOP", "Test:Other"};
+};
+
+TEST_F(FileDetailTest, DefaultApplicationFollowsTheDesktopsListsAndParentTypes) {
+    EXPECT_EQ(defaultApplicationName("text/plain"), "Editor");
+    EXPECT_EQ(defaultApplicationName("image/png"), "Viewer");
+    // C source is a kind of plain text.
+    EXPECT_EQ(defaultApplicationName("text/x-csrc"), "Editor");
+    EXPECT_EQ(defaultApplicationName("application/x-nothing-opens-this"), std::nullopt);
+}
+
+TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
+    const FileDetail file = FileDetail::read(tree.file("notes.txt", "12345"));
+    EXPECT_TRUE(file.exists);
+    EXPECT_EQ(file.opensWith, "Editor");
+    EXPECT_EQ(file.sizeText, "5 bytes");
+    EXPECT_TRUE(file.kind && file.modifiedText);
+    EXPECT_FALSE(file.iconName.isEmpty());
+
+    const FileDetail folder = FileDetail::read(tree.dir("folder"));
+    EXPECT_TRUE(folder.exists);
+    EXPECT_FALSE(folder.opensWith);
+    EXPECT_FALSE(folder.sizeText);
+    EXPECT_TRUE(folder.kind);
+
+    EXPECT_EQ(FileDetail::read(tree.path("gone")), FileDetail{});
+}
+
+} // namespace
+} // namespace vesko

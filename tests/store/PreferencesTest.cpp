@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+#include "store/Preferences.h"
+
+#include "store/Localization.h"
+
+#include "support/TempTree.h"
+
+#include "ActionTestSupport.h"
+
+#include <QGuiApplication>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vesko {
+namespace {
+
+struct Snapshot {
+    bool showSize, showModified, showKind, showCreated, showAccessed, showFullPath;
+    PathBarStyle pathBarStyle;
+    DateStyle dateStyle;
+    Appearance appearance;
+    double listTextSize;
+    bool hideFromDock, showInMenuBar, closeAfterOpen, showSidebar;
+    HotKeySetting hotKey;
+    QString settingsSection;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot snapshot(const Preferences& p) {
+    return {p.showSize(),       p.showModified(), p.showKind(),     p.showCreated(),
+            p.showAccessed(),   p.showFullPath(), p.pathBarStyle(), p.dateStyle(),
+            p.appearance(),     p.listTextSize(), p.hideFromDock(), p.showInMenuBar(),
+            p.closeAfterOpen(), p.showSidebar(),  p.hotKey(),       p.settingsSection()};
+}
+
+const Snapshot defaults{true,
+                        true,
+                        true,
+                        false,
+                        false,
+                        true,
+                        PathBarStyle::plain,
+                        DateStyle::dateOnly,
+                        Appearance::system,
+                        12,
+                        false,
+                        false,
+                        false,
+                        true,
+                        HotKeySetting{0x01000036, 0x1000},
+                        "general"};
+
+class PreferencesTest : public testing::Test {
+protected:
+    // QSettings caches a file's values per process; a copy under a new name is read afresh.
+    std::string reopened(const std::string& path) {
+        const std::string copy = tree.path("copy" + std::to_string(++copies) + ".conf");
+        std::filesystem::copy_file(path, copy);
+        return copy;
+    }
+    void TearDown() override { Preferences::apply(Appearance::system); }
+
+    test::TempTree tree;
+    int copies = 0;
+};
+
+TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
+    const std::string file = tree.path("vesko.conf");
+    const Snapshot changed{false,
+                           false,
+                           false,
+                           true,
+                           true,
+                           false,
+                           PathBarStyle::tilde,
+                           DateStyle::isoDateTime,
+                           Appearance::dark,
+                           15.5,
+                           true,
+                           true,
+                           true,
+                           false,
+                           HotKeySetting{'K', 0x1200},
+                           "exclusions"};
+    {
+        Settings settings(file);
+        Preferences prefs(settings);
+        EXPECT_EQ(snapshot(prefs), defaults);
+        prefs.setShowSize(false);
+        prefs.setShowModified(false);
+        prefs.setShowKind(false);
+        prefs.setShowCreated(true);
+        prefs.setShowAccessed(true);
+        prefs.setShowFullPath(false);
+        prefs.setPathBarStyle(PathBarStyle::tilde);
+        prefs.setDateStyle(DateStyle::isoDateTime);
+        prefs.setAppearance(Appearance::dark);
+        prefs.setListTextSize(15.5);
+        prefs.setShowInMenuBar(true);
+        prefs.setHideFromDock(true);
+        prefs.setCloseAfterOpen(true);
+        prefs.setShowSidebar(false);
+        prefs.setHotKey(HotKeySetting{'K', 0x1200});
+        prefs.setSettingsSection("exclusions");
+        EXPECT_EQ(snapshot(prefs), changed);
+        ASSERT_TRUE(settings.sync());
+    }
+    Settings again(reopened(file));
+    EXPECT_EQ(snapshot(Preferences(again)), changed);
+
+    const std::string wrong = tree.file(
+        "wrong.conf",
+        "[General]\nshowSize=yes please\nshowModified=2\nshowKind=\nshowCreated=maybe\n"
+        "showAccessed=@Invalid()\nshowFullPath=0.5\npathBarStyle=Breadcrumb\n"
+        "dateStyle=fancy\nappearance=3\nlistTextSize=big\nhideFromDock=on\n"
+        "showInMenuBar=a, b\ncloseAfterOpen=null\nshowSidebar=\"\"\n"
+        "hotKey=\"{\\\"keyCode\\\":\\\"F7\\\",\\\"modifiers\\\":4096}\"\nsettingsSection=a, b\n");
+    Settings hand(wrong);
+    EXPECT_EQ(snapshot(Preferences(hand)), defaults);
+    const std::string huge = tree.file("huge.conf", "[General]\nlistTextSize=1e9\nhotKey={}\n");
+    Settings edited(huge);
+    EXPECT_EQ(snapshot(Preferences(edited)), defaults);
+}
+
+TEST_F(PreferencesTest, HidingFromTheTaskbarShowsTheTrayIconAndStoresBoth) {
+    Settings settings(tree.path("vesko.conf"));
+    Preferences prefs(settings);
+    std::vector<bool> shown;
+    QObject::connect(&prefs, &Preferences::menuBarChanged, [&](bool on) { shown.push_back(on); });
+    prefs.setHideFromDock(true);
+    EXPECT_TRUE(prefs.showInMenuBar());
+    EXPECT_EQ(shown, std::vector<bool>{true});
+    EXPECT_TRUE(settings.boolean("hideFromDock", false));
+    EXPECT_TRUE(settings.boolean("showInMenuBar", false));
+    prefs.setHideFromDock(false);
+    EXPECT_TRUE(prefs.showInMenuBar());
+}
+
+TEST(PathTextTest, Styles) {
+    struct Case {
+        PathBarStyle style;
+        QString path, home, expected;
+    };
+    const QString sep = QStringLiteral("  \u203A  ");
+    const Case cases[] = {
+        {PathBarStyle::plain, "/Users/ann/x", "/Users/ann", "/Users/ann/x"},
+        {PathBarStyle::breadcrumb, "/Users/ann/Documents", "",
+         "Users" + sep + "ann" + sep + "Documents"},
+        {PathBarStyle::breadcrumb, "/", "", "/"},
+        {PathBarStyle::tilde, "/Users/ann/x", "/Users/ann", "~/x"},
+        {PathBarStyle::tilde, "/Users/ann", "/Users/ann", "~"},
+        {PathBarStyle::tilde, "/tmp/x", "/Users/ann", "/tmp/x"},
+        {PathBarStyle::tilde, "/Users/anna/x", "/Users/ann", "/Users/anna/x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Preferences::pathText(c.style, c.path, c.home), c.expected)
+            << c.path.toStdString();
+}
+
+TEST(DateTextTest, FixedFormatsRelativeAndNoDate) {
+    test::TempTree tree;
+    Settings settings(tree.path("vesko.conf"));
+    Localization english(settings);
+    english.setLanguage("en");
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
+    const auto seconds = static_cast<std::uint32_t>(now.toSecsSinceEpoch());
+    const QString local = now.toString("yyyy-MM-dd HH:mm");
+    EXPECT_EQ(Preferences::dateText(DateStyle::isoDateTime, seconds, now), local);
+    EXPECT_EQ(Preferences::dateText(DateStyle::isoDate, seconds, now), local.left(10));
+    for (const auto& [style, raw] : Preferences::dateStyles) {
+        EXPECT_EQ(Preferences::dateText(style, 0, now), "-") << raw;
+        EXPECT_FALSE(Preferences::sample(style, now).isEmpty()) << raw;
+    }
+    EXPECT_EQ(Preferences::sample(DateStyle::relative, now), "3 days ago");
+    EXPECT_EQ(Preferences::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
+    EXPECT_EQ(Preferences::dateText(DateStyle::relative, seconds, now), "now");
+}
+
+TEST(AppearanceTest, DarkAndLightChangeTheApplicationPaletteAndSystemRestoresIt) {
+    const QColor original = QGuiApplication::palette().color(QPalette::Window);
+    Preferences::apply(Appearance::dark);
+    EXPECT_LT(QGuiApplication::palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_GT(QGuiApplication::palette().color(QPalette::WindowText).lightness(), 150);
+    Preferences::apply(Appearance::light);
+    EXPECT_GT(QGuiApplication::palette().color(QPalette::Window).lightness(), 200);
+    Preferences::apply(Appearance::system);
+    EXPECT_EQ(QGuiApplication::palette().color(QPalette::Window), original);
+}
+
+} // namespace
+} // namespace vesko
