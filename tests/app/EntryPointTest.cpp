@@ -36,15 +36,6 @@ TEST(EntryPoint, DispatchOrderAndWholeArgumentMatching) {
         EXPECT_EQ(EntryPoint::chooseMode(c.arguments), c.mode) << c.arguments.size();
 }
 
-TEST(DevOptions, ValueAfterFlag) {
-    const auto a = args({"--dev-root", "/one", "--dev-root", "/two", "--out"});
-    EXPECT_EQ(DevOptions::valueIn(a, "--dev-root"), "/one");
-    EXPECT_EQ(DevOptions::valueIn(a, "--out"), std::nullopt);
-    EXPECT_EQ(DevOptions::valueIn(a, "--missing"), std::nullopt);
-    EXPECT_EQ(DevOptions::valuesIn(args({"--query", "a", "x", "--query", "b"}), "--query"),
-              (std::vector<std::string>{"a", "b"}));
-}
-
 TEST(DevOptions, SelectParsesSignedDecimalsOnly) {
     EXPECT_EQ(DevOptions::parseSelect("+3"), 3);
     EXPECT_EQ(DevOptions::parseSelect("-0"), 0);

@@ -107,24 +107,6 @@ TEST(NameTable, FoldingIsIdempotentOnRandomText) {
     }
 }
 
-TEST(NameTable, RankAndOrder) {
-    NameTable names;
-    EXPECT_EQ(names.matchRank(names.intern("report.txt"), "rep").rank, 0);
-    EXPECT_EQ(names.matchRank(names.intern("my-report"), "rep").rank, 2);
-    EXPECT_EQ(names.matchRank(names.intern("unreported"), "rep").rank, 3);
-    EXPECT_EQ(names.matchRank(names.intern("unreported"), "").rank, 3);
-    EXPECT_EQ(names.matchRank(names.intern("re"), "rep").rank, 3);
-    EXPECT_EQ(names.matchRank(names.intern("My-Report"), "rep").length, 9u);
-
-    const auto abc = names.intern("abc"), abd = names.intern("abd"), ab = names.intern("ab");
-    const auto z = names.intern("z"), high = names.intern("\xC3\xA9");
-    EXPECT_EQ(names.compareFolded(abc, abd), -1);
-    EXPECT_EQ(names.compareFolded(ab, abc), -1);
-    EXPECT_EQ(names.compareFolded(abc, ab), 1);
-    EXPECT_EQ(names.compareFolded(high, z), 1);
-    EXPECT_EQ(names.compareFolded(names.intern("ABC"), abc), 0);
-}
-
 // Found by fuzzing interning: an empty name's bytes are a view without a data pointer, and
 // comparing two of them passed that null pointer to memcmp (UBSan reports it).
 TEST(NameTable, EmptyNamesCompareWithoutTouchingTheirBytes) {

@@ -81,23 +81,6 @@ TEST(QueryEvaluateTest, MatchesHandWrittenExpectations) {
     }
 }
 
-TEST(QueryEvaluateTest, ShortCircuitsLeftToRight) {
-    const auto tree = QueryExpression::parse("a | b c | !d");
-    ASSERT_TRUE(tree);
-    auto asked = [&](const std::set<std::string>& present) {
-        std::string order;
-        tree->evaluate([&](std::string_view term) {
-            order += term;
-            return present.count(std::string(term)) > 0;
-        });
-        return order;
-    };
-    EXPECT_EQ(asked({"a"}), "a");
-    EXPECT_EQ(asked({}), "abd");
-    EXPECT_EQ(asked({"b", "c"}), "abc");
-    EXPECT_EQ(asked({"b"}), "abcd");
-}
-
 TEST(QueryParseTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
     const int limit = Parser::maxNesting;
     EXPECT_TRUE(QueryExpression::parse(std::string(limit, '<') + "a" + std::string(limit, '>')));

@@ -37,11 +37,6 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-TEST(FileActionsTest, FullPathOfAnItemInTheRootFolderHasOneSlash) {
-    EXPECT_EQ(FileActions::fullPath("/", "etc"), "/etc");
-    EXPECT_EQ(FileActions::fullPath("/home/ann", "a b"), "/home/ann/a b");
-}
-
 class RenameTest : public testing::Test {
 protected:
     test::TempTree tree;
@@ -161,12 +156,6 @@ TEST_F(TrashTest, MovesTheItemIntoTheTrash) {
     EXPECT_FALSE(exists(file));
     EXPECT_EQ(contents(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
     EXPECT_TRUE(exists(tree.path("home/.local/share/Trash/info/doc.txt.trashinfo")));
-}
-
-TEST_F(TrashTest, AVanishedItemIsAProblem) {
-    const auto problem = FileActions::moveToTrash(tree.path("home/gone.txt"));
-    ASSERT_TRUE(problem);
-    EXPECT_FALSE(problem->isEmpty());
 }
 
 TEST_F(TrashTest, AFolderWithoutWritePermissionKeepsTheItem) {

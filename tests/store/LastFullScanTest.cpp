@@ -29,11 +29,5 @@ TEST(LastFullScan, AbsentOrGarbledReadsAsDueAndATimeSurvivesTheFile) {
         LastFullScan::isDue(LastFullScan::age(LastFullScan::distantPast, LastFullScan::now())));
 }
 
-TEST(LastFullScan, DueOnlyAfterMoreThanOneDay) {
-    EXPECT_FALSE(LastFullScan::isDue(0));
-    EXPECT_FALSE(LastFullScan::isDue(86400.0));
-    EXPECT_TRUE(LastFullScan::isDue(86400.001));
-}
-
 } // namespace
 } // namespace vesko

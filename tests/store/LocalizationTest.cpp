@@ -64,16 +64,5 @@ TEST_F(LocalizationTest, TheStoredLanguageAppliesFromTheStart) {
         << "a removed Localization leaves no translation behind";
 }
 
-TEST_F(LocalizationTest, ChoicesAreTheSystemThenEnglishThenOthersInTheirOwnNames) {
-    Localization localization(settings);
-    const auto choices = localization.choices();
-    ASSERT_EQ(choices.size(), 3u);
-    EXPECT_FALSE(choices[0].code);
-    EXPECT_EQ(choices[0].identity(), "system");
-    EXPECT_EQ(choices[1].code, "en");
-    EXPECT_EQ(choices[2].code, "ko");
-    EXPECT_EQ(choices[2].endonym, "한국어");
-}
-
 } // namespace
 } // namespace vesko

@@ -50,19 +50,5 @@ TEST(LoginItem, UnavailableWhenTheFolderCannotBeMade) {
     EXPECT_EQ(LoginItem::state(config.path("locked/autostart")), State::unavailable);
 }
 
-TEST(LoginItem, FolderFollowsAnAbsoluteXdgConfigHome) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string restore = saved ? saved : "";
-    ::setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
-    EXPECT_EQ(LoginItem::autostartFolder(), "/somewhere/config/autostart");
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
-    EXPECT_TRUE(LoginItem::autostartFolder().ends_with("/.config/autostart"));
-    EXPECT_TRUE(LoginItem::autostartFolder().starts_with("/"));
-    if (saved)
-        ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-}
-
 } // namespace
 } // namespace vesko

@@ -49,13 +49,5 @@ TEST(Permissions, RefusedFolderMeansDenied) {
     EXPECT_EQ(Permissions::check(home.root()), Status::granted);
 }
 
-TEST(Permissions, BlindAboveTwentyUnreadableFolders) {
-    IndexBuilder::Report report;
-    report.deniedDirectories = 20;
-    EXPECT_FALSE(Permissions::looksBlind(report));
-    report.deniedDirectories = 21;
-    EXPECT_TRUE(Permissions::looksBlind(report));
-}
-
 } // namespace
 } // namespace vesko

@@ -125,20 +125,6 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
     EXPECT_EQ(snapshot(Preferences(edited)), defaults);
 }
 
-TEST_F(PreferencesTest, HidingFromTheTaskbarShowsTheTrayIconAndStoresBoth) {
-    Settings settings(tree.path("vesko.conf"));
-    Preferences prefs(settings);
-    std::vector<bool> shown;
-    QObject::connect(&prefs, &Preferences::menuBarChanged, [&](bool on) { shown.push_back(on); });
-    prefs.setHideFromDock(true);
-    EXPECT_TRUE(prefs.showInMenuBar());
-    EXPECT_EQ(shown, std::vector<bool>{true});
-    EXPECT_TRUE(settings.boolean("hideFromDock", false));
-    EXPECT_TRUE(settings.boolean("showInMenuBar", false));
-    prefs.setHideFromDock(false);
-    EXPECT_TRUE(prefs.showInMenuBar());
-}
-
 TEST(PathTextTest, Styles) {
     struct Case {
         PathBarStyle style;

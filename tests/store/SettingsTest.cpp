@@ -53,25 +53,6 @@ TEST_F(SettingsTest, ListsSurviveTheFileIncludingOneElementAndEmpty) {
         EXPECT_EQ(again.stringList("list" + std::to_string(i), {"default"}), lists[i]) << i;
 }
 
-TEST_F(SettingsTest, ScalarsSurviveTheFile) {
-    {
-        Settings settings(file);
-        settings.setBoolean("flag", true);
-        settings.setInteger("big", -9'000'000'000'000'000'000);
-        settings.setReal("ratio", 0.1);
-        settings.setText("name", "@a, \"b\"\nc");
-        settings.setText("empty", "");
-        ASSERT_TRUE(settings.sync());
-    }
-    Settings again(reopened(file));
-    EXPECT_TRUE(again.boolean("flag", false));
-    EXPECT_EQ(again.integer("big", 0), -9'000'000'000'000'000'000);
-    EXPECT_EQ(again.real("ratio", 0), 0.1);
-    EXPECT_EQ(again.text("name", "x"), "@a, \"b\"\nc");
-    EXPECT_EQ(again.text("empty", "x"), "");
-    EXPECT_EQ(again.text("missing", "x"), "x");
-}
-
 TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault) {
     Settings settings(
         written("[General]\nflag=maybe\ncount=12abc\nwhole=1.5\nhuge=99999999999999999999\n"
@@ -114,16 +95,6 @@ TEST_F(SettingsTest, PersistedListsKeepOrderAndStoreExclusionsNormalized) {
     Settings edited(written("[General]\nexcludedFolders=/x/y, ~/a/, /x\n"));
     EXPECT_EQ(edited.excludedFolders(), (Strings{"/home/tester/a", "/x"}));
     if (savedHome) setenv("HOME", home.c_str(), 1);
-}
-
-TEST_F(SettingsTest, DefaultFileFollowsXdgConfigHome) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string original = saved ? saved : "";
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(Settings::defaultFilePath(), "/cfg/vesko/vesko.conf");
-    setenv("XDG_CONFIG_HOME", "relative", 1);
-    EXPECT_EQ(Settings::defaultFilePath(), homeFolder() + "/.config/vesko/vesko.conf");
-    saved ? setenv("XDG_CONFIG_HOME", original.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(SettingsTest, UnparsableFileIsCopiedAsideBeforeAnyWrite) {
