@@ -192,41 +192,46 @@ bool worthSplitting(const NameTable& names) {
 // Every name that eachInShard(shard, number, visit) visits and that passes test(bytes,
 // length), shard 0 first.
 template <class Test, class EachInShard>
-std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test,
+std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bool parallel,
                                           EachInShard&& eachInShard) {
-    return inHalves(
-        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
-            std::vector<std::uint32_t> matched;
-            auto visit = [&](std::uint32_t id, const std::uint8_t* name, std::size_t length) {
-                if (test(name, length)) matched.push_back(id);
-            };
-            for (std::size_t s = from; s < to; ++s)
-                eachInShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
-            return matched;
-        });
+    return inHalves(names.shardsCount(), parallel && worthSplitting(names),
+                    [&](std::size_t from, std::size_t to) {
+                        std::vector<std::uint32_t> matched;
+                        auto visit = [&](std::uint32_t id, const std::uint8_t* name,
+                                         std::size_t length) {
+                            if (test(name, length)) matched.push_back(id);
+                        };
+                        for (std::size_t s = from; s < to; ++s)
+                            eachInShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
+                        return matched;
+                    });
 }
 
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
-std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test) {
-    return collectByShard(names, test, [needle](const auto& shard, std::uint32_t n, auto& visit) {
-        findInShard(shard, n, needle, visit);
-    });
+std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
+                                   bool parallel = true) {
+    return collectByShard(names, test, parallel,
+                          [needle](const auto& shard, std::uint32_t n, auto& visit) {
+                              findInShard(shard, n, needle, visit);
+                          });
 }
 
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.
-template <class Test> std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test) {
-    return collectByShard(names, test, [](const auto& shard, std::uint32_t n, auto& visit) {
-        walkShard(shard, n, visit);
-    });
+template <class Test>
+std::vector<std::uint32_t> scanAll(const NameTable& names, Test&& test, bool parallel = true) {
+    return collectByShard(
+        names, test, parallel,
+        [](const auto& shard, std::uint32_t n, auto& visit) { walkShard(shard, n, visit); });
 }
 
 // Every name of the table whose display bytes, composed to NFC, pass test(bytes, length),
 // in the order of scanAll: what a pattern that keeps case is matched against.
 template <class Test>
-std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test) {
+std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test, bool parallel) {
     return inHalves(
-        names.shardsCount(), worthSplitting(names), [&](std::size_t from, std::size_t to) {
+        names.shardsCount(), parallel && worthSplitting(names),
+        [&](std::size_t from, std::size_t to) {
             std::vector<std::uint32_t> matched;
             for (auto s = static_cast<std::uint32_t>(from); s < to; ++s) {
                 const NameTable::Shard& shard = names.shard(s);
@@ -403,9 +408,13 @@ std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& 
         auto test = [matcher](const std::uint8_t* name, std::size_t length) {
             return matcher->matches(name, length);
         };
-        if (matcher->caseSensitive()) return scanDisplayed(names, test);
+        // glibc's regexec holds a lock of the compiled pattern for the whole match, so two
+        // threads sharing one pattern would only take turns.
+        constexpr bool parallel = false;
+        if (matcher->caseSensitive()) return scanDisplayed(names, test, parallel);
         const std::string& literal = matcher->requiredLiteral();
-        return literal.empty() ? scanAll(names, test) : findAll(names, literal, test);
+        return literal.empty() ? scanAll(names, test, parallel)
+                               : findAll(names, literal, test, parallel);
     }
     }
     return {};
