@@ -2,13 +2,12 @@
 #include "search/NameRules.h"
 
 #include "index/Unicode.h"
+#include "search/TwoThreads.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <iterator>
-#include <thread>
 
 namespace vesko::Search {
 namespace {
@@ -154,30 +153,16 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::
 // Below this many names a second thread costs more than it saves.
 constexpr std::size_t splitFromNames = 1 << 17;
 
-// work(from, to) over the two halves of [0, count), the first on a second thread when
-// `split`; the halves' results concatenated, so the order is that of one pass. A throw on
-// the second thread is rethrown here.
+// work(from, to) over the two halves of [0, count), at once when `split`; the halves'
+// results concatenated, so the order is that of one pass.
 template <class Work>
 std::vector<std::uint32_t> inHalves(std::size_t count, bool split, Work&& work) {
-    if (!split || count < 2) return work(std::size_t{0}, count);
-    std::vector<std::uint32_t> first;
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
-            first = work(std::size_t{0}, count / 2);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    std::vector<std::uint32_t> second;
-    try {
-        second = work(count / 2, count);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure) std::rethrow_exception(failure);
+    split = split && count >= 2;
+    const std::size_t middle = split ? count / 2 : count;
+    std::vector<std::uint32_t> first, second;
+    inParallel(
+        split, [&] { first = work(std::size_t{0}, middle); },
+        [&] { second = work(middle, count); });
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "search/Search.h"
 
+#include "search/TwoThreads.h"
+
 #include <algorithm>
 #include <limits>
-#include <thread>
 
 namespace vesko::Search {
 namespace {
@@ -152,17 +153,6 @@ struct EntryWalk {
         heldBack = {};
     }
 };
-
-// Runs `second` on another thread and `first` on this one, when there are two parts.
-template <class First, class Second> void inParallel(bool split, First first, Second second) {
-    if (!split) {
-        first();
-        return;
-    }
-    std::thread other(second);
-    first();
-    other.join();
-}
 
 // The matched names that begin with the needle, as bits like `nameBits`: each half of the
 // names on its own thread into its own set, then the two sets joined.
