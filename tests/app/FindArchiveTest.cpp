@@ -4,6 +4,8 @@
 // folders next to the home folder's index.
 #include "support/VeskoHome.h"
 
+#include "support/TempTree.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -19,13 +21,7 @@ namespace vesko {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using test::readFile;
 
 std::vector<fs::path> archivesIn(const std::string& folder) {
     std::vector<fs::path> found;

@@ -8,6 +8,8 @@
 
 #include "support/VeskoHome.h"
 
+#include "support/TempTree.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,13 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Finished;
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using test::readFile;
 
 // Forty projects of sixty files each and a few named files the report's searches look for.
 class HeadlessEndToEnd : public testing::Test {

@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using IndexArchive::load;
 using IndexArchive::save;
+using test::readFile;
 using Use = IndexArchive::Use;
 
 struct Sample {
@@ -63,13 +64,6 @@ Sample makeSample(std::uint32_t extra = 0) {
     for (std::uint32_t i = 0; i < extra; ++i)
         entry("file" + std::to_string(i) + ".txt", i % 4, EntryFlags::none());
     return s;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // Unlinks first: ext4 flushes a file that replaces data by truncation, which made the

@@ -42,7 +42,7 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     SearchRow expected = before;
     expected.name = "renamed.txt";
     EXPECT_EQ(store->rows()[0], expected);
-    EXPECT_EQ(test::contents(before.directory + "/renamed.txt"),
+    EXPECT_EQ(test::readFile(before.directory + "/renamed.txt"),
               before.directory == home.root() ? "report c.txt" : "docs/" + before.name);
     ASSERT_TRUE(waitForDetail(*store));
     EXPECT_TRUE(store->detail() && store->detail()->exists);

@@ -28,7 +28,7 @@
 namespace vesko {
 namespace {
 
-using test::contents;
+using test::readFile;
 
 namespace fs = std::filesystem;
 
@@ -69,8 +69,8 @@ TEST_F(RenameTest, RefusedOrIgnoredNamesChangeNothing) {
             EXPECT_FALSE(renamed.problem->isEmpty());
         }
         EXPECT_FALSE(renamed.name) << c.typed.toStdString();
-        EXPECT_EQ(contents(dir + "/old.txt"), "old");
-        EXPECT_EQ(contents(dir + "/taken.txt"), "taken");
+        EXPECT_EQ(readFile(dir + "/old.txt"), "old");
+        EXPECT_EQ(readFile(dir + "/taken.txt"), "taken");
         EXPECT_EQ(local.listAll().size(), 3u);
     }
 }
@@ -80,13 +80,13 @@ TEST_F(RenameTest, TrimsTheNameAndKeepsNamesThatAreNotUtf8) {
     auto renamed = FileActions::rename(folder, "draft", " report.txt \n");
     ASSERT_FALSE(renamed.problem) << renamed.problem->toStdString();
     EXPECT_EQ(renamed.name, "report.txt");
-    EXPECT_EQ(contents(folder + "/report.txt"), "text");
+    EXPECT_EQ(readFile(folder + "/report.txt"), "text");
 
     const std::string invalid = "bad\xff";
     tree.file("f/" + invalid, "raw");
     renamed = FileActions::rename(folder, invalid, "좋은 이름");
     ASSERT_FALSE(renamed.problem);
-    EXPECT_EQ(contents(folder + "/좋은 이름"), "raw");
+    EXPECT_EQ(readFile(folder + "/좋은 이름"), "raw");
     EXPECT_FALSE(exists(folder + "/" + invalid));
 }
 
@@ -122,11 +122,11 @@ TEST_F(RenameTest, NeverReplacesATargetThatAppearsDuringTheRename) {
             const std::string mine = path.folder ? "/new/inside" : "/new";
             if (racerWon) {
                 EXPECT_EQ(error, EEXIST) << path.label;
-                EXPECT_EQ(contents(dir + "/new"), "theirs") << path.label;
+                EXPECT_EQ(readFile(dir + "/new"), "theirs") << path.label;
                 EXPECT_TRUE(exists(dir + "/old")) << path.label;
             } else {
                 EXPECT_EQ(error, 0) << path.label << " race " << race;
-                EXPECT_EQ(contents(dir + mine), "mine") << path.label;
+                EXPECT_EQ(readFile(dir + mine), "mine") << path.label;
                 EXPECT_FALSE(exists(dir + "/old")) << path.label;
             }
         }
@@ -137,8 +137,8 @@ TEST_F(RenameTest, AFolderClaimFilledByAnotherProgramMakesTheRenameFail) {
     tree.file("f/old/inside", "mine");
     RenameFaults faults{true, false, [&] { tree.file("f/new/theirs", "theirs"); }};
     EXPECT_EQ(renameNoReplace(folder, "old", "new", &faults), ENOTEMPTY);
-    EXPECT_EQ(contents(folder + "/new/theirs"), "theirs");
-    EXPECT_EQ(contents(folder + "/old/inside"), "mine");
+    EXPECT_EQ(readFile(folder + "/new/theirs"), "theirs");
+    EXPECT_EQ(readFile(folder + "/old/inside"), "mine");
 }
 
 // The Trash lives in a private home, never the user's.
@@ -154,7 +154,7 @@ TEST_F(TrashTest, MovesTheItemIntoTheTrash) {
     const auto problem = FileActions::moveToTrash(file);
     ASSERT_FALSE(problem) << problem->toStdString();
     EXPECT_FALSE(exists(file));
-    EXPECT_EQ(contents(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
+    EXPECT_EQ(readFile(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
     EXPECT_TRUE(exists(tree.path("home/.local/share/Trash/info/doc.txt.trashinfo")));
 }
 
@@ -167,7 +167,7 @@ TEST_F(TrashTest, AFolderWithoutWritePermissionKeepsTheItem) {
     const int code = test::runUnprivileged([&] { return FileActions::moveToTrash(file) ? 0 : 1; });
     if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(contents(file), "keep me");
+    EXPECT_EQ(readFile(file), "keep me");
 }
 
 TEST_F(TrashTest, AReadOnlyFileSystemKeepsTheItem) {
@@ -181,7 +181,7 @@ TEST_F(TrashTest, AReadOnlyFileSystemKeepsTheItem) {
         if (::mount(nullptr, mount.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
             return test::cannotSetUpChild;
         const bool refused = FileActions::moveToTrash(mount + "/doc.txt").has_value();
-        return refused && contents(mount + "/doc.txt") == "keep me" ? 0 : 1;
+        return refused && readFile(mount + "/doc.txt") == "keep me" ? 0 : 1;
     });
     if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot mount a read-only file system";
     EXPECT_EQ(code, 0);
@@ -195,9 +195,9 @@ protected:
 
 TEST_F(ExportTest, WritesEveryPathAsStoredOnePerLine) {
     ASSERT_FALSE(FileActions::exportPaths(target, {"/a b", "/x/line\nbreak", "/bad\xff"}));
-    EXPECT_EQ(contents(target), "/a b\n/x/line\nbreak\n/bad\xff\n");
+    EXPECT_EQ(readFile(target), "/a b\n/x/line\nbreak\n/bad\xff\n");
     ASSERT_FALSE(FileActions::exportPaths(target, {}));
-    EXPECT_EQ(contents(target), "\n");
+    EXPECT_EQ(readFile(target), "\n");
 
     std::vector<std::string> many;
     std::string expected;
@@ -206,7 +206,7 @@ TEST_F(ExportTest, WritesEveryPathAsStoredOnePerLine) {
         expected += many.back() + "\n";
     }
     ASSERT_FALSE(FileActions::exportPaths(target, many));
-    EXPECT_EQ(contents(target), expected);
+    EXPECT_EQ(readFile(target), expected);
 }
 
 TEST_F(ExportTest, AFailedWriteKeepsTheOldFile) {
@@ -220,7 +220,7 @@ TEST_F(ExportTest, AFailedWriteKeepsTheOldFile) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     ASSERT_TRUE(full);
     EXPECT_FALSE(full->isEmpty());
-    EXPECT_EQ(contents(target), "old\n");
+    EXPECT_EQ(readFile(target), "old\n");
 
     ASSERT_EQ(::chown(tree.root().c_str(), 65534, 65534), 0);
     tree.chmod("out", 0555);
@@ -228,7 +228,7 @@ TEST_F(ExportTest, AFailedWriteKeepsTheOldFile) {
         test::runUnprivileged([&] { return FileActions::exportPaths(target, many) ? 0 : 1; });
     if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(contents(target), "old\n");
+    EXPECT_EQ(readFile(target), "old\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("out")), fs::directory_iterator()), 1);
 }
 

@@ -16,7 +16,7 @@
 namespace vesko {
 namespace {
 
-using test::contents;
+using test::readFile;
 
 class SavedSearchTest : public testing::Test {
 protected:
@@ -105,13 +105,13 @@ TEST_F(SavedSearchTest, AnUndecodableStoreReadsAsEmptyAndStaysUntilTheListChange
             settings.setText("savedSearches", stored);
             ASSERT_TRUE(settings.sync());
         }
-        const std::string before = contents(path);
+        const std::string before = readFile(path);
         {
             Settings settings(path);
             EXPECT_TRUE(SavedSearches(settings).list().empty()) << stored;
             ASSERT_TRUE(settings.sync());
         }
-        EXPECT_EQ(contents(path), before) << stored;
+        EXPECT_EQ(readFile(path), before) << stored;
     }
     Settings settings(tree.path("corrupt1.conf"));
     SavedSearches searches(settings);

@@ -10,6 +10,9 @@
 
 namespace vesko::test {
 
+// The whole file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 class TempTree {
 public:
     TempTree();
