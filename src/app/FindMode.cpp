@@ -285,8 +285,8 @@ std::int64_t answer(const Search::Result& result, const IndexSource::Source& sou
     return options.existing ? found : result.totalMatches;
 }
 
-void warnIfLiteral(const Options& options) {
-    if (!searchedAsLiteral(options)) return;
+void warnIfLiteral(const Options& options, QueryProblem problem) {
+    if (problem != QueryProblem::notAnExpression) return;
     std::string shown = options.query.size() <= 80 ? " " + TerminalText::quoted(options.query) : "";
     std::fprintf(stderr,
                  "vesko: the query%s is not a valid expression (check its |, !, < > and "
@@ -298,11 +298,6 @@ void warnIfLiteral(const Options& options) {
 
 Parsed parse(const Arguments& args) {
     return Parser(args).parse();
-}
-
-bool searchedAsLiteral(const Options& options) {
-    return Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase)
-               .queryProblem == QueryProblem::notAnExpression;
 }
 
 int run(const Arguments& args) {
@@ -322,7 +317,7 @@ int run(const Arguments& args) {
         Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
     if (rule.queryProblem == QueryProblem::tooLong) return trouble(describe(rule.queryProblem));
-    warnIfLiteral(options);
+    warnIfLiteral(options, rule.queryProblem);
     std::string problem;
     const auto request = indexRequest(options, problem);
     if (!request) return trouble(problem);

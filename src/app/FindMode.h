@@ -44,10 +44,6 @@ struct Parsed {
 };
 Parsed parse(const Arguments& args);
 
-// Whether the query looks like an expression of the query language but is not a valid
-// one, so that it is searched as one literal text (which the user should be told).
-bool searchedAsLiteral(const Options& options);
-
 // Runs the mode on standard output and standard error; returns the exit status. On a
 // terminal, paths holding control characters or invalid UTF-8 are shown quoted as $'...';
 // piped output and --print0 carry the bytes as stored.
