@@ -22,14 +22,16 @@ build_dir="${1:-$here/build}"
 shift || true
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
-          qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools)
+          qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libxcb1-dev libxcb-keysyms1-dev)
 arguments=("$@")
 targets=()
 if ((app_only)); then
     arguments=(-DVESKO_BUILD_TESTS=OFF -DVESKO_BUILD_BENCH=OFF "${arguments[@]}")
     targets=(--target vesko)
 else
-    packages+=(libgtest-dev libgmock-dev libbenchmark-dev)
+    # The window's tests run real X servers, a window manager, keys and the clipboard.
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxcb-xtest0-dev xvfb xauth openbox
+               xdotool xclip fonts-noto-cjk dbus desktop-file-utils)
 fi
 install_missing_packages setup "${packages[@]}"
 

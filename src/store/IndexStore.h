@@ -17,6 +17,7 @@
 #include "search/Search.h"
 #include "store/FileActions.h"
 #include "store/FileDetail.h"
+#include "store/LoginItem.h"
 #include "store/Permissions.h"
 #include "store/Preferences.h"
 #include "store/SavedSearch.h"
@@ -241,6 +242,20 @@ public:
     // Rebuilds the status text in the language just chosen.
     void languageChanged();
 
+    // ---- Window requests and desktop states (WindowRequests.cpp) ----
+
+    // Asks the main window to focus its search field, or its result list.
+    void requestFocus() { emit focusRequested(); }
+    void requestListFocus() { emit focusListRequested(); }
+    // Why the global hot key is not registered; empty while it is.
+    QString hotKeyProblem() const { return hotKeyProblem_; }
+    void setHotKeyProblem(const QString& problem);
+    // Starting at login: the state read last, and the last failure to switch it.
+    LoginItem::State loginItem() const { return loginItem_; }
+    QString loginItemProblem() const { return loginItemProblem_; }
+    void setLoginItem(bool on);
+    void refreshLoginItem();
+
 signals:
     void phaseChanged();
     void isRefreshingChanged();
@@ -275,6 +290,10 @@ signals:
     void savedSearchesChanged();
     // Opening an item asks the window to hide the application (the closeAfterOpen setting).
     void hideRequested();
+    void focusRequested();
+    void focusListRequested();
+    void hotKeyProblemChanged();
+    void loginItemChanged();
 
 private:
     struct BuildOutcome;
@@ -388,6 +407,9 @@ private:
     QString actionProblem_;
     std::optional<FileDetail> detail_;
     FileActions::Desktop desktop_;
+    QString hotKeyProblem_;
+    LoginItem::State loginItem_ = LoginItem::State::off;
+    QString loginItemProblem_;
     Preferences preferences_{settings_};
     SavedSearches savedSearches_{settings_};
 };

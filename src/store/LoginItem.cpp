@@ -3,7 +3,9 @@
 
 #include "scan/Roots.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sys/stat.h>
@@ -76,6 +78,34 @@ State state(const std::string& folder) {
         return *disabled ? State::off : State::on;
     }
     return canCreateIn(folder) ? State::off : State::unavailable;
+}
+
+std::optional<std::string> set(bool on) {
+    return set(autostartFolder(), on);
+}
+
+std::optional<std::string> set(const std::string& folder, bool on) {
+    const std::string path = folder + "/" + fileName;
+    if (!on) {
+        if (::unlink(path.c_str()) == 0 || errno == ENOENT) return std::nullopt;
+        return std::string(std::strerror(errno));
+    }
+    if (!canCreateIn(folder)) return std::string(std::strerror(EACCES));
+    std::string parent;
+    for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
+        parent = folder.substr(0, at);
+        if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST)
+            return std::string(std::strerror(errno));
+        if (at == std::string::npos) break;
+    }
+    std::ofstream file(path, std::ios::trunc);
+    file
+        << "[Desktop Entry]\nType=Application\nName=Vesko\nComment=Find files by name as you type\n"
+           "Exec=vesko --hidden\nIcon=app.vesko.Vesko\nTerminal=false\n"
+           "X-GNOME-Autostart-enabled=true\n";
+    file.close();
+    if (!file) return std::string(std::strerror(errno ? errno : EIO));
+    return std::nullopt;
 }
 
 std::string_view rawText(State state) {

@@ -3,6 +3,7 @@
 // is the file app.vesko.Vesko.desktop there, and a desktop entry can be present yet disabled.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,10 @@ State state();
 State state(const std::string& folder);
 
 std::string_view rawText(State state);
+
+// Writes (on) or removes (off) the autostart entry; the system's error text on failure.
+// The entry starts Vesko with its window hidden.
+std::optional<std::string> set(bool on);
+std::optional<std::string> set(const std::string& folder, bool on);
 
 } // namespace vesko::LoginItem

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeySequence>
 #include <QLocale>
 #include <QStringList>
 
@@ -99,6 +100,17 @@ std::optional<HotKeySetting> HotKeySetting::fromJson(const QString& json) {
     };
     if (!document.isObject() || !whole(key) || !whole(modifiers)) return std::nullopt;
     return HotKeySetting{key.toInt(), modifiers.toInt()};
+}
+
+QString HotKeySetting::description() const {
+    // The stored mask keeps the modifiers apart from the key, so a changed Qt modifier
+    // numbering can never turn a stored shortcut into another one.
+    int combined = keyCode;
+    if (modifiers & 0x1000) combined |= Qt::ControlModifier;
+    if (modifiers & 0x800) combined |= Qt::AltModifier;
+    if (modifiers & 0x200) combined |= Qt::ShiftModifier;
+    if (modifiers & 0x100) combined |= Qt::MetaModifier;
+    return QKeySequence(combined).toString(QKeySequence::NativeText);
 }
 
 Preferences::Preferences(Settings& settings, QObject* parent)

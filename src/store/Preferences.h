@@ -32,6 +32,8 @@ struct HotKeySetting {
     int modifiers = 0x1000;   // Ctrl
     bool operator==(const HotKeySetting&) const = default;
     QString toJson() const;
+    // In the desktop's own key text, for example "Ctrl+F7".
+    QString description() const;
     static std::optional<HotKeySetting> fromJson(const QString& json);
 };
 
