@@ -17,7 +17,7 @@ enum class ContentState {
     results,
 };
 
-// A broken query or a pending Return says more than an empty list, so they come first.
+// A pending Return or a broken query says more than an empty list, so they come first.
 ContentState contentStateOf(const IndexStore& store);
 
 } // namespace vesko

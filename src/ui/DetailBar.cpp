@@ -39,8 +39,8 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
     fields_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fields_->setForegroundRole(QPalette::PlaceholderText);
     fields_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    warning_->setPixmap(QIcon::fromTheme("dialog-warning",
-                                         QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
+    warning_->setPixmap(QIcon::fromTheme("dialog-warning", QApplication::style()->standardIcon(
+                                                               QStyle::SP_MessageBoxWarning))
                             .pixmap(16, 16));
     copied_->setSingleShot(true);
     copied_->setInterval(copiedMs);

@@ -101,8 +101,8 @@ QWidget* MainView::buildResultsPage() {
     ceilingBar_->setBackgroundRole(QPalette::AlternateBase);
     ceilingBar_->setAutoFillBackground(true);
     auto* icon = new QLabel(ceilingBar_);
-    icon->setPixmap(QIcon::fromTheme("view-filter",
-                                     QApplication::style()->standardIcon(QStyle::SP_FileDialogDetailedView))
+    icon->setPixmap(QIcon::fromTheme("view-filter", QApplication::style()->standardIcon(
+                                                        QStyle::SP_FileDialogDetailedView))
                         .pixmap(16, 16));
     auto* bar = new QHBoxLayout(ceilingBar_);
     bar->setContentsMargins(8, 4, 8, 4);

@@ -48,14 +48,14 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
 
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget)
-                               .adjusted(2, 0, -2, 0);
+    const QRect textRect =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(2, 0, -2, 0);
     QFont bold = item.font;
     bold.setBold(true);
     // Eliding with the bold metrics keeps the emphasised text inside the cell.
     const QString shown = QFontMetrics(bold).elidedText(name, Qt::ElideRight, textRect.width());
-    const int visible = shown == name ? static_cast<int>(name.size())
-                                      : static_cast<int>(shown.size()) - 1;
+    const int visible =
+        shown == name ? static_cast<int>(name.size()) : static_cast<int>(shown.size()) - 1;
     QList<QTextLayout::FormatRange> formats;
     for (const auto& [start, length] : spans(name)) {
         if (start >= visible) break;
@@ -75,8 +75,8 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const QPalette::ColorGroup group =
         item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
     painter->save();
-    painter->setPen(item.palette.color(
-        group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     const qreal top = textRect.top() + (textRect.height() - line.height()) / 2;
     layout.draw(painter, QPointF(textRect.left(), top));
     painter->restore();

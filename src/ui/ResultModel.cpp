@@ -47,7 +47,8 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
     });
     if (icons_)
         connect(icons_, &IconCache::iconsChanged, this, [this] {
-            if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+            if (rowCount() > 0)
+                emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
         });
 }
 
@@ -66,12 +67,13 @@ int ResultModel::sectionOf(Column column) const {
 
 ResultSort::Field ResultModel::sortField(Column column) {
     using Field = ResultSort::Field;
-    static constexpr Field fields[] = {Field::name,    Field::kind,     Field::size, Field::modified,
-                                       Field::created, Field::accessed, Field::path};
+    static constexpr Field fields[] = {Field::name,     Field::kind,    Field::size,
+                                       Field::modified, Field::created, Field::accessed,
+                                       Field::path};
     return fields[static_cast<int>(column)];
 }
 
-std::optional<Column> ResultModel::columnOf(ResultSort::Field field) {
+std::optional<ResultModel::Column> ResultModel::columnOf(ResultSort::Field field) {
     for (int i = 0; i <= static_cast<int>(Column::path); ++i)
         if (sortField(static_cast<Column>(i)) == field) return static_cast<Column>(i);
     return std::nullopt;
@@ -82,8 +84,8 @@ QString ResultModel::nameText(const SearchRow& row) {
 }
 
 QString ResultModel::fullPath(const SearchRow& row) {
-    const QString directory = QString::fromUtf8(row.directory.data(),
-                                                static_cast<qsizetype>(row.directory.size()));
+    const QString directory =
+        QString::fromUtf8(row.directory.data(), static_cast<qsizetype>(row.directory.size()));
     return (directory == QLatin1String("/") ? directory : directory + u'/') + nameText(row);
 }
 
@@ -112,8 +114,9 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
         return fullPath(*row);
     case Qt::AccessibleTextRole:
         // What a screen reader announces for the selected row: the name and where it is.
-        return column == Column::name ? nameText(*row) + QStringLiteral(", ") + QString::fromStdString(row->directory)
-                                      : text(*row, column);
+        return column == Column::name
+                   ? nameText(*row) + QStringLiteral(", ") + QString::fromStdString(row->directory)
+                   : text(*row, column);
     case Qt::DecorationRole:
         if (column != Column::name || !icons_) return {};
         if (QIcon icon = icons_->icon(*row); !icon.isNull()) return icon;
@@ -136,10 +139,10 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::kind:
         return kindText(row);
     case Column::size:
-        return row.isDirectory ? QString()
-                               : QLocale().formattedDataSize(
-                                     static_cast<qint64>(PackedSize::unpack(row.size)), 1,
-                                     QLocale::DataSizeSIFormat);
+        return row.isDirectory
+                   ? QString()
+                   : QLocale().formattedDataSize(static_cast<qint64>(PackedSize::unpack(row.size)),
+                                                 1, QLocale::DataSizeSIFormat);
     case Column::modified:
         return Preferences::dateText(preferences.dateStyle(), row.modified, now_);
     case Column::created:
@@ -147,10 +150,10 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::accessed:
         return Preferences::dateText(preferences.dateStyle(), row.accessed, now_);
     case Column::path:
-        return Preferences::pathText(preferences.pathBarStyle(),
-                                     QString::fromUtf8(row.directory.data(),
-                                                       static_cast<qsizetype>(row.directory.size())),
-                                     QDir::homePath());
+        return Preferences::pathText(
+            preferences.pathBarStyle(),
+            QString::fromUtf8(row.directory.data(), static_cast<qsizetype>(row.directory.size())),
+            QDir::homePath());
     }
     return {};
 }
@@ -161,8 +164,8 @@ QString ResultModel::kindText(const SearchRow& row) const {
     if (extension.isEmpty()) return {};
     auto found = kinds_.constFind(extension);
     if (found != kinds_.constEnd()) return *found;
-    const QMimeType type =
-        QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + extension, QMimeDatabase::MatchExtension);
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + extension,
+                                                           QMimeDatabase::MatchExtension);
     return *kinds_.insert(extension, type.isDefault() ? QString() : type.comment());
 }
 

@@ -26,7 +26,8 @@ constexpr double smallestText = 8;
 constexpr double largestText = 28;
 
 QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+    return QIcon::fromTheme(QString::fromLatin1(name),
+                            QApplication::style()->standardIcon(fallback));
 }
 
 } // namespace
@@ -100,7 +101,8 @@ void ResultTable::followSelection() {
     const qint64 row = store_.selection();
     following_ = true;
     if (row >= 0 && row < model_.rowCount()) {
-        const QModelIndex index = model_.index(static_cast<int>(row), std::max(currentIndex().column(), 0));
+        const QModelIndex index =
+            model_.index(static_cast<int>(row), std::max(currentIndex().column(), 0));
         setCurrentIndex(index);
         scrollTo(index);
     } else {
@@ -244,8 +246,8 @@ void ResultTable::rename() {
     const auto row = store_.selectedRow();
     if (!row) return;
     bool ok = false;
-    const QString typed = QInputDialog::getText(this, tr("Rename"), tr("New name:"), QLineEdit::Normal,
-                                                ResultModel::nameText(*row), &ok);
+    const QString typed = QInputDialog::getText(
+        this, tr("Rename"), tr("New name:"), QLineEdit::Normal, ResultModel::nameText(*row), &ok);
     // The list may have moved on while the dialog was open; rename only what was asked about.
     const auto now = store_.selectedRow();
     if (ok && now && ResultModel::pathBytes(*now) == ResultModel::pathBytes(*row))

@@ -48,7 +48,7 @@ private:
     IndexStore& store_;
     PreviewWindow& preview_;
     ResultModel& model_;
-    QString columnShape_; // the columns the widths were set for
+    QString columnShape_;    // the columns the widths were set for
     bool following_ = false; // the view is being moved to the store's selection
 };
 

@@ -20,8 +20,8 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
     setBackgroundRole(QPalette::AlternateBase);
     setAutoFillBackground(true);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon::fromTheme("view-hidden",
-                                     QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
+    icon->setPixmap(QIcon::fromTheme("view-hidden", QApplication::style()->standardIcon(
+                                                        QStyle::SP_MessageBoxWarning))
                         .pixmap(16, 16));
     auto* text = new QLabel(tr("Some folders in your home folder can't be read."), this);
     text->setWordWrap(true);
@@ -29,10 +29,11 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
     auto* checkAgain = new QPushButton(tr("Check Again"), this);
     auto* dismiss = new QPushButton(tr("Dismiss"), this);
     whichOnes_->setCheckable(true);
-    explanation_->setText(QStringLiteral("• ") + tr("Vesko runs in a sandbox that cannot read your home folder.") +
-                          QStringLiteral("\n") +
-                          tr("Grant it access to your home folder (Flatpak: flatpak override --user "
-                             "--filesystem=home app.vesko.Vesko), then Check Again."));
+    explanation_->setText(
+        QStringLiteral("• ") + tr("Vesko runs in a sandbox that cannot read your home folder.") +
+        QStringLiteral("\n") +
+        tr("Grant it access to your home folder (Flatpak: flatpak override --user "
+           "--filesystem=home app.vesko.Vesko), then Check Again."));
     explanation_->setWordWrap(true);
     explanation_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     explanation_->hide();

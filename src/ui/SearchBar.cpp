@@ -19,8 +19,9 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     field_->setObjectName("searchField");
     field_->setAccessibleName(tr("Search"));
     field_->setPlaceholderText(tr("Search"));
-    field_->addAction(QIcon::fromTheme("edit-find", style->standardIcon(QStyle::SP_FileDialogContentsView)),
-                      QLineEdit::LeadingPosition);
+    field_->addAction(
+        QIcon::fromTheme("edit-find", style->standardIcon(QStyle::SP_FileDialogContentsView)),
+        QLineEdit::LeadingPosition);
     clear_ = field_->addAction(
         QIcon::fromTheme("edit-clear", style->standardIcon(QStyle::SP_LineEditClearButton)),
         QLineEdit::TrailingPosition);
@@ -35,7 +36,9 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     sidebar_->setObjectName("sidebarToggle");
     sidebar_->setCheckable(true);
     sidebar_->setAutoRaise(true);
-    sidebar_->setIcon(QIcon::fromTheme("sidebar-show", QIcon::fromTheme("view-sidebar", style->standardIcon(QStyle::SP_FileDialogListView))));
+    sidebar_->setIcon(QIcon::fromTheme(
+        "sidebar-show",
+        QIcon::fromTheme("view-sidebar", style->standardIcon(QStyle::SP_FileDialogListView))));
     sidebar_->setToolTip(tr("Filters"));
     sidebar_->setAccessibleName(tr("Filters"));
 
@@ -51,9 +54,8 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
         store_.setQuery(QString());
         field_->setFocus();
     });
-    connect(sidebar_, &QToolButton::clicked, this, [this](bool on) {
-        store_.preferences().setShowSidebar(on);
-    });
+    connect(sidebar_, &QToolButton::clicked, this,
+            [this](bool on) { store_.preferences().setShowSidebar(on); });
     connect(&store_, &IndexStore::queryChanged, this, &SearchBar::followQuery);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("showSidebar")) followSidebar();

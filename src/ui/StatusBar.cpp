@@ -18,7 +18,8 @@ QString keyText(QKeyCombination key) {
 }
 
 QString hintHtml(const StatusBar::Hint& hint) {
-    return QStringLiteral("%1 <b>%2</b>").arg(hint.first.toHtmlEscaped(), hint.second.toHtmlEscaped());
+    return QStringLiteral("%1 <b>%2</b>")
+        .arg(hint.first.toHtmlEscaped(), hint.second.toHtmlEscaped());
 }
 
 } // namespace

@@ -23,8 +23,8 @@ WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     setBackgroundRole(QPalette::AlternateBase);
     setAutoFillBackground(true);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon::fromTheme("dialog-information",
-                                     QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation))
+    icon->setPixmap(QIcon::fromTheme("dialog-information", QApplication::style()->standardIcon(
+                                                               QStyle::SP_MessageBoxInformation))
                         .pixmap(16, 16));
     text_->setWordWrap(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -42,8 +42,9 @@ WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     layout->setContentsMargins(8, 4, 8, 4);
     layout->addLayout(row);
     connect(copy_, &QPushButton::clicked, this, [this] {
-        QApplication::clipboard()->setText(QStringLiteral("sudo sysctl fs.inotify.max_user_watches=%1")
-                                               .arg(store_.suggestedWatchLimit()));
+        QApplication::clipboard()->setText(
+            QStringLiteral("sudo sysctl fs.inotify.max_user_watches=%1")
+                .arg(store_.suggestedWatchLimit()));
     });
     connect(&store_, &IndexStore::watchHealthChanged, this, &WatchNotice::follow);
     follow();

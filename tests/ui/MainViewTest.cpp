@@ -23,9 +23,7 @@ protected:
         for (int i = 0; i < 30; ++i)
             home.file("docs/report-" + std::to_string(i) + ".txt", std::string(1500, 'x'));
     }
-    QString stateTitle(MainView& view) {
-        return view.findChild<StatePage*>()->title();
-    }
+    QString stateTitle(MainView& view) { return view.findChild<StatePage*>()->title(); }
 };
 
 TEST_F(MainViewTest, ShowsOneMessageForEachState) {
@@ -35,7 +33,8 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     EXPECT_EQ(contentStateOf(*store), ContentState::building);
     EXPECT_EQ(stateTitle(view), "Building index…");
     store->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
     EXPECT_EQ(stateTitle(view), "Type to search");
 
     searchFor(*store, "report");
@@ -105,13 +104,15 @@ TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     EXPECT_EQ(view.model().sectionOf(ResultModel::Column::size), -1);
     auto* detail = view.findChild<DetailBar*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !detail->fields().isEmpty(); }, patience));
-    EXPECT_TRUE(detail->fields().contains(QLocale().formattedDataSize(1500, 1, QLocale::DataSizeSIFormat)))
+    EXPECT_TRUE(
+        detail->fields().contains(QLocale().formattedDataSize(1500, 1, QLocale::DataSizeSIFormat)))
         << detail->fields().toStdString();
     EXPECT_EQ(detail->path(), QString::fromStdString(home.path("docs/report-7.txt")));
 
     home.remove("docs/report-7.txt");
     store->loadDetail();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
 }
 
 } // namespace

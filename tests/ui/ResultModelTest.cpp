@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ui/ResultDelegate.h"
 #include "ui/ResultModel.h"
+#include "ui/ResultDelegate.h"
 
 #include "store/StoreFixture.h"
 #include "support/TestSeed.h"
@@ -34,7 +34,8 @@ TEST_F(ResultModelTest, StaysConsistentThroughPagesToTheCeilingAndANewQuery) {
     auto store = startedStore();
     store->setPageSize(5000);
     ResultModel model(*store, nullptr);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&model,
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
 
@@ -68,7 +69,8 @@ TEST_F(ResultModelTest, ColumnsFollowThePreferencesAndTheHeaderShowsTheSort) {
     home.file("docs/report.txt", "four");
     auto store = startedStore();
     ResultModel model(*store, nullptr);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&model,
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
     store->preferences().setShowSize(false);
     store->preferences().setShowCreated(true);
     QStringList titles;
