@@ -2,23 +2,183 @@
 #include "ui/MainView.h"
 
 #include "store/IndexStore.h"
+#include "ui/ContentState.h"
+#include "ui/DetailBar.h"
+#include "ui/IconCache.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ResultModel.h"
+#include "ui/ResultTable.h"
+#include "ui/SandboxNotice.h"
+#include "ui/SearchBar.h"
+#include "ui/SidebarView.h"
+#include "ui/StatePage.h"
+#include "ui/StatusBar.h"
+#include "ui/WatchNotice.h"
 
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace vesko {
+namespace {
+
+QFrame* rule(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+} // namespace
 
 MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
-    : QWidget(parent), store_(store), preview_(preview) {
+    : QWidget(parent), store_(store), preview_(preview), icons_(new IconCache(this)),
+      model_(new ResultModel(store, icons_, this)), searchBar_(new SearchBar(store, this)),
+      sidebar_(new SidebarView(store, this)), content_(new QStackedWidget(this)),
+      statePage_(new StatePage(store, content_)),
+      table_(new ResultTable(store, preview, *model_, this)), ceiling_(new QLabel(this)),
+      detailBar_(new DetailBar(store, this)), statusBar_(new StatusBar(store, this)) {
+    setObjectName("mainView");
+    setAccessibleName(tr("Search"));
+    sidebar_->setAccessibleName(tr("Filters"));
+    content_->addWidget(statePage_);
+    content_->addWidget(buildResultsPage());
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(sidebar_);
+    splitter->addWidget(content_);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 900});
+
     auto* layout = new QVBoxLayout(this);
-    auto* field = new QLineEdit(this);
-    field->setObjectName("searchField");
-    field->setAccessibleName(tr("Search"));
-    layout->addWidget(field);
-    layout->addStretch();
-    connect(field, &QLineEdit::textEdited, &store_, &IndexStore::setQuery);
-    connect(&store_, &IndexStore::focusRequested, field, [field] { field->setFocus(); });
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(searchBar_);
+    layout->addWidget(new SandboxNotice(store_, this));
+    layout->addWidget(new WatchNotice(store_, this));
+    layout->addWidget(splitter, 1);
+    layout->addWidget(rule(this));
+    layout->addWidget(detailBar_);
+    layout->addWidget(rule(this));
+    layout->addWidget(statusBar_);
+
+    // Also a menu command; here too, so it works wherever the window's keys go.
+    auto* copyPath = new QShortcut(QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_C),
+                                   this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(copyPath, &QShortcut::activated, this, [this] {
+        store_.copySelectedPath();
+        if (store_.selectedRow()) statusBar_->notePathCopied();
+    });
+    connect(table_, &ResultTable::pathCopied, statusBar_, &StatusBar::notePathCopied);
+    connect(detailBar_, &DetailBar::pathCopied, statusBar_, &StatusBar::notePathCopied);
+    for (auto signal : {&IndexStore::phaseChanged, &IndexStore::queryChanged,
+                        &IndexStore::rowsChanged, &IndexStore::isSearchingContentsChanged,
+                        &IndexStore::needsReturnChanged, &IndexStore::filtersChanged})
+        connect(&store_, signal, this, &MainView::followContent);
+    connect(&store_, &IndexStore::actionProblemChanged, this, &MainView::followActionProblem);
+    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("showSidebar")) followSidebar();
+    });
+    connectFocus();
+    followContent();
+    followSidebar();
+}
+
+QWidget* MainView::buildResultsPage() {
+    auto* page = new QWidget(content_);
+    ceilingBar_ = new QWidget(page);
+    ceilingBar_->setObjectName("ceilingBar");
+    ceilingBar_->setBackgroundRole(QPalette::AlternateBase);
+    ceilingBar_->setAutoFillBackground(true);
+    auto* icon = new QLabel(ceilingBar_);
+    icon->setPixmap(QIcon::fromTheme("view-filter", QApplication::style()->standardIcon(
+                                                        QStyle::SP_FileDialogDetailedView))
+                        .pixmap(16, 16));
+    auto* bar = new QHBoxLayout(ceilingBar_);
+    bar->setContentsMargins(8, 4, 8, 4);
+    bar->addWidget(icon);
+    bar->addWidget(ceiling_, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(table_, 1);
+    layout->addWidget(ceilingBar_);
+    return page;
+}
+
+void MainView::connectFocus() {
+    connect(&store_, &IndexStore::focusRequested, this, &MainView::focusSearch);
+    connect(&store_, &IndexStore::focusListRequested, this, &MainView::focusList);
+    connect(searchBar_, &SearchBar::listWanted, this, &MainView::focusList);
+    connect(table_, &ResultTable::searchFieldWanted, this, &MainView::focusSearch);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == searchBar_->field())
+            statusBar_->setFocusPlace(StatusBar::Focus::query);
+        else if (now == table_)
+            statusBar_->setFocusPlace(StatusBar::Focus::list);
+        else if (!now || !isAncestorOf(now))
+            statusBar_->setFocusPlace(StatusBar::Focus::none);
+    });
+}
+
+void MainView::focusSearch() {
+    searchBar_->field()->setFocus(Qt::ShortcutFocusReason);
+    searchBar_->field()->selectAll();
+}
+
+void MainView::focusList() {
+    if (contentStateOf(store_) != ContentState::results) return;
+    table_->setFocus(Qt::ShortcutFocusReason);
+}
+
+void MainView::followContent() {
+    const ContentState state = contentStateOf(store_);
+    if (state == ContentState::results) {
+        content_->setCurrentIndex(1);
+    } else {
+        statePage_->showState(state);
+        content_->setCurrentIndex(0);
+    }
+    const bool ceiling = store_.hitCeiling();
+    ceilingBar_->setVisible(ceiling);
+    if (ceiling) {
+        const QString count = QLocale().toString(store_.totalMatches() - store_.rowCount());
+        ceiling_->setText(tr("%1 more - narrow the search to see them").arg(count));
+        ceilingBar_->setAccessibleName(ceiling_->text());
+    }
+}
+
+void MainView::followSidebar() {
+    sidebar_->setVisible(store_.preferences().showSidebar());
+}
+
+void MainView::followActionProblem() {
+    const QString problem = store_.actionProblem();
+    if (problem.isEmpty()) {
+        if (problem_) problem_->hide();
+        return;
+    }
+    if (!problem_) {
+        problem_ = new QMessageBox(QMessageBox::Warning, tr("Could not complete that"),
+                                   tr("Could not complete that"), QMessageBox::Ok, this);
+        problem_->setObjectName("actionProblem");
+        problem_->button(QMessageBox::Ok)->setText(tr("OK"));
+        connect(problem_, &QMessageBox::finished, this,
+                [this] { store_.setActionProblem(std::nullopt); });
+    }
+    problem_->setInformativeText(problem);
+    problem_->setAccessibleDescription(problem);
+    problem_->open();
 }
 
 } // namespace vesko

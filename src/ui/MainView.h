@@ -1,13 +1,27 @@
 // SPDX-License-Identifier: MIT
 // The search screen: query field, filters sidebar, result list, detail and status bars.
+// It observes the store and calls its operations; it keeps only what is on screen.
 #pragma once
 
 #include <QWidget>
 
+class QLabel;
+class QMessageBox;
+class QSplitter;
+class QStackedWidget;
+
 namespace vesko {
 
+class DetailBar;
+class IconCache;
 class IndexStore;
 class PreviewWindow;
+class ResultModel;
+class ResultTable;
+class SearchBar;
+class SidebarView;
+class StatePage;
+class StatusBar;
 
 class MainView : public QWidget {
     Q_OBJECT
@@ -15,9 +29,32 @@ class MainView : public QWidget {
 public:
     MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent = nullptr);
 
+    ResultModel& model() const { return *model_; }
+    ResultTable& table() const { return *table_; }
+
 private:
+    QWidget* buildResultsPage();
+    void connectFocus();
+    void followContent();
+    void followSidebar();
+    void followActionProblem();
+    void focusSearch();
+    void focusList();
+
     IndexStore& store_;
     PreviewWindow& preview_;
+    IconCache* icons_;
+    ResultModel* model_;
+    SearchBar* searchBar_;
+    SidebarView* sidebar_;
+    QStackedWidget* content_;
+    StatePage* statePage_;
+    ResultTable* table_;
+    QWidget* ceilingBar_ = nullptr;
+    QLabel* ceiling_;
+    DetailBar* detailBar_;
+    StatusBar* statusBar_;
+    QMessageBox* problem_ = nullptr;
 };
 
 } // namespace vesko

@@ -1,25 +1,118 @@
 // SPDX-License-Identifier: MIT
 #include "ui/MainView.h"
-#include "store/IndexStore.h"
-#include "ui/PreviewWindow.h"
 
+#include "store/StoreFixture.h"
+#include "ui/ContentState.h"
+#include "ui/DetailBar.h"
+#include "ui/PreviewWindow.h"
+#include "ui/ResultModel.h"
+#include "ui/ResultTable.h"
+#include "ui/StatePage.h"
+
+#include <QApplication>
 #include <QLineEdit>
-#include <gtest/gtest.h>
 
 namespace vesko {
 namespace {
 
-TEST(MainViewTest, TypingSetsTheQuery) {
-    StoreEnvironment environment;
-    environment.watchFileSystem = false;
-    IndexStore store(environment);
-    PreviewWindow preview(store);
-    MainView view(store, preview);
+using test::patience;
+
+class MainViewTest : public test::StoreFixture {
+protected:
+    MainViewTest() {
+        for (int i = 0; i < 30; ++i)
+            home.file("docs/report-" + std::to_string(i) + ".txt", std::string(1500, 'x'));
+    }
+    QString stateTitle(MainView& view) { return view.findChild<StatePage*>()->title(); }
+};
+
+TEST_F(MainViewTest, ShowsOneMessageForEachState) {
+    auto store = makeStore();
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    EXPECT_EQ(contentStateOf(*store), ContentState::building);
+    EXPECT_EQ(stateTitle(view), "Building index…");
+    store->start();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+    EXPECT_EQ(stateTitle(view), "Type to search");
+
+    searchFor(*store, "report");
+    EXPECT_EQ(contentStateOf(*store), ContentState::results);
+
+    Filters filters;
+    filters.extensions = "pdf";
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    store->setFilters(filters);
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_EQ(stateTitle(view), "No results");
+    EXPECT_EQ(view.findChild<StatePage*>()->note(), "1 filters are hiding results");
+
+    filters.extensions.clear();
+    filters.useRegex = true;
+    store->setFilters(filters);
+    searchFor(*store, "(report");
+    EXPECT_EQ(stateTitle(view), "Invalid regular expression");
+    EXPECT_FALSE(view.findChild<StatePage*>()->note().isEmpty());
+
+    store->setFilters(Filters{});
+    store->setSearchAsYouType(false);
+    store->setQuery("nothing-typed-yet");
+    store->setQuery(QString());
+    store->setQuery("report-2");
+    EXPECT_EQ(contentStateOf(*store), ContentState::pressReturn);
+    EXPECT_EQ(stateTitle(view), "Press Return to search");
+}
+
+// The list and the field hand the keys back and forth without moving the selection.
+TEST_F(MainViewTest, KeysMoveBetweenFieldAndListAndThroughTheRows) {
+    auto store = startedStore();
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    view.resize(1180, 760);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     auto* field = view.findChild<QLineEdit*>("searchField");
-    ASSERT_NE(field, nullptr);
-    field->setText("x");
-    emit field->textEdited("x");
-    EXPECT_EQ(store.query(), "x");
+    QTest::keyClicks(field, "report");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 30; }, patience));
+
+    QTest::keyClick(field, Qt::Key_Down);
+    ResultTable& table = view.table();
+    ASSERT_TRUE(table.hasFocus());
+    QTest::keyClick(&table, Qt::Key_PageDown);
+    EXPECT_EQ(store->selection(), 12);
+    EXPECT_EQ(table.currentIndex().row(), 12);
+    QTest::keyClick(&table, Qt::Key_PageUp);
+    QTest::keyClick(&table, Qt::Key_Up);
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_EQ(store->selection(), 0);
+
+    // A click selects in the store as well.
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {},
+                      table.visualRect(view.model().index(3, 0)).center());
+    EXPECT_EQ(store->selection(), 3);
+    QTest::keyClick(&table, Qt::Key_Escape);
+    EXPECT_TRUE(field->hasFocus());
+}
+
+TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
+    auto store = startedStore();
+    store->preferences().setShowSize(false);
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    searchFor(*store, "report-7");
+    EXPECT_EQ(view.model().sectionOf(ResultModel::Column::size), -1);
+    auto* detail = view.findChild<DetailBar*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !detail->fields().isEmpty(); }, patience));
+    EXPECT_TRUE(
+        detail->fields().contains(QLocale().formattedDataSize(1500, 1, QLocale::DataSizeSIFormat)))
+        << detail->fields().toStdString();
+    EXPECT_EQ(detail->path(), QString::fromStdString(home.path("docs/report-7.txt")));
+
+    home.remove("docs/report-7.txt");
+    store->loadDetail();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
 }
 
 } // namespace

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+// What the middle of the search screen shows: a message for each state the search can be in,
+// or the result list. One state at a time, chosen from the store's flags.
+#pragma once
+
+namespace vesko {
+
+class IndexStore;
+
+enum class ContentState {
+    building,     // no index yet
+    emptyQuery,   // nothing typed
+    reading,      // a content search is reading files
+    regexProblem, // the regular expression does not compile
+    pressReturn,  // search as you type is off and the query has not run
+    noResults,
+    results,
+};
+
+// A pending Return or a broken query says more than an empty list, so they come first.
+ContentState contentStateOf(const IndexStore& store);
+
+} // namespace vesko

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#include "ui/ResultDelegate.h"
+
+#include "search/Highlight.h"
+#include "store/IndexStore.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace vesko {
+
+ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItemDelegate(parent) {
+    const auto follow = [this, &store] {
+        terms_.clear();
+        for (const QString& term : store.highlightTerms())
+            terms_.push_back(term.toStdString());
+    };
+    follow();
+    connect(&store, &IndexStore::rowsChanged, this, follow);
+}
+
+std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,
+                                                        const QString& name) {
+    std::vector<Span> spans;
+    if (terms.empty()) return spans;
+    const std::u16string_view text(reinterpret_cast<const char16_t*>(name.utf16()),
+                                   static_cast<std::size_t>(name.size()));
+    for (const Highlight::Range& range : Highlight::ranges(terms, text))
+        spans.emplace_back(static_cast<int>(range.start),
+                           static_cast<int>(range.end - range.start));
+    return spans;
+}
+
+void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+    if (index.column() != 0 || terms_.empty()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString name = item.text;
+    item.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+    const QRect textRect =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(2, 0, -2, 0);
+    QFont bold = item.font;
+    bold.setBold(true);
+    // Eliding with the bold metrics keeps the emphasised text inside the cell.
+    const QString shown = QFontMetrics(bold).elidedText(name, Qt::ElideRight, textRect.width());
+    const int visible =
+        shown == name ? static_cast<int>(name.size()) : static_cast<int>(shown.size()) - 1;
+    QList<QTextLayout::FormatRange> formats;
+    for (const auto& [start, length] : spans(name)) {
+        if (start >= visible) break;
+        QTextLayout::FormatRange range;
+        range.start = start;
+        range.length = std::min(length, visible - start);
+        range.format.setFontWeight(QFont::Bold);
+        formats.append(range);
+    }
+    QTextLayout layout(shown, item.font);
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(textRect.width());
+    layout.endLayout();
+    const bool selected = item.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group =
+        item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+    painter->save();
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const qreal top = textRect.top() + (textRect.height() - line.height()) / 2;
+    layout.draw(painter, QPointF(textRect.left(), top));
+    painter->restore();
+}
+
+} // namespace vesko

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Draws a result row's name with the query's terms emphasised; the other columns are drawn
+// the standard way. The terms come with each result, so the ranges follow the search.
+#pragma once
+
+#include <QStyledItemDelegate>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vesko {
+
+class IndexStore;
+
+class ResultDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    // Start and length in the name's UTF-16 positions.
+    using Span = std::pair<int, int>;
+
+    ResultDelegate(IndexStore& store, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+    // The parts of `name` to emphasise for the current result's terms.
+    std::vector<Span> spans(const QString& name) const { return spans(terms_, name); }
+    static std::vector<Span> spans(const std::vector<std::string>& terms, const QString& name);
+
+private:
+    std::vector<std::string> terms_;
+};
+
+} // namespace vesko

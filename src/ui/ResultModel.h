@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// The result list's table: one row per row of the store, one column per visible field. It
+// reads the store's rows on demand and never copies them; a new result resets it, a page
+// appended by "load more" inserts rows, and an edit in place (rename, trash) changes only
+// what it touched, so the view keeps its scroll position.
+#pragma once
+
+#include "search/ResultSort.h"
+#include "store/SearchRow.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QHash>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko {
+
+class IconCache;
+class IndexStore;
+
+class ResultModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum class Column { name, kind, size, modified, created, accessed, path };
+    // The row's full path, for drags and tool tips.
+    static constexpr int pathRole = Qt::UserRole + 1;
+
+    // `icons` may be null (no icons drawn).
+    ResultModel(IndexStore& store, IconCache* icons, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    Column columnAt(int section) const { return columns_.at(static_cast<std::size_t>(section)); }
+    // -1 when the column is hidden.
+    int sectionOf(Column column) const;
+    static ResultSort::Field sortField(Column column);
+    // The column a sort field is shown in, if any.
+    static std::optional<Column> columnOf(ResultSort::Field field);
+
+    // Display names may hold invalid UTF-8; it shows as replacement characters.
+    static QString nameText(const SearchRow& row);
+    static QString fullPath(const SearchRow& row);
+    // The path as the file system spells it, for handing the file to other programs.
+    static std::string pathBytes(const SearchRow& row);
+    const SearchRow* rowAt(int row) const;
+
+private:
+    void followRows();
+    void followColumns();
+    bool applyEdit(const std::vector<SearchRow>& rows);
+    QString text(const SearchRow& row, Column column) const;
+    QString kindText(const SearchRow& row) const;
+
+    IndexStore& store_;
+    IconCache* icons_;
+    std::vector<Column> columns_;
+    // The ids of the rows the view knows, to tell an appended page or an edit from a new result.
+    std::vector<std::int64_t> ids_;
+    std::int64_t generation_ = 0; // the search the known rows came from
+    QDateTime now_;
+    mutable QHash<QString, QString> kinds_; // by lowercase extension
+};
+
+} // namespace vesko

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: MIT
+#include "ui/ResultTable.h"
+
+#include "store/IndexStore.h"
+#include "ui/PreviewWindow.h"
+#include "ui/ResultDelegate.h"
+#include "ui/ResultModel.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHeaderView>
+#include <QIcon>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace vesko {
+namespace {
+
+constexpr int pageStep = 12;
+constexpr double smallestText = 8;
+constexpr double largestText = 28;
+
+QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(QString::fromLatin1(name),
+                            QApplication::style()->standardIcon(fallback));
+}
+
+} // namespace
+
+ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel& model,
+                         QWidget* parent)
+    : QTableView(parent), store_(store), preview_(preview), model_(model) {
+    setObjectName("resultList");
+    setAccessibleName(tr("Results"));
+    setModel(&model_);
+    setItemDelegate(new ResultDelegate(store_, this));
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setAlternatingRowColors(true);
+    setDragEnabled(true);
+    setDragDropMode(DragOnly);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setHorizontalScrollMode(ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* header = horizontalHeader();
+    header->setFont(QApplication::font()); // the list's text size leaves the titles alone
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(true);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
+        store_.toggleSort(ResultModel::sortField(model_.columnAt(section)));
+        followSort();
+    });
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
+        if (const QModelIndex index = indexAt(where); index.isValid())
+            store_.setSelection(index.row());
+        showMenu(where);
+    });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { store_.openSelected(); });
+    connect(&store_, &IndexStore::selectionChanged, this, &ResultTable::followSelection);
+    connect(&store_, &IndexStore::rowsChanged, this, &ResultTable::followSelection);
+    connect(&store_, &IndexStore::sortChanged, this, &ResultTable::followSort);
+    connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+        followSort();
+        followColumnWidths();
+    });
+    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("listTextSize")) followTextSize();
+    });
+    followTextSize();
+    followSort();
+    followColumnWidths();
+    followSelection();
+}
+
+std::optional<QString> ResultTable::selectedPath() const {
+    const auto row = store_.selectedRow();
+    if (!row) return std::nullopt;
+    return ResultModel::fullPath(*row);
+}
+
+void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (!following_ && current.isValid()) store_.setSelection(current.row());
+}
+
+void ResultTable::followSelection() {
+    const qint64 row = store_.selection();
+    following_ = true;
+    if (row >= 0 && row < model_.rowCount()) {
+        const QModelIndex index =
+            model_.index(static_cast<int>(row), std::max(currentIndex().column(), 0));
+        setCurrentIndex(index);
+        scrollTo(index);
+    } else {
+        setCurrentIndex({});
+    }
+    following_ = false;
+    store_.loadDetail();
+}
+
+void ResultTable::followSort() {
+    const ResultSort& sort = store_.sort();
+    const auto column = sort.isColumnSorted() ? ResultModel::columnOf(sort.field) : std::nullopt;
+    const int section = column ? model_.sectionOf(*column) : -1;
+    horizontalHeader()->setSortIndicator(section,
+                                         sort.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void ResultTable::followTextSize() {
+    QFont text = font();
+    text.setPointSizeF(store_.preferences().listTextSize());
+    setFont(text);
+    const int height = QFontMetrics(text).height();
+    verticalHeader()->setDefaultSectionSize(height + 8);
+    setIconSize(QSize(height + 2, height + 2));
+}
+
+// Widths are set when the set of columns changes, not for every result, so a column the
+// user widened stays wide.
+void ResultTable::followColumnWidths() {
+    QString shape;
+    for (int section = 0; section < model_.columnCount(); ++section)
+        shape += QChar(u'a' + static_cast<int>(model_.columnAt(section)));
+    if (shape == columnShape_) return;
+    columnShape_ = shape;
+    const QFontMetrics metrics(font());
+    const int date = metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 24;
+    for (int section = 0; section < model_.columnCount(); ++section) {
+        int width = date;
+        switch (model_.columnAt(section)) {
+        case ResultModel::Column::name:
+            width = metrics.averageCharWidth() * 36;
+            break;
+        case ResultModel::Column::kind:
+            width = metrics.averageCharWidth() * 18;
+            break;
+        case ResultModel::Column::size:
+            width = metrics.horizontalAdvance(QStringLiteral("000.0 MB")) + 24;
+            break;
+        default:
+            break;
+        }
+        setColumnWidth(section, width);
+    }
+}
+
+void ResultTable::keyPressEvent(QKeyEvent* event) {
+    if (handleKey(event))
+        event->accept();
+    else
+        QTableView::keyPressEvent(event);
+}
+
+bool ResultTable::handleKey(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    switch (event->key()) {
+    case Qt::Key_Down:
+        store_.moveSelection(1);
+        return true;
+    case Qt::Key_Up:
+        if (store_.selection() <= 0)
+            emit searchFieldWanted();
+        else
+            store_.moveSelection(-1);
+        return true;
+    case Qt::Key_PageDown:
+        store_.moveSelection(pageStep);
+        return true;
+    case Qt::Key_PageUp:
+        store_.moveSelection(-pageStep);
+        return true;
+    case Qt::Key_Home:
+        store_.moveSelection(-store_.rowCount());
+        return true;
+    case Qt::Key_End:
+        store_.moveSelection(store_.rowCount());
+        return true;
+    case Qt::Key_Space:
+        togglePreview();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (modifiers == Qt::ControlModifier)
+            store_.revealSelected();
+        else
+            store_.openSelected();
+        return true;
+    case Qt::Key_Escape:
+        if (preview_.isVisible()) preview_.toggle(selectedPath());
+        emit searchFieldWanted();
+        return true;
+    case Qt::Key_F:
+        if (modifiers != Qt::ControlModifier) return false;
+        emit searchFieldWanted();
+        return true;
+    case Qt::Key_C:
+        if (modifiers != Qt::ControlModifier) return false;
+        store_.copySelectedPath();
+        emit pathCopied();
+        return true;
+    case Qt::Key_F2:
+        if (plain) rename();
+        return plain;
+    case Qt::Key_Delete:
+        if (plain) store_.trashSelected();
+        return plain;
+    case Qt::Key_Menu:
+        showMenu(visualRect(currentIndex()).center());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ResultTable::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) return QTableView::wheelEvent(event);
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0) {
+        Preferences& preferences = store_.preferences();
+        preferences.setListTextSize(
+            std::clamp(preferences.listTextSize() + steps, smallestText, largestText));
+    }
+    event->accept();
+}
+
+void ResultTable::togglePreview() {
+    if (const auto path = selectedPath()) preview_.toggle(path);
+}
+
+void ResultTable::rename() {
+    const auto row = store_.selectedRow();
+    if (!row) return;
+    bool ok = false;
+    const QString typed = QInputDialog::getText(
+        this, tr("Rename"), tr("New name:"), QLineEdit::Normal, ResultModel::nameText(*row), &ok);
+    // The list may have moved on while the dialog was open; rename only what was asked about.
+    const auto now = store_.selectedRow();
+    if (ok && now && ResultModel::pathBytes(*now) == ResultModel::pathBytes(*row))
+        store_.renameSelected(typed);
+}
+
+void ResultTable::showMenu(const QPoint& where) {
+    if (!store_.selectedRow()) return;
+    QMenu menu(this);
+    menu.setAccessibleName(tr("Result actions"));
+    menu.addAction(themeIcon("document-open", QStyle::SP_DialogOpenButton), tr("Open"), &store_,
+                   &IndexStore::openSelected);
+    menu.addAction(themeIcon("document-preview", QStyle::SP_FileDialogContentsView), tr("Preview"),
+                   this, &ResultTable::togglePreview);
+    menu.addAction(themeIcon("system-file-manager", QStyle::SP_DirOpenIcon),
+                   tr("Show in File Manager"), &store_, &IndexStore::revealSelected);
+    menu.addSeparator();
+    menu.addAction(themeIcon("edit-copy", QStyle::SP_FileIcon), tr("Copy Path"), this, [this] {
+        store_.copySelectedPath();
+        emit pathCopied();
+    });
+    menu.addAction(tr("Copy Name"), &store_, &IndexStore::copySelectedName);
+    menu.addSeparator();
+    menu.addAction(tr("Rename"), this, &ResultTable::rename);
+    menu.addAction(themeIcon("user-trash", QStyle::SP_TrashIcon), tr("Move to Trash"), &store_,
+                   &IndexStore::trashSelected);
+    menu.exec(viewport()->mapToGlobal(where));
+}
+
+void ResultTable::startDrag(Qt::DropActions) {
+    const auto row = store_.selectedRow();
+    if (!row) return;
+    // The URI carries the path's own bytes, so a name that is not valid UTF-8 still names the file.
+    const std::string bytes = ResultModel::pathBytes(*row);
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/uri-list"),
+                  "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(bytes), "/") +
+                      "\r\n");
+    data->setText(ResultModel::fullPath(*row));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    if (const QVariant icon = model_.data(currentIndex().siblingAtColumn(0), Qt::DecorationRole);
+        icon.canConvert<QIcon>())
+        drag->setPixmap(icon.value<QIcon>().pixmap(iconSize()));
+    drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
+}
+
+} // namespace vesko

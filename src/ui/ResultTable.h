@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// The result list: the store's selection is the view's current row, and every key, click,
+// drag and menu acts through the store's file actions. Rows have one fixed height, so a
+// list of 20,000 rows costs what the rows on screen cost.
+#pragma once
+
+#include <QTableView>
+
+#include <optional>
+
+namespace vesko {
+
+class IndexStore;
+class PreviewWindow;
+class ResultModel;
+
+class ResultTable : public QTableView {
+    Q_OBJECT
+
+public:
+    ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel& model,
+                QWidget* parent = nullptr);
+
+    // The row's context menu at `where` (view coordinates), for the Menu key and right clicks.
+    void showMenu(const QPoint& where);
+
+signals:
+    // Up on the first row, Escape or Ctrl+F: the search field should take the keys.
+    void searchFieldWanted();
+    void pathCopied();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void startDrag(Qt::DropActions supported) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    bool handleKey(QKeyEvent* event);
+    void followSelection();
+    void followTextSize();
+    void followSort();
+    void followColumnWidths();
+    void togglePreview();
+    void rename();
+    std::optional<QString> selectedPath() const;
+
+    IndexStore& store_;
+    PreviewWindow& preview_;
+    ResultModel& model_;
+    QString columnShape_;    // the columns the widths were set for
+    bool following_ = false; // the view is being moved to the store's selection
+};
+
+} // namespace vesko

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// The message shown in place of the result list: a title, a note and, when filters hide
+// every result, the button that clears them.
+#pragma once
+
+#include "ui/ContentState.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace vesko {
+
+class IndexStore;
+
+class StatePage : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatePage(IndexStore& store, QWidget* parent = nullptr);
+
+    void showState(ContentState state);
+    QString title() const;
+    QString note() const;
+
+private:
+    void set(const QString& icon, const QString& title, const QString& note);
+
+    IndexStore& store_;
+    QLabel* icon_;
+    QLabel* title_;
+    QLabel* note_;
+    QPushButton* clearFilters_;
+};
+
+} // namespace vesko

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+#include "ui/StatusBar.h"
+
+#include "store/IndexStore.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QTimer>
+
+namespace vesko {
+namespace {
+
+constexpr int copiedMs = 1500;
+
+QString keyText(QKeyCombination key) {
+    return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+QString hintHtml(const StatusBar::Hint& hint) {
+    return QStringLiteral("%1 <b>%2</b>")
+        .arg(hint.first.toHtmlEscaped(), hint.second.toHtmlEscaped());
+}
+
+} // namespace
+
+StatusBar::StatusBar(IndexStore& store, QWidget* parent)
+    : QWidget(parent), store_(store), left_(new QLabel(this)), right_(new QLabel(this)),
+      copied_(new QTimer(this)) {
+    setObjectName("statusBar");
+    left_->setObjectName("statusText");
+    left_->setAccessibleName(tr("Status"));
+    right_->setObjectName("statusHints");
+    right_->setAccessibleName(tr("Keyboard hints"));
+    right_->setTextFormat(Qt::RichText);
+    right_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    right_->setForegroundRole(QPalette::PlaceholderText);
+    // Both sides give way when the window is narrow; the hints drop their last items.
+    left_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    right_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    copied_->setSingleShot(true);
+    copied_->setInterval(copiedMs);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 2, 8, 4);
+    layout->addWidget(left_, 2);
+    layout->addWidget(right_, 3);
+
+    connect(copied_, &QTimer::timeout, this, &StatusBar::followStore);
+    for (auto signal : {&IndexStore::statusChanged, &IndexStore::isRefreshingChanged,
+                        &IndexStore::rowsChanged, &IndexStore::searchedQueryChanged,
+                        &IndexStore::queryChanged, &IndexStore::needsReturnChanged,
+                        &IndexStore::selectionChanged, &IndexStore::searchAsYouTypeChanged})
+        connect(&store_, signal, this, &StatusBar::followStore);
+    connect(&store_.preferences(), &Preferences::hotKeyChanged, this, &StatusBar::followStore);
+    followStore();
+}
+
+void StatusBar::setFocusPlace(Focus focus) {
+    if (focus == focus_) return;
+    focus_ = focus;
+    layoutHints();
+}
+
+void StatusBar::notePathCopied() {
+    copied_->start();
+    followStore();
+}
+
+QString StatusBar::text() const {
+    if (store_.isRefreshing()) return tr("Re-checking…");
+    if (copied_->isActive()) return tr("Path copied");
+    const QString searched = store_.searchedQuery();
+    if (!store_.searchAsYouType() && !searched.isEmpty() && searched != store_.query() &&
+        store_.rowCount() > 0)
+        return tr("Showing results for “%1”").arg(searched);
+    return store_.status();
+}
+
+std::vector<StatusBar::Hint> StatusBar::hints() const {
+    std::vector<Hint> hints;
+    if (focus_ == Focus::list && store_.selectedRow()) {
+        hints = {{tr("Preview"), keyText(Qt::Key_Space)},
+                 {tr("Open"), keyText(Qt::Key_Return)},
+                 {tr("Show in File Manager"), keyText(Qt::ControlModifier | Qt::Key_Return)},
+                 {tr("Copy Path"), keyText(Qt::ControlModifier | Qt::AltModifier | Qt::Key_C)},
+                 {tr("Back to Search"), keyText(Qt::Key_Escape)}};
+    } else if (focus_ == Focus::query) {
+        if (store_.needsReturn())
+            hints.push_back({tr("Update"), keyText(Qt::Key_Return)});
+        else
+            hints.push_back({tr("Browse Results"), keyText(Qt::Key_Down)});
+    }
+    hints.push_back({tr("Show Window"), store_.preferences().hotKey().description()});
+    return hints;
+}
+
+void StatusBar::followStore() {
+    left_->setText(text());
+    left_->setToolTip(left_->text());
+    layoutHints();
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutHints();
+}
+
+// As many hints as fit, the first ones first: they are the keys for where the focus is.
+void StatusBar::layoutHints() {
+    const auto all = hints();
+    QFont bold = right_->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(right_->font());
+    const QFontMetrics boldMetrics(bold);
+    const int gap = metrics.horizontalAdvance(QStringLiteral("     "));
+    const int room = right_->width() - 4;
+    QString html;
+    int used = 0;
+    for (const Hint& hint : all) {
+        const int width = metrics.horizontalAdvance(hint.first + u' ') +
+                          boldMetrics.horizontalAdvance(hint.second) + gap;
+        if (used + width > room && !html.isEmpty()) break;
+        if (!html.isEmpty()) html += QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;");
+        html += hintHtml(hint);
+        used += width;
+    }
+    right_->setText(html);
+}
+
+} // namespace vesko

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// The bottom line: what the store is doing on the left, the keys that work where the focus
+// is on the right, in the desktop's own key names.
+#pragma once
+
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+class QLabel;
+class QTimer;
+
+namespace vesko {
+
+class IndexStore;
+
+class StatusBar : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Focus { none, query, list };
+    // A hint: what happens, and the key that does it.
+    using Hint = std::pair<QString, QString>;
+
+    explicit StatusBar(IndexStore& store, QWidget* parent = nullptr);
+
+    void setFocusPlace(Focus focus);
+    // Shows "Path copied" for a moment.
+    void notePathCopied();
+    QString text() const;
+    std::vector<Hint> hints() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void followStore();
+    void layoutHints();
+
+    IndexStore& store_;
+    QLabel* left_;
+    QLabel* right_;
+    QTimer* copied_;
+    Focus focus_ = Focus::none;
+};
+
+} // namespace vesko

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#include "ui/WatchNotice.h"
+
+#include "store/IndexStore.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace vesko {
+
+WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
+    : QFrame(parent), store_(store), text_(new QLabel(this)), command_(new QLabel(this)),
+      copy_(new QPushButton(tr("Copy Command"), this)) {
+    setObjectName("watchNotice");
+    setFrameShape(QFrame::StyledPanel);
+    setBackgroundRole(QPalette::AlternateBase);
+    setAutoFillBackground(true);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon::fromTheme("dialog-information", QApplication::style()->standardIcon(
+                                                               QStyle::SP_MessageBoxInformation))
+                        .pixmap(16, 16));
+    text_->setWordWrap(true);
+    text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    command_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    command_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    command_->setWordWrap(true);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(text_);
+    texts->addWidget(command_);
+    row->addLayout(texts, 1);
+    row->addWidget(copy_, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->addLayout(row);
+    connect(copy_, &QPushButton::clicked, this, [this] {
+        QApplication::clipboard()->setText(
+            QStringLiteral("sudo sysctl fs.inotify.max_user_watches=%1")
+                .arg(store_.suggestedWatchLimit()));
+    });
+    connect(&store_, &IndexStore::watchHealthChanged, this, &WatchNotice::follow);
+    follow();
+}
+
+QString WatchNotice::text() const {
+    return text_->text();
+}
+
+QString WatchNotice::command() const {
+    return command_->text();
+}
+
+void WatchNotice::follow() {
+    QStringList lines;
+    const bool limit = store_.watchLimitReached() || store_.unwatchedFolders() > 0;
+    if (limit)
+        lines << tr("%1 folders are not watched for changes: the system's limit on watched folders "
+                    "is reached. Changes there appear only when they are re-checked.")
+                     .arg(QLocale().toString(store_.unwatchedFolders()));
+    if (store_.isRecoveringOverflow())
+        lines << tr("Too many changes at once: re-checking the indexed folders…");
+    if (const QStringList gone = store_.vanishedRoots(); !gone.isEmpty())
+        lines << tr("No longer found: %1").arg(gone.join(QStringLiteral(", ")));
+    text_->setText(lines.join(u'\n'));
+    const QString setting =
+        QStringLiteral("fs.inotify.max_user_watches=%1").arg(store_.suggestedWatchLimit());
+    command_->setText(limit ? tr("To raise the limit: %1\nTo keep it after a restart, add the line "
+                                 "%2 to a file in /etc/sysctl.d/")
+                                  .arg(QStringLiteral("sudo sysctl ") + setting, setting)
+                            : QString());
+    command_->setVisible(limit);
+    copy_->setVisible(limit);
+    setAccessibleName(text_->text());
+    setVisible(!lines.isEmpty());
+}
+
+} // namespace vesko

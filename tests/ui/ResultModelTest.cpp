@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#include "ui/ResultModel.h"
+#include "ui/ResultDelegate.h"
+
+#include "store/StoreFixture.h"
+#include "support/TestSeed.h"
+
+#include <QAbstractItemModelTester>
+
+#include <random>
+
+namespace vesko {
+namespace {
+
+using test::patience;
+
+class ResultModelTest : public test::StoreFixture {};
+
+// Names of the longest length a file system takes, a third of them not valid UTF-8.
+void addLongNames(test::TempTree& tree, int count) {
+    std::mt19937_64 random(test::testSeed("ResultModelManyLongNames"));
+    for (int i = 0; i < count; ++i) {
+        std::string name = "report-" + std::to_string(i) + '-';
+        while (name.size() < 255)
+            name += static_cast<char>(i % 3 == 0 ? 0x80 + random() % 0x40 : 'a' + random() % 26);
+        tree.file("many/" + name);
+    }
+}
+
+// The tester checks every signal; a page appended must insert rows, not reset, so the
+// view keeps its place, and every row answers without crashing on undecodable names.
+TEST_F(ResultModelTest, StaysConsistentThroughPagesToTheCeilingAndANewQuery) {
+    addLongNames(home, Paging::ceiling + 300);
+    auto store = startedStore();
+    store->setPageSize(5000);
+    ResultModel model(*store, nullptr);
+    QAbstractItemModelTester tester(&model,
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+
+    searchFor(*store, "report");
+    ASSERT_EQ(model.rowCount(), 5000);
+    const int pages = inserts.count(); // the first page fills an empty list
+    while (store->hasMore()) {
+        const int before = model.rowCount();
+        store->moveSelection(store->rowCount());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() > before; }, patience));
+    }
+    EXPECT_EQ(model.rowCount(), Paging::ceiling);
+    EXPECT_TRUE(store->hitCeiling());
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(inserts.count(), pages + 3);
+    int replaced = 0;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QString name = model.data(model.index(row, 0)).toString();
+        ASSERT_TRUE(name.startsWith(u"report-")) << row;
+        replaced += name.contains(QChar::ReplacementCharacter);
+    }
+    EXPECT_GT(replaced, 0);
+
+    searchFor(*store, "report-1");
+    ASSERT_EQ(static_cast<qint64>(model.rowCount()), store->rowCount());
+    for (int row = 0; row < model.rowCount(); ++row)
+        ASSERT_TRUE(model.data(model.index(row, 0)).toString().startsWith(u"report-1")) << row;
+}
+
+TEST_F(ResultModelTest, ColumnsFollowThePreferencesAndTheHeaderShowsTheSort) {
+    home.file("docs/report.txt", "four");
+    auto store = startedStore();
+    ResultModel model(*store, nullptr);
+    QAbstractItemModelTester tester(&model,
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
+    store->preferences().setShowSize(false);
+    store->preferences().setShowCreated(true);
+    QStringList titles;
+    for (int section = 0; section < model.columnCount(); ++section)
+        titles << model.headerData(section, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, (QStringList{"Name", "Kind", "Modified", "Created", "Full Path"}));
+
+    searchFor(*store, "report");
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.data(model.index(0, model.sectionOf(ResultModel::Column::path))).toString(),
+              QString::fromStdString(home.path("docs")));
+    EXPECT_EQ(model.data(model.index(0, 0), ResultModel::pathRole).toString(),
+              QString::fromStdString(home.path("docs/report.txt")));
+    EXPECT_FALSE(model.data(model.index(0, 1)).toString().isEmpty()); // a kind for .txt
+}
+
+TEST(ResultDelegateTest, SpansAreInTheNamesOwnPositions) {
+    using Spans = std::vector<ResultDelegate::Span>;
+    struct Case {
+        std::vector<std::string> terms;
+        QString name;
+        Spans expected;
+    };
+    const Case cases[] = {
+        {{"read"}, "README.md", {{0, 4}}},
+        {{"a"}, "banana", {{1, 1}, {3, 1}, {5, 1}}},
+        {{"ab", "cd"}, "abcd", {{0, 4}}},
+        // A character outside the basic plane takes two positions in the name.
+        {{"read"}, QString::fromUtf8("\xF0\x9F\x98\x80read.md"), {{2, 4}}},
+        // So does nothing stop after a replacement character.
+        {{"x"}, QString::fromUtf8("\xFF\xFEx"), {{2, 1}}},
+        {{}, "anything", {}},
+        {{"zz"}, "report", {}},
+    };
+    for (const Case& item : cases)
+        EXPECT_EQ(ResultDelegate::spans(item.terms, item.name), item.expected)
+            << item.name.toStdString();
+}
+
+} // namespace
+} // namespace vesko
