@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/LoginItem.h"
 
+#include "index/FileDescriptor.h"
 #include "scan/Roots.h"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +60,38 @@ bool canCreateIn(std::string folder) {
     return false;
 }
 
+// Creates `folder` and its missing parents, private to the user like the rest of the
+// configuration. Returns 0 or the errno of the step that failed.
+int makeFolders(const std::string& folder) {
+    for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
+        const std::string part = folder.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+        if (at == std::string::npos) break;
+    }
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return errno;
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+}
+
+// Written whole to a temporary name and renamed over the entry, so the session never reads
+// half a file, and a disabled entry the desktop left behind is replaced, not edited.
+int writeEntry(const std::string& folder, const std::string& path) {
+    static constexpr std::string_view entry =
+        "[Desktop Entry]\nType=Application\nName=Vesko\nComment=Find files by name as you type\n"
+        "Exec=vesko --hidden\nIcon=app.vesko.Vesko\nTerminal=false\n"
+        "X-GNOME-Autostart-enabled=true\n";
+    std::string temporary = folder + "/." + fileName + ".XXXXXX";
+    FileDescriptor file(::mkstemp(temporary.data()));
+    if (!file) return errno;
+    int error = ::fchmod(file.get(), 0644) != 0 ? errno : 0;
+    if (!error) error = writeAll(file.get(), entry.data(), entry.size());
+    if (!error && ::fsync(file.get()) != 0) error = errno;
+    if (file.close() != 0 && !error) error = errno;
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error) ::unlink(temporary.c_str());
+    return error;
+}
+
 } // namespace
 
 std::string autostartFolder() {
@@ -90,21 +124,8 @@ std::optional<std::string> set(const std::string& folder, bool on) {
         if (::unlink(path.c_str()) == 0 || errno == ENOENT) return std::nullopt;
         return std::string(std::strerror(errno));
     }
-    if (!canCreateIn(folder)) return std::string(std::strerror(EACCES));
-    std::string parent;
-    for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
-        parent = folder.substr(0, at);
-        if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST)
-            return std::string(std::strerror(errno));
-        if (at == std::string::npos) break;
-    }
-    std::ofstream file(path, std::ios::trunc);
-    file
-        << "[Desktop Entry]\nType=Application\nName=Vesko\nComment=Find files by name as you type\n"
-           "Exec=vesko --hidden\nIcon=app.vesko.Vesko\nTerminal=false\n"
-           "X-GNOME-Autostart-enabled=true\n";
-    file.close();
-    if (!file) return std::string(std::strerror(errno ? errno : EIO));
+    if (const int error = makeFolders(folder)) return std::string(std::strerror(error));
+    if (const int error = writeEntry(folder, path)) return std::string(std::strerror(error));
     return std::nullopt;
 }
 

@@ -1,16 +1,90 @@
 // SPDX-License-Identifier: MIT
 #include "ui/IconCache.h"
 
+#include <QFileIconProvider>
+#include <QMimeDatabase>
+
 namespace vesko {
+namespace {
 
-IconCache::IconCache(QObject* parent) : QObject(parent) {}
-
-QIcon IconCache::icon(const SearchRow&) const {
-    return {};
+QIcon themeIcon(const QString& name, const QIcon& fallback) {
+    return name.isEmpty() ? fallback : QIcon::fromTheme(name, fallback);
 }
 
-void IconCache::request(const SearchRow&) {}
+} // namespace
 
-void IconCache::clear() {}
+IconCache::IconCache(QObject* parent) : QObject(parent) {
+    // One loader is plenty: a screen of rows holds a handful of extensions, and the MIME
+    // database's first use, the slow part, is paid once either way.
+    loader_.setMaxThreadCount(1);
+    folderIcon_ = QIcon::fromTheme("folder", QFileIconProvider().icon(QFileIconProvider::Folder));
+}
+
+IconCache::~IconCache() {
+    loader_.clear();
+    loader_.waitForDone();
+}
+
+QString IconCache::extension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    return QString::fromUtf8(name.data() + dot + 1, static_cast<qsizetype>(name.size() - dot - 1))
+        .toLower();
+}
+
+QIcon IconCache::icon(const SearchRow& row) const {
+    if (row.isDirectory) return folderIcon_;
+    return byExtension_.value(extension(row.name));
+}
+
+void IconCache::request(const SearchRow& row) {
+    if (row.isDirectory) return;
+    const QString key = extension(row.name);
+    if (byExtension_.contains(key) || inFlight_.contains(key)) return;
+    inFlight_.insert(key);
+    ++loadsStarted_;
+    // The MIME database is safe to share between threads; the icon theme is not (its
+    // lookups fill process-wide caches the window's own icons use too), so only the type
+    // lookup runs here and the theme is asked on the main thread when the names arrive.
+    loader_.start([this, key, epoch = epoch_] {
+        // A stand-in name, so every file of one extension gets the same type whichever
+        // row asked first ("a.tar.gz" and "b.gz" share "gz").
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(
+            key.isEmpty() ? QStringLiteral("file") : QStringLiteral("file.") + key,
+            QMimeDatabase::MatchExtension);
+        Names names{type.iconName(), type.genericIconName()};
+        QMetaObject::invokeMethod(
+            this, [this, key, names, epoch] { arrived(key, names, epoch); }, Qt::QueuedConnection);
+    });
+}
+
+void IconCache::arrived(const QString& key, const Names& names, quint64 epoch) {
+    if (epoch != epoch_) return;
+    inFlight_.remove(key);
+    const QIcon plain = themeIcon(QStringLiteral("text-x-generic"),
+                                  QFileIconProvider().icon(QFileIconProvider::File));
+    byExtension_.insert(key, themeIcon(names.icon, themeIcon(names.generic, plain)));
+    announce();
+}
+
+// Many icons arrive together after a scroll; the rows are painted again once for all.
+void IconCache::announce() {
+    if (announcing_) return;
+    announcing_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            announcing_ = false;
+            emit iconsChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void IconCache::clear() {
+    byExtension_.clear();
+    inFlight_.clear();
+    ++epoch_;
+    folderIcon_ = QIcon::fromTheme("folder", QFileIconProvider().icon(QFileIconProvider::Folder));
+}
 
 } // namespace vesko

@@ -5,8 +5,11 @@
 
 #include "store/SearchRow.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QObject>
+#include <QSet>
+#include <QThreadPool>
 
 namespace vesko {
 
@@ -15,6 +18,7 @@ class IconCache : public QObject {
 
 public:
     explicit IconCache(QObject* parent = nullptr);
+    ~IconCache() override;
 
     // The loaded icon of the row, or a null icon while it is not loaded yet.
     QIcon icon(const SearchRow& row) const;
@@ -22,9 +26,33 @@ public:
     void request(const SearchRow& row);
     void clear();
 
+    // The lower-cased text after the last dot, when that dot is not the name's first
+    // character; empty otherwise, so ".bashrc" and "README" share one icon.
+    static QString extension(const std::string& name);
+    // How many loads were started since construction; several rows of one key cost one.
+    qint64 loadsStarted() const { return loadsStarted_; }
+
 signals:
     // Icons arrived: rows on screen should be painted again.
     void iconsChanged();
+
+private:
+    struct Names {
+        QString icon;
+        QString generic;
+    };
+    void arrived(const QString& key, const Names& names, quint64 epoch);
+    void announce();
+
+    QIcon folderIcon_;
+    QHash<QString, QIcon> byExtension_;
+    QSet<QString> inFlight_;
+    qint64 loadsStarted_ = 0;
+    // Loads started before a clear() belong to the old theme or language and are dropped.
+    quint64 epoch_ = 0;
+    bool announcing_ = false;
+    // Last, so it is destroyed first: no load can deliver into a half-destroyed cache.
+    QThreadPool loader_;
 };
 
 } // namespace vesko

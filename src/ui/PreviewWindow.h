@@ -1,27 +1,73 @@
 // SPDX-License-Identifier: MIT
 // A non-modal preview of the selected result: images, the start of text files, or the
-// item's icon, kind and size.
+// item's icon, kind and size. While shown it follows the store's selection, and the arrow
+// keys move that selection, so the user can step through results without leaving it.
 #pragma once
 
+#include <QThreadPool>
 #include <QWidget>
 
+#include <atomic>
 #include <optional>
+
+class QLabel;
+class QPlainTextEdit;
+class QStackedWidget;
 
 namespace vesko {
 
 class IndexStore;
+class PreviewImage;
+struct PreviewContent;
 
 class PreviewWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit PreviewWindow(IndexStore& store, QWidget* parent = nullptr);
+    ~PreviewWindow() override;
 
     // Shows `path` when hidden, hides when shown; nothing without a path.
     void toggle(const std::optional<QString>& path);
+    // While shown, shows `path` instead of the current item; nothing while hidden.
+    void follow(const std::optional<QString>& path);
+    bool isShown() const { return isVisible(); }
+    // The path shown or being read; empty while hidden.
+    QString path() const { return path_; }
+
+signals:
+    // The content of `path` is on screen.
+    void contentShown();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    bool handleKey(const QKeyEvent& key);
+    void followSelection();
+    void load(const QString& path);
+    void present(const PreviewContent& content);
+    void presentFacts(const PreviewContent& content);
+    QWidget* buildFactsPage();
+
     IndexStore& store_;
+    QString path_;
+    QStackedWidget* pages_;
+    PreviewImage* imageView_;
+    QPlainTextEdit* textView_;
+    QLabel* truncatedNote_;
+    QWidget* factsPage_;
+    QLabel* iconLabel_;
+    QLabel* nameLabel_;
+    QLabel* kindLabel_;
+    QLabel* sizeLabel_;
+    // Loads for an item the selection has left are skipped or their result dropped.
+    std::atomic<quint64> generation_{0};
+    // Last, so it is destroyed first: no read can deliver into a half-destroyed window.
+    QThreadPool reader_;
 };
 
 } // namespace vesko

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "ui/IconCache.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vesko {
+namespace {
+
+SearchRow fileRow(const std::string& name) {
+    SearchRow row;
+    row.name = name;
+    row.directory = "/home/user";
+    return row;
+}
+
+// Rows of one key must cost one load and show the very same icon; a burst of arrivals is
+// announced once.
+TEST(IconCache, RowsOfOneKeyShareOneLoad) {
+    struct Group {
+        std::vector<std::string> names;
+    };
+    const Group groups[] = {
+        {{"a.txt", "b.TXT", "notes.tXt"}},
+        {{".bashrc", "README", "trailing."}}, // no extension: one shared icon
+        {{"backup.tar.gz", "log.gz"}},
+    };
+    IconCache cache;
+    QSignalSpy changed(&cache, &IconCache::iconsChanged);
+    for (const Group& group : groups)
+        for (const std::string& name : group.names)
+            cache.request(fileRow(name));
+    EXPECT_EQ(cache.loadsStarted(), qint64(std::size(groups)));
+    EXPECT_TRUE(cache.icon(fileRow("a.txt")).isNull()) << "not loaded yet";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !cache.icon(fileRow("log.gz")).isNull(); }, 30'000));
+    QTest::qWait(50);
+    for (const Group& group : groups) {
+        const QIcon first = cache.icon(fileRow(group.names.front()));
+        ASSERT_FALSE(first.isNull()) << group.names.front();
+        for (const std::string& name : group.names)
+            EXPECT_EQ(cache.icon(fileRow(name)).cacheKey(), first.cacheKey()) << name;
+    }
+    EXPECT_NE(cache.icon(fileRow("a.txt")).cacheKey(), cache.icon(fileRow("README")).cacheKey());
+    EXPECT_EQ(changed.count(), 1);
+
+    cache.request(fileRow("again.txt"));
+    EXPECT_EQ(cache.loadsStarted(), qint64(std::size(groups)))
+        << "a loaded key is not loaded again";
+}
+
+TEST(IconCache, FoldersNeedNoLoadAndClearForgetsFiles) {
+    IconCache cache;
+    SearchRow folder = fileRow("photos.d");
+    folder.isDirectory = true;
+    EXPECT_FALSE(cache.icon(folder).isNull());
+    cache.request(folder);
+    EXPECT_EQ(cache.loadsStarted(), 0);
+
+    cache.request(fileRow("a.txt"));
+    cache.clear(); // e.g. the icon theme changed while the load was on its way
+    QTest::qWait(200);
+    EXPECT_TRUE(cache.icon(fileRow("a.txt")).isNull()) << "a load from before clear() arrived";
+    cache.request(fileRow("a.txt"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.icon(fileRow("a.txt")).isNull(); }, 30'000));
+}
+
+} // namespace
+} // namespace vesko

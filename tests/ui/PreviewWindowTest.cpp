@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#include "ui/PreviewWindow.h"
+
+#include "store/FileActions.h"
+#include "store/StoreFixture.h"
+#include "ui/PreviewContent.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QPlainTextEdit>
+
+namespace vesko {
+namespace {
+
+class PreviewWindowTest : public test::StoreFixture {
+protected:
+    // Shows `path` (the window opens on the first call) and waits until it is on screen.
+    void showAndWait(PreviewWindow& window, const std::string& path) {
+        QSignalSpy shown(&window, &PreviewWindow::contentShown);
+        const QString target = QString::fromStdString(path);
+        window.isShown() ? window.follow(target) : window.toggle(target);
+        ASSERT_TRUE(shown.wait(test::patience)) << path;
+    }
+    static QString label(const PreviewWindow& window, const char* name) {
+        return window.findChild<QLabel*>(name)->text();
+    }
+    static bool showing(const PreviewWindow& window, const char* name) {
+        return window.findChild<QWidget*>(name)->isVisibleTo(&window);
+    }
+};
+
+TEST_F(PreviewWindowTest, ImagesAreScaledToFitTheirBox) {
+    struct Case {
+        QSize stored;
+        QSize shown;
+    };
+    // The second is larger than the box: decoded at reduced size, aspect kept.
+    const Case cases[] = {{{600, 300}, {600, 300}}, {{4096, 1024}, {2048, 512}}};
+    auto store = makeStore();
+    PreviewWindow window(*store);
+    for (const Case& c : cases) {
+        QImage image(c.stored, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const std::string path = home.path("photo-" + std::to_string(c.stored.width()) + ".png");
+        ASSERT_TRUE(image.save(QString::fromStdString(path)));
+        showAndWait(window, path);
+        ASSERT_TRUE(showing(window, "previewImage"));
+        EXPECT_EQ(window.windowTitle(), QString::fromStdString(path).section('/', -1));
+        const QImage shown = PreviewContent::read(QString::fromStdString(path)).image;
+        EXPECT_EQ(shown.size(), c.shown);
+    }
+}
+
+TEST_F(PreviewWindowTest, TextShowsOnlyItsStart) {
+    // Two-byte characters after one ASCII byte: the read limit falls inside a character.
+    std::string text = "x";
+    for (int i = 0; i < 200'000; ++i)
+        text += "\xc3\xa9";
+    auto store = makeStore();
+    PreviewWindow window(*store);
+    showAndWait(window, home.file("notes.txt", text));
+    ASSERT_TRUE(showing(window, "previewText"));
+    const QString shown = window.findChild<QPlainTextEdit*>("previewText")->toPlainText();
+    EXPECT_EQ(shown.size(), 1 + (PreviewContent::textLimit - 1) / 2);
+    EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter));
+    EXPECT_TRUE(showing(window, "previewTruncated"));
+
+    showAndWait(window, home.file("short.conf", "key=value\n"));
+    EXPECT_FALSE(showing(window, "previewTruncated"));
+}
+
+TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
+    const std::string binary = home.file("bundle.zip", std::string("PK\x03\x04\0\0\0\0\x01", 9));
+    home.file("box/a");
+    home.file("box/.hidden");
+    home.dir("box/sub");
+    struct Case {
+        std::string path;
+        QString kind;
+        QString size; // empty: no size line
+    };
+    const Case cases[] = {
+        {binary, QMimeDatabase().mimeTypeForFile(QString::fromStdString(binary)).comment(),
+         QLocale().formattedDataSize(9)},
+        {home.path("box"), "Folder", "3 items"},
+        {home.path("gone.txt"), "Item no longer exists", ""},
+    };
+    auto store = makeStore();
+    PreviewWindow window(*store);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        showAndWait(window, c.path);
+        ASSERT_TRUE(showing(window, "previewKind"));
+        EXPECT_EQ(label(window, "previewKind"), c.kind);
+        EXPECT_EQ(showing(window, "previewSize") ? label(window, "previewSize") : "", c.size);
+        EXPECT_TRUE(showing(window, "previewIcon"));
+    }
+}
+
+TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {
+    for (const char* name : {"note1.txt", "note2.txt", "note3.txt"})
+        home.file(name, name);
+    auto store = startedStore();
+    searchFor(*store, "note");
+    ASSERT_EQ(store->rowCount(), 3);
+    auto pathOf = [&](qint64 row) {
+        const SearchRow& r = store->rows()[std::size_t(row)];
+        return FileActions::fullPath(r.directory, r.name);
+    };
+    store->setSelection(0);
+    PreviewWindow window(*store);
+    showAndWait(window, pathOf(0));
+    auto* text = window.findChild<QPlainTextEdit*>("previewText");
+
+    // The third Down is at the last row: the selection stays and nothing reloads.
+    for (const auto& [key, selection] :
+         {std::pair{Qt::Key_Down, 1}, {Qt::Key_Down, 2}, {Qt::Key_Down, 2}, {Qt::Key_Up, 1}}) {
+        QTest::keyClick(text, key);
+        EXPECT_EQ(store->selection(), selection);
+        const QString name = QString::fromStdString(store->rows()[std::size_t(selection)].name);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == name; }, test::patience))
+            << "the preview did not follow to row " << selection;
+        EXPECT_EQ(window.windowTitle(), name);
+    }
+
+    QTest::keyClick(text, Qt::Key_Space);
+    EXPECT_FALSE(window.isShown());
+}
+
+} // namespace
+} // namespace vesko
