@@ -27,6 +27,8 @@ protected:
     test::TempTree tree;
     test::ScopedEnv config{"XDG_CONFIG_HOME", tree.path("config")};
     test::ScopedEnv data{"XDG_DATA_HOME", tree.path("data")};
+    // The machine's own applications (vim claims text/x-csrc once installed) stay out.
+    test::ScopedEnv systemData{"XDG_DATA_DIRS", tree.path("share")};
     test::ScopedEnv system{"XDG_CONFIG_DIRS", tree.path("etc")};
     test::ScopedEnv desktop{"XDG_CURRENT_DESKTOP", "Test:Other"};
 };
