@@ -22,12 +22,14 @@ protected:
         tree.file("config/test-mimeapps.list",
                   "[Default Applications]\ntext/plain=gone.desktop;editor.desktop;\n");
         tree.file("config/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n");
+        tree.symlink("/usr/share/mime", "share/mime");
     }
 
     test::TempTree tree;
     test::ScopedEnv config{"XDG_CONFIG_HOME", tree.path("config")};
     test::ScopedEnv data{"XDG_DATA_HOME", tree.path("data")};
-    // The machine's own applications (vim claims text/x-csrc once installed) stay out.
+    // The machine's own applications (vim claims text/x-csrc once installed) stay out; its
+    // MIME database is linked in.
     test::ScopedEnv systemData{"XDG_DATA_DIRS", tree.path("share")};
     test::ScopedEnv system{"XDG_CONFIG_DIRS", tree.path("etc")};
     test::ScopedEnv desktop{"XDG_CURRENT_DESKTOP", "Test:Other"};
