@@ -4,7 +4,7 @@ _vesko() {
     _init_completion || return
 
     case "$prev" in
-    --root | --watch)
+    --root | --watch | --dev-root)
         _filedir -d
         return
         ;;
@@ -16,7 +16,7 @@ _vesko() {
         COMPREPLY=($(compgen -W 'relevance none name path kind size modified created accessed' -- "$cur"))
         return
         ;;
-    --limit | --query)
+    --limit | --query | --dev-query | --dev-contents | --dev-select)
         return
         ;;
     esac
@@ -27,7 +27,8 @@ _vesko() {
         [[ ${words[i]} == -- ]] && return
     done
 
-    local modes='--find --scan --bench --drift --watch --help --version --hidden'
+    local modes='--find --scan --bench --drift --watch --help --version --hidden --dev-root
+                 --dev-query --dev-contents --dev-select'
     local options=''
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in

@@ -9,6 +9,10 @@ complete -c vesko -n $no_mode -l bench -d 'Benchmark searches over the saved arc
 complete -c vesko -n $no_mode -l drift -d 'Check the once-a-day full rescan rule'
 complete -c vesko -n $no_mode -l watch -x -a '(__fish_complete_directories)' -d 'Probe the live-update path in a folder'
 complete -c vesko -n $no_mode -l hidden -d 'Start with the window hidden'
+complete -c vesko -n $no_mode -l dev-root -x -a '(__fish_complete_directories)' -d 'Index only this folder'
+complete -c vesko -n $no_mode -l dev-query -x -d 'Start with this query'
+complete -c vesko -n $no_mode -l dev-contents -x -d 'Start with this content filter'
+complete -c vesko -n $no_mode -l dev-select -x -d 'Select this row of the first search that has it'
 complete -c vesko -n $no_mode -l help -d 'Show the modes and options'
 complete -c vesko -n $no_mode -l version -d 'Print the version'
 

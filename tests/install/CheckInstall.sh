@@ -30,7 +30,7 @@ done
 [[ -x $prefix/bin/vesko ]] || { fail "not installed: bin/vesko"; exit 1; }
 
 quiet desktop-file-validate "$desktop"
-appstreamcli validate --no-net --strict "$metainfo" >/dev/null || fail "appstreamcli validate: $metainfo"
+out="$(appstreamcli validate --no-net --strict "$metainfo" 2>&1)" || fail "appstreamcli validate: $out"
 grep -qx 'Exec=vesko' "$desktop" || fail "the desktop entry does not start the installed vesko"
 grep -qx "Icon=$(basename "$icon" .svg)" "$desktop" || fail "the desktop entry names another icon"
 grep -q "<launchable type=\"desktop-id\">$(basename "$desktop")</launchable>" "$metainfo" ||
@@ -58,7 +58,7 @@ done
 # Every option the executable lists is documented and completed.
 help="$("$prefix/bin/vesko" --help)" || fail "vesko --help exits with $?"
 manual="$(zcat "$man_page" | sed 's/\\-/-/g')"
-for option in $(grep -o -- '--[a-z0-9]\+' <<<"$help" | sort -u); do
+for option in $(grep -o -- '--[a-z0-9-]*[a-z0-9]' <<<"$help" | sort -u); do
     grep -qwF -- "$option" <<<"$manual" || fail "the manual page lacks $option"
     for f in "$bash_completion" "$zsh_completion" "$fish_completion"; do
         grep -qwF -e "$option" -e "-l ${option#--}" "$f" || fail "$(basename "$f") lacks $option"
