@@ -29,9 +29,10 @@ if ((app_only)); then
     arguments=(-DVESKO_BUILD_TESTS=OFF -DVESKO_BUILD_BENCH=OFF "${arguments[@]}")
     targets=(--target vesko)
 else
-    # The window's tests run real X servers, a window manager, keys and the clipboard.
+    # The window's tests run real X servers, a window manager, keys and the clipboard; the
+    # install test validates the desktop entry and the software-centre metadata.
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxcb-xtest0-dev xvfb xauth openbox
-               xdotool xclip fonts-noto-cjk dbus desktop-file-utils)
+               xdotool xclip fonts-noto-cjk dbus desktop-file-utils appstream)
 fi
 install_missing_packages setup "${packages[@]}"
 
