@@ -37,6 +37,48 @@
     </message>
 </context>
 <context>
+    <name>vesko::DetailBar</name>
+    <message>
+        <source>Copy</source>
+        <translation>복사</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>경로</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>경로 복사</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>세부 정보</translation>
+    </message>
+    <message>
+        <source>Item no longer exists</source>
+        <translation>항목이 더 이상 없습니다</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>폴더</translation>
+    </message>
+    <message>
+        <source>Opens with %1</source>
+        <translation>%1(으)로 열기</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>복사됨</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::HotKey</name>
+    <message>
+        <source>%1 is already in use by another app.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vesko::IndexStore</name>
     <message>
         <source>Building index…</source>
@@ -88,6 +130,29 @@
     <message>
         <source>System language</source>
         <translation>시스템 언어</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::MainView</name>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Filters</source>
+        <translation>필터</translation>
+    </message>
+    <message>
+        <source>%1 more - narrow the search to see them</source>
+        <translation>%1개 더 있음 - 보려면 검색 범위를 좁히세요</translation>
+    </message>
+    <message>
+        <source>Could not complete that</source>
+        <translation>작업을 완료할 수 없습니다</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>확인</translation>
     </message>
 </context>
 <context>
@@ -227,6 +292,331 @@
     <message>
         <source>Dark</source>
         <translation>어둡게</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::PreviewWindow</name>
+    <message>
+        <source>Preview</source>
+        <translation>미리보기</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>이미지</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>텍스트</translation>
+    </message>
+    <message>
+        <source>Only the first 256 KiB is shown.</source>
+        <translation>처음 256KiB만 표시됩니다.</translation>
+    </message>
+    <message>
+        <source>Icon</source>
+        <translation>아이콘</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>이름</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
+    </message>
+    <message>
+        <source>Item no longer exists</source>
+        <translation>항목이 더 이상 존재하지 않습니다</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>폴더</translation>
+    </message>
+    <message>
+        <source>1 item</source>
+        <translation>항목 1개</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>항목 %1개</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ResultModel</name>
+    <message>
+        <source>Folder</source>
+        <translation>폴더</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>이름</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>수정일</translation>
+    </message>
+    <message>
+        <source>Created</source>
+        <translation>생성일</translation>
+    </message>
+    <message>
+        <source>Last Opened</source>
+        <translation>마지막으로 연 날짜</translation>
+    </message>
+    <message>
+        <source>Full Path</source>
+        <translation>전체 경로</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ResultTable</name>
+    <message>
+        <source>Results</source>
+        <translation>결과</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>이름 바꾸기</translation>
+    </message>
+    <message>
+        <source>New name:</source>
+        <translation>새 이름:</translation>
+    </message>
+    <message>
+        <source>Result actions</source>
+        <translation>결과 작업</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>열기</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>미리 보기</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>파일 관리자에서 보기</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>경로 복사</translation>
+    </message>
+    <message>
+        <source>Copy Name</source>
+        <translation>이름 복사</translation>
+    </message>
+    <message>
+        <source>Move to Trash</source>
+        <translation>휴지통으로 이동</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::SandboxNotice</name>
+    <message>
+        <source>Which ones?</source>
+        <translation>어떤 폴더인가요?</translation>
+    </message>
+    <message>
+        <source>Some folders in your home folder can&apos;t be read.</source>
+        <translation>홈 폴더의 일부 폴더를 읽을 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>Check Again</source>
+        <translation>다시 확인</translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation>닫기</translation>
+    </message>
+    <message>
+        <source>Vesko runs in a sandbox that cannot read your home folder.</source>
+        <translation>Vesko가 홈 폴더를 읽을 수 없는 샌드박스에서 실행 중입니다.</translation>
+    </message>
+    <message>
+        <source>Grant it access to your home folder (Flatpak: flatpak override --user --filesystem=home app.vesko.Vesko), then Check Again.</source>
+        <translation>홈 폴더 접근 권한을 준 다음(Flatpak: flatpak override --user --filesystem=home app.vesko.Vesko) 다시 확인을 누르세요.</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::SearchBar</name>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>지우기</translation>
+    </message>
+    <message>
+        <source>Clear search</source>
+        <translation>검색어 지우기</translation>
+    </message>
+    <message>
+        <source>Filters</source>
+        <translation>필터</translation>
+    </message>
+    <message>
+        <source>Shown</source>
+        <translation>표시됨</translation>
+    </message>
+    <message>
+        <source>Hidden</source>
+        <translation>숨겨짐</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::SettingsWindow</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vesko::StatePage</name>
+    <message>
+        <source>Clear</source>
+        <translation>지우기</translation>
+    </message>
+    <message>
+        <source>Clear filters</source>
+        <translation>필터 지우기</translation>
+    </message>
+    <message>
+        <source>Building index…</source>
+        <translation>색인을 만드는 중…</translation>
+    </message>
+    <message>
+        <source>First run only</source>
+        <translation>처음 실행할 때만</translation>
+    </message>
+    <message>
+        <source>Type to search</source>
+        <translation>입력하여 검색</translation>
+    </message>
+    <message>
+        <source>Substring match. No wildcards or regular expressions.</source>
+        <translation>부분 문자열 일치. 와일드카드나 정규 표현식은 쓰지 않습니다.</translation>
+    </message>
+    <message>
+        <source>Reading files…</source>
+        <translation>파일을 읽는 중…</translation>
+    </message>
+    <message>
+        <source>Narrow by name to make this fast</source>
+        <translation>이름으로 범위를 좁히면 빨라집니다</translation>
+    </message>
+    <message>
+        <source>Invalid regular expression</source>
+        <translation>잘못된 정규 표현식</translation>
+    </message>
+    <message>
+        <source>Press Return to search</source>
+        <translation>검색하려면 Return 키를 누르세요</translation>
+    </message>
+    <message>
+        <source>Or turn on “Search as you type” in Settings.</source>
+        <translation>또는 설정에서 “입력하는 동안 검색”을 켜세요.</translation>
+    </message>
+    <message>
+        <source>No results</source>
+        <translation>결과 없음</translation>
+    </message>
+    <message>
+        <source>%1 filters are hiding results</source>
+        <translation>필터 %1개가 결과를 숨기고 있습니다</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::StatusBar</name>
+    <message>
+        <source>Status</source>
+        <translation>상태</translation>
+    </message>
+    <message>
+        <source>Keyboard hints</source>
+        <translation>키보드 도움말</translation>
+    </message>
+    <message>
+        <source>Re-checking…</source>
+        <translation>다시 확인하는 중…</translation>
+    </message>
+    <message>
+        <source>Path copied</source>
+        <translation>경로를 복사했습니다</translation>
+    </message>
+    <message>
+        <source>Showing results for “%1”</source>
+        <translation>“%1”의 결과를 표시하는 중</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>미리 보기</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>열기</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>파일 관리자에서 보기</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>경로 복사</translation>
+    </message>
+    <message>
+        <source>Back to Search</source>
+        <translation>검색으로 돌아가기</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>업데이트</translation>
+    </message>
+    <message>
+        <source>Browse Results</source>
+        <translation>결과 둘러보기</translation>
+    </message>
+    <message>
+        <source>Show Window</source>
+        <translation>창 보이기</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::WatchNotice</name>
+    <message>
+        <source>Copy Command</source>
+        <translation>명령 복사</translation>
+    </message>
+    <message>
+        <source>%1 folders are not watched for changes: the system&apos;s limit on watched folders is reached. Changes there appear only when they are re-checked.</source>
+        <translation>폴더 %1개의 변경 사항을 감시하지 못합니다. 시스템의 감시 폴더 수 한도에 도달했습니다. 그 폴더의 변경 사항은 다시 확인할 때에만 나타납니다.</translation>
+    </message>
+    <message>
+        <source>Too many changes at once: re-checking the indexed folders…</source>
+        <translation>한꺼번에 너무 많이 바뀌었습니다. 색인한 폴더를 다시 확인하는 중…</translation>
+    </message>
+    <message>
+        <source>No longer found: %1</source>
+        <translation>더 이상 찾을 수 없음: %1</translation>
+    </message>
+    <message>
+        <source>To raise the limit: %1
+To keep it after a restart, add the line %2 to a file in /etc/sysctl.d/</source>
+        <translation>한도를 올리려면: %1
+다시 시작한 뒤에도 유지하려면 /etc/sysctl.d/ 안의 파일에 %2 줄을 추가하세요</translation>
     </message>
 </context>
 </TS>
