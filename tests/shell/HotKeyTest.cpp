@@ -3,7 +3,9 @@
 #include "shell/PortalShortcut.h"
 #include "shell/X11KeyGrab.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -110,6 +112,23 @@ TEST(HotKeyTest, KeyHeldByAnotherClientFailsAndIsFreedOnRelease) {
     // The variants it could take before the refusal were given back.
     syncApplication();
     EXPECT_TRUE(other.grab(f7, ctrl | XCB_MOD_MASK_2));
+}
+
+TEST(HotKeyTest, BusWithoutThePortalReportsUnavailable) {
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (!daemon.waitForReadyRead(10000)) GTEST_SKIP() << "no dbus-daemon";
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, "portal-test");
+        PortalShortcut portal(bus);
+        QSignalSpy unavailable(&portal, &PortalShortcut::unavailable);
+        ASSERT_TRUE(portal.start("CTRL+F7", "toggle"));
+        EXPECT_TRUE(unavailable.wait(10000));
+    }
+    QDBusConnection::disconnectFromBus("portal-test");
+    daemon.terminate();
+    daemon.waitForFinished();
 }
 
 TEST(HotKeyTest, KeyNamesForTheServerAndThePortal) {
