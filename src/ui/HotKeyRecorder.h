@@ -4,11 +4,7 @@
 // refused and why the stored shortcut could not be registered.
 #pragma once
 
-#include "store/Preferences.h"
-
 #include <QWidget>
-
-#include <optional>
 
 class QKeyEvent;
 class QLabel;
