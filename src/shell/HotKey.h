@@ -8,7 +8,12 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace vesko {
+
+class PortalShortcut;
+class X11KeyGrab;
 
 class HotKey : public QObject {
     Q_OBJECT
@@ -29,8 +34,15 @@ signals:
     void failed(const QString& problem);
 
 private:
+    bool registerX11();
+    bool registerPortal();
+    // What to do where Vesko cannot register the shortcut itself.
+    QString noServiceAdvice() const;
+
     HotKeySetting setting_;
     QString problem_;
+    std::unique_ptr<X11KeyGrab> grab_;
+    std::unique_ptr<PortalShortcut> portal_;
 };
 
 } // namespace vesko

@@ -82,6 +82,17 @@ QString relativeText(qint64 seconds) {
     return Preferences::tr("now");
 }
 
+// A key the recorder can store: a printable character or a named key of the keyboard,
+// never a modifier on its own.
+bool isRecordableKey(int key) {
+    if (key < 0x01000000) return key >= 0x20 && key <= 0x10ffff && QChar::isPrint(char32_t(key));
+    const bool named = (key >= Qt::Key_Escape && key <= Qt::Key_Clear) ||
+                       (key >= Qt::Key_Home && key <= Qt::Key_PageDown) ||
+                       (key >= Qt::Key_F1 && key <= Qt::Key_F35) || key == Qt::Key_Menu ||
+                       key == Qt::Key_Help || (key >= Qt::Key_Back && key <= 0x010000ff);
+    return named && !QKeySequence(key).toString(QKeySequence::PortableText).isEmpty();
+}
+
 } // namespace
 
 QString HotKeySetting::toJson() const {
@@ -99,7 +110,10 @@ std::optional<HotKeySetting> HotKeySetting::fromJson(const QString& json) {
                std::abs(value.toDouble()) < 2147483648.0;
     };
     if (!document.isObject() || !whole(key) || !whole(modifiers)) return std::nullopt;
-    return HotKeySetting{key.toInt(), modifiers.toInt()};
+    // A shortcut without modifiers would take the key from every application.
+    const int mask = modifiers.toInt();
+    if (mask == 0 || (mask & ~0x1b00) != 0 || !isRecordableKey(key.toInt())) return std::nullopt;
+    return HotKeySetting{key.toInt(), mask};
 }
 
 QString HotKeySetting::description() const {

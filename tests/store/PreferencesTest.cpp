@@ -125,6 +125,20 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
     EXPECT_EQ(snapshot(Preferences(edited)), defaults);
 }
 
+TEST(HotKeySettingTest, OnlyRecordableShortcutsDecode) {
+    const std::pair<QString, bool> cases[] = {
+        {R"({"keyCode":75,"modifiers":4608})", true},        // Ctrl+Shift+K
+        {R"({"keyCode":16777270,"modifiers":0})", false},    // F7 alone
+        {R"({"keyCode":16777249,"modifiers":4096})", false}, // Ctrl on its own
+        {R"({"keyCode":33554431,"modifiers":4096})", false}, // Qt::Key_unknown
+        {R"({"keyCode":0,"modifiers":4096})", false},
+        {R"({"keyCode":75,"modifiers":65536})", false}, // no such modifier
+    };
+    for (const auto& [json, valid] : cases) {
+        EXPECT_EQ(HotKeySetting::fromJson(json).has_value(), valid) << json.toStdString();
+    }
+}
+
 TEST(PathTextTest, Styles) {
     struct Case {
         PathBarStyle style;
