@@ -9,6 +9,8 @@
 #include "support/TestSeed.h"
 
 #include <gtest/gtest.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 
 #include <algorithm>
 #include <random>
@@ -24,43 +26,20 @@ constexpr char32_t jamo[] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x3139, 0x3
 
 std::string utf8(char32_t c) {
     std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
+    return icu::UnicodeString(static_cast<UChar32>(c)).toUTF8String(out);
 }
 
-// A syllable as the conjoining jamo a decomposing file system stores.
-std::string decomposed(char32_t syllable) {
-    const char32_t s = syllable - 0xAC00;
-    std::string out = utf8(0x1100 + s / 588) + utf8(0x1161 + s % 588 / 28);
-    if (s % 28 != 0) out += utf8(0x11A7 + s % 28);
-    return out;
-}
-
-std::string nfd(std::string_view text) {
+// Names copied from systems that store them decomposed keep that form.
+std::string nfd(const std::string& text) {
+    UErrorCode error = U_ZERO_ERROR;
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
-        const char32_t c =
-            n == 3 ? ((b & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F) : 0;
-        out +=
-            InitialConsonants::ofSyllable(c) >= 0 ? decomposed(c) : std::string(text.substr(i, n));
-        i += n;
-    }
-    return out;
+    return icu::Normalizer2::getNFDInstance(error)
+        ->normalize(icu::UnicodeString::fromUTF8(text), error)
+        .toUTF8String(out);
 }
 
-bool ruleMatches(std::string_view query, std::string_view name, bool initials = true) {
-    const auto choice = Search::chooseRule(query, false, false, false, initials);
+bool ruleMatches(std::string_view query, std::string_view name) {
+    const auto choice = Search::chooseRule(query, false, false, false);
     const std::string folded = Unicode::folded(name);
     return choice.rule->matches(reinterpret_cast<const std::uint8_t*>(folded.data()),
                                 folded.size());
@@ -100,8 +79,6 @@ TEST(InitialConsonantsTest, NamesMatchedByInitialsOrLiterally) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(ruleMatches(c.query, c.name), c.found) << c.query << " in " << c.name;
-    EXPECT_FALSE(ruleMatches("ㅂㄱㅅ", "보고서.hwp", false));
-    EXPECT_TRUE(ruleMatches("ㅂㄱㅅ", "ㅂㄱㅅ.hwp", false));
 }
 
 // Random names of syllables from few initials, jamo, Latin, digits and separators, half of
