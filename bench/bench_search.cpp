@@ -41,6 +41,7 @@ const Query queries[] = {
     {"2023", "2023"},
     {"\"index store\"", "index store"},
     {"보고서", "보고서"},
+    {"initials: ㅂㄱㅅ", "ㅂㄱㅅ"},
     {"résumé", "résumé"},
     {"AND: report notes", "report notes"},
     {"OR: swift|kotlin", "swift|kotlin"},
@@ -67,12 +68,12 @@ std::optional<Options> parse(int argc, char** argv) {
     return options;
 }
 
-// Columns a terminal gives the text: Hangul syllables take two, other characters one.
+// Columns a terminal gives the text: Hangul syllables and jamo take two, other characters one.
 int displayWidth(const char* text) {
     int width = 0;
     for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
         if ((*p & 0xC0) == 0x80) continue;
-        width += *p >= 0xEA && *p <= 0xED ? 2 : 1;
+        width += *p == 0xE3 || (*p >= 0xEA && *p <= 0xED) ? 2 : 1;
     }
     return width;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "search/Highlight.h"
 
+#include "search/InitialConsonants.h"
+
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
@@ -154,6 +156,41 @@ void appendHits(const std::u32string& term, const FoldedText& text, std::vector<
     }
 }
 
+// The initial consonant of a segment holding one Hangul syllable (its key is decomposed:
+// leading consonant, vowel, maybe a trailing consonant), or -1. `closesRun` tells that a
+// mark follows the syllable, which ends its run as the composed name's matching sees it.
+int syllableInitial(const FoldedText& text, const Segment& segment, bool& closesRun) {
+    const std::size_t length = segment.keyEnd - segment.keyStart;
+    const char32_t* key = text.key.data() + segment.keyStart;
+    if (length < 2 || key[0] < 0x1100 || key[0] > 0x1112 || key[1] < 0x1161 || key[1] > 0x1175)
+        return -1;
+    const bool trailing = length > 2 && key[2] >= 0x11A8 && key[2] <= 0x11C2;
+    closesRun = length > (trailing ? 3u : 2u);
+    return static_cast<int>(key[0] - 0x1100);
+}
+
+// Marks each run of syllables that begin with the consonants of the term, left to right
+// without overlap, as literal hits are.
+void appendInitialHits(const std::string& term, const FoldedText& text, std::vector<Range>& out) {
+    std::vector<int> wanted;
+    for (const CodePoint& point : decode(std::string_view(term)))
+        wanted.push_back(InitialConsonants::ofJamo(static_cast<char32_t>(point.value)));
+    const auto& segments = text.segments;
+    for (std::size_t s = 0; s + wanted.size() <= segments.size();) {
+        std::size_t n = 0;
+        for (bool closes = false; n < wanted.size(); ++n) {
+            if (syllableInitial(text, segments[s + n], closes) != wanted[n]) break;
+            if (closes && n + 1 < wanted.size()) break;
+        }
+        if (n < wanted.size()) {
+            ++s;
+            continue;
+        }
+        out.push_back({segments[s].textStart, segments[s + n - 1].textEnd});
+        s += n;
+    }
+}
+
 std::vector<Range> merged(std::vector<Range> found) {
     if (found.size() < 2) return found;
     std::stable_sort(found.begin(), found.end(),
@@ -170,25 +207,29 @@ std::vector<Range> merged(std::vector<Range> found) {
 }
 
 std::vector<Range> rangesOf(const std::vector<std::string>& terms,
-                            const std::vector<CodePoint>& points) {
+                            const std::vector<CodePoint>& points, bool initialConsonants) {
     if (terms.empty() || points.empty()) return {};
     const FoldedText text = foldText(points);
     std::vector<Range> found;
     for (const std::string& term : terms) {
         const std::u32string key = termKey(term);
         if (!key.empty()) appendHits(key, text, found);
+        if (initialConsonants && InitialConsonants::isTerm(term))
+            appendInitialHits(term, text, found);
     }
     return merged(std::move(found));
 }
 
 } // namespace
 
-std::vector<Range> ranges(const std::vector<std::string>& terms, std::string_view text) {
-    return rangesOf(terms, decode(text));
+std::vector<Range> ranges(const std::vector<std::string>& terms, std::string_view text,
+                          bool initialConsonants) {
+    return rangesOf(terms, decode(text), initialConsonants);
 }
 
-std::vector<Range> ranges(const std::vector<std::string>& terms, std::u16string_view text) {
-    return rangesOf(terms, decode(text));
+std::vector<Range> ranges(const std::vector<std::string>& terms, std::u16string_view text,
+                          bool initialConsonants) {
+    return rangesOf(terms, decode(text), initialConsonants);
 }
 
 } // namespace vesko::Highlight

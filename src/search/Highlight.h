@@ -22,11 +22,15 @@ struct Range {
 // characters with their combining marks, so the NFC term "é" marks a decomposed "E" plus
 // accent in a display name, while the term "e" marks neither form of "é" (as in matching).
 // Hits of one term do not overlap; overlapping or touching hits of different terms merge.
+// With `initialConsonants`, a term of Korean initial consonants also marks the syllables
+// whose initials it spells (ㅂㄱㅅ marks 보고서 in 주간보고서), as the search matched them.
 
 // Offsets are UTF-8 byte positions of `text`; invalid sequences count as one character each.
-std::vector<Range> ranges(const std::vector<std::string>& terms, std::string_view text);
+std::vector<Range> ranges(const std::vector<std::string>& terms, std::string_view text,
+                          bool initialConsonants = true);
 
 // Offsets are UTF-16 code-unit positions of `text`, as a QString indexes them.
-std::vector<Range> ranges(const std::vector<std::string>& terms, std::u16string_view text);
+std::vector<Range> ranges(const std::vector<std::string>& terms, std::u16string_view text,
+                          bool initialConsonants = true);
 
 } // namespace vesko::Highlight

@@ -2,6 +2,7 @@
 #include "search/NameRules.h"
 
 #include "index/Unicode.h"
+#include "search/InitialConsonants.h"
 #include "search/TwoThreads.h"
 
 #include <algorithm>
@@ -90,12 +91,14 @@ const std::uint8_t* findNeedle(const std::uint8_t* text, std::size_t length,
 // occurrence that runs past the end of its name proves that name has none (any later one
 // would run further). Same reading discipline as walkShard: the count first, no byte at or
 // beyond the last published name's end.
-template <class Visit>
-void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::string_view needle,
-                 Visit& visit) {
+//
+// find(text, length) gives the first occurrence in the text, or null; every occurrence is
+// `width` bytes long.
+template <class Find, class Visit>
+void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, Find& find,
+                 std::size_t width, Visit& visit) {
     const std::uint32_t count = shard.nameCount();
     if (count == 0) return;
-    const std::size_t key = rarestByte(needle);
     shard.starts().withBases([&](const std::uint32_t* startsMapped, std::size_t startsMappedCount,
                                  const std::uint32_t* startsExtra) {
         auto startOf = [&](std::uint32_t p) {
@@ -130,14 +133,13 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, std::
                                  std::uint32_t limit) {
                 while (p < count) {
                     const std::uint32_t from = startOf(p);
-                    if (from >= limit || limit - from < needle.size()) return;
-                    const std::uint8_t* hit =
-                        findNeedle(run + (from - runStart), limit - from, needle, key);
+                    if (from >= limit || limit - from < width) return;
+                    const std::uint8_t* hit = find(run + (from - runStart), limit - from);
                     if (!hit) return;
                     const auto at = runStart + static_cast<std::uint32_t>(hit - run);
                     p = firstFrom(p, at + 1) - 1; // the name the occurrence starts in
                     const std::uint32_t nameStart = startOf(p), nameEnd = startOf(p + 1);
-                    if (at + needle.size() <= nameEnd)
+                    if (at + width <= nameEnd)
                         visit(shardNumber | (p << 5), run + (nameStart - runStart),
                               std::size_t{nameEnd - nameStart});
                     ++p;
@@ -196,9 +198,25 @@ std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bo
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
                                    bool parallel = true) {
+    const std::size_t key = rarestByte(needle);
+    auto find = [needle, key](const std::uint8_t* text, std::size_t length) {
+        return findNeedle(text, length, needle, key);
+    };
     return collectByShard(names, test, parallel,
-                          [needle](const auto& shard, std::uint32_t n, auto& visit) {
-                              findInShard(shard, n, needle, visit);
+                          [&find, needle](const auto& shard, std::uint32_t n, auto& visit) {
+                              findInShard(shard, n, find, needle.size(), visit);
+                          });
+}
+
+// Every name that holds a byte able to begin Hangul and passes test(bytes, length), in the
+// order of scanAll: the candidates of a consonant term, literal or by initials.
+template <class Test> std::vector<std::uint32_t> findHangul(const NameTable& names, Test&& test) {
+    auto find = [](const std::uint8_t* text, std::size_t length) {
+        return InitialConsonants::findHangulLead(text, length);
+    };
+    return collectByShard(names, test, true,
+                          [&find](const auto& shard, std::uint32_t n, auto& visit) {
+                              findInShard(shard, n, find, 1, visit);
                           });
 }
 
@@ -284,18 +302,23 @@ std::vector<std::string_view> anchorTerms(const QueryExpression& expression) {
 
 // Names that hold one of the terms and pass the test, in the order of scanAll: one
 // whole-text search per term, merged. Beyond a few terms a single pass over every name
-// is cheaper.
+// is cheaper. With `initials`, a consonant term holds in any name that may contain Hangul.
 template <class Test>
 std::vector<std::uint32_t> findAny(const NameTable& names,
-                                   const std::vector<std::string_view>& terms, Test&& test) {
+                                   const std::vector<std::string_view>& terms, bool initials,
+                                   Test&& test) {
     constexpr std::size_t mostTerms = 4;
     if (terms.empty() || terms.size() > mostTerms) return scanAll(names, test);
     auto inScanOrder = [](std::uint32_t a, std::uint32_t b) {
         return (a & 31) != (b & 31) ? (a & 31) < (b & 31) : (a >> 5) < (b >> 5);
     };
-    std::vector<std::uint32_t> found = findAll(names, terms.front(), test);
+    auto holding = [&](std::string_view term) {
+        return initials && InitialConsonants::isTerm(term) ? findHangul(names, test)
+                                                           : findAll(names, term, test);
+    };
+    std::vector<std::uint32_t> found = holding(terms.front());
     for (std::size_t t = 1; t < terms.size(); ++t) {
-        const auto more = findAll(names, terms[t], test);
+        const auto more = holding(terms[t]);
         std::vector<std::uint32_t> merged;
         merged.reserve(found.size() + more.size());
         std::set_union(found.begin(), found.end(), more.begin(), more.end(),
@@ -308,6 +331,13 @@ std::vector<std::uint32_t> findAny(const NameTable& names,
 bool extends(std::string_view needle, const Narrowing* previous) {
     return previous && previous->query.size() < needle.size() &&
            needle.starts_with(previous->query);
+}
+
+// A consonant term matches a name literally or by its syllables' initials.
+bool consonantsMatch(std::string_view term, const std::uint8_t* name, std::size_t length) {
+    return containsSubstring(name, length, reinterpret_cast<const std::uint8_t*>(term.data()),
+                             term.size()) ||
+           InitialConsonants::foundIn(term, name, length);
 }
 
 } // namespace
@@ -328,15 +358,17 @@ std::string nameSegment(std::string_view needle) {
 
 // ---- NameRule -----------------------------------------------------------------------
 
-NameRule NameRule::substring(std::string needle) {
+NameRule NameRule::substring(std::string needle, bool initialConsonants) {
     NameRule rule(Kind::substring);
+    rule.initialConsonants_ = initialConsonants && InitialConsonants::isTerm(needle);
     rule.needle_ = std::move(needle);
     return rule;
 }
 
-NameRule NameRule::expression(QueryExpression tree) {
+NameRule NameRule::expression(QueryExpression tree, bool initialConsonants) {
     NameRule rule(Kind::expression);
     rule.tree_ = std::move(tree);
+    rule.initialConsonants_ = initialConsonants;
     return rule;
 }
 
@@ -350,12 +382,21 @@ bool NameRule::matches(const std::uint8_t* name, std::size_t length) const {
     if (length == 0) return false;
     switch (kind_) {
     case Kind::substring:
+        if (initialConsonants_) return consonantsMatch(needle_, name, length);
         return !needle_.empty() &&
                containsSubstring(name, length,
                                  reinterpret_cast<const std::uint8_t*>(needle_.data()),
                                  needle_.size());
     case Kind::expression:
-        return tree_->matches(name, length);
+        if (!initialConsonants_) return tree_->matches(name, length);
+        // The lead-byte check keeps the decoding off every term that is not Hangul.
+        return tree_->evaluate([name, length](std::string_view term) {
+            if (!term.empty() && static_cast<std::uint8_t>(term.front()) == 0xE3 &&
+                InitialConsonants::isTerm(term))
+                return consonantsMatch(term, name, length);
+            return containsSubstring(
+                name, length, reinterpret_cast<const std::uint8_t*>(term.data()), term.size());
+        });
     case Kind::regex:
         return matcher_ && matcher_->matches(name, length);
     }
@@ -379,13 +420,21 @@ std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTabl
 std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
                                          const Narrowing* previous) {
     switch (rule.kind()) {
-    case NameRule::Kind::substring:
-        return matchingNames(rule.needle(), names, previous);
+    case NameRule::Kind::substring: {
+        if (!rule.initialConsonants()) return matchingNames(rule.needle(), names, previous);
+        auto test = [&rule](const std::uint8_t* name, std::size_t length) {
+            return rule.matches(name, length);
+        };
+        // Names found without the initials lack some that a consonant needle matches.
+        if (extends(rule.needle(), previous) && previous->initialConsonants)
+            return scanSome(names, previous->names, test);
+        return findHangul(names, test);
+    }
     case NameRule::Kind::expression: {
         auto test = [&rule](const std::uint8_t* name, std::size_t length) {
             return rule.matches(name, length);
         };
-        return findAny(names, anchorTerms(*rule.tree()), test);
+        return findAny(names, anchorTerms(*rule.tree()), rule.initialConsonants(), test);
     }
     case NameRule::Kind::regex: {
         const RegexMatcher* matcher = rule.matcher();
@@ -492,18 +541,18 @@ void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase) {
     choice.narrowable = false;
 }
 
-bool chooseExpression(RuleChoice& choice) {
+bool chooseExpression(RuleChoice& choice, bool initialConsonants) {
     auto [tree, problem] = QueryExpression::read(choice.query);
     choice.queryProblem = problem;
     if (!tree) return false;
     for (const std::string& term : tree->positiveTerms())
         choice.highlightTerms.push_back(Unicode::repairUtf8(term));
     choice.narrowable = tree->allowsNarrowing();
-    choice.rule = NameRule::expression(std::move(*tree));
+    choice.rule = NameRule::expression(std::move(*tree), initialConsonants);
     return true;
 }
 
-void chooseSubstring(RuleChoice& choice, bool pathMode) {
+void chooseSubstring(RuleChoice& choice, bool pathMode, bool initialConsonants) {
     std::string needle = pathMode ? nameSegment(choice.query) : choice.query;
     if (needle.empty()) return;
     if (pathMode) {
@@ -514,12 +563,13 @@ void chooseSubstring(RuleChoice& choice, bool pathMode) {
         choice.path = std::move(path);
     }
     choice.highlightTerms.push_back(Unicode::repairUtf8(needle));
-    choice.rule = NameRule::substring(std::move(needle));
+    choice.rule = NameRule::substring(std::move(needle), initialConsonants);
 }
 
 } // namespace
 
-RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase) {
+RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase,
+                      bool initialConsonants) {
     RuleChoice choice;
     if (query.size() > QueryExpression::maxQueryBytes) {
         choice.queryProblem = QueryProblem::tooLong;
@@ -529,8 +579,9 @@ RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, boo
     if (choice.query.empty()) return choice;
     if (useRegex) {
         chooseRegex(choice, query, matchCase);
-    } else if (!chooseExpression(choice)) {
-        chooseSubstring(choice, matchPath || choice.query.find('/') != std::string::npos);
+    } else if (!chooseExpression(choice, initialConsonants)) {
+        chooseSubstring(choice, matchPath || choice.query.find('/') != std::string::npos,
+                        initialConsonants);
     }
     return choice;
 }

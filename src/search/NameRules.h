@@ -55,8 +55,10 @@ class NameRule {
 public:
     enum class Kind { substring, expression, regex };
 
-    static NameRule substring(std::string needle);
-    static NameRule expression(QueryExpression tree);
+    // With `initialConsonants`, a term made only of initial consonants (ㅂㄱㅅ) also matches
+    // names whose consecutive syllables begin with them (보고서).
+    static NameRule substring(std::string needle, bool initialConsonants = false);
+    static NameRule expression(QueryExpression tree, bool initialConsonants = false);
     static NameRule regex(std::shared_ptr<const RegexMatcher> matcher);
 
     Kind kind() const { return kind_; }
@@ -66,6 +68,9 @@ public:
     const QueryExpression* tree() const { return tree_ ? &*tree_ : nullptr; }
     // The matcher of a regex rule, else null.
     const RegexMatcher* matcher() const { return matcher_.get(); }
+    // Whether consonant terms match by initials: for a substring rule, only when its needle
+    // is such a term.
+    bool initialConsonants() const { return initialConsonants_; }
 
     // Whether one name satisfies the rule, given its folded bytes (for a regex that keeps
     // case, its display bytes in NFC). A zero-length name never does.
@@ -75,6 +80,7 @@ private:
     explicit NameRule(Kind kind) : kind_(kind) {}
 
     Kind kind_;
+    bool initialConsonants_ = false;
     std::string needle_;
     std::optional<QueryExpression> tree_;
     std::shared_ptr<const RegexMatcher> matcher_;
@@ -85,10 +91,12 @@ private:
 struct Narrowing {
     std::string query;
     std::vector<std::uint32_t> names;
+    bool initialConsonants = true; // whether consonant terms matched by initials
 };
 
 // The ids of all names that match the rule. `previous` (may be null) is consulted by the
-// substring rule only. Reads the table without locks and allocates nothing per name.
+// substring rule only, and by a consonant needle only when it too matched by initials. Reads the
+// table without locks and allocates nothing per name.
 std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
                                          const Narrowing* previous);
 
@@ -150,6 +158,7 @@ struct RuleChoice {
     QueryProblem queryProblem = QueryProblem::none;
 };
 
-RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase);
+RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase,
+                      bool initialConsonants = true);
 
 } // namespace vesko::Search

@@ -258,8 +258,8 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     const auto start = std::chrono::steady_clock::now();
     Result result;
     const Filters& filters = request.filters;
-    RuleChoice choice =
-        chooseRule(request.query, filters.matchPath, filters.useRegex, filters.matchCase);
+    RuleChoice choice = chooseRule(request.query, filters.matchPath, filters.useRegex,
+                                   filters.matchCase, request.initialConsonants);
     result.regexProblem = choice.regexProblem;
     result.queryProblem = choice.queryProblem;
     if (!choice.rule) return result;

@@ -47,6 +47,8 @@ struct Request {
     ContentMatcher* content = nullptr;
     bool foldersFirst = false;
     std::string folderKind = "Folder";
+    // Whether a term of Korean initial consonants also matches the syllables they begin.
+    bool initialConsonants = true;
     // Empty: never cancelled. Called from both threads of a split walk at once.
     std::function<bool()> isCancelled;
     TopSelector::KindLookup kindOf; // description of a file type by extension

@@ -68,6 +68,9 @@ IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
     connect(&drainTimer_, &QTimer::timeout, this, &IndexStore::refreshIfStale);
     reaperTimer_.setInterval(ms(env_.timing.reaperInterval));
     connect(&reaperTimer_, &QTimer::timeout, this, &IndexStore::reap);
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("initialConsonants")) search();
+    });
 }
 
 IndexStore::~IndexStore() {

@@ -29,6 +29,7 @@ constexpr const char* hideFromDockKey = "hideFromDock";
 constexpr const char* showInMenuBarKey = "showInMenuBar";
 constexpr const char* closeAfterOpenKey = "closeAfterOpen";
 constexpr const char* showSidebarKey = "showSidebar";
+constexpr const char* initialConsonantsKey = "initialConsonants";
 constexpr const char* hotKeyKey = "hotKey";
 constexpr const char* settingsSectionKey = "settingsSection";
 
@@ -144,6 +145,7 @@ Preferences::Preferences(Settings& settings, QObject* parent)
     showInMenuBar_ = settings.boolean(showInMenuBarKey, false);
     closeAfterOpen_ = settings.boolean(closeAfterOpenKey, false);
     showSidebar_ = settings.boolean(showSidebarKey, true);
+    initialConsonants_ = settings.boolean(initialConsonantsKey, true);
     hotKey_ = HotKeySetting::fromJson(QString::fromStdString(settings.text(hotKeyKey)))
                   .value_or(HotKeySetting{});
     const QString section = QString::fromStdString(settings.text(settingsSectionKey));
@@ -286,6 +288,9 @@ void Preferences::setCloseAfterOpen(bool on) {
 }
 void Preferences::setShowSidebar(bool on) {
     writeBoolean(showSidebarKey, showSidebar_, on);
+}
+void Preferences::setInitialConsonants(bool on) {
+    writeBoolean(initialConsonantsKey, initialConsonants_, on);
 }
 
 void Preferences::setPathBarStyle(PathBarStyle style) {

@@ -88,6 +88,8 @@ public:
     bool showInMenuBar() const { return showInMenuBar_; }
     bool closeAfterOpen() const { return closeAfterOpen_; }
     bool showSidebar() const { return showSidebar_; }
+    // Whether a query of Korean initial consonants (ㅂㄱㅅ) also finds 보고서.
+    bool initialConsonants() const { return initialConsonants_; }
     HotKeySetting hotKey() const { return hotKey_; }
     QString settingsSection() const { return settingsSection_; }
 
@@ -107,6 +109,7 @@ public:
     void setShowInMenuBar(bool on);
     void setCloseAfterOpen(bool on);
     void setShowSidebar(bool on);
+    void setInitialConsonants(bool on);
     void setHotKey(const HotKeySetting& hotKey);
     void setSettingsSection(const QString& section);
 
@@ -137,6 +140,7 @@ private:
     bool showInMenuBar_ = false;
     bool closeAfterOpen_ = false;
     bool showSidebar_ = true;
+    bool initialConsonants_ = true;
     HotKeySetting hotKey_;
     QString settingsSection_ = "general";
 };

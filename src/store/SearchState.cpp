@@ -37,6 +37,7 @@ std::string kindOfExtension(std::string_view extension) {
 struct IndexStore::SearchOutcome {
     std::int64_t generation = 0;
     std::string normalizedQuery;
+    bool initialConsonants = true;
     Search::Result result;
     std::vector<SearchRow> rows;
     std::shared_ptr<ContentMatcher> content;
@@ -129,6 +130,7 @@ void IndexStore::runSearch() {
     request.folderKind = tr("Folder").toStdString();
     request.isCancelled = generation_->cancellation(generation);
     request.kindOf = kindOfExtension;
+    request.initialConsonants = preferences_.initialConsonants();
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
     tasks_->run(StoreTasks::Priority::userInitiated,
                 [this, generation, request = std::move(request), previous, content,
@@ -137,6 +139,7 @@ void IndexStore::runSearch() {
                     auto out = std::make_shared<SearchOutcome>();
                     out->generation = generation;
                     out->normalizedQuery = request.query;
+                    out->initialConsonants = request.initialConsonants;
                     out->result = Search::run(request, index, *names);
                     if (keep->value() != generation) return; // superseded: drop it here
                     out->rows = SearchRow::build(out->result.hits, index, *names);
@@ -150,7 +153,8 @@ void IndexStore::publish(SearchOutcome out) {
     if (out.generation != generation_->value()) return;
     rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
     if (out.result.narrowable)
-        narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names)};
+        narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
+                                       out.initialConsonants};
     else
         narrowing_.reset();
     regexProblem_ =

@@ -237,5 +237,18 @@ TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult
     EXPECT_EQ(store->selection(), 1);
 }
 
+TEST_F(SearchState, TurningOffInitialConsonantsSearchesAgainForTheJamoAlone) {
+    home.file("docs/보고서.hwp");
+    home.file("docs/ㅂㄱㅅ.txt");
+    auto store = startedStore();
+    searchFor(*store, "ㅂㄱ");
+    searchFor(*store, "ㅂㄱㅅ"); // narrows the previous names
+    EXPECT_EQ(store->totalMatches(), 2);
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    store->preferences().setInitialConsonants(false);
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"ㅂㄱㅅ.txt"});
+}
+
 } // namespace
 } // namespace vesko::test
