@@ -14,7 +14,6 @@ CollapsibleSection::CollapsibleSection(Settings& settings, std::string key, QWid
       summary_(new QLabel(this)), body_(new QWidget(this)), bodyLayout_(new QVBoxLayout(body_)) {
     setObjectName(QString::fromStdString(key_));
     header_->setObjectName(objectName() + "Header");
-    header_->setCheckable(true);
     header_->setAutoRaise(true);
     header_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     header_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -34,24 +33,24 @@ CollapsibleSection::CollapsibleSection(Settings& settings, std::string key, QWid
     layout->addWidget(summary_);
     layout->addWidget(body_);
 
-    header_->setChecked(settings_.boolean(key_, false));
-    connect(header_, &QToolButton::toggled, this, [this](bool open) {
-        settings_.setBoolean(key_, open);
-        showState();
-    });
+    open_ = settings_.boolean(key_, false);
+    connect(header_, &QToolButton::clicked, this, [this] { setOpen(!open_); });
     showState();
 }
 
 bool CollapsibleSection::isOpen() const {
-    return header_->isChecked();
+    return open_;
 }
 
 void CollapsibleSection::setOpen(bool open) {
-    header_->setChecked(open);
+    if (open == open_) return;
+    open_ = open;
+    settings_.setBoolean(key_, open);
+    showState();
 }
 
 void CollapsibleSection::setTitle(const QString& title) {
-    header_->setText(title);
+    header_->setText(QString(title).replace('&', QStringLiteral("&&")));
     header_->setAccessibleName(title);
 }
 
@@ -61,12 +60,11 @@ void CollapsibleSection::setSummary(const QString& summary) {
 }
 
 void CollapsibleSection::showState() {
-    const bool open = isOpen();
-    header_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
-    body_->setVisible(open);
+    header_->setArrowType(open_ ? Qt::DownArrow : Qt::RightArrow);
+    body_->setVisible(open_);
     summary_->setText(summaryText_);
-    summary_->setVisible(!open && !summaryText_.isEmpty());
-    header_->setAccessibleDescription(open ? QString() : summaryText_);
+    summary_->setVisible(!open_ && !summaryText_.isEmpty());
+    header_->setAccessibleDescription(open_ ? QString() : summaryText_);
 }
 
 } // namespace vesko

@@ -39,6 +39,7 @@ private:
     QWidget* body_;
     QVBoxLayout* bodyLayout_;
     QString summaryText_;
+    bool open_ = false;
 };
 
 } // namespace vesko

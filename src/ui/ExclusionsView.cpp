@@ -99,11 +99,12 @@ void ExclusionsView::showRows() {
         auto* path = new QLabel(folder, rowsBox_);
         path->setObjectName("excludedFolder");
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        path->setToolTip(folder);
         auto* remove = new QToolButton(rowsBox_);
         remove->setObjectName("removeExclusion");
         remove->setAutoRaise(true);
         remove->setIcon(
-            QIcon::fromTheme("list-remove", style()->standardIcon(QStyle::SP_DialogDiscardButton)));
+            QIcon::fromTheme("list-remove", style()->standardIcon(QStyle::SP_LineEditClearButton)));
         remove->setToolTip(tr("Remove"));
         remove->setAccessibleName(tr("Remove %1").arg(folder));
         connect(remove, &QToolButton::clicked, this, [this, folder] { removeFolder(folder); });

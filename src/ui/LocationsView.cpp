@@ -75,6 +75,9 @@ void LocationsView::showRows() {
     homeIcon->setPixmap(themed("user-home", QStyle::SP_DirHomeIcon, style()).pixmap(size));
     home->setText(tr("Home Folder"));
     home->setAccessibleName(home->text());
+    // Lined up with the volumes' names, past where their check boxes sit.
+    homeRow->addSpacing(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                        style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
     homeRow->addWidget(homeIcon);
     homeRow->addWidget(home, 1);
     rows->addLayout(homeRow);

@@ -12,6 +12,34 @@
 #include <QToolButton>
 
 namespace vesko {
+namespace {
+
+// A saved search's name, cut short with "…" when the sidebar is narrow.
+class NameButton : public QPushButton {
+public:
+    NameButton(const QString& name, QWidget* parent) : QPushButton(parent), name_(name) {
+        setObjectName("savedSearch");
+        setFlat(true);
+        setStyleSheet("text-align: left");
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        setToolTip(name);
+        setAccessibleName(name);
+        showName(name);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPushButton::resizeEvent(event);
+        showName(fontMetrics().elidedText(name_, Qt::ElideRight, width() - 16));
+    }
+
+private:
+    void showName(QString text) { setText(text.replace('&', QStringLiteral("&&"))); }
+
+    QString name_;
+};
+
+} // namespace
 
 SavedSearchesView::SavedSearchesView(IndexStore& store, QWidget* parent)
     : QWidget(parent), store_(store), rows_(new QVBoxLayout), saveButton_(new QPushButton(this)),
@@ -84,17 +112,13 @@ void SavedSearchesView::showRows() {
     rows_->addWidget(rowsBox_);
     for (const SavedSearch& saved : store_.savedSearches()) {
         auto* row = new QHBoxLayout;
-        auto* apply = new QPushButton(saved.name, rowsBox_);
-        apply->setObjectName("savedSearch");
-        apply->setFlat(true);
-        apply->setStyleSheet("text-align: left");
-        apply->setAccessibleName(saved.name);
+        auto* apply = new NameButton(saved.name, rowsBox_);
         connect(apply, &QPushButton::clicked, this, [this, saved] { store_.apply(saved); });
         auto* remove = new QToolButton(rowsBox_);
         remove->setObjectName("removeSavedSearch");
         remove->setAutoRaise(true);
         remove->setIcon(QIcon::fromTheme("window-close",
-                                         style()->standardIcon(QStyle::SP_TitleBarCloseButton)));
+                                         style()->standardIcon(QStyle::SP_LineEditClearButton)));
         remove->setToolTip(tr("Remove"));
         remove->setAccessibleName(tr("Remove %1").arg(saved.name));
         connect(remove, &QToolButton::clicked, this,

@@ -83,15 +83,21 @@ QCheckBox* SettingsPage::check(QVBoxLayout* layout, const char* name, const char
 
 QComboBox* SettingsPage::choice(QVBoxLayout* layout, const char* name, const char* source,
                                 std::function<int()> get, std::function<void(int)> set) {
-    auto* form = new QFormLayout;
-    form->setContentsMargins(0, 0, 0, 0);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    // Pickers of one group share a form, so their fields line up.
+    auto* form = layout->count() > 0
+                     ? qobject_cast<QFormLayout*>(layout->itemAt(layout->count() - 1)->layout())
+                     : nullptr;
+    if (!form) {
+        form = new QFormLayout;
+        form->setContentsMargins(0, 0, 0, 0);
+        form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+        layout->addLayout(form);
+    }
     auto* box = new QComboBox(this);
     box->setObjectName(name);
     auto* label = new QLabel(this);
     texts_.text(label, source, box);
     form->addRow(label, box);
-    layout->addLayout(form);
     connect(box, &QComboBox::activated, this, std::move(set));
     syncs_.push_back([box, get = std::move(get)] {
         const QSignalBlocker blocker(box);

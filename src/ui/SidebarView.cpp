@@ -66,7 +66,7 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
-    setMinimumWidth(220);
+    setMinimumWidth(240);
 
     connect(&store_, &IndexStore::filtersChanged, this, &SidebarView::showFilters);
     retranslate();
@@ -79,7 +79,9 @@ QWidget* SidebarView::buildHeader() {
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel;
     const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);
-    icon->setPixmap(QIcon::fromTheme("view-filter", QIcon::fromTheme("edit-find")).pixmap(size));
+    const QIcon fallback = style()->standardIcon(QStyle::SP_FileDialogContentsView);
+    icon->setPixmap(
+        QIcon::fromTheme("view-filter", QIcon::fromTheme("edit-find", fallback)).pixmap(size));
     auto* title = new QLabel;
     QFont bold = title->font();
     bold.setBold(true);
@@ -88,16 +90,17 @@ QWidget* SidebarView::buildHeader() {
     texts_.text(title, QT_TR_NOOP("Search Filters"));
     active_ = new QLabel;
     active_->setObjectName("activeFilters");
-    active_->setForegroundRole(QPalette::PlaceholderText);
+    active_->setForegroundRole(QPalette::Highlight);
     clear_ = new QPushButton;
     clear_->setObjectName("clearFilters");
     texts_.text(clear_, QT_TR_NOOP("Clear"));
     connect(clear_, &QPushButton::clicked, this, [this] { store_.setFilters(Filters()); });
     row->addWidget(icon);
     row->addWidget(title, 1);
-    row->addWidget(active_);
     row->addWidget(clear_);
     layout->addLayout(row);
+    // On a line of its own, so the header fits the narrowest sidebar in every language.
+    layout->addWidget(active_);
     note(layout,
          QT_TR_NOOP("Narrows the results. Excluding folders from the index is in Settings."));
     return header;
@@ -308,6 +311,7 @@ void SidebarView::showFilters() {
 
     const int count = f.activeCount();
     active_->setText(count > 0 ? tr("%1 active").arg(count) : QString());
+    active_->setVisible(count > 0);
     active_->setAccessibleName(active_->text());
     clear_->setEnabled(!f.isEmpty());
     kind_->setSummary(FilterSummary::kind(f));

@@ -33,10 +33,13 @@ void TextBinder::apply() const {
     for (const Caption& caption : captions_) {
         if (!caption.shown) continue;
         const QString text = translated(caption.source);
+        QString shown = text;
+        // Buttons and labels that name a control read "&" as a shortcut marker.
+        shown.replace('&', QStringLiteral("&&"));
         if (auto* label = qobject_cast<QLabel*>(caption.shown))
-            label->setText(text);
+            label->setText(label->buddy() ? shown : text);
         else if (auto* button = qobject_cast<QAbstractButton*>(caption.shown))
-            button->setText(text);
+            button->setText(shown);
         else if (auto* group = qobject_cast<QGroupBox*>(caption.shown))
             group->setTitle(text);
         caption.shown->setAccessibleName(text);
