@@ -70,6 +70,7 @@ QStringList ExclusionsView::askForFolders(QWidget* parent) {
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setDirectory(QDir::homePath());
+    dialog.setWindowTitle(tr("Exclude a Folder…"));
     dialog.setLabelText(QFileDialog::Accept, tr("Exclude"));
     for (auto* view : dialog.findChildren<QAbstractItemView*>())
         if (qobject_cast<QListView*>(view) || qobject_cast<QTreeView*>(view))

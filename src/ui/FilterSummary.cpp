@@ -8,6 +8,7 @@
 namespace vesko::FilterSummary {
 namespace {
 
+// The summaries read as part of the sidebar, so they are translated with its texts.
 QString text(const char* source) {
     return QCoreApplication::translate("vesko::SidebarView", source);
 }
@@ -26,13 +27,13 @@ QString rangeText(Filters::DateRange range) {
     case Filters::DateRange::any:
         return {};
     case Filters::DateRange::today:
-        return text("Today");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Today"));
     case Filters::DateRange::lastWeek:
-        return text("This week");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This week"));
     case Filters::DateRange::lastMonth:
-        return text("This month");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This month"));
     case Filters::DateRange::lastYear:
-        return text("This year");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This year"));
     }
     return {};
 }
@@ -42,11 +43,11 @@ QString rangeText(Filters::DateRange range) {
 QString unitText(Filters::SizeUnit unit) {
     switch (unit) {
     case Filters::SizeUnit::kb:
-        return text("KB");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "KB"));
     case Filters::SizeUnit::mb:
-        return text("MB");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "MB"));
     case Filters::SizeUnit::gb:
-        return text("GB");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "GB"));
     }
     return {};
 }
@@ -54,28 +55,32 @@ QString unitText(Filters::SizeUnit unit) {
 QString dateFieldText(Filters::DateField field) {
     switch (field) {
     case Filters::DateField::modified:
-        return text("Modified");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Modified"));
     case Filters::DateField::created:
-        return text("Created");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Created"));
     case Filters::DateField::accessed:
-        return text("Last Opened");
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Last Opened"));
     }
     return {};
 }
 
 QString kind(const Filters& filters) {
     QStringList pieces;
-    if (filters.kind == Filters::Kind::filesOnly) pieces << text("Files");
-    if (filters.kind == Filters::Kind::foldersOnly) pieces << text("Folders");
-    if (!filters.showInvisible) pieces << text("No hidden");
-    if (!filters.showPackageContents) pieces << text("No packages");
+    if (filters.kind == Filters::Kind::filesOnly)
+        pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Files"));
+    if (filters.kind == Filters::Kind::foldersOnly)
+        pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Folders"));
+    if (!filters.showInvisible)
+        pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "No hidden"));
+    if (!filters.showPackageContents)
+        pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "No packages"));
     return joined(pieces);
 }
 
 QString name(const Filters& filters) {
     QStringList pieces;
-    if (filters.matchPath) pieces << text("Path");
-    if (filters.useRegex) pieces << text("Regex");
+    if (filters.matchPath) pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Path"));
+    if (filters.useRegex) pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Regex"));
     if (filters.matchCase) pieces << QStringLiteral("Aa");
     for (const std::string& extension : filters.parsedExtensions())
         pieces << '.' + QString::fromStdString(extension);

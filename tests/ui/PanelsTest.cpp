@@ -6,6 +6,7 @@
 #include "ui/CollapsibleSection.h"
 #include "ui/ExclusionsView.h"
 #include "ui/FilterSummary.h"
+#include "ui/SavedSearchesView.h"
 #include "ui/SettingsWindow.h"
 #include "ui/SidebarView.h"
 
@@ -190,6 +191,29 @@ TEST_F(PanelsTest, ExcludingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
     }
     EXPECT_TRUE(store->excludedFolderList().isEmpty());
     EXPECT_EQ(child<QLabel>(view, "noExclusions")->text(), "None");
+}
+
+TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
+    auto store = makeStore();
+    SavedSearchesView view(*store);
+    store->setQuery("report");
+    child<QPushButton>(view, "saveCurrentSearch")->click();
+    auto* name = child<QLineEdit>(view, "savedSearchName");
+    EXPECT_TRUE(view.isNaming());
+    name->setText("  Reports  ");
+    emit name->returnPressed();
+    EXPECT_FALSE(view.isNaming());
+    EXPECT_EQ(name->text(), "");
+    ASSERT_EQ(store->savedSearches().size(), 1u);
+    EXPECT_EQ(store->savedSearches()[0].name, "Reports");
+
+    store->setQuery("other");
+    child<QPushButton>(view, "savedSearch")->click();
+    EXPECT_EQ(store->query(), "report");
+    child<QToolButton>(view, "removeSavedSearch")->click();
+    settle();
+    EXPECT_TRUE(store->savedSearches().empty());
+    EXPECT_EQ(view.findChild<QPushButton*>("savedSearch"), nullptr);
 }
 
 TEST_F(PanelsTest, SwitchingTheLanguageRetitlesInPlace) {
