@@ -2,6 +2,7 @@
 #include "ui/LocationsView.h"
 
 #include "store/IndexStore.h"
+#include "ui/RowButton.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -29,11 +30,9 @@ QIcon volumeIcon(const Volume& volume, const QStyle* style) {
 } // namespace
 
 LocationsView::LocationsView(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), rows_(new QVBoxLayout), rescan_(new QPushButton(this)) {
+    : QWidget(parent), store_(store), rows_(new QVBoxLayout), rescan_(new RowButton(this)) {
     rescan_->setObjectName("rescan");
     rescan_->setIcon(themed("view-refresh", QStyle::SP_BrowserReload, style()));
-    rescan_->setFlat(true);
-    rescan_->setStyleSheet("text-align: left");
     rows_->setContentsMargins(0, 0, 0, 0);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -99,8 +98,7 @@ void LocationsView::showRows() {
                QFileInfo(path).fileName(), path);
         if (!mounted) addNote(rows, tr("Not mounted"));
     }
-    rescan_->setText(tr("Rescan"));
-    rescan_->setAccessibleName(rescan_->text());
+    rescan_->setFullText(tr("Rescan"));
 }
 
 void LocationsView::addRow(QVBoxLayout* rows, const QIcon& icon, const QString& name,

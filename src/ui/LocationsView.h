@@ -5,12 +5,12 @@
 
 #include <QWidget>
 
-class QPushButton;
 class QVBoxLayout;
 
 namespace vesko {
 
 class IndexStore;
+class RowButton;
 struct Volume;
 
 class LocationsView : public QWidget {
@@ -33,7 +33,7 @@ private:
     IndexStore& store_;
     QVBoxLayout* rows_;
     QWidget* rowsBox_ = nullptr;
-    QPushButton* rescan_;
+    RowButton* rescan_;
 };
 
 } // namespace vesko

@@ -2,6 +2,7 @@
 #include "ui/SavedSearchesView.h"
 
 #include "store/IndexStore.h"
+#include "ui/RowButton.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -12,45 +13,15 @@
 #include <QToolButton>
 
 namespace vesko {
-namespace {
-
-// A saved search's name, cut short with "…" when the sidebar is narrow.
-class NameButton : public QPushButton {
-public:
-    NameButton(const QString& name, QWidget* parent) : QPushButton(parent), name_(name) {
-        setObjectName("savedSearch");
-        setFlat(true);
-        setStyleSheet("text-align: left");
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-        setToolTip(name);
-        setAccessibleName(name);
-        showName(name);
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QPushButton::resizeEvent(event);
-        showName(fontMetrics().elidedText(name_, Qt::ElideRight, width() - 16));
-    }
-
-private:
-    void showName(QString text) { setText(text.replace('&', QStringLiteral("&&"))); }
-
-    QString name_;
-};
-
-} // namespace
 
 SavedSearchesView::SavedSearchesView(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), rows_(new QVBoxLayout), saveButton_(new QPushButton(this)),
+    : QWidget(parent), store_(store), rows_(new QVBoxLayout), saveButton_(new RowButton(this)),
       nameField_(new QLineEdit(this)) {
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(0);
     saveButton_->setObjectName("saveCurrentSearch");
-    saveButton_->setFlat(true);
     saveButton_->setIcon(
         QIcon::fromTheme("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)));
-    saveButton_->setStyleSheet("text-align: left");
     nameField_->setObjectName("savedSearchName");
     nameField_->setVisible(false);
     nameField_->installEventFilter(this);
@@ -112,7 +83,9 @@ void SavedSearchesView::showRows() {
     rows_->addWidget(rowsBox_);
     for (const SavedSearch& saved : store_.savedSearches()) {
         auto* row = new QHBoxLayout;
-        auto* apply = new NameButton(saved.name, rowsBox_);
+        auto* apply = new RowButton(rowsBox_);
+        apply->setObjectName("savedSearch");
+        apply->setFullText(saved.name);
         connect(apply, &QPushButton::clicked, this, [this, saved] { store_.apply(saved); });
         auto* remove = new QToolButton(rowsBox_);
         remove->setObjectName("removeSavedSearch");
@@ -138,8 +111,7 @@ void SavedSearchesView::changeEvent(QEvent* event) {
 }
 
 void SavedSearchesView::retranslate() {
-    saveButton_->setText(tr("Save Current Search…"));
-    saveButton_->setAccessibleName(saveButton_->text());
+    saveButton_->setFullText(tr("Save Current Search…"));
     nameField_->setPlaceholderText(tr("Name"));
     nameField_->setAccessibleName(tr("Name"));
 }

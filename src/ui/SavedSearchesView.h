@@ -6,12 +6,12 @@
 #include <QWidget>
 
 class QLineEdit;
-class QPushButton;
 class QVBoxLayout;
 
 namespace vesko {
 
 class IndexStore;
+class RowButton;
 
 class SavedSearchesView : public QWidget {
     Q_OBJECT
@@ -37,7 +37,7 @@ private:
     IndexStore& store_;
     QVBoxLayout* rows_;
     QWidget* rowsBox_ = nullptr;
-    QPushButton* saveButton_;
+    RowButton* saveButton_;
     QLineEdit* nameField_;
 };
 

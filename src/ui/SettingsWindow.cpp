@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 
@@ -70,6 +71,7 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     layout->addWidget(list_);
     layout->addWidget(pages_, 1);
     resize(720, 520);
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
 
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;

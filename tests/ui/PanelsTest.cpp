@@ -6,6 +6,7 @@
 #include "ui/CollapsibleSection.h"
 #include "ui/ExclusionsView.h"
 #include "ui/FilterSummary.h"
+#include "ui/LocationsView.h"
 #include "ui/SavedSearchesView.h"
 #include "ui/SettingsWindow.h"
 #include "ui/SidebarView.h"
@@ -214,6 +215,34 @@ TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
     settle();
     EXPECT_TRUE(store->savedSearches().empty());
     EXPECT_EQ(view.findChild<QPushButton*>("savedSearch"), nullptr);
+}
+
+TEST_F(PanelsTest, VolumesAreToggledAsExtraRootsAndAbsentRootsShowNotMounted) {
+    volumes = {{"/media/ann/BACKUP", "BACKUP", true, false}};
+    auto store = makeStore();
+    store->volumesChanged();
+    store->setExtraRoots({"/media/ann/GONE"});
+    LocationsView view(*store);
+    const auto box = [&](const QString& name) {
+        for (auto* found : view.findChildren<QCheckBox*>("location"))
+            if (found->accessibleName() == name && !found->parentWidget()->isHidden()) return found;
+        return static_cast<QCheckBox*>(nullptr);
+    };
+    const auto shows = [&](const QString& text) {
+        for (auto* label : view.findChildren<QLabel*>())
+            if (label->text() == text && !label->parentWidget()->isHidden()) return true;
+        return false;
+    };
+    EXPECT_TRUE(shows("Not mounted"));
+    ASSERT_NE(box("BACKUP"), nullptr);
+    box("BACKUP")->click();
+    settle();
+    EXPECT_EQ(store->extraRoots(),
+              (std::vector<std::string>{"/media/ann/GONE", "/media/ann/BACKUP"}));
+    box("GONE")->click();
+    settle();
+    EXPECT_EQ(store->extraRoots(), std::vector<std::string>{"/media/ann/BACKUP"});
+    EXPECT_FALSE(shows("Not mounted"));
 }
 
 TEST_F(PanelsTest, SwitchingTheLanguageRetitlesInPlace) {
