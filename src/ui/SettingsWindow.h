@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The settings window: a list of sections on the left, the chosen page on the right.
+// The settings window: a list of sections on the left, the chosen page on the right. The
+// chosen section is remembered, so the window reopens where the user left it.
 #pragma once
 
 #include <QWidget>
+
+#include <vector>
+
+class QListWidget;
+class QStackedWidget;
 
 namespace vesko {
 
 class IndexStore;
 class Localization;
+class SettingsPage;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
@@ -17,10 +24,23 @@ public:
 
     // Shows the page stored under "settingsSection" and brings the window to the front.
     void present();
+    // Selects a section by its stored name ("general", ..., "index") and remembers it.
+    void showSection(const QString& section);
+
+    // The stored names of the sections, in list order.
+    static const std::vector<QString>& sections();
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
+    void syncPages();
+    void retranslate();
+
     IndexStore& store_;
     Localization& localization_;
+    QListWidget* list_;
+    QStackedWidget* pages_;
 };
 
 } // namespace vesko

@@ -1,11 +1,25 @@
 // SPDX-License-Identifier: MIT
 // The filter panel beside the results: saved searches, locations and the filter sections.
+// It edits the store's filter record in place; every change runs the search again.
 #pragma once
+
+#include "search/Filters.h"
+#include "ui/TextBinder.h"
 
 #include <QWidget>
 
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+
 namespace vesko {
 
+class CollapsibleSection;
 class IndexStore;
 
 class SidebarView : public QWidget {
@@ -14,8 +28,47 @@ class SidebarView : public QWidget {
 public:
     explicit SidebarView(IndexStore& store, QWidget* parent = nullptr);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    QWidget* buildHeader();
+    CollapsibleSection* buildKind();
+    CollapsibleSection* buildName();
+    CollapsibleSection* buildContents();
+    CollapsibleSection* buildSizeAndDate();
+    QLabel* caption(QVBoxLayout* layout, const char* source, QWidget* named = nullptr);
+    QLabel* note(QVBoxLayout* layout, const char* source);
+    QLabel* sectionTitle(const char* source);
+    QCheckBox* toggle(QVBoxLayout* layout, const char* name, const char* source,
+                      bool Filters::*field);
+    QComboBox* picker(const char* name, std::vector<const char*> choices);
+    QLineEdit* sizeField(const char* name, double Filters::*field);
+    void edit(const std::function<void(Filters&)>& change);
+    void showFilters();
+    void retranslate();
+
     IndexStore& store_;
+    TextBinder texts_{"vesko::SidebarView"};
+    QLabel* active_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    CollapsibleSection* kind_ = nullptr;
+    CollapsibleSection* name_ = nullptr;
+    CollapsibleSection* contents_ = nullptr;
+    CollapsibleSection* meta_ = nullptr;
+    QComboBox* kindPicker_ = nullptr;
+    std::vector<std::pair<QCheckBox*, bool Filters::*>> toggles_;
+    QLabel* regexNote_ = nullptr;
+    QLabel* regexSpeedNote_ = nullptr;
+    QLabel* syntaxNote_ = nullptr;
+    QLineEdit* extensions_ = nullptr;
+    QLineEdit* content_ = nullptr;
+    QLineEdit* minimumSize_ = nullptr;
+    QLineEdit* maximumSize_ = nullptr;
+    QComboBox* minimumUnit_ = nullptr;
+    QComboBox* maximumUnit_ = nullptr;
+    QComboBox* dateField_ = nullptr;
+    QComboBox* range_ = nullptr;
 };
 
 } // namespace vesko

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// The one-line summaries a closed sidebar section shows of its filter settings, so a hidden
+// setting that narrows the results is never invisible. Empty when the section is at its
+// defaults.
+#pragma once
+
+#include "search/Filters.h"
+
+#include <QString>
+
+namespace vesko::FilterSummary {
+
+QString kind(const Filters& filters);
+QString name(const Filters& filters);
+QString contents(const Filters& filters);
+QString sizeAndDate(const Filters& filters);
+
+// The sidebar's names of the choices, shared with its pickers.
+QString unitText(Filters::SizeUnit unit);
+QString dateFieldText(Filters::DateField field);
+
+} // namespace vesko::FilterSummary

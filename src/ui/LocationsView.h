@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// The sidebar's list of what is indexed: the home folder always, and each mounted volume the
+// user can add or drop, with the extra roots that are configured but absent right now.
+#pragma once
+
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace vesko {
+
+class IndexStore;
+class RowButton;
+struct Volume;
+
+class LocationsView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LocationsView(IndexStore& store, QWidget* parent = nullptr);
+
+    // Adds the path to the extra roots, or takes it out.
+    void setIndexed(const QString& path, bool on);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void showRows();
+    void addRow(QVBoxLayout* rows, const QIcon& icon, const QString& name, const QString& path);
+    void addNote(QVBoxLayout* rows, const QString& text);
+
+    IndexStore& store_;
+    QVBoxLayout* rows_;
+    QWidget* rowsBox_ = nullptr;
+    RowButton* rescan_;
+};
+
+} // namespace vesko
