@@ -45,7 +45,7 @@ struct IndexStore::SearchOutcome {
 
 void IndexStore::loadSearchSettings() {
     searchAsYouType_ = settings_.boolean(searchAsYouTypeKey, true);
-    foldersFirst_ = settings_.boolean(foldersFirstKey, false);
+    foldersFirst_ = settings_.boolean(foldersFirstKey, true);
     const std::int64_t noValue = std::numeric_limits<std::int64_t>::min();
     const std::int64_t stored = settings_.integer(resultLimitKey, noValue);
     pageSize_ = limit_ = Paging::snapped(stored == noValue ? std::nullopt : std::optional(stored));

@@ -143,11 +143,8 @@ GeneralPage::GeneralPage(IndexStore& store, QWidget* parent)
     note(searching, QT_TR_NOOP("Off: press Return to search."));
 
     QVBoxLayout* shortcut = group(QT_TR_NOOP("Shortcut"));
+    // The recorder shows its own complaint and the registration problem below it.
     shortcut->addWidget(new HotKeyRecorder(store_, this));
-    hotKeyProblem_ = new QLabel(this);
-    hotKeyProblem_->setObjectName("hotKeyProblem");
-    hotKeyProblem_->setWordWrap(true);
-    shortcut->addWidget(hotKeyProblem_);
     note(shortcut, QT_TR_NOOP("Vesko keeps running, so the index stays in memory."));
 
     QVBoxLayout* login = group();
@@ -182,8 +179,6 @@ void GeneralPage::showEvent(QShowEvent* event) {
 }
 
 void GeneralPage::refresh() {
-    hotKeyProblem_->setText(store_.hotKeyProblem());
-    hotKeyProblem_->setVisible(!store_.hotKeyProblem().isEmpty());
     const bool unavailable = store_.loginItem() == LoginItem::State::unavailable;
     login_->setEnabled(!unavailable);
     loginReason_->setVisible(unavailable);

@@ -67,7 +67,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* hotKeyProblem_;
     QCheckBox* login_ = nullptr;
     QLabel* loginReason_;
     QLabel* loginProblem_;

@@ -92,7 +92,7 @@ TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
         searchFor(*store, "pref");
         QSignalSpy started(store.get(), &IndexStore::searchStarted);
         store->setFilters(store->filters()); // the same value
-        store->setFoldersFirst(false);
+        store->setFoldersFirst(true); // folders come first unless the user said otherwise
         store->setSort(store->sort());
         store->setPageSize(500);
         EXPECT_EQ(started.count(), 0);
@@ -100,14 +100,14 @@ TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
         Filters files;
         files.kind = Filters::Kind::filesOnly;
         store->setFilters(files);
-        store->setFoldersFirst(true);
+        store->setFoldersFirst(false);
         store->toggleSort(ResultSort::Field::size);
         store->setPageSize(2000);
         EXPECT_EQ(started.count(), 4);
         store->setSearchAsYouType(false);
     }
     auto store = makeStore();
-    EXPECT_TRUE(store->foldersFirst());
+    EXPECT_FALSE(store->foldersFirst());
     EXPECT_EQ(store->sort(), (ResultSort{ResultSort::Field::size, false}));
     EXPECT_EQ(store->pageSize(), 2000);
     EXPECT_FALSE(store->searchAsYouType());
