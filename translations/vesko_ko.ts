@@ -37,6 +37,52 @@
     </message>
 </context>
 <context>
+    <name>vesko::AppearancePage</name>
+    <message>
+        <source>Appearance</source>
+        <translation>모양</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ColumnsPage</name>
+    <message>
+        <source>Columns visible in the results</source>
+        <translation>결과에 표시할 열</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>이름</translation>
+    </message>
+    <message>
+        <source>Full Path</source>
+        <translation>전체 경로</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>수정일</translation>
+    </message>
+    <message>
+        <source>Created</source>
+        <translation>생성일</translation>
+    </message>
+    <message>
+        <source>Last Opened</source>
+        <translation>마지막으로 연 날짜</translation>
+    </message>
+    <message>
+        <source>The full path is always shown for the selected item below the list.</source>
+        <translation>선택한 항목의 전체 경로는 항상 목록 아래에 표시됩니다.</translation>
+    </message>
+</context>
+<context>
     <name>vesko::DetailBar</name>
     <message>
         <source>Copy</source>
@@ -72,10 +118,130 @@
     </message>
 </context>
 <context>
+    <name>vesko::ExclusionsView</name>
+    <message>
+        <source>Exclude a Folder…</source>
+        <translation>폴더 제외…</translation>
+    </message>
+    <message>
+        <source>Exclude</source>
+        <translation>제외</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>없음</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>제거</translation>
+    </message>
+    <message>
+        <source>Remove %1</source>
+        <translation>%1 제거</translation>
+    </message>
+    <message>
+        <source>Excluded Folders</source>
+        <translation>제외된 폴더</translation>
+    </message>
+    <message>
+        <source>Excluded folders are skipped entirely, including everything inside.</source>
+        <translation>제외된 폴더는 그 안의 모든 항목을 포함해 완전히 건너뜁니다.</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::GeneralPage</name>
+    <message>
+        <source>Searching</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Search as you type</source>
+        <translation>입력하는 대로 검색</translation>
+    </message>
+    <message>
+        <source>Off: press Return to search.</source>
+        <translation>끔: Return 키를 눌러 검색합니다.</translation>
+    </message>
+    <message>
+        <source>Shortcut</source>
+        <translation>단축키</translation>
+    </message>
+    <message>
+        <source>Vesko keeps running, so the index stays in memory.</source>
+        <translation>Vesko는 계속 실행되므로 색인이 메모리에 유지됩니다.</translation>
+    </message>
+    <message>
+        <source>Open at Login</source>
+        <translation>로그인 시 열기</translation>
+    </message>
+    <message>
+        <source>Vesko keeps the index in memory, so it only helps if it&apos;s already running.</source>
+        <translation>Vesko는 색인을 메모리에 두므로 이미 실행 중일 때만 도움이 됩니다.</translation>
+    </message>
+    <message>
+        <source>Show icon in the system tray</source>
+        <translation>시스템 트레이에 아이콘 표시</translation>
+    </message>
+    <message>
+        <source>Hide from the taskbar when closed</source>
+        <translation>닫으면 작업 표시줄에서 숨기기</translation>
+    </message>
+    <message>
+        <source>Comes back with the shortcut or the tray icon. Quit with Ctrl+Q.</source>
+        <translation>단축키나 트레이 아이콘으로 다시 나타납니다. Ctrl+Q로 종료합니다.</translation>
+    </message>
+    <message>
+        <source>Unavailable: the autostart folder cannot be written.</source>
+        <translation>사용할 수 없음: 자동 시작 폴더에 쓸 수 없습니다.</translation>
+    </message>
+</context>
+<context>
     <name>vesko::HotKey</name>
     <message>
         <source>%1 is already in use by another app.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 키는 다른 앱에서 이미 사용 중입니다.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be typed on this keyboard.</source>
+        <translation>%1 키는 이 키보드로 입력할 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>Show or hide the Vesko window</source>
+        <translation>Vesko 창 보이기 또는 가리기</translation>
+    </message>
+    <message>
+        <source>The desktop does not offer global shortcuts to applications. Bind “vesko” to %1 in your desktop&apos;s keyboard settings: it shows the running window.</source>
+        <translation>이 데스크톱은 앱에 전역 단축키를 제공하지 않습니다. 데스크톱의 키보드 설정에서 %1 키에 “vesko”를 지정하세요. 실행 중인 창을 보여 줍니다.</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::HotKeyRecorder</name>
+    <message>
+        <source>Default</source>
+        <translation>기본값</translation>
+    </message>
+    <message>
+        <source>Shortcut</source>
+        <translation>단축키</translation>
+    </message>
+    <message>
+        <source>Hold Ctrl, Alt, Shift or Super as well.</source>
+        <translation>Ctrl, Alt, Shift 또는 Super 키도 함께 누르세요.</translation>
+    </message>
+    <message>
+        <source>Press keys…</source>
+        <translation>키를 누르세요…</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::IndexPage</name>
+    <message>
+        <source>Folders listed here are left out of the index.</source>
+        <translation>여기에 나열된 폴더는 색인에서 빠집니다.</translation>
+    </message>
+    <message>
+        <source>The index is always on and follows the filesystem. Nothing to schedule.</source>
+        <translation>색인은 항상 켜져 있고 파일 시스템을 따라갑니다. 예약할 것이 없습니다.</translation>
     </message>
 </context>
 <context>
@@ -126,10 +292,52 @@
     </message>
 </context>
 <context>
+    <name>vesko::LocalePage</name>
+    <message>
+        <source>Language</source>
+        <translation>언어</translation>
+    </message>
+    <message>
+        <source>Date format</source>
+        <translation>날짜 형식</translation>
+    </message>
+    <message>
+        <source>Dates in a result list are scanned, not read. Pick what you skim fastest.</source>
+        <translation>결과 목록의 날짜는 읽기보다 훑어봅니다. 가장 빨리 훑어볼 수 있는 형식을 고르세요.</translation>
+    </message>
+    <message>
+        <source>Path bar</source>
+        <translation>경로 표시줄</translation>
+    </message>
+    <message>
+        <source>Copying always puts the real path on the clipboard.</source>
+        <translation>복사하면 항상 실제 경로가 클립보드에 들어갑니다.</translation>
+    </message>
+</context>
+<context>
     <name>vesko::Localization</name>
     <message>
         <source>System language</source>
         <translation>시스템 언어</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::LocationsView</name>
+    <message>
+        <source>Home Folder</source>
+        <translation>홈 폴더</translation>
+    </message>
+    <message>
+        <source>Network volume - slow to index, no live updates</source>
+        <translation>네트워크 볼륨 - 색인이 느리고 실시간 업데이트가 없습니다</translation>
+    </message>
+    <message>
+        <source>Not mounted</source>
+        <translation>마운트되지 않음</translation>
+    </message>
+    <message>
+        <source>Rescan</source>
+        <translation>다시 스캔</translation>
     </message>
 </context>
 <context>
@@ -424,6 +632,41 @@
     </message>
 </context>
 <context>
+    <name>vesko::ResultsPage</name>
+    <message>
+        <source>Results</source>
+        <translation>결과</translation>
+    </message>
+    <message>
+        <source>Show folders first</source>
+        <translation>폴더를 먼저 표시</translation>
+    </message>
+    <message>
+        <source>Hide window after opening</source>
+        <translation>연 다음 창 숨기기</translation>
+    </message>
+    <message>
+        <source>Text size</source>
+        <translation>글자 크기</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>작게</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>보통</translation>
+    </message>
+    <message>
+        <source>Large</source>
+        <translation>크게</translation>
+    </message>
+    <message>
+        <source>Rows at a time</source>
+        <translation>한 번에 표시할 행</translation>
+    </message>
+</context>
+<context>
     <name>vesko::SandboxNotice</name>
     <message>
         <source>Which ones?</source>
@@ -448,6 +691,25 @@
     <message>
         <source>Grant it access to your home folder (Flatpak: flatpak override --user --filesystem=home app.vesko.Vesko), then Check Again.</source>
         <translation>홈 폴더 접근 권한을 준 다음(Flatpak: flatpak override --user --filesystem=home app.vesko.Vesko) 다시 확인을 누르세요.</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::SavedSearchesView</name>
+    <message>
+        <source>Remove</source>
+        <translation>제거</translation>
+    </message>
+    <message>
+        <source>Remove %1</source>
+        <translation>%1 제거</translation>
+    </message>
+    <message>
+        <source>Save Current Search…</source>
+        <translation>현재 검색 저장…</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>이름</translation>
     </message>
 </context>
 <context>
@@ -481,7 +743,266 @@
     <name>vesko::SettingsWindow</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>설정</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>일반</translation>
+    </message>
+    <message>
+        <source>Results</source>
+        <translation>결과</translation>
+    </message>
+    <message>
+        <source>Columns</source>
+        <translation>열</translation>
+    </message>
+    <message>
+        <source>Language &amp; Region</source>
+        <translation>언어 및 지역</translation>
+    </message>
+    <message>
+        <source>Appearance</source>
+        <translation>모양</translation>
+    </message>
+    <message>
+        <source>Index</source>
+        <translation>색인</translation>
+    </message>
+    <message>
+        <source>Settings sections</source>
+        <translation>설정 항목</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::SidebarView</name>
+    <message>
+        <source>Today</source>
+        <translation>오늘</translation>
+    </message>
+    <message>
+        <source>This week</source>
+        <translation>이번 주</translation>
+    </message>
+    <message>
+        <source>This month</source>
+        <translation>이번 달</translation>
+    </message>
+    <message>
+        <source>This year</source>
+        <translation>올해</translation>
+    </message>
+    <message>
+        <source>KB</source>
+        <translation>KB</translation>
+    </message>
+    <message>
+        <source>MB</source>
+        <translation>MB</translation>
+    </message>
+    <message>
+        <source>GB</source>
+        <translation>GB</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>수정일</translation>
+    </message>
+    <message>
+        <source>Created</source>
+        <translation>생성일</translation>
+    </message>
+    <message>
+        <source>Last Opened</source>
+        <translation>마지막으로 연 날짜</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>파일</translation>
+    </message>
+    <message>
+        <source>Folders</source>
+        <translation>폴더</translation>
+    </message>
+    <message>
+        <source>No hidden</source>
+        <translation>숨김 제외</translation>
+    </message>
+    <message>
+        <source>No packages</source>
+        <translation>패키지 제외</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>경로</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>정규식</translation>
+    </message>
+    <message>
+        <source>Saved</source>
+        <translation>저장됨</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>위치</translation>
+    </message>
+    <message>
+        <source>Search Filters</source>
+        <translation>검색 필터</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>지우기</translation>
+    </message>
+    <message>
+        <source>Narrows the results. Excluding folders from the index is in Settings.</source>
+        <translation>결과를 좁힙니다. 색인에서 폴더를 제외하려면 설정을 사용하세요.</translation>
+    </message>
+    <message>
+        <source>Files &amp; Folders</source>
+        <translation>파일 및 폴더</translation>
+    </message>
+    <message>
+        <source>Only Files</source>
+        <translation>파일만</translation>
+    </message>
+    <message>
+        <source>Only Folders</source>
+        <translation>폴더만</translation>
+    </message>
+    <message>
+        <source>Search for</source>
+        <translation>검색 대상</translation>
+    </message>
+    <message>
+        <source>Include</source>
+        <translation>포함</translation>
+    </message>
+    <message>
+        <source>Invisible Files &amp; Folders</source>
+        <translation>숨김 파일 및 폴더</translation>
+    </message>
+    <message>
+        <source>Package Contents</source>
+        <translation>패키지 내용</translation>
+    </message>
+    <message>
+        <source>Match Path</source>
+        <translation>경로 일치</translation>
+    </message>
+    <message>
+        <source>Syntax</source>
+        <translation>구문</translation>
+    </message>
+    <message>
+        <source>Regular Expression</source>
+        <translation>정규 표현식</translation>
+    </message>
+    <message>
+        <source>Match Case</source>
+        <translation>대소문자 구분</translation>
+    </message>
+    <message>
+        <source>POSIX extended. Use [[:digit:]], not \d.</source>
+        <translation>POSIX 확장. \d 대신 [[:digit:]]를 사용하세요.</translation>
+    </message>
+    <message>
+        <source>Slower - every name is tested.</source>
+        <translation>느림 - 모든 이름을 검사합니다.</translation>
+    </message>
+    <message>
+        <source>Space = and,  | = or,  ! = not,  &lt;&gt; = group</source>
+        <translation>공백 = 그리고,  | = 또는,  ! = 제외,  &lt;&gt; = 묶음</translation>
+    </message>
+    <message>
+        <source>Extension</source>
+        <translation>확장자</translation>
+    </message>
+    <message>
+        <source>e.g. pdf, jpg, docx</source>
+        <translation>예: pdf, jpg, docx</translation>
+    </message>
+    <message>
+        <source>Contains text</source>
+        <translation>포함된 텍스트</translation>
+    </message>
+    <message>
+        <source>Search file contents</source>
+        <translation>파일 내용 검색</translation>
+    </message>
+    <message>
+        <source>Slow - narrow by name first</source>
+        <translation>느림 - 먼저 이름으로 좁히세요</translation>
+    </message>
+    <message>
+        <source>Opens each matching file. Binary files are skipped.</source>
+        <translation>일치하는 파일을 하나씩 엽니다. 바이너리 파일은 건너뜁니다.</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
+    </message>
+    <message>
+        <source>Larger than</source>
+        <translation>다음보다 큼</translation>
+    </message>
+    <message>
+        <source>Smaller than</source>
+        <translation>다음보다 작음</translation>
+    </message>
+    <message>
+        <source>Which date</source>
+        <translation>날짜 기준</translation>
+    </message>
+    <message>
+        <source>Any Time</source>
+        <translation>전체 기간</translation>
+    </message>
+    <message>
+        <source>Last 7 Days</source>
+        <translation>최근 7일</translation>
+    </message>
+    <message>
+        <source>Last 30 Days</source>
+        <translation>최근 30일</translation>
+    </message>
+    <message>
+        <source>Last Year</source>
+        <translation>최근 1년</translation>
+    </message>
+    <message>
+        <source>Date range</source>
+        <translation>기간</translation>
+    </message>
+    <message>
+        <source>%1 active</source>
+        <translation>%1개 적용 중</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>이름</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>내용</translation>
+    </message>
+    <message>
+        <source>Size &amp; Date</source>
+        <translation>크기 및 날짜</translation>
+    </message>
+    <message>
+        <source>File extensions</source>
+        <translation>파일 확장자</translation>
+    </message>
+    <message>
+        <source>%1 unit</source>
+        <translation>%1 단위</translation>
     </message>
 </context>
 <context>
