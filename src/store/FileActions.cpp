@@ -120,13 +120,23 @@ QUrl FileActions::fileUrl(const std::string& path) {
     return QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-FileActions::Problem FileActions::copyPath(const std::string& path) {
+QMimeData* FileActions::pathsData(const std::vector<std::string>& paths) {
+    QStringList lines;
+    QByteArray uris;
+    for (const std::string& path : paths) {
+        lines << displayName(path);
+        uris += fileUrl(path).toEncoded() + "\r\n";
+    }
+    auto* data = new QMimeData;
+    data->setText(lines.join(QLatin1Char('\n')));
+    data->setData("text/uri-list", uris);
+    return data;
+}
+
+FileActions::Problem FileActions::copyPaths(const std::vector<std::string>& paths) {
     QClipboard* board = clipboard();
     if (!board) return tr("The clipboard is not available.");
-    auto* data = new QMimeData;
-    data->setText(displayName(path));
-    data->setData("text/uri-list", fileUrl(path).toEncoded() + "\r\n");
-    board->setMimeData(data);
+    board->setMimeData(pathsData(paths));
     return std::nullopt;
 }
 

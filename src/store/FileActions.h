@@ -10,6 +10,8 @@
 #include <QString>
 #include <QUrl>
 
+class QMimeData;
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -52,9 +54,12 @@ public:
     static Problem exportPaths(const std::string& file, const std::vector<std::string>& paths);
     static constexpr const char* proposedExportName = "vesko-results.txt";
 
-    // The clipboard gets the path as text/plain and its file URL as text/uri-list, or the
-    // name as text/plain. Needs a QGuiApplication.
-    static Problem copyPath(const std::string& path);
+    // The clipboard gets the paths as text/plain, one per line, and their file URLs as
+    // text/uri-list; or the name as text/plain. Needs a QGuiApplication.
+    static Problem copyPath(const std::string& path) { return copyPaths({path}); }
+    static Problem copyPaths(const std::vector<std::string>& paths);
+    // The same two forms, for the clipboard and for a drag.
+    static QMimeData* pathsData(const std::vector<std::string>& paths);
     static Problem copyName(const std::string& name);
 
     // The desktop services behind open and show, replaceable for tests.

@@ -64,6 +64,9 @@ IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
     connect(&flushTimer_, &QTimer::timeout, this, &IndexStore::flushPending);
     debounceTimer_.setSingleShot(true);
     connect(&debounceTimer_, &QTimer::timeout, this, &IndexStore::runSearch);
+    historyTimer_.setSingleShot(true);
+    historyTimer_.setInterval(ms(env_.timing.historySettle));
+    connect(&historyTimer_, &QTimer::timeout, this, &IndexStore::recordQuery);
     drainTimer_.setInterval(ms(env_.timing.watchdogInterval));
     connect(&drainTimer_, &QTimer::timeout, this, &IndexStore::refreshIfStale);
     reaperTimer_.setInterval(ms(env_.timing.reaperInterval));

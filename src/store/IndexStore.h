@@ -21,6 +21,7 @@
 #include "store/Permissions.h"
 #include "store/Preferences.h"
 #include "store/SavedSearch.h"
+#include "store/SearchHistory.h"
 #include "store/SearchRow.h"
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
@@ -210,9 +211,14 @@ public:
 
     // ---- File actions and saved searches (FileActionState.cpp) ----
 
-    // Each acts on `selectedRow` and does nothing without one. A failure sets
-    // `actionProblem`; a trash or rename patches `rows` at once, before the watcher reports it.
+    // Open, trash, copy path and drag act on `actionRows`; reveal, rename and copy name on
+    // `selectedRow`. Each does nothing without a row. A failure sets `actionProblem`; a
+    // trash or rename patches `rows` at once, before the watcher reports it.
+    // Above `openWithoutAsking` rows, open only asks (openNeedsConfirmation); the window
+    // then calls openSelectedConfirmed.
+    static constexpr qint64 openWithoutAsking = 10;
     void openSelected();
+    void openSelectedConfirmed();
     void revealSelected();
     void trashSelected();
     void renameSelected(const QString& typed);
@@ -226,6 +232,17 @@ public:
     void loadDetail();
 
     std::optional<SearchRow> selectedRow() const;
+    // The rows marked with Shift and Ctrl, ascending and in range; empty means `selection`
+    // alone. New rows of the same query keep the marks of the entries still listed; rows of
+    // another query clear them.
+    const std::vector<qint64>& selectedRows() const { return selectedRows_; }
+    void setSelectedRows(std::vector<qint64> rows);
+    // The marked rows, else the selected row, else nothing.
+    std::vector<SearchRow> actionRows() const;
+    // Remembers the query of the rows shown when they found something: called when the user
+    // acts on a result, and by a timer once the results have stayed a moment.
+    void recordQuery();
+    SearchHistory& searchHistory() { return searchHistory_; }
     QString actionProblem() const { return actionProblem_; }
     // Nothing clears it: the window dismisses the problem it shows.
     void setActionProblem(const std::optional<QString>& problem);
@@ -280,6 +297,9 @@ signals:
     void filtersChanged();
     void sortChanged();
     void selectionChanged();
+    void selectedRowsChanged();
+    // Opening `count` rows at once waits for the user to agree.
+    void openNeedsConfirmation(qint64 count);
     // Events rather than state, for the window and tests to follow the background work.
     void searchStarted(qint64 generation);
     void batchApplied(qint64 added, qint64 removed);
@@ -332,6 +352,8 @@ private:
     void publish(SearchOutcome outcome);
     void clearResults();
     void writeNeedsReturn(bool before);
+    void keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery);
+    void openRows(const std::vector<SearchRow>& rows);
 
     StoreEnvironment env_;
     Settings settings_;
@@ -402,6 +424,9 @@ private:
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
     qint64 selection_ = 0;
+    std::vector<qint64> selectedRows_;
+    std::string rowsQuery_; // the normalized query the rows answer
+    QTimer historyTimer_;
 
     // File actions, preferences and saved searches.
     QString actionProblem_;
@@ -412,6 +437,7 @@ private:
     QString loginItemProblem_;
     Preferences preferences_{settings_};
     SavedSearches savedSearches_{settings_};
+    SearchHistory searchHistory_{settings_};
 };
 
 } // namespace vesko

@@ -59,12 +59,16 @@ void IndexStore::setQuery(const QString& text) {
     const bool before = needsReturn();
     query_ = text;
     emit queryChanged();
+    historyTimer_.stop(); // the shown rows are no longer what the user is looking at
     if (searchAsYouType_) {
         search();
     } else if (text.isEmpty()) {
         generation_->advance();
+        historyTimer_.stop();
         rows_ = std::make_shared<const std::vector<SearchRow>>();
+        rowsQuery_.clear();
         emit rowsChanged();
+        setSelectedRows({});
         setStatus({});
         searchedQuery_.clear();
         emit searchedQueryChanged();
@@ -151,7 +155,10 @@ void IndexStore::runSearch() {
 
 void IndexStore::publish(SearchOutcome out) {
     if (out.generation != generation_->value()) return;
+    const auto before = rows_;
     rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
+    const bool sameQuery = out.normalizedQuery == rowsQuery_;
+    rowsQuery_ = out.normalizedQuery;
     if (out.result.narrowable)
         narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
                                        out.initialConsonants};
@@ -193,13 +200,20 @@ void IndexStore::publish(SearchOutcome out) {
             text += QStringLiteral("  ·  ⚠️ ") + tr("stopped early - narrow the name first");
     }
     emit rowsChanged();
+    keepMarksOf(*before, sameQuery);
     setStatus(text);
+    if (rowCount > 0)
+        historyTimer_.start();
+    else
+        historyTimer_.stop();
 }
 
 void IndexStore::clearResults() {
     // A search still running for the previous text must not fill the emptied list.
     generation_->advance();
+    historyTimer_.stop();
     rows_ = std::make_shared<const std::vector<SearchRow>>();
+    rowsQuery_.clear();
     totalMatches_ = 0;
     highlightTerms_.clear();
     narrowing_.reset();
@@ -210,6 +224,7 @@ void IndexStore::clearResults() {
         emit isLoadingMoreChanged();
     }
     emit rowsChanged();
+    setSelectedRows({});
     if (phase_ == Phase::ready) setStatus(readyStatus());
 }
 

@@ -32,6 +32,8 @@ struct StoreTiming {
     // Expensive searches wait this long for the next keystroke.
     Duration regexDebounce{250};
     Duration contentDebounce{350};
+    // Results that stayed this long put their query in the search history.
+    Duration historySettle{1500};
     // Seconds since the last full scan after which the index counts as drifted.
     double maximumAge = 86'400.0;
     // More unresolved paths than this since the last full scan, and the index is rebuilt.

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -69,6 +70,7 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
     };
     connect(&store_, &IndexStore::selectionChanged, this, moved);
     connect(&store_, &IndexStore::rowsChanged, this, moved);
+    connect(&store_, &IndexStore::selectedRowsChanged, this, &DetailBar::follow);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pathBarStyle")) follow();
     });
@@ -96,6 +98,16 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
     return parts.join(QStringLiteral(" · "));
 }
 
+QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
+    qint64 bytes = 0;
+    for (const SearchRow& row : rows)
+        if (!row.isDirectory) bytes += static_cast<qint64>(PackedSize::unpack(row.size));
+    const QLocale locale;
+    return tr("%1 items · %2")
+        .arg(locale.toString(static_cast<qint64>(rows.size())),
+             locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat));
+}
+
 void DetailBar::follow() {
     const auto row = store_.selectedRow();
     copy_->setEnabled(row.has_value());
@@ -108,6 +120,11 @@ void DetailBar::follow() {
     path_->setText(Preferences::pathText(store_.preferences().pathBarStyle(),
                                          ResultModel::fullPath(*row), QDir::homePath()));
     path_->setCursorPosition(0);
+    if (store_.selectedRows().size() > 1) {
+        fields_->setText(marksText(store_.actionRows()));
+        warning_->hide();
+        return;
+    }
     // Until the detail of this row arrives the line stays empty rather than show the last one.
     const auto& detail = store_.detail();
     const bool shown = detailFresh_ && detail;

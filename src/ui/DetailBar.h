@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Below the list: the selected item's full path (selectable, with a copy button) and what
-// the file system says about it: kind, the application that opens it, size, modified date.
+// the file system says about it: kind, the application that opens it, size, modified date;
+// with several rows marked, their count and size instead.
 #pragma once
 
 #include <QWidget>
+
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -14,6 +17,7 @@ namespace vesko {
 
 class IndexStore;
 struct FileDetail;
+struct SearchRow;
 
 class DetailBar : public QWidget {
     Q_OBJECT
@@ -23,6 +27,8 @@ public:
 
     // The fields of `detail` joined by " · "; "Folder" for a folder the desktop gives no kind.
     static QString fieldsText(const FileDetail& detail, bool isDirectory);
+    // For several marked rows: how many, and the total size of the files among them.
+    static QString marksText(const std::vector<SearchRow>& rows);
     QString path() const;
     QString fields() const;
 

@@ -86,6 +86,7 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
                         &IndexStore::needsReturnChanged, &IndexStore::filtersChanged})
         connect(&store_, signal, this, &MainView::followContent);
     connect(&store_, &IndexStore::actionProblemChanged, this, &MainView::followActionProblem);
+    connect(&store_, &IndexStore::openNeedsConfirmation, this, &MainView::confirmOpen);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
@@ -179,6 +180,26 @@ void MainView::followActionProblem() {
     problem_->setInformativeText(problem);
     problem_->setAccessibleDescription(problem);
     problem_->open();
+}
+
+// Asked without blocking, so the window keeps drawing; the answer opens what is marked then.
+void MainView::confirmOpen(qint64 count) {
+    if (!openMany_) {
+        openMany_ = new QMessageBox(QMessageBox::Question, QString(), QString(),
+                                    QMessageBox::Open | QMessageBox::Cancel, this);
+        openMany_->setObjectName("openManyQuestion");
+        openMany_->button(QMessageBox::Open)->setText(tr("Open"));
+        openMany_->button(QMessageBox::Cancel)->setText(tr("Cancel"));
+        openMany_->setDefaultButton(QMessageBox::Cancel);
+        connect(openMany_, &QMessageBox::finished, this, [this](int answer) {
+            if (answer == QMessageBox::Open) store_.openSelectedConfirmed();
+        });
+    }
+    const QString question = tr("Open %1 items?").arg(QLocale().toString(count));
+    openMany_->setWindowTitle(question);
+    openMany_->setText(question);
+    openMany_->setInformativeText(tr("Each one opens in its default application."));
+    openMany_->open();
 }
 
 } // namespace vesko

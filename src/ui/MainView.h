@@ -38,6 +38,7 @@ private:
     void followContent();
     void followSidebar();
     void followActionProblem();
+    void confirmOpen(qint64 count);
     void focusSearch();
     void focusList();
 
@@ -55,6 +56,7 @@ private:
     DetailBar* detailBar_;
     StatusBar* statusBar_;
     QMessageBox* problem_ = nullptr;
+    QMessageBox* openMany_ = nullptr;
 };
 
 } // namespace vesko

@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -40,7 +39,7 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     setModel(&model_);
     setItemDelegate(new ResultDelegate(store_, this));
     setSelectionBehavior(SelectRows);
-    setSelectionMode(SingleSelection);
+    setSelectionMode(ExtendedSelection);
     setEditTriggers(NoEditTriggers);
     setShowGrid(false);
     setWordWrap(false);
@@ -65,13 +64,19 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
         followSort();
     });
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
-        if (const QModelIndex index = indexAt(where); index.isValid())
+        // A right click inside the marked rows acts on all of them, elsewhere on its row.
+        if (const QModelIndex index = indexAt(where); index.isValid()) {
+            if (!selectionModel()->isRowSelected(index.row(), {})) store_.setSelectedRows({});
             store_.setSelection(index.row());
+        }
         showMenu(where);
     });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { store_.openSelected(); });
     connect(&store_, &IndexStore::selectionChanged, this, &ResultTable::followSelection);
     connect(&store_, &IndexStore::rowsChanged, this, &ResultTable::followSelection);
+    connect(&store_, &IndexStore::selectedRowsChanged, this, &ResultTable::followMarks);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ResultTable::writeMarks);
     connect(&store_, &IndexStore::sortChanged, this, &ResultTable::followSort);
     connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         followSort();
@@ -98,18 +103,57 @@ void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& 
 }
 
 void ResultTable::followSelection() {
+    if (writing_) return;
     const qint64 row = store_.selection();
     following_ = true;
     if (row >= 0 && row < model_.rowCount()) {
         const QModelIndex index =
             model_.index(static_cast<int>(row), std::max(currentIndex().column(), 0));
-        setCurrentIndex(index);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
         scrollTo(index);
     } else {
-        setCurrentIndex({});
+        selectionModel()->clearCurrentIndex();
     }
     following_ = false;
+    followMarks();
     store_.loadDetail();
+}
+
+std::vector<qint64> ResultTable::markedRows() const {
+    std::vector<qint64> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// Without marks the focused row is drawn selected, as it is what the actions act on.
+void ResultTable::followMarks() {
+    if (writing_) return;
+    std::vector<qint64> wanted = store_.selectedRows();
+    if (wanted.empty() && currentIndex().isValid()) wanted.push_back(currentIndex().row());
+    if (markedRows() == wanted) return;
+    QItemSelection marks;
+    for (std::size_t first = 0; first < wanted.size();) {
+        std::size_t last = first;
+        while (last + 1 < wanted.size() && wanted[last + 1] == wanted[last] + 1)
+            ++last;
+        marks.select(model_.index(static_cast<int>(wanted[first]), 0),
+                     model_.index(static_cast<int>(wanted[last]), 0));
+        first = last + 1;
+    }
+    following_ = true;
+    selectionModel()->select(marks,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    following_ = false;
+}
+
+void ResultTable::writeMarks() {
+    // A model reset clears the view's marks; the store keeps its own across new rows.
+    if (following_ || model_.rowCount() != store_.rowCount()) return;
+    writing_ = true;
+    store_.setSelectedRows(markedRows());
+    writing_ = false;
 }
 
 void ResultTable::followSort() {
@@ -168,6 +212,16 @@ void ResultTable::keyPressEvent(QKeyEvent* event) {
 bool ResultTable::handleKey(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool plain = modifiers == Qt::NoModifier;
+    const bool moves = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
+                       event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp ||
+                       event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
+    if (moves && (modifiers & Qt::ShiftModifier)) {
+        // The view extends the marks from where they started; near the end, more rows.
+        QTableView::keyPressEvent(event);
+        store_.moveSelection(0);
+        return true;
+    }
+    if (moves) store_.setSelectedRows({});
     switch (event->key()) {
     case Qt::Key_Down:
         store_.moveSelection(1);
@@ -278,17 +332,14 @@ void ResultTable::showMenu(const QPoint& where) {
 }
 
 void ResultTable::startDrag(Qt::DropActions) {
-    const auto row = store_.selectedRow();
-    if (!row) return;
-    // The URI carries the path's own bytes, so a name that is not valid UTF-8 still names the file.
-    const std::string bytes = ResultModel::pathBytes(*row);
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("text/uri-list"),
-                  "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(bytes), "/") +
-                      "\r\n");
-    data->setText(ResultModel::fullPath(*row));
+    const auto rows = store_.actionRows();
+    if (rows.empty()) return;
+    store_.recordQuery();
+    std::vector<std::string> paths;
+    for (const SearchRow& row : rows)
+        paths.push_back(ResultModel::pathBytes(row));
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(FileActions::pathsData(paths));
     if (const QVariant icon = model_.data(currentIndex().siblingAtColumn(0), Qt::DecorationRole);
         icon.canConvert<QIcon>())
         drag->setPixmap(icon.value<QIcon>().pixmap(iconSize()));

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The result list: the store's selection is the view's current row, and every key, click,
-// drag and menu acts through the store's file actions. Rows have one fixed height, so a
+// The result list: the store's selection is the view's current row, the rows marked with
+// Shift and Ctrl are the store's selectedRows, and every key, click, drag and menu acts
+// through the store's file actions. Rows have one fixed height, so a
 // list of 20,000 rows costs what the rows on screen cost.
 #pragma once
 
 #include <QTableView>
 
 #include <optional>
+#include <vector>
 
 namespace vesko {
 
@@ -38,6 +40,9 @@ protected:
 private:
     bool handleKey(QKeyEvent* event);
     void followSelection();
+    void followMarks();
+    void writeMarks();
+    std::vector<qint64> markedRows() const;
     void followTextSize();
     void followSort();
     void followColumnWidths();
@@ -50,6 +55,7 @@ private:
     ResultModel& model_;
     QString columnShape_;    // the columns the widths were set for
     bool following_ = false; // the view is being moved to the store's selection
+    bool writing_ = false;   // the store is taking the view's marks
 };
 
 } // namespace vesko

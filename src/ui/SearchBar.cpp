@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyle>
 #include <QToolButton>
 
@@ -28,9 +29,20 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     clear_->setObjectName("clearButton");
     clear_->setText(tr("Clear"));
     clear_->setToolTip(tr("Clear search"));
+    history_ = field_->addAction(
+        QIcon::fromTheme("document-open-recent", style->standardIcon(QStyle::SP_ArrowDown)),
+        QLineEdit::TrailingPosition);
+    history_->setObjectName("historyButton");
+    history_->setText(tr("Recent Searches"));
+    history_->setToolTip(tr("Recent Searches"));
+    historyMenu_ = new QMenu(this);
+    historyMenu_->setObjectName("searchHistoryMenu");
+    historyMenu_->setAccessibleName(tr("Recent Searches"));
     // The action's button is what screen readers see.
-    for (QToolButton* button : field_->findChildren<QToolButton*>())
+    for (QToolButton* button : field_->findChildren<QToolButton*>()) {
         if (button->defaultAction() == clear_) button->setAccessibleName(tr("Clear"));
+        if (button->defaultAction() == history_) button->setAccessibleName(tr("Recent Searches"));
+    }
     field_->installEventFilter(this);
 
     sidebar_->setObjectName("sidebarToggle");
@@ -54,6 +66,7 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
         store_.setQuery(QString());
         field_->setFocus();
     });
+    connect(history_, &QAction::triggered, this, [this] { showHistory(false); });
     connect(sidebar_, &QToolButton::clicked, this,
             [this](bool on) { store_.preferences().setShowSidebar(on); });
     connect(&store_, &IndexStore::queryChanged, this, &SearchBar::followQuery);
@@ -76,6 +89,43 @@ void SearchBar::followSidebar() {
     sidebar_->setAccessibleDescription(shown ? tr("Shown") : tr("Hidden"));
 }
 
+void SearchBar::showHistory(bool fromKeys) {
+    fillHistory();
+    historyMenu_->popup(field_->mapToGlobal(QPoint(0, field_->height())));
+    const auto actions = historyMenu_->actions();
+    if (fromKeys && !store_.searchHistory().queries().isEmpty())
+        historyMenu_->setActiveAction(actions.front());
+}
+
+void SearchBar::fillHistory() {
+    SearchHistory& history = store_.searchHistory();
+    historyMenu_->clear();
+    for (const QString& query : history.queries()) {
+        // A query is shown as typed: "&" would otherwise mark a shortcut letter.
+        QString label = query;
+        auto* action = historyMenu_->addAction(label.replace('&', QStringLiteral("&&")));
+        connect(action, &QAction::triggered, this, [this, query] { pick(query); });
+    }
+    if (history.queries().isEmpty())
+        historyMenu_->addAction(tr("No Recent Searches"))->setEnabled(false);
+    historyMenu_->addSeparator();
+    QAction* keep = historyMenu_->addAction(tr("Keep Search History"));
+    keep->setObjectName("keepHistory");
+    keep->setCheckable(true);
+    keep->setChecked(history.keepsHistory());
+    connect(keep, &QAction::toggled, &history, &SearchHistory::setKeepsHistory);
+    QAction* clear = historyMenu_->addAction(tr("Clear History"), &history, &SearchHistory::clear);
+    clear->setObjectName("clearHistory");
+    clear->setEnabled(!history.queries().isEmpty());
+}
+
+void SearchBar::pick(const QString& query) {
+    field_->setText(query);
+    store_.setQuery(query);
+    if (store_.needsReturn()) store_.search();
+    field_->setFocus(Qt::OtherFocusReason);
+}
+
 bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched != field_ || event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
@@ -83,6 +133,11 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         !(key->modifiers() & ~Qt::KeypadModifier)) {
         if (store_.needsReturn()) store_.search();
+        return true;
+    }
+    const bool upOrDown = key->key() == Qt::Key_Down || key->key() == Qt::Key_Up;
+    if (upOrDown && key->modifiers() == Qt::NoModifier && field_->text().isEmpty()) {
+        showHistory(true);
         return true;
     }
     if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The top of the search screen: the query field (bound to the store's query), its clear
-// button and the button that shows or hides the filters.
+// button, the recent searches (a button, or Up and Down in the empty field) and the button
+// that shows or hides the filters.
 #pragma once
 
 #include <QWidget>
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QToolButton;
 
 namespace vesko {
@@ -20,6 +22,9 @@ public:
     explicit SearchBar(IndexStore& store, QWidget* parent = nullptr);
 
     QLineEdit* field() const { return field_; }
+    // Opens the recent searches under the field; from the keys, with the newest one active.
+    void showHistory(bool fromKeys);
+    QMenu* historyMenu() const { return historyMenu_; }
 
 signals:
     // Down in the field: the result list should take the keys.
@@ -31,10 +36,14 @@ protected:
 private:
     void followQuery();
     void followSidebar();
+    void fillHistory();
+    void pick(const QString& query);
 
     IndexStore& store_;
     QLineEdit* field_;
     QAction* clear_;
+    QAction* history_;
+    QMenu* historyMenu_;
     QToolButton* sidebar_;
 };
 

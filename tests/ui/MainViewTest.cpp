@@ -2,6 +2,7 @@
 #include "ui/MainView.h"
 
 #include "store/StoreFixture.h"
+#include "support/ScopedEnv.h"
 #include "ui/ContentState.h"
 #include "ui/DetailBar.h"
 #include "ui/PreviewWindow.h"
@@ -11,6 +12,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+
+#include <filesystem>
 
 namespace vesko {
 namespace {
@@ -113,6 +118,76 @@ TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     store->loadDetail();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
+}
+
+// Without a window shell yet, the trash of several rows is driven through the keys here.
+TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
+    test::ScopedEnv trashHome{"HOME", home.root()};
+    test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
+    auto store = startedStore();
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    view.resize(1180, 760);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    searchFor(*store, "report");
+    ResultTable& table = view.table();
+    const auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, modifiers,
+                          table.visualRect(view.model().index(row, 0)).center());
+    };
+    click(2, {});
+    click(5, Qt::ShiftModifier);
+    click(8, Qt::ControlModifier);
+    QTest::keyClick(&table, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(store->selectedRows(), (std::vector<qint64>{2, 3, 4, 5, 8, 9}));
+    EXPECT_EQ(store->selection(), 9);
+    auto* detail = view.findChild<DetailBar*>();
+    EXPECT_EQ(detail->fields(),
+              "6 items · " + QLocale().formattedDataSize(6 * 1500, 1, QLocale::DataSizeSIFormat));
+
+    const SearchRow vanished = store->rows()[4];
+    std::filesystem::remove(vanished.directory + "/" + vanished.name);
+    QTest::keyClick(&table, Qt::Key_Delete);
+    ASSERT_EQ(store->rowCount(), 25);
+    ASSERT_EQ(store->selectedRows().size(), 1u);
+    EXPECT_EQ(store->rows()[store->selectedRows()[0]], vanished);
+    EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(table.currentIndex().row(), store->selectedRows()[0]);
+    auto* problem = view.findChild<QMessageBox*>("actionProblem");
+    ASSERT_TRUE(problem && problem->isVisible());
+    EXPECT_TRUE(problem->informativeText().contains(QString::fromStdString(vanished.name)));
+    problem->accept();
+
+    // A plain move drops the marks; the focused row is what the actions act on again.
+    QTest::keyClick(&table, Qt::Key_Down);
+    EXPECT_TRUE(store->selectedRows().empty());
+    EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
+}
+
+TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
+    auto store = startedStore();
+    store->searchHistory().record("report-2");
+    store->searchHistory().record("report-1");
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    auto* field = view.findChild<QLineEdit*>("searchField");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Up);
+    auto* menu = view.findChild<QMenu*>("searchHistoryMenu");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, patience));
+    ASSERT_TRUE(menu->activeAction());
+    EXPECT_EQ(menu->activeAction()->text(), "report-1");
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() > 0; }, patience));
+    EXPECT_EQ(field->text(), "report-2");
+    EXPECT_EQ(store->query(), "report-2");
+
+    menu->findChild<QAction*>("clearHistory")->trigger();
+    EXPECT_TRUE(store->searchHistory().queries().isEmpty());
 }
 
 } // namespace

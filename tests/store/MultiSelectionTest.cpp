@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: MIT
+#include "StoreFixture.h"
+
+#include "ActionTestSupport.h"
+
+#include "support/ChildProcess.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+class MultiSelectionTest : public test::StoreFixture {
+protected:
+    std::vector<qint64> allRows(const IndexStore& store) {
+        std::vector<qint64> rows(static_cast<std::size_t>(store.rowCount()));
+        std::iota(rows.begin(), rows.end(), 0);
+        return rows;
+    }
+    static std::string pathOf(const SearchRow& row) {
+        return FileActions::fullPath(row.directory, row.name);
+    }
+
+    test::ScopedEnv trashHome{"HOME", home.root()};
+    test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
+};
+
+TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntries) {
+    for (int i = 0; i < 12; ++i)
+        home.file("docs/report-" + std::to_string(i) + ".txt", "");
+    auto store = startedStore();
+    std::vector<QUrl> opened;
+    store->setDesktop({[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
+    searchFor(*store, "report");
+    ASSERT_EQ(store->rowCount(), 12);
+
+    store->setSelectedRows({5, 1, 3, 3, 99});
+    ASSERT_EQ(store->selectedRows(), (std::vector<qint64>{1, 3, 5}));
+    store->copySelectedPath();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    const QStringList lines = copied->text().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1].toStdString(), pathOf(store->rows()[3]));
+    EXPECT_EQ(copied->data("text/uri-list").count("\r\n"), 3);
+
+    // The same query answering again keeps the marks on the same entries.
+    const SearchRow marked = store->rows()[3];
+    store->setSort({ResultSort::Field::name, false});
+    QTest::qWaitFor([&] { return store->rows()[3].id != marked.id; }, test::patience);
+    ASSERT_EQ(store->selectedRows().size(), 3u);
+    EXPECT_TRUE(std::ranges::any_of(
+        store->selectedRows(), [&](qint64 row) { return store->rows()[row].id == marked.id; }));
+
+    // Above ten items open asks first and opens nothing until agreed.
+    store->setSelectedRows(allRows(*store));
+    QSignalSpy asked(store.get(), &IndexStore::openNeedsConfirmation);
+    store->openSelected();
+    ASSERT_EQ(asked.count(), 1);
+    EXPECT_EQ(asked[0][0].toLongLong(), 12);
+    EXPECT_TRUE(opened.empty());
+    store->openSelectedConfirmed();
+    EXPECT_EQ(opened.size(), 12u);
+
+    searchFor(*store, "report-1");
+    EXPECT_TRUE(store->selectedRows().empty());
+}
+
+// As root every folder is writable, so the locked ones are tried as another user.
+TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotGo) {
+    constexpr int count = 1000;
+    for (int i = 0; i < count; ++i)
+        home.file((i % 50 == 0 ? "bulk/locked/item-" : "bulk/open/item-") + std::to_string(i), "x");
+    auto store = startedStore();
+    store->setPageSize(1000);
+    searchFor(*store, "item-");
+    ASSERT_EQ(store->rowCount(), count);
+    for (int i = 1; i < count; i += 100)
+        home.remove("bulk/open/item-" + std::to_string(i)); // vanished since the search
+    ASSERT_EQ(::chown(home.root().c_str(), 65534, 65534), 0);
+    for (const auto& item : home.listAll())
+        ASSERT_EQ(::lchown(home.path(item).c_str(), 65534, 65534), 0);
+    for (const std::string& place : {state.root(), state.path("data")})
+        ASSERT_EQ(::chown(place.c_str(), 65534, 65534), 0);
+    home.chmod("bulk/locked", 0555);
+    QTest::qWait(50); // the detail read of the first row is done before the fork
+
+    const int code = test::runUnprivileged([&] {
+        store->setSelectedRows(allRows(*store));
+        store->trashSelected();
+        int faults = 0;
+        if (store->rowCount() != 30) faults |= 1;
+        if (store->selectedRows() != allRows(*store)) faults |= 2;
+        for (const SearchRow& row : store->rows())
+            if (std::filesystem::exists(pathOf(row)) == (row.directory.ends_with("/open")))
+                faults |= 4; // a kept row is one that vanished or is locked
+        if (!store->actionProblem().startsWith(
+                "Not every item could be moved to the Trash (30 of 1,000 stayed):"))
+            faults |= 8;
+        const auto trashed =
+            std::distance(std::filesystem::directory_iterator(state.path("data/Trash/files")), {});
+        if (trashed != count - 30) faults |= 16;
+        return faults;
+    });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0);
+}
+
+} // namespace
+} // namespace vesko
