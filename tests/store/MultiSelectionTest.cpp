@@ -55,7 +55,7 @@ TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntr
     // The same query answering again keeps the marks on the same entries.
     const SearchRow marked = store->rows()[3];
     store->setSort({ResultSort::Field::name, false});
-    QTest::qWaitFor([&] { return store->rows()[3].id != marked.id; }, test::patience);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rows()[3].id != marked.id; }, test::patience));
     ASSERT_EQ(store->selectedRows().size(), 3u);
     EXPECT_TRUE(std::ranges::any_of(
         store->selectedRows(), [&](qint64 row) { return store->rows()[row].id == marked.id; }));
