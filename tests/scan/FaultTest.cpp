@@ -247,16 +247,10 @@ INSTANTIATE_TEST_SUITE_P(Kernels, LongPathTest, ::testing::Values(false, true),
 
 using Paths = test::BatchRecorder;
 
-FileSystemWatcher::Options fast() {
-    FileSystemWatcher::Options options;
-    options.latency = 20ms;
-    return options;
-}
-
 TEST_F(LongPath, WatcherReportsChangesBeyondPathMax) {
     DeepChain chain(tree.root(), name, depth);
     Paths paths;
-    FileSystemWatcher watcher(paths.handler(), fast());
+    FileSystemWatcher watcher(paths.handler(), test::fastWatcher());
     watcher.start({tree.root()}, 0);
     chain.file("new.txt");
     EXPECT_TRUE(paths.waitForPath(chain.path() + "/new.txt"));
@@ -371,7 +365,7 @@ TEST(FaultTest, FolderUnreadableAtStartIsWatchedOnceItOpens) {
     const int code = runUnprivileged([&] {
         if (::chmod(tree.path("locked").c_str(), 0) != 0) return 1;
         Paths paths;
-        FileSystemWatcher watcher(paths.handler(), fast());
+        FileSystemWatcher watcher(paths.handler(), test::fastWatcher());
         watcher.start({tree.root()}, 0);
         if (::chmod(tree.path("locked").c_str(), 0755) != 0) return 1;
         if (!paths.waitForPath(tree.path("locked"))) return 2;

@@ -351,13 +351,6 @@ TEST(LiveConsistency, BatchesMadeFromTheTouchedPaths) {
     }
 }
 
-FileSystemWatcher::Options fastOptions(std::size_t watchLimit = SIZE_MAX) {
-    FileSystemWatcher::Options options;
-    options.latency = 20ms;
-    options.watchLimit = watchLimit;
-    return options;
-}
-
 // Waits until the watcher has read every event of the round: a fresh marker file is the
 // round's last change, and the kernel queues events in order. When the event queue
 // overflowed, the marker's own event may be lost; the root rescan (the root named in
@@ -383,7 +376,7 @@ void watchAndCompare(const char* seedName, int folders, int files, std::size_t w
     mutator.populate(folders, files);
     LiveIndex live(tree.root());
     test::BatchRecorder collector;
-    FileSystemWatcher watcher(collector.handler(), fastOptions(watchLimit));
+    FileSystemWatcher watcher(collector.handler(), test::fastWatcher(watchLimit));
     watcher.start({tree.root()}, 0);
     EXPECT_EQ(watcher.watchLimitReached(), capped);
     for (int round = 0; round < rounds; ++round) {

@@ -79,22 +79,6 @@ TEST(Filters, EachSettingThatCanHideResultsCountsOnce) {
     EXPECT_FALSE(neutral.isEmpty());
 }
 
-TEST(Filters, ParsedExtensionsAreLowercasedAndSplitAtCommaSpaceAndDot) {
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {".PDF, jpg docx", {"pdf", "jpg", "docx"}},
-        {"tar.gz", {"tar", "gz"}},
-        {".TXT", {"txt"}},
-        {" md ", {"md"}},
-        {"a,,b ..c", {"a", "b", "c"}},
-        {", . ,", {}},
-        {"", {}},
-        {"ÄRZ,Ω", {"ärz", "ω"}},
-        {"md\tx", {"md\tx"}}, // only comma, space and full stop separate
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(withExtensions(text).parsedExtensions(), expected) << text;
-}
-
 TEST(Filters, ByteBoundsTruncateTowardZeroAndClampAt64Bits) {
     using Unit = Filters::SizeUnit;
     constexpr auto top = std::numeric_limits<std::uint64_t>::max();
@@ -214,12 +198,16 @@ TEST_F(SieveTest, KindSelectsFilesOrFolders) {
 
 TEST_F(SieveTest, ExtensionsMatchTheTextAfterTheLastDotOfTheLowercaseName) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
-        {"PDF", "report.pdf", true}, {"PDF", "REPORT.PDF", true}, {"PDF", "pdf", false}, // no dot
+        {"PDF", "report.pdf", true}, {"PDF", "REPORT.PDF", true},
+        {"PDF", "pdf", false},  // no dot
         {"PDF", ".pdf", false}, // the dot is the first character
-        {"pdf", "a.pdf.txt", false}, {"pdf", "a.pdfx", false},    {".TXT", "notes.txt", true},
-        {" md ", "README.md", true}, {"md,,txt", "x.txt", true},  {"tar.gz", "backup.tar.gz", true},
+        {"pdf", "a.pdf.txt", false}, {"pdf", "a.pdfx", false},
+        {".TXT", "notes.txt", true}, {" md ", "README.md", true},
+        {"md,,txt", "x.txt", true},  {"tar.gz", "backup.tar.gz", true},
         {"tar.gz", "x.tar", true},   {"gz", "a.", false}, // empty extension
-        {"ärz", "TEST.ÄRZ", true},
+        {"ärz", "TEST.ÄRZ", true},   {"ÄRZ,Ω", "a.ω", true},
+        {"md\tx", "a.md", false}, // only comma, space and full stop separate
+        {", . ,", "a.pdf", true}, // no extension given: no filter
     };
     for (const auto& [extensions, name, expected] : cases)
         EXPECT_EQ(admits(withExtensions(extensions), file(name)), expected)
@@ -297,7 +285,6 @@ TEST_F(SieveTest, MaximumSizeHidesEveryFolderAndMinimumComparesFoldersLikeFiles)
     const std::int64_t d = lastEntry();
     Filters filters;
     filters.maximumSize = 1e300;
-    EXPECT_EQ(Search::Sieve(filters, names, index, now).packedMaximum(), 0xFFFFFFFFu);
     EXPECT_FALSE(admits(filters, d));
     filters = Filters();
     filters.minimumSize = 1;

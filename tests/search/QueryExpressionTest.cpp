@@ -5,12 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <random>
-#include <set>
 
 namespace vesko {
 namespace {
@@ -52,35 +48,6 @@ TEST(QueryParseTest, RejectsMalformedExpressions) {
         EXPECT_FALSE(QueryExpression::parse(text).has_value()) << text;
 }
 
-struct MatchCase {
-    const char* query;
-    std::vector<const char*> matching;
-    std::vector<const char*> failing;
-};
-
-TEST(QueryEvaluateTest, MatchesHandWrittenExpectations) {
-    const MatchCase cases[] = {
-        {"foo bar", {"foobar", "barfoo"}, {"foo", "fobar"}},
-        {"FOO", {"foo.txt"}, {"fo"}},
-        {"É", {"\xC3\xA9t\xC3\xA9"}, {"ete"}},
-        {"ΟΔΟΣ | STRAßE", {"οδοσ.txt", "strasse"}, {"οδο", "stras"}},
-        {"\"a b\"", {"a b", "xa by"}, {"ab", "a  b"}},
-        {"!b", {"a", ""}, {"b", "abc"}},
-        {"abab", {"aabab"}, {"abaab"}},
-    };
-    for (const auto& c : cases) {
-        const auto tree = QueryExpression::parse(c.query);
-        ASSERT_TRUE(tree.has_value()) << c.query;
-        auto test = [&](const char* name) {
-            return tree->matches(reinterpret_cast<const std::uint8_t*>(name), std::strlen(name));
-        };
-        for (const char* name : c.matching)
-            EXPECT_TRUE(test(name)) << c.query << " / " << name;
-        for (const char* name : c.failing)
-            EXPECT_FALSE(test(name)) << c.query << " / " << name;
-    }
-}
-
 TEST(QueryParseTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
     const int limit = Parser::maxNesting;
     EXPECT_TRUE(QueryExpression::parse(std::string(limit, '<') + "a" + std::string(limit, '>')));
@@ -102,29 +69,6 @@ TEST(QueryParseTest, LongQueriesParseInLinearTime) {
     EXPECT_EQ(tree->positiveTerms().size(), Lexer::tokenize(text).size());
     EXPECT_TRUE(tree->allowsNarrowing());
     EXPECT_FALSE(QueryExpression::parse(text + " |"));
-}
-
-struct TermsCase {
-    const char* query;
-    std::vector<std::string> positive;
-    bool narrowable;
-};
-
-TEST(QueryTermsTest, PositiveTermsAndNarrowing) {
-    const TermsCase cases[] = {
-        {"a b c", {"a", "b", "c"}, true},
-        {"a <b | c>", {"a", "b", "c"}, false},
-        {"a !b | c", {"a", "c"}, false},
-        {"a a", {"a", "a"}, true},
-    };
-    for (const auto& c : cases) {
-        const auto tree = QueryExpression::parse(c.query);
-        ASSERT_TRUE(tree) << c.query;
-        EXPECT_EQ(tree->positiveTerms(), c.positive) << c.query;
-        EXPECT_EQ(tree->allowsNarrowing(), c.narrowable) << c.query;
-    }
-    EXPECT_TRUE(QueryExpression::always().allowsNarrowing());
-    EXPECT_TRUE(QueryExpression::always().positiveTerms().empty());
 }
 
 // A reference model: random trees rendered fully bracketed, evaluated with std::string::find.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vesko {
 namespace {
 
@@ -65,24 +67,21 @@ TEST(ResultSortTest, MissingStoredValueMeansRelevanceAscending) {
               (ResultSort{Field::none, false}));
 }
 
+// A column starts in its own default direction, flips, then gives way to relevance; a
+// stored sort may already hold the flipped direction of a column not yet clicked.
 TEST(ResultSortTest, ColumnClicksCycleDefaultFlippedRelevance) {
-    ResultSort sort;
-    sort = toggleSort(sort, Field::size);
-    EXPECT_EQ(sort, (ResultSort{Field::size, false}));
-    sort = toggleSort(sort, Field::size);
-    EXPECT_EQ(sort, (ResultSort{Field::size, true}));
-    sort = toggleSort(sort, Field::size);
-    EXPECT_EQ(sort, (ResultSort{Field::relevance, true}));
-
-    sort = toggleSort(sort, Field::name);
-    EXPECT_EQ(sort, (ResultSort{Field::name, true}));
-    sort = toggleSort(sort, Field::name);
-    EXPECT_EQ(sort, (ResultSort{Field::name, false}));
-    // Another column starts over in its own default direction.
-    EXPECT_EQ(toggleSort(sort, Field::modified), (ResultSort{Field::modified, false}));
-    EXPECT_EQ(toggleSort(sort, Field::path), (ResultSort{Field::path, true}));
-    // A stored sort may already hold the flipped direction of a column not yet clicked.
-    EXPECT_EQ(toggleSort({Field::kind, false}, Field::kind), ResultSort{});
+    const std::tuple<ResultSort, Field, ResultSort> clicks[] = {
+        {{}, Field::size, {Field::size, false}},
+        {{Field::size, false}, Field::size, {Field::size, true}},
+        {{Field::size, true}, Field::size, {Field::relevance, true}},
+        {{}, Field::name, {Field::name, true}},
+        {{Field::name, true}, Field::name, {Field::name, false}},
+        {{Field::name, false}, Field::modified, {Field::modified, false}},
+        {{Field::name, false}, Field::path, {Field::path, true}},
+        {{Field::kind, false}, Field::kind, {}},
+    };
+    for (const auto& [from, column, to] : clicks)
+        EXPECT_EQ(toggleSort(from, column), to) << from.toJson() << " then " << int(column);
 }
 
 } // namespace

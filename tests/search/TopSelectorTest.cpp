@@ -7,10 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <random>
-#include <set>
 #include <tuple>
 
 namespace vesko {
@@ -20,15 +18,12 @@ using Field = ResultSort::Field;
 
 // A root "/r" (directory 0); files and folders are appended by the tests.
 struct TopSelectorTest : ::testing::Test, test::MemoryIndex {
-    std::map<std::string, int, std::less<>> lookups;
-
     TopSelectorTest() { root("/r"); }
 
     TopSelector selector(ResultSort sort, std::int64_t limit, std::string needle = {},
                          bool foldersFirst = false) {
         return TopSelector(limit, sort, index, names, std::move(needle), foldersFirst, "Folder",
-                           [this](std::string_view extension) {
-                               ++lookups[std::string(extension)];
+                           [](std::string_view extension) {
                                if (extension == "pdf") return std::string("PDF document");
                                if (extension == "txt" || extension == "md")
                                    return std::string("Text");
@@ -39,42 +34,7 @@ struct TopSelectorTest : ::testing::Test, test::MemoryIndex {
     static Search::Hit hitOf(const FileIndex& index, std::int64_t entry) {
         return {entry, index.flags(entry).contains(EntryFlags::directory())};
     }
-    // Offers every entry whose name contains the needle, in index order, as a search would;
-    // the display names of the hits, in order.
-    std::vector<std::string> run(ResultSort sort, std::int64_t limit, std::string needle = {},
-                                 bool foldersFirst = false) {
-        TopSelector top = selector(sort, limit, needle, foldersFirst);
-        for (std::int64_t e = 0; e < index.count(); ++e)
-            if (names.foldedBytes(index.entryName[static_cast<std::size_t>(e)]).find(needle) !=
-                std::string_view::npos)
-                top.offer(hitOf(index, e));
-        std::vector<std::string> shown;
-        for (const auto& hit : top.finish())
-            shown.push_back(names.display(index.entryName[static_cast<std::size_t>(hit.entry)]));
-        return shown;
-    }
 };
-
-using Names = std::vector<std::string>;
-
-TEST_F(TopSelectorTest, RelevanceRanksPrefixThenSeparatorThenDepthLengthAndName) {
-    const auto deep = folder("Deep");
-    file("thread.c");
-    file("my-readme");
-    file("readme.txt", deep);
-    file("readme.long.txt");
-    file("README.md");
-    file("readme.b");
-    file("readme.a");
-    file("x_read");
-    // x_read and my-readme both match after a separator at depth 0: the shorter comes first.
-    const Names expected{"readme.a",   "readme.b", "README.md", "readme.long.txt",
-                         "readme.txt", "x_read",   "my-readme", "thread.c"};
-    for (bool ascending : {true, false})
-        EXPECT_EQ(run({Field::relevance, ascending}, 100, "read"), expected);
-    EXPECT_EQ(run({Field::relevance, true}, 3, "read"),
-              Names(expected.begin(), expected.begin() + 3));
-}
 
 // Random indexes over two roots: for every field and direction, with and without folders
 // first, the selector's hits are the brute-force sort of all entries by `precedes`, cut to

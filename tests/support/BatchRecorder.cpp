@@ -8,6 +8,13 @@
 
 namespace vesko::test {
 
+FileSystemWatcher::Options fastWatcher(std::size_t watchLimit) {
+    FileSystemWatcher::Options options;
+    options.latency = std::chrono::milliseconds(20);
+    options.watchLimit = watchLimit;
+    return options;
+}
+
 FileSystemWatcher::Handler BatchRecorder::handler() {
     return [this](Batch batch) {
         std::array<char, 16> name{};

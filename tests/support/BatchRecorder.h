@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -15,6 +16,9 @@
 #include <vector>
 
 namespace vesko::test {
+
+// A latency of 20 ms, so that tests wait for batches briefly.
+FileSystemWatcher::Options fastWatcher(std::size_t watchLimit = SIZE_MAX);
 
 class BatchRecorder {
 public:
