@@ -116,6 +116,10 @@
         <source>Copied</source>
         <translation>복사됨</translation>
     </message>
+    <message>
+        <source>%1 items · %2</source>
+        <translation>항목 %1개 · %2</translation>
+    </message>
 </context>
 <context>
     <name>vesko::ExclusionsView</name>
@@ -290,6 +294,14 @@
         <source>stopped early - narrow the name first</source>
         <translation>도중에 멈춤 - 먼저 이름으로 범위를 좁히세요</translation>
     </message>
+    <message>
+        <source>Not every item could be moved to the Trash (%1 of %2 stayed):</source>
+        <translation>일부 항목을 휴지통으로 옮기지 못했습니다(%2개 중 %1개 남음):</translation>
+    </message>
+    <message>
+        <source>…and %1 more</source>
+        <translation>…외 %1개</translation>
+    </message>
 </context>
 <context>
     <name>vesko::LocalePage</name>
@@ -361,6 +373,22 @@
     <message>
         <source>OK</source>
         <translation>확인</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>열기</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>Open %1 items?</source>
+        <translation>항목 %1개를 열까요?</translation>
+    </message>
+    <message>
+        <source>Each one opens in its default application.</source>
+        <translation>각 항목이 기본 응용 프로그램으로 열립니다.</translation>
     </message>
 </context>
 <context>
@@ -737,6 +765,22 @@
     <message>
         <source>Hidden</source>
         <translation>숨겨짐</translation>
+    </message>
+    <message>
+        <source>Recent Searches</source>
+        <translation>최근 검색</translation>
+    </message>
+    <message>
+        <source>No Recent Searches</source>
+        <translation>최근 검색 없음</translation>
+    </message>
+    <message>
+        <source>Keep Search History</source>
+        <translation>검색 기록 보관</translation>
+    </message>
+    <message>
+        <source>Clear History</source>
+        <translation>기록 지우기</translation>
     </message>
 </context>
 <context>
