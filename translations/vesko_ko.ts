@@ -136,14 +136,6 @@
         <translation>없음</translation>
     </message>
     <message>
-        <source>Remove</source>
-        <translation>제거</translation>
-    </message>
-    <message>
-        <source>Remove %1</source>
-        <translation>%1 제거</translation>
-    </message>
-    <message>
         <source>Excluded Folders</source>
         <translation>제외된 폴더</translation>
     </message>
@@ -695,6 +687,17 @@
     </message>
 </context>
 <context>
+    <name>vesko::RowList</name>
+    <message>
+        <source>Remove</source>
+        <translation>제거</translation>
+    </message>
+    <message>
+        <source>Remove %1</source>
+        <translation>%1 제거</translation>
+    </message>
+</context>
+<context>
     <name>vesko::SandboxNotice</name>
     <message>
         <source>Which ones?</source>
@@ -723,14 +726,6 @@
 </context>
 <context>
     <name>vesko::SavedSearchesView</name>
-    <message>
-        <source>Remove</source>
-        <translation>제거</translation>
-    </message>
-    <message>
-        <source>Remove %1</source>
-        <translation>%1 제거</translation>
-    </message>
     <message>
         <source>Save Current Search…</source>
         <translation>현재 검색 저장…</translation>

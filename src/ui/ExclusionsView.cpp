@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ExclusionsView.h"
+#include "ui/RowList.h"
 
 #include "store/IndexStore.h"
 
@@ -80,14 +81,9 @@ QStringList ExclusionsView::askForFolders(QWidget* parent) {
 }
 
 void ExclusionsView::showRows() {
-    if (rowsBox_) {
-        rowsBox_->hide();
-        rowsBox_->deleteLater();
-    }
-    rowsBox_ = new QWidget(this);
-    auto* rows = new QVBoxLayout(rowsBox_);
-    rows->setContentsMargins(0, 0, 0, 0);
-    rows_->addWidget(rowsBox_);
+    QVBoxLayout* rows = RowList::replace(
+        rowsBox_, this, rows_,
+        style()->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType, Qt::Vertical));
     const QStringList folders = store_.excludedFolderList();
     if (folders.isEmpty()) {
         auto* none = new QLabel(tr("None"), rowsBox_);
@@ -101,13 +97,8 @@ void ExclusionsView::showRows() {
         path->setObjectName("excludedFolder");
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
         path->setToolTip(folder);
-        auto* remove = new QToolButton(rowsBox_);
-        remove->setObjectName("removeExclusion");
-        remove->setAutoRaise(true);
-        remove->setIcon(
-            QIcon::fromTheme("list-remove", style()->standardIcon(QStyle::SP_LineEditClearButton)));
-        remove->setToolTip(tr("Remove"));
-        remove->setAccessibleName(tr("Remove %1").arg(folder));
+        QToolButton* remove =
+            RowList::removeButton(rowsBox_, "removeExclusion", "list-remove", folder);
         connect(remove, &QToolButton::clicked, this, [this, folder] { removeFolder(folder); });
         row->addWidget(remove);
         row->addWidget(path, 1);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/LocationsView.h"
+#include "ui/RowList.h"
 
 #include "store/IndexStore.h"
 #include "ui/RowButton.h"
@@ -55,16 +56,7 @@ void LocationsView::setIndexed(const QString& path, bool on) {
 }
 
 void LocationsView::showRows() {
-    // The check box that changed the roots is among the rows: they go once its signal returns.
-    if (rowsBox_) {
-        rowsBox_->hide();
-        rowsBox_->deleteLater();
-    }
-    rowsBox_ = new QWidget(this);
-    auto* rows = new QVBoxLayout(rowsBox_);
-    rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(2);
-    rows_->addWidget(rowsBox_);
+    QVBoxLayout* rows = RowList::replace(rowsBox_, this, rows_, 2);
 
     auto* home = new QLabel(rowsBox_);
     home->setObjectName("homeFolder");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SavedSearchesView.h"
+#include "ui/RowList.h"
 
 #include "store/IndexStore.h"
 #include "ui/RowButton.h"
@@ -71,29 +72,15 @@ bool SavedSearchesView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SavedSearchesView::showRows() {
-    // A row's own button may be what removed it: the old rows go once its click returns.
-    if (rowsBox_) {
-        rowsBox_->hide();
-        rowsBox_->deleteLater();
-    }
-    rowsBox_ = new QWidget(this);
-    auto* rows = new QVBoxLayout(rowsBox_);
-    rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(0);
-    rows_->addWidget(rowsBox_);
+    QVBoxLayout* rows = RowList::replace(rowsBox_, this, rows_, 0);
     for (const SavedSearch& saved : store_.savedSearches()) {
         auto* row = new QHBoxLayout;
         auto* apply = new RowButton(rowsBox_);
         apply->setObjectName("savedSearch");
         apply->setFullText(saved.name);
         connect(apply, &QPushButton::clicked, this, [this, saved] { store_.apply(saved); });
-        auto* remove = new QToolButton(rowsBox_);
-        remove->setObjectName("removeSavedSearch");
-        remove->setAutoRaise(true);
-        remove->setIcon(QIcon::fromTheme("window-close",
-                                         style()->standardIcon(QStyle::SP_LineEditClearButton)));
-        remove->setToolTip(tr("Remove"));
-        remove->setAccessibleName(tr("Remove %1").arg(saved.name));
+        QToolButton* remove =
+            RowList::removeButton(rowsBox_, "removeSavedSearch", "window-close", saved.name);
         connect(remove, &QToolButton::clicked, this,
                 [this, saved] { store_.removeSavedSearch(saved); });
         row->addWidget(apply, 1);
