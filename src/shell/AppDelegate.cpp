@@ -304,7 +304,9 @@ void AppDelegate::togglePreview() {
 }
 
 void AppDelegate::quit() {
-    QApplication::quit();
+    // Not QApplication::quit: that first asks every window to close, and the main window
+    // refuses (closing only hides it), which would cancel the quit.
+    QCoreApplication::exit(0);
 }
 
 void AppDelegate::languageChanged() {

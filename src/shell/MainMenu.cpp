@@ -204,7 +204,8 @@ void MainMenu::buildSearches() {
         const QKeySequence key =
             i < 9 ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + index))
                   : QKeySequence();
-        add(searches_, "applySavedSearch", QString(saved[i].name).replace(u'&', u"&&"),
+        add(searches_, "applySavedSearch",
+            QString(saved[i].name).replace(QStringLiteral("&"), QStringLiteral("&&")),
             Needs::nothing, key, [this, index] { app_.applySavedSearch(index); });
     }
 }

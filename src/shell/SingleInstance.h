@@ -23,9 +23,9 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <functional>
 #include <string>
 #include <vector>
 

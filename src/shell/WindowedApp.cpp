@@ -73,8 +73,9 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     StartupTrace::mark("QApplication made");
 
     TerminationSignals termination;
+    // exit rather than quit, which would first ask the windows to close, and ours refuse.
     QObject::connect(&termination, &TerminationSignals::requested, &application,
-                     &QApplication::quit);
+                     [] { QCoreApplication::exit(0); });
     AppDelegate delegate(optionsFor(launch));
     SingleInstance instance;
     if (socket && !instance.listen(*socket))

@@ -72,7 +72,9 @@ TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     EXPECT_EQ(SingleInstance::send(crashed, "show"), Handover::nobodyListening);
     EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::nobodyListening);
     EXPECT_EQ(SingleInstance::send(plain, "show"), Handover::foreign);
-    if (canChown) EXPECT_EQ(SingleInstance::send(foreign, "show"), Handover::foreign);
+    if (canChown) {
+        EXPECT_EQ(SingleInstance::send(foreign, "show"), Handover::foreign);
+    }
     ::close(hungFd);
 
     for (const std::string& stale : {crashed, hung}) {
@@ -83,7 +85,9 @@ TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     SingleInstance refused;
     EXPECT_FALSE(refused.listen(plain));
     EXPECT_EQ(test::readFile(plain), "not a socket");
-    if (canChown) EXPECT_FALSE(refused.listen(foreign));
+    if (canChown) {
+        EXPECT_FALSE(refused.listen(foreign));
+    }
 }
 
 } // namespace
