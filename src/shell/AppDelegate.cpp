@@ -87,16 +87,21 @@ void AppDelegate::launch() {
     connect(localization_.get(), &Localization::languageChanged, this,
             &AppDelegate::languageChanged);
     connect(store_.get(), &IndexStore::hideRequested, this, &AppDelegate::hideApp);
-    connect(store_.get(), &IndexStore::rowsChanged, this,
-            [] { StartupTrace::mark("first search ready"); });
+    connect(store_.get(), &IndexStore::rowsChanged, this, [this] {
+        // Clearing the rows at start is no search; the first query's rows are.
+        if (!store_->query().isEmpty()) StartupTrace::mark("first search ready");
+    });
     setMenuBarIcon(preferences.showInMenuBar());
     registerHotKey(preferences.hotKey());
-    // The archive loads before the window appears, so the first frame can already search.
+    makeWindow();
+    StartupTrace::mark("window made");
+    if (!options_.startHidden) show();
+    StartupTrace::mark("show called");
+    // The window manager maps the window while the archive loads; the first frame is drawn
+    // when the loop runs again, with the index already searchable.
     store_->start();
     StartupTrace::mark(store_->phase() == IndexStore::Phase::ready ? "archive loaded"
                                                                    : "index building");
-    makeWindow();
-    if (!options_.startHidden) show();
 }
 
 QMainWindow& AppDelegate::mainWindow() {
