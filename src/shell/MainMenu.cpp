@@ -5,6 +5,7 @@
 #include "store/IndexStore.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -164,12 +165,14 @@ void MainMenu::buildView(QMenu* menu) {
     menu->addSeparator();
     using Field = ResultSort::Field;
     IndexStore& s = store_;
-    addCheck(
+    // One sort at a time: the items show as a radio group.
+    auto* group = new QActionGroup(menu);
+    group->addAction(addCheck(
         menu, "sortByRelevance", tr("Sort by Relevance"),
         [&s] { return s.sort().field == Field::relevance; },
         [&s] {
             s.setSort(ResultSort{Field::relevance, true});
-        });
+        }));
     const std::pair<const char*, Field> sorts[] = {{"sortByName", Field::name},
                                                    {"sortByPath", Field::path},
                                                    {"sortBySize", Field::size},
@@ -178,9 +181,9 @@ void MainMenu::buildView(QMenu* menu) {
                               tr("Sort by Modified")};
     for (std::size_t i = 0; i < std::size(sorts); ++i) {
         const Field field = sorts[i].second;
-        addCheck(
+        group->addAction(addCheck(
             menu, sorts[i].first, titles[i], [&s, field] { return s.sort().field == field; },
-            [&s, field] { s.toggleSort(field); });
+            [&s, field] { s.toggleSort(field); }));
     }
     menu->addSeparator();
     add(menu, "focusResults", tr("Move Focus to Results"), Needs::rows, {},
