@@ -137,6 +137,12 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             hideApp();
             return true;
         }
+        if (event->type() == QEvent::WindowStateChange && !showing_ &&
+            (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
+            !mainWindow_->isMinimized()) {
+            // Restored from the taskbar: ready to type, as when shown any other way.
+            store_->requestFocus();
+        }
         if (event->type() == QEvent::Hide || event->type() == QEvent::Move ||
             event->type() == QEvent::Resize) {
             if (mainWindow_->isVisible() || event->type() == QEvent::Hide)
@@ -154,7 +160,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 
 void AppDelegate::show() {
     QMainWindow& window = mainWindow();
+    showing_ = true;
     if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    showing_ = false;
     window.show();
     if (QWindow* handle = window.windowHandle()) handle->installEventFilter(this);
     window.raise();

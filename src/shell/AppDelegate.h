@@ -104,6 +104,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     QString trayProblem_;
     bool initialSearchApplied_ = false;
+    bool showing_ = false; // show() restores a minimized window and asks for focus itself
 };
 
 } // namespace vesko

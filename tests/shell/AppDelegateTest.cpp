@@ -98,10 +98,15 @@ TEST_F(ShellDelegate, SavedSearchesGetTheFirstNineDigitKeys) {
     EXPECT_EQ(saved[9]->text(), QStringLiteral("search 10"));
 }
 
-TEST_F(ShellDelegate, ClosingHidesAndShowBringsTheWindowBackWithFocus) {
+TEST_F(ShellDelegate, ClosingHidesAndShowingAgainFocusesTheSearch) {
     QMainWindow& window = app->mainWindow();
-    for (const bool hideFromTaskbar : {false, true}) {
-        SCOPED_TRACE(hideFromTaskbar);
+    struct Case {
+        bool hideFromTaskbar;
+        bool restoreFromTaskbar; // else the hot key's toggle
+    };
+    for (const auto [hideFromTaskbar, restoreFromTaskbar] :
+         {Case{false, false}, Case{false, true}, Case{true, false}}) {
+        SCOPED_TRACE(::testing::Message() << hideFromTaskbar << restoreFromTaskbar);
         store().preferences().setHideFromDock(hideFromTaskbar);
         // Hiding from the taskbar asks for the tray icon; a desktop without a tray says so.
         if (hideFromTaskbar && !QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -116,7 +121,10 @@ TEST_F(ShellDelegate, ClosingHidesAndShowBringsTheWindowBackWithFocus) {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return hideFromTaskbar ? !window.isVisible() : window.isMinimized(); },
             patience));
-        app->toggleWindow();
+        if (restoreFromTaskbar)
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        else
+            app->toggleWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         EXPECT_FALSE(window.isMinimized());
         EXPECT_EQ(focus.count(), 2);
