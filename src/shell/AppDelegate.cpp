@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
@@ -70,6 +71,7 @@ AppDelegate::~AppDelegate() {
     settingsWindow_.reset();
     mainWindow_.reset();
     trayIcon_.reset();
+    trayMenu_.reset();
     hotKey_.reset();
     preview_.reset();
 }
@@ -199,6 +201,7 @@ void AppDelegate::showRequested(const QByteArray& activationToken) {
 void AppDelegate::setMenuBarIcon(bool shown) {
     if (!shown) {
         trayIcon_.reset();
+        trayMenu_.reset();
         if (!trayProblem_.isEmpty()) {
             trayProblem_.clear();
             emit trayProblemChanged();
@@ -217,6 +220,12 @@ void AppDelegate::setMenuBarIcon(bool shown) {
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) show();
             });
+    // The icon's menu reaches the window and quitting even while the window is hidden.
+    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_->addAction(tr("Show %1").arg(QStringLiteral("Vesko")), this, &AppDelegate::show);
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(tr("Quit %1").arg(QStringLiteral("Vesko")), this, &AppDelegate::quit);
+    trayIcon_->setContextMenu(trayMenu_.get());
     trayIcon_->show();
 }
 

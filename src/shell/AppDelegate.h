@@ -16,6 +16,7 @@
 #include <optional>
 
 class QMainWindow;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace vesko {
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<MainMenu> menu_;
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
+    std::unique_ptr<QMenu> trayMenu_;
     QString trayProblem_;
     bool initialSearchApplied_ = false;
     bool showing_ = false; // show() restores a minimized window and asks for focus itself
