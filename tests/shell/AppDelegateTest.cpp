@@ -49,8 +49,9 @@ protected:
     void search(const QString& query) {
         QSignalSpy published(&store(), &IndexStore::rowsChanged);
         store().setQuery(query);
-        if (!query.isEmpty())
+        if (!query.isEmpty()) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return published.count() > 0; }, patience));
+        }
         QCoreApplication::processEvents();
     }
 
