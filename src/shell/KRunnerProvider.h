@@ -54,6 +54,8 @@ public slots:
     QList<RunnerMatch> Match(const QString& query);
     QList<RunnerAction> Actions();
     void Run(const QString& matchId, const QString& actionId);
+    // KRunner's end of a query session; nothing is held between queries.
+    void Teardown() {}
 
 private:
     ProviderSearch& search_;
