@@ -6,13 +6,17 @@
 #include "app/MimeKinds.h"
 #include "app/TerminalText.h"
 #include "index/ArchiveFaultGuard.h"
+#include "scan/IndexBuilder.h"
 #include "search/NameRules.h"
 #include "search/QueryExpression.h"
 #include "search/Search.h"
+#include "shell/FindService.h"
+#include "shell/SingleInstance.h"
 #include "store/Settings.h"
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -173,116 +177,81 @@ std::optional<IndexSource::Request> indexRequest(const Options& options, std::st
     return request;
 }
 
-// Counting needs neither order nor rows: every match is only counted, unless each must be
-// checked on disk.
-Search::Request searchRequest(const Options& options) {
-    Search::Request request;
-    request.query = options.query;
-    request.filters.useRegex = options.useRegex;
-    request.filters.matchPath = options.matchPath;
-    request.filters.matchCase = options.matchCase;
-    if (options.countOnly) {
-        request.sort = {ResultSort::Field::none, true};
-        request.limit = options.existing ? INT64_MAX : 0;
-        return request;
-    }
-    request.sort = options.sort;
-    request.limit = options.limit == 0 ? INT64_MAX : options.limit;
-    if (options.sort.field == ResultSort::Field::kind) request.kindOf = MimeKinds::lookup();
-    return request;
+FindQuery findQuery(const Options& options, const std::vector<std::string>& roots) {
+    FindQuery find;
+    find.query = options.query;
+    find.roots = IndexBuilder::normalize(roots);
+    find.limit = options.limit;
+    find.sort = options.sort;
+    find.useRegex = options.useRegex;
+    find.matchPath = options.matchPath;
+    find.matchCase = options.matchCase;
+    find.countOnly = options.countOnly;
+    find.existing = options.existing;
+    return find;
 }
 
-// The path with every name as the file system gave it, invalid UTF-8 included, so that
-// the printed path opens the file (the display form would repair it into another name).
-void appendStoredPath(std::string& out, const FileIndex& index, const NameTable& names,
-                      std::int64_t entry, std::vector<std::string_view>& components) {
-    components.clear();
-    components.push_back(names.displayBytes(index.entryName[static_cast<std::size_t>(entry)]));
-    std::uint32_t d = index.entryDir[static_cast<std::size_t>(entry)];
-    for (; index.dirParent[d] != d; d = index.dirParent[d])
-        components.push_back(names.displayBytes(index.dirName[d]));
-    const auto root = index.rootPaths.find(d);
-    if (root != index.rootPaths.end() && root->second != "/") out += root->second;
-    for (auto c = components.rbegin(); c != components.rend(); ++c) {
-        out += '/';
-        out += *c;
-    }
-}
+// Standard output, in large writes. On a terminal, paths holding control characters or
+// invalid UTF-8 are quoted.
+class PathWriter {
+public:
+    explicit PathWriter(const Options& options)
+        : print0_(options.print0), quote_(!options.print0 && ::isatty(STDOUT_FILENO) == 1) {}
+    ~PathWriter() { std::fwrite(out_.data(), 1, out_.size(), stdout); }
+    PathWriter(const PathWriter&) = delete;
+    PathWriter& operator=(const PathWriter&) = delete;
 
-bool existsNow(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
-// Whether at least `wanted` of the hits exist on disk.
-bool existingAmong(const Search::Result& result, const IndexSource::Source& source,
-                   std::int64_t wanted) {
-    std::string path;
-    std::vector<std::string_view> components;
-    for (const Search::Hit& hit : result.hits) {
-        path.clear();
-        appendStoredPath(path, source.index, *source.names, hit.entry, components);
-        if (existsNow(path) && --wanted == 0) return true;
+    void add(std::string_view path) {
+        out_ += quote_ ? TerminalText::quoted(std::string(path)) : std::string(path);
+        out_ += print0_ ? '\0' : '\n';
+        if (out_.size() < 1 << 16) return;
+        std::fwrite(out_.data(), 1, out_.size(), stdout);
+        out_.clear();
     }
-    return false;
-}
 
-// Writes the hits' paths in result order, at most `limit` of them (0: all), leaving out with
-// --existing those gone from the disk; returns how many there were. Nothing is written
-// when only counting.
-std::int64_t writeHits(const Search::Result& result, const IndexSource::Source& source,
-                       const Options& options, std::int64_t limit) {
-    const bool quote = !options.print0 && ::isatty(STDOUT_FILENO) == 1;
-    std::string out;
-    std::string path;
-    std::vector<std::string_view> components;
-    std::int64_t written = 0;
-    for (const Search::Hit& hit : result.hits) {
-        if (limit > 0 && written == limit) break;
-        path.clear();
-        appendStoredPath(path, source.index, *source.names, hit.entry, components);
-        if (options.existing && !existsNow(path)) continue;
-        ++written;
-        if (options.countOnly) continue;
-        out += quote ? TerminalText::quoted(path) : path;
-        out += options.print0 ? '\0' : '\n';
-        if (out.size() >= 1 << 16) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return written;
-}
+private:
+    bool print0_;
+    bool quote_;
+    std::string out_;
+};
 
-// With --existing some of the best hits may be gone, so more are asked for until `limit`
-// of them exist or there are no more; sorting every match up front cost eight times as
-// much on a million entries.
-Search::Result searchEnough(const Options& options, const IndexSource::Source& source) {
-    Search::Request request = searchRequest(options);
-    if (!options.existing || options.countOnly || options.limit == 0)
-        return Search::run(request, source.index, *source.names);
-    request.limit = std::max<std::int64_t>(options.limit * 2, 256);
-    for (;;) {
-        Search::Result result = Search::run(request, source.index, *source.names);
-        if (std::ssize(result.hits) >= result.totalMatches ||
-            existingAmong(result, source, options.limit))
-            return result;
-        request.limit = request.limit > INT64_MAX / 4 ? INT64_MAX : request.limit * 4;
-    }
+void printCount(const Options& options, std::int64_t found) {
+    if (options.countOnly) std::printf("%lld\n", static_cast<long long>(found));
 }
 
 // The number of hits the run reports: printed, or counted with --count.
-std::int64_t answer(const Search::Result& result, const IndexSource::Source& source,
-                    const Options& options) {
-    if (options.countOnly && !options.existing) {
-        std::printf("%lld\n", static_cast<long long>(result.totalMatches));
-        return result.totalMatches;
+std::int64_t answer(const FindQuery& find, const Search::Result& result,
+                    const IndexSource::Source& source, const Options& options) {
+    std::int64_t found = 0;
+    {
+        PathWriter writer(options);
+        found = find.report(result, source.index, *source.names,
+                            [&](std::string_view path) { writer.add(path); });
     }
-    const std::int64_t found =
-        writeHits(result, source, options, options.countOnly ? 0 : options.limit);
-    if (options.countOnly) std::printf("%lld\n", static_cast<long long>(found));
-    return options.existing ? found : result.totalMatches;
+    printCount(options, found);
+    return found;
+}
+
+// The running window's live index, when a Vesko of this user runs, indexes the same
+// folders and answers in time.
+std::optional<std::int64_t> answerFromInstance(const FindQuery& find, const Options& options) {
+    const auto socket = SingleInstance::socketPath();
+    if (!socket) return std::nullopt;
+    const auto answered = FindService::ask(*socket, find, std::chrono::milliseconds(500));
+    if (!answered) return std::nullopt;
+    {
+        PathWriter writer(options);
+        for (const std::string& path : answered->paths)
+            writer.add(path);
+    }
+    printCount(options, answered->found);
+    return answered->found;
+}
+
+int finish(std::int64_t found) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return trouble(std::string("cannot write the results: ") + std::strerror(errno));
+    return found > 0 ? statusHits : statusNoHits;
 }
 
 void warnIfLiteral(const Options& options, QueryProblem problem) {
@@ -326,20 +295,20 @@ int run(const Arguments& args) {
     ArchiveFaultGuard::install("vesko: the saved index changed while it was read; run the "
                                "search again\n",
                                statusTrouble);
+    const FindQuery find = findQuery(options, request->roots);
+    if (const auto found = answerFromInstance(find, options)) return finish(*found);
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    auto result = searchEnough(options, *outcome.source);
+    const auto kindOf = MimeKinds::lookup();
+    auto result = find.search(outcome.source->index, *outcome.source->names, kindOf);
     // Nothing found in an archive is shown before its checksum has passed.
     if (!IndexSource::confirm(*outcome.source)) {
         std::fputs("vesko: the saved index is damaged\n", stderr);
         outcome = IndexSource::rescan(*request);
         if (!outcome.source) return trouble(outcome.problem);
-        result = searchEnough(options, *outcome.source);
+        result = find.search(outcome.source->index, *outcome.source->names, kindOf);
     }
-    const std::int64_t found = answer(result, *outcome.source, options);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return trouble(std::string("cannot write the results: ") + std::strerror(errno));
-    return found > 0 ? statusHits : statusNoHits;
+    return finish(answer(find, result, *outcome.source, options));
 }
 
 } // namespace vesko::FindMode

@@ -3,6 +3,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,11 +13,13 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vesko {
 namespace {
 
-constexpr qint64 maximumRequest = 4096;
+// Room for a find request with the longest query, escaped.
+constexpr qint64 maximumRequest = 65536;
 
 // A descriptor closed when it goes out of scope.
 struct Descriptor {
@@ -84,20 +87,30 @@ std::optional<std::string> SingleInstance::socketPath() {
     return std::nullopt;
 }
 
-SingleInstance::Handover SingleInstance::send(const std::string& path, const std::string& request,
-                                              std::chrono::milliseconds patience,
-                                              std::vector<std::string>* lines) {
+int SingleInstance::connectTo(const std::string& path, Handover& failure) {
+    failure = Handover::nobodyListening;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return Handover::nobodyListening;
-    if (!S_ISSOCK(info.st_mode) || info.st_uid != ::getuid()) return Handover::foreign;
+    if (::lstat(path.c_str(), &info) != 0) return -1;
+    failure = Handover::foreign;
+    if (!S_ISSOCK(info.st_mode) || info.st_uid != ::getuid()) return -1;
     sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path) return Handover::foreign;
+    if (path.size() >= sizeof address.sun_path) return -1;
+    failure = Handover::nobodyListening;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.fd < 0) return Handover::nobodyListening;
+    if (socket.fd < 0) return -1;
     if (::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return Handover::nobodyListening;
+        return -1;
+    return std::exchange(socket.fd, -1);
+}
+
+SingleInstance::Handover SingleInstance::send(const std::string& path, const std::string& request,
+                                              std::chrono::milliseconds patience,
+                                              std::vector<std::string>* lines) {
+    Handover failure{};
+    Descriptor socket(connectTo(path, failure));
+    if (socket.fd < 0) return failure;
     const std::string line = request + "\n";
     if (::send(socket.fd, line.data(), line.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(line.size()))
@@ -144,12 +157,33 @@ void SingleInstance::serve(QLocalSocket* socket) {
             if (socket->bytesAvailable() <= maximumRequest) return;
             socket->write("error request too long\n");
         } else {
-            socket->write(answer(socket->readLine(maximumRequest + 1).trimmed()));
+            const QByteArray request = socket->readLine(maximumRequest + 1).trimmed();
+            disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+            if (handleLater(socket, request)) return;
+            socket->write(answer(request));
         }
         socket->disconnectFromServer();
     };
     connect(socket, &QLocalSocket::readyRead, this, read);
     read();
+}
+
+void SingleInstance::setHandler(const QByteArray& verb, Handler handler) {
+    handlers_[verb] = std::move(handler);
+}
+
+bool SingleInstance::handleLater(QLocalSocket* socket, const QByteArray& request) {
+    const qsizetype space = request.indexOf(' ');
+    const auto handler = handlers_.find(space < 0 ? request : request.left(space));
+    if (handler == handlers_.end()) return false;
+    QPointer<QLocalSocket> asker(socket);
+    handler->second(space < 0 ? QByteArray() : request.mid(space + 1),
+                    [asker](const QByteArray& answer) {
+                        if (!asker) return;
+                        asker->write(answer);
+                        asker->disconnectFromServer();
+                    });
+    return true;
 }
 
 QByteArray SingleInstance::answer(const QByteArray& request) {

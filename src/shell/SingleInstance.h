@@ -4,13 +4,14 @@
 // the running window forward.
 //
 // The protocol is line-based UTF-8 over the socket, one request per connection:
-//   request:  one line, "VERB" or "VERB ARGUMENT", ending in "\n", at most 4096 bytes.
+//   request:  one line, "VERB" or "VERB ARGUMENT", ending in "\n", at most 64 KiB.
 //   answer:   zero or more data lines, then one final line: "ok" or "error TEXT".
 // Verbs:
 //   show [TOKEN]   show the window and bring it to the front; TOKEN is the caller's
 //                  XDG_ACTIVATION_TOKEN, which lets a Wayland compositor raise the window.
 //   ping           only "ok": is a Vesko running?
 //   status         one data line, the index's phase: "idle", "building" or "ready".
+//   find JSON      a `vesko --find` search on the live index (see FindService).
 // An unknown verb gets "error unknown request", so older and newer builds can talk.
 //
 // The socket lives in $XDG_RUNTIME_DIR, private to the user by the folder's mode; without
@@ -24,6 +25,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +51,8 @@ public:
     // Sends one request to the running instance and waits at most `patience` for its final
     // answer line; the data lines before it go to `lines`. Plain POSIX, so it works before
     // any application object exists.
+    // A connected socket descriptor (the caller closes it), or -1 with the reason in `failure`.
+    static int connectTo(const std::string& path, Handover& failure);
     static Handover send(const std::string& path, const std::string& request,
                          std::chrono::milliseconds patience = std::chrono::milliseconds(200),
                          std::vector<std::string>* lines = nullptr);
@@ -62,6 +66,11 @@ public:
     QString problem() const { return problem_; }
     // What the status request answers.
     void setStatus(std::function<QByteArray()> status) { status_ = std::move(status); }
+    // A verb answered later, from the event loop: `reply` takes the whole answer, data lines
+    // and final line, and may be called after the asker has gone.
+    using Reply = std::function<void(const QByteArray& answer)>;
+    using Handler = std::function<void(const QByteArray& argument, Reply reply)>;
+    void setHandler(const QByteArray& verb, Handler handler);
 
 signals:
     // A later start asked for the window, with its activation token (maybe empty).
@@ -70,10 +79,12 @@ signals:
 private:
     void serve(QLocalSocket* socket);
     QByteArray answer(const QByteArray& request);
+    bool handleLater(QLocalSocket* socket, const QByteArray& request);
 
     std::unique_ptr<QLocalServer> server_;
     QString problem_;
     std::function<QByteArray()> status_;
+    std::map<QByteArray, Handler> handlers_;
 };
 
 } // namespace vesko

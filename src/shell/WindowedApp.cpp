@@ -2,6 +2,8 @@
 #include "shell/WindowedApp.h"
 
 #include "shell/AppDelegate.h"
+#include "shell/FindService.h"
+#include "shell/SearchProviders.h"
 #include "shell/SessionBus.h"
 #include "shell/SingleInstance.h"
 #include "shell/StartupTrace.h"
@@ -95,6 +97,17 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
         }
         return QByteArray("unknown");
     });
+    FindService find(delegate.store());
+    find.attach(instance);
+    SearchProviders providers(delegate.store(), [&delegate](const QString& text) {
+        delegate.show();
+        delegate.store().setQuery(text);
+        delegate.store().requestFocus();
+    });
+    if (!providers.publish(QDBusConnection::sessionBus()) &&
+        QDBusConnection::sessionBus().isConnected())
+        std::fprintf(stderr, "vesko: no search in the desktop's launcher: %s\n",
+                     providers.problem().toLocal8Bit().constData());
     delegate.launch();
     QApplication::exec();
     if (!delegate.saveBeforeExit()) {

@@ -249,6 +249,7 @@ public:
     const std::optional<FileDetail>& detail() const { return detail_; }
     // Open and show go through these desktop services (tests replace them).
     void setDesktop(FileActions::Desktop desktop) { desktop_ = std::move(desktop); }
+    const FileActions::Desktop& desktop() const { return desktop_; }
     Preferences& preferences() { return preferences_; }
 
     const std::vector<SavedSearch>& savedSearches() const { return savedSearches_.list(); }

@@ -27,6 +27,11 @@ for f in "$desktop" "$metainfo" "$icon" "$man_page" "$bash_completion" "$zsh_com
          "$fish_completion"; do
     [[ -s $f ]] || fail "not installed: ${f#"$prefix"/}"
 done
+gnome_provider="$share/gnome-shell/search-providers/app.vesko.Vesko.search-provider.ini"
+krunner_plugin="$share/krunner/dbusplugins/vesko.desktop"
+[[ -s $gnome_provider && -s $krunner_plugin ]] || fail "the launchers' provider files are not installed"
+grep -qx "DesktopId=$(basename "$desktop")" "$gnome_provider" ||
+    fail "the GNOME search provider names another desktop entry"
 [[ -x $prefix/bin/vesko ]] || { fail "not installed: bin/vesko"; exit 1; }
 
 quiet desktop-file-validate "$desktop"

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "shell/GnomeSearchProvider.h"
+
+#include "shell/SearchProviders.h"
+#include "store/FileActions.h"
+#include "store/IndexStore.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+namespace vesko {
+
+GnomeSearchProvider::GnomeSearchProvider(ProviderSearch& search,
+                                         std::function<void(const QString&)> showSearch,
+                                         QObject* parent)
+    : QObject(parent), search_(search), showSearch_(std::move(showSearch)) {}
+
+QStringList GnomeSearchProvider::GetInitialResultSet(const QStringList& terms) {
+    answerLater(terms);
+    return {};
+}
+
+// The narrower query is searched afresh: on a million entries that is as quick as
+// filtering the previous hits, and its best hits may be ones the previous list left out.
+QStringList GnomeSearchProvider::GetSubsearchResultSet(const QStringList&,
+                                                       const QStringList& terms) {
+    answerLater(terms);
+    return {};
+}
+
+void GnomeSearchProvider::answerLater(const QStringList& terms) {
+    setDelayedReply(true);
+    if (!SearchProviders::callerIsUs(*this)) return;
+    search_.find(terms, [this, request = message(),
+                         bus = connection()](std::vector<ProviderSearch::Hit> hits) {
+        QStringList ids;
+        shown_.clear();
+        for (ProviderSearch::Hit& hit : hits) {
+            ids.append(hit.path);
+            shown_.insert(hit.path, std::move(hit));
+        }
+        // A caller gone meanwhile is no error: the bus drops the reply.
+        bus.send(request.createReply(ids));
+    });
+}
+
+QList<QVariantMap> GnomeSearchProvider::GetResultMetas(const QStringList& identifiers) {
+    if (!SearchProviders::callerIsUs(*this)) {
+        setDelayedReply(true);
+        return {};
+    }
+    QList<QVariantMap> metas;
+    for (const QString& id : identifiers) {
+        const auto known = shown_.constFind(id);
+        const ProviderSearch::Hit hit =
+            known != shown_.constEnd() ? *known : ProviderSearch::describe(id);
+        metas.append({{"id", id},
+                      {"name", hit.name},
+                      {"description", hit.folder},
+                      {"gicon", ProviderSearch::iconName(id, hit.isDirectory)}});
+    }
+    return metas;
+}
+
+void GnomeSearchProvider::ActivateResult(const QString& identifier, const QStringList&, uint) {
+    if (!SearchProviders::callerIsUs(*this) || !identifier.startsWith(QLatin1Char('/'))) return;
+    FileActions::open(identifier.toStdString(), search_.store().desktop());
+}
+
+void GnomeSearchProvider::LaunchSearch(const QStringList& terms, uint) {
+    if (!SearchProviders::callerIsUs(*this)) return;
+    if (showSearch_) showSearch_(terms.join(QLatin1Char(' ')));
+}
+
+} // namespace vesko

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: MIT
+// `vesko --find` through a running Vesko: the answer from the live index matches the one
+// from the archive, includes what changed seconds ago, and a Vesko that cannot answer is
+// passed over for the archive.
+#include "shell/FindService.h"
+
+#include "shell/SingleInstance.h"
+#include "store/IndexStore.h"
+#include "support/ChildProcess.h"
+#include "support/TempTree.h"
+#include "support/VeskoHome.h"
+
+#include <QTest>
+
+#include <future>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+constexpr int patience = 30'000;
+
+template <typename Work> auto whileServing(Work work) {
+    auto done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    return done.get();
+}
+
+class FindServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.file("notes/alpha one.txt", "a");
+        tree.file("notes/line\nbreak alpha.txt", "b");
+        tree.file("back\\slash alpha.md", "c");
+        tree.dir("alpha folder");
+        StoreEnvironment env;
+        env.devRoot = tree.root();
+        env.settingsPath = state.path("vesko.conf");
+        env.archivePath = [this](const std::vector<std::string>&) {
+            return state.path("index.veskoindex");
+        };
+        env.watchFileSystem = false;
+        store = std::make_unique<IndexStore>(env);
+        socket = state.path("vesko.socket");
+        ASSERT_TRUE(instance.listen(socket));
+        service = std::make_unique<FindService>(*store);
+        service->attach(instance);
+    }
+
+    void startStore() {
+        store->start();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+    }
+
+    FindQuery query(const std::string& text) const {
+        FindQuery find;
+        find.query = text;
+        find.roots = {tree.root()};
+        return find;
+    }
+
+    std::optional<FindService::Answer> ask(const FindQuery& find) {
+        return whileServing(
+            [&] { return FindService::ask(socket, find, std::chrono::milliseconds(5000)); });
+    }
+
+    test::TempTree tree;
+    test::TempTree state;
+    std::unique_ptr<IndexStore> store;
+    SingleInstance instance;
+    std::string socket;
+    std::unique_ptr<FindService> service;
+};
+
+TEST_F(FindServiceTest, AnswersCarryEveryPathByteAndTheCount) {
+    startStore();
+    FindQuery find = query("alpha");
+    find.sort = {ResultSort::Field::name, true};
+    const auto answer = ask(find);
+    ASSERT_TRUE(answer);
+    std::vector<std::string> expected;
+    const std::int64_t found =
+        find.report(find.search(*store->index(), *store->names(), {}), *store->index(),
+                    *store->names(), [&](std::string_view path) { expected.emplace_back(path); });
+    EXPECT_EQ(answer->paths, expected);
+    EXPECT_EQ(answer->found, found);
+    EXPECT_EQ(answer->paths.size(), 4u);
+    EXPECT_NE(std::ranges::find(answer->paths, tree.path("notes/line\nbreak alpha.txt")),
+              answer->paths.end());
+}
+
+TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
+    FindQuery find = query("alpha");
+    EXPECT_FALSE(ask(find)) << "still building";
+    startStore();
+    find.roots = {state.root()};
+    EXPECT_FALSE(ask(find)) << "other roots";
+    find = query("alpha");
+    find.sort = {ResultSort::Field::kind, true};
+    EXPECT_FALSE(ask(find)) << "kind names in the window's language";
+    find = query("alpha");
+    find.query = "\xff";
+    EXPECT_FALSE(ask(find)) << "not UTF-8";
+    EXPECT_TRUE(ask(query("alpha")));
+}
+
+// A socket bound at `path` that accepts and never answers, as a hung Vesko does.
+int hungAt(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::listen(fd, 4);
+    return fd;
+}
+
+// The real executable: a windowed Vesko over a private tree, and `vesko --find` run with
+// and without it (another runtime folder hides it).
+class FindThroughInstance : public ::testing::Test {
+protected:
+    test::Launch launch(std::vector<std::string> args, const std::string& runtime) const {
+        test::Launch l = home.launch(std::move(args));
+        l.env.emplace_back("XDG_RUNTIME_DIR", runtime);
+        l.env.emplace_back("QT_QPA_PLATFORM", "xcb");
+        // Keeps the window's launcher providers off the bus of the desktop running the tests.
+        l.env.emplace_back("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        l.timeout = std::chrono::milliseconds(60'000);
+        return l;
+    }
+    test::Finished find(std::vector<std::string> args, const std::string& runtime) const {
+        args.insert(args.begin(), {"--find", "--root", tree.root()});
+        return test::run(launch(std::move(args), runtime));
+    }
+    bool instanceReady() const {
+        std::vector<std::string> lines;
+        return SingleInstance::send(live + "/vesko.socket", "status",
+                                    std::chrono::milliseconds(500),
+                                    &lines) == SingleInstance::Handover::delivered &&
+               lines == std::vector<std::string>{"ready"};
+    }
+
+    test::VeskoHome home;
+    test::TempTree tree;
+    std::string live = home.home.path("run-live");
+    std::string alone = home.home.path("run-alone");
+};
+
+TEST_F(FindThroughInstance, SameOutputAsTheArchivePlusRecentFiles) {
+    for (int i = 0; i < 30; ++i)
+        tree.file("docs/report " + std::to_string(i) + ".txt", "r");
+    tree.file("docs/zeta.md", "z");
+    for (const std::string& folder : {live, alone})
+        ::mkdir(folder.c_str(), 0700);
+    // Saves the archive the instance then loads.
+    ASSERT_EQ(find({"zeta"}, alone).status, 0);
+    test::ChildProcess window(launch({"--dev-root", tree.root(), "--hidden"}, live));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return instanceReady(); }, patience));
+
+    const std::vector<std::vector<std::string>> optionSets = {
+        {"report"},
+        {"report", "--limit", "5", "--sort", "name", "--descending"},
+        {"report", "--count"},
+        {"report", "--print0", "--limit", "0", "--sort", "path"},
+        {"rep.*[12]\\.txt", "--regex", "--existing"},
+        {"nothing-matches-this"},
+    };
+    for (const auto& options : optionSets) {
+        SCOPED_TRACE(options.front() + (options.size() > 1 ? " " + options[1] : ""));
+        const auto fromArchive = find(options, alone);
+        const auto fromInstance = find(options, live);
+        EXPECT_EQ(fromInstance.out, fromArchive.out);
+        EXPECT_EQ(fromInstance.status, fromArchive.status);
+    }
+
+    const std::string fresh = tree.file("docs/fresh report.txt", "new");
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return find({"fresh"}, live).out == fresh + "\n"; }, patience));
+    EXPECT_EQ(find({"fresh"}, alone).status, 1) << "the archive is older than the file";
+}
+
+TEST_F(FindThroughInstance, AHungInstanceIsPassedOverForTheArchive) {
+    tree.file("docs/zeta.md", "z");
+    ::mkdir(live.c_str(), 0700);
+    ::mkdir(alone.c_str(), 0700);
+    const int hung = hungAt(live + "/vesko.socket");
+    const auto answered = find({"zeta"}, live);
+    ::close(hung);
+    EXPECT_EQ(answered.status, 0);
+    EXPECT_EQ(answered.out, tree.path("docs/zeta.md") + "\n");
+}
+
+} // namespace
+} // namespace vesko

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+// GNOME's and KRunner's providers on a private session bus, called as the launchers call
+// them: the best hits, their metas, and opening one (recorded instead of performed).
+#include "shell/SearchProviders.h"
+#include "shell/GnomeSearchProvider.h"
+#include "shell/KRunnerProvider.h"
+
+#include "store/IndexStore.h"
+#include "support/TempTree.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace vesko {
+namespace {
+
+constexpr int patience = 30'000;
+
+// A dbus-daemon of the test's own, so nothing reaches the desktop the tests run on.
+class PrivateBus {
+public:
+    PrivateBus() {
+        FILE* out = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        if (!out) return;
+        char line[512] = {};
+        if (std::fgets(line, sizeof line, out)) address_ = QString::fromUtf8(line).trimmed();
+        if (std::fgets(line, sizeof line, out)) pid_ = std::atoi(line);
+        ::pclose(out);
+    }
+    ~PrivateBus() {
+        if (pid_ > 0) ::kill(pid_, SIGTERM);
+    }
+    QString address() const { return address_; }
+
+private:
+    QString address_;
+    int pid_ = 0;
+};
+
+class SearchProvidersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 25; ++i)
+            tree.file("docs/alpha " + std::to_string(i) + ".txt", "a");
+        tree.file("alpha.txt", "exact");
+        tree.dir("alpha folder");
+        StoreEnvironment env;
+        env.devRoot = tree.root();
+        env.settingsPath = state.path("vesko.conf");
+        env.archivePath = [this](const std::vector<std::string>&) {
+            return state.path("index.veskoindex");
+        };
+        env.watchFileSystem = false;
+        store = std::make_unique<IndexStore>(env);
+        ASSERT_FALSE(bus.address().isEmpty()) << "no dbus-daemon";
+        store->setDesktop({[this](const QUrl& url) {
+                               opened.append(url.toLocalFile());
+                               return true;
+                           },
+                           bus.address(), std::chrono::milliseconds(2000)});
+        store->start();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+        providers = std::make_unique<SearchProviders>(
+            *store, [this](const QString& text) { launched.append(text); });
+        ASSERT_TRUE(providers->publish(QDBusConnection::connectToBus(bus.address(), "vesko")))
+            << providers->problem().toStdString();
+        client = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus.address(), "launcher"));
+    }
+    void TearDown() override {
+        client.reset();
+        providers.reset();
+        QDBusConnection::disconnectFromBus("launcher");
+        QDBusConnection::disconnectFromBus("vesko");
+    }
+
+    // Calls like a launcher: asynchronously, while this thread serves the provider.
+    QDBusMessage call(const char* path, const char* interface, const char* method,
+                      const QVariantList& arguments) {
+        auto message =
+            QDBusMessage::createMethodCall(SearchProviders::busName, path, interface, method);
+        message.setArguments(arguments);
+        QDBusPendingCall pending = client->asyncCall(message);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, patience));
+        return pending.reply();
+    }
+    QStringList gnomeSearch(const QStringList& terms) {
+        const auto reply = call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2",
+                                "GetInitialResultSet", {terms});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        return reply.arguments().value(0).toStringList();
+    }
+
+    PrivateBus bus;
+    test::TempTree tree;
+    test::TempTree state;
+    std::unique_ptr<IndexStore> store;
+    std::unique_ptr<SearchProviders> providers;
+    std::unique_ptr<QDBusConnection> client;
+    QStringList opened;
+    QStringList launched;
+};
+
+TEST_F(SearchProvidersTest, GnomeShowsTheBestHitsAndOpensTheChosenOne) {
+    const QStringList ids = gnomeSearch({"alpha"});
+    ASSERT_EQ(ids.size(), ProviderSearch::maximumHits);
+    const QString exact = QString::fromStdString(tree.path("alpha.txt"));
+    EXPECT_TRUE(ids.contains(exact)) << "the exact name ranks among the best";
+
+    const QString folder = QString::fromStdString(tree.path("alpha folder"));
+    const auto metas = call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2",
+                            "GetResultMetas", {QStringList{exact, folder}});
+    const QDBusArgument array = metas.arguments().value(0).value<QDBusArgument>();
+    QList<QVariantMap> rows;
+    array >> rows;
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0]["id"].toString(), exact);
+    EXPECT_EQ(rows[0]["name"].toString(), "alpha.txt");
+    EXPECT_EQ(rows[0]["description"].toString(), QString::fromStdString(tree.root()));
+    EXPECT_FALSE(rows[0]["gicon"].toString().isEmpty());
+    EXPECT_EQ(rows[1]["gicon"].toString(), "folder");
+
+    call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2", "ActivateResult",
+         {exact, QStringList{"alpha"}, 0u});
+    EXPECT_EQ(opened, QStringList{exact});
+    call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2", "LaunchSearch",
+         {QStringList{"alpha", "one"}, 0u});
+    EXPECT_EQ(launched, QStringList{"alpha one"});
+}
+
+TEST_F(SearchProvidersTest, UnusableQueriesGetAnEmptyAnswer) {
+    EXPECT_TRUE(gnomeSearch({QString(9000, QLatin1Char('a'))}).isEmpty());
+    EXPECT_TRUE(gnomeSearch({}).isEmpty());
+    EXPECT_TRUE(gnomeSearch({QString(QChar(0xD800))}).isEmpty()) << "a lone surrogate";
+    // While the index is building nothing waits for it.
+    store->build();
+    ASSERT_EQ(store->phase(), IndexStore::Phase::building);
+    EXPECT_TRUE(gnomeSearch({"alpha"}).isEmpty());
+}
+
+TEST_F(SearchProvidersTest, KRunnerMatchesAndRunsBothActions) {
+    const auto reply =
+        call(SearchProviders::krunnerPath, "org.kde.krunner1", "Match", {"alpha.txt"});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    QList<RunnerMatch> matches;
+    reply.arguments().value(0).value<QDBusArgument>() >> matches;
+    ASSERT_FALSE(matches.isEmpty());
+    ASSERT_LE(matches.size(), ProviderSearch::maximumHits);
+    const QString exact = QString::fromStdString(tree.path("alpha.txt"));
+    EXPECT_EQ(matches[0].id, exact);
+    EXPECT_EQ(matches[0].type, KRunnerProvider::exactMatch);
+    EXPECT_EQ(matches[0].properties["subtext"].toString(), QString::fromStdString(tree.root()));
+    for (qsizetype i = 1; i < matches.size(); ++i)
+        EXPECT_LT(matches[i].relevance, matches[i - 1].relevance);
+
+    const auto actions = call(SearchProviders::krunnerPath, "org.kde.krunner1", "Actions", {});
+    QList<RunnerAction> listed;
+    actions.arguments().value(0).value<QDBusArgument>() >> listed;
+    ASSERT_EQ(listed.size(), 1);
+
+    call(SearchProviders::krunnerPath, "org.kde.krunner1", "Run", {exact, QString()});
+    EXPECT_EQ(opened, QStringList{exact});
+    // No file manager answers on the private bus, so the folder itself is opened.
+    call(SearchProviders::krunnerPath, "org.kde.krunner1", "Run", {exact, listed[0].id});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened.size() == 2; }, patience));
+    EXPECT_EQ(opened.value(1), QString::fromStdString(tree.root()));
+}
+
+} // namespace
+} // namespace vesko
