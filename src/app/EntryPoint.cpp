@@ -3,6 +3,7 @@
 
 #include "app/FindMode.h"
 #include "app/Headless.h"
+#include "shell/WindowedApp.h"
 
 #include <cstdio>
 
@@ -16,6 +17,7 @@ Mode chooseMode(const Arguments& args) {
     // Without a query the find mode still runs, to say that one is missing.
     if (DevOptions::hasIn(args, "--find")) return Mode::find;
     if (DevOptions::hasIn(args, "--help")) return Mode::help;
+    if (DevOptions::hasIn(args, "--version")) return Mode::version;
     return Mode::windowed;
 }
 
@@ -48,9 +50,16 @@ std::string usageText() {
            "      --existing         only hits that still exist on disk (counted too)\n"
            "                         Exit status: 0 with hits, 1 without, 2 on error.\n"
            "  --help                 show this text\n"
+           "  --version              print the version\n"
            "\n"
-           "Without a mode, Vesko starts its window (this build has no window yet and\n"
-           "shows this text instead).\n";
+           "Without a mode, Vesko starts its window, or brings forward the window of the\n"
+           "Vesko already running and exits.\n"
+           "  --hidden               start with the window hidden (used at login)\n"
+           "  --dev-root PATH        index only this folder\n"
+           "  --dev-query TEXT       start with this query\n"
+           "  --dev-contents TEXT    start with this content filter\n"
+           "  --dev-select N         select row N of the first search that has it\n"
+           "Set VESKO_TRACE_STARTUP=1 to time the start on standard error.\n";
 }
 
 namespace {
@@ -58,6 +67,17 @@ namespace {
 int runUsage() {
     std::fputs(usageText().c_str(), stdout);
     return 0;
+}
+
+int runWindowed(const Arguments& args) {
+    WindowedApp::Launch launch;
+    launch.arguments = args;
+    launch.hidden = DevOptions::hasIn(args, "--hidden");
+    launch.devRoot = DevOptions::root();
+    launch.devQuery = DevOptions::query();
+    launch.devContents = DevOptions::contents();
+    launch.devSelect = DevOptions::select();
+    return WindowedApp::run(launch);
 }
 
 } // namespace
@@ -78,12 +98,14 @@ int run(const Arguments& args) {
     case Mode::find:
         return FindMode::run(args);
     case Mode::help:
+        return runUsage();
+    case Mode::version:
+        std::printf("vesko %s\n", VESKO_VERSION);
+        return 0;
     case Mode::windowed:
-        return runUsage();
-    default:
-        std::fprintf(stderr, "vesko: this mode is not available in this build yet\n");
-        return runUsage();
+        return runWindowed(args);
     }
+    return runUsage();
 }
 
 } // namespace vesko::EntryPoint

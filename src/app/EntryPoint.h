@@ -8,12 +8,12 @@
 
 namespace vesko {
 
-enum class Mode { scan, bench, drift, watch, find, help, windowed };
+enum class Mode { scan, bench, drift, watch, find, help, version, windowed };
 
 namespace EntryPoint {
 
 // The first rule that applies wins: --scan, --bench, --drift, --watch PROBE, --find,
-// --help, and otherwise the windowed application. Unknown arguments are ignored.
+// --help, --version, and otherwise the windowed application. Unknown arguments are ignored.
 Mode chooseMode(const Arguments& args);
 
 std::string usageText();

@@ -31,6 +31,9 @@ TEST(EntryPoint, DispatchOrderAndWholeArgumentMatching) {
         {args({"--find", "x", "--watch", "/p"}), watch},
         {args({"--find", "x", "--help"}), find},
         {args({"--find"}), find}, // to say that the query is missing
+        {args({"--version", "--hidden"}), version},
+        {args({"--help", "--version"}), help},
+        {args({"--hidden", "--dev-root", "/tmp"}), windowed},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EntryPoint::chooseMode(c.arguments), c.mode) << c.arguments.size();

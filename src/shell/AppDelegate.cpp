@@ -1,0 +1,350 @@
+// SPDX-License-Identifier: MIT
+#include "shell/AppDelegate.h"
+
+#include "shell/HotKey.h"
+#include "shell/MainMenu.h"
+#include "shell/StartupTrace.h"
+#include "ui/MainView.h"
+#include "ui/PreviewWindow.h"
+#include "ui/SettingsWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+
+namespace vesko {
+namespace {
+
+constexpr const char* geometryKey = "VeskoMain";
+
+QPointer<AppDelegate>& sharedDelegate() {
+    static QPointer<AppDelegate> delegate;
+    return delegate;
+}
+
+// The style the desktop chose, kept so that "system" can return to it after a forced
+// light or dark appearance switched to Fusion.
+QString& desktopStyle() {
+    static QString name;
+    return name;
+}
+
+void applyAppearance(Appearance appearance) {
+    if (desktopStyle().isEmpty()) desktopStyle() = QApplication::style()->name();
+    const QString wanted =
+        appearance == Appearance::system ? desktopStyle() : QStringLiteral("fusion");
+    if (QApplication::style()->name().compare(wanted, Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(wanted));
+    Preferences::apply(appearance);
+}
+
+QIcon trayIcon() {
+    return QIcon::fromTheme(
+        QStringLiteral("app.vesko.Vesko"),
+        QIcon::fromTheme(QStringLiteral("system-search"),
+                         QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Options options, QObject* parent)
+    : QObject(parent), options_(std::move(options)),
+      store_(std::make_unique<IndexStore>(options_.environment)),
+      localization_(std::make_unique<Localization>(store_->settings())),
+      preview_(std::make_unique<PreviewWindow>(*store_)) {
+    sharedDelegate() = this;
+}
+
+AppDelegate::~AppDelegate() {
+    // The menu and the windows refer to the store; they go first.
+    menu_.reset();
+    settingsWindow_.reset();
+    mainWindow_.reset();
+    trayIcon_.reset();
+    trayMenu_.reset();
+    hotKey_.reset();
+    preview_.reset();
+}
+
+AppDelegate* AppDelegate::shared() {
+    return sharedDelegate().data();
+}
+
+void AppDelegate::launch() {
+    Preferences& preferences = store_->preferences();
+    applyAppearance(preferences.appearance());
+    connect(&preferences, &Preferences::appearanceChanged, this, applyAppearance);
+    connect(&preferences, &Preferences::hotKeyChanged, this, &AppDelegate::registerHotKey);
+    connect(&preferences, &Preferences::menuBarChanged, this, &AppDelegate::setMenuBarIcon);
+    connect(localization_.get(), &Localization::languageChanged, this,
+            &AppDelegate::languageChanged);
+    connect(store_.get(), &IndexStore::hideRequested, this, &AppDelegate::hideApp);
+    connect(store_.get(), &IndexStore::rowsChanged, this, [this] {
+        // Clearing the rows at start is no search; the first query's rows are.
+        if (!store_->query().isEmpty()) StartupTrace::mark("first search ready");
+    });
+    setMenuBarIcon(preferences.showInMenuBar());
+    registerHotKey(preferences.hotKey());
+    makeWindow();
+    StartupTrace::mark("window made");
+    if (!options_.startHidden) show();
+    StartupTrace::mark("show called");
+    // The window manager maps the window while the archive loads; the first frame is drawn
+    // when the loop runs again, with the index already searchable.
+    store_->start();
+    StartupTrace::mark(store_->phase() == IndexStore::Phase::ready ? "archive loaded"
+                                                                   : "index building");
+}
+
+QMainWindow& AppDelegate::mainWindow() {
+    if (!mainWindow_) makeWindow();
+    return *mainWindow_;
+}
+
+void AppDelegate::makeWindow() {
+    if (mainWindow_) return;
+    mainWindow_ = std::make_unique<QMainWindow>();
+    mainWindow_->setWindowTitle(QStringLiteral("Vesko"));
+    mainWindow_->setCentralWidget(new MainView(*store_, *preview_));
+    mainWindow_->setMinimumSize(900, 480);
+    mainWindow_->resize(1180, 760);
+    const auto saved = QByteArray::fromBase64(store_->settings().text(geometryKey).c_str());
+    if (saved.isEmpty() || !mainWindow_->restoreGeometry(saved)) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = mainWindow_->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            mainWindow_->move(frame.topLeft());
+        }
+    }
+    mainWindow_->installEventFilter(this);
+    menu_ = std::make_unique<MainMenu>(*mainWindow_, *this);
+    menu_->install();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (mainWindow_ && watched == mainWindow_.get()) {
+        if (event->type() == QEvent::Close) {
+            // Closing only hides: the index stays in memory for the next search.
+            event->ignore();
+            hideApp();
+            return true;
+        }
+        if (event->type() == QEvent::WindowStateChange && !showing_ &&
+            (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
+            !mainWindow_->isMinimized()) {
+            // Restored from the taskbar: ready to type, as when shown any other way.
+            store_->requestFocus();
+        }
+        if (event->type() == QEvent::Hide || event->type() == QEvent::Move ||
+            event->type() == QEvent::Resize) {
+            if (mainWindow_->isVisible() || event->type() == QEvent::Hide)
+                store_->settings().setText(geometryKey,
+                                           mainWindow_->saveGeometry().toBase64().toStdString());
+        }
+    } else if (mainWindow_ && watched == mainWindow_->windowHandle() &&
+               event->type() == QEvent::Expose) {
+        StartupTrace::mark("window shown");
+        if (store_->phase() == IndexStore::Phase::ready && store_->query().isEmpty())
+            StartupTrace::mark("first search ready");
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::show() {
+    QMainWindow& window = mainWindow();
+    showing_ = true;
+    if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    showing_ = false;
+    window.show();
+    if (QWindow* handle = window.windowHandle()) handle->installEventFilter(this);
+    window.raise();
+    window.activateWindow();
+    applyInitialSearch();
+    store_->requestFocus();
+}
+
+void AppDelegate::hideApp() {
+    if (!mainWindow_) return;
+    // Hidden from the taskbar, only the tray icon, the hot key or a second `vesko` bring
+    // the window back; otherwise it stays in the taskbar, minimized.
+    if (store_->preferences().hideFromDock())
+        mainWindow_->hide();
+    else
+        mainWindow_->showMinimized();
+}
+
+void AppDelegate::toggleWindow() {
+    QMainWindow& window = mainWindow();
+    if (window.isVisible() && !window.isMinimized() && window.isActiveWindow())
+        hideApp();
+    else
+        show();
+}
+
+void AppDelegate::showRequested(const QByteArray& activationToken) {
+    // Qt's Wayland plugin reads the token when the window is activated; without it the
+    // compositor would only mark the window as wanting attention.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+    show();
+}
+
+void AppDelegate::setMenuBarIcon(bool shown) {
+    if (!shown) {
+        trayIcon_.reset();
+        trayMenu_.reset();
+        if (!trayProblem_.isEmpty()) {
+            trayProblem_.clear();
+            emit trayProblemChanged();
+        }
+        return;
+    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        trayProblem_ = tr("This desktop has no system tray, so the icon cannot be shown.");
+        emit trayProblemChanged();
+        return;
+    }
+    if (trayIcon_) return;
+    trayIcon_ = std::make_unique<QSystemTrayIcon>(trayIcon());
+    trayIcon_->setToolTip(QStringLiteral("Vesko"));
+    connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) show();
+            });
+    // The icon's menu reaches the window and quitting even while the window is hidden.
+    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_->addAction(tr("Show %1").arg(QStringLiteral("Vesko")), this, &AppDelegate::show);
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(tr("Quit %1").arg(QStringLiteral("Vesko")), this, &AppDelegate::quit);
+    trayIcon_->setContextMenu(trayMenu_.get());
+    trayIcon_->show();
+}
+
+void AppDelegate::registerHotKey(const HotKeySetting& setting) {
+    hotKey_ = std::make_unique<HotKey>(setting);
+    connect(hotKey_.get(), &HotKey::activated, this, &AppDelegate::toggleWindow);
+    connect(hotKey_.get(), &HotKey::failed, store_.get(), &IndexStore::setHotKeyProblem);
+    store_->setHotKeyProblem(hotKey_->registerKey() ? QString() : hotKey_->problem());
+}
+
+void AppDelegate::applyInitialSearch() {
+    if (initialSearchApplied_) return;
+    initialSearchApplied_ = true;
+    if (options_.initialContents) {
+        Filters filters = store_->filters();
+        filters.contentQuery = options_.initialContents->toStdString();
+        store_->setFilters(filters);
+    }
+    if (options_.initialQuery) store_->setQuery(*options_.initialQuery);
+}
+
+void AppDelegate::openSettings() {
+    if (!settingsWindow_) {
+        settingsWindow_ = std::make_unique<SettingsWindow>(*store_, *localization_);
+        settingsWindow_->setWindowTitle(tr("Settings"));
+    }
+    settingsWindow_->present();
+}
+
+void AppDelegate::openExclusions() {
+    store_->preferences().setSettingsSection(QStringLiteral("index"));
+    openSettings();
+}
+
+void AppDelegate::showAbout() {
+    QMessageBox::about(mainWindow_.get(), tr("About %1").arg(QStringLiteral("Vesko")),
+                       QStringLiteral("<b>Vesko %1</b><p>%2</p>")
+                           .arg(QApplication::applicationVersion(),
+                                tr("Every file name on your computer, found as you type.")));
+}
+
+void AppDelegate::checkForUpdates() {
+    QMessageBox::information(
+        mainWindow_.get(), tr("Check for Updates…"),
+        tr("This is Vesko %1. On Linux, Vesko is updated by your package manager together "
+           "with the rest of your software.")
+            .arg(QApplication::applicationVersion()));
+}
+
+void AppDelegate::renameSelectedFile() {
+    const auto row = store_->selectedRow();
+    if (!row) return;
+    QInputDialog dialog(mainWindow_.get());
+    dialog.setWindowTitle(tr("Rename"));
+    dialog.setLabelText(QString::fromStdString(FileActions::fullPath(row->directory, row->name)));
+    dialog.setTextValue(QString::fromStdString(row->name));
+    dialog.setOkButtonText(tr("Rename"));
+    dialog.setCancelButtonText(tr("Cancel"));
+    dialog.resize(420, dialog.sizeHint().height());
+    if (dialog.exec() == QDialog::Accepted) store_->renameSelected(dialog.textValue());
+}
+
+void AppDelegate::exportResults() {
+    if (store_->rowCount() == 0) return;
+    QFileDialog dialog(mainWindow_.get(), tr("Export Results..."));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(QStringLiteral("vesko-results.txt"));
+    // The dialog asks before replacing a file, so nothing is overwritten silently.
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    store_->exportResults(dialog.selectedFiles().first().toStdString());
+}
+
+void AppDelegate::saveCurrentSearch() {
+    if (store_->query().isEmpty()) return;
+    QInputDialog dialog(mainWindow_.get());
+    dialog.setWindowTitle(tr("Save Current Search…"));
+    dialog.setLabelText(tr("Name:"));
+    dialog.setOkButtonText(tr("Save"));
+    dialog.setCancelButtonText(tr("Cancel"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString name = dialog.textValue().trimmed();
+    if (!name.isEmpty()) store_->saveCurrentSearch(name);
+}
+
+void AppDelegate::applySavedSearch(int index) {
+    const auto& saved = store_->savedSearches();
+    if (index < 0 || static_cast<std::size_t>(index) >= saved.size()) return;
+    store_->apply(saved[static_cast<std::size_t>(index)]);
+    show();
+}
+
+void AppDelegate::togglePreview() {
+    const auto row = store_->selectedRow();
+    preview_->toggle(row ? std::optional<QString>(QString::fromStdString(
+                               FileActions::fullPath(row->directory, row->name)))
+                         : std::nullopt);
+}
+
+void AppDelegate::quit() {
+    // Not QApplication::quit: that first asks every window to close, and the main window
+    // refuses (closing only hides it), which would cancel the quit.
+    QCoreApplication::exit(0);
+}
+
+void AppDelegate::languageChanged() {
+    if (menu_) menu_->install();
+    if (settingsWindow_) settingsWindow_->setWindowTitle(tr("Settings"));
+    if (mainWindow_) mainWindow_->setWindowTitle(QStringLiteral("Vesko"));
+    if (trayProblem_.size()) setMenuBarIcon(true);
+    store_->languageChanged();
+}
+
+bool AppDelegate::saveBeforeExit() {
+    if (mainWindow_ && mainWindow_->isVisible())
+        store_->settings().setText(geometryKey,
+                                   mainWindow_->saveGeometry().toBase64().toStdString());
+    store_->settings().sync();
+    return store_->saveBeforeExit();
+}
+
+} // namespace vesko

@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: MIT
+#include "shell/MainMenu.h"
+
+#include "shell/AppDelegate.h"
+#include "store/IndexStore.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace vesko {
+namespace {
+
+const QString product = QStringLiteral("Vesko");
+
+// Undo, Cut, Copy and the like belong to whichever field has the focus. Sending it the key
+// itself lets every kind of field do its own thing; a key sent straight to a widget does
+// not pass the shortcut map again, so it cannot loop back here.
+void sendToFocus(const QKeySequence& key) {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || key.isEmpty()) return;
+    const QKeyCombination combination = key[0];
+    QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+    QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers());
+    QApplication::sendEvent(focus, &press);
+    QApplication::sendEvent(focus, &release);
+}
+
+} // namespace
+
+MainMenu::MainMenu(QMainWindow& window, AppDelegate& app)
+    : QObject(&window), window_(window), app_(app), store_(app.store()) {
+    connect(&store_, &IndexStore::selectionChanged, this, &MainMenu::refresh);
+    connect(&store_, &IndexStore::rowsChanged, this, &MainMenu::refresh);
+    connect(&store_, &IndexStore::queryChanged, this, &MainMenu::refresh);
+    connect(&store_, &IndexStore::sortChanged, this, &MainMenu::refresh);
+    connect(&store_.preferences(), &Preferences::changed, this, &MainMenu::refresh);
+    connect(&store_, &IndexStore::savedSearchesChanged, this, &MainMenu::scheduleSearches);
+}
+
+void MainMenu::install() {
+    validated_.clear();
+    checks_.clear();
+    auto* bar = new QMenuBar(&window_);
+    buildFile(bar->addMenu(tr("File")));
+    buildEdit(bar->addMenu(tr("Edit")));
+    buildView(bar->addMenu(tr("View")));
+    searches_ = bar->addMenu(tr("Searches"));
+    buildSearches();
+    buildWindow(bar->addMenu(tr("Window")));
+    buildHelp(bar->addMenu(tr("Help")));
+    // Replacing the bar deletes the old one; a language switch never runs from a menu.
+    window_.setMenuBar(bar);
+    refresh();
+}
+
+void MainMenu::refresh() {
+    const bool selected = store_.selectedRow().has_value();
+    const bool rows = store_.rowCount() > 0;
+    const bool query = !store_.query().isEmpty();
+    for (const auto& [action, needs] : validated_) {
+        if (!action) continue;
+        action->setEnabled(needs == Needs::nothing || (needs == Needs::selection && selected) ||
+                           (needs == Needs::rows && rows) || (needs == Needs::query && query));
+    }
+    for (const auto& [action, checked] : checks_)
+        if (action) action->setChecked(checked());
+}
+
+QAction* MainMenu::add(QMenu* menu, const char* command, const QString& title, Needs needs,
+                       const QKeySequence& key, std::function<void()> run) {
+    QAction* action = menu->addAction(title);
+    action->setObjectName(QString::fromLatin1(command));
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+    if (needs != Needs::nothing) validated_.emplace_back(action, needs);
+    return action;
+}
+
+QAction* MainMenu::addCheck(QMenu* menu, const char* command, const QString& title,
+                            std::function<bool()> checked, std::function<void()> run) {
+    QAction* action = add(menu, command, title, Needs::nothing, {}, std::move(run));
+    action->setCheckable(true);
+    checks_.emplace_back(action, std::move(checked));
+    return action;
+}
+
+void MainMenu::buildFile(QMenu* menu) {
+    IndexStore& s = store_;
+    add(menu, "openSelectedFile", tr("Open"), Needs::selection,
+        QKeySequence(QStringLiteral("Ctrl+O")), [&s] { s.openSelected(); });
+    add(menu, "revealSelectedFile", tr("Show in File Manager"), Needs::selection,
+        QKeySequence(QStringLiteral("Ctrl+Shift+R")), [&s] { s.revealSelected(); });
+    add(menu, "copySelectedPath", tr("Copy Path"), Needs::selection,
+        QKeySequence(QStringLiteral("Ctrl+Alt+C")), [&s] { s.copySelectedPath(); });
+    menu->addSeparator();
+    add(menu, "renameSelectedFile", tr("Rename"), Needs::selection, {},
+        [this] { app_.renameSelectedFile(); });
+    add(menu, "trashSelectedFile", tr("Move to Trash"), Needs::selection,
+        QKeySequence(QStringLiteral("Ctrl+Del")), [&s] { s.trashSelected(); });
+    menu->addSeparator();
+    add(menu, "exportResults", tr("Export Results..."), Needs::rows,
+        QKeySequence(QStringLiteral("Ctrl+E")), [this] { app_.exportResults(); });
+    menu->addSeparator();
+    add(menu, "closeWindow", tr("Close"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+W")),
+        [this] { app_.hideApp(); });
+    menu->addSeparator();
+    add(menu, "toggleQuickLook", tr("Preview"), Needs::selection,
+        QKeySequence(QStringLiteral("Ctrl+Y")), [this] { app_.togglePreview(); });
+    menu->addSeparator();
+    add(menu, "quit", tr("Quit %1").arg(product), Needs::nothing,
+        QKeySequence(QStringLiteral("Ctrl+Q")), [this] { app_.quit(); });
+}
+
+void MainMenu::buildEdit(QMenu* menu) {
+    const std::pair<const char*, QKeySequence::StandardKey> standard[] = {
+        {"undo", QKeySequence::Undo},
+        {"redo", QKeySequence::Redo},
+        {nullptr, {}},
+        {"cut", QKeySequence::Cut},
+        {"copy", QKeySequence::Copy},
+        {"paste", QKeySequence::Paste},
+        {"selectAll", QKeySequence::SelectAll},
+    };
+    const QString titles[] = {tr("Undo"),  tr("Redo"),      {}, tr("Cut"), tr("Copy"),
+                              tr("Paste"), tr("Select All")};
+    for (std::size_t i = 0; i < std::size(standard); ++i) {
+        if (!standard[i].first) {
+            menu->addSeparator();
+            continue;
+        }
+        const QKeySequence key(standard[i].second);
+        add(menu, standard[i].first, titles[i], Needs::nothing, key, [key] { sendToFocus(key); });
+    }
+    menu->addSeparator();
+    add(menu, "openSettings", tr("Settings…"), Needs::nothing,
+        QKeySequence(QStringLiteral("Ctrl+,")), [this] { app_.openSettings(); });
+    add(menu, "openExclusions", tr("Excluded Folders…"), Needs::nothing, {},
+        [this] { app_.openExclusions(); });
+}
+
+void MainMenu::buildView(QMenu* menu) {
+    Preferences& p = store_.preferences();
+    addCheck(
+        menu, "toggleFullPathColumn", tr("Full Path"), [&p] { return p.showFullPath(); },
+        [&p] { p.setShowFullPath(!p.showFullPath()); });
+    addCheck(
+        menu, "toggleKindColumn", tr("Kind"), [&p] { return p.showKind(); },
+        [&p] { p.setShowKind(!p.showKind()); });
+    addCheck(
+        menu, "toggleSizeColumn", tr("Size"), [&p] { return p.showSize(); },
+        [&p] { p.setShowSize(!p.showSize()); });
+    addCheck(
+        menu, "toggleModifiedColumn", tr("Modified"), [&p] { return p.showModified(); },
+        [&p] { p.setShowModified(!p.showModified()); });
+    addCheck(
+        menu, "toggleSidebar", tr("Show Sidebar"), [&p] { return p.showSidebar(); },
+        [&p] { p.setShowSidebar(!p.showSidebar()); })
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+    menu->addSeparator();
+    menu->addSeparator();
+    using Field = ResultSort::Field;
+    IndexStore& s = store_;
+    // One sort at a time: the items show as a radio group.
+    auto* group = new QActionGroup(menu);
+    group->addAction(addCheck(
+        menu, "sortByRelevance", tr("Sort by Relevance"),
+        [&s] { return s.sort().field == Field::relevance; },
+        [&s] {
+            s.setSort(ResultSort{Field::relevance, true});
+        }));
+    const std::pair<const char*, Field> sorts[] = {{"sortByName", Field::name},
+                                                   {"sortByPath", Field::path},
+                                                   {"sortBySize", Field::size},
+                                                   {"sortByModified", Field::modified}};
+    const QString titles[] = {tr("Sort by Name"), tr("Sort by Path"), tr("Sort by Size"),
+                              tr("Sort by Modified")};
+    for (std::size_t i = 0; i < std::size(sorts); ++i) {
+        const Field field = sorts[i].second;
+        group->addAction(addCheck(
+            menu, sorts[i].first, titles[i], [&s, field] { return s.sort().field == field; },
+            [&s, field] { s.toggleSort(field); }));
+    }
+    menu->addSeparator();
+    add(menu, "focusResults", tr("Move Focus to Results"), Needs::rows, {},
+        [&s] { s.requestListFocus(); });
+    add(menu, "focusSearchField", tr("Move Focus to Search Field"), Needs::nothing,
+        QKeySequence(QStringLiteral("Ctrl+F")), [&s] { s.requestFocus(); });
+}
+
+void MainMenu::buildSearches() {
+    searchesScheduled_ = false;
+    if (!searches_) return;
+    searches_->clear();
+    std::erase_if(validated_, [](const auto& entry) { return entry.first.isNull(); });
+    add(searches_, "saveCurrentSearch", tr("Save Current Search…"), Needs::query,
+        QKeySequence(QStringLiteral("Ctrl+S")), [this] { app_.saveCurrentSearch(); });
+    searches_->addSeparator();
+    const auto& saved = store_.savedSearches();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        const int index = static_cast<int>(i);
+        // Only the first nine get a key: Ctrl+1 … Ctrl+9.
+        const QKeySequence key =
+            i < 9 ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + index))
+                  : QKeySequence();
+        add(searches_, "applySavedSearch",
+            QString(saved[i].name).replace(QStringLiteral("&"), QStringLiteral("&&")),
+            Needs::nothing, key, [this, index] { app_.applySavedSearch(index); });
+    }
+}
+
+void MainMenu::scheduleSearches() {
+    if (searchesScheduled_) return;
+    searchesScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            buildSearches();
+            refresh();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainMenu::buildWindow(QMenu* menu) {
+    add(menu, "minimize", tr("Minimize"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+M")),
+        [this] { window_.showMinimized(); });
+    add(menu, "zoom", tr("Zoom"), Needs::nothing, {},
+        [this] { window_.isMaximized() ? window_.showNormal() : window_.showMaximized(); });
+    menu->addSeparator();
+    add(menu, "rescan", tr("Rescan"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+R")),
+        [this] { store_.build(); });
+}
+
+void MainMenu::buildHelp(QMenu* menu) {
+    add(menu, "showAbout", tr("About %1").arg(product), Needs::nothing, {},
+        [this] { app_.showAbout(); });
+    add(menu, "checkForUpdates", tr("Check for Updates…"), Needs::nothing, {},
+        [this] { app_.checkForUpdates(); });
+}
+
+} // namespace vesko

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// The windowed start: check for a display, hand over to a Vesko already running, or make
+// the application, run its event loop and save the index when it ends.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko::WindowedApp {
+
+struct Launch {
+    std::vector<std::string> arguments; // argv, the program included
+    bool hidden = false;                // resident with the window hidden (autostart)
+    std::optional<std::string> devRoot;
+    std::optional<std::string> devQuery;
+    std::optional<std::string> devContents;
+    std::optional<std::int64_t> devSelect;
+};
+
+// The line printed when neither DISPLAY nor WAYLAND_DISPLAY is set.
+extern const char* const noDisplayText;
+
+// The process's exit status: 0 after the loop ended or the running Vesko took the request,
+// 1 without a display.
+int run(const Launch& launch);
+
+} // namespace vesko::WindowedApp

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+#include "shell/SingleInstance.h"
+
+#include "support/TempTree.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+using Handover = SingleInstance::Handover;
+
+// A socket bound at `path`: listening but never answering (a hung Vesko), or closed at
+// once, which leaves the file of a crashed one.
+int bindAt(const std::string& path, bool listening) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (listening) {
+        ::listen(fd, 4);
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+// send() blocks while the server needs the event loop, so it runs on another thread.
+Handover sendWhileServing(const std::string& path, const std::string& request) {
+    auto sent = std::async(std::launch::async, [&] {
+        return SingleInstance::send(path, request, std::chrono::milliseconds(5000));
+    });
+    while (sent.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    return sent.get();
+}
+
+TEST(SingleInstance, ShowCarriesTheActivationTokenAndUnknownRequestsAreRefused) {
+    test::TempTree folder;
+    const std::string path = folder.path("vesko.socket");
+    SingleInstance server;
+    ASSERT_TRUE(server.listen(path)) << server.problem().toStdString();
+    QSignalSpy shown(&server, &SingleInstance::showRequested);
+    EXPECT_EQ(sendWhileServing(path, "show token-123"), Handover::delivered);
+    EXPECT_EQ(sendWhileServing(path, "show"), Handover::delivered);
+    EXPECT_EQ(sendWhileServing(path, "find *.txt"), Handover::rejected);
+    ASSERT_EQ(shown.count(), 2);
+    EXPECT_EQ(shown[0][0].toByteArray(), QByteArray("token-123"));
+    EXPECT_TRUE(shown[1][0].toByteArray().isEmpty());
+}
+
+TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
+    test::TempTree folder;
+    const std::string crashed = folder.path("crashed.socket");
+    bindAt(crashed, false);
+    const std::string hung = folder.path("hung.socket");
+    const int hungFd = bindAt(hung, true);
+    const std::string plain = folder.file("plain.socket", "not a socket");
+    const std::string foreign = folder.path("foreign.socket");
+    bindAt(foreign, false);
+    const bool canChown = ::chown(foreign.c_str(), 65534, 65534) == 0 && ::getuid() != 65534;
+
+    EXPECT_EQ(SingleInstance::send(folder.path("missing.socket"), "show"),
+              Handover::nobodyListening);
+    EXPECT_EQ(SingleInstance::send(crashed, "show"), Handover::nobodyListening);
+    EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::nobodyListening);
+    EXPECT_EQ(SingleInstance::send(plain, "show"), Handover::foreign);
+    if (canChown) {
+        EXPECT_EQ(SingleInstance::send(foreign, "show"), Handover::foreign);
+    }
+    ::close(hungFd);
+
+    for (const std::string& stale : {crashed, hung}) {
+        SingleInstance server;
+        ASSERT_TRUE(server.listen(stale)) << server.problem().toStdString();
+        EXPECT_EQ(sendWhileServing(stale, "ping"), Handover::delivered);
+    }
+    SingleInstance refused;
+    EXPECT_FALSE(refused.listen(plain));
+    EXPECT_EQ(test::readFile(plain), "not a socket");
+    if (canChown) {
+        EXPECT_FALSE(refused.listen(foreign));
+    }
+}
+
+} // namespace
+} // namespace vesko

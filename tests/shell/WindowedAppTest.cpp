@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+// The real executable on the run's X server, with private runtime, settings and cache
+// folders: the hand-over to a running Vesko, quitting with Ctrl+Q or SIGTERM, and a start
+// without any display.
+#include "shell/WindowedApp.h"
+#include "shell/SingleInstance.h"
+
+#include "index/IndexArchive.h"
+#include "scan/IndexBuilder.h"
+#include "support/ProcessRunner.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+
+#include <QTest>
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vesko {
+namespace {
+
+constexpr int patience = 30'000;
+
+test::Finished xdotool(std::vector<std::string> arguments) {
+    test::Launch l;
+    l.argv = {"/usr/bin/xdotool"};
+    l.argv.insert(l.argv.end(), arguments.begin(), arguments.end());
+    return test::run(l);
+}
+
+class ShellExecutable : public ::testing::Test {
+protected:
+    ShellExecutable() {
+        tree.file("alpha.txt", "a");
+        tree.dir("beta");
+        state.dir("run");
+        state.chmod("run", 0700);
+        cache.set("XDG_CACHE_HOME", state.dir("cache"));
+    }
+
+    test::Launch launch(std::vector<std::string> arguments) const {
+        test::Launch l;
+        l.argv = {VESKO_EXECUTABLE};
+        l.argv.insert(l.argv.end(), arguments.begin(), arguments.end());
+        l.env = {{"XDG_RUNTIME_DIR", state.path("run")},
+                 {"XDG_CONFIG_HOME", state.path("config")},
+                 {"XDG_CACHE_HOME", state.path("cache")},
+                 {"QT_QPA_PLATFORM", "xcb"},
+                 {"WAYLAND_DISPLAY", ""}};
+        l.timeout = std::chrono::milliseconds(patience);
+        return l;
+    }
+    std::string socket() const { return state.path("run/vesko.socket"); }
+
+    // Waits until the running Vesko answers with an index that a save would write.
+    bool waitUntilReady() const {
+        return QTest::qWaitFor(
+            [&] {
+                std::vector<std::string> lines;
+                return SingleInstance::send(socket(), "status", std::chrono::milliseconds(500),
+                                            &lines) == SingleInstance::Handover::delivered &&
+                       lines == std::vector<std::string>{"ready"};
+            },
+            patience);
+    }
+    static std::string visibleWindow(pid_t pid) {
+        const auto found = xdotool({"search", "--all", "--onlyvisible", "--pid",
+                                    std::to_string(pid), "--name", "^Vesko$"});
+        const auto ids = test::splitLines(found.out);
+        return ids.empty() ? std::string() : ids.front();
+    }
+    bool archiveLoads() const {
+        const auto roots = IndexBuilder::normalize({tree.root()});
+        const auto loaded = IndexArchive::load(roots, IndexArchive::urlFor(roots));
+        return loaded && loaded->index.count() >= 2;
+    }
+
+    test::TempTree tree;
+    test::TempTree state;
+    test::ScopedEnv cache;
+};
+
+TEST_F(ShellExecutable, SecondStartShowsTheRunningWindowAndCtrlQSavesAndQuits) {
+    test::ChildProcess first(launch({"--dev-root", tree.root()}));
+    ASSERT_TRUE(waitUntilReady());
+    std::string window;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !(window = visibleWindow(first.pid())).empty(); }, patience));
+    xdotool({"windowminimize", "--sync", window});
+    ASSERT_TRUE(visibleWindow(first.pid()).empty());
+
+    const auto second = test::run(launch({}));
+    EXPECT_EQ(second.status, 0) << second.err;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindow(first.pid()) == window; }, patience));
+
+    xdotool({"windowactivate", "--sync", window, "key", "ctrl+q"});
+    const auto finished = first.wait();
+    EXPECT_EQ(finished.status, 0) << finished.err;
+    EXPECT_TRUE(archiveLoads());
+}
+
+TEST_F(ShellExecutable, SigtermDuringTheSaveLeavesALoadableArchiveAndStaleSocketsAreTakenOver) {
+    // The socket file of a Vesko that crashed: nobody listens on it.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket().c_str());
+    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(stale);
+
+    test::ChildProcess vesko(launch({"--dev-root", tree.root(), "--hidden"}));
+    ASSERT_TRUE(waitUntilReady());
+    // The second signal arrives while the first one's save runs.
+    vesko.signal(SIGTERM);
+    vesko.signal(SIGTERM);
+    const auto finished = vesko.wait();
+    EXPECT_EQ(finished.status, 0) << finished.err;
+    EXPECT_EQ(finished.signal, 0);
+    EXPECT_TRUE(archiveLoads());
+}
+
+TEST_F(ShellExecutable, WithoutADisplayOneLineExplainsAndTheExitIsOne) {
+    auto l = launch({});
+    l.env.emplace_back("DISPLAY", "");
+    const auto finished = test::run(l);
+    EXPECT_EQ(finished.status, 1);
+    EXPECT_EQ(finished.err, WindowedApp::noDisplayText);
+}
+
+} // namespace
+} // namespace vesko
