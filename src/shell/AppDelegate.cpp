@@ -3,6 +3,7 @@
 
 #include "shell/HotKey.h"
 #include "shell/MainMenu.h"
+#include "shell/SessionBus.h"
 #include "shell/StartupTrace.h"
 #include "ui/MainView.h"
 #include "ui/PreviewWindow.h"
@@ -93,7 +94,8 @@ void AppDelegate::launch() {
         // Clearing the rows at start is no search; the first query's rows are.
         if (!store_->query().isEmpty()) StartupTrace::mark("first search ready");
     });
-    setMenuBarIcon(preferences.showInMenuBar());
+    // The tray asks the session bus, which may be slow; the window comes first.
+    QTimer::singleShot(0, this, [this] { setMenuBarIcon(store_->preferences().showInMenuBar()); });
     registerHotKey(preferences.hotKey());
     makeWindow();
     StartupTrace::mark("window made");
@@ -206,6 +208,12 @@ void AppDelegate::setMenuBarIcon(bool shown) {
             trayProblem_.clear();
             emit trayProblemChanged();
         }
+        return;
+    }
+    if (!SessionBus::answers()) {
+        trayProblem_ = tr("The desktop's session bus does not answer, so the tray icon cannot "
+                          "be shown.");
+        emit trayProblemChanged();
         return;
     }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {

@@ -2,6 +2,7 @@
 #include "shell/WindowedApp.h"
 
 #include "shell/AppDelegate.h"
+#include "shell/SessionBus.h"
 #include "shell/SingleInstance.h"
 #include "shell/StartupTrace.h"
 #include "store/TerminationSignals.h"
@@ -115,6 +116,12 @@ int run(const Launch& launch) {
     }
     const auto socket = SingleInstance::socketPath();
     if (socket && handedOver(*socket, launch.hidden)) return 0;
+    if (!SessionBus::answers()) {
+        // Qt waits for the bus without a limit (accessibility connects while the first
+        // window is built); pointed at nothing, every bus call fails at once instead.
+        std::fputs("vesko: the session bus does not answer; going on without it\n", stderr);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/dev/null");
+    }
     return runApplication(launch, socket);
 }
 

@@ -102,16 +102,28 @@ TEST_F(ShellExecutable, SecondStartShowsTheRunningWindowAndCtrlQSavesAndQuits) {
     EXPECT_TRUE(archiveLoads());
 }
 
-TEST_F(ShellExecutable, SigtermDuringTheSaveLeavesALoadableArchiveAndStaleSocketsAreTakenOver) {
-    // The socket file of a Vesko that crashed: nobody listens on it.
-    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+// A socket bound at `path`; listening but never accepting when `listening`, else closed,
+// which leaves the file behind as a crashed program does.
+int bindAt(const std::string& path, bool listening) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket().c_str());
-    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(stale);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (listening) return ::listen(fd, 4), fd;
+    ::close(fd);
+    return -1;
+}
 
-    test::ChildProcess vesko(launch({"--dev-root", tree.root(), "--hidden"}));
+TEST_F(ShellExecutable, StartsPastAStaleSocketAndASilentBusAndSigtermSavesAnyway) {
+    bindAt(socket(), false);
+    // A session bus that takes the connection and never answers, with the tray icon on.
+    const int bus = bindAt(state.path("bus"), true);
+    state.file("config/vesko/vesko.conf", "[General]\nshowInMenuBar=true\n");
+    auto l = launch({"--dev-root", tree.root(), "--hidden"});
+    l.env.emplace_back("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + state.path("bus"));
+
+    test::ChildProcess vesko(l);
     ASSERT_TRUE(waitUntilReady());
     // The second signal arrives while the first one's save runs.
     vesko.signal(SIGTERM);
@@ -120,6 +132,7 @@ TEST_F(ShellExecutable, SigtermDuringTheSaveLeavesALoadableArchiveAndStaleSocket
     EXPECT_EQ(finished.status, 0) << finished.err;
     EXPECT_EQ(finished.signal, 0);
     EXPECT_TRUE(archiveLoads());
+    ::close(bus);
 }
 
 TEST_F(ShellExecutable, WithoutADisplayOneLineExplainsAndTheExitIsOne) {
