@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// bench_window ROOT [--archive PATH] [--repeat K]: the search screen over ROOT's index,
-// typing "report" one key at a time. Each key is timed from its key event to the result
-// list painted with that key's rows; prints the median from the third key on, and the
-// resident size afterwards. Runs on whatever Qt platform is set (offscreen by default).
+// bench_window ROOT [--archive PATH] [--repeat K] [--use SECONDS]: the search screen over
+// ROOT's index, typing "report" one key at a time. Each key is timed from its key event to
+// the result list painted with that key's rows; prints the median from the third key on.
+// Then keeps typing, clearing and scrolling for --use seconds (60 by default) and prints
+// the resident size, which is what a window left open for a while holds. Runs on whatever
+// Qt platform is set (offscreen by default).
 #include "BenchSupport.h"
 
 #include "index/IndexArchive.h"
@@ -59,6 +61,24 @@ double typeKey(vesko::IndexStore& store, QLineEdit& field, vesko::ResultTable& t
     return ms;
 }
 
+// Queries of the shapes a user mixes in a minute: short, Korean, a path, one with no
+// hits; each followed by a scroll to the end of the rows shown.
+void keepUsing(vesko::IndexStore& store, QLineEdit& field, vesko::ResultTable& table, int seconds) {
+    // No spaces: a trailing one normalises to the previous query and starts no search.
+    const QString queries[] = {QStringLiteral("rep"),    QStringLiteral("pdf"),
+                               QStringLiteral("보고서"), QStringLiteral("src/"),
+                               QStringLiteral("a"),      QStringLiteral("zzqqxx")};
+    const auto start = Clock::now();
+    for (std::size_t i = 0; millisecondsSince(start) < seconds * 1000.0; ++i) {
+        field.clear();
+        for (QChar key : queries[i % std::size(queries)])
+            typeKey(store, field, table, key);
+        table.scrollToBottom();
+        table.viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,9 +86,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::string archive = "/tmp/vesko-bench-window/index.veskoindex";
     int repeat = 5;
-    auto root = Options("bench_window ROOT [--archive PATH] [--repeat K]")
+    int use = 60;
+    auto root = Options("bench_window ROOT [--archive PATH] [--repeat K] [--use SECONDS]")
                     .text("--archive", archive)
                     .count("--repeat", repeat)
+                    .count("--use", use)
                     .parse(argc, argv);
     if (!root) return 2;
     std::filesystem::create_directories(std::filesystem::path(archive).parent_path());
@@ -98,7 +120,9 @@ int main(int argc, char** argv) {
                 fromThird.summary("ms", 2).c_str());
     std::printf("rows shown: %lld of %lld matches\n", static_cast<long long>(store.rowCount()),
                 static_cast<long long>(store.totalMatches()));
-    std::printf("resident: %lld MiB (peak %lld MiB)\n", residentKib() / 1024,
+    std::printf("resident after typing: %lld MiB\n", residentKib() / 1024);
+    keepUsing(store, *field, view.table(), use);
+    std::printf("resident after %d s of use: %lld MiB (peak %lld MiB)\n", use, residentKib() / 1024,
                 peakResidentKib() / 1024);
     return 0;
 }

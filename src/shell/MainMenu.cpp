@@ -95,8 +95,11 @@ void MainMenu::buildFile(QMenu* menu) {
         QKeySequence(QStringLiteral("Ctrl+O")), [&s] { s.openSelected(); });
     add(menu, "revealSelectedFile", tr("Show in File Manager"), Needs::selection,
         QKeySequence(QStringLiteral("Ctrl+Shift+R")), [&s] { s.revealSelected(); });
+    // The search screen answers these keys itself (and notes the copy in its status bar);
+    // a second live shortcut for the same keys would make Qt drop both as ambiguous.
     add(menu, "copySelectedPath", tr("Copy Path"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+Alt+C")), [&s] { s.copySelectedPath(); });
+        QKeySequence(QStringLiteral("Ctrl+Alt+C")), [&s] { s.copySelectedPath(); })
+        ->setShortcutContext(Qt::WidgetShortcut);
     menu->addSeparator();
     add(menu, "renameSelectedFile", tr("Rename"), Needs::selection, {},
         [this] { app_.renameSelectedFile(); });

@@ -13,7 +13,10 @@
 namespace vesko {
 
 ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItemDelegate(parent) {
+    // Taken with the rows: changing the preference searches again, so the rows that arrive
+    // next were matched with the value read here.
     const auto follow = [this, &store] {
+        initialConsonants_ = store.preferences().initialConsonants();
         terms_.clear();
         for (const QString& term : store.highlightTerms())
             terms_.push_back(term.toStdString());
@@ -23,12 +26,13 @@ ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItem
 }
 
 std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,
-                                                        const QString& name) {
+                                                        const QString& name,
+                                                        bool initialConsonants) {
     std::vector<Span> spans;
     if (terms.empty()) return spans;
     const std::u16string_view text(reinterpret_cast<const char16_t*>(name.utf16()),
                                    static_cast<std::size_t>(name.size()));
-    for (const Highlight::Range& range : Highlight::ranges(terms, text))
+    for (const Highlight::Range& range : Highlight::ranges(terms, text, initialConsonants))
         spans.emplace_back(static_cast<int>(range.start),
                            static_cast<int>(range.end - range.start));
     return spans;

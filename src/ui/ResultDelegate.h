@@ -26,11 +26,15 @@ public:
                const QModelIndex& index) const override;
 
     // The parts of `name` to emphasise for the current result's terms.
-    std::vector<Span> spans(const QString& name) const { return spans(terms_, name); }
-    static std::vector<Span> spans(const std::vector<std::string>& terms, const QString& name);
+    std::vector<Span> spans(const QString& name) const {
+        return spans(terms_, name, initialConsonants_);
+    }
+    static std::vector<Span> spans(const std::vector<std::string>& terms, const QString& name,
+                                   bool initialConsonants = true);
 
 private:
     std::vector<std::string> terms_;
+    bool initialConsonants_ = true;
 };
 
 } // namespace vesko

@@ -204,6 +204,11 @@ ResultsPage::ResultsPage(IndexStore& store, QWidget* parent)
         results, "closeAfterOpen", QT_TR_NOOP("Hide window after opening"),
         [prefs] { return prefs->closeAfterOpen(); },
         [prefs](bool on) { prefs->setCloseAfterOpen(on); });
+    check(
+        results, "initialConsonants",
+        QT_TR_NOOP("Match Korean initial consonants (ㅂㄱㅅ finds 보고서)"),
+        [prefs] { return prefs->initialConsonants(); },
+        [prefs](bool on) { prefs->setInitialConsonants(on); });
 
     QVBoxLayout* sizes = group();
     auto* textSize = choice(

@@ -110,5 +110,21 @@ TEST(ResultDelegateTest, SpansAreInTheNamesOwnPositions) {
             << item.name.toStdString();
 }
 
+// A name that holds both the consonants themselves and a word they abbreviate: the bold
+// parts must change with the preference, as the matching does.
+TEST_F(ResultModelTest, HighlightFollowsTheInitialConsonantsPreference) {
+    const QString name = QString::fromUtf8("ㅂㄱㅅ 보고서.txt");
+    home.file(name.toStdString());
+    auto store = startedStore();
+    ResultDelegate delegate(*store);
+    searchFor(*store, QString::fromUtf8("ㅂㄱㅅ"));
+    EXPECT_EQ(delegate.spans(name), (std::vector<ResultDelegate::Span>{{0, 3}, {4, 3}}));
+
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    store->preferences().setInitialConsonants(false);
+    ASSERT_TRUE(rows.wait(patience) || rows.count() > 0);
+    EXPECT_EQ(delegate.spans(name), (std::vector<ResultDelegate::Span>{{0, 3}}));
+}
+
 } // namespace
 } // namespace vesko
