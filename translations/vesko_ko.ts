@@ -37,6 +37,69 @@
     </message>
 </context>
 <context>
+    <name>vesko::AppDelegate</name>
+    <message>
+        <source>The desktop&apos;s session bus does not answer, so the tray icon cannot be shown.</source>
+        <translation>데스크톱의 세션 버스가 응답하지 않아 트레이 아이콘을 표시할 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>This desktop has no system tray, so the icon cannot be shown.</source>
+        <translation>이 데스크톱에는 시스템 트레이가 없어 아이콘을 표시할 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>Show %1</source>
+        <translation>%1 보기</translation>
+    </message>
+    <message>
+        <source>Quit %1</source>
+        <translation>%1 종료</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>설정</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>%1에 관하여</translation>
+    </message>
+    <message>
+        <source>Every file name on your computer, found as you type.</source>
+        <translation>컴퓨터의 모든 파일 이름을, 입력하는 즉시 찾아 줍니다.</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>업데이트 확인…</translation>
+    </message>
+    <message>
+        <source>This is Vesko %1. On Linux, Vesko is updated by your package manager together with the rest of your software.</source>
+        <translation>Vesko %1입니다. Linux에서는 패키지 관리자가 다른 소프트웨어와 함께 Vesko를 업데이트합니다.</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>이름 변경</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>Export Results...</source>
+        <translation>결과 내보내기...</translation>
+    </message>
+    <message>
+        <source>Save Current Search…</source>
+        <translation>현재 검색 저장…</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>이름:</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>저장</translation>
+    </message>
+</context>
+<context>
     <name>vesko::AppearancePage</name>
     <message>
         <source>Appearance</source>
@@ -296,6 +359,13 @@
     </message>
 </context>
 <context>
+    <name>vesko::KRunnerProvider</name>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>파일 관리자에서 보기</translation>
+    </message>
+</context>
+<context>
     <name>vesko::LocalePage</name>
     <message>
         <source>Language</source>
@@ -342,6 +412,173 @@
     <message>
         <source>Rescan</source>
         <translation>다시 스캔</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::MainMenu</name>
+    <message>
+        <source>File</source>
+        <translation>파일</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>편집</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>보기</translation>
+    </message>
+    <message>
+        <source>Searches</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Window</source>
+        <translation>윈도우</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>도움말</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>열기</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>파일 관리자에서 보기</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>경로 복사</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>이름 변경</translation>
+    </message>
+    <message>
+        <source>Move to Trash</source>
+        <translation>휴지통으로 이동</translation>
+    </message>
+    <message>
+        <source>Export Results...</source>
+        <translation>결과 내보내기...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>닫기</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>미리 보기</translation>
+    </message>
+    <message>
+        <source>Quit %1</source>
+        <translation>%1 종료</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>실행 취소</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>다시 실행</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>오려두기</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>복사하기</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>붙여넣기</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>모두 선택</translation>
+    </message>
+    <message>
+        <source>Settings…</source>
+        <translation>설정…</translation>
+    </message>
+    <message>
+        <source>Excluded Folders…</source>
+        <translation>제외된 폴더…</translation>
+    </message>
+    <message>
+        <source>Full Path</source>
+        <translation>전체 경로</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>수정일</translation>
+    </message>
+    <message>
+        <source>Show Sidebar</source>
+        <translation>사이드바 보기</translation>
+    </message>
+    <message>
+        <source>Sort by Relevance</source>
+        <translation>관련도순 정렬</translation>
+    </message>
+    <message>
+        <source>Sort by Name</source>
+        <translation>이름순 정렬</translation>
+    </message>
+    <message>
+        <source>Sort by Path</source>
+        <translation>경로순 정렬</translation>
+    </message>
+    <message>
+        <source>Sort by Size</source>
+        <translation>크기순 정렬</translation>
+    </message>
+    <message>
+        <source>Sort by Modified</source>
+        <translation>수정일순 정렬</translation>
+    </message>
+    <message>
+        <source>Move Focus to Results</source>
+        <translation>결과로 초점 이동</translation>
+    </message>
+    <message>
+        <source>Move Focus to Search Field</source>
+        <translation>검색 필드로 초점 이동</translation>
+    </message>
+    <message>
+        <source>Save Current Search…</source>
+        <translation>현재 검색 저장…</translation>
+    </message>
+    <message>
+        <source>Minimize</source>
+        <translation>최소화</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>확대/축소</translation>
+    </message>
+    <message>
+        <source>Rescan</source>
+        <translation>다시 스캔</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>%1에 관하여</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>업데이트 확인…</translation>
     </message>
 </context>
 <context>
@@ -684,6 +921,10 @@
     <message>
         <source>Rows at a time</source>
         <translation>한 번에 표시할 행</translation>
+    </message>
+    <message>
+        <source>Match Korean initial consonants (ㅂㄱㅅ finds 보고서)</source>
+        <translation>한글 초성으로 찾기 (ㅂㄱㅅ → 보고서)</translation>
     </message>
 </context>
 <context>
