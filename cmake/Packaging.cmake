@@ -25,6 +25,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # qt6-qpa-plugins the window cannot open. Wayland sessions fall back to XWayland without
 # qt6-wayland.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 
 include(CPack)

@@ -22,7 +22,8 @@ build_dir="${1:-$here/build}"
 shift || true
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev libxxhash-dev qt6-base-dev
-          qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libxcb1-dev libxcb-keysyms1-dev)
+          qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libxcb1-dev libxcb-keysyms1-dev
+          qt6-translations-l10n)
 arguments=("$@")
 targets=()
 if ((app_only)); then

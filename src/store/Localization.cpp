@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -27,6 +28,15 @@ std::unique_ptr<QTranslator> translator(const QString& code) {
     return loaded;
 }
 
+// Qt's own texts (key names such as "Down", the standard dialogs' buttons), when the
+// system has Qt's translations installed.
+std::unique_ptr<QTranslator> qtTranslator(const QString& code) {
+    auto loaded = std::make_unique<QTranslator>();
+    if (!loaded->load("qtbase_" + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return loaded;
+}
+
 // The first of the system's preferred languages that has a translation.
 QString systemLanguage() {
     const auto codes = Localization::availableCodes();
@@ -48,6 +58,7 @@ Localization::Localization(Settings& settings, QObject* parent)
 
 Localization::~Localization() {
     if (chosen_) QCoreApplication::removeTranslator(chosen_.get());
+    if (qt_) QCoreApplication::removeTranslator(qt_.get());
     if (english_) QCoreApplication::removeTranslator(english_.get());
 }
 
@@ -87,7 +98,16 @@ void Localization::setLanguage(const std::optional<QString>& code) {
 
 void Localization::install() {
     if (chosen_) QCoreApplication::removeTranslator(chosen_.get());
+    if (qt_) QCoreApplication::removeTranslator(qt_.get());
     chosen_.reset();
+    qt_.reset();
+    // Dates, sizes and file kinds follow a language the user picked here; with the system's
+    // choice they follow the system's locale.
+    if (language_)
+        QLocale::setDefault(QLocale(*language_));
+    else if (languageFollowedBefore_)
+        QLocale::setDefault(QLocale::system());
+    languageFollowedBefore_ = language_.has_value();
     if (!english_) {
         english_ = translator(QStringLiteral("en"));
         if (english_) QCoreApplication::installTranslator(english_.get());
@@ -97,6 +117,8 @@ void Localization::install() {
     if (code == "en") return;
     chosen_ = translator(code);
     if (!chosen_) return;
+    qt_ = qtTranslator(code);
+    if (qt_) QCoreApplication::installTranslator(qt_.get());
     QCoreApplication::installTranslator(chosen_.get());
     shown_ = code;
 }

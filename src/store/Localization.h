@@ -57,6 +57,9 @@ private:
     // English carries only the plural forms; the chosen language sits above it.
     std::unique_ptr<QTranslator> english_;
     std::unique_ptr<QTranslator> chosen_;
+    std::unique_ptr<QTranslator> qt_;
+    // Whether the default locale was set from a chosen language, so the system's is restored.
+    bool languageFollowedBefore_ = false;
 };
 
 } // namespace vesko

@@ -234,13 +234,13 @@ QString Preferences::sample(DateStyle style, const QDateTime& now) {
 QPalette Preferences::palette(Appearance appearance) {
     if (appearance == Appearance::system) return QPalette();
     const bool dark = appearance == Appearance::dark;
-    const QColor window = dark ? QColor(45, 45, 48) : QColor(246, 246, 246);
-    const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+    const QColor window = dark ? QColor(53, 53, 57) : QColor(246, 246, 246);
+    const QColor base = dark ? QColor(24, 24, 26) : QColor(255, 255, 255);
     const QColor text = dark ? QColor(230, 230, 230) : QColor(20, 20, 20);
     const QColor highlight = dark ? QColor(42, 110, 200) : QColor(48, 120, 220);
     QPalette palette(text, window, window.lighter(130), window.darker(160), window.darker(120),
                      text, Qt::white, base, window);
-    palette.setColor(QPalette::AlternateBase, dark ? base.lighter(120) : window);
+    palette.setColor(QPalette::AlternateBase, dark ? QColor(32, 32, 35) : window);
     palette.setColor(QPalette::Highlight, highlight);
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::ToolTipBase, base);

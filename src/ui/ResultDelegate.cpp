@@ -3,6 +3,7 @@
 
 #include "search/Highlight.h"
 #include "store/IndexStore.h"
+#include "ui/ResultModel.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -38,8 +39,44 @@ std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::s
     return spans;
 }
 
+void ResultDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    // Only a folder path keeps both ends when cut short; a kind or a date reads from its start.
+    const auto* model = qobject_cast<const ResultModel*>(index.model());
+    if (model && model->columnAt(index.column()) != ResultModel::Column::path)
+        option->textElideMode = Qt::ElideRight;
+}
+
+void ResultDelegate::paintRightAligned(QPainter* painter, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    // A number set flush against the next column's left-aligned text would read as one word.
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget)
+                               .adjusted(0, 0, -rightPadding, 0);
+    const bool selected = item.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group =
+        item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter,
+                      item.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
+    painter->restore();
+}
+
 void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
+    if (index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight) {
+        paintRightAligned(painter, option, index);
+        return;
+    }
     if (index.column() != 0 || terms_.empty()) {
         QStyledItemDelegate::paint(painter, option, index);
         return;

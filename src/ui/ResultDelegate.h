@@ -32,7 +32,16 @@ public:
     static std::vector<Span> spans(const std::vector<std::string>& terms, const QString& name,
                                    bool initialConsonants = true);
 
+    // Space kept after right-aligned text, in pixels; the size column's title keeps it too.
+    static constexpr int rightPadding = 10;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
 private:
+    void paintRightAligned(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const;
+
     std::vector<std::string> terms_;
     bool initialConsonants_ = true;
 };

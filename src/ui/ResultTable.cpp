@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyleOptionHeader>
 
 #include <algorithm>
 
@@ -28,6 +29,23 @@ QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QString::fromLatin1(name),
                             QApplication::style()->standardIcon(fallback));
 }
+
+// The column titles, with the right-aligned size title kept off the next column's title as
+// its numbers are kept off the next column's text.
+class ResultHeader : public QHeaderView {
+public:
+    explicit ResultHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        if (option->textAlignment & Qt::AlignRight) {
+            const int space = option->fontMetrics.horizontalAdvance(QChar(u' '));
+            option->text += QString(std::max(1, ResultDelegate::rightPadding / std::max(1, space)),
+                                    QChar(u' '));
+        }
+    }
+};
 
 } // namespace
 
@@ -51,6 +69,7 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     setHorizontalScrollMode(ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setHorizontalHeader(new ResultHeader(this));
     QHeaderView* header = horizontalHeader();
     header->setFont(QApplication::font()); // the list's text size leaves the titles alone
     header->setSectionsClickable(true);
@@ -190,7 +209,7 @@ void ResultTable::followColumnWidths() {
             width = metrics.averageCharWidth() * 36;
             break;
         case ResultModel::Column::kind:
-            width = metrics.averageCharWidth() * 18;
+            width = metrics.averageCharWidth() * 24;
             break;
         case ResultModel::Column::size:
             width = metrics.horizontalAdvance(QStringLiteral("000.0 MB")) + 24;

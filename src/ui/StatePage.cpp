@@ -67,7 +67,11 @@ void StatePage::showState(ContentState state) {
     case ContentState::reading:
         return set({}, tr("Reading files…"), tr("Narrow by name to make this fast"));
     case ContentState::regexProblem:
-        set("dialog-warning", tr("Invalid regular expression"), store_.regexProblem());
+        // The C library's own text for a malformed pattern is this title word for word.
+        set("dialog-warning", tr("Invalid regular expression"),
+            store_.regexProblem().compare("Invalid regular expression", Qt::CaseInsensitive) == 0
+                ? QString()
+                : store_.regexProblem());
         if (icon_->isHidden()) {
             icon_->setPixmap(
                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));
