@@ -204,23 +204,19 @@ void AppDelegate::setMenuBarIcon(bool shown) {
     if (!shown) {
         trayIcon_.reset();
         trayMenu_.reset();
-        if (!trayProblem_.isEmpty()) {
-            trayProblem_.clear();
-            emit trayProblemChanged();
-        }
+        store_->setTrayProblem({});
         return;
     }
     if (!SessionBus::answers()) {
-        trayProblem_ = tr("The desktop's session bus does not answer, so the tray icon cannot "
-                          "be shown.");
-        emit trayProblemChanged();
+        store_->setTrayProblem(tr("The desktop's session bus does not answer, so the tray icon "
+                                  "cannot be shown."));
         return;
     }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayProblem_ = tr("This desktop has no system tray, so the icon cannot be shown.");
-        emit trayProblemChanged();
+        store_->setTrayProblem(tr("This desktop has no system tray, so the icon cannot be shown."));
         return;
     }
+    store_->setTrayProblem({});
     if (trayIcon_) return;
     trayIcon_ = std::make_unique<QSystemTrayIcon>(trayIcon());
     trayIcon_->setToolTip(QStringLiteral("Vesko"));
@@ -343,7 +339,7 @@ void AppDelegate::languageChanged() {
     if (menu_) menu_->install();
     if (settingsWindow_) settingsWindow_->setWindowTitle(tr("Settings"));
     if (mainWindow_) mainWindow_->setWindowTitle(QStringLiteral("Vesko"));
-    if (trayProblem_.size()) setMenuBarIcon(true);
+    if (!store_->trayProblem().isEmpty()) setMenuBarIcon(true);
     store_->languageChanged();
 }
 

@@ -55,7 +55,7 @@ public:
     bool hasMainWindow() const { return mainWindow_ != nullptr; }
     // Why the tray icon cannot be shown on this desktop; empty when it can. The settings
     // page shows it beside the tray option.
-    QString trayProblem() const { return trayProblem_; }
+    QString trayProblem() const { return store_->trayProblem(); }
 
     // Window life.
     void show();
@@ -84,7 +84,6 @@ public:
     bool saveBeforeExit();
 
 signals:
-    void trayProblemChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,7 +103,6 @@ private:
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::unique_ptr<QMenu> trayMenu_;
-    QString trayProblem_;
     bool initialSearchApplied_ = false;
     bool showing_ = false; // show() restores a minimized window and asks for focus itself
 };

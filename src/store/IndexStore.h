@@ -268,6 +268,9 @@ public:
     // Why the global hot key is not registered; empty while it is.
     QString hotKeyProblem() const { return hotKeyProblem_; }
     void setHotKeyProblem(const QString& problem);
+    // Why the tray icon cannot be shown on this desktop; empty while it can (or is off).
+    QString trayProblem() const { return trayProblem_; }
+    void setTrayProblem(const QString& problem);
     // Starting at login: the state read last, and the last failure to switch it.
     LoginItem::State loginItem() const { return loginItem_; }
     QString loginItemProblem() const { return loginItemProblem_; }
@@ -314,6 +317,7 @@ signals:
     void focusRequested();
     void focusListRequested();
     void hotKeyProblemChanged();
+    void trayProblemChanged();
     void loginItemChanged();
 
 private:
@@ -434,6 +438,7 @@ private:
     std::optional<FileDetail> detail_;
     FileActions::Desktop desktop_;
     QString hotKeyProblem_;
+    QString trayProblem_;
     LoginItem::State loginItem_ = LoginItem::State::off;
     QString loginItemProblem_;
     Preferences preferences_{settings_};

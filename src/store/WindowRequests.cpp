@@ -9,6 +9,12 @@ void IndexStore::setHotKeyProblem(const QString& problem) {
     emit hotKeyProblemChanged();
 }
 
+void IndexStore::setTrayProblem(const QString& problem) {
+    if (problem == trayProblem_) return;
+    trayProblem_ = problem;
+    emit trayProblemChanged();
+}
+
 void IndexStore::setLoginItem(bool on) {
     const auto failure = LoginItem::set(on);
     loginItemProblem_ = failure ? QString::fromStdString(*failure) : QString();

@@ -165,6 +165,11 @@ GeneralPage::GeneralPage(IndexStore& store, QWidget* parent)
         presence, "showInMenuBar", QT_TR_NOOP("Show icon in the system tray"),
         [prefs] { return prefs->showInMenuBar(); },
         [prefs](bool on) { prefs->setShowInMenuBar(on); });
+    // Where the desktop has no tray the setting stays, but says why nothing shows.
+    trayProblem_ = new QLabel(this);
+    trayProblem_->setObjectName("trayProblem");
+    trayProblem_->setWordWrap(true);
+    presence->addWidget(trayProblem_);
     check(
         presence, "hideFromDock", QT_TR_NOOP("Hide from the taskbar when closed"),
         [prefs] { return prefs->hideFromDock(); },
@@ -184,6 +189,8 @@ void GeneralPage::refresh() {
     loginReason_->setVisible(unavailable);
     loginProblem_->setText(store_.loginItemProblem());
     loginProblem_->setVisible(!store_.loginItemProblem().isEmpty());
+    trayProblem_->setText(store_.trayProblem());
+    trayProblem_->setVisible(!store_.trayProblem().isEmpty());
     retranslate();
 }
 

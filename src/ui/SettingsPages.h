@@ -70,6 +70,7 @@ private:
     QCheckBox* login_ = nullptr;
     QLabel* loginReason_;
     QLabel* loginProblem_;
+    QLabel* trayProblem_;
 };
 
 class ResultsPage : public SettingsPage {

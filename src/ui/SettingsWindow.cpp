@@ -82,7 +82,7 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     connect(&store_.preferences(), &Preferences::changed, this, &SettingsWindow::syncPages);
     for (auto signal : {&IndexStore::searchAsYouTypeChanged, &IndexStore::foldersFirstChanged,
                         &IndexStore::pageSizeChanged, &IndexStore::loginItemChanged,
-                        &IndexStore::hotKeyProblemChanged})
+                        &IndexStore::hotKeyProblemChanged, &IndexStore::trayProblemChanged})
         connect(&store_, signal, this, &SettingsWindow::syncPages);
     connect(&localization_, &Localization::languageChanged, this, &SettingsWindow::retranslate);
     retranslate();

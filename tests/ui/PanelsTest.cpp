@@ -164,6 +164,13 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
     }
     Preferences::apply(Appearance::system);
 
+    // The desktop's states appear under their controls while they hold.
+    store->setTrayProblem("no tray here");
+    EXPECT_EQ(child<QLabel>(window, "trayProblem")->text(), "no tray here");
+    EXPECT_FALSE(child<QLabel>(window, "trayProblem")->isHidden());
+    store->setTrayProblem({});
+    EXPECT_TRUE(child<QLabel>(window, "trayProblem")->isHidden());
+
     window.showSection("index");
     EXPECT_EQ(s.text("settingsSection"), "index");
     SettingsWindow reopened(*store, localization);
