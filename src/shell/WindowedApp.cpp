@@ -10,6 +10,7 @@
 #include "store/TerminationSignals.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +109,10 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
         QDBusConnection::sessionBus().isConnected())
         std::fprintf(stderr, "vesko: no search in the desktop's launcher: %s\n",
                      providers.problem().toLocal8Bit().constData());
+    // Logging out may take the display away before the loop ends: save while the session
+    // manager waits for us; the loop's end saves again if it still comes.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &delegate,
+                     [&delegate](QSessionManager&) { delegate.saveBeforeExit(); });
     delegate.launch();
     QApplication::exec();
     if (!delegate.saveBeforeExit()) {
