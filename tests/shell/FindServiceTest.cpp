@@ -3,6 +3,7 @@
 // from the archive, includes what changed seconds ago, and a Vesko that cannot answer is
 // passed over for the archive.
 #include "shell/FindService.h"
+#include "ShellTestSupport.h"
 
 #include "shell/SingleInstance.h"
 #include "store/IndexStore.h"
@@ -38,14 +39,7 @@ protected:
         tree.file("notes/line\nbreak alpha.txt", "b");
         tree.file("back\\slash alpha.md", "c");
         tree.dir("alpha folder");
-        StoreEnvironment env;
-        env.devRoot = tree.root();
-        env.settingsPath = state.path("vesko.conf");
-        env.archivePath = [this](const std::vector<std::string>&) {
-            return state.path("index.veskoindex");
-        };
-        env.watchFileSystem = false;
-        store = std::make_unique<IndexStore>(env);
+        store = test::privateStore(tree.root(), state);
         socket = state.path("vesko.socket");
         ASSERT_TRUE(instance.listen(socket));
         service = std::make_unique<FindService>(*store);
@@ -108,17 +102,6 @@ TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
     find.query = "\xff";
     EXPECT_FALSE(ask(find)) << "not UTF-8";
     EXPECT_TRUE(ask(query("alpha")));
-}
-
-// A socket bound at `path` that accepts and never answers, as a hung Vesko does.
-int hungAt(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::listen(fd, 4);
-    return fd;
 }
 
 // The real executable: a windowed Vesko over a private tree, and `vesko --find` run with
@@ -189,7 +172,7 @@ TEST_F(FindThroughInstance, AHungInstanceIsPassedOverForTheArchive) {
     tree.file("docs/zeta.md", "z");
     ::mkdir(live.c_str(), 0700);
     ::mkdir(alone.c_str(), 0700);
-    const int hung = hungAt(live + "/vesko.socket");
+    const int hung = test::silentSocketAt(live + "/vesko.socket");
     const auto answered = find({"zeta"}, live);
     ::close(hung);
     EXPECT_EQ(answered.status, 0);

@@ -2,6 +2,7 @@
 // GNOME's and KRunner's providers on a private session bus, called as the launchers call
 // them: the best hits, their metas, and opening one (recorded instead of performed).
 #include "shell/SearchProviders.h"
+#include "ShellTestSupport.h"
 #include "shell/GnomeSearchProvider.h"
 #include "shell/KRunnerProvider.h"
 
@@ -51,14 +52,7 @@ protected:
             tree.file("docs/alpha " + std::to_string(i) + ".txt", "a");
         tree.file("alpha.txt", "exact");
         tree.dir("alpha folder");
-        StoreEnvironment env;
-        env.devRoot = tree.root();
-        env.settingsPath = state.path("vesko.conf");
-        env.archivePath = [this](const std::vector<std::string>&) {
-            return state.path("index.veskoindex");
-        };
-        env.watchFileSystem = false;
-        store = std::make_unique<IndexStore>(env);
+        store = test::privateStore(tree.root(), state);
         ASSERT_FALSE(bus.address().isEmpty()) << "no dbus-daemon";
         store->setDesktop({[this](const QUrl& url) {
                                opened.append(url.toLocalFile());

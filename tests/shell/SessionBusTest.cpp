@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "shell/SessionBus.h"
+#include "ShellTestSupport.h"
 
 #include "support/TempTree.h"
 
@@ -12,22 +13,12 @@
 namespace vesko {
 namespace {
 
-int listenAt(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::listen(fd, 4);
-    return fd;
-}
-
 TEST(SessionBus, OnlyABusThatRepliesCounts) {
     test::TempTree folder;
     const std::string silent = folder.path("silent");
-    const int silentFd = listenAt(silent);
+    const int silentFd = test::silentSocketAt(silent);
     const std::string replying = folder.path("replying");
-    const int replyingFd = listenAt(replying);
+    const int replyingFd = test::silentSocketAt(replying);
     std::jthread server([replyingFd] {
         const int client = ::accept(replyingFd, nullptr, nullptr);
         char buffer[256];

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "shell/SingleInstance.h"
+#include "ShellTestSupport.h"
 
 #include "support/TempTree.h"
 
@@ -15,22 +16,6 @@ namespace vesko {
 namespace {
 
 using Handover = SingleInstance::Handover;
-
-// A socket bound at `path`: listening but never answering (a hung Vesko), or closed at
-// once, which leaves the file of a crashed one.
-int bindAt(const std::string& path, bool listening) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    if (listening) {
-        ::listen(fd, 4);
-        return fd;
-    }
-    ::close(fd);
-    return -1;
-}
 
 // send() blocks while the server needs the event loop, so it runs on another thread.
 Handover sendWhileServing(const std::string& path, const std::string& request) {
@@ -59,12 +44,12 @@ TEST(SingleInstance, ShowCarriesTheActivationTokenAndUnknownRequestsAreRefused) 
 TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     test::TempTree folder;
     const std::string crashed = folder.path("crashed.socket");
-    bindAt(crashed, false);
+    test::silentSocketAt(crashed, false);
     const std::string hung = folder.path("hung.socket");
-    const int hungFd = bindAt(hung, true);
+    const int hungFd = test::silentSocketAt(hung, true);
     const std::string plain = folder.file("plain.socket", "not a socket");
     const std::string foreign = folder.path("foreign.socket");
-    bindAt(foreign, false);
+    test::silentSocketAt(foreign, false);
     const bool canChown = ::chown(foreign.c_str(), 65534, 65534) == 0 && ::getuid() != 65534;
 
     EXPECT_EQ(SingleInstance::send(folder.path("missing.socket"), "show"),

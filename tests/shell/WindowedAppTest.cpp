@@ -3,6 +3,7 @@
 // folders: the hand-over to a running Vesko, quitting with Ctrl+Q or SIGTERM, and a start
 // without any display.
 #include "shell/WindowedApp.h"
+#include "ShellTestSupport.h"
 #include "shell/SingleInstance.h"
 
 #include "index/IndexArchive.h"
@@ -102,23 +103,10 @@ TEST_F(ShellExecutable, SecondStartShowsTheRunningWindowAndCtrlQSavesAndQuits) {
     EXPECT_TRUE(archiveLoads());
 }
 
-// A socket bound at `path`; listening but never accepting when `listening`, else closed,
-// which leaves the file behind as a crashed program does.
-int bindAt(const std::string& path, bool listening) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    if (listening) return ::listen(fd, 4), fd;
-    ::close(fd);
-    return -1;
-}
-
 TEST_F(ShellExecutable, StartsPastAStaleSocketAndASilentBusAndSigtermSavesAnyway) {
-    bindAt(socket(), false);
+    test::silentSocketAt(socket(), false);
     // A session bus that takes the connection and never answers, with the tray icon on.
-    const int bus = bindAt(state.path("bus"), true);
+    const int bus = test::silentSocketAt(state.path("bus"), true);
     state.file("config/vesko/vesko.conf", "[General]\nshowInMenuBar=true\n");
     auto l = launch({"--dev-root", tree.root(), "--hidden"});
     l.env.emplace_back("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + state.path("bus"));

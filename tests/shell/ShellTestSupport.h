@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// What the shell's tests share: a store over a private tree that never watches the disk, and
+// a socket that takes connections and never answers, as a hung Vesko or bus does.
+#pragma once
+
+#include "store/IndexStore.h"
+#include "support/TempTree.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vesko::test {
+
+// A store that indexes `root` alone, with its settings and archive in `state`.
+inline std::unique_ptr<IndexStore> privateStore(const std::string& root, TempTree& state) {
+    StoreEnvironment env;
+    env.devRoot = root;
+    env.settingsPath = state.path("vesko.conf");
+    env.archivePath = [&state](const std::vector<std::string>&) {
+        return state.path("index.veskoindex");
+    };
+    env.watchFileSystem = false;
+    return std::make_unique<IndexStore>(env);
+}
+
+// A Unix socket bound at `path` that nobody serves: listening (a hung program; the caller
+// closes the returned descriptor), or closed at once, which leaves the file behind as a
+// crashed program does (returns -1).
+inline int silentSocketAt(const std::string& path, bool listening = true) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (listening) return ::listen(fd, 4), fd;
+    ::close(fd);
+    return -1;
+}
+
+} // namespace vesko::test
