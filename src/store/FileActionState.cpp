@@ -151,11 +151,13 @@ void IndexStore::trashSelected() {
         auto rows = *rows_;
         std::erase_if(rows, isTrashed);
         rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-        emit rowsChanged();
     }
     const auto stayed =
         rowsWhere(*rows_, [&](const SearchRow& row) { return kept.contains(pathOf(row)); });
+    // The marks are moved onto the shorter list before it is announced, since whoever
+    // follows the rows reads the marks with them.
     setSelectedRows(stayed);
+    if (!gone.empty()) emit rowsChanged();
     // The list closes over the trashed rows; the focus lands where the first of them was.
     const qint64 focus = !stayed.empty() ? stayed.front()
                          : gone.empty()  ? selection_

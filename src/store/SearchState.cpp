@@ -67,8 +67,8 @@ void IndexStore::setQuery(const QString& text) {
         historyTimer_.stop();
         rows_ = std::make_shared<const std::vector<SearchRow>>();
         rowsQuery_.clear();
-        emit rowsChanged();
         setSelectedRows({});
+        emit rowsChanged();
         setStatus({});
         searchedQuery_.clear();
         emit searchedQueryChanged();
@@ -199,8 +199,9 @@ void IndexStore::publish(SearchOutcome out) {
         if (content->hitLimit())
             text += QStringLiteral("  ·  ⚠️ ") + tr("stopped early - narrow the name first");
     }
-    emit rowsChanged();
+    // Marks first: whoever follows the rows reads the marks with them.
     keepMarksOf(*before, sameQuery);
+    emit rowsChanged();
     setStatus(text);
     if (rowCount > 0)
         historyTimer_.start();
@@ -223,8 +224,8 @@ void IndexStore::clearResults() {
         isLoadingMore_ = false;
         emit isLoadingMoreChanged();
     }
-    emit rowsChanged();
     setSelectedRows({});
+    emit rowsChanged();
     if (phase_ == Phase::ready) setStatus(readyStatus());
 }
 
