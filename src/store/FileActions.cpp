@@ -14,15 +14,38 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vesko {
 namespace {
+
+// Makes `path` and its missing parents, new ones private to the user; an errno on failure.
+int makeFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+        if (slash == std::string::npos) return 0;
+    }
+}
+
+// The home Trash's folders, made when missing. Without them Qt falls back to "files" and
+// "info" folders in the working directory, which would take the item somewhere the user
+// never looks.
+int prepareHomeTrash() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty()) return ENOENT;
+    const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
+    for (const char* part : {"/files", "/info"})
+        if (const int error = makeFolders(trash + part)) return error;
+    return 0;
+}
 
 QString systemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -97,6 +120,7 @@ FileActions::Renamed FileActions::rename(const std::string& directory, const std
 FileActions::Problem FileActions::moveToTrash(const std::string& path) {
     QFile file(QFile::decodeName(path.c_str()));
     if (!file.exists() && !QFileInfo(file).isSymLink()) return systemText(ENOENT);
+    if (const int error = prepareHomeTrash()) return systemText(error);
     if (file.moveToTrash()) return std::nullopt;
     return file.errorString();
 }

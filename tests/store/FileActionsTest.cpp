@@ -158,6 +158,22 @@ TEST_F(TrashTest, MovesTheItemIntoTheTrash) {
     EXPECT_TRUE(exists(tree.path("home/.local/share/Trash/info/doc.txt.trashinfo")));
 }
 
+// Qt falls back to files/ and info/ in the working folder when the data folder is missing: a
+// fresh account's first trash must still land in the real Trash.
+TEST(TrashFreshHomeTest, AMissingDataFolderIsMadeAndTheWorkingFolderLeftAlone) {
+    test::TempTree tree;
+    test::ScopedEnv home{"HOME", tree.dir("home")};
+    test::ScopedEnv data{"XDG_DATA_HOME", tree.path("home/.local/share")};
+    const std::string file = tree.file("home/doc.txt", "keep me");
+    const std::string workingBefore = std::filesystem::current_path();
+    std::filesystem::current_path(tree.dir("work"));
+    const auto problem = FileActions::moveToTrash(file);
+    std::filesystem::current_path(workingBefore);
+    ASSERT_FALSE(problem) << problem->toStdString();
+    EXPECT_EQ(readFile(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
+    EXPECT_FALSE(exists(tree.path("work/files")));
+}
+
 TEST_F(TrashTest, AFolderWithoutWritePermissionKeepsTheItem) {
     const std::string file = tree.file("home/locked/doc.txt", "keep me");
     ASSERT_EQ(::chown(tree.root().c_str(), 65534, 65534), 0);
