@@ -117,19 +117,24 @@ QWidget* MainView::buildResultsPage() {
     return page;
 }
 
+MainView::~MainView() {
+    disconnect(focusFollower_);
+}
+
 void MainView::connectFocus() {
     connect(&store_, &IndexStore::focusRequested, this, &MainView::focusSearch);
     connect(&store_, &IndexStore::focusListRequested, this, &MainView::focusList);
     connect(searchBar_, &SearchBar::listWanted, this, &MainView::focusList);
     connect(table_, &ResultTable::searchFieldWanted, this, &MainView::focusSearch);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now == searchBar_->field())
-            statusBar_->setFocusPlace(StatusBar::Focus::query);
-        else if (now == table_)
-            statusBar_->setFocusPlace(StatusBar::Focus::list);
-        else if (!now || !isAncestorOf(now))
-            statusBar_->setFocusPlace(StatusBar::Focus::none);
-    });
+    focusFollower_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now == searchBar_->field())
+                statusBar_->setFocusPlace(StatusBar::Focus::query);
+            else if (now == table_)
+                statusBar_->setFocusPlace(StatusBar::Focus::list);
+            else if (!now || !isAncestorOf(now))
+                statusBar_->setFocusPlace(StatusBar::Focus::none);
+        });
 }
 
 void MainView::focusSearch() {

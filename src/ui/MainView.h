@@ -28,11 +28,15 @@ class MainView : public QWidget {
 
 public:
     MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent = nullptr);
+    // Closing the window while it is destroyed moves the application's focus: the handler
+    // of that must be gone before the members it reads.
+    ~MainView() override;
 
     ResultModel& model() const { return *model_; }
     ResultTable& table() const { return *table_; }
 
 private:
+    QMetaObject::Connection focusFollower_;
     QWidget* buildResultsPage();
     void connectFocus();
     void followContent();
