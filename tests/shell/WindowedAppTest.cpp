@@ -91,7 +91,8 @@ TEST_F(ShellExecutable, SecondStartShowsTheRunningWindowAndCtrlQSavesAndQuits) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !(window = visibleWindow(first.pid())).empty(); }, patience));
     xdotool({"windowminimize", "--sync", window});
-    ASSERT_TRUE(visibleWindow(first.pid()).empty());
+    // The window manager unmaps the window after xdotool's own wait has returned.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindow(first.pid()).empty(); }, patience));
 
     const auto second = test::run(launch({}));
     EXPECT_EQ(second.status, 0) << second.err;
