@@ -47,25 +47,38 @@ void ResultDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelI
         option->textElideMode = Qt::ElideRight;
 }
 
+namespace {
+
+// Draws the cell's background, selection and focus but not its text, which the caller draws
+// itself; `item` keeps the cell's options and returns its text. The text's rectangle.
+QRect drawWithoutText(QPainter* painter, QStyleOptionViewItem& item, QString& text) {
+    text = item.text;
+    item.text.clear();
+    const QWidget* widget = item.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    return style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+}
+
+QColor textColor(const QStyleOptionViewItem& item) {
+    const QPalette::ColorGroup group =
+        item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+    return item.palette.color(group, item.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                         : QPalette::Text);
+}
+
+} // namespace
+
 void ResultDelegate::paintRightAligned(QPainter* painter, const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
-    const QString text = item.text;
-    item.text.clear();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    QString text;
     // A number set flush against the next column's left-aligned text would read as one word.
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget)
-                               .adjusted(0, 0, -rightPadding, 0);
-    const bool selected = item.state & QStyle::State_Selected;
-    const QPalette::ColorGroup group =
-        item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+    const QRect textRect = drawWithoutText(painter, item, text).adjusted(0, 0, -rightPadding, 0);
     painter->save();
     painter->setFont(item.font);
-    painter->setPen(
-        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(textColor(item));
     painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter,
                       item.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
     painter->restore();
@@ -83,14 +96,8 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
-    const QString name = item.text;
-    item.text.clear();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
-    const QRect textRect =
-        style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(2, 0, -2, 0);
+    QString name;
+    const QRect textRect = drawWithoutText(painter, item, name).adjusted(2, 0, -2, 0);
     QFont bold = item.font;
     bold.setBold(true);
     // Eliding with the bold metrics keeps the emphasised text inside the cell.
@@ -112,12 +119,8 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     QTextLine line = layout.createLine();
     line.setLineWidth(textRect.width());
     layout.endLayout();
-    const bool selected = item.state & QStyle::State_Selected;
-    const QPalette::ColorGroup group =
-        item.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
     painter->save();
-    painter->setPen(
-        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(textColor(item));
     const qreal top = textRect.top() + (textRect.height() - line.height()) / 2;
     layout.draw(painter, QPointF(textRect.left(), top));
     painter->restore();

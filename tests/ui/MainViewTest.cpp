@@ -31,6 +31,16 @@ protected:
     QString stateTitle(MainView& view) { return view.findChild<StatePage*>()->title(); }
 };
 
+// The view at its default size in an active window, as keys and clicks need it.
+struct ShownView {
+    explicit ShownView(IndexStore& store) : preview(store), view(store, preview) {
+        view.resize(1180, 760);
+        view.show();
+    }
+    PreviewWindow preview;
+    MainView view;
+};
+
 TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     auto store = makeStore();
     PreviewWindow preview(*store);
@@ -72,10 +82,8 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
 // The list and the field hand the keys back and forth without moving the selection.
 TEST_F(MainViewTest, KeysMoveBetweenFieldAndListAndThroughTheRows) {
     auto store = startedStore();
-    PreviewWindow preview(*store);
-    MainView view(*store, preview);
-    view.resize(1180, 760);
-    view.show();
+    ShownView shown(*store);
+    MainView& view = shown.view;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     auto* field = view.findChild<QLineEdit*>("searchField");
     QTest::keyClicks(field, "report");
@@ -120,15 +128,13 @@ TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
         QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
 }
 
-// Without a window shell yet, the trash of several rows is driven through the keys here.
+// The marks and the trash at the widget's level; the end-to-end suite does it in the real window.
 TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     test::ScopedEnv trashHome{"HOME", home.root()};
     test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
     auto store = startedStore();
-    PreviewWindow preview(*store);
-    MainView view(*store, preview);
-    view.resize(1180, 760);
-    view.show();
+    ShownView shown(*store);
+    MainView& view = shown.view;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     searchFor(*store, "report");
     ResultTable& table = view.table();
