@@ -2,6 +2,7 @@
 #include "index/ArchiveFolder.h"
 
 #include "index/HomeFolder.h"
+#include "index/PrivateFolders.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -37,13 +38,6 @@ std::string cacheFolder() {
         return std::string(cache) + "/vesko";
     const std::string home = homeFolder();
     return (home == "/" ? std::string() : home) + "/.cache/vesko";
-}
-
-void makeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
-    ::mkdir(path.c_str(), 0700);
 }
 
 // The archives list the user's private file names: a folder made by an older version or by
@@ -105,7 +99,7 @@ struct Recency {
 
 std::string prepare() {
     const std::string folder = cacheFolder();
-    makeFolders(folder);
+    makePrivateFolders(folder);
     tighten(folder);
     writeCacheTag(folder);
     sweepLeftovers(folder);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/FileActions.h"
 
+#include "index/PrivateFolders.h"
 #include "store/RenameNoReplace.h"
 
 #include <QClipboard>
@@ -20,20 +21,10 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vesko {
 namespace {
-
-// Makes `path` and its missing parents, new ones private to the user; an errno on failure.
-int makeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-        if (slash == std::string::npos) return 0;
-    }
-}
 
 // The home Trash's folders, made when missing. Without them Qt falls back to "files" and
 // "info" folders in the working directory, which would take the item somewhere the user
@@ -43,7 +34,7 @@ int prepareHomeTrash() {
     if (data.isEmpty()) return ENOENT;
     const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
     for (const char* part : {"/files", "/info"})
-        if (const int error = makeFolders(trash + part)) return error;
+        if (const int error = makePrivateFolders(trash + part)) return error;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include "store/LoginItem.h"
 
 #include "index/FileDescriptor.h"
+#include "index/PrivateFolders.h"
 #include "scan/Roots.h"
 
 #include <cerrno>
@@ -60,19 +61,6 @@ bool canCreateIn(std::string folder) {
     return false;
 }
 
-// Creates `folder` and its missing parents, private to the user like the rest of the
-// configuration. Returns 0 or the errno of the step that failed.
-int makeFolders(const std::string& folder) {
-    for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
-        const std::string part = folder.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-        if (at == std::string::npos) break;
-    }
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0) return errno;
-    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-}
-
 // Written whole to a temporary name and renamed over the entry, so the session never reads
 // half a file, and a disabled entry the desktop left behind is replaced, not edited.
 int writeEntry(const std::string& folder, const std::string& path) {
@@ -124,7 +112,7 @@ std::optional<std::string> set(const std::string& folder, bool on) {
         if (::unlink(path.c_str()) == 0 || errno == ENOENT) return std::nullopt;
         return std::string(std::strerror(errno));
     }
-    if (const int error = makeFolders(folder)) return std::string(std::strerror(error));
+    if (const int error = makePrivateFolders(folder)) return std::string(std::strerror(error));
     if (const int error = writeEntry(folder, path)) return std::string(std::strerror(error));
     return std::nullopt;
 }
