@@ -4,7 +4,6 @@
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
 #include "app/MimeKinds.h"
-#include "app/TerminalText.h"
 #include "index/ArchiveFaultGuard.h"
 #include "scan/IndexBuilder.h"
 #include "search/NameRules.h"
@@ -13,6 +12,7 @@
 #include "shell/FindService.h"
 #include "shell/SingleInstance.h"
 #include "store/Settings.h"
+#include "store/TerminalText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/ReportOutput.h"
 
-#include "app/TerminalText.h"
 #include "index/FileDescriptor.h"
+#include "store/TerminalText.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -5,6 +5,7 @@
 #include "shell/MainMenu.h"
 #include "shell/SessionBus.h"
 #include "shell/StartupTrace.h"
+#include "store/ShownText.h"
 #include "ui/MainView.h"
 #include "ui/PreviewWindow.h"
 #include "ui/SettingsWindow.h"
@@ -284,8 +285,8 @@ void AppDelegate::renameSelectedFile() {
     if (!row) return;
     QInputDialog dialog(mainWindow_.get());
     dialog.setWindowTitle(tr("Rename"));
-    dialog.setLabelText(QString::fromStdString(FileActions::fullPath(row->directory, row->name)));
-    dialog.setTextValue(QString::fromStdString(row->name));
+    dialog.setLabelText(shownText(row->path()));
+    dialog.setTextValue(shownText(row->name));
     dialog.setOkButtonText(tr("Rename"));
     dialog.setCancelButtonText(tr("Cancel"));
     dialog.resize(420, dialog.sizeHint().height());
@@ -324,9 +325,7 @@ void AppDelegate::applySavedSearch(int index) {
 
 void AppDelegate::togglePreview() {
     const auto row = store_->selectedRow();
-    preview_->toggle(row ? std::optional<QString>(QString::fromStdString(
-                               FileActions::fullPath(row->directory, row->name)))
-                         : std::nullopt);
+    preview_->toggle(row ? std::optional<std::string>(row->path()) : std::nullopt);
 }
 
 void AppDelegate::quit() {

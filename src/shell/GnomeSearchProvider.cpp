@@ -31,17 +31,14 @@ QStringList GnomeSearchProvider::GetSubsearchResultSet(const QStringList&,
 void GnomeSearchProvider::answerLater(const QStringList& terms) {
     setDelayedReply(true);
     if (!SearchProviders::callerIsUs(*this)) return;
-    search_.find(terms, [this, request = message(),
-                         bus = connection()](std::vector<ProviderSearch::Hit> hits) {
-        QStringList ids;
-        shown_.clear();
-        for (ProviderSearch::Hit& hit : hits) {
-            ids.append(hit.path);
-            shown_.insert(hit.path, std::move(hit));
-        }
-        // A caller gone meanwhile is no error: the bus drops the reply.
-        bus.send(request.createReply(ids));
-    });
+    search_.find(terms,
+                 [request = message(), bus = connection()](std::vector<ProviderSearch::Hit> hits) {
+                     QStringList ids;
+                     for (const ProviderSearch::Hit& hit : hits)
+                         ids.append(hit.id);
+                     // A caller gone meanwhile is no error: the bus drops the reply.
+                     bus.send(request.createReply(ids));
+                 });
 }
 
 QList<QVariantMap> GnomeSearchProvider::GetResultMetas(const QStringList& identifiers) {
@@ -50,21 +47,21 @@ QList<QVariantMap> GnomeSearchProvider::GetResultMetas(const QStringList& identi
         return {};
     }
     QList<QVariantMap> metas;
-    for (const QString& id : identifiers) {
-        const auto known = shown_.constFind(id);
-        const ProviderSearch::Hit hit =
-            known != shown_.constEnd() ? *known : ProviderSearch::describe(id);
+    for (const QString& id : identifiers.mid(0, maximumMetas)) {
+        const ProviderSearch::Hit* hit = search_.handedOut(id);
+        if (!hit) continue;
         metas.append({{"id", id},
-                      {"name", hit.name},
-                      {"description", hit.folder},
-                      {"gicon", ProviderSearch::iconName(id, hit.isDirectory)}});
+                      {"name", hit->name},
+                      {"description", hit->folder},
+                      {"gicon", ProviderSearch::iconName(hit->name, hit->isDirectory)}});
     }
     return metas;
 }
 
 void GnomeSearchProvider::ActivateResult(const QString& identifier, const QStringList&, uint) {
-    if (!SearchProviders::callerIsUs(*this) || !identifier.startsWith(QLatin1Char('/'))) return;
-    FileActions::open(identifier.toStdString(), search_.store().desktop());
+    if (!SearchProviders::callerIsUs(*this)) return;
+    if (const ProviderSearch::Hit* hit = search_.handedOut(identifier))
+        FileActions::open(hit->path, search_.store().desktop());
 }
 
 void GnomeSearchProvider::LaunchSearch(const QStringList& terms, uint) {

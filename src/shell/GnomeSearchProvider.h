@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // org.gnome.Shell.SearchProvider2: the overview sends what is typed, shows our best hits
-// with their names, folders and type icons, and opens the one chosen. A result's id is its
-// full path. Searches answer later (delayed replies), so the window's thread only starts
-// them.
+// with their names, folders and type icons, and opens the one chosen. Ids are
+// ProviderSearch's; one never handed out is neither described nor opened. Searches answer
+// later (delayed replies), so the window's thread only starts them, and a request for metas
+// is answered for its first `maximumMetas` ids from memory, without a look at the disk.
 #pragma once
 
 #include "shell/ProviderSearch.h"
 
 #include <QDBusContext>
-#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -22,6 +22,9 @@ class GnomeSearchProvider : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.gnome.Shell.SearchProvider2")
 
 public:
+    // The overview shows a handful of results; no honest caller asks for more at once.
+    static constexpr qsizetype maximumMetas = 100;
+
     GnomeSearchProvider(ProviderSearch& search, std::function<void(const QString&)> showSearch,
                         QObject* parent = nullptr);
 
@@ -37,8 +40,6 @@ private:
 
     ProviderSearch& search_;
     std::function<void(const QString&)> showSearch_;
-    // The latest hits, so their metas need no look at the disk.
-    QHash<QString, ProviderSearch::Hit> shown_;
 };
 
 } // namespace vesko

@@ -8,7 +8,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QUrl>
 
 namespace vesko {
 
@@ -62,13 +61,12 @@ QList<RunnerMatch> KRunnerProvider::Match(const QString& query) {
         double relevance = 1.0;
         for (const ProviderSearch::Hit& hit : hits) {
             const bool exact = hit.name.compare(query.trimmed(), Qt::CaseInsensitive) == 0;
-            matches.append({hit.path,
+            matches.append({hit.id,
                             hit.name,
-                            ProviderSearch::iconName(hit.path, hit.isDirectory),
+                            ProviderSearch::iconName(hit.name, hit.isDirectory),
                             exact ? exactMatch : possibleMatch,
                             relevance,
-                            {{"subtext", hit.folder},
-                             {"urls", QStringList{QUrl::fromLocalFile(hit.path).toString()}}}});
+                            {{"subtext", hit.folder}, {"urls", QStringList{hit.id}}}});
             relevance -= 0.02;
         }
         bus.send(request.createReply(QVariant::fromValue(matches)));
@@ -81,12 +79,14 @@ QList<RunnerAction> KRunnerProvider::Actions() {
 }
 
 void KRunnerProvider::Run(const QString& matchId, const QString& actionId) {
-    if (!SearchProviders::callerIsUs(*this) || !matchId.startsWith(QLatin1Char('/'))) return;
+    if (!SearchProviders::callerIsUs(*this)) return;
+    const ProviderSearch::Hit* hit = search_.handedOut(matchId);
+    if (!hit) return;
     const IndexStore& store = search_.store();
     if (actionId == QLatin1String(showInFolder))
-        FileActions::showInFileManager(matchId.toStdString(), store.desktop(), [](auto) {});
+        FileActions::showInFileManager(hit->path, store.desktop(), [](auto) {});
     else
-        FileActions::open(matchId.toStdString(), store.desktop());
+        FileActions::open(hit->path, store.desktop());
 }
 
 } // namespace vesko

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // org.kde.krunner1 on /runner: KRunner sends what is typed, lists our best hits with their
-// folders, and runs the chosen one: opened, or shown in the file manager. A match's id is
-// its full path.
+// folders, and runs the chosen one: opened, or shown in the file manager. Match ids are
+// ProviderSearch's (the file URL, which is also the match's url); one never handed out runs
+// nothing.
 #pragma once
 
 #include "shell/ProviderSearch.h"

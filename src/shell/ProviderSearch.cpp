@@ -2,9 +2,10 @@
 #include "shell/ProviderSearch.h"
 
 #include "search/QueryExpression.h"
+#include "store/FileActions.h"
 #include "store/IndexStore.h"
+#include "store/ShownText.h"
 
-#include <QFileInfo>
 #include <QIcon>
 #include <QMimeDatabase>
 
@@ -18,16 +19,12 @@ std::vector<ProviderSearch::Hit> searchIndex(const std::string& query, const Fil
     request.sort = {ResultSort::Field::relevance, true};
     request.limit = ProviderSearch::maximumHits;
     const Search::Result result = Search::run(request, index, names);
+    const std::vector<SearchRow> rows = SearchRow::build(result.hits, index, names);
     std::vector<ProviderSearch::Hit> hits;
-    hits.reserve(result.hits.size());
-    for (const Search::Hit& hit : result.hits) {
-        const auto directory = index.entryDir[static_cast<std::size_t>(hit.entry)];
-        hits.push_back({QString::fromStdString(index.path(hit.entry, names)),
-                        QString::fromStdString(
-                            names.display(index.entryName[static_cast<std::size_t>(hit.entry)])),
-                        QString::fromStdString(index.pathOfDirectory(directory, names)),
-                        hit.isDirectory});
-    }
+    hits.reserve(rows.size());
+    for (const SearchRow& row : rows)
+        hits.push_back(
+            {{}, row.path(), shownText(row.name), shownText(row.directory), row.isDirectory});
     return hits;
 }
 
@@ -59,23 +56,41 @@ void ProviderSearch::find(const QStringList& terms, std::function<void(std::vect
                  done = std::move(done)] {
         auto hits = searchIndex(query, index, *names);
         QMetaObject::invokeMethod(
-            this, [done, hits = std::move(hits)]() mutable { done(std::move(hits)); },
+            this,
+            [this, done, hits = std::move(hits)]() mutable {
+                remember(hits);
+                done(std::move(hits));
+            },
             Qt::QueuedConnection);
     });
 }
 
-QString ProviderSearch::iconName(const QString& path, bool isDirectory) {
-    if (isDirectory) return QStringLiteral("folder");
-    static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-    const QString name = type.iconName();
-    if (QIcon::themeName().isEmpty() || QIcon::hasThemeIcon(name)) return name;
-    return type.genericIconName();
+void ProviderSearch::remember(std::vector<Hit>& hits) {
+    for (Hit& hit : hits) {
+        hit.id = QString::fromLatin1(FileActions::fileUrl(hit.path).toEncoded());
+        // An id handed out again is as new as the search that returned it.
+        if (handedOut_.contains(hit.id)) std::erase(order_, hit.id);
+        order_.push_back(hit.id);
+        handedOut_.insert(hit.id, hit);
+    }
+    while (static_cast<qsizetype>(order_.size()) > rememberedIds) {
+        handedOut_.remove(order_.front());
+        order_.pop_front();
+    }
 }
 
-ProviderSearch::Hit ProviderSearch::describe(const QString& path) {
-    const QFileInfo info(path);
-    return {path, info.fileName(), info.path(), info.isDir() && !info.isSymLink()};
+const ProviderSearch::Hit* ProviderSearch::handedOut(const QString& id) const {
+    const auto found = handedOut_.constFind(id);
+    return found == handedOut_.constEnd() ? nullptr : &*found;
+}
+
+QString ProviderSearch::iconName(const QString& name, bool isDirectory) {
+    if (isDirectory) return QStringLiteral("folder");
+    static const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    const QString icon = type.iconName();
+    if (QIcon::themeName().isEmpty() || QIcon::hasThemeIcon(icon)) return icon;
+    return type.genericIconName();
 }
 
 } // namespace vesko

@@ -5,6 +5,7 @@
 #include "store/IndexStore.h"
 
 #include "store/FileActions.h"
+#include "store/ShownText.h"
 
 #include <QLocale>
 
@@ -21,7 +22,7 @@ constexpr qint64 loadMoreMargin = 10;
 constexpr qsizetype problemsNamed = 12;
 
 std::string pathOf(const SearchRow& row) {
-    return FileActions::fullPath(row.directory, row.name);
+    return row.path();
 }
 
 std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
@@ -140,7 +141,7 @@ void IndexStore::trashSelected() {
             // One item's problem is shown as the system words it, as before marks existed.
             if (targets.size() == 1) return setActionProblem(problem);
             kept.insert(path);
-            reasons << QStringLiteral("%1: %2").arg(QString::fromUtf8(row.name), *problem);
+            reasons << QStringLiteral("%1: %2").arg(shownText(row.name), *problem);
         } else {
             trashed.insert(path);
         }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "store/FileActions.h"
 
-#include "index/PrivateFolders.h"
 #include "store/RenameNoReplace.h"
+#include "store/ShownText.h"
+#include "store/TerminalText.h"
+#include "store/Trash.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -11,7 +13,6 @@
 #include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSaveFile>
@@ -26,24 +27,15 @@
 namespace vesko {
 namespace {
 
-// The home Trash's folders, made when missing. Without them Qt falls back to "files" and
-// "info" folders in the working directory, which would take the item somewhere the user
-// never looks.
-int prepareHomeTrash() {
+// The user's Trash folder; empty without a data folder.
+std::string homeTrash() {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty()) return ENOENT;
-    const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
-    for (const char* part : {"/files", "/info"})
-        if (const int error = makePrivateFolders(trash + part)) return error;
-    return 0;
+    if (data.isEmpty()) return {};
+    return QFile::encodeName(data).toStdString() + "/Trash";
 }
 
 QString systemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QString displayName(const std::string& name) {
-    return QString::fromUtf8(name);
 }
 
 std::string parentOf(const std::string& path) {
@@ -99,7 +91,7 @@ FileActions::Problem FileActions::nameProblem(const QString& name, const std::st
 FileActions::Renamed FileActions::rename(const std::string& directory, const std::string& name,
                                          const QString& typed, const RenameFaults* faults) {
     const QString trimmed = typed.trimmed();
-    if (trimmed.isEmpty() || trimmed == displayName(name)) return {};
+    if (trimmed.isEmpty() || trimmed == shownText(name)) return {};
     if (auto problem = nameProblem(trimmed, directory)) return {problem, std::nullopt};
     const std::string target = trimmed.toStdString();
     if (target == name) return {};
@@ -109,11 +101,11 @@ FileActions::Renamed FileActions::rename(const std::string& directory, const std
 }
 
 FileActions::Problem FileActions::moveToTrash(const std::string& path) {
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.exists() && !QFileInfo(file).isSymLink()) return systemText(ENOENT);
-    if (const int error = prepareHomeTrash()) return systemText(error);
-    if (file.moveToTrash()) return std::nullopt;
-    return file.errorString();
+    const std::string trash = homeTrash();
+    if (trash.empty()) return systemText(ENOENT);
+    if (const Trash::Moved moved = Trash::move(path, trash); moved.error)
+        return systemText(moved.error);
+    return std::nullopt;
 }
 
 FileActions::Problem FileActions::exportPaths(const std::string& file,
@@ -136,10 +128,12 @@ QUrl FileActions::fileUrl(const std::string& path) {
 }
 
 QMimeData* FileActions::pathsData(const std::vector<std::string>& paths) {
+    // The text is what a shell reads back as the same path: a name that is not UTF-8 or
+    // holds a control (a pasted newline runs a command) comes quoted as $'...'.
     QStringList lines;
     QByteArray uris;
     for (const std::string& path : paths) {
-        lines << displayName(path);
+        lines << QString::fromStdString(TerminalText::quoted(path));
         uris += fileUrl(path).toEncoded() + "\r\n";
     }
     auto* data = new QMimeData;
@@ -158,13 +152,13 @@ FileActions::Problem FileActions::copyPaths(const std::vector<std::string>& path
 FileActions::Problem FileActions::copyName(const std::string& name) {
     QClipboard* board = clipboard();
     if (!board) return tr("The clipboard is not available.");
-    board->setText(displayName(name));
+    board->setText(QString::fromStdString(TerminalText::quoted(name)));
     return std::nullopt;
 }
 
 FileActions::Problem FileActions::open(const std::string& path, const Desktop& desktop) {
     if (openWith(desktop, fileUrl(path))) return std::nullopt;
-    return tr("No application could open “%1”.").arg(displayName(lastName(path)));
+    return tr("No application could open “%1”.").arg(shownText(lastName(path)));
 }
 
 void FileActions::showInFileManager(const std::string& path, const Desktop& desktop,
@@ -172,7 +166,7 @@ void FileActions::showInFileManager(const std::string& path, const Desktop& desk
     const std::string folder = parentOf(path);
     auto fallBack = [desktop, folder, done] {
         if (openWith(desktop, fileUrl(folder))) return done(std::nullopt);
-        done(tr("No file manager could show “%1”.").arg(displayName(folder)));
+        done(tr("No file manager could show “%1”.").arg(shownText(folder)));
     };
     QDBusConnection bus = busFor(desktop);
     if (!bus.isConnected()) return fallBack();

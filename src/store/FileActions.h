@@ -55,7 +55,9 @@ public:
     static constexpr const char* proposedExportName = "vesko-results.txt";
 
     // The clipboard gets the paths as text/plain, one per line, and their file URLs as
-    // text/uri-list; or the name as text/plain. Needs a QGuiApplication.
+    // text/uri-list; or the name as text/plain. The URLs carry the exact bytes; the text
+    // quotes a path or name as a terminal shows it (TerminalText) when it needs quoting.
+    // Needs a QGuiApplication.
     static Problem copyPath(const std::string& path) { return copyPaths({path}); }
     static Problem copyPaths(const std::vector<std::string>& paths);
     // The same two forms, for the clipboard and for a drag.

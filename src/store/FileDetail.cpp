@@ -8,7 +8,10 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesko {
 namespace {
@@ -97,17 +100,77 @@ std::optional<QString> defaultApplicationName(const QString& mimeType) {
     return std::nullopt;
 }
 
+namespace {
+
+std::string lastName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The type by the item's own bytes: its name's extension and, for a regular file, its
+// first bytes, read through a descriptor opened by the stored path.
+QMimeType typeOf(const std::string& path, const struct stat& info) {
+    const QMimeDatabase database;
+    if (S_ISDIR(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/directory"));
+    if (S_ISFIFO(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/fifo"));
+    if (S_ISSOCK(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/socket"));
+    if (S_ISCHR(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/chardevice"));
+    if (S_ISBLK(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/blockdevice"));
+    const QString name = QString::fromStdString(lastName(path));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return database.mimeTypeForFileNameAndData(name, &file);
+}
+
+// A link's target type by the name it resolves to, without reading it.
+QMimeType targetTypeOf(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    const std::string target = resolved ? resolved : path;
+    std::free(resolved);
+    return QMimeDatabase().mimeTypeForFile(QString::fromStdString(lastName(target)),
+                                           QMimeDatabase::MatchExtension);
+}
+
+} // namespace
+
+QString FileDetail::linkKind(const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) return tr("Link to a missing item");
+    if (S_ISDIR(target.st_mode)) return tr("Link to a folder");
+    const QMimeType type = targetTypeOf(path);
+    if (type.isDefault() || type.comment().isEmpty()) return tr("Link to a file");
+    return tr("Link to %1").arg(type.comment());
+}
+
 FileDetail FileDetail::read(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return {};
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(QFile::decodeName(path.c_str()));
+    if (::lstat(path.c_str(), &info) != 0) return {};
     FileDetail detail;
     detail.exists = true;
-    detail.iconName = type.iconName();
-    if (!type.comment().isEmpty()) detail.kind = type.comment();
     const QLocale locale;
     detail.modifiedText =
         locale.toString(QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec), QLocale::ShortFormat);
+    if (S_ISLNK(info.st_mode)) {
+        detail.kind = linkKind(path);
+        struct stat target {};
+        const bool reached = ::stat(path.c_str(), &target) == 0;
+        if (reached && S_ISDIR(target.st_mode)) {
+            detail.iconName = QStringLiteral("folder");
+        } else if (reached) {
+            const QMimeType type = targetTypeOf(path);
+            detail.iconName = type.iconName();
+            detail.opensWith = defaultApplicationName(type.name());
+        } else {
+            detail.iconName = QStringLiteral("inode-symlink");
+        }
+        detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);
+        return detail;
+    }
+    const QMimeType type = typeOf(path, info);
+    detail.iconName = type.iconName();
+    if (!type.comment().isEmpty()) detail.kind = type.comment();
     if (S_ISDIR(info.st_mode)) return detail;
     detail.opensWith = defaultApplicationName(type.name());
     detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);

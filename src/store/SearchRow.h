@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// One displayed result: the entry, its place in the result, its name and folder for display,
-// and the columns the list shows. Built off the main thread for a whole page at once.
+// One displayed result: the entry, its place in the result, its name and folder as the file
+// system spells them, and the columns the list shows. Built off the main thread for a whole
+// page at once. Every action takes the stored bytes; what is drawn goes through shownText.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -18,9 +19,10 @@ class NameTable;
 struct SearchRow {
     std::int64_t id = 0;       // entry index in the FileIndex
     std::int64_t position = 0; // row number in the result, from 0
-    std::string name;
-    std::string directory; // display path of the parent folder; "/" for top-level entries
+    std::string name;          // stored bytes, which need not be UTF-8
+    std::string directory;     // the parent folder's stored path; "/" for top-level entries
     bool isDirectory = false;
+    bool isSymlink = false;
     std::uint32_t size = 0; // packed
     std::uint32_t modified = 0;
     std::uint32_t created = 0;
@@ -28,8 +30,14 @@ struct SearchRow {
 
     bool operator==(const SearchRow&) const = default;
 
+    // The full path's stored bytes, the one way every action names the item.
+    std::string path() const { return directory == "/" ? "/" + name : directory + "/" + name; }
+
     static std::vector<SearchRow> build(const std::vector<Search::Hit>& hits,
                                         const FileIndex& index, const NameTable& names);
+    // A folder's path with every name as stored (FileIndex's paths are repaired for display).
+    static std::string storedDirectory(const FileIndex& index, const NameTable& names,
+                                       std::uint32_t directory);
 };
 
 // The result list's paging rule: one page per request, more on demand, never past a ceiling.

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewContent.h"
 
-#include <QDir>
+#include "store/ShownText.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesko {
 namespace {
@@ -22,18 +28,22 @@ void dropCutSequence(QByteArray& bytes) {
     if (bytes.size() - start < expected) bytes.truncate(start);
 }
 
-// Text by its type, or an unknown type whose start holds no NUL byte: a file of known
-// binary type (a PDF often has no NUL early on) is not shown as text.
-bool looksLikeText(const QString& path, const QMimeType& type) {
-    if (type.inherits(QStringLiteral("text/plain"))) return true;
-    if (!type.isDefault()) return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && !file.read(4096).contains('\0');
+// Opened by the stored bytes of its path, which a QString would repair into another name.
+bool openByBytes(QFile& file, const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 }
 
-bool readText(const QString& path, PreviewContent& content) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+// Text by its type, or an unknown type whose start holds no NUL byte: a file of known
+// binary type (a PDF often has no NUL early on) is not shown as text.
+bool looksLikeText(QFile& file, const QMimeType& type) {
+    if (type.inherits(QStringLiteral("text/plain"))) return true;
+    if (!type.isDefault()) return false;
+    return file.seek(0) && !file.read(4096).contains('\0');
+}
+
+bool readText(QFile& file, PreviewContent& content) {
+    if (!file.seek(0)) return false;
     QByteArray bytes = file.read(PreviewContent::textLimit + 1);
     content.truncated = bytes.size() > PreviewContent::textLimit;
     if (content.truncated) {
@@ -45,8 +55,9 @@ bool readText(const QString& path, PreviewContent& content) {
     return true;
 }
 
-bool readImage(const QString& path, PreviewContent& content) {
-    QImageReader reader(path);
+bool readImage(QFile& file, PreviewContent& content) {
+    if (!file.seek(0)) return false;
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     const QSize box(PreviewContent::imageBox, PreviewContent::imageBox);
@@ -58,31 +69,47 @@ bool readImage(const QString& path, PreviewContent& content) {
     return true;
 }
 
+// The entries of a folder, or -1 when it cannot be listed.
+qint64 countEntries(const std::string& path) {
+    DIR* folder = ::opendir(path.c_str());
+    if (!folder) return -1;
+    qint64 count = 0;
+    while (const dirent* entry = ::readdir(folder))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) ++count;
+    ::closedir(folder);
+    return count;
+}
+
 } // namespace
 
-PreviewContent PreviewContent::read(const QString& path) {
+PreviewContent PreviewContent::read(const std::string& path) {
     PreviewContent content;
-    const QFileInfo info(path);
-    content.name = info.fileName();
-    if (!info.exists()) return content;
-    if (info.isDir()) {
+    const auto slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    content.name = shownText(name);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return content;
+    if (S_ISDIR(info.st_mode)) {
         content.kind = Kind::folder;
-        const QDir folder(path);
-        if (folder.isReadable())
-            content.itemCount = folder
-                                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                               QDir::Hidden | QDir::System)
-                                    .size();
+        content.itemCount = countEntries(path);
         return content;
     }
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+    QFile file;
+    const bool opened = S_ISREG(info.st_mode) && openByBytes(file, path);
+    const QMimeDatabase database;
+    const QMimeType type =
+        opened
+            ? database.mimeTypeForFileNameAndData(QString::fromStdString(name), &file)
+            : database.mimeTypeForFile(QString::fromStdString(name), QMimeDatabase::MatchExtension);
     content.kindText = type.comment();
     content.iconName = type.iconName();
     content.genericIconName = type.genericIconName();
-    content.size = info.size();
-    if (type.name().startsWith(QStringLiteral("image/")) && readImage(path, content))
+    content.size = static_cast<qint64>(info.st_size);
+    content.kind = Kind::other;
+    if (!opened) return content;
+    if (type.name().startsWith(QStringLiteral("image/")) && readImage(file, content))
         return content;
-    if (looksLikeText(path, type) && readText(path, content)) return content;
+    if (looksLikeText(file, type) && readText(file, content)) return content;
     content.kind = Kind::other;
     return content;
 }

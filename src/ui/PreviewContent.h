@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include <string>
+
 namespace vesko {
 
 struct PreviewContent {
@@ -30,7 +32,8 @@ struct PreviewContent {
     qint64 size = 0;
     qint64 itemCount = -1; // folders; -1 when the folder cannot be listed
 
-    static PreviewContent read(const QString& path);
+    // `path` is the stored bytes of the item's path.
+    static PreviewContent read(const std::string& path);
 };
 
 } // namespace vesko

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewWindow.h"
 
-#include "store/FileActions.h"
 #include "store/IndexStore.h"
+#include "store/ShownText.h"
 #include "ui/PreviewContent.h"
 
-#include <QFile>
 #include <QFileIconProvider>
 #include <QFontDatabase>
 #include <QIcon>
@@ -147,7 +146,7 @@ QWidget* PreviewWindow::buildFactsPage() {
     return page;
 }
 
-void PreviewWindow::toggle(const std::optional<QString>& path) {
+void PreviewWindow::toggle(const std::optional<std::string>& path) {
     if (!path) return;
     if (isVisible()) {
         hide();
@@ -159,7 +158,7 @@ void PreviewWindow::toggle(const std::optional<QString>& path) {
     activateWindow();
 }
 
-void PreviewWindow::follow(const std::optional<QString>& path) {
+void PreviewWindow::follow(const std::optional<std::string>& path) {
     if (!isVisible() || !path || *path == path_) return;
     load(*path);
 }
@@ -168,10 +167,10 @@ void PreviewWindow::followSelection() {
     if (!isVisible()) return;
     const auto row = store_.selectedRow();
     if (!row) return;
-    follow(QFile::decodeName(FileActions::fullPath(row->directory, row->name).c_str()));
+    follow(row->path());
 }
 
-void PreviewWindow::load(const QString& path) {
+void PreviewWindow::load(const std::string& path) {
     path_ = path;
     const quint64 generation = ++generation_;
     reader_.start([this, path, generation] {
@@ -188,7 +187,7 @@ void PreviewWindow::load(const QString& path) {
 }
 
 void PreviewWindow::present(const PreviewContent& content) {
-    setWindowTitle(content.name.isEmpty() ? path_ : content.name);
+    setWindowTitle(content.name.isEmpty() ? shownText(path_) : content.name);
     switch (content.kind) {
     case PreviewContent::Kind::image:
         imageView_->setImage(content.image);
@@ -283,7 +282,7 @@ void PreviewWindow::keyPressEvent(QKeyEvent* event) {
 // Shown again along with its parent window: the selection may have moved meanwhile.
 void PreviewWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (path_.isEmpty()) followSelection();
+    if (path_.empty()) followSelection();
 }
 
 void PreviewWindow::hideEvent(QHideEvent* event) {

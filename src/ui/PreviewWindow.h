@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <optional>
+#include <string>
 
 class QLabel;
 class QPlainTextEdit;
@@ -28,12 +29,12 @@ public:
     ~PreviewWindow() override;
 
     // Shows `path` when hidden, hides when shown; nothing without a path.
-    void toggle(const std::optional<QString>& path);
+    void toggle(const std::optional<std::string>& path);
     // While shown, shows `path` instead of the current item; nothing while hidden.
-    void follow(const std::optional<QString>& path);
+    void follow(const std::optional<std::string>& path);
     bool isShown() const { return isVisible(); }
-    // The path shown or being read; empty while hidden.
-    QString path() const { return path_; }
+    // The stored bytes of the path shown or being read; empty while hidden.
+    const std::string& path() const { return path_; }
 
 signals:
     // The content of `path` is on screen.
@@ -48,13 +49,13 @@ protected:
 private:
     bool handleKey(const QKeyEvent& key);
     void followSelection();
-    void load(const QString& path);
+    void load(const std::string& path);
     void present(const PreviewContent& content);
     void presentFacts(const PreviewContent& content);
     QWidget* buildFactsPage();
 
     IndexStore& store_;
-    QString path_;
+    std::string path_;
     QStackedWidget* pages_;
     PreviewImage* imageView_;
     QPlainTextEdit* textView_;

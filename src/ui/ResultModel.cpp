@@ -3,6 +3,7 @@
 
 #include "index/EntryFlags.h"
 #include "store/IndexStore.h"
+#include "store/ShownText.h"
 #include "ui/IconCache.h"
 
 #include <QDir>
@@ -80,17 +81,15 @@ std::optional<ResultModel::Column> ResultModel::columnOf(ResultSort::Field field
 }
 
 QString ResultModel::nameText(const SearchRow& row) {
-    return QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()));
+    return shownText(row.name);
 }
 
 QString ResultModel::fullPath(const SearchRow& row) {
-    const QString directory =
-        QString::fromUtf8(row.directory.data(), static_cast<qsizetype>(row.directory.size()));
-    return (directory == QLatin1String("/") ? directory : directory + u'/') + nameText(row);
+    return shownText(row.path());
 }
 
 std::string ResultModel::pathBytes(const SearchRow& row) {
-    return (row.directory == "/" ? row.directory : row.directory + '/') + row.name;
+    return row.path();
 }
 
 const SearchRow* ResultModel::rowAt(int row) const {
@@ -115,7 +114,7 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     case Qt::AccessibleTextRole:
         // What a screen reader announces for the selected row: the name and where it is.
         return column == Column::name
-                   ? nameText(*row) + QStringLiteral(", ") + QString::fromStdString(row->directory)
+                   ? nameText(*row) + QStringLiteral(", ") + shownText(row->directory)
                    : text(*row, column);
     case Qt::DecorationRole:
         if (column != Column::name || !icons_) return {};
@@ -150,16 +149,21 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::accessed:
         return Preferences::dateText(preferences.dateStyle(), row.accessed, now_);
     case Column::path:
-        return Preferences::pathText(
-            preferences.pathBarStyle(),
-            QString::fromUtf8(row.directory.data(), static_cast<qsizetype>(row.directory.size())),
-            QDir::homePath());
+        return Preferences::pathText(preferences.pathBarStyle(), shownText(row.directory),
+                                     QDir::homePath());
     }
     return {};
 }
 
 QString ResultModel::kindText(const SearchRow& row) const {
     if (row.isDirectory) return tr("Folder");
+    // The same words as the detail bar; a link's target is looked at for the rows on screen.
+    if (row.isSymlink) {
+        auto link = linkKinds_.constFind(row.id);
+        if (link == linkKinds_.constEnd())
+            link = linkKinds_.insert(row.id, FileDetail::linkKind(row.path()));
+        return *link;
+    }
     const QString extension = extensionOf(nameText(row));
     if (extension.isEmpty()) return {};
     auto found = kinds_.constFind(extension);
@@ -219,6 +223,7 @@ void ResultModel::followColumns() {
 
 void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
+    linkKinds_.clear();
     const auto& rows = store_.rows();
     if (!applyEdit(rows)) {
         beginResetModel();

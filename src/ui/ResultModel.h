@@ -47,7 +47,8 @@ public:
     // The column a sort field is shown in, if any.
     static std::optional<Column> columnOf(ResultSort::Field field);
 
-    // Display names may hold invalid UTF-8; it shows as replacement characters.
+    // For display only (shownText): controls, bidirectional formatting and bytes that are
+    // not UTF-8 show as escapes.
     static QString nameText(const SearchRow& row);
     static QString fullPath(const SearchRow& row);
     // The path as the file system spells it, for handing the file to other programs.
@@ -68,7 +69,8 @@ private:
     std::vector<std::int64_t> ids_;
     std::int64_t generation_ = 0; // the search the known rows came from
     QDateTime now_;
-    mutable QHash<QString, QString> kinds_; // by lowercase extension
+    mutable QHash<QString, QString> kinds_;          // by lowercase extension
+    mutable QHash<std::int64_t, QString> linkKinds_; // by entry, for the rows listed now
 };
 
 } // namespace vesko

@@ -110,10 +110,10 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     followSelection();
 }
 
-std::optional<QString> ResultTable::selectedPath() const {
+std::optional<std::string> ResultTable::selectedPath() const {
     const auto row = store_.selectedRow();
     if (!row) return std::nullopt;
-    return ResultModel::fullPath(*row);
+    return row->path();
 }
 
 void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -48,7 +48,7 @@ private:
     void followColumnWidths();
     void togglePreview();
     void rename();
-    std::optional<QString> selectedPath() const;
+    std::optional<std::string> selectedPath() const;
 
     IndexStore& store_;
     PreviewWindow& preview_;

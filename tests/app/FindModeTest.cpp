@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/FindMode.h"
 
-#include "app/TerminalText.h"
+#include "store/TerminalText.h"
 
 #include "support/VeskoHome.h"
 
@@ -264,6 +264,9 @@ TEST(TerminalText, QuotesOnlyWhatATerminalWouldObey) {
         {"surrogate\xED\xA0\x80", "$'surrogate\\xED\\xA0\\x80'"},
         {"cut\xE2\x82", "$'cut\\xE2\\x82'"},
         {"emoji\xF0\x9F\x98\x80", "emoji\xF0\x9F\x98\x80"},
+        // Shown as "rtlexe.txt" unquoted; isolates and separators move or cut a line too.
+        {"rtl\u202Etxt.exe", "$'rtl\\u202Etxt.exe'"},
+        {"iso\u2067x\u2069 mark\u200F sep\u2028", "$'iso\\u2067x\\u2069 mark\\u200F sep\\u2028'"},
     };
     for (const auto& [path, shown] : cases)
         EXPECT_EQ(TerminalText::quoted(path), shown) << shown;

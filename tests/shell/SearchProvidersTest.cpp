@@ -6,6 +6,7 @@
 #include "shell/GnomeSearchProvider.h"
 #include "shell/KRunnerProvider.h"
 
+#include "store/FileActions.h"
 #include "store/IndexStore.h"
 #include "support/TempTree.h"
 
@@ -52,10 +53,13 @@ protected:
             tree.file("docs/alpha " + std::to_string(i) + ".txt", "a");
         tree.file("alpha.txt", "exact");
         tree.dir("alpha folder");
+        // A name that is not UTF-8 beside its repaired twin.
+        tree.file("odd/bad\xFFname.txt", "bad");
+        tree.file("odd/bad\xEF\xBF\xBDname.txt", "twin");
         store = test::privateStore(tree.root(), state);
         ASSERT_FALSE(bus.address().isEmpty()) << "no dbus-daemon";
         store->setDesktop({[this](const QUrl& url) {
-                               opened.append(url.toLocalFile());
+                               opened.append(QString::fromLatin1(url.toEncoded()));
                                return true;
                            },
                            bus.address(), std::chrono::milliseconds(2000)});
@@ -92,6 +96,17 @@ protected:
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
         return reply.arguments().value(0).toStringList();
     }
+    QList<QVariantMap> gnomeMetas(const QStringList& ids) {
+        const auto reply = call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2",
+                                "GetResultMetas", {ids});
+        QList<QVariantMap> rows;
+        reply.arguments().value(0).value<QDBusArgument>() >> rows;
+        return rows;
+    }
+    // A result's id: the file URL of its stored bytes.
+    QString idOf(const std::string& relative) const {
+        return QString::fromLatin1(FileActions::fileUrl(tree.path(relative)).toEncoded());
+    }
 
     PrivateBus bus;
     test::TempTree tree;
@@ -106,15 +121,11 @@ protected:
 TEST_F(SearchProvidersTest, GnomeShowsTheBestHitsAndOpensTheChosenOne) {
     const QStringList ids = gnomeSearch({"alpha"});
     ASSERT_EQ(ids.size(), ProviderSearch::maximumHits);
-    const QString exact = QString::fromStdString(tree.path("alpha.txt"));
+    const QString exact = idOf("alpha.txt");
     EXPECT_TRUE(ids.contains(exact)) << "the exact name ranks among the best";
 
-    const QString folder = QString::fromStdString(tree.path("alpha folder"));
-    const auto metas = call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2",
-                            "GetResultMetas", {QStringList{exact, folder}});
-    const QDBusArgument array = metas.arguments().value(0).value<QDBusArgument>();
-    QList<QVariantMap> rows;
-    array >> rows;
+    const QString folder = idOf("alpha folder");
+    const QList<QVariantMap> rows = gnomeMetas({exact, folder});
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0]["id"].toString(), exact);
     EXPECT_EQ(rows[0]["name"].toString(), "alpha.txt");
@@ -148,7 +159,7 @@ TEST_F(SearchProvidersTest, KRunnerMatchesAndRunsBothActions) {
     reply.arguments().value(0).value<QDBusArgument>() >> matches;
     ASSERT_FALSE(matches.isEmpty());
     ASSERT_LE(matches.size(), ProviderSearch::maximumHits);
-    const QString exact = QString::fromStdString(tree.path("alpha.txt"));
+    const QString exact = idOf("alpha.txt");
     EXPECT_EQ(matches[0].id, exact);
     EXPECT_EQ(matches[0].type, KRunnerProvider::exactMatch);
     EXPECT_EQ(matches[0].properties["subtext"].toString(), QString::fromStdString(tree.root()));
@@ -165,7 +176,44 @@ TEST_F(SearchProvidersTest, KRunnerMatchesAndRunsBothActions) {
     // No file manager answers on the private bus, so the folder itself is opened.
     call(SearchProviders::krunnerPath, "org.kde.krunner1", "Run", {exact, listed[0].id});
     EXPECT_TRUE(QTest::qWaitFor([&] { return opened.size() == 2; }, patience));
-    EXPECT_EQ(opened.value(1), QString::fromStdString(tree.root()));
+    EXPECT_EQ(opened.value(1), idOf("").chopped(1));
+}
+
+// Anything on the bus may name an id: only those handed out in this session are acted on,
+// and the file that is not UTF-8 is opened itself, never its repaired twin.
+TEST_F(SearchProvidersTest, OnlyIdsHandedOutAreOpenedAndEachNamesItsOwnBytes) {
+    const QStringList ids = gnomeSearch({"name.txt"});
+    const QString bad = idOf("odd/bad\xFFname.txt");
+    ASSERT_EQ(ids.size(), 2);
+    EXPECT_TRUE(ids.contains(bad));
+    EXPECT_TRUE(ids.contains(idOf("odd/bad\xEF\xBF\xBDname.txt")));
+    const QString file = QString::fromStdString(tree.path("alpha.txt"));
+    for (const QString& forged : {QString("/etc/shadow"), QString("file:///etc/shadow"),
+                                  QString("/proc/self/environ"), file, idOf("alpha.txt")}) {
+        call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2", "ActivateResult",
+             {forged, QStringList{"x"}, 0u});
+        call(SearchProviders::krunnerPath, "org.kde.krunner1", "Run", {forged, QString()});
+    }
+    EXPECT_TRUE(opened.isEmpty()) << opened.join(' ').toStdString();
+    EXPECT_TRUE(gnomeMetas({"/etc/shadow", file}).isEmpty());
+
+    call(SearchProviders::gnomePath, "org.gnome.Shell.SearchProvider2", "ActivateResult",
+         {bad, QStringList{"name.txt"}, 0u});
+    EXPECT_EQ(opened, QStringList{bad});
+    const QList<QVariantMap> metas = gnomeMetas({bad});
+    ASSERT_EQ(metas.size(), 1);
+    EXPECT_EQ(metas[0]["name"].toString(), "bad\\xFFname.txt");
+}
+
+// A flood of ids is answered for the first few from memory: no disk, no long stall.
+TEST_F(SearchProvidersTest, MetasAnswerOnlyTheFirstIdsOfALongList) {
+    const QStringList known = gnomeSearch({"alpha"});
+    ASSERT_FALSE(known.isEmpty());
+    QStringList asked;
+    asked.reserve(200'000);
+    for (int i = 0; i < 100'000; ++i)
+        asked << known[i % known.size()] << QStringLiteral("/nowhere/%1").arg(i);
+    EXPECT_EQ(gnomeMetas(asked).size(), GnomeSearchProvider::maximumMetas / 2);
 }
 
 } // namespace

@@ -5,6 +5,10 @@
 
 #include "store/Localization.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
 namespace vesko {
 namespace {
 
@@ -58,6 +62,51 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     EXPECT_EQ(store->rowCount(), 0);
     EXPECT_EQ(store->selection(), 0);
     EXPECT_FALSE(store->detail());
+}
+
+// A name that is not UTF-8 beside its repaired twin (U+FFFD for the bad byte): every action
+// on the first row reaches the first file, checked on disk.
+TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
+    const std::string bad = home.file("odd/bad\xFFname.txt", "bad");
+    const std::string twin = home.file("odd/bad\xEF\xBF\xBDname.txt", "twin!");
+    const std::string other = home.file("odd/ren\xFE.txt", "rename me");
+    const std::string otherTwin = home.file("odd/ren\xEF\xBF\xBD.txt", "stay");
+    auto store = startedStore();
+    const auto select = [&](const std::string& path) {
+        for (std::size_t i = 0; i < store->rows().size(); ++i)
+            if (FileActions::fullPath(store->rows()[i].directory, store->rows()[i].name) == path)
+                return store->setSelection(qint64(i)), true;
+        return false;
+    };
+    std::vector<QUrl> opened;
+    store->setDesktop({[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
+
+    searchFor(*store, "name.txt");
+    ASSERT_EQ(store->rowCount(), 2);
+    ASSERT_TRUE(select(bad));
+    store->loadDetail();
+    ASSERT_TRUE(waitForDetail(*store));
+    EXPECT_EQ(store->detail()->sizeText, "3 bytes") << "the twin holds 5";
+    store->copySelectedPath();
+    // The file URL carries the bytes; the text is what a shell reads back as the same path.
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),
+              "file://" + home.path("odd/bad%FFname.txt") + "\r\n");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              "$'" + home.path("odd/bad\\xFFname.txt'"));
+    store->openSelected();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].toEncoded().endsWith("/odd/bad%FFname.txt"));
+    store->trashSelected();
+    EXPECT_TRUE(store->actionProblem().isEmpty()) << store->actionProblem().toStdString();
+    EXPECT_EQ(test::readFile(state.path("data/Trash/files/bad\xFFname.txt")), "bad");
+    EXPECT_EQ(test::readFile(twin), "twin!");
+
+    searchFor(*store, "ren");
+    ASSERT_TRUE(select(other));
+    store->renameSelected("renamed.txt");
+    EXPECT_TRUE(store->actionProblem().isEmpty()) << store->actionProblem().toStdString();
+    EXPECT_EQ(test::readFile(home.path("odd/renamed.txt")), "rename me");
+    EXPECT_EQ(test::readFile(otherTwin), "stay");
 }
 
 TEST_F(FileActionStateTest, ADetailReadForAnEarlierSelectionIsDropped) {

@@ -156,6 +156,35 @@ TEST_F(TrashTest, MovesTheItemIntoTheTrash) {
     EXPECT_FALSE(exists(file));
     EXPECT_EQ(readFile(tree.path("home/.local/share/Trash/files/doc.txt")), "keep me");
     EXPECT_TRUE(exists(tree.path("home/.local/share/Trash/info/doc.txt.trashinfo")));
+
+    // A second item of the name gets a number; a name that is not UTF-8 keeps its bytes,
+    // percent-encoded in the record of where it came from.
+    const std::string odd = tree.file("home/doc\xFF.txt", "odd");
+    tree.file("home/doc.txt", "second");
+    ASSERT_FALSE(FileActions::moveToTrash(tree.path("home/doc.txt")));
+    ASSERT_FALSE(FileActions::moveToTrash(odd));
+    EXPECT_EQ(readFile(tree.path("home/.local/share/Trash/files/doc (1).txt")), "second");
+    EXPECT_EQ(readFile(tree.path("home/.local/share/Trash/files/doc\xFF.txt")), "odd");
+    const std::string info =
+        readFile(tree.path("home/.local/share/Trash/info/doc\xFF.txt.trashinfo"));
+    EXPECT_EQ(info.substr(0, info.find("DeletionDate=")),
+              "[Trash Info]\nPath=" + tree.path("home/doc%FF.txt") + "\n");
+}
+
+TEST_F(TrashTest, AnItemOnAnotherVolumeGoesToThatVolumesTrash) {
+    const std::string mount = tree.dir("volume");
+    const int code = test::runInChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", mount.c_str(), "tmpfs", 0, nullptr) != 0)
+            return test::cannotSetUpChild;
+        std::ofstream(mount + "/doc.txt") << "keep me";
+        const bool moved = !FileActions::moveToTrash(mount + "/doc.txt");
+        const std::string trash = mount + "/.Trash-" + std::to_string(::getuid());
+        return moved && readFile(trash + "/files/doc.txt") == "keep me" ? 0 : 1;
+    });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot mount a file system";
+    EXPECT_EQ(code, 0);
 }
 
 // Qt falls back to files/ and info/ in the working folder when the data folder is missing: a
@@ -252,7 +281,7 @@ TEST(ClipboardTest, PathGoesAsTextAndFileUrlNameAsText) {
     ASSERT_FALSE(FileActions::copyPath("/home/ann/a b/\xff.txt"));
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(data);
-    EXPECT_EQ(data->text(), QString::fromUtf8("/home/ann/a b/\xff.txt"));
+    EXPECT_EQ(data->text(), "$'/home/ann/a b/\\xFF.txt'");
     EXPECT_EQ(data->data("text/uri-list"), "file:///home/ann/a%20b/%FF.txt\r\n");
 
     ASSERT_FALSE(FileActions::copyName("보고서.pdf"));

@@ -58,6 +58,18 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     EXPECT_TRUE(folder.kind);
 
     EXPECT_EQ(FileDetail::read(tree.path("gone")), FileDetail{});
+
+    // A link is not followed: its own size, as the index and the list have it, and a kind
+    // that says where it leads.
+    const FileDetail link = FileDetail::read(tree.symlink("notes.txt", "link"));
+    EXPECT_EQ(link.kind, "Link to " + *file.kind);
+    EXPECT_EQ(link.sizeText, "9 bytes");
+    EXPECT_EQ(link.opensWith, "Editor");
+    EXPECT_EQ(FileDetail::read(tree.symlink("folder", "to folder")).kind, "Link to a folder");
+    const FileDetail dangling = FileDetail::read(tree.symlink("gone", "dangling"));
+    EXPECT_TRUE(dangling.exists);
+    EXPECT_EQ(dangling.kind, "Link to a missing item");
+    EXPECT_EQ(dangling.sizeText, "4 bytes");
 }
 
 } // namespace

@@ -19,8 +19,7 @@ protected:
     // Shows `path` (the window opens on the first call) and waits until it is on screen.
     void showAndWait(PreviewWindow& window, const std::string& path) {
         QSignalSpy shown(&window, &PreviewWindow::contentShown);
-        const QString target = QString::fromStdString(path);
-        window.isShown() ? window.follow(target) : window.toggle(target);
+        window.isShown() ? window.follow(path) : window.toggle(path);
         ASSERT_TRUE(shown.wait(test::patience)) << path;
     }
     static QString label(const PreviewWindow& window, const char* name) {
@@ -48,7 +47,7 @@ TEST_F(PreviewWindowTest, ImagesAreScaledToFitTheirBox) {
         showAndWait(window, path);
         ASSERT_TRUE(showing(window, "previewImage"));
         EXPECT_EQ(window.windowTitle(), QString::fromStdString(path).section('/', -1));
-        const QImage shown = PreviewContent::read(QString::fromStdString(path)).image;
+        const QImage shown = PreviewContent::read(path).image;
         EXPECT_EQ(shown.size(), c.shown);
     }
 }
@@ -69,6 +68,12 @@ TEST_F(PreviewWindowTest, TextShowsOnlyItsStart) {
 
     showAndWait(window, home.file("short.conf", "key=value\n"));
     EXPECT_FALSE(showing(window, "previewTruncated"));
+
+    // A name that is not UTF-8 shows its own file, not the one its repaired name names.
+    home.file("twin\xEF\xBF\xBD.txt", "repaired twin");
+    showAndWait(window, home.file("twin\xFF.txt", "mine"));
+    EXPECT_EQ(window.findChild<QPlainTextEdit*>("previewText")->toPlainText(), "mine");
+    EXPECT_EQ(window.windowTitle(), "twin\\xFF.txt");
 }
 
 TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// Names and paths as a person may trust them on screen. A name is bytes: it may hold a
+// newline that cuts it at its first line, a right-to-left override that shows
+// "rtl\u202Etxt.exe" as "rtlexe.txt", or bytes that are not UTF-8 and would be repaired
+// into the name of another file. Shown text makes each of these visible with the escapes
+// bash reads inside $'...' (the form `vesko --find` prints on a terminal), so the window,
+// the launchers and the terminal spell an odd name alike. It is for display only: every
+// action takes the stored bytes.
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <string_view>
+
+namespace vesko {
+
+// The code point of the well-formed UTF-8 sequence at the start of `bytes` (no overlong
+// forms, no surrogates, nothing above U+10FFFF) and its length; length 0 when the first
+// byte starts none.
+struct Utf8Step {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+Utf8Step utf8Step(std::string_view bytes);
+
+// Characters that hide part of a name or move it when drawn: the C0 and C1 controls and
+// DEL, the line and paragraph separators, and the bidirectional marks (U+200E, U+200F,
+// U+061C), embeddings and overrides (U+202A to U+202E) and isolates (U+2066 to U+2069).
+bool isDisguising(char32_t code);
+
+// The stored bytes as text: valid UTF-8 as it is, except that a disguising character is
+// shown as an escape (\n, \r, \t, \e, \xHH for the other C0 controls and DEL, \uHHHH for
+// the rest) and a byte that is not UTF-8 as \xHH.
+QString shownText(std::string_view stored);
+
+} // namespace vesko
