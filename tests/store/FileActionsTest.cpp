@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/FileActions.h"
 #include "store/RenameNoReplace.h"
+#include "store/ShownText.h"
 
 #include "support/ChildProcess.h"
 #include "support/TempTree.h"
@@ -286,6 +287,22 @@ TEST(ClipboardTest, PathGoesAsTextAndFileUrlNameAsText) {
 
     ASSERT_FALSE(FileActions::copyName("보고서.pdf"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "보고서.pdf");
+}
+
+// What hides or reorders part of a name is shown as an escape; everything else as it is.
+TEST(ShownTextTest, ControlsBidirectionalCharactersAndBadBytesShowAsEscapes) {
+    const std::pair<std::string, QString> cases[] = {
+        {"보고서 é.txt", "보고서 é.txt"},
+        {"first\nsecond", "first\\nsecond"},
+        {"tab\tcr\resc\x1B[2Jdel\x7F", "tab\\tcr\\resc\\e[2Jdel\\x7F"},
+        {"rtl\u202Etxt.exe", "rtl\\u202Etxt.exe"},
+        {"\u2066iso\u2069\u200E\u061C\u2028", "\\u2066iso\\u2069\\u200E\\u061C\\u2028"},
+        {"c1\xC2\x85", "c1\\u0085"},
+        {"bad\xFFname.txt", "bad\\xFFname.txt"},
+        {"bad\xEF\xBF\xBDname.txt", QString::fromUtf8("bad\xEF\xBF\xBDname.txt")},
+    };
+    for (const auto& [stored, shown] : cases)
+        EXPECT_EQ(shownText(stored), shown) << shown.toStdString();
 }
 
 // Runs the event loop until `done`; the deadline only keeps a broken test from hanging.

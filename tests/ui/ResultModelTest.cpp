@@ -55,7 +55,7 @@ TEST_F(ResultModelTest, StaysConsistentThroughPagesToTheCeilingAndANewQuery) {
     for (int row = 0; row < model.rowCount(); ++row) {
         const QString name = model.data(model.index(row, 0)).toString();
         ASSERT_TRUE(name.startsWith(u"report-")) << row;
-        replaced += name.contains(QChar::ReplacementCharacter);
+        replaced += name.contains(u"\\x");
     }
     EXPECT_GT(replaced, 0);
 
@@ -85,6 +85,35 @@ TEST_F(ResultModelTest, ColumnsFollowThePreferencesAndTheHeaderShowsTheSort) {
     EXPECT_EQ(model.data(model.index(0, 0), ResultModel::pathRole).toString(),
               QString::fromStdString(home.path("docs/report.txt")));
     EXPECT_FALSE(model.data(model.index(0, 1)).toString().isEmpty()); // a kind for .txt
+}
+
+// A newline or a right-to-left override shows as an escape in the cell and the tooltip;
+// a link's kind and size read as in the detail bar.
+TEST_F(ResultModelTest, OddNamesShowVisiblyAndALinkReadsAsInTheDetailBar) {
+    home.file("odd/line\nbreak.txt");
+    home.file("odd/rtl\u202Etxt.exe");
+    home.file("odd/target.txt", "twelve bytes");
+    const std::string link = home.symlink("target.txt", "odd/link.txt");
+    auto store = startedStore();
+    store->preferences().setShowSize(true);
+    ResultModel model(*store, nullptr);
+    const auto cell = [&](ResultModel::Column column, int role = Qt::DisplayRole) {
+        return model.data(model.index(0, model.sectionOf(column)), role).toString();
+    };
+    for (const auto& [query, shown] :
+         {std::pair<QString, QString>{"break", "line\\nbreak.txt"}, {"rtl", "rtl\\u202Etxt.exe"}}) {
+        searchFor(*store, query);
+        ASSERT_EQ(model.rowCount(), 1);
+        EXPECT_EQ(cell(ResultModel::Column::name), shown);
+        EXPECT_TRUE(cell(ResultModel::Column::name, Qt::ToolTipRole).endsWith("/odd/" + shown));
+    }
+    searchFor(*store, "link.txt");
+    ASSERT_EQ(model.rowCount(), 1);
+    const FileDetail detail = FileDetail::read(link);
+    EXPECT_EQ(cell(ResultModel::Column::kind), detail.kind.value_or("?"));
+    EXPECT_EQ(cell(ResultModel::Column::kind),
+              "Link to " + FileDetail::read(home.path("odd/target.txt")).kind.value_or("?"));
+    EXPECT_EQ(cell(ResultModel::Column::size), detail.sizeText.value_or("?"));
 }
 
 TEST(ResultDelegateTest, SpansAreInTheNamesOwnPositions) {
