@@ -235,7 +235,8 @@ TEST_F(FindModeRun, ExistingLeavesOutWhatIsGoneSinceTheIndexWasSaved) {
 }
 
 TEST_F(FindModeRun, TerminalShowsControlCharactersEscapedWhilePipesKeepTheBytes) {
-    const std::vector<std::string> names{"nm\033]0;pwned\007", "nm\xFF\xFE", "nm한글"};
+    const std::vector<std::string> names{"nm\033]0;pwned\007", "nm\xFF\xFE", "nm한글",
+                                         "nm\u202Etxt.exe"};
     std::set<std::string> stored;
     for (const std::string& name : names)
         stored.insert(tree.file(name));
@@ -248,7 +249,8 @@ TEST_F(FindModeRun, TerminalShowsControlCharactersEscapedWhilePipesKeepTheBytes)
     const test::Finished shown = vesko({"--root", tree.root(), "--limit", "0", "nm"}, true);
     const std::string root = tree.root();
     const std::set<std::string> expected{"$'" + root + "/nm\\e]0;pwned\\x07'",
-                                         "$'" + root + "/nm\\xFF\\xFE'", root + "/nm한글"};
+                                         "$'" + root + "/nm\\xFF\\xFE'", root + "/nm한글",
+                                         "$'" + root + "/nm\\u202Etxt.exe'"};
     EXPECT_EQ(lineSet(shown), expected);
 }
 
