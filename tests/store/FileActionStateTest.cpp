@@ -93,6 +93,10 @@ TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
               "file://" + home.path("odd/bad%FFname.txt") + "\r\n");
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
               "$'" + home.path("odd/bad\\xFFname.txt'"));
+    store->exportResults(state.path("exported.txt"));
+    const std::string exported = test::readFile(state.path("exported.txt"));
+    EXPECT_NE(exported.find(bad + "\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find(twin + "\n"), std::string::npos) << exported;
     store->openSelected();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].toEncoded().endsWith("/odd/bad%FFname.txt"));
