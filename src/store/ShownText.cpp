@@ -73,7 +73,7 @@ bool isDisguising(char32_t code) {
            (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
-QString shownText(std::string_view stored) {
+QString shownText(std::string_view stored, EscapeSpans* escapes) {
     QString out;
     // Plain runs are decoded whole; only what needs an escape is taken one by one.
     std::size_t run = 0;
@@ -88,10 +88,12 @@ QString shownText(std::string_view stored) {
             continue;
         }
         flush();
+        const auto start = static_cast<int>(out.size());
         if (step.length == 0)
             appendEscape(out, static_cast<std::uint8_t>(stored[at]), true);
         else
             appendEscape(out, step.code, false);
+        if (escapes) escapes->emplace_back(start, static_cast<int>(out.size()) - start);
         at += std::max<std::size_t>(step.length, 1);
         run = at;
     }

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vesko {
 
@@ -29,9 +31,13 @@ Utf8Step utf8Step(std::string_view bytes);
 // U+061C), embeddings and overrides (U+202A to U+202E) and isolates (U+2066 to U+2069).
 bool isDisguising(char32_t code);
 
+// Where each escape lies in the shown text: start and length in UTF-16 positions.
+using EscapeSpans = std::vector<std::pair<int, int>>;
+
 // The stored bytes as text: valid UTF-8 as it is, except that a disguising character is
 // shown as an escape (\n, \r, \t, \e, \xHH for the other C0 controls and DEL, \uHHHH for
-// the rest) and a byte that is not UTF-8 as \xHH.
-QString shownText(std::string_view stored);
+// the rest) and a byte that is not UTF-8 as \xHH. `escapes`, when given, gets where they
+// are, so the list can draw them apart from a name that spells a backslash itself.
+QString shownText(std::string_view stored, EscapeSpans* escapes = nullptr);
 
 } // namespace vesko

@@ -3,6 +3,7 @@
 
 #include "search/Highlight.h"
 #include "store/IndexStore.h"
+#include "store/ShownText.h"
 #include "ui/ResultModel.h"
 
 #include <QApplication>
@@ -90,7 +91,13 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         paintRightAligned(painter, option, index);
         return;
     }
-    if (index.column() != 0 || terms_.empty()) {
+    // Escapes in a name (a newline, an override, a byte that is not UTF-8) are drawn fainter
+    // than the name, so "a\nb" typed with a backslash and a real line break read apart.
+    const auto* model = qobject_cast<const ResultModel*>(index.model());
+    const SearchRow* row = index.column() == 0 && model ? model->rowAt(index.row()) : nullptr;
+    EscapeSpans escapes;
+    if (row) shownText(row->name, &escapes);
+    if (!row || (terms_.empty() && escapes.empty())) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -111,6 +118,16 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         range.start = start;
         range.length = std::min(length, visible - start);
         range.format.setFontWeight(QFont::Bold);
+        formats.append(range);
+    }
+    QColor faint = textColor(item);
+    faint.setAlphaF(0.55f);
+    for (const auto& [start, length] : escapes) {
+        if (start >= visible) break;
+        QTextLayout::FormatRange range;
+        range.start = start;
+        range.length = std::min(length, visible - start);
+        range.format.setForeground(faint);
         formats.append(range);
     }
     QTextLayout layout(shown, item.font);

@@ -303,6 +303,10 @@ TEST(ShownTextTest, ControlsBidirectionalCharactersAndBadBytesShowAsEscapes) {
     };
     for (const auto& [stored, shown] : cases)
         EXPECT_EQ(shownText(stored), shown) << shown.toStdString();
+    // Where the escapes are, in the text's own positions (the list draws them fainter).
+    EscapeSpans escapes;
+    EXPECT_EQ(shownText("한\nb\\n\xFF", &escapes), "한\\nb\\n\\xFF");
+    EXPECT_EQ(escapes, (EscapeSpans{{1, 2}, {6, 4}}));
 }
 
 // Runs the event loop until `done`; the deadline only keeps a broken test from hanging.
