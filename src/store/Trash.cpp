@@ -29,7 +29,7 @@ std::string lastName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Percent-encoded as the specification asks (as in a URL): every byte but the unreserved
+// Percent-encoded as .trashinfo files are (as in a URL): every byte but the unreserved
 // ones and "/", so the .trashinfo holds the exact bytes of any name.
 std::string encodedPath(const std::string& path) {
     static constexpr char hex[] = "0123456789ABCDEF";

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Moving an item to the Trash by the bytes of its path, following the freedesktop Trash
-// specification: the user's own Trash for items on the volume of their data folder, else
+// Moving an item to the Trash by the bytes of its path, in the freedesktop Trash layout:
+// the user's own Trash for items on the volume of their data folder, else
 // the Trash at the top of the item's own volume (.Trash/UID when the volume has a shared
 // sticky .Trash, else .Trash-UID). Done with POSIX calls on the stored bytes, because a
 // path through QString is repaired into another name when it is not UTF-8.
