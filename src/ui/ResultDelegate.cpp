@@ -97,7 +97,7 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const SearchRow* row = index.column() == 0 && model ? model->rowAt(index.row()) : nullptr;
     EscapeSpans escapes;
     if (row) shownText(row->name, &escapes);
-    if (!row || (terms_.empty() && escapes.empty())) {
+    if (index.column() != 0 || (terms_.empty() && escapes.empty())) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
