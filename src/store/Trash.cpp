@@ -5,10 +5,13 @@
 #include "index/PrivateFolders.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vesko::Trash {
@@ -82,20 +85,32 @@ int makeTrashFolders(const std::string& trash) {
     return makePrivateFolders(trash + "/info");
 }
 
-// The device of `path`, or of its nearest ancestor that exists.
-dev_t deviceOf(std::string path) {
-    struct stat info {};
-    while (::stat(path.c_str(), &info) != 0 && path != "/")
-        path = parentOf(path);
-    return info.st_dev;
+// Which mount `path` lies on: the kernel's mount id, since a bind mount shares its device
+// number with the file system it shows and rename(2) still refuses to cross it; the device
+// where the kernel gives no mount id. Nothing when `path` cannot be read.
+std::optional<std::uint64_t> mountOf(const std::string& path, bool follow) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &info) != 0)
+        return std::nullopt;
+    if (info.stx_mask & STATX_MNT_ID) return info.stx_mnt_id;
+    return makedev(info.stx_dev_major, info.stx_dev_minor);
 }
 
-// The top folder of the volume holding `folder`: the last ancestor on the same device.
-std::string topOf(std::string folder, dev_t device) {
-    struct stat info {};
+// The mount of `path`, or of its nearest ancestor that exists.
+std::uint64_t nearestMountOf(std::string path) {
+    auto mount = mountOf(path, true);
+    while (!mount && path != "/") {
+        path = parentOf(path);
+        mount = mountOf(path, true);
+    }
+    return mount.value_or(0);
+}
+
+// The top folder of the mount holding `folder`: the last ancestor on the same mount.
+std::string topOf(std::string folder, std::uint64_t mount) {
     while (folder != "/") {
         const std::string up = parentOf(folder);
-        if (::stat(up.c_str(), &info) != 0 || info.st_dev != device) break;
+        if (mountOf(up, true) != mount) break;
         folder = up;
     }
     return folder;
@@ -131,19 +146,8 @@ int moveNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-} // namespace
-
-Moved move(const std::string& path, const std::string& homeTrash) {
-    struct stat item {};
-    if (::lstat(path.c_str(), &item) != 0) return {errno, {}, {}};
-    std::string trash = homeTrash;
-    const int homeError = makeTrashFolders(homeTrash);
-    if (deviceOf(homeTrash) != item.st_dev) {
-        if (const int error = volumeTrash(topOf(parentOf(path), item.st_dev), trash))
-            return {error, {}, {}};
-    } else if (homeError) {
-        return {homeError, {}, {}};
-    }
+// Claims a free name in `trash` with its .trashinfo, then moves the item there.
+Moved moveInto(const std::string& path, const std::string& trash) {
     const std::string info =
         "[Trash Info]\nPath=" + encodedPath(path) + "\nDeletionDate=" + deletionDate() + "\n";
     const std::string name = lastName(path);
@@ -163,6 +167,26 @@ Moved move(const std::string& path, const std::string& homeTrash) {
         if (error != EEXIST) return {error, {}, {}};
     }
     return {EEXIST, {}, {}};
+}
+
+} // namespace
+
+Moved move(const std::string& path, const std::string& homeTrash) {
+    const auto mount = mountOf(path, false);
+    if (!mount) return {errno, {}, {}};
+    const auto intoVolumeTrash = [&]() -> Moved {
+        std::string trash;
+        if (const int error = volumeTrash(topOf(parentOf(path), *mount), trash))
+            return {error, {}, {}};
+        return moveInto(path, trash);
+    };
+    const int homeError = makeTrashFolders(homeTrash);
+    if (nearestMountOf(homeTrash) != *mount) return intoVolumeTrash();
+    if (homeError) return {homeError, {}, {}};
+    // Should the mount ids not tell a bind mount apart, rename(2) does: the item then goes to
+    // the Trash of its own mount.
+    Moved moved = moveInto(path, homeTrash);
+    return moved.error == EXDEV ? intoVolumeTrash() : moved;
 }
 
 } // namespace vesko::Trash

@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -230,6 +231,35 @@ TEST_F(TrashTest, AReadOnlyFileSystemKeepsTheItem) {
         return refused && readFile(mount + "/doc.txt") == "keep me" ? 0 : 1;
     });
     if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot mount a read-only file system";
+    EXPECT_EQ(code, 0);
+}
+
+// A bind mount shares the device number of the home's file system, yet nothing can be renamed
+// across it: its items go to its own Trash, and a read-only one says so.
+TEST_F(TrashTest, ABindMountIsAVolumeOfItsOwn) {
+    const std::string source = tree.dir("source");
+    const std::string mount = tree.dir("home/bound");
+    const int code = test::runInChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(source.c_str(), mount.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return test::cannotSetUpChild;
+        std::ofstream(mount + "/doc.txt") << "keep me";
+        std::ofstream(mount + "/locked.txt") << "keep me";
+        const std::string trash = mount + "/.Trash-" + std::to_string(::getuid());
+        if (FileActions::moveToTrash(mount + "/doc.txt") ||
+            readFile(trash + "/files/doc.txt") != "keep me")
+            return 1;
+        if (::mount(nullptr, mount.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+            0)
+            return test::cannotSetUpChild;
+        const auto problem = FileActions::moveToTrash(mount + "/locked.txt");
+        return problem && *problem == QString::fromLocal8Bit(std::strerror(EROFS)) &&
+                       readFile(mount + "/locked.txt") == "keep me"
+                   ? 0
+                   : 2;
+    });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot bind-mount a folder";
     EXPECT_EQ(code, 0);
 }
 
