@@ -10,6 +10,7 @@
 #include "support/XServer.h"
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -30,11 +31,39 @@ inline bool pollUntil(const std::function<bool()>& done, milliseconds patience) 
     return true;
 }
 
+// The bytes a file URI names: percent escapes decoded, the scheme and host left out.
+inline std::string uriPath(const std::string& uri) {
+    std::string path = uri.starts_with("file://") ? uri.substr(7) : uri;
+    std::string bytes;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size()) {
+            bytes += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += path[i];
+        }
+    }
+    return bytes;
+}
+
+// True while `pid` runs; a crashed child stays a zombie until it is reaped, so a signal
+// alone would not tell.
+inline bool isRunning(pid_t pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
 class WindowDriver : public ::testing::Test {
 protected:
     WindowDriver() {
         vesko.home.dir("run");
         vesko.home.chmod("run", 0700);
+        // Open and Show in File Manager end in xdg-open here (no session bus answers), so
+        // a stand-in that writes down each argument shows what the window asked for.
+        vesko.home.file("bin/xdg-open", "#!/bin/sh\nfor a; do printf '%s\\0' \"$a\" >> '" +
+                                            vesko.home.path("opened") + "'; done\n");
+        vesko.home.chmod("bin/xdg-open", 0755);
     }
 
     // The window on this test's display, in English, showing `arguments` (--dev-root and
@@ -45,7 +74,10 @@ protected:
                                              {"XDG_RUNTIME_DIR", vesko.home.path("run")},
                                              {"QT_QPA_PLATFORM", "xcb"},
                                              {"WAYLAND_DISPLAY", ""},
-                                             {"LANGUAGE", "en"}});
+                                             {"LANGUAGE", "en"},
+                                             {"PATH", vesko.home.path("bin") + ":" + searchPath()},
+                                             {"DBUS_SESSION_BUS_ADDRESS",
+                                              "unix:path=" + vesko.home.path("run/no-bus")}});
         launch.timeout = milliseconds(30'000);
         return launch;
     }
@@ -61,8 +93,32 @@ protected:
         arguments.insert(arguments.begin(), "/usr/bin/xdotool");
         return tool(std::move(arguments));
     }
-    std::string clipboard() const {
-        return tool({"/usr/bin/xclip", "-o", "-selection", "clipboard"}).out;
+    std::string clipboard(const std::string& type = {}) const {
+        std::vector<std::string> argv = {"/usr/bin/xclip", "-o", "-selection", "clipboard"};
+        if (!type.empty()) argv.insert(argv.end(), {"-t", type});
+        return tool(std::move(argv)).out;
+    }
+    // The paths of the clipboard's text/uri-list, as bytes.
+    std::vector<std::string> clipboardPaths() const {
+        std::vector<std::string> paths;
+        for (std::string line : splitLines(clipboard("text/uri-list"))) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) paths.push_back(uriPath(line));
+        }
+        return paths;
+    }
+    // What the stand-in xdg-open was asked to open, in order, as paths; forgotten after.
+    std::vector<std::string> takeOpened() const {
+        std::vector<std::string> paths;
+        for (const std::string& uri : splitLines(readFile(vesko.home.path("opened")), '\0'))
+            paths.push_back(uriPath(uri));
+        std::ofstream(vesko.home.path("opened"), std::ios::trunc);
+        return paths;
+    }
+    // Every visible window of `pid`, menus and dialogs included.
+    std::vector<std::string> windowsOf(pid_t pid) const {
+        return splitLines(
+            xdotool({"search", "--all", "--onlyvisible", "--pid", std::to_string(pid), ""}).out);
     }
     // The first visible window of `pid` whose whole title is `title`; empty when none.
     // Without --all, xdotool returns windows that meet any one of the conditions.
@@ -77,6 +133,11 @@ protected:
         arguments.insert(arguments.begin(), {"windowactivate", "--sync", window});
         xdotool(std::move(arguments));
     }
+    // Typed apart from other keys: xdotool run as "type … key …" in one call leaves the
+    // window ignoring the shortcuts that follow.
+    void type(const std::string& window, const std::string& text) const {
+        keys(window, {"type", "--delay", "2", text});
+    }
     // Copies the marked rows' paths until the clipboard holds `expected`: the selection
     // and the rows arrive asynchronously, so one early key press may copy nothing.
     bool copiesPath(const std::string& window, const std::string& expected,
@@ -87,6 +148,11 @@ protected:
                 return clipboard() == expected;
             },
             patience);
+    }
+
+    static std::string searchPath() {
+        const char* path = std::getenv("PATH");
+        return path && *path ? path : "/usr/bin:/bin";
     }
 
     XServer x;
