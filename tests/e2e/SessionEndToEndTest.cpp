@@ -230,15 +230,9 @@ protected:
                 ADD_FAILURE() << where << "could not put the focus there: " << problem;
                 continue;
             }
-            const auto t0 = Clock::now();
             press(place, keysText);
             std::string problem = step.check(*this, place);
             if (!isRunning(app_->pid())) problem = died();
-            if (std::getenv("VESKO_TEST_TIMES"))
-                std::fprintf(
-                    stderr, "%s %lld ms\n", where.c_str(),
-                    static_cast<long long>(
-                        std::chrono::duration_cast<milliseconds>(Clock::now() - t0).count()));
             if (!problem.empty())
                 ADD_FAILURE() << where << "expected " << step.effect << "; " << problem;
         }
@@ -327,6 +321,7 @@ protected:
         if (!keepSettings) dismiss();
         prefix_.clear();
         const std::string typed = victim.empty() ? query : fs::path(victim).filename().string();
+        const std::string first = victim.empty() ? rows_[0] : victim;
         if (!keepSettings) {
             const std::string second = victim.empty() ? rows_[1] : victim;
             const char* down = victim.empty() ? "Down" : "Home";
@@ -365,7 +360,7 @@ protected:
             if (!pollUntil(
                     [&] {
                         keys(window_, {"key", "ctrl+alt+c"});
-                        return clipboard() == rows_[0];
+                        return clipboard() == first;
                     },
                     patience))
                 return "a click at 120,660 left the focus out of the sidebar: a typed letter "
