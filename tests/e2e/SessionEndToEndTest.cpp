@@ -67,7 +67,8 @@ protected:
     };
 
     static std::string word(Place place) {
-        return place == field ? "field" : place == list ? "list" : "sidebar";
+        const std::string name = nameOf(place);
+        return name.substr(name.rfind(' ') + 1);
     }
     static std::string expand(std::string text, Place place) {
         for (auto at = text.find("{place}"); at != std::string::npos; at = text.find("{place}"))
@@ -225,6 +226,10 @@ protected:
             const std::string keysText = expand(step.keys, place);
             const std::string where = std::string(nameOf(place)) + ", " + keysText + ": ";
             if (!isRunning(app_->pid())) start();
+            if (rows_.size() != 3) {
+                ADD_FAILURE() << where << "Vesko, started again, never showed the three reports";
+                return;
+            }
             const std::string victim = step.victim.empty() ? "" : victimPath(step, place);
             if (const std::string problem = enter(place, victim); !problem.empty()) {
                 ADD_FAILURE() << where << "could not put the focus there: " << problem;
