@@ -121,6 +121,9 @@ protected:
              [](S& s, Place) {
                  return then(s.afterKeys("Down"), [&] { return s.copies({s.rows_[1]}); });
              }},
+            {field, "ctrl+a BackSpace Down",
+             "the search history shown (the copies recorded the query)",
+             [](S& s, Place) { return s.menuShown(); }},
             {list, "Down", "the second row selected",
              [](S& s, Place) { return s.copies({s.rows_[1]}); }},
             {list, "End", "the last row selected",
