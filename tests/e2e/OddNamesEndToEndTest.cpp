@@ -201,6 +201,12 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
     std::erase(order, trash.longest);
     order.push_back(trash.longest);
     std::vector<std::string> untrashed = order;
+    const auto trashed = [&] {
+        std::error_code error;
+        const fs::directory_iterator items(vesko.home.path("data/Trash/files"), error);
+        return error ? 0 : std::distance(items, fs::directory_iterator());
+    };
+    auto inTrash = trashed();
     for (const std::string& path : order) {
         SCOPED_TRACE(printable(path));
         std::erase(untrashed, path);
@@ -219,9 +225,9 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
         }
         EXPECT_FALSE(present(path)) << "Delete left the selected file in place";
         EXPECT_EQ(othersStay(untrashed, path), "") << "Delete trashed another file";
-        const std::string name = fs::path(path).filename().string();
-        EXPECT_TRUE(present(vesko.home.path("data/Trash/files/" + name)))
-            << "the Trash holds no " << printable(name);
+        // The Trash may store an item under another name (one too long for its record is
+        // shortened), so what counts is one more item there.
+        EXPECT_EQ(trashed(), ++inTrash) << "the Trash did not receive the file";
         if (!isRunning(app->pid())) FAIL() << "Vesko died: " << app->wait().err;
         closeOthers();
     }
