@@ -81,7 +81,8 @@ protected:
         closeOthers();
         keys(window, {"key", "ctrl+f"});
         type(window, queryFor(path));
-        // The first row is selected once the results are in.
+        // A new query keeps the selected row number, so the walk starts from Home: the row
+        // of an earlier select may stand below the wanted one (twins of one folded name).
         std::vector<std::string> copied;
         pollUntil(
             [&] {
@@ -90,7 +91,7 @@ protected:
                 return !copied.empty() && copied.front().find(queryFor(path)) != std::string::npos;
             },
             milliseconds(3000));
-        keys(window, {"key", "Down"});
+        keys(window, {"key", "Down", "Home"});
         std::string seen;
         for (int row = 0; row < 4; ++row) {
             if (!isRunning(app->pid())) return "Vesko died: " + app->wait().err;
