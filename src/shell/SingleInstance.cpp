@@ -82,10 +82,10 @@ std::chrono::milliseconds remaining(std::chrono::steady_clock::time_point deadli
                         deadline - std::chrono::steady_clock::now()));
 }
 
-// Reads until the final answer line ("ok" or "error …") or the deadline; the data lines
-// before it go to `lines`.
+// Reads until the final answer line ("ok" or "error …"); the data lines before it go to
+// `lines`. Nothing when the connection ends first, or when the deadline passes (`late`).
 std::optional<std::string> finalLine(int fd, std::chrono::milliseconds patience,
-                                     std::vector<std::string>* lines) {
+                                     std::vector<std::string>* lines, bool& late) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::string received;
     for (;;) {
@@ -98,6 +98,7 @@ std::optional<std::string> finalLine(int fd, std::chrono::milliseconds patience,
         pollfd waiting{fd, POLLIN, 0};
         const int ready = ::poll(&waiting, 1, static_cast<int>(remaining(deadline).count()));
         if (ready < 0 && errno == EINTR) continue;
+        late = ready == 0;
         if (ready <= 0) return std::nullopt;
         char buffer[1024];
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -176,8 +177,9 @@ SingleInstance::Handover SingleInstance::send(const std::string& path, const std
     if (::send(socket.fd, line.data(), line.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(line.size()))
         return Handover::nobodyListening;
-    const auto answer = finalLine(socket.fd, patience, lines);
-    if (!answer) return Handover::nobodyListening;
+    bool late = false;
+    const auto answer = finalLine(socket.fd, patience, lines, late);
+    if (!answer) return late ? Handover::unanswered : Handover::nobodyListening;
     return *answer == "ok" ? Handover::delivered : Handover::rejected;
 }
 

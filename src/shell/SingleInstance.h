@@ -65,9 +65,10 @@ class SingleInstance : public QObject {
 
 public:
     // delivered: the running instance answered "ok"; rejected: it answered with an error;
-    // nobodyListening: no socket, or nobody answered in time (a stale socket to take over);
+    // unanswered: it took the request but gave no answer in time (busy or stopped);
+    // nobodyListening: no socket, or none that takes connections (a stale one to take over);
     // foreign: the path is not a socket of this user's and must be left alone.
-    enum class Handover { delivered, rejected, nobodyListening, foreign };
+    enum class Handover { delivered, rejected, unanswered, nobodyListening, foreign };
 
     // The windowed start makes the private folder; `vesko --find` only looks for a socket
     // that is already there and makes nothing.

@@ -35,9 +35,10 @@ bool hasDisplay() {
     return false;
 }
 
-// How long a later start waits for the owner of the lock: to start listening, or to answer
-// while it loads its archive or is otherwise busy.
-constexpr auto ownerPatience = std::chrono::seconds(5);
+// How long a later start waits for the owner of the lock to listen (it may have just taken
+// the lock and still be starting), and then for its answer (it may be loading its archive).
+constexpr auto listenPatience = std::chrono::seconds(15);
+constexpr auto answerPatience = std::chrono::seconds(5);
 constexpr auto retryPause = std::chrono::milliseconds(40);
 
 enum class Start { owner, handedOver, ownerSilent, alone };
@@ -50,11 +51,11 @@ std::string requestFor(bool hidden) {
 }
 
 // Takes the lock and so the socket, or hands the request to the Vesko that holds it. While
-// another holds the lock its socket may not be there yet or its loop may be busy: the
-// request is tried again until the owner answers, lets the lock go, or the patience ends.
+// another holds the lock its socket may not be there yet: the request is tried again until
+// the owner listens or lets the lock go.
 Start claimOrHandOver(const std::string& socket, InstanceLock& lock, bool hidden) {
     const std::string request = requestFor(hidden);
-    const auto deadline = std::chrono::steady_clock::now() + ownerPatience;
+    const auto deadline = std::chrono::steady_clock::now() + listenPatience;
     for (;;) {
         if (lock.take()) return Start::owner;
         if (lock.error() != 0) {
@@ -62,19 +63,19 @@ Start claimOrHandOver(const std::string& socket, InstanceLock& lock, bool hidden
                          SingleInstance::lockPath(socket).c_str(), std::strerror(lock.error()));
             return Start::alone;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left <= std::chrono::milliseconds(0)) return Start::ownerSilent;
-        switch (SingleInstance::send(socket, request, left)) {
+        switch (SingleInstance::send(socket, request, answerPatience)) {
         case SingleInstance::Handover::delivered:
             return Start::handedOver;
         case SingleInstance::Handover::rejected:
             std::fprintf(stderr, "vesko: the running Vesko did not understand the request\n");
             return Start::handedOver;
+        case SingleInstance::Handover::unanswered:
+            return Start::ownerSilent;
         case SingleInstance::Handover::foreign:
         case SingleInstance::Handover::nobodyListening:
             break;
         }
+        if (std::chrono::steady_clock::now() >= deadline) return Start::ownerSilent;
         std::this_thread::sleep_for(retryPause);
     }
 }

@@ -57,7 +57,7 @@ TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     EXPECT_EQ(SingleInstance::send(folder.path("missing.socket"), "show"),
               Handover::nobodyListening);
     EXPECT_EQ(SingleInstance::send(crashed, "show"), Handover::nobodyListening);
-    EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::nobodyListening);
+    EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::unanswered);
     EXPECT_EQ(SingleInstance::send(plain, "show"), Handover::foreign);
     if (canChown) {
         EXPECT_EQ(SingleInstance::send(foreign, "show"), Handover::foreign);

@@ -175,7 +175,12 @@ TEST_F(ShellExecutable, AStartBesideAStoppedVeskoSaysSoAndLeavesItsSocket) {
     auto l = launch({"--dev-root", tree.root()});
     l.timeout = std::chrono::milliseconds(20'000);
     const auto second = test::run(l);
+    // --find asks the same socket, briefly, and then reads the folder itself.
+    auto find = launch({"--find", "--root", tree.root(), "alpha"});
+    find.timeout = std::chrono::milliseconds(5'000);
+    const auto found = test::run(find);
     first.signal(SIGCONT);
+    EXPECT_EQ(found.out, tree.path("alpha.txt") + "\n") << found.err;
     EXPECT_FALSE(second.timedOut);
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.err.find("does not answer"), std::string::npos) << second.err;
