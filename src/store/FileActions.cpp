@@ -22,7 +22,6 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vesko {
@@ -48,13 +47,6 @@ std::string parentOf(const std::string& path) {
 std::string lastName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Nothing can leave a read-only mount. Said before any Trash is tried, whose failure would
-// name only its last step, such as "Invalid cross-device link" from the home Trash.
-bool onReadOnlyFileSystem(const std::string& path) {
-    struct statvfs info {};
-    return ::statvfs(parentOf(path).c_str(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
 }
 
 // A write past RLIMIT_FSIZE raises SIGXFSZ, which ends the process by default; ignored, the
@@ -109,9 +101,6 @@ FileActions::Renamed FileActions::rename(const std::string& directory, const std
 }
 
 FileActions::Problem FileActions::moveToTrash(const std::string& path) {
-    if (onReadOnlyFileSystem(path))
-        return tr("“%1” is on a read-only file system, so it can't be moved to the Trash.")
-            .arg(shownText(lastName(path)));
     const std::string trash = homeTrash();
     if (trash.empty()) return systemText(ENOENT);
     if (const Trash::Moved moved = Trash::move(path, trash); moved.error)
