@@ -5,11 +5,23 @@
 #include "app/Headless.h"
 #include "shell/WindowedApp.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vesko::EntryPoint {
 
-Mode chooseMode(const Arguments& args) {
+namespace {
+
+// The arguments before "--": after it every argument is the query, a file named "--scan"
+// included, so none of them chooses a mode.
+Arguments optionsOf(const Arguments& all) {
+    return Arguments(all.begin(), std::find(all.begin(), all.end(), "--"));
+}
+
+} // namespace
+
+Mode chooseMode(const Arguments& all) {
+    const Arguments args = optionsOf(all);
     if (DevOptions::hasIn(args, "--scan")) return Mode::scan;
     if (DevOptions::hasIn(args, "--bench")) return Mode::bench;
     if (DevOptions::hasIn(args, "--drift")) return Mode::drift;
@@ -83,18 +95,19 @@ int runWindowed(const Arguments& args) {
 } // namespace
 
 int run(const Arguments& args) {
+    const Arguments options = optionsOf(args);
     switch (chooseMode(args)) {
     case Mode::scan:
         Headless::run(args);
         return 0;
     case Mode::bench:
-        return Headless::bench(DevOptions::valueIn(args, "--out"));
+        return Headless::bench(DevOptions::valueIn(options, "--out"));
     case Mode::drift:
-        Headless::driftTest(DevOptions::valueIn(args, "--out"));
+        Headless::driftTest(DevOptions::valueIn(options, "--out"));
         return 0;
     case Mode::watch:
-        return Headless::watchTest(*DevOptions::valueIn(args, "--watch"),
-                                   DevOptions::valueIn(args, "--out"));
+        return Headless::watchTest(*DevOptions::valueIn(options, "--watch"),
+                                   DevOptions::valueIn(options, "--out"));
     case Mode::find:
         return FindMode::run(args);
     case Mode::help:

@@ -13,7 +13,8 @@ enum class Mode { scan, bench, drift, watch, find, help, version, windowed };
 namespace EntryPoint {
 
 // The first rule that applies wins: --scan, --bench, --drift, --watch PROBE, --find,
-// --help, --version, and otherwise the windowed application. Unknown arguments are ignored.
+// --help, --version, and otherwise the windowed application. Unknown arguments are ignored,
+// and so is everything after "--", which is the query.
 Mode chooseMode(const Arguments& args);
 
 std::string usageText();

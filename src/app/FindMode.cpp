@@ -235,7 +235,7 @@ std::int64_t answer(const FindQuery& find, const Search::Result& result,
 // The running window's live index, when a Vesko of this user runs, indexes the same
 // folders and answers in time.
 std::optional<std::int64_t> answerFromInstance(const FindQuery& find, const Options& options) {
-    const auto socket = SingleInstance::socketPath();
+    const auto socket = SingleInstance::socketPath(SingleInstance::Folder::existing);
     if (!socket) return std::nullopt;
     const auto answered = FindService::ask(*socket, find, std::chrono::milliseconds(500));
     if (!answered) return std::nullopt;

@@ -32,7 +32,11 @@ bool SearchProviders::publish(QDBusConnection bus) {
         return false;
     }
     if (!bus.registerService(busName)) {
-        problem_ = bus.lastError().message();
+        // A name another connection owns is refused without an error of the bus's.
+        problem_ =
+            bus.lastError().isValid()
+                ? bus.lastError().message()
+                : QStringLiteral("%1 belongs to another program").arg(QLatin1String(busName));
         return false;
     }
     return true;

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "shell/SingleInstance.h"
 
+#include "index/HomeFolder.h"
+#include "index/PrivateFolders.h"
+
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <set>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -38,13 +45,35 @@ bool isPrivateFolder(const std::string& path) {
     return info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
 }
 
-// A /tmp folder of our own when the session gives us no runtime folder. Someone else may
-// have made it first to catch our socket; then we do without a single instance.
-std::optional<std::string> fallbackFolder() {
-    const std::string folder = "/tmp/vesko-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
-    if (!isPrivateFolder(folder)) return std::nullopt;
-    return folder;
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Said once per folder and process: a start asks for the path more than once.
+void warnNotPrivate(const std::string& folder, const char* consequence) {
+    static std::set<std::string> warned;
+    if (!warned.insert(folder).second) return;
+    std::fprintf(stderr, "vesko: %s is not a private folder of yours; %s\n", folder.c_str(),
+                 consequence);
+}
+
+// The runtime folder, when the session gives one that is the user's alone.
+std::optional<std::string> runtimeFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || runtime[0] != '/') return std::nullopt;
+    if (isPrivateFolder(runtime)) return std::string(runtime);
+    if (exists(runtime))
+        warnNotPrivate(runtime, "the single instance uses a folder in your cache instead");
+    return std::nullopt;
+}
+
+// In the user's own cache rather than /tmp, where another user could make the folder first.
+std::string cacheRunFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        return std::string(cache) + "/vesko/run";
+    const std::string home = homeFolder();
+    return (home == "/" ? std::string() : home) + "/.cache/vesko/run";
 }
 
 std::chrono::milliseconds remaining(std::chrono::steady_clock::time_point deadline) {
@@ -53,10 +82,10 @@ std::chrono::milliseconds remaining(std::chrono::steady_clock::time_point deadli
                         deadline - std::chrono::steady_clock::now()));
 }
 
-// Reads until the final answer line ("ok" or "error …") or the deadline; the data lines
-// before it go to `lines`.
+// Reads until the final answer line ("ok" or "error …"); the data lines before it go to
+// `lines`. Nothing when the connection ends first, or when the deadline passes (`late`).
 std::optional<std::string> finalLine(int fd, std::chrono::milliseconds patience,
-                                     std::vector<std::string>* lines) {
+                                     std::vector<std::string>* lines, bool& late) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::string received;
     for (;;) {
@@ -69,6 +98,7 @@ std::optional<std::string> finalLine(int fd, std::chrono::milliseconds patience,
         pollfd waiting{fd, POLLIN, 0};
         const int ready = ::poll(&waiting, 1, static_cast<int>(remaining(deadline).count()));
         if (ready < 0 && errno == EINTR) continue;
+        late = ready == 0;
         if (ready <= 0) return std::nullopt;
         char buffer[1024];
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -79,12 +109,44 @@ std::optional<std::string> finalLine(int fd, std::chrono::milliseconds patience,
 
 } // namespace
 
-std::optional<std::string> SingleInstance::socketPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/' && isPrivateFolder(runtime))
-        return std::string(runtime) + "/vesko.socket";
-    if (auto folder = fallbackFolder()) return *folder + "/vesko.socket";
+std::optional<std::string> SingleInstance::socketPath(Folder folder) {
+    if (const auto runtime = runtimeFolder()) return *runtime + "/vesko.socket";
+    const std::string run = cacheRunFolder();
+    if (folder == Folder::make) makePrivateFolders(run);
+    if (isPrivateFolder(run)) return run + "/vesko.socket";
+    if (exists(run)) warnNotPrivate(run, "running without a single instance");
     return std::nullopt;
+}
+
+std::string SingleInstance::lockPath(const std::string& socket) {
+    return socket.substr(0, socket.rfind('/') + 1) + "vesko.lock";
+}
+
+InstanceLock::InstanceLock(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
+    if (!fd_) error_ = errno;
+}
+
+bool InstanceLock::take() {
+    if (owned_ || !fd_) return owned_;
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) error_ = errno;
+        return false;
+    }
+    owned_ = true;
+    // Only for the message of a start that finds this owner not answering.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd_.get(), 0) == 0) {
+        const ssize_t written = ::pwrite(fd_.get(), pid.data(), pid.size(), 0);
+        static_cast<void>(written);
+    }
+    return true;
+}
+
+long InstanceLock::ownerProcess() const {
+    char text[32] = {};
+    if (!fd_ || ::pread(fd_.get(), text, sizeof text - 1, 0) <= 0) return 0;
+    return std::strtol(text, nullptr, 10);
 }
 
 int SingleInstance::connectTo(const std::string& path, Handover& failure) {
@@ -115,8 +177,9 @@ SingleInstance::Handover SingleInstance::send(const std::string& path, const std
     if (::send(socket.fd, line.data(), line.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(line.size()))
         return Handover::nobodyListening;
-    const auto answer = finalLine(socket.fd, patience, lines);
-    if (!answer) return Handover::nobodyListening;
+    bool late = false;
+    const auto answer = finalLine(socket.fd, patience, lines, late);
+    if (!answer) return late ? Handover::unanswered : Handover::nobodyListening;
     return *answer == "ok" ? Handover::delivered : Handover::rejected;
 }
 

@@ -14,14 +14,18 @@
 //   find JSON      a `vesko --find` search on the live index (see FindService).
 // An unknown verb gets "error unknown request", so older and newer builds can talk.
 //
-// The socket lives in $XDG_RUNTIME_DIR, private to the user by the folder's mode; without
-// it, in a 0700 folder of our own under /tmp. A socket file owned by someone else is never
-// connected to nor removed, and one nobody answers on (a crashed Vesko) is taken over.
+// Which Vesko owns the socket is decided by a lock on vesko.lock beside it, held for the
+// owner's whole life, not by how fast the owner answers: a busy or stopped owner still owns
+// it, and a later start never removes its socket. The socket lives in $XDG_RUNTIME_DIR,
+// private to the user by the folder's mode; without it, in a 0700 folder of the user's own
+// cache, where no other user can have made it first.
 #pragma once
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include "index/FileDescriptor.h"
 
 #include <chrono>
 #include <functional>
@@ -36,17 +40,44 @@ class QLocalSocket;
 
 namespace vesko {
 
+// The lock that makes one process the owner of the socket. Held through a descriptor closed
+// on exec, so the kernel lets it go however the owner ends and no program it starts keeps it.
+class InstanceLock {
+public:
+    // Opens (making it when missing) the lock file; takes nothing yet.
+    explicit InstanceLock(const std::string& path);
+    // True once this process holds the lock; tries again while another one does.
+    bool take();
+    bool owned() const { return owned_; }
+    // Why the lock file cannot be used (an errno), or 0.
+    int error() const { return error_; }
+    // The process id the owner wrote into the lock file, or 0.
+    long ownerProcess() const;
+
+private:
+    FileDescriptor fd_;
+    bool owned_ = false;
+    int error_ = 0;
+};
+
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
     // delivered: the running instance answered "ok"; rejected: it answered with an error;
-    // nobodyListening: no socket, or nobody answered in time (a stale socket to take over);
+    // unanswered: it took the request but gave no answer in time (busy or stopped);
+    // nobodyListening: no socket, or none that takes connections (a stale one to take over);
     // foreign: the path is not a socket of this user's and must be left alone.
-    enum class Handover { delivered, rejected, nobodyListening, foreign };
+    enum class Handover { delivered, rejected, unanswered, nobodyListening, foreign };
 
-    // The socket's path for this user; nothing when no private folder could be made.
-    static std::optional<std::string> socketPath();
+    // The windowed start makes the private folder; `vesko --find` only looks for a socket
+    // that is already there and makes nothing.
+    enum class Folder { make, existing };
+    // The socket's path for this user; nothing when there is no private folder for it. A
+    // folder that would have been used but belongs to someone else is named once on stderr.
+    static std::optional<std::string> socketPath(Folder folder = Folder::make);
+    // The lock file beside the socket.
+    static std::string lockPath(const std::string& socket);
 
     // Sends one request to the running instance and waits at most `patience` for its final
     // answer line; the data lines before it go to `lines`. Plain POSIX, so it works before
@@ -60,8 +91,9 @@ public:
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Starts listening at `path`, replacing a stale socket of ours. False when it failed
-    // (`problem` says why); the application then runs on alone.
+    // Starts listening at `path`, replacing a stale socket of ours; only the holder of the
+    // lock calls it. False when it failed (`problem` says why); the application then runs on
+    // alone.
     bool listen(const std::string& path);
     QString problem() const { return problem_; }
     // What the status request answers.

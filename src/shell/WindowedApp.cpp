@@ -12,8 +12,12 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <thread>
 
 namespace vesko::WindowedApp {
 
@@ -31,25 +35,49 @@ bool hasDisplay() {
     return false;
 }
 
-// True when a running Vesko took the request, so this start has nothing left to do.
-bool handedOver(const std::string& socket, bool hidden) {
+// How long a later start waits for the owner of the lock to listen (it may have just taken
+// the lock and still be starting), and then for its answer (it may be loading its archive).
+constexpr auto listenPatience = std::chrono::seconds(15);
+constexpr auto answerPatience = std::chrono::seconds(5);
+constexpr auto retryPause = std::chrono::milliseconds(40);
+
+enum class Start { owner, handedOver, ownerSilent, alone };
+
+std::string requestFor(bool hidden) {
     std::string request = hidden ? "ping" : "show";
     if (const char* token = std::getenv("XDG_ACTIVATION_TOKEN"); token && !hidden)
         request += std::string(" ") + token;
-    switch (SingleInstance::send(socket, request)) {
-    case SingleInstance::Handover::delivered:
-        return true;
-    case SingleInstance::Handover::rejected:
-        std::fprintf(stderr, "vesko: the running Vesko did not understand the request\n");
-        return true;
-    case SingleInstance::Handover::foreign:
-        std::fprintf(stderr, "vesko: %s is not ours; running without a single instance\n",
-                     socket.c_str());
-        return false;
-    case SingleInstance::Handover::nobodyListening:
-        return false;
+    return request;
+}
+
+// Takes the lock and so the socket, or hands the request to the Vesko that holds it. While
+// another holds the lock its socket may not be there yet: the request is tried again until
+// the owner listens or lets the lock go.
+Start claimOrHandOver(const std::string& socket, InstanceLock& lock, bool hidden) {
+    const std::string request = requestFor(hidden);
+    const auto deadline = std::chrono::steady_clock::now() + listenPatience;
+    for (;;) {
+        if (lock.take()) return Start::owner;
+        if (lock.error() != 0) {
+            std::fprintf(stderr, "vesko: cannot lock %s (%s); running without a single instance\n",
+                         SingleInstance::lockPath(socket).c_str(), std::strerror(lock.error()));
+            return Start::alone;
+        }
+        switch (SingleInstance::send(socket, request, answerPatience)) {
+        case SingleInstance::Handover::delivered:
+            return Start::handedOver;
+        case SingleInstance::Handover::rejected:
+            std::fprintf(stderr, "vesko: the running Vesko did not understand the request\n");
+            return Start::handedOver;
+        case SingleInstance::Handover::unanswered:
+            return Start::ownerSilent;
+        case SingleInstance::Handover::foreign:
+        case SingleInstance::Handover::nobodyListening:
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return Start::ownerSilent;
+        std::this_thread::sleep_for(retryPause);
     }
-    return false;
 }
 
 AppDelegate::Options optionsFor(const Launch& launch) {
@@ -80,11 +108,13 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     // exit rather than quit, which would first ask the windows to close, and ours refuse.
     QObject::connect(&termination, &TerminationSignals::requested, &application,
                      [] { QCoreApplication::exit(0); });
-    AppDelegate delegate(optionsFor(launch));
+    // Listening before anything loads: a later start's request waits in the socket's queue
+    // until the loop runs, instead of finding no socket.
     SingleInstance instance;
     if (socket && !instance.listen(*socket))
         std::fprintf(stderr, "vesko: no single instance: %s\n",
                      instance.problem().toLocal8Bit().constData());
+    AppDelegate delegate(optionsFor(launch));
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate,
                      &AppDelegate::showRequested);
     instance.setStatus([&delegate] {
@@ -133,14 +163,32 @@ int run(const Launch& launch) {
         return 1;
     }
     const auto socket = SingleInstance::socketPath();
-    if (socket && handedOver(*socket, launch.hidden)) return 0;
+    std::optional<InstanceLock> lock;
+    if (socket) {
+        lock.emplace(SingleInstance::lockPath(*socket));
+        switch (claimOrHandOver(*socket, *lock, launch.hidden)) {
+        case Start::owner:
+            break;
+        case Start::handedOver:
+            return 0;
+        case Start::ownerSilent:
+            std::fprintf(stderr,
+                         "vesko: the running Vesko (process %ld) does not answer; not starting "
+                         "a second one\n",
+                         lock->ownerProcess());
+            return 1;
+        case Start::alone:
+            lock.reset();
+            break;
+        }
+    }
     if (!SessionBus::answers()) {
         // Qt waits for the bus without a limit (accessibility connects while the first
         // window is built); pointed at nothing, every bus call fails at once instead.
         std::fputs("vesko: the session bus does not answer; going on without it\n", stderr);
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/dev/null");
     }
-    return runApplication(launch, socket);
+    return runApplication(launch, lock ? socket : std::nullopt);
 }
 
 } // namespace vesko::WindowedApp

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The windowed start: check for a display, hand over to a Vesko already running, or make
-// the application, run its event loop and save the index when it ends.
+// The windowed start: check for a display, hand over to the Vesko that holds the instance
+// lock, or take the lock, make the application, run its event loop and save the index when
+// it ends.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@ struct Launch {
 extern const char* const noDisplayText;
 
 // The process's exit status: 0 after the loop ended or the running Vesko took the request,
-// 1 without a display.
+// 1 without a display or when the running Vesko does not answer within a few seconds.
 int run(const Launch& launch);
 
 } // namespace vesko::WindowedApp

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace vesko {
@@ -17,6 +18,18 @@ namespace {
 bool isExistingPath(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// "index-….veskoindex" becomes "index-…-2.veskoindex", still an archive to the cache's sweep.
+std::string besideName(const std::string& path) {
+    constexpr std::string_view suffix = ".veskoindex";
+    if (!path.ends_with(suffix)) return path + "-2";
+    return path.substr(0, path.size() - suffix.size()) + "-2" + std::string(suffix);
 }
 
 std::vector<Volume> volumesIn(const std::string& mountInfoPath) {
@@ -92,8 +105,17 @@ double IndexStore::wallNow() const {
     return env_.timing.wallNow();
 }
 
-std::string IndexStore::archivePath() const {
-    return env_.archivePath(roots());
+std::string IndexStore::archivePath() {
+    const std::string wanted = env_.archivePath(roots());
+    if (!isFolder(wanted)) return wanted;
+    const std::string beside = besideName(wanted);
+    if (displacedArchive_ != wanted) {
+        displacedArchive_ = wanted;
+        setActionProblem(tr("A folder is where the index file belongs (%1), so the index is "
+                            "saved as %2 instead.")
+                             .arg(QString::fromStdString(wanted), QString::fromStdString(beside)));
+    }
+    return beside;
 }
 
 } // namespace vesko

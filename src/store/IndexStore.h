@@ -139,7 +139,9 @@ public:
     // True once the watcher's start-up walk has finished: changes from then on are seen.
     bool isWatching() const { return watcher_ != nullptr && watcherStarted_; }
     bool navigatorReady() const;
-    std::string archivePath() const;
+    // Where the index is loaded from and saved to. When a folder stands in the archive's
+    // place, a name beside it, said once through `actionProblem`.
+    std::string archivePath();
     Settings& settings() { return settings_; }
 
     bool watchLimitReached() const { return watchLimitReached_; }
@@ -435,6 +437,7 @@ private:
 
     // File actions, preferences and saved searches.
     QString actionProblem_;
+    std::string displacedArchive_; // the archive path a folder took, once told
     std::optional<FileDetail> detail_;
     FileActions::Desktop desktop_;
     QString hotKeyProblem_;

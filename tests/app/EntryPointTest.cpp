@@ -2,41 +2,29 @@
 #include "app/EntryPoint.h"
 #include "app/DevOptions.h"
 
+#include "support/VeskoHome.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace vesko {
 namespace {
 
-Arguments args(std::initializer_list<const char*> rest) {
-    Arguments a{"/usr/bin/vesko"};
-    a.insert(a.end(), rest.begin(), rest.end());
-    return a;
-}
-
-TEST(EntryPoint, DispatchOrderAndWholeArgumentMatching) {
-    using enum Mode;
-    struct Case {
-        Arguments arguments;
-        Mode mode;
-    };
-    const Case cases[] = {
-        {args({}), windowed},
-        {args({"--scan", "--bench"}), scan},
-        {args({"--drift", "--bench"}), bench},
-        {args({"--watch", "/tmp", "--drift"}), drift},
-        {args({"--watch"}), windowed}, // no probe after it
-        {args({"--watch", "/tmp"}), watch},
-        {args({"--scanner", "--SCAN", "-scan"}), windowed},
-        {args({"--unknown", "--help"}), help},
-        {args({"--find", "x", "--watch", "/p"}), watch},
-        {args({"--find", "x", "--help"}), find},
-        {args({"--find"}), find}, // to say that the query is missing
-        {args({"--version", "--hidden"}), version},
-        {args({"--help", "--version"}), help},
-        {args({"--hidden", "--dev-root", "/tmp"}), windowed},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(EntryPoint::chooseMode(c.arguments), c.mode) << c.arguments.size();
+// Files named like modes, found by name: after "--" nothing chooses a mode.
+TEST(EntryPoint, AfterTheDoubleDashEveryArgumentIsTheQuery) {
+    test::VeskoHome runner;
+    const std::vector<std::string> modes{"--scan", "--bench", "--drift"};
+    for (const std::string& mode : modes)
+        runner.home.file("tree/" + mode);
+    for (const std::string& mode : modes) {
+        const auto found = runner.run({"--find", "--root", runner.home.path("tree"), "--", mode});
+        EXPECT_EQ(found.status, 0) << mode << ": " << found.err;
+        EXPECT_EQ(found.out, runner.home.path("tree/" + mode) + "\n") << mode;
+    }
+    EXPECT_FALSE(std::filesystem::exists(runner.home.path("config/vesko/vesko.conf")));
 }
 
 TEST(DevOptions, SelectParsesSignedDecimalsOnly) {

@@ -141,6 +141,14 @@ TEST_F(SearchProvidersTest, GnomeShowsTheBestHitsAndOpensTheChosenOne) {
     EXPECT_EQ(launched, QStringList{"alpha one"});
 }
 
+TEST_F(SearchProvidersTest, ASecondPublisherIsRefusedWithItsReason) {
+    SearchProviders second(*store, [](const QString&) {});
+    EXPECT_FALSE(second.publish(QDBusConnection::connectToBus(bus.address(), "second")));
+    EXPECT_NE(second.problem().toStdString().find(SearchProviders::busName), std::string::npos)
+        << second.problem().toStdString();
+    QDBusConnection::disconnectFromBus("second");
+}
+
 TEST_F(SearchProvidersTest, UnusableQueriesGetAnEmptyAnswer) {
     EXPECT_TRUE(gnomeSearch({QString(9000, QLatin1Char('a'))}).isEmpty());
     EXPECT_TRUE(gnomeSearch({}).isEmpty());

@@ -2,6 +2,7 @@
 #include "shell/SingleInstance.h"
 #include "ShellTestSupport.h"
 
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <QSignalSpy>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -55,7 +57,7 @@ TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     EXPECT_EQ(SingleInstance::send(folder.path("missing.socket"), "show"),
               Handover::nobodyListening);
     EXPECT_EQ(SingleInstance::send(crashed, "show"), Handover::nobodyListening);
-    EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::nobodyListening);
+    EXPECT_EQ(SingleInstance::send(hung, "show"), Handover::unanswered);
     EXPECT_EQ(SingleInstance::send(plain, "show"), Handover::foreign);
     if (canChown) {
         EXPECT_EQ(SingleInstance::send(foreign, "show"), Handover::foreign);
@@ -73,6 +75,38 @@ TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
     if (canChown) {
         EXPECT_FALSE(refused.listen(foreign));
     }
+}
+
+unsigned modeOf(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Without a runtime folder the socket goes to a private folder in the user's own cache, which
+// no other user can have made first; a folder of someone else's is named once on stderr.
+TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInTheUsersCache) {
+    test::TempTree home;
+    test::ScopedEnv env("XDG_CACHE_HOME", home.path("cache"));
+    env.set("XDG_RUNTIME_DIR", std::nullopt);
+    const std::string expected = home.path("cache/vesko/run/vesko.socket");
+    // `vesko --find` only looks for a running Vesko's socket and makes nothing.
+    EXPECT_EQ(SingleInstance::socketPath(SingleInstance::Folder::existing), std::nullopt);
+    EXPECT_TRUE(home.listAll().empty());
+    EXPECT_EQ(SingleInstance::socketPath(), expected);
+    EXPECT_EQ(modeOf(home.path("cache/vesko/run")), 0700u);
+    EXPECT_EQ(SingleInstance::socketPath(SingleInstance::Folder::existing), expected);
+
+    if (::getuid() != 0) GTEST_SKIP() << "needs root to give folders to another user";
+    const std::string theirs = home.dir("theirs");
+    ASSERT_EQ(::chmod(theirs.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    env.set("XDG_RUNTIME_DIR", theirs);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SingleInstance::socketPath(), expected);
+    EXPECT_EQ(SingleInstance::socketPath(), expected);
+    const std::string warned = testing::internal::GetCapturedStderr();
+    EXPECT_NE(warned.find(theirs), std::string::npos) << warned;
+    EXPECT_EQ(warned.find(theirs), warned.rfind(theirs)) << "warned twice: " << warned;
 }
 
 } // namespace

@@ -15,15 +15,27 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <memory>
+#include <random>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vesko {
 namespace {
 
 constexpr int patience = 30'000;
+
+// Whether the child has ended; it is left for ChildProcess::wait to reap.
+bool hasEnded(pid_t pid) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
 
 test::Finished xdotool(std::vector<std::string> arguments) {
     test::Launch l;
@@ -122,6 +134,60 @@ TEST_F(ShellExecutable, StartsPastAStaleSocketAndASilentBusAndSigtermSavesAnyway
     EXPECT_EQ(finished.signal, 0);
     EXPECT_TRUE(archiveLoads());
     ::close(bus);
+}
+
+// The second start may come while the first has not yet listened, is still loading, or is
+// already answering; whichever takes the lock stays, the other hands over and leaves.
+TEST_F(ShellExecutable, PairsOfStartsAtAnyGapLeaveOneVeskoThatAnswers) {
+    const unsigned seed = std::random_device{}();
+    std::printf("single instance: seed %u\n", seed);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> gaps(0, 500);
+    for (int pair = 0; pair < 20; ++pair) {
+        const int gap = gaps(random);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", pair " + std::to_string(pair) + ", gap " +
+                     std::to_string(gap) + " ms");
+        std::vector<std::unique_ptr<test::ChildProcess>> starts;
+        starts.push_back(
+            std::make_unique<test::ChildProcess>(launch({"--dev-root", tree.root(), "--hidden"})));
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap));
+        starts.push_back(std::make_unique<test::ChildProcess>(launch({"--dev-root", tree.root()})));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return hasEnded(starts[0]->pid()) || hasEnded(starts[1]->pid()); }, 10'000));
+        const std::size_t left = hasEnded(starts[0]->pid()) ? 0 : 1;
+        const auto handedOver = starts[left]->wait();
+        EXPECT_EQ(handedOver.status, 0) << handedOver.err;
+        EXPECT_EQ(handedOver.err.find("launcher"), std::string::npos) << handedOver.err;
+        EXPECT_EQ(SingleInstance::send(socket(), "ping", std::chrono::milliseconds(5000)),
+                  SingleInstance::Handover::delivered);
+        test::ChildProcess& stays = *starts[1 - left];
+        ASSERT_FALSE(hasEnded(stays.pid()));
+        stays.signal(SIGTERM);
+        const auto ended = stays.wait();
+        ASSERT_EQ(ended.status, 0) << ended.err;
+    }
+}
+
+TEST_F(ShellExecutable, AStartBesideAStoppedVeskoSaysSoAndLeavesItsSocket) {
+    test::ChildProcess first(launch({"--dev-root", tree.root(), "--hidden"}));
+    ASSERT_TRUE(waitUntilReady());
+    first.signal(SIGSTOP);
+    auto l = launch({"--dev-root", tree.root()});
+    l.timeout = std::chrono::milliseconds(20'000);
+    const auto second = test::run(l);
+    // --find asks the same socket, briefly, and then reads the folder itself.
+    auto find = launch({"--find", "--root", tree.root(), "alpha"});
+    find.timeout = std::chrono::milliseconds(5'000);
+    const auto found = test::run(find);
+    first.signal(SIGCONT);
+    EXPECT_EQ(found.out, tree.path("alpha.txt") + "\n") << found.err;
+    EXPECT_FALSE(second.timedOut);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find("does not answer"), std::string::npos) << second.err;
+    EXPECT_EQ(SingleInstance::send(socket(), "ping", std::chrono::milliseconds(5000)),
+              SingleInstance::Handover::delivered);
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait().status, 0);
 }
 
 TEST_F(ShellExecutable, WithoutADisplayOneLineExplainsAndTheExitIsOne) {

@@ -54,6 +54,19 @@ TEST_F(IndexLifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
 }
 
+// A folder where the archive belongs made every save fail unseen: the store says so and
+// saves beside it, where the next start looks too.
+TEST_F(IndexLifecycle, AFolderInTheArchivesPlaceIsToldAndTheIndexSavedBesideIt) {
+    home.file("docs/alpha.txt");
+    state.dir("index.veskoindex");
+    auto store = startedStore();
+    EXPECT_TRUE(store->saveBeforeExit());
+    const std::string beside = state.path("index-2.veskoindex");
+    EXPECT_TRUE(IndexArchive::load(store->roots(), beside));
+    EXPECT_TRUE(store->actionProblem().contains(QString::fromStdString(beside)))
+        << store->actionProblem().toStdString();
+}
+
 TEST_F(IndexLifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhile) {
     home.file("docs/old.txt");
     startedStore().reset();    // builds and saves the archive
