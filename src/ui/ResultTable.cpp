@@ -209,7 +209,8 @@ void ResultTable::followColumnWidths() {
             width = metrics.averageCharWidth() * 36;
             break;
         case ResultModel::Column::kind:
-            width = metrics.averageCharWidth() * 24;
+            // Room for the longer common kinds ("Excel 2007 spreadsheet", "마크다운 문서").
+            width = metrics.horizontalAdvance(QStringLiteral("Excel 2007 spreadsheet")) + 24;
             break;
         case ResultModel::Column::size:
             width = metrics.horizontalAdvance(QStringLiteral("000.0 MB")) + 24;
@@ -219,6 +220,11 @@ void ResultTable::followColumnWidths() {
         }
         setColumnWidth(section, width);
     }
+}
+
+void ResultTable::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) setAccessibleName(tr("Results"));
+    QTableView::changeEvent(event);
 }
 
 void ResultTable::keyPressEvent(QKeyEvent* event) {
