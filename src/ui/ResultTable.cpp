@@ -209,8 +209,7 @@ void ResultTable::followColumnWidths() {
             width = metrics.averageCharWidth() * 36;
             break;
         case ResultModel::Column::kind:
-            // Room for the longer common kinds ("Excel 2007 spreadsheet", "마크다운 문서").
-            width = metrics.horizontalAdvance(QStringLiteral("Excel 2007 spreadsheet")) + 24;
+            width = metrics.averageCharWidth() * 24;
             break;
         case ResultModel::Column::size:
             width = metrics.horizontalAdvance(QStringLiteral("000.0 MB")) + 24;
