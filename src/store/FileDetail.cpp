@@ -167,7 +167,7 @@ FileDetail FileDetail::read(const std::string& path) {
         } else {
             detail.iconName = QStringLiteral("inode-symlink");
         }
-        detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);
+        detail.sizeText = Preferences::sizeText(static_cast<std::uint64_t>(info.st_size));
         return detail;
     }
     const QMimeType type = typeOf(path, info);

@@ -59,6 +59,7 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
 bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::LanguageChange && watched == QCoreApplication::instance()) {
         kinds_.clear();
+        linkKinds_.clear();
         if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
         if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
