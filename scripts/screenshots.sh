@@ -3,11 +3,12 @@
 #
 #   scripts/screenshots.sh [OUT_DIR]        (default: build/screenshots)
 #
-# Starts Vesko under a private Xvfb and openbox on a small generated tree, with private
-# settings, cache and runtime folders, once per appearance (light, dark) and language
-# (English, Korean), and writes STATE-APPEARANCE-LANGUAGE.png for the main window (results,
-# empty query, no results, regex problem, sidebar open), each settings page and the
-# preview. Nothing of the user's own settings or index is read or written.
+# Starts Vesko under a private Xvfb and openbox on a small generated tree that stands as the
+# home folder (so paths show "~"), with private settings, cache and runtime folders, once per
+# appearance (light, dark) and language (English, Korean), and writes
+# STATE-APPEARANCE-LANGUAGE.png for the main window (results, empty query, no results, regex
+# problem, sidebar open), each settings page and the preview. Nothing of the user's own
+# settings or index is read or written.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -145,7 +146,7 @@ shoot_variant() {
     chmod 700 "$home/run"
     printf '[General]\nappearance=%s\nlanguage=%s\nshowSidebar=false\nsbName=true\n' \
         "$appearance" "$language" >"$home/config/vesko/vesko.conf"
-    env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$work/cache" \
+    env HOME="$tree" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$work/cache" \
         XDG_RUNTIME_DIR="$home/run" XDG_DATA_HOME="$home/data" QT_QPA_PLATFORM=xcb \
         WAYLAND_DISPLAY= "$vesko" --dev-root "$tree" --dev-query report --dev-select 2 \
         >"$work/vesko-$variant.log" 2>&1 &

@@ -266,10 +266,12 @@ void AppDelegate::openExclusions() {
 }
 
 void AppDelegate::showAbout() {
-    QMessageBox::about(mainWindow_.get(), tr("About %1").arg(QStringLiteral("Vesko")),
-                       QStringLiteral("<b>Vesko %1</b><p>%2</p>")
-                           .arg(QApplication::applicationVersion(),
-                                tr("Every file name on your computer, found as you type.")));
+    QMessageBox::about(
+        mainWindow_.get(), tr("About %1").arg(QStringLiteral("Vesko")),
+        QStringLiteral("<b>Vesko %1</b><p>%2</p>")
+            .arg(QApplication::applicationVersion(),
+                 tr("Every file and folder name in your home folder and the volumes you add, "
+                    "found as you type.")));
 }
 
 void AppDelegate::checkForUpdates() {

@@ -165,7 +165,6 @@ void MainMenu::buildView(QMenu* menu) {
         [&p] { p.setShowSidebar(!p.showSidebar()); })
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")));
     menu->addSeparator();
-    menu->addSeparator();
     using Field = ResultSort::Field;
     IndexStore& s = store_;
     // One sort at a time: the items show as a radio group.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "store/FileDetail.h"
 
+#include "store/Preferences.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -165,7 +167,7 @@ FileDetail FileDetail::read(const std::string& path) {
         } else {
             detail.iconName = QStringLiteral("inode-symlink");
         }
-        detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);
+        detail.sizeText = Preferences::sizeText(static_cast<std::uint64_t>(info.st_size));
         return detail;
     }
     const QMimeType type = typeOf(path, info);
@@ -173,7 +175,7 @@ FileDetail FileDetail::read(const std::string& path) {
     if (!type.comment().isEmpty()) detail.kind = type.comment();
     if (S_ISDIR(info.st_mode)) return detail;
     detail.opensWith = defaultApplicationName(type.name());
-    detail.sizeText = locale.formattedDataSize(info.st_size, 1, QLocale::DataSizeSIFormat);
+    detail.sizeText = Preferences::sizeText(static_cast<std::uint64_t>(info.st_size));
     return detail;
 }
 

@@ -38,11 +38,17 @@ constexpr double smallestTextSize = 6;
 constexpr double largestTextSize = 72;
 
 template <typename Enum, std::size_t N>
-Enum fromRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases,
-             const std::string& raw) {
+Enum fromRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases, const std::string& raw,
+             Enum fallback) {
     for (const auto& [value, text] : cases)
         if (text == raw) return value;
-    return cases.front().first;
+    return fallback;
+}
+
+template <typename Enum, std::size_t N>
+Enum fromRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases,
+             const std::string& raw) {
+    return fromRaw(cases, raw, cases.front().first);
 }
 
 template <typename Enum, std::size_t N>
@@ -136,7 +142,8 @@ Preferences::Preferences(Settings& settings, QObject* parent)
     showCreated_ = settings.boolean(showCreatedKey, false);
     showAccessed_ = settings.boolean(showAccessedKey, false);
     showFullPath_ = settings.boolean(showFullPathKey, true);
-    pathBarStyle_ = fromRaw(pathBarStyles, settings.text(pathBarStyleKey));
+    // The home folder as "~" unless asked otherwise: it is the prefix most paths share.
+    pathBarStyle_ = fromRaw(pathBarStyles, settings.text(pathBarStyleKey), PathBarStyle::tilde);
     dateStyle_ = fromRaw(dateStyles, settings.text(dateStyleKey));
     appearance_ = fromRaw(appearances, settings.text(appearanceKey));
     const double size = settings.real(listTextSizeKey, 12);
@@ -197,13 +204,25 @@ QString Preferences::label(Appearance appearance) {
 QString Preferences::pathText(PathBarStyle style, const QString& path, const QString& home) {
     if (style == PathBarStyle::breadcrumb) {
         const QStringList names = path.split('/', Qt::SkipEmptyParts);
-        return names.isEmpty() ? path : names.join(QStringLiteral("  \u203A  "));
+        return names.isEmpty() ? path : names.join(pathSeparator(style));
     }
     // The home folder only as whole names: /home/anna is not below /home/ann.
     if (style == PathBarStyle::tilde && !home.isEmpty() && path.startsWith(home) &&
         (path.size() == home.size() || path[home.size()] == '/' || home.endsWith('/')))
         return '~' + path.mid(home.endsWith('/') ? home.size() - 1 : home.size());
     return path;
+}
+
+QString Preferences::pathSeparator(PathBarStyle style) {
+    return style == PathBarStyle::breadcrumb ? QStringLiteral("  \u203A  ") : QStringLiteral("/");
+}
+
+QString Preferences::sizeText(std::uint64_t bytes) {
+    const QLocale locale;
+    // Qt writes the smallest sizes out as words ("23 bytes", "23 바이트"), beside symbols
+    // for all the others.
+    if (bytes < 1000) return locale.toString(static_cast<qulonglong>(bytes)) + QStringLiteral(" B");
+    return locale.formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
 }
 
 QString Preferences::dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now) {

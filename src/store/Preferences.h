@@ -65,6 +65,10 @@ public:
 
     // How a path is drawn: unchanged, its names joined by "  ›  ", or the home folder as "~".
     static QString pathText(PathBarStyle style, const QString& path, const QString& home);
+    // What divides the names in `pathText`.
+    static QString pathSeparator(PathBarStyle style);
+    // A file size, everywhere in one style: "23 B", "20.9 kB" (powers of 1000, the desktop's).
+    static QString sizeText(std::uint64_t bytes);
     // How a date (seconds since 1970, 0 for none) is drawn, in the default QLocale.
     static QString dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now);
     // The preview of a style in the settings window: three days before now.
@@ -132,7 +136,7 @@ private:
     bool showCreated_ = false;
     bool showAccessed_ = false;
     bool showFullPath_ = true;
-    PathBarStyle pathBarStyle_ = PathBarStyle::plain;
+    PathBarStyle pathBarStyle_ = PathBarStyle::tilde;
     DateStyle dateStyle_ = DateStyle::dateOnly;
     Appearance appearance_ = Appearance::system;
     double listTextSize_ = 12;

@@ -2,10 +2,12 @@
 #include "ui/DetailBar.h"
 
 #include "store/IndexStore.h"
+#include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,24 +21,24 @@ namespace vesko {
 namespace {
 
 constexpr int copiedMs = 1500;
+// The space QLineEdit keeps on either side of its text.
+constexpr int lineEditMargin = 2;
 
 } // namespace
 
 DetailBar::DetailBar(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), path_(new QLineEdit(this)),
-      copy_(new QPushButton(tr("Copy"), this)), warning_(new QLabel(this)),
-      fields_(new QLabel(this)), copied_(new QTimer(this)) {
+    : QWidget(parent), store_(store), path_(new QLineEdit(this)), copy_(new QPushButton(this)),
+      warning_(new QLabel(this)), fields_(new QLabel(this)), copied_(new QTimer(this)) {
     setObjectName("detailBar");
     path_->setObjectName("detailPath");
-    path_->setAccessibleName(tr("Path"));
     path_->setReadOnly(true);
+    path_->installEventFilter(this);
     path_->setFrame(false);
     path_->setAutoFillBackground(false);
     path_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     copy_->setObjectName("copyPathButton");
-    copy_->setAccessibleName(tr("Copy Path"));
+    // Without a name of its own, the label's text is what a screen reader reads.
     fields_->setObjectName("detailFields");
-    fields_->setAccessibleName(tr("Details"));
     fields_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fields_->setForegroundRole(QPalette::PlaceholderText);
     fields_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -59,7 +61,7 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
     layout->addLayout(bottom);
 
     connect(copy_, &QPushButton::clicked, this, &DetailBar::copy);
-    connect(copied_, &QTimer::timeout, this, [this] { copy_->setText(tr("Copy")); });
+    connect(copied_, &QTimer::timeout, this, &DetailBar::retranslate);
     connect(&store_, &IndexStore::detailChanged, this, [this] {
         detailFresh_ = true;
         follow();
@@ -74,11 +76,62 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pathBarStyle")) follow();
     });
+    retranslate();
     follow();
 }
 
+void DetailBar::retranslate() {
+    setAccessibleName(tr("Details"));
+    path_->setAccessibleName(tr("Path"));
+    copy_->setText(copied_->isActive() ? tr("Copied") : tr("Copy"));
+    copy_->setAccessibleName(tr("Copy Path"));
+}
+
+void DetailBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        // The kind and the date were worded in the language of their reading.
+        if (store_.selectedRow() && store_.selectedRows().size() <= 1) {
+            detailFresh_ = false;
+            store_.loadDetail();
+        }
+        follow();
+    }
+    QWidget::changeEvent(event);
+}
+
+void DetailBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    showPath();
+}
+
+bool DetailBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == path_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        showPath();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Cut to the field's width with the name kept whole; whole again while the field has the
+// focus, so a selection copies the real text, scrolled to the name.
+void DetailBar::showPath() {
+    if (path_->hasFocus()) {
+        if (path_->text() != pathText_) {
+            path_->setText(pathText_);
+            path_->end(false);
+        }
+        return;
+    }
+    const QMargins margins = path_->textMargins();
+    const int width =
+        path_->contentsRect().width() - margins.left() - margins.right() - 2 * lineEditMargin;
+    path_->setText(
+        ElidedText::path(pathText_, path_->fontMetrics(), width,
+                         Preferences::pathSeparator(store_.preferences().pathBarStyle())));
+    path_->setCursorPosition(0);
+}
+
 QString DetailBar::path() const {
-    return path_->text();
+    return pathText_;
 }
 
 QString DetailBar::fields() const {
@@ -88,10 +141,11 @@ QString DetailBar::fields() const {
 QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
     if (!detail.exists) return tr("Item no longer exists");
     QStringList parts;
-    if (detail.kind)
-        parts << *detail.kind;
-    else if (isDirectory)
+    // The desktop calls a folder "folder", in lower case; the list says "Folder".
+    if (isDirectory)
         parts << tr("Folder");
+    else if (detail.kind)
+        parts << detail.kind->left(1).toUpper() + detail.kind->mid(1);
     if (detail.opensWith) parts << tr("Opens with %1").arg(*detail.opensWith);
     if (detail.sizeText) parts << *detail.sizeText;
     if (detail.modifiedText) parts << *detail.modifiedText;
@@ -99,27 +153,26 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
 }
 
 QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
-    qint64 bytes = 0;
+    std::uint64_t bytes = 0;
     for (const SearchRow& row : rows)
-        if (!row.isDirectory) bytes += static_cast<qint64>(PackedSize::unpack(row.size));
-    const QLocale locale;
+        if (!row.isDirectory) bytes += PackedSize::unpack(row.size);
     return tr("%1 items · %2")
-        .arg(locale.toString(static_cast<qint64>(rows.size())),
-             locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat));
+        .arg(QLocale().toString(static_cast<qint64>(rows.size())), Preferences::sizeText(bytes));
 }
 
 void DetailBar::follow() {
     const auto row = store_.selectedRow();
     copy_->setEnabled(row.has_value());
     if (!row) {
+        pathText_.clear();
         path_->clear();
         fields_->clear();
         warning_->hide();
         return;
     }
-    path_->setText(Preferences::pathText(store_.preferences().pathBarStyle(),
-                                         ResultModel::fullPath(*row), QDir::homePath()));
-    path_->setCursorPosition(0);
+    pathText_ = Preferences::pathText(store_.preferences().pathBarStyle(),
+                                      ResultModel::fullPath(*row), QDir::homePath());
+    showPath();
     if (store_.selectedRows().size() > 1) {
         fields_->setText(marksText(store_.actionRows()));
         warning_->hide();

@@ -25,22 +25,31 @@ class DetailBar : public QWidget {
 public:
     explicit DetailBar(IndexStore& store, QWidget* parent = nullptr);
 
-    // The fields of `detail` joined by " · "; "Folder" for a folder the desktop gives no kind.
+    // The fields of `detail` joined by " · "; a folder's kind is "Folder" as in the list.
     static QString fieldsText(const FileDetail& detail, bool isDirectory);
     // For several marked rows: how many, and the total size of the files among them.
     static QString marksText(const std::vector<SearchRow>& rows);
+    // The selected item's path as the path bar style writes it, uncut.
     QString path() const;
     QString fields() const;
 
 signals:
     void pathCopied();
 
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void follow();
     void copy();
+    void retranslate();
+    void showPath();
 
     IndexStore& store_;
     QLineEdit* path_;
+    QString pathText_; // what the path field shows when it has the room
     QPushButton* copy_;
     QLabel* warning_;
     QLabel* fields_;

@@ -141,14 +141,12 @@ bool isModifierOnly(int key) {
 
 HotKeyRecorder::HotKeyRecorder(IndexStore& store, QWidget* parent)
     : QWidget(parent), store_(store), field_(new ShortcutField(this)),
-      defaultButton_(new QPushButton(tr("Default"), this)), complaint_(new QLabel(this)),
+      defaultButton_(new QPushButton(this)), complaint_(new QLabel(this)),
       problem_(new QLabel(this)) {
     field_->setObjectName("hotKeyField");
-    field_->setAccessibleName(tr("Shortcut"));
     field_->onKey = [this](const QKeyEvent& event) { capture(event); };
     field_->onChange = [this] { refresh(); };
     defaultButton_->setObjectName("hotKeyDefault");
-    defaultButton_->setAccessibleName(tr("Default"));
     for (QLabel* label : {complaint_, problem_}) {
         label->setWordWrap(true);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -173,7 +171,19 @@ HotKeyRecorder::HotKeyRecorder(IndexStore& store, QWidget* parent)
     connect(&store_.preferences(), &Preferences::hotKeyChanged, this, &HotKeyRecorder::refresh);
     connect(&store_, &IndexStore::hotKeyProblemChanged, this, &HotKeyRecorder::refresh);
     setComplaint({});
+    retranslate();
+}
+
+void HotKeyRecorder::retranslate() {
+    field_->setAccessibleName(tr("Shortcut"));
+    defaultButton_->setText(tr("Default"));
+    defaultButton_->setAccessibleName(tr("Default"));
     refresh();
+}
+
+void HotKeyRecorder::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
 }
 
 HotKeyRecorder::~HotKeyRecorder() = default;

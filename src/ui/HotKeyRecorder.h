@@ -28,7 +28,11 @@ public:
     // Alt 0x800, Ctrl 0x1000); keypad and other flags do not count.
     static int modifierMask(Qt::KeyboardModifiers modifiers);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retranslate();
     void capture(const QKeyEvent& event);
     void setComplaint(const QString& complaint);
     void refresh();

@@ -16,6 +16,7 @@
 #include "ui/WatchNotice.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,8 +49,6 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
       table_(new ResultTable(store, preview, *model_, this)), ceiling_(new QLabel(this)),
       detailBar_(new DetailBar(store, this)), statusBar_(new StatusBar(store, this)) {
     setObjectName("mainView");
-    setAccessibleName(tr("Search"));
-    sidebar_->setAccessibleName(tr("Filters"));
     content_->addWidget(statePage_);
     content_->addWidget(buildResultsPage());
 
@@ -91,8 +90,19 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
     connectFocus();
-    followContent();
+    retranslate();
     followSidebar();
+}
+
+void MainView::retranslate() {
+    setAccessibleName(tr("Search"));
+    sidebar_->setAccessibleName(tr("Filters"));
+    followContent();
+}
+
+void MainView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
 }
 
 QWidget* MainView::buildResultsPage() {

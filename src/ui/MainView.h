@@ -35,8 +35,12 @@ public:
     ResultModel& model() const { return *model_; }
     ResultTable& table() const { return *table_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     QMetaObject::Connection focusFollower_;
+    void retranslate();
     QWidget* buildResultsPage();
     void connectFocus();
     void followContent();

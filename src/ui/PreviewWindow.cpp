@@ -5,6 +5,7 @@
 #include "store/ShownText.h"
 #include "ui/PreviewContent.h"
 
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFontDatabase>
 #include <QIcon>
@@ -73,8 +74,6 @@ QLabel* factLabel(QWidget* parent, const char* objectName, int pointDelta) {
 PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     : QWidget(parent, Qt::Tool), store_(store) {
     setObjectName("previewWindow");
-    setAccessibleName(tr("Preview"));
-    setWindowTitle(tr("Preview"));
     resize(720, 560);
     // Reads are quick but serial; a second thread would only race the first for the disk.
     reader_.setMaxThreadCount(1);
@@ -82,18 +81,16 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     pages_ = new QStackedWidget(this);
     imageView_ = new PreviewImage(pages_);
     imageView_->setObjectName("previewImage");
-    imageView_->setAccessibleName(tr("Image"));
     pages_->addWidget(imageView_);
 
     auto* textPage = new QWidget(pages_);
     textView_ = new QPlainTextEdit(textPage);
     textView_->setObjectName("previewText");
-    textView_->setAccessibleName(tr("Text"));
     textView_->setReadOnly(true);
     textView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     textView_->setFrameShape(QFrame::NoFrame);
     textView_->installEventFilter(this);
-    truncatedNote_ = new QLabel(tr("Only the first 256 KiB is shown."), textPage);
+    truncatedNote_ = new QLabel(textPage);
     truncatedNote_->setObjectName("previewTruncated");
     truncatedNote_->setContentsMargins(8, 4, 8, 4);
     truncatedNote_->setForegroundRole(QPalette::PlaceholderText);
@@ -114,6 +111,25 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
 
     connect(&store_, &IndexStore::selectionChanged, this, &PreviewWindow::followSelection);
     connect(&store_, &IndexStore::rowsChanged, this, &PreviewWindow::followSelection);
+    retranslate();
+}
+
+void PreviewWindow::retranslate() {
+    setAccessibleName(tr("Preview"));
+    if (path_.empty()) setWindowTitle(tr("Preview"));
+    imageView_->setAccessibleName(tr("Image"));
+    textView_->setAccessibleName(tr("Text"));
+    truncatedNote_->setText(tr("Only the first 256 KiB is shown."));
+    iconLabel_->setAccessibleName(tr("Icon"));
+}
+
+void PreviewWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        // The kind and size of the file shown were worded when it was read.
+        if (!path_.empty()) load(path_);
+    }
+    QWidget::changeEvent(event);
 }
 
 PreviewWindow::~PreviewWindow() {
@@ -125,14 +141,11 @@ QWidget* PreviewWindow::buildFactsPage() {
     auto* page = new QWidget(pages_);
     iconLabel_ = new QLabel(page);
     iconLabel_->setObjectName("previewIcon");
-    iconLabel_->setAccessibleName(tr("Icon"));
     iconLabel_->setAlignment(Qt::AlignCenter);
+    // The facts are read out as they are written: a name of their own would hide them.
     nameLabel_ = factLabel(page, "previewName", 2);
-    nameLabel_->setAccessibleName(tr("Name"));
     kindLabel_ = factLabel(page, "previewKind", 0);
-    kindLabel_->setAccessibleName(tr("Kind"));
     sizeLabel_ = factLabel(page, "previewSize", 0);
-    sizeLabel_->setAccessibleName(tr("Size"));
     sizeLabel_->setForegroundRole(QPalette::PlaceholderText);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(24, 24, 24, 24);
@@ -239,7 +252,7 @@ void PreviewWindow::presentFacts(const PreviewContent& content) {
         // Some MIME comments start in lower case ("unknown"); a line of its own reads as
         // a sentence.
         kind = content.kindText.left(1).toUpper() + content.kindText.mid(1);
-        size = QLocale().formattedDataSize(content.size);
+        size = Preferences::sizeText(static_cast<std::uint64_t>(content.size));
     }
     }
     iconLabel_->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(iconSize, iconSize));

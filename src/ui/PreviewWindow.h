@@ -41,6 +41,7 @@ signals:
     void contentShown();
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -49,6 +50,7 @@ protected:
 private:
     bool handleKey(const QKeyEvent& key);
     void followSelection();
+    void retranslate();
     void load(const std::string& path);
     void present(const PreviewContent& content);
     void presentFacts(const PreviewContent& content);

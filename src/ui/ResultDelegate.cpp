@@ -4,6 +4,7 @@
 #include "search/Highlight.h"
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
 #include <QApplication>
@@ -42,10 +43,13 @@ std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::s
 
 void ResultDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
-    // Only a folder path keeps both ends when cut short; a kind or a date reads from its start.
+    // A kind or a date reads from its start; a path is cut where it is drawn.
+    option->textElideMode = Qt::ElideRight;
+}
+
+bool ResultDelegate::isPath(const QModelIndex& index) {
     const auto* model = qobject_cast<const ResultModel*>(index.model());
-    if (model && model->columnAt(index.column()) != ResultModel::Column::path)
-        option->textElideMode = Qt::ElideRight;
+    return model && model->columnAt(index.column()) == ResultModel::Column::path;
 }
 
 namespace {
@@ -85,10 +89,37 @@ void ResultDelegate::paintRightAligned(QPainter* painter, const QStyleOptionView
     painter->restore();
 }
 
+// Rows share the start of their folders; what tells them apart is the end, so that stays.
+void ResultDelegate::paintPath(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QWidget* widget = item.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    QString path;
+    const QRect textRect = drawWithoutText(painter, item, path).adjusted(margin, 0, -margin, 0);
+    const QString separator = path.contains(u'/')
+                                  ? Preferences::pathSeparator(PathBarStyle::plain)
+                                  : Preferences::pathSeparator(PathBarStyle::breadcrumb);
+    // Measured with the font it is drawn in: the list's text size is not the style's.
+    const QString shown =
+        ElidedText::path(path, QFontMetrics(item.font), textRect.width(), separator);
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(textColor(item));
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    painter->restore();
+}
+
 void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
     if (index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight) {
         paintRightAligned(painter, option, index);
+        return;
+    }
+    if (isPath(index)) {
+        paintPath(painter, option, index);
         return;
     }
     // Escapes in a name (a newline, an override, a byte that is not UTF-8) are drawn fainter
@@ -107,29 +138,35 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const QRect textRect = drawWithoutText(painter, item, name).adjusted(2, 0, -2, 0);
     QFont bold = item.font;
     bold.setBold(true);
-    // Eliding with the bold metrics keeps the emphasised text inside the cell.
-    const QString shown = QFontMetrics(bold).elidedText(name, Qt::ElideRight, textRect.width());
-    const int visible =
-        shown == name ? static_cast<int>(name.size()) : static_cast<int>(shown.size()) - 1;
+    const std::vector<Span> emphasised = spans(name);
+    // Eliding with the bold metrics keeps the emphasised text inside the cell; the cut keeps
+    // the first match in sight, since that is why the row is listed.
+    const int matchStart = emphasised.empty() ? 0 : emphasised.front().first;
+    const int matchEnd = emphasised.empty() ? 0 : matchStart + emphasised.front().second;
+    const ElidedText::Window window =
+        ElidedText::around(name, matchStart, matchEnd, QFontMetrics(bold), textRect.width());
+    const QString& shown = window.text;
     QList<QTextLayout::FormatRange> formats;
-    for (const auto& [start, length] : spans(name)) {
-        if (start >= visible) break;
-        QTextLayout::FormatRange range;
-        range.start = start;
-        range.length = std::min(length, visible - start);
-        range.format.setFontWeight(QFont::Bold);
-        formats.append(range);
-    }
     QColor faint = textColor(item);
     faint.setAlphaF(0.55f);
-    for (const auto& [start, length] : escapes) {
-        if (start >= visible) break;
+    const auto format = [&](const Span& span, const QTextCharFormat& look) {
+        const int first = std::max(span.first, window.from);
+        const int end = std::min(span.first + span.second, window.from + window.length);
+        if (first >= end) return;
         QTextLayout::FormatRange range;
-        range.start = start;
-        range.length = std::min(length, visible - start);
-        range.format.setForeground(faint);
+        range.start = window.shownAt(first);
+        range.length = end - first;
+        range.format = look;
         formats.append(range);
-    }
+    };
+    QTextCharFormat strong;
+    strong.setFontWeight(QFont::Bold);
+    for (const Span& span : emphasised)
+        format(span, strong);
+    QTextCharFormat escape;
+    escape.setForeground(faint);
+    for (const auto& [start, length] : escapes)
+        format({start, length}, escape);
     QTextLayout layout(shown, item.font);
     layout.setFormats(formats);
     layout.beginLayout();

@@ -41,6 +41,9 @@ protected:
 private:
     void paintRightAligned(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const;
+    void paintPath(QPainter* painter, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) const;
+    static bool isPath(const QModelIndex& index);
 
     std::vector<std::string> terms_;
     bool initialConsonants_ = true;

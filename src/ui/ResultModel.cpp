@@ -6,7 +6,9 @@
 #include "store/ShownText.h"
 #include "ui/IconCache.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QLocale>
 #include <QMimeDatabase>
 
@@ -46,11 +48,22 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
                  rowCount() > 0)
             emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     });
+    QCoreApplication::instance()->installEventFilter(this);
     if (icons_)
         connect(icons_, &IconCache::iconsChanged, this, [this] {
             if (rowCount() > 0)
                 emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
         });
+}
+
+bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::LanguageChange && watched == QCoreApplication::instance()) {
+        kinds_.clear();
+        linkKinds_.clear();
+        if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+    return QAbstractTableModel::eventFilter(watched, event);
 }
 
 int ResultModel::rowCount(const QModelIndex& parent) const {
@@ -138,10 +151,7 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::kind:
         return kindText(row);
     case Column::size:
-        return row.isDirectory
-                   ? QString()
-                   : QLocale().formattedDataSize(static_cast<qint64>(PackedSize::unpack(row.size)),
-                                                 1, QLocale::DataSizeSIFormat);
+        return row.isDirectory ? QString() : Preferences::sizeText(PackedSize::unpack(row.size));
     case Column::modified:
         return Preferences::dateText(preferences.dateStyle(), row.modified, now_);
     case Column::created:
@@ -174,7 +184,12 @@ QString ResultModel::kindText(const SearchRow& row) const {
 }
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (orientation == Qt::Vertical) {
+        // The row titles are not drawn, but a screen reader announces each row by its title.
+        const SearchRow* row = role == Qt::AccessibleTextRole ? rowAt(section) : nullptr;
+        return row ? QVariant(nameText(*row)) : QVariant();
+    }
+    if (section < 0 || section >= columnCount()) return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant((columnAt(section) == Column::size ? Qt::AlignRight : Qt::AlignLeft) |
                         Qt::AlignVCenter);

@@ -55,6 +55,10 @@ public:
     static std::string pathBytes(const SearchRow& row);
     const SearchRow* rowAt(int row) const;
 
+protected:
+    // A language switch rewords the titles, the kinds and the dates of the rows shown.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void followRows();
     void followColumns();
@@ -69,7 +73,7 @@ private:
     std::vector<std::int64_t> ids_;
     std::int64_t generation_ = 0; // the search the known rows came from
     QDateTime now_;
-    mutable QHash<QString, QString> kinds_;          // by lowercase extension
+    mutable QHash<QString, QString> kinds_;          // by lowercase extension, in the shown language
     mutable QHash<std::int64_t, QString> linkKinds_; // by entry, for the rows listed now
 };
 

@@ -221,6 +221,11 @@ void ResultTable::followColumnWidths() {
     }
 }
 
+void ResultTable::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) setAccessibleName(tr("Results"));
+    QTableView::changeEvent(event);
+}
+
 void ResultTable::keyPressEvent(QKeyEvent* event) {
     if (handleKey(event))
         event->accept();

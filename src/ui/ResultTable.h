@@ -32,6 +32,7 @@ signals:
     void pathCopied();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void startDrag(Qt::DropActions supported) override;

@@ -4,6 +4,7 @@
 #include "store/IndexStore.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,8 +14,9 @@
 namespace vesko {
 
 SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
-    : QFrame(parent), store_(store), explanation_(new QLabel(this)),
-      whichOnes_(new QPushButton(tr("Which ones?"), this)) {
+    : QFrame(parent), store_(store), text_(new QLabel(this)), explanation_(new QLabel(this)),
+      whichOnes_(new QPushButton(this)), checkAgain_(new QPushButton(this)),
+      dismiss_(new QPushButton(this)) {
     setObjectName("sandboxNotice");
     setFrameShape(QFrame::StyledPanel);
     setBackgroundRole(QPalette::AlternateBase);
@@ -23,27 +25,18 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
     icon->setPixmap(QIcon::fromTheme("view-hidden", QApplication::style()->standardIcon(
                                                         QStyle::SP_MessageBoxWarning))
                         .pixmap(16, 16));
-    auto* text = new QLabel(tr("Some folders in your home folder can't be read."), this);
-    text->setWordWrap(true);
-    setAccessibleName(text->text());
-    auto* checkAgain = new QPushButton(tr("Check Again"), this);
-    auto* dismiss = new QPushButton(tr("Dismiss"), this);
+    text_->setWordWrap(true);
     whichOnes_->setCheckable(true);
-    explanation_->setText(
-        QStringLiteral("• ") + tr("Vesko runs in a sandbox that cannot read your home folder.") +
-        QStringLiteral("\n") +
-        tr("Grant it access to your home folder (Flatpak: flatpak override --user "
-           "--filesystem=home app.vesko.Vesko), then Check Again."));
     explanation_->setWordWrap(true);
     explanation_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     explanation_->hide();
 
     auto* row = new QHBoxLayout;
     row->addWidget(icon);
-    row->addWidget(text, 1);
+    row->addWidget(text_, 1);
     row->addWidget(whichOnes_);
-    row->addWidget(checkAgain);
-    row->addWidget(dismiss);
+    row->addWidget(checkAgain_);
+    row->addWidget(dismiss_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->addLayout(row);
@@ -51,14 +44,33 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
 
     connect(whichOnes_, &QPushButton::toggled, explanation_, &QWidget::setVisible);
     // A sandbox given access needs a new scan anyway; the permission is checked when it ends.
-    connect(checkAgain, &QPushButton::clicked, &store_, &IndexStore::rebuildQuietly);
-    connect(dismiss, &QPushButton::clicked, this, [this] {
+    connect(checkAgain_, &QPushButton::clicked, &store_, &IndexStore::rebuildQuietly);
+    connect(dismiss_, &QPushButton::clicked, this, [this] {
         dismissed_ = true;
         follow();
     });
     connect(&store_, &IndexStore::phaseChanged, this, &SandboxNotice::follow);
     connect(&store_, &IndexStore::reportChanged, this, &SandboxNotice::follow);
+    retranslate();
     follow();
+}
+
+void SandboxNotice::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QFrame::changeEvent(event);
+}
+
+void SandboxNotice::retranslate() {
+    text_->setText(tr("Some folders in your home folder can't be read."));
+    setAccessibleName(text_->text());
+    whichOnes_->setText(tr("Which ones?"));
+    checkAgain_->setText(tr("Check Again"));
+    dismiss_->setText(tr("Dismiss"));
+    explanation_->setText(
+        QStringLiteral("• ") + tr("Vesko runs in a sandbox that cannot read your home folder.") +
+        QStringLiteral("\n") +
+        tr("Grant it access to your home folder (Flatpak: flatpak override --user "
+           "--filesystem=home app.vesko.Vesko), then Check Again."));
 }
 
 void SandboxNotice::follow() {

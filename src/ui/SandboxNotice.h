@@ -18,12 +18,19 @@ class SandboxNotice : public QFrame {
 public:
     explicit SandboxNotice(IndexStore& store, QWidget* parent = nullptr);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void follow();
+    void retranslate();
 
     IndexStore& store_;
+    QLabel* text_;
     QLabel* explanation_;
     QPushButton* whichOnes_;
+    QPushButton* checkAgain_;
+    QPushButton* dismiss_;
     bool dismissed_ = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,31 +19,20 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     : QWidget(parent), store_(store), field_(new QLineEdit(this)), sidebar_(new QToolButton(this)) {
     QStyle* style = QApplication::style();
     field_->setObjectName("searchField");
-    field_->setAccessibleName(tr("Search"));
-    field_->setPlaceholderText(tr("Search"));
-    field_->addAction(
+    search_ = field_->addAction(
         QIcon::fromTheme("edit-find", style->standardIcon(QStyle::SP_FileDialogContentsView)),
         QLineEdit::LeadingPosition);
+    search_->setObjectName("searchIcon");
     clear_ = field_->addAction(
         QIcon::fromTheme("edit-clear", style->standardIcon(QStyle::SP_LineEditClearButton)),
         QLineEdit::TrailingPosition);
     clear_->setObjectName("clearButton");
-    clear_->setText(tr("Clear"));
-    clear_->setToolTip(tr("Clear search"));
     history_ = field_->addAction(
         QIcon::fromTheme("document-open-recent", style->standardIcon(QStyle::SP_ArrowDown)),
         QLineEdit::TrailingPosition);
     history_->setObjectName("historyButton");
-    history_->setText(tr("Recent Searches"));
-    history_->setToolTip(tr("Recent Searches"));
     historyMenu_ = new QMenu(this);
     historyMenu_->setObjectName("searchHistoryMenu");
-    historyMenu_->setAccessibleName(tr("Recent Searches"));
-    // The action's button is what screen readers see.
-    for (QToolButton* button : field_->findChildren<QToolButton*>()) {
-        if (button->defaultAction() == clear_) button->setAccessibleName(tr("Clear"));
-        if (button->defaultAction() == history_) button->setAccessibleName(tr("Recent Searches"));
-    }
     field_->installEventFilter(this);
 
     sidebar_->setObjectName("sidebarToggle");
@@ -51,8 +41,6 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     sidebar_->setIcon(QIcon::fromTheme(
         "sidebar-show",
         QIcon::fromTheme("view-sidebar", style->standardIcon(QStyle::SP_FileDialogListView))));
-    sidebar_->setToolTip(tr("Filters"));
-    sidebar_->setAccessibleName(tr("Filters"));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 6);
@@ -66,6 +54,10 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
         store_.setQuery(QString());
         field_->setFocus();
     });
+    connect(search_, &QAction::triggered, this, [this] {
+        if (store_.needsReturn()) store_.search();
+        field_->setFocus();
+    });
     connect(history_, &QAction::triggered, this, [this] { showHistory(false); });
     connect(sidebar_, &QToolButton::clicked, this,
             [this](bool on) { store_.preferences().setShowSidebar(on); });
@@ -74,6 +66,28 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
     followQuery();
+    retranslate();
+}
+
+void SearchBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void SearchBar::retranslate() {
+    field_->setAccessibleName(tr("Search"));
+    field_->setPlaceholderText(tr("Search"));
+    search_->setText(tr("Search"));
+    clear_->setText(tr("Clear"));
+    clear_->setToolTip(tr("Clear search"));
+    history_->setText(tr("Recent Searches"));
+    history_->setToolTip(tr("Recent Searches"));
+    historyMenu_->setAccessibleName(tr("Recent Searches"));
+    // The actions' buttons are what screen readers see.
+    for (QToolButton* button : field_->findChildren<QToolButton*>())
+        if (QAction* action = button->defaultAction()) button->setAccessibleName(action->text());
+    sidebar_->setToolTip(tr("Filters"));
+    sidebar_->setAccessibleName(tr("Filters"));
     followSidebar();
 }
 

@@ -32,15 +32,18 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void followQuery();
     void followSidebar();
     void fillHistory();
     void pick(const QString& query);
+    void retranslate();
 
     IndexStore& store_;
     QLineEdit* field_;
+    QAction* search_;
     QAction* clear_;
     QAction* history_;
     QMenu* historyMenu_;

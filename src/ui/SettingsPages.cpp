@@ -95,6 +95,8 @@ QComboBox* SettingsPage::choice(QVBoxLayout* layout, const char* name, const cha
     }
     auto* box = new QComboBox(this);
     box->setObjectName(name);
+    // Items are reworded in place on a language switch; the box grows with them.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* label = new QLabel(this);
     texts_.text(label, source, box);
     form->addRow(label, box);

@@ -17,7 +17,10 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace vesko {
 namespace {
@@ -33,6 +36,8 @@ int positionOf(const std::array<std::pair<Enum, std::string_view>, N>& cases, En
 QString sizeText(double size) {
     return size > 0 ? QLocale().toString(size, 'f', QLocale::FloatingPointShortest) : QString();
 }
+
+constexpr int smallestWidth = 240;
 
 void showText(QLineEdit* field, const QString& text) {
     if (field->text() != text) field->setText(text);
@@ -57,7 +62,10 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     layout->addWidget(buildSizeAndDate());
     layout->addStretch();
 
+    scrolled_ = content;
+    scrolled_->installEventFilter(this);
     auto* scroll = new QScrollArea(this);
+    scroll_ = scroll;
     scroll->setObjectName("sidebarScroll");
     scroll->setWidget(content);
     scroll->setWidgetResizable(true);
@@ -66,7 +74,6 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
-    setMinimumWidth(240);
 
     connect(&store_, &IndexStore::filtersChanged, this, &SidebarView::showFilters);
     retranslate();
@@ -116,9 +123,11 @@ CollapsibleSection* SidebarView::buildKind() {
     connect(kindPicker_, &QComboBox::activated, this,
             [this](int i) { edit([i](Filters& f) { f.kind = Filters::kindTexts[i].first; }); });
     caption(body, QT_TR_NOOP("Include"));
-    toggle(body, "showInvisible", QT_TR_NOOP("Invisible Files & Folders"), &Filters::showInvisible);
-    toggle(body, "showPackageContents", QT_TR_NOOP("Package Contents"),
-           &Filters::showPackageContents);
+    toggle(body, "showInvisible", QT_TR_NOOP("Hidden files and folders"), &Filters::showInvisible);
+    // Bundles (folders named *.app) are rare on Linux; the switch shows only while a saved
+    // search has their contents left out, so that it can be turned back on.
+    packages_ = toggle(body, "showPackageContents", QT_TR_NOOP("Contents of .app bundles"),
+                       &Filters::showPackageContents);
     return kind_;
 }
 
@@ -255,6 +264,7 @@ QCheckBox* SidebarView::toggle(QVBoxLayout* layout, const char* name, const char
 QComboBox* SidebarView::picker(const char* name, std::vector<const char*> choices) {
     auto* box = new QComboBox;
     box->setObjectName(name);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     texts_.items(box, std::move(choices));
     return box;
 }
@@ -305,6 +315,7 @@ void SidebarView::showFilters() {
         if (field->hasFocus() && (ok ? shown : 0) == std::max(value, 0.0)) continue;
         showText(field, sizeText(value));
     }
+    packages_->setVisible(!f.showPackageContents);
     regexNote_->setVisible(f.useRegex);
     regexSpeedNote_->setVisible(f.useRegex);
     syntaxNote_->setVisible(!f.useRegex);
@@ -318,6 +329,19 @@ void SidebarView::showFilters() {
     name_->setSummary(FilterSummary::name(f));
     contents_->setSummary(FilterSummary::contents(f));
     meta_->setSummary(FilterSummary::sizeAndDate(f));
+}
+
+// Wide enough for the widest control beside the scroll bar: the bar appears once sections are
+// open and would otherwise cover the right edge of the Clear button, the pickers and fields.
+void SidebarView::fitWidth() {
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    setMinimumWidth(std::max(smallestWidth, scrolled_->minimumSizeHint().width() + bar));
+}
+
+bool SidebarView::eventFilter(QObject* watched, QEvent* event) {
+    // Words, a language or an opened section changed what the widest control needs.
+    if (watched == scrolled_ && event->type() == QEvent::LayoutRequest) fitWidth();
+    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarView::changeEvent(QEvent* event) {

@@ -15,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace vesko {
@@ -30,6 +31,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -47,9 +49,12 @@ private:
     void edit(const std::function<void(Filters&)>& change);
     void showFilters();
     void retranslate();
+    void fitWidth();
 
     IndexStore& store_;
     TextBinder texts_{"vesko::SidebarView"};
+    QScrollArea* scroll_ = nullptr;
+    QWidget* scrolled_ = nullptr; // everything inside the scroll area
     QLabel* active_ = nullptr;
     QPushButton* clear_ = nullptr;
     CollapsibleSection* kind_ = nullptr;
@@ -58,6 +63,7 @@ private:
     CollapsibleSection* meta_ = nullptr;
     QComboBox* kindPicker_ = nullptr;
     std::vector<std::pair<QCheckBox*, bool Filters::*>> toggles_;
+    QCheckBox* packages_ = nullptr;
     QLabel* regexNote_ = nullptr;
     QLabel* regexSpeedNote_ = nullptr;
     QLabel* syntaxNote_ = nullptr;

@@ -4,6 +4,7 @@
 #include "store/IndexStore.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -13,12 +14,12 @@ namespace vesko {
 
 StatePage::StatePage(IndexStore& store, QWidget* parent)
     : QWidget(parent), store_(store), icon_(new QLabel(this)), title_(new QLabel(this)),
-      note_(new QLabel(this)), clearFilters_(new QPushButton(tr("Clear"), this)) {
+      note_(new QLabel(this)), clearFilters_(new QPushButton(this)) {
     setObjectName("statePage");
     title_->setObjectName("stateTitle");
     note_->setObjectName("stateNote");
     clearFilters_->setObjectName("clearFiltersButton");
-    clearFilters_->setAccessibleName(tr("Clear filters"));
+    retranslate();
     QFont large = title_->font();
     large.setPointSizeF(large.pointSizeF() * 1.4);
     title_->setFont(large);
@@ -36,6 +37,19 @@ StatePage::StatePage(IndexStore& store, QWidget* parent)
     layout->addWidget(clearFilters_, 0, Qt::AlignHCenter);
     layout->addStretch(3);
     connect(clearFilters_, &QPushButton::clicked, this, [this] { store_.setFilters(Filters{}); });
+}
+
+void StatePage::retranslate() {
+    clearFilters_->setText(tr("Clear"));
+    clearFilters_->setAccessibleName(tr("Clear filters"));
+}
+
+void StatePage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        if (shown_) showState(*shown_);
+    }
+    QWidget::changeEvent(event);
 }
 
 QString StatePage::title() const {
@@ -57,6 +71,7 @@ void StatePage::set(const QString& icon, const QString& title, const QString& no
 }
 
 void StatePage::showState(ContentState state) {
+    shown_ = state;
     clearFilters_->hide();
     switch (state) {
     case ContentState::building:

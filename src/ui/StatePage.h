@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
 
@@ -24,7 +26,11 @@ public:
     QString title() const;
     QString note() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retranslate();
     void set(const QString& icon, const QString& title, const QString& note);
 
     IndexStore& store_;
@@ -32,6 +38,7 @@ private:
     QLabel* title_;
     QLabel* note_;
     QPushButton* clearFilters_;
+    std::optional<ContentState> shown_;
 };
 
 } // namespace vesko

@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -28,10 +29,9 @@ StatusBar::StatusBar(IndexStore& store, QWidget* parent)
     : QWidget(parent), store_(store), left_(new QLabel(this)), right_(new QLabel(this)),
       copied_(new QTimer(this)) {
     setObjectName("statusBar");
+    // Both labels are named by what they say, so a screen reader hears the count itself.
     left_->setObjectName("statusText");
-    left_->setAccessibleName(tr("Status"));
     right_->setObjectName("statusHints");
-    right_->setAccessibleName(tr("Keyboard hints"));
     right_->setTextFormat(Qt::RichText);
     right_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     right_->setForegroundRole(QPalette::PlaceholderText);
@@ -95,9 +95,16 @@ std::vector<StatusBar::Hint> StatusBar::hints() const {
 }
 
 void StatusBar::followStore() {
-    left_->setText(text());
-    left_->setToolTip(left_->text());
+    const QString now = text();
+    left_->setText(now);
+    left_->setToolTip(now);
+    left_->setAccessibleName(now);
     layoutHints();
+}
+
+void StatusBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) followStore();
+    QWidget::changeEvent(event);
 }
 
 void StatusBar::resizeEvent(QResizeEvent* event) {
@@ -115,6 +122,7 @@ void StatusBar::layoutHints() {
     const int gap = metrics.horizontalAdvance(QStringLiteral("     "));
     const int room = right_->width() - 4;
     QString html;
+    QStringList spoken;
     int used = 0;
     for (const Hint& hint : all) {
         const int width = metrics.horizontalAdvance(hint.first + u' ') +
@@ -122,9 +130,12 @@ void StatusBar::layoutHints() {
         if (used + width > room && !html.isEmpty()) break;
         if (!html.isEmpty()) html += QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;");
         html += hintHtml(hint);
+        spoken << hint.first + u' ' + hint.second;
         used += width;
     }
     right_->setText(html);
+    // The markup is for the eye; a reader gets the same hints as plain words.
+    right_->setAccessibleName(spoken.join(QStringLiteral(", ")));
 }
 
 } // namespace vesko

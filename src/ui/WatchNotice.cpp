@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +18,7 @@ namespace vesko {
 
 WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     : QFrame(parent), store_(store), text_(new QLabel(this)), command_(new QLabel(this)),
-      copy_(new QPushButton(tr("Copy Command"), this)) {
+      copy_(new QPushButton(this)) {
     setObjectName("watchNotice");
     setFrameShape(QFrame::StyledPanel);
     setBackgroundRole(QPalette::AlternateBase);
@@ -50,6 +51,11 @@ WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     follow();
 }
 
+void WatchNotice::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) follow();
+    QFrame::changeEvent(event);
+}
+
 QString WatchNotice::text() const {
     return text_->text();
 }
@@ -69,6 +75,7 @@ void WatchNotice::follow() {
         lines << tr("Too many changes at once: re-checking the indexed folders…");
     if (const QStringList gone = store_.vanishedRoots(); !gone.isEmpty())
         lines << tr("No longer found: %1").arg(gone.join(QStringLiteral(", ")));
+    copy_->setText(tr("Copy Command"));
     text_->setText(lines.join(u'\n'));
     const QString setting =
         QStringLiteral("fs.inotify.max_user_watches=%1").arg(store_.suggestedWatchLimit());

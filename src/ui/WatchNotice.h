@@ -23,6 +23,9 @@ public:
     // The command that raises the limit, or empty while the limit is not reached.
     QString command() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void follow();
 

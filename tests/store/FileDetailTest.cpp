@@ -47,7 +47,7 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     const FileDetail file = FileDetail::read(tree.file("notes.txt", "12345"));
     EXPECT_TRUE(file.exists);
     EXPECT_EQ(file.opensWith, "Editor");
-    EXPECT_EQ(file.sizeText, "5 bytes");
+    EXPECT_EQ(file.sizeText, "5 B");
     EXPECT_TRUE(file.kind && file.modifiedText);
     EXPECT_FALSE(file.iconName.isEmpty());
 
@@ -63,13 +63,13 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     // that says where it leads.
     const FileDetail link = FileDetail::read(tree.symlink("notes.txt", "link"));
     EXPECT_EQ(link.kind, "Link to " + *file.kind);
-    EXPECT_EQ(link.sizeText, "9 bytes");
+    EXPECT_EQ(link.sizeText, "9 B");
     EXPECT_EQ(link.opensWith, "Editor");
     EXPECT_EQ(FileDetail::read(tree.symlink("folder", "to folder")).kind, "Link to a folder");
     const FileDetail dangling = FileDetail::read(tree.symlink("gone", "dangling"));
     EXPECT_TRUE(dangling.exists);
     EXPECT_EQ(dangling.kind, "Link to a missing item");
-    EXPECT_EQ(dangling.sizeText, "4 bytes");
+    EXPECT_EQ(dangling.sizeText, "4 B");
 }
 
 } // namespace

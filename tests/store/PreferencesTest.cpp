@@ -42,7 +42,7 @@ const Snapshot defaults{true,
                         false,
                         false,
                         true,
-                        PathBarStyle::plain,
+                        PathBarStyle::tilde,
                         DateStyle::dateOnly,
                         Appearance::system,
                         12,
@@ -75,7 +75,7 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
                            true,
                            true,
                            false,
-                           PathBarStyle::tilde,
+                           PathBarStyle::plain,
                            DateStyle::isoDateTime,
                            Appearance::dark,
                            15.5,
@@ -95,7 +95,7 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
         prefs.setShowCreated(true);
         prefs.setShowAccessed(true);
         prefs.setShowFullPath(false);
-        prefs.setPathBarStyle(PathBarStyle::tilde);
+        prefs.setPathBarStyle(PathBarStyle::plain);
         prefs.setDateStyle(DateStyle::isoDateTime);
         prefs.setAppearance(Appearance::dark);
         prefs.setListTextSize(15.5);

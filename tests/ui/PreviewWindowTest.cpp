@@ -88,7 +88,7 @@ TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
     };
     const Case cases[] = {
         {binary, QMimeDatabase().mimeTypeForFile(QString::fromStdString(binary)).comment(),
-         QLocale().formattedDataSize(9)},
+         Preferences::sizeText(9)},
         {home.path("box"), "Folder", "3 items"},
         {home.path("gone.txt"), "Item no longer exists", ""},
     };
