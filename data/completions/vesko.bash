@@ -34,7 +34,7 @@ _vesko() {
         case "${words[i]}" in
         --find)
             options='--root --limit --sort --ascending --descending --regex --path --case
-                     --count --print0 --existing --'
+                     --match-diacritics --count --print0 --existing --'
             ;;
         --scan) options='--root --archive --query --out' ;;
         --bench | --drift | --watch) options='--out' ;;

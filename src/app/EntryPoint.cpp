@@ -57,6 +57,7 @@ std::string usageText() {
            "      --regex            QUERY is a POSIX extended regular expression\n"
            "      --path             match QUERY against full paths\n"
            "      --case             a regular expression keeps letter case: [A-Z] is capitals\n"
+           "      --match-diacritics accents count: resume no longer finds résumé\n"
            "      --count            print only the number of matches\n"
            "      --print0           end each path with NUL instead of a newline\n"
            "      --existing         only hits that still exist on disk (counted too)\n"

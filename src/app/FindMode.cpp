@@ -33,7 +33,7 @@ constexpr std::pair<std::string_view, bool Options::*> switches[] = {
     {"--regex", &Options::useRegex}, {"--path", &Options::matchPath},
     {"--case", &Options::matchCase}, {"--count", &Options::countOnly},
     {"--print0", &Options::print0},  {"--existing", &Options::existing},
-    {"--help", &Options::help},
+    {"--help", &Options::help},      {"--match-diacritics", &Options::matchDiacritics},
 };
 
 std::optional<std::int64_t> parseLimit(std::string_view text) {
@@ -186,6 +186,7 @@ FindQuery findQuery(const Options& options, const std::vector<std::string>& root
     find.useRegex = options.useRegex;
     find.matchPath = options.matchPath;
     find.matchCase = options.matchCase;
+    find.matchDiacritics = options.matchDiacritics;
     find.countOnly = options.countOnly;
     find.existing = options.existing;
     return find;
@@ -282,8 +283,8 @@ int run(const Arguments& args) {
         return statusHits;
     }
     // A bad pattern is reported before any scan, which can take minutes.
-    const auto rule =
-        Search::chooseRule(options.query, options.matchPath, options.useRegex, options.matchCase);
+    const auto rule = Search::chooseRule(options.query, options.matchPath, options.useRegex,
+                                         options.matchCase, true, options.matchDiacritics);
     if (rule.regexProblem) return trouble("invalid regular expression: " + *rule.regexProblem);
     if (rule.queryProblem == QueryProblem::tooLong) return trouble(describe(rule.queryProblem));
     warnIfLiteral(options, rule.queryProblem);

@@ -27,6 +27,7 @@ struct Options {
     bool useRegex = false;
     bool matchPath = false;
     bool matchCase = false;
+    bool matchDiacritics = false;
     bool countOnly = false;
     bool print0 = false;
     bool existing = false; // only hits that exist on disk now (the archive may be older)

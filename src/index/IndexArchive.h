@@ -17,7 +17,7 @@
 namespace vesko::IndexArchive {
 
 inline constexpr char fileName[] = "index.veskoindex";
-inline constexpr std::uint32_t version = 9;
+inline constexpr std::uint32_t version = 10; // 10: folded names lose their diacritics
 
 struct Loaded {
     // Holds the memory (`index.archive`) that `names` reads from: keep the two together.

@@ -3,6 +3,7 @@
 
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include <vector>
@@ -62,6 +63,48 @@ UBuffer nfcOf(const UBuffer& text) {
     });
 }
 
+UBuffer nfdOf(const UBuffer& text) {
+    UErrorCode error = U_ZERO_ERROR;
+    const UNormalizer2* normalizer = unorm2_getNFDInstance(&error);
+    if (U_FAILURE(error)) return text;
+    return transformed(text, [&](const UBuffer& in, UBuffer& out, UErrorCode& e) {
+        return unorm2_normalize(normalizer, in.data(), static_cast<int32_t>(in.size()), out.data(),
+                                static_cast<int32_t>(out.size()), &e);
+    });
+}
+
+// Every precomposed letter whose decomposition holds a diacritic lies below U+2ADD: most
+// names (CJK, Hangul, kana) are cleared without asking ICU for a decomposition.
+constexpr UChar32 lastComposedWithDiacritic = 0x2ADC;
+
+// Whether dropping diacritics would change the NFC text.
+bool holdsDiacritic(const UBuffer& text) {
+    UErrorCode error = U_ZERO_ERROR;
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&error);
+    const auto length = static_cast<int32_t>(text.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U16_NEXT(text.data(), i, length, c);
+        if (c < 0xC0) continue;
+        if (isDiacritic(static_cast<char32_t>(c))) return true;
+        if (c > lastComposedWithDiacritic || U_FAILURE(error)) continue;
+        UChar parts[16];
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t n = unorm2_getDecomposition(nfd, c, parts, 16, &e);
+        for (int32_t k = 0; k < n && U_SUCCESS(e); ++k)
+            if (isDiacritic(parts[k])) return true;
+    }
+    return false;
+}
+
+// The NFC text without its diacritics, composed again: "e" with acute becomes "e", while a
+// letter whose other marks remain recomposes with them.
+UBuffer withoutDiacritics(const UBuffer& text) {
+    UBuffer parts = nfdOf(text);
+    std::erase_if(parts, [](UChar unit) { return isDiacritic(unit); });
+    return nfcOf(parts);
+}
+
 UBuffer caseFoldOf(const UBuffer& text) {
     return transformed(text, [](const UBuffer& in, UBuffer& out, UErrorCode& e) {
         return u_strFoldCase(out.data(), static_cast<int32_t>(out.size()), in.data(),
@@ -77,6 +120,12 @@ UBuffer lowercaseOf(const UBuffer& text) {
 }
 
 } // namespace
+
+bool isDiacritic(char32_t c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
+           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
+           (c >= 0xFE20 && c <= 0xFE2F);
+}
 
 bool isAscii(std::string_view bytes) {
     for (unsigned char c : bytes)
@@ -105,7 +154,7 @@ std::string repairUtf8(std::string_view bytes) {
     return toUtf8(toUtf16(bytes));
 }
 
-std::string folded(std::string_view bytes) {
+std::string folded(std::string_view bytes, Diacritics diacritics) {
     if (isAscii(bytes)) {
         std::string out(bytes);
         for (char& c : out)
@@ -115,7 +164,9 @@ std::string folded(std::string_view bytes) {
     // Folding can leave marks out of canonical order or decomposed (U+0130 becomes i and
     // U+0307, ahead of a following mark of lower class), so compose once more: the result is
     // NFC and folding it again changes nothing.
-    return toUtf8(nfcOf(caseFoldOf(nfcOf(toUtf16(bytes)))));
+    UBuffer text = nfcOf(caseFoldOf(nfcOf(toUtf16(bytes))));
+    if (diacritics == Diacritics::ignored && holdsDiacritic(text)) text = withoutDiacritics(text);
+    return toUtf8(text);
 }
 
 std::string lowercased(std::string_view bytes) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The few Unicode operations the engine needs, in one place so names, queries and root
-// paths are folded the same way: NFC composition, full case folding, UTF-8 repair.
+// paths are folded the same way: NFC composition, full case folding, diacritics, UTF-8 repair.
 #pragma once
 
 #include <string>
@@ -18,11 +18,22 @@ bool isValidUtf8(std::string_view bytes);
 // Returns the input unchanged when it is already valid.
 std::string repairUtf8(std::string_view bytes);
 
+// Whether folding keeps accents and other combining diacritical marks.
+enum class Diacritics { ignored, matched };
+
+// Whether the code point belongs to a block of combining diacritical marks (U+0300-036F,
+// U+1AB0-1AFF, U+1DC0-1DFF, U+20D0-20FF, U+FE20-FE2F): the marks folding drops. Marks of
+// other blocks (the kana voiced sound marks, Indic vowel signs) are part of their letters.
+bool isDiacritic(char32_t c);
+
 // The form in which names and queries are compared when case is ignored: NFC composition,
 // then full Unicode case folding (ß and SS both become ss, final and medial sigma one
-// letter), composed again, as UTF-8. Folding twice gives the same bytes. Invalid sequences
-// become U+FFFD first; ASCII input takes a fast path with the same result.
-std::string folded(std::string_view bytes);
+// letter), composed again, as UTF-8. With Diacritics::ignored, the name table's form, the
+// diacritics are then dropped from the decomposed text and the rest composed again, so
+// "Résumé" gives "resume" while Hangul and kana keep their syllables (ガ stays ガ). Folding
+// twice gives the same bytes. Invalid sequences become U+FFFD first; ASCII input takes a
+// fast path with the same result.
+std::string folded(std::string_view bytes, Diacritics diacritics = Diacritics::ignored);
 
 // NFC, then the root locale's lowercase mapping, composed again. Only for text searched
 // byte by byte in file contents, where the data's ASCII letters alone are folded: unlike

@@ -65,6 +65,11 @@ public:
         out = *parsed;
     }
 
+    // A switch that older records lack: absent, it keeps its default.
+    void laterFlag(std::string_view key, bool& out) {
+        if (record_.contains(key)) flag(key, out);
+    }
+
     template <class E, std::size_t N>
     void enumeration(std::string_view key,
                      const std::array<std::pair<E, std::string_view>, N>& table, E& out) {
@@ -112,6 +117,7 @@ int Filters::activeCount() const {
     n += matchPath;
     n += useRegex;
     n += matchCase;
+    n += matchDiacritics;
     n += kind != Kind::all;
     n += !parsedExtensions().empty();
     n += !contentQuery.empty();
@@ -212,6 +218,7 @@ Filters::Record Filters::encode() const {
         {"matchPath", Value(matchPath)},
         {"useRegex", Value(useRegex)},
         {"matchCase", Value(matchCase)},
+        {"matchDiacritics", Value(matchDiacritics)},
         {"contentQuery", Value(contentQuery)},
         {"minimumSize", Value(minimumSize)},
         {"minimumSizeUnit", text(rawText(minimumSizeUnit))},
@@ -232,6 +239,7 @@ Filters::Decoded Filters::decode(const Record& record) {
     in.flag("matchPath", f.matchPath);
     in.flag("useRegex", f.useRegex);
     in.flag("matchCase", f.matchCase);
+    in.laterFlag("matchDiacritics", f.matchDiacritics);
     in.text("contentQuery", f.contentQuery);
     in.number("minimumSize", f.minimumSize);
     in.enumeration("minimumSizeUnit", sizeUnitTexts, f.minimumSizeUnit);

@@ -29,6 +29,7 @@ struct Filters {
     bool matchPath = false;
     bool useRegex = false;
     bool matchCase = false;
+    bool matchDiacritics = false; // off: "resume" finds "résumé"
     std::string contentQuery;
     double minimumSize = 0; // in minimumSizeUnit; 0 or less means no bound
     SizeUnit minimumSizeUnit = SizeUnit::mb;
@@ -79,9 +80,10 @@ struct Filters {
     static std::string_view rawText(DateField value);
     static std::string_view rawText(SizeUnit value);
 
-    // The persisted form: one value per key ("kind", "extensions", ..., "dateField"),
-    // enumerations as raw texts, switches as bools, sizes as doubles. The three value types
-    // are those a settings store and JSON both hold natively (QVariant, QJsonValue).
+    // The persisted form: one value per key ("kind", "extensions", ..., "dateField", and
+    // "matchDiacritics", which records saved before it existed lack), enumerations as raw
+    // texts, switches as bools, sizes as doubles. The three value types are those a settings
+    // store and JSON both hold natively (QVariant, QJsonValue).
     using Value = std::variant<bool, double, std::string>;
     using Record = std::map<std::string, Value, std::less<>>;
     static constexpr std::array<std::string_view, 14> recordKeys{
@@ -93,10 +95,10 @@ struct Filters {
     struct Decoded;
 
     Record encode() const;
-    // All keys are required and every enumeration text must be known, or nothing is
-    // decoded. A switch may also arrive as the text "true"/"false" and a size as a decimal
-    // text, since an INI-backed settings file gives every value back as text. Unknown keys
-    // are ignored; a size that is not a number (NaN) is rejected.
+    // Every key of recordKeys is required and every enumeration text must be known, or
+    // nothing is decoded. A switch may also arrive as the text "true"/"false" and a size as
+    // a decimal text, since an INI-backed settings file gives every value back as text.
+    // Unknown keys are ignored; a size that is not a number (NaN) is rejected.
     static Decoded decode(const Record& record);
 };
 

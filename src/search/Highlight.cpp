@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/Highlight.h"
 
+#include "index/Unicode.h"
 #include "search/InitialConsonants.h"
 
 #include <unicode/uchar.h>
@@ -76,8 +77,10 @@ std::u16string folded(const std::u16string& in) {
     });
 }
 
-// Appends the canonical caseless key of the code points: NFD(fold(NFD(x))).
-void appendKey(const CodePoint* first, std::size_t count, std::u32string& key) {
+// Appends the canonical caseless key of the code points: NFD(fold(NFD(x))), without its
+// diacritics unless they are to match.
+void appendKey(const CodePoint* first, std::size_t count, bool matchDiacritics,
+               std::u32string& key) {
     if (count == 1 && first->value < 0x80) {
         key.push_back(static_cast<char32_t>(u_tolower(first->value)));
         return;
@@ -94,7 +97,8 @@ void appendKey(const CodePoint* first, std::size_t count, std::u32string& key) {
     for (int32_t i = 0; i < length;) {
         UChar32 c;
         U16_NEXT(done.data(), i, length, c);
-        key.push_back(static_cast<char32_t>(c));
+        if (matchDiacritics || !Unicode::isDiacritic(static_cast<char32_t>(c)))
+            key.push_back(static_cast<char32_t>(c));
     }
 }
 
@@ -109,7 +113,7 @@ struct FoldedText {
     std::vector<Segment> segments;
 };
 
-FoldedText foldText(const std::vector<CodePoint>& points) {
+FoldedText foldText(const std::vector<CodePoint>& points, bool matchDiacritics) {
     UErrorCode error = U_ZERO_ERROR;
     const UNormalizer2* nfc = unorm2_getNFCInstance(&error);
     FoldedText text;
@@ -118,17 +122,17 @@ FoldedText foldText(const std::vector<CodePoint>& points) {
         while (j < points.size() && !(nfc && unorm2_hasBoundaryBefore(nfc, points[j].value)))
             ++j;
         const std::size_t keyStart = text.key.size();
-        appendKey(&points[i], j - i, text.key);
+        appendKey(&points[i], j - i, matchDiacritics, text.key);
         text.segments.push_back({keyStart, text.key.size(), points[i].start, points[j - 1].end});
         i = j;
     }
     return text;
 }
 
-std::u32string termKey(const std::string& term) {
+std::u32string termKey(const std::string& term, bool matchDiacritics) {
     const std::vector<CodePoint> points = decode(std::string_view(term));
     std::u32string key;
-    if (!points.empty()) appendKey(points.data(), points.size(), key);
+    if (!points.empty()) appendKey(points.data(), points.size(), matchDiacritics, key);
     return key;
 }
 
@@ -207,12 +211,13 @@ std::vector<Range> merged(std::vector<Range> found) {
 }
 
 std::vector<Range> rangesOf(const std::vector<std::string>& terms,
-                            const std::vector<CodePoint>& points, bool initialConsonants) {
+                            const std::vector<CodePoint>& points, bool initialConsonants,
+                            bool matchDiacritics) {
     if (terms.empty() || points.empty()) return {};
-    const FoldedText text = foldText(points);
+    const FoldedText text = foldText(points, matchDiacritics);
     std::vector<Range> found;
     for (const std::string& term : terms) {
-        const std::u32string key = termKey(term);
+        const std::u32string key = termKey(term, matchDiacritics);
         if (!key.empty()) appendHits(key, text, found);
         if (initialConsonants && InitialConsonants::isTerm(term))
             appendInitialHits(term, text, found);
@@ -223,13 +228,13 @@ std::vector<Range> rangesOf(const std::vector<std::string>& terms,
 } // namespace
 
 std::vector<Range> ranges(const std::vector<std::string>& terms, std::string_view text,
-                          bool initialConsonants) {
-    return rangesOf(terms, decode(text), initialConsonants);
+                          bool initialConsonants, bool matchDiacritics) {
+    return rangesOf(terms, decode(text), initialConsonants, matchDiacritics);
 }
 
 std::vector<Range> ranges(const std::vector<std::string>& terms, std::u16string_view text,
-                          bool initialConsonants) {
-    return rangesOf(terms, decode(text), initialConsonants);
+                          bool initialConsonants, bool matchDiacritics) {
+    return rangesOf(terms, decode(text), initialConsonants, matchDiacritics);
 }
 
 } // namespace vesko::Highlight

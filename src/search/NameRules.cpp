@@ -6,9 +6,14 @@
 #include "search/TwoThreads.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vesko::Search {
 namespace {
@@ -55,15 +60,20 @@ int commonness(std::uint8_t byte) {
     return rank == std::string_view::npos ? 2 : 3 + static_cast<int>(rank);
 }
 
-// The position in the needle of its rarest byte: the one to look for first.
-std::size_t rarestByte(std::string_view needle) {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < needle.size(); ++i)
-        if (commonness(static_cast<std::uint8_t>(needle[i])) <
-            commonness(static_cast<std::uint8_t>(needle[best])))
+// The position in the needle of its rarest byte other than at `except`: the one to look for
+// first.
+std::size_t rarestByte(std::string_view needle, std::size_t except = SIZE_MAX) {
+    std::size_t best = except == 0 ? 1 : 0;
+    for (std::size_t i = best + 1; i < needle.size(); ++i)
+        if (i != except && commonness(static_cast<std::uint8_t>(needle[i])) <
+                               commonness(static_cast<std::uint8_t>(needle[best])))
             best = i;
     return best;
 }
+
+// From this commonness on (the letters of "fu10 -_hgdmnlrcioaspte.") memchr stops on so many
+// bytes that testing two bytes of the needle at once, sixteen places at a time, is faster.
+const int pairFromCommonness = commonness('f');
 
 // The leftmost occurrence of the needle in [text, text + length), or null: memchr for the
 // needle's byte at `key`, then one comparison of the whole needle around each candidate.
@@ -81,6 +91,37 @@ const std::uint8_t* findNeedle(const std::uint8_t* text, std::size_t length,
         if (n == 1 || std::memcmp(at - key, needle.data(), n) == 0) return at - key;
         ++at;
     }
+    return nullptr;
+}
+
+// findNeedle for a needle of two or more bytes whose rarest byte is common: the bytes at
+// `key` and `other` are compared for sixteen start positions at once and only the positions
+// where both agree are compared in full, in text order.
+const std::uint8_t* findNeedleByPair(const std::uint8_t* text, std::size_t length,
+                                     std::string_view needle, std::size_t key, std::size_t other) {
+    const std::size_t n = needle.size();
+    if (length < n) return nullptr;
+    const std::size_t lastStart = length - n;
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i keyBytes = _mm_set1_epi8(needle[key]);
+    const __m128i otherBytes = _mm_set1_epi8(needle[other]);
+    // Sixteen starts from `at` read up to text[at + 15 + n - 1], within the text.
+    for (; at + 15 <= lastStart; at += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + key));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + other));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(a, keyBytes), _mm_cmpeq_epi8(b, otherBytes))));
+        for (; mask != 0; mask &= mask - 1) {
+            const std::uint8_t* start = text + at + std::countr_zero(mask);
+            if (std::memcmp(start, needle.data(), n) == 0) return start;
+        }
+    }
+#endif
+    const auto wanted = static_cast<std::uint8_t>(needle[key]);
+    for (; at <= lastStart; ++at)
+        if (text[at + key] == wanted && std::memcmp(text + at, needle.data(), n) == 0)
+            return text + at;
     return nullptr;
 }
 
@@ -198,14 +239,24 @@ std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bo
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
                                    bool parallel = true) {
-    const std::size_t key = rarestByte(needle);
-    auto find = [needle, key](const std::uint8_t* text, std::size_t length) {
-        return findNeedle(text, length, needle, key);
+    auto collect = [&](auto find) {
+        return collectByShard(names, test, parallel,
+                              [&find, needle](const auto& shard, std::uint32_t n, auto& visit) {
+                                  findInShard(shard, n, find, needle.size(), visit);
+                              });
     };
-    return collectByShard(names, test, parallel,
-                          [&find, needle](const auto& shard, std::uint32_t n, auto& visit) {
-                              findInShard(shard, n, find, needle.size(), visit);
-                          });
+    // One search loop per way of finding, so that neither pays for the other per name.
+    const std::size_t key = rarestByte(needle);
+    if (needle.size() >= 2 &&
+        commonness(static_cast<std::uint8_t>(needle[key])) >= pairFromCommonness) {
+        const std::size_t other = rarestByte(needle, key);
+        return collect([needle, key, other](const std::uint8_t* text, std::size_t length) {
+            return findNeedleByPair(text, length, needle, key, other);
+        });
+    }
+    return collect([needle, key](const std::uint8_t* text, std::size_t length) {
+        return findNeedle(text, length, needle, key);
+    });
 }
 
 // Every name that holds a byte able to begin Hangul and passes test(bytes, length), in the
@@ -340,10 +391,71 @@ bool consonantsMatch(std::string_view term, const std::uint8_t* name, std::size_
            InitialConsonants::foundIn(term, name, length);
 }
 
+// The name folded with its diacritics, which the table does not store: a name stored once
+// is already in that form (it has neither capitals nor diacritics), the others are folded
+// again from their display bytes into `scratch`.
+std::string_view foldedWithDiacritics(const NameTable::Shard& shard, std::uint32_t position,
+                                      std::string& scratch) {
+    const std::string_view folded = shard.foldedBytes(position);
+    const std::string_view display = shard.displayBytes(position);
+    if (display == folded) return folded;
+    scratch = Unicode::folded(display, Unicode::Diacritics::matched);
+    return scratch;
+}
+
+// The candidates whose names, folded with their diacritics, pass the rule, in their order.
+std::vector<std::uint32_t> passingWithDiacritics(const NameRule& rule, const NameTable& names,
+                                                 const std::vector<std::uint32_t>& candidates,
+                                                 bool parallel) {
+    return inHalves(
+        candidates.size(), parallel && candidates.size() >= splitFromNames,
+        [&](std::size_t from, std::size_t to) {
+            std::vector<std::uint32_t> matched;
+            std::string scratch;
+            for (std::size_t i = from; i < to; ++i) {
+                const std::uint32_t id = candidates[i];
+                const std::string_view name =
+                    foldedWithDiacritics(names.shard(id & 31), id >> 5, scratch);
+                if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
+                    matched.push_back(id);
+            }
+            return matched;
+        });
+}
+
+// A rule that keeps diacritics. Whatever holds a term with its diacritics holds the term
+// without them, so the stored forms give the candidates (names holding a positive term, or
+// every name) and each is then tested in the form the rule reads.
+std::vector<std::uint32_t> matchingWithDiacritics(const NameRule& rule, const NameTable& names) {
+    auto any = [](const std::uint8_t*, std::size_t) { return true; };
+    std::vector<std::string> terms;
+    bool parallel = true;
+    switch (rule.kind()) {
+    case NameRule::Kind::substring:
+        terms.push_back(Unicode::folded(rule.needle()));
+        break;
+    case NameRule::Kind::expression:
+        for (const std::string_view term : anchorTerms(*rule.tree()))
+            terms.push_back(Unicode::folded(term));
+        break;
+    case NameRule::Kind::regex:
+        if (!rule.matcher() || !rule.matcher()->isValid()) return {};
+        if (!rule.matcher()->requiredLiteral().empty())
+            terms.push_back(rule.matcher()->requiredLiteral());
+        parallel = false; // see the regex case of matchingNames
+        break;
+    }
+    if (std::ranges::any_of(terms, &std::string::empty)) terms.clear(); // diacritics alone
+    const std::vector<std::string_view> views(terms.begin(), terms.end());
+    return passingWithDiacritics(rule, names, findAny(names, views, rule.initialConsonants(), any),
+                                 parallel);
+}
+
 } // namespace
 
-std::string normalize(std::string_view text) {
-    return Unicode::folded(text);
+std::string normalize(std::string_view text, bool matchDiacritics) {
+    return Unicode::folded(text, matchDiacritics ? Unicode::Diacritics::matched
+                                                 : Unicode::Diacritics::ignored);
 }
 
 std::string nameSegment(std::string_view needle) {
@@ -358,22 +470,27 @@ std::string nameSegment(std::string_view needle) {
 
 // ---- NameRule -----------------------------------------------------------------------
 
-NameRule NameRule::substring(std::string needle, bool initialConsonants) {
+NameRule NameRule::substring(std::string needle, bool initialConsonants,
+                             Unicode::Diacritics diacritics) {
     NameRule rule(Kind::substring);
     rule.initialConsonants_ = initialConsonants && InitialConsonants::isTerm(needle);
+    rule.diacritics_ = diacritics;
     rule.needle_ = std::move(needle);
     return rule;
 }
 
-NameRule NameRule::expression(QueryExpression tree, bool initialConsonants) {
+NameRule NameRule::expression(QueryExpression tree, bool initialConsonants,
+                              Unicode::Diacritics diacritics) {
     NameRule rule(Kind::expression);
     rule.tree_ = std::move(tree);
     rule.initialConsonants_ = initialConsonants;
+    rule.diacritics_ = diacritics;
     return rule;
 }
 
 NameRule NameRule::regex(std::shared_ptr<const RegexMatcher> matcher) {
     NameRule rule(Kind::regex);
+    if (matcher && !matcher->caseSensitive()) rule.diacritics_ = matcher->diacritics();
     rule.matcher_ = std::move(matcher);
     return rule;
 }
@@ -419,6 +536,8 @@ std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTabl
 
 std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
                                          const Narrowing* previous) {
+    if (rule.diacritics() == Unicode::Diacritics::matched)
+        return matchingWithDiacritics(rule, names);
     switch (rule.kind()) {
     case NameRule::Kind::substring: {
         if (!rule.initialConsonants()) return matchingNames(rule.needle(), names, previous);
@@ -531,8 +650,13 @@ void fillUnder(PathPredicate& path, const std::vector<std::uint32_t>& matchedNam
 
 namespace {
 
-void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase) {
-    auto matcher = std::make_shared<const RegexMatcher>(typed, matchCase);
+Unicode::Diacritics diacriticsFor(bool matchDiacritics) {
+    return matchDiacritics ? Unicode::Diacritics::matched : Unicode::Diacritics::ignored;
+}
+
+void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase, bool matchDiacritics) {
+    auto matcher =
+        std::make_shared<const RegexMatcher>(typed, matchCase, diacriticsFor(matchDiacritics));
     if (!matcher->isValid()) {
         choice.regexProblem = matcher->problem();
         return;
@@ -541,48 +665,55 @@ void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase) {
     choice.narrowable = false;
 }
 
-bool chooseExpression(RuleChoice& choice, bool initialConsonants) {
-    auto [tree, problem] = QueryExpression::read(choice.query);
+bool chooseExpression(RuleChoice& choice, bool initialConsonants, bool matchDiacritics) {
+    const auto diacritics = diacriticsFor(matchDiacritics);
+    auto [tree, problem] = QueryExpression::read(choice.query, diacritics);
     choice.queryProblem = problem;
     if (!tree) return false;
     for (const std::string& term : tree->positiveTerms())
         choice.highlightTerms.push_back(Unicode::repairUtf8(term));
     choice.narrowable = tree->allowsNarrowing();
-    choice.rule = NameRule::expression(std::move(*tree), initialConsonants);
+    choice.rule = NameRule::expression(std::move(*tree), initialConsonants, diacritics);
     return true;
 }
 
-void chooseSubstring(RuleChoice& choice, bool pathMode, bool initialConsonants) {
+void chooseSubstring(RuleChoice& choice, bool pathMode, bool initialConsonants,
+                     bool matchDiacritics) {
     std::string needle = pathMode ? nameSegment(choice.query) : choice.query;
     if (needle.empty()) return;
     if (pathMode) {
         PathPredicate path;
-        path.needle = choice.query;
+        // Folder names are compared in the stored form: diacritics count in the name only.
+        path.needle = Unicode::folded(choice.query);
         path.hasSeparator = choice.query.find('/') != std::string::npos;
         path.insideFolders = choice.query.ends_with('/');
         choice.path = std::move(path);
     }
     choice.highlightTerms.push_back(Unicode::repairUtf8(needle));
-    choice.rule = NameRule::substring(std::move(needle), initialConsonants);
+    choice.rule =
+        NameRule::substring(std::move(needle), initialConsonants, diacriticsFor(matchDiacritics));
 }
 
 } // namespace
 
 RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase,
-                      bool initialConsonants) {
+                      bool initialConsonants, bool matchDiacritics) {
     RuleChoice choice;
     if (query.size() > QueryExpression::maxQueryBytes) {
         choice.queryProblem = QueryProblem::tooLong;
         return choice;
     }
-    choice.query = normalize(query);
+    choice.query = normalize(query, matchDiacritics);
     if (choice.query.empty()) return choice;
     if (useRegex) {
-        chooseRegex(choice, query, matchCase);
-    } else if (!chooseExpression(choice, initialConsonants)) {
+        chooseRegex(choice, query, matchCase, matchDiacritics);
+    } else if (!chooseExpression(choice, initialConsonants, matchDiacritics)) {
         chooseSubstring(choice, matchPath || choice.query.find('/') != std::string::npos,
-                        initialConsonants);
+                        initialConsonants, matchDiacritics);
     }
+    // Earlier matches are kept in the stored form, which a rule with diacritics does not read.
+    if (choice.rule && choice.rule->diacritics() == Unicode::Diacritics::matched)
+        choice.narrowable = false;
     return choice;
 }
 

@@ -7,6 +7,7 @@
 
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
+#include "index/Unicode.h"
 #include "search/QueryExpression.h"
 #include "search/RegexMatcher.h"
 
@@ -21,8 +22,9 @@
 
 namespace vesko::Search {
 
-// The query in the form names are matched in (Unicode::folded). Idempotent.
-std::string normalize(std::string_view text);
+// The query in the form names are matched in (Unicode::folded): without its diacritics
+// unless they are to match. Idempotent.
+std::string normalize(std::string_view text, bool matchDiacritics = false);
 
 // The last path segment of a needle: "src/main" gives "main", "src/" gives "src", "/" and
 // "a//" give nothing.
@@ -56,9 +58,13 @@ public:
     enum class Kind { substring, expression, regex };
 
     // With `initialConsonants`, a term made only of initial consonants (ㅂㄱㅅ) also matches
-    // names whose consecutive syllables begin with them (보고서).
-    static NameRule substring(std::string needle, bool initialConsonants = false);
-    static NameRule expression(QueryExpression tree, bool initialConsonants = false);
+    // names whose consecutive syllables begin with them (보고서). With Diacritics::matched,
+    // the needle or terms are folded with their diacritics and so are the names they are
+    // tested against; a regex takes the choice from its matcher.
+    static NameRule substring(std::string needle, bool initialConsonants = false,
+                              Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
+    static NameRule expression(QueryExpression tree, bool initialConsonants = false,
+                               Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
     static NameRule regex(std::shared_ptr<const RegexMatcher> matcher);
 
     Kind kind() const { return kind_; }
@@ -71,9 +77,13 @@ public:
     // Whether consonant terms match by initials: for a substring rule, only when its needle
     // is such a term.
     bool initialConsonants() const { return initialConsonants_; }
+    // Which folding of the names the rule reads. The name table stores names without their
+    // diacritics, so a rule that matches them is run on candidates found in that form.
+    Unicode::Diacritics diacritics() const { return diacritics_; }
 
     // Whether one name satisfies the rule, given its folded bytes (for a regex that keeps
-    // case, its display bytes in NFC). A zero-length name never does.
+    // case, its display bytes in NFC; with Diacritics::matched, the name folded with its
+    // diacritics). A zero-length name never does.
     bool matches(const std::uint8_t* name, std::size_t length) const;
 
 private:
@@ -81,6 +91,7 @@ private:
 
     Kind kind_;
     bool initialConsonants_ = false;
+    Unicode::Diacritics diacritics_ = Unicode::Diacritics::ignored;
     std::string needle_;
     std::optional<QueryExpression> tree_;
     std::shared_ptr<const RegexMatcher> matcher_;
@@ -158,7 +169,9 @@ struct RuleChoice {
     QueryProblem queryProblem = QueryProblem::none;
 };
 
+// With `matchDiacritics`, names match only with the query's diacritics (résumé is not
+// resume); a regex that keeps case always compares them.
 RuleChoice chooseRule(std::string_view query, bool matchPath, bool useRegex, bool matchCase,
-                      bool initialConsonants = true);
+                      bool initialConsonants = true, bool matchDiacritics = false);
 
 } // namespace vesko::Search

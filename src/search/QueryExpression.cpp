@@ -46,8 +46,8 @@ std::optional<Token::Kind> operatorKind(char byte) {
 
 } // namespace
 
-std::vector<Token> Lexer::tokenize(std::string_view text) {
-    const std::string bytes = Unicode::folded(text);
+std::vector<Token> Lexer::tokenize(std::string_view text, Unicode::Diacritics diacritics) {
+    const std::string bytes = Unicode::folded(text, diacritics);
     TokenSink sink;
     bool inQuotes = false;
     for (const char byte : bytes) {
@@ -182,13 +182,14 @@ QueryExpression QueryExpression::always() {
     return make(Kind::always, {}, nullptr, nullptr);
 }
 
-std::optional<QueryExpression> QueryExpression::parse(std::string_view text) {
-    return Parser(Lexer::tokenize(text)).parseQuery();
+std::optional<QueryExpression> QueryExpression::parse(std::string_view text,
+                                                      Unicode::Diacritics diacritics) {
+    return Parser(Lexer::tokenize(text, diacritics)).parseQuery();
 }
 
-QueryReading QueryExpression::read(std::string_view text) {
+QueryReading QueryExpression::read(std::string_view text, Unicode::Diacritics diacritics) {
     if (!looksBoolean(text)) return {};
-    auto tree = parse(text);
+    auto tree = parse(text, diacritics);
     if (!tree) return {std::nullopt, QueryProblem::notAnExpression};
     return {std::move(tree), QueryProblem::none};
 }

@@ -4,6 +4,8 @@
 // Query text becomes an immutable tree that is evaluated once per unique name.
 #pragma once
 
+#include "index/Unicode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,7 +30,8 @@ struct Token {
 namespace Lexer {
 
 // Splits query text into tokens. Accepts every text; an unclosed quote runs to the end.
-std::vector<Token> tokenize(std::string_view text);
+std::vector<Token> tokenize(std::string_view text,
+                            Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
 
 } // namespace Lexer
 
@@ -55,7 +58,8 @@ public:
 
     // How the search reads a text: a tree when it looks like an expression and parses, else
     // no tree, with `notAnExpression` when it looked like one.
-    static QueryReading read(std::string_view text);
+    static QueryReading read(std::string_view text,
+                             Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
 
     static QueryExpression term(std::string bytes);
     static QueryExpression and_(QueryExpression left, QueryExpression right);
@@ -66,7 +70,8 @@ public:
     // The tree for the whole text, or nothing when it is not a well-formed expression (the
     // caller then searches the text as one substring). Time and memory grow linearly with
     // the text, whatever its length.
-    static std::optional<QueryExpression> parse(std::string_view text);
+    static std::optional<QueryExpression>
+    parse(std::string_view text, Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
     // Whether the text is worth reading as an expression at all.
     static bool looksBoolean(std::string_view text);
 

@@ -47,9 +47,11 @@ private:
 
 } // namespace
 
-RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive)
-    : caseSensitive_(caseSensitive) {
-    const std::string prepared = caseSensitive ? Unicode::nfc(typed) : foldedPattern(typed);
+RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive,
+                           Unicode::Diacritics diacritics)
+    : caseSensitive_(caseSensitive), diacritics_(diacritics) {
+    const std::string prepared =
+        caseSensitive ? Unicode::nfc(typed) : foldedPattern(typed, diacritics);
     const std::string_view pattern = prepared;
     if (!(expandedSize(pattern) <= maxExpandedSize)) {
         problem_ = "The pattern is too large once its repeats are written out: use smaller "
@@ -284,7 +286,7 @@ std::size_t characterLength(std::string_view p, std::size_t i) {
 
 // A bracket expression with its non-ASCII characters folded one to one, so that ranges
 // and the bracket's length stay as written.
-std::string foldedBracket(std::string_view bracket) {
+std::string foldedBracket(std::string_view bracket, Unicode::Diacritics diacritics) {
     std::string out;
     const auto* s = reinterpret_cast<const uint8_t*>(bracket.data());
     const auto length = static_cast<int32_t>(bracket.size());
@@ -294,6 +296,13 @@ std::string foldedBracket(std::string_view bracket) {
         U8_NEXT(s, i, length, c);
         if (c < 0x80) {
             out.append(bracket.substr(start, i - start));
+            continue;
+        }
+        // A letter whose fold is one character takes it (É gives e without diacritics);
+        // one that folds to several (ß) keeps its simple fold.
+        const std::string whole = Unicode::folded(bracket.substr(start, i - start), diacritics);
+        if (!whole.empty() && characterLength(whole, 0) == whole.size()) {
+            out += whole;
             continue;
         }
         char encoded[U8_MAX_LENGTH];
@@ -321,7 +330,7 @@ bool isRepeat(char c) {
 
 } // namespace
 
-std::string RegexMatcher::foldedPattern(std::string_view typed) {
+std::string RegexMatcher::foldedPattern(std::string_view typed, Unicode::Diacritics diacritics) {
     const std::string composed = Unicode::nfc(typed);
     const std::string_view p = composed;
     constexpr std::string_view special = "\\[()|*+?{}.^$";
@@ -334,7 +343,7 @@ std::string RegexMatcher::foldedPattern(std::string_view typed) {
             i = end;
         } else if (p[i] == '[') {
             const std::size_t end = std::min(skipBracket(p, i), p.size());
-            out += foldedBracket(p.substr(i, end - i));
+            out += foldedBracket(p.substr(i, end - i), diacritics);
             i = end;
         } else if (special.find(p[i]) != std::string_view::npos) {
             out += p[i++];
@@ -347,10 +356,11 @@ std::string RegexMatcher::foldedPattern(std::string_view typed) {
             if (end < p.size() && isRepeat(p[end]))
                 while (last > i && (static_cast<unsigned char>(p[--last]) & 0xC0) == 0x80) {
                 }
-            out += Unicode::folded(p.substr(i, last - i));
+            out += Unicode::folded(p.substr(i, last - i), diacritics);
             if (last < end) {
-                const std::string tail = Unicode::folded(p.substr(last, end - last));
-                out += tail.size() == 1 || !mayGroup ? tail : "(" + tail + ")";
+                const std::string tail = Unicode::folded(p.substr(last, end - last), diacritics);
+                // A diacritic that folding drops leaves its repeat to the letter before.
+                out += tail.size() <= 1 || !mayGroup ? tail : "(" + tail + ")";
             }
             i = end;
         }

@@ -4,6 +4,8 @@
 // one matcher; an invalid pattern keeps the system's message for the user.
 #pragma once
 
+#include "index/Unicode.h"
+
 #include <regex.h>
 
 #include <cstddef>
@@ -17,9 +19,11 @@ namespace vesko {
 class RegexMatcher {
 public:
     // The pattern as the user typed it. Ignoring case, its literal characters are folded as
-    // names are (escapes, bracket expressions and class names keep their meaning) and the
-    // match ignores ASCII case; with case kept it is only composed to NFC.
-    RegexMatcher(std::string_view pattern, bool caseSensitive);
+    // names are (escapes, bracket expressions and class names keep their meaning), with or
+    // without their diacritics, and the match ignores ASCII case; with case kept it is only
+    // composed to NFC and diacritics always count.
+    RegexMatcher(std::string_view pattern, bool caseSensitive,
+                 Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
     ~RegexMatcher();
     RegexMatcher(const RegexMatcher&) = delete;
     RegexMatcher& operator=(const RegexMatcher&) = delete;
@@ -27,6 +31,8 @@ public:
     bool isValid() const { return ok_; }
     // Whether `matches` expects display bytes in NFC rather than folded bytes.
     bool caseSensitive() const { return caseSensitive_; }
+    // Ignoring case, which folding of the names `matches` expects.
+    Unicode::Diacritics diacritics() const { return diacritics_; }
     // The compilation error as the C library words it; empty when the pattern compiled.
     const std::optional<std::string>& problem() const { return problem_; }
 
@@ -42,11 +48,13 @@ public:
     static std::string requiredLiteral(std::string_view pattern, bool caseSensitive);
 
     // The pattern with every literal character outside bracket expressions folded like a name
-    // (Unicode::folded), and non-ASCII ones inside them folded one to one; escapes and ASCII in
-    // brackets are kept, since REG_ICASE covers them and lowering would change \W or [Z-a].
-    // A literal whose fold is several bytes is grouped when a repeat follows it: "ß+" gives
-    // "(ss)+" (unless the pattern has back-references, which a group would renumber).
-    static std::string foldedPattern(std::string_view pattern);
+    // (Unicode::folded), and non-ASCII ones inside them folded one to one ("[É]" gives "[e]"
+    // without diacritics); escapes and ASCII in brackets are kept, since REG_ICASE covers them
+    // and lowering would change \W or [Z-a]. A literal whose fold is several bytes is grouped
+    // when a repeat follows it: "ß+" gives "(ss)+" (unless the pattern has back-references,
+    // which a group would renumber).
+    static std::string foldedPattern(std::string_view pattern,
+                                     Unicode::Diacritics diacritics = Unicode::Diacritics::ignored);
 
     // An upper estimate of the atoms (characters, classes, groups) regcomp builds once every
     // repeat is spelled out. glibc copies a repeated group once per repetition, so stacked
@@ -59,6 +67,7 @@ private:
     regex_t compiled_{};
     bool ok_ = false;
     bool caseSensitive_ = false;
+    Unicode::Diacritics diacritics_ = Unicode::Diacritics::ignored;
     std::optional<std::string> problem_;
     std::string required_;
 };

@@ -211,8 +211,11 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
     const Sieve sieve(filters, names, index, request.now);
     ContentMatcher* content =
         request.content && !request.content->isEmpty() ? request.content : nullptr;
-    const std::string needle =
-        choice.rule->kind() == NameRule::Kind::substring ? choice.rule->needle() : std::string();
+    // Relevance compares the needle with the stored names, which lack diacritics.
+    const std::string needle = choice.rule->kind() != NameRule::Kind::substring ? std::string()
+                               : choice.rule->diacritics() == Unicode::Diacritics::matched
+                                   ? Unicode::folded(choice.rule->needle())
+                                   : choice.rule->needle();
     const std::size_t count = index.entryName.count();
     // The content matcher keeps counters and a file cache of its own: it stays on one thread.
     const bool split = !content && count >= 2 && count >= request.splitFrom;
@@ -258,8 +261,9 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     const auto start = std::chrono::steady_clock::now();
     Result result;
     const Filters& filters = request.filters;
-    RuleChoice choice = chooseRule(request.query, filters.matchPath, filters.useRegex,
-                                   filters.matchCase, request.initialConsonants);
+    RuleChoice choice =
+        chooseRule(request.query, filters.matchPath, filters.useRegex, filters.matchCase,
+                   request.initialConsonants, filters.matchDiacritics);
     result.regexProblem = choice.regexProblem;
     result.queryProblem = choice.queryProblem;
     if (!choice.rule) return result;

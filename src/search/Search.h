@@ -39,7 +39,9 @@ struct Result {
 };
 
 struct Request {
-    std::string query; // the store passes it normalized; it is normalized again here
+    // The store passes it normalized (with the filters' matchDiacritics: once dropped, its
+    // diacritics are gone); it is normalized again here.
+    std::string query;
     const Narrowing* previous = nullptr;
     Filters filters;
     ResultSort sort;

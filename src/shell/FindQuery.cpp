@@ -15,7 +15,7 @@ namespace {
 constexpr std::pair<const char*, bool FindQuery::*> switches[] = {
     {"regex", &FindQuery::useRegex},    {"path", &FindQuery::matchPath},
     {"case", &FindQuery::matchCase},    {"count", &FindQuery::countOnly},
-    {"existing", &FindQuery::existing},
+    {"existing", &FindQuery::existing}, {"diacritics", &FindQuery::matchDiacritics},
 };
 
 // QString would quietly repair invalid UTF-8 into another text.
@@ -31,6 +31,7 @@ Search::Request searchRequest(const FindQuery& find, const TopSelector::KindLook
     Search::Request request;
     request.query = find.query;
     request.filters.useRegex = find.useRegex;
+    request.filters.matchDiacritics = find.matchDiacritics;
     request.filters.matchPath = find.matchPath;
     request.filters.matchCase = find.matchCase;
     if (find.countOnly) {

@@ -29,6 +29,7 @@ struct FindQuery {
     bool useRegex = false;
     bool matchPath = false;
     bool matchCase = false;
+    bool matchDiacritics = false;
     bool countOnly = false;
     bool existing = false; // only hits that exist on disk now
 

@@ -12,10 +12,11 @@
 namespace vesko {
 namespace {
 
-std::vector<ProviderSearch::Hit> searchIndex(const std::string& query, const FileIndex& index,
-                                             const NameTable& names) {
+std::vector<ProviderSearch::Hit> searchIndex(const std::string& query, bool matchDiacritics,
+                                             const FileIndex& index, const NameTable& names) {
     Search::Request request;
-    request.query = Search::normalize(query);
+    request.query = Search::normalize(query, matchDiacritics);
+    request.filters.matchDiacritics = matchDiacritics;
     request.sort = {ResultSort::Field::relevance, true};
     request.limit = ProviderSearch::maximumHits;
     const Search::Result result = Search::run(request, index, names);
@@ -53,8 +54,8 @@ void ProviderSearch::find(const QStringList& terms, std::function<void(std::vect
         return;
     }
     pool_.start([this, query = query.toStdString(), index = *store_.index(), names = store_.names(),
-                 done = std::move(done)] {
-        auto hits = searchIndex(query, index, *names);
+                 matchDiacritics = store_.preferences().matchDiacritics(), done = std::move(done)] {
+        auto hits = searchIndex(query, matchDiacritics, index, *names);
         QMetaObject::invokeMethod(
             this,
             [this, done, hits = std::move(hits)]() mutable {

@@ -30,6 +30,7 @@ constexpr const char* showInMenuBarKey = "showInMenuBar";
 constexpr const char* closeAfterOpenKey = "closeAfterOpen";
 constexpr const char* showSidebarKey = "showSidebar";
 constexpr const char* initialConsonantsKey = "initialConsonants";
+constexpr const char* matchDiacriticsKey = "matchDiacritics";
 constexpr const char* hotKeyKey = "hotKey";
 constexpr const char* settingsSectionKey = "settingsSection";
 
@@ -153,6 +154,7 @@ Preferences::Preferences(Settings& settings, QObject* parent)
     closeAfterOpen_ = settings.boolean(closeAfterOpenKey, false);
     showSidebar_ = settings.boolean(showSidebarKey, true);
     initialConsonants_ = settings.boolean(initialConsonantsKey, true);
+    matchDiacritics_ = settings.boolean(matchDiacriticsKey, false);
     hotKey_ = HotKeySetting::fromJson(QString::fromStdString(settings.text(hotKeyKey)))
                   .value_or(HotKeySetting{});
     const QString section = QString::fromStdString(settings.text(settingsSectionKey));
@@ -310,6 +312,9 @@ void Preferences::setShowSidebar(bool on) {
 }
 void Preferences::setInitialConsonants(bool on) {
     writeBoolean(initialConsonantsKey, initialConsonants_, on);
+}
+void Preferences::setMatchDiacritics(bool on) {
+    writeBoolean(matchDiacriticsKey, matchDiacritics_, on);
 }
 
 void Preferences::setPathBarStyle(PathBarStyle style) {

@@ -94,6 +94,9 @@ public:
     bool showSidebar() const { return showSidebar_; }
     // Whether a query of Korean initial consonants (ㅂㄱㅅ) also finds 보고서.
     bool initialConsonants() const { return initialConsonants_; }
+    // Whether names match only with the query's accents (résumé is not resume); the sidebar's
+    // Match Diacritics switch, kept across sessions.
+    bool matchDiacritics() const { return matchDiacritics_; }
     HotKeySetting hotKey() const { return hotKey_; }
     QString settingsSection() const { return settingsSection_; }
 
@@ -114,6 +117,7 @@ public:
     void setCloseAfterOpen(bool on);
     void setShowSidebar(bool on);
     void setInitialConsonants(bool on);
+    void setMatchDiacritics(bool on);
     void setHotKey(const HotKeySetting& hotKey);
     void setSettingsSection(const QString& section);
 
@@ -145,6 +149,7 @@ private:
     bool closeAfterOpen_ = false;
     bool showSidebar_ = true;
     bool initialConsonants_ = true;
+    bool matchDiacritics_ = false;
     HotKeySetting hotKey_;
     QString settingsSection_ = "general";
 };

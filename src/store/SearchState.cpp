@@ -52,6 +52,7 @@ void IndexStore::loadSearchSettings() {
     sort_ = ResultSort::fromStored(settings_.contains(sortKey)
                                        ? std::optional<std::string>(settings_.text(sortKey))
                                        : std::nullopt);
+    filters_.matchDiacritics = preferences_.matchDiacritics();
 }
 
 void IndexStore::setQuery(const QString& text) {
@@ -125,7 +126,7 @@ void IndexStore::runSearch() {
         emit isSearchingContentsChanged();
     }
     Search::Request request;
-    request.query = Search::normalize(query_.toStdString());
+    request.query = Search::normalize(query_.toStdString(), filters_.matchDiacritics);
     request.filters = filters_;
     request.sort = sort_;
     request.limit = limit_;
@@ -286,6 +287,9 @@ void IndexStore::toggleSort(ResultSort::Field clicked) {
 
 void IndexStore::setFilters(const Filters& filters) {
     if (filters == filters_) return;
+    // The one switch kept across sessions: the next window starts with it as left.
+    if (filters.matchDiacritics != filters_.matchDiacritics)
+        preferences_.setMatchDiacritics(filters.matchDiacritics);
     filters_ = filters;
     emit filtersChanged();
     search();

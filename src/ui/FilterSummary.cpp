@@ -82,6 +82,7 @@ QString name(const Filters& filters) {
     if (filters.matchPath) pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Path"));
     if (filters.useRegex) pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Regex"));
     if (filters.matchCase) pieces << QStringLiteral("Aa");
+    if (filters.matchDiacritics) pieces << QStringLiteral("é");
     for (const std::string& extension : filters.parsedExtensions())
         pieces << '.' + QString::fromStdString(extension);
     return joined(pieces);

@@ -20,6 +20,7 @@ ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItem
     // next were matched with the value read here.
     const auto follow = [this, &store] {
         initialConsonants_ = store.preferences().initialConsonants();
+        matchDiacritics_ = store.filters().matchDiacritics;
         terms_.clear();
         for (const QString& term : store.highlightTerms())
             terms_.push_back(term.toStdString());
@@ -29,13 +30,14 @@ ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItem
 }
 
 std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,
-                                                        const QString& name,
-                                                        bool initialConsonants) {
+                                                        const QString& name, bool initialConsonants,
+                                                        bool matchDiacritics) {
     std::vector<Span> spans;
     if (terms.empty()) return spans;
     const std::u16string_view text(reinterpret_cast<const char16_t*>(name.utf16()),
                                    static_cast<std::size_t>(name.size()));
-    for (const Highlight::Range& range : Highlight::ranges(terms, text, initialConsonants))
+    for (const Highlight::Range& range :
+         Highlight::ranges(terms, text, initialConsonants, matchDiacritics))
         spans.emplace_back(static_cast<int>(range.start),
                            static_cast<int>(range.end - range.start));
     return spans;

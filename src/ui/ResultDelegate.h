@@ -27,10 +27,10 @@ public:
 
     // The parts of `name` to emphasise for the current result's terms.
     std::vector<Span> spans(const QString& name) const {
-        return spans(terms_, name, initialConsonants_);
+        return spans(terms_, name, initialConsonants_, matchDiacritics_);
     }
     static std::vector<Span> spans(const std::vector<std::string>& terms, const QString& name,
-                                   bool initialConsonants = true);
+                                   bool initialConsonants = true, bool matchDiacritics = false);
 
     // Space kept after right-aligned text, in pixels; the size column's title keeps it too.
     static constexpr int rightPadding = 10;
@@ -47,6 +47,7 @@ private:
 
     std::vector<std::string> terms_;
     bool initialConsonants_ = true;
+    bool matchDiacritics_ = false;
 };
 
 } // namespace vesko

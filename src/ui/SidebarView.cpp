@@ -135,6 +135,7 @@ CollapsibleSection* SidebarView::buildName() {
     name_ = new CollapsibleSection(store_.settings(), "sbName");
     QVBoxLayout* body = name_->body();
     toggle(body, "matchPath", QT_TR_NOOP("Match Path"), &Filters::matchPath);
+    toggle(body, "matchDiacritics", QT_TR_NOOP("Match Diacritics"), &Filters::matchDiacritics);
     caption(body, QT_TR_NOOP("Syntax"));
     toggle(body, "useRegex", QT_TR_NOOP("Regular Expression"), &Filters::useRegex);
     toggle(body, "matchCase", QT_TR_NOOP("Match Case"), &Filters::matchCase);

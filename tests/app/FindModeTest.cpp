@@ -51,8 +51,9 @@ TEST(FindModeParse, OptionsAnywhereAroundTheQuery) {
     auto named = optionsFor("q");
     named.sort = {Field::name, false};
     named.useRegex = named.matchPath = named.matchCase = named.print0 = true;
+    named.matchDiacritics = true;
     cases.push_back({args({"--descending", "--regex", "--path", "--case", "--print0", "--sort",
-                           "name", "--ascending", "--descending", "q"}),
+                           "name", "--ascending", "--match-diacritics", "--descending", "q"}),
                      named});
     cases.push_back({{"vesko", "--find", "--", "--count"}, optionsFor("--count")});
     cases.push_back({args({"-x"}), optionsFor("-x")}); // one dash is no option
@@ -277,6 +278,9 @@ TEST(TerminalText, QuotesOnlyWhatATerminalWouldObey) {
 TEST_F(FindModeRun, SortsAndMatchesAsAsked) {
     for (const char* name : {"b-note.txt", "a-note.md", "c-note.pdf", "sub/d-note.txt"})
         tree.file(name);
+    const std::string nfc = tree.file("r\xC3\xA9sum\xC3\xA9.txt"),
+                      nfd = tree.file("Re\xCC\x81sume\xCC\x81.md"), plain = tree.file("resume.pdf");
+    const std::set<std::string> accented{nfc, nfd}, all{nfc, nfd, plain};
     const test::Finished byName = vesko({"--root", tree.root(), "--sort", "name", "note"});
     EXPECT_EQ(lines(byName),
               (std::vector<std::string>{tree.path("a-note.md"), tree.path("b-note.txt"),
@@ -294,6 +298,15 @@ TEST_F(FindModeRun, SortsAndMatchesAsAsked) {
     const test::Finished regex = vesko({"--root", tree.root(), "--regex", "^[ab]-note\\."});
     EXPECT_EQ(lineSet(regex),
               (std::set<std::string>{tree.path("a-note.md"), tree.path("b-note.txt")}));
+
+    // Accents are ignored unless --match-diacritics; the NFD name is found by NFC typing.
+    EXPECT_EQ(lineSet(vesko({"--root", tree.root(), "RESUME"})), all);
+    EXPECT_EQ(lineSet(vesko({"--root", tree.root(), "r\xC3\xA9sum\xC3\xA9"})), all);
+    EXPECT_EQ(lineSet(vesko({"--root", tree.root(), "--regex", "^r[e\xC3\xA9]sum"})), all);
+    EXPECT_EQ(lineSet(vesko({"--root", tree.root(), "--match-diacritics", "r\xC3\xA9sum\xC3\xA9"})),
+              accented);
+    EXPECT_EQ(lineSet(vesko({"--root", tree.root(), "--match-diacritics", "resume"})),
+              std::set<std::string>{plain});
 }
 
 } // namespace

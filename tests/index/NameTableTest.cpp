@@ -26,15 +26,15 @@ TEST(NameTable, FoldedAndDisplayForms) {
     } cases[] = {
         {"readme.txt", "readme.txt", "readme.txt"},
         {"README.txt", "readme.txt", "README.txt"},
-        {"Cafe\xCC\x81.txt", "caf\xC3\xA9.txt", "Cafe\xCC\x81.txt"}, // NFD becomes NFC
-        {"ÄRGER", "ärger", "ÄRGER"},
+        {"Cafe\xCC\x81.txt", "cafe.txt", "Cafe\xCC\x81.txt"}, // NFD, without its accent
+        {"ÄRGER", "arger", "ÄRGER"},
         {"보고서", "보고서", "보고서"},
-        {"ΣΟΦΊΑ", "σοφία", "ΣΟΦΊΑ"},
+        {"ΣΟΦΊΑ", "σοφια", "ΣΟΦΊΑ"},
         {"ΟΔΟΣ.txt", "οδοσ.txt", "ΟΔΟΣ.txt"},
         {"οδος", "οδοσ", "οδος"},
         {"Straße", "strasse", "Straße"},
         {"\xEF\xAC\x81le", "file", "\xEF\xAC\x81le"},         // the fi ligature
-        {"\xC4\xB0", "i\xCC\x87", "\xC4\xB0"},                // capital I with dot above
+        {"\xC4\xB0", "i", "\xC4\xB0"},                        // capital I with dot above
         {"\xE1\xBE\xB3", "\xCE\xB1\xCE\xB9", "\xE1\xBE\xB3"}, // alpha with ypogegrammeni
         {std::string("bad\xFF\xFEName\xC3", 10), "bad\xEF\xBF\xBD\xEF\xBF\xBDname\xEF\xBF\xBD",
          "bad\xEF\xBF\xBD\xEF\xBF\xBDName\xEF\xBF\xBD"}, // invalid UTF-8 keeps its bytes
@@ -70,8 +70,46 @@ TEST(NameTable, FoldIsIdempotentAfterDottedCapitalI) {
         const std::string lower = Unicode::folded(name);
         EXPECT_EQ(Unicode::folded(lower), lower) << name;
     }
+    EXPECT_EQ(Unicode::folded("\xC4\xB0\xCC\x96", Unicode::Diacritics::matched),
+              "i\xCC\x96\xCC\x87");
+}
+
+// Folding drops the marks of the combining diacritics blocks from the decomposed text, and
+// nothing else: Hangul, kana voiced sound marks and the marks of other scripts are letters.
+TEST(NameTable, FoldingDropsDiacriticsOnly) {
+    using Unicode::Diacritics;
+    // Letters with a mark from each of the four other blocks: U+1AB0, U+1DC0, U+20D7, U+FE20.
+    const std::string otherBlocks = "a\xE1\xAA\xB0"
+                                    "b\xE1\xB7\x80"
+                                    "c\xE2\x83\x97"
+                                    "d\xEF\xB8\xA0";
+    const struct {
+        std::string name, ignored, matched;
+    } cases[] = {
+        {"Résumé.txt", "resume.txt", "résumé.txt"},
+        {"Re\xCC\x81sume\xCC\x81", "resume", "résumé"}, // NFD
+        {"RESUME", "resume", "resume"},
+        {"Tiếng Việt", "tieng viet", "tiếng việt"}, // two marks on one letter
+        {otherBlocks, "abcd", otherBlocks},
+        {"\xCC\x81", "", "\xCC\x81"}, // a mark alone
+        {"ガ.txt", "ガ.txt", "ガ.txt"},
+        {"\xE3\x82\xAB\xE3\x82\x99", "ガ", "ガ"}, // カ and U+3099 compose
+        {"보고서", "보고서", "보고서"},
+        {"\xE1\x84\x87\xE1\x85\xA9", "보", "보"}, // conjoining jamo compose
+        {"ㅂㄱㅅ", "ㅂㄱㅅ", "ㅂㄱㅅ"},
+        {"\xE0\xA4\x95\xE0\xA4\xBC", "\xE0\xA4\x95\xE0\xA4\xBC",
+         "\xE0\xA4\x95\xE0\xA4\xBC"}, // Devanagari nukta
+        {"Straße", "strasse", "strasse"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Unicode::folded(c.name), c.ignored) << c.name;
+        EXPECT_EQ(Unicode::folded(c.name, Diacritics::matched), c.matched) << c.name;
+    }
+    EXPECT_EQ(Unicode::folded("カ"), "カ"); // so ガ does not find カ
     NameTable names;
-    EXPECT_EQ(names.foldedBytes(names.intern("\xC4\xB0\xCC\x96")), "i\xCC\x96\xCC\x87");
+    EXPECT_EQ(names.foldedBytes(names.intern("Résumé.txt")), "resume.txt");
+    EXPECT_EQ(names.displayBytes(names.intern("résumé.txt")), "résumé.txt");
+    EXPECT_EQ(names.checkInvariants(), "");
 }
 
 // Folding twice must change nothing, or a query folded again would miss the stored names.
@@ -82,14 +120,22 @@ TEST(NameTable, FoldingIsIdempotentOnRandomText) {
     const char* pieces[] = {"\xC4\xB0", "\xCC\x96", "\xCC\xA3", "\xCC\x81", "\xCC\x87", "\xCD\x85",
                             "\xCE\xA3", "\xCF\x82", "\xC3\x9F", "\xE1\xBA\x9E", "\xE1\xBE\xB3",
                             "\xEF\xAC\x81", "\xC7\xB0", "A", "s", ".", "\xE2\x84\xAA", "\xC5\xBF",
-                            "\xEA\xB0\x80", "\xFF"};
+                            "\xEA\xB0\x80", "\xFF", "\xE3\x82\xAB", "\xE3\x82\x99",
+                            "\xE0\xA4\xBC", "\xE1\xAA\xB0", "\xE1\xBB\x87"};
     // clang-format on
     for (int round = 0; round < 5000; ++round) {
         std::string text;
         for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
             text += pieces[random() % std::size(pieces)];
-        const std::string once = Unicode::folded(text);
-        ASSERT_EQ(Unicode::folded(once), once) << text;
+        for (const auto diacritics : {Unicode::Diacritics::ignored, Unicode::Diacritics::matched}) {
+            const std::string once = Unicode::folded(text, diacritics);
+            ASSERT_EQ(Unicode::folded(once, diacritics), once) << text;
+        }
+        // What holds a text with its diacritics holds it without them: the search finds
+        // candidates for the matched form in the stored one.
+        ASSERT_EQ(Unicode::folded(Unicode::folded(text, Unicode::Diacritics::matched)),
+                  Unicode::folded(text))
+            << text;
     }
 }
 

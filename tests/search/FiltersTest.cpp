@@ -51,6 +51,7 @@ TEST(Filters, EachSettingThatCanHideResultsCountsOnce) {
         {"matchPath", [](Filters& f) { f.matchPath = true; }},
         {"useRegex", [](Filters& f) { f.useRegex = true; }},
         {"matchCase", [](Filters& f) { f.matchCase = true; }},
+        {"matchDiacritics", [](Filters& f) { f.matchDiacritics = true; }},
         {"kind", [](Filters& f) { f.kind = Kind::foldersOnly; }},
         {"extensions", [](Filters& f) { f.extensions = "pdf"; }},
         {"contentQuery", [](Filters& f) { f.contentQuery = "x"; }},
@@ -68,7 +69,7 @@ TEST(Filters, EachSettingThatCanHideResultsCountsOnce) {
         EXPECT_FALSE(f.isEmpty()) << name;
         change(all);
     }
-    EXPECT_EQ(all.activeCount(), 11);
+    EXPECT_EQ(all.activeCount(), 12);
 
     Filters neutral; // changed, yet hiding nothing
     neutral.dateField = Filters::DateField::accessed;
@@ -115,6 +116,7 @@ Filters everythingChanged() {
     f.matchPath = true;
     f.useRegex = true;
     f.matchCase = true;
+    f.matchDiacritics = true;
     f.contentQuery = "needle \"q\"";
     f.minimumSize = 1.25;
     f.minimumSizeUnit = Filters::SizeUnit::kb;
@@ -171,8 +173,10 @@ TEST(FiltersRecord, AcceptsTheTextFormsAnIniSettingsFileGivesBack) {
     record["minimumSize"] = std::string("12.5");
     record["maximumSize"] = std::string("-1");
     record["someFutureKey"] = 3.0;
+    record.erase("matchDiacritics"); // saved before the switch existed
     const Filters::Decoded decoded = Filters::decode(record);
     ASSERT_TRUE(decoded.filters) << decoded.problem;
+    EXPECT_FALSE(decoded.filters->matchDiacritics);
     EXPECT_TRUE(decoded.filters->useRegex);
     EXPECT_FALSE(decoded.filters->showInvisible);
     EXPECT_EQ(decoded.filters->minimumSize, 12.5);

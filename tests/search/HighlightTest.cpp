@@ -43,8 +43,8 @@ TEST(HighlightTest, RangesOverUtf8) {
         {{"\xC3\xA9t\xC3\xA9"}, "L'\xC3\x89T\xC3\x89", {{2, 7}}},
         // Decomposed display name, composed term.
         {{"caf\xC3\xA9"}, ("CAFE\xCC\x81 menu"), {{0, 6}}},
-        // A bare "e" does not mark the "e" of a decomposed "é", as it would not match it.
-        {{"e"}, "caf" + nfdE, {}},
+        // A bare "e" marks the whole of a decomposed "é", as it matches it.
+        {{"e"}, "caf" + nfdE, {{3, 6}}},
         // Korean: the composed syllable marks the jamo run; a partial syllable marks nothing.
         {{"\xED\x95\x9C"}, "a" + nfdHan, {{1, 10}}},
         {{"\xED\x95\x98"}, nfdHan, {}},
@@ -82,6 +82,36 @@ TEST(HighlightTest, RangesOverUtf16) {
                      std::u16string_view(decomposed)),
               (Ranges{{0, 5}, {9, 13}}));
     EXPECT_EQ(ranges({"-"}, std::u16string_view(decomposed)), (Ranges{{5, 6}, {8, 9}}));
+}
+
+// Matching ignores diacritics unless told otherwise, and a hit covers the characters of the
+// name as written, accents included, in either normalisation form.
+TEST(HighlightTest, DiacriticsAreIgnoredUnlessTheyMustMatch) {
+    const std::string nfc = "R\xC3\xA9sum\xC3\xA9.txt";
+    const std::string nfd = "Re\xCC\x81sume\xCC\x81.txt";
+    const std::u16string nfd16 = u"Re\u0301sume\u0301.txt";
+    const struct {
+        std::vector<std::string> terms;
+        bool matchDiacritics;
+        Ranges inNfc, inNfd, inNfd16;
+    } cases[] = {
+        {{"resume"}, false, {{0, 8}}, {{0, 10}}, {{0, 8}}},
+        {{"r\xC3\xA9sum\xC3\xA9"}, false, {{0, 8}}, {{0, 10}}, {{0, 8}}},
+        {{"e"}, false, {{1, 3}, {6, 8}}, {{1, 4}, {7, 10}}, {{1, 3}, {6, 8}}},
+        {{"resume"}, true, {}, {}, {}},
+        {{"r\xC3\xA9sum\xC3\xA9"}, true, {{0, 8}}, {{0, 10}}, {{0, 8}}},
+        {{"\xC3\xA9"}, true, {{1, 3}, {6, 8}}, {{1, 4}, {7, 10}}, {{1, 3}, {6, 8}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.terms.front() + (c.matchDiacritics ? " matching diacritics" : ""));
+        EXPECT_EQ(ranges(c.terms, std::string_view(nfc), true, c.matchDiacritics), c.inNfc);
+        EXPECT_EQ(ranges(c.terms, std::string_view(nfd), true, c.matchDiacritics), c.inNfd);
+        EXPECT_EQ(ranges(c.terms, std::u16string_view(nfd16), true, c.matchDiacritics), c.inNfd16);
+    }
+    // The kana voiced sound mark is part of its letter: ガ and カ stay apart.
+    const std::string ga = "\xE3\x82\xAC", ka = "\xE3\x82\xAB";
+    EXPECT_EQ(ranges({ka}, std::string_view(ga)), Ranges{});
+    EXPECT_EQ(ranges({ga}, std::string_view(ka + "\xE3\x82\x99")), (Ranges{{0, 6}}));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // tables hold it to the plain per-name test, ids and order included.
 #include "search/NameRules.h"
 
+#include "index/Unicode.h"
+
 #include "support/RestoredNames.h"
 #include "support/TestSeed.h"
 
@@ -18,9 +20,9 @@ namespace {
 // Short names over a small alphabet, so occurrences often run across name boundaries;
 // the empty name among them.
 std::vector<std::string> randomNames(std::mt19937& random, int count) {
-    const std::string letters[] = {"a", "b", "c", ".", " ", "\xC3\xA9"};
+    const std::string letters[] = {"a", "b", "c", ".", " ", "\xC3\xA9", "e", "E\xCC\x81"};
     std::vector<std::string> names{""};
-    std::uniform_int_distribution<int> length(1, 7), letter(0, 5);
+    std::uniform_int_distribution<int> length(1, 7), letter(0, 7);
     for (int i = 0; i < count; ++i) {
         std::string name;
         for (int n = length(random); n > 0; --n)
@@ -30,13 +32,17 @@ std::vector<std::string> randomNames(std::mt19937& random, int count) {
     return names;
 }
 
-// Every name tested on its own, shard by shard and position by position.
+// Every name tested on its own, shard by shard and position by position, in the form the
+// rule reads: the stored one, or folded again with its diacritics.
 std::vector<std::uint32_t> oneByOne(const NameTable& table, const NameRule& rule) {
     std::vector<std::uint32_t> ids;
     for (std::uint32_t s = 0; s < table.shardsCount(); ++s) {
         const auto& shard = table.shard(s);
         for (std::uint32_t p = 0; p < shard.nameCount(); ++p) {
-            const std::string_view name = shard.foldedBytes(p);
+            const std::string name =
+                rule.diacritics() == Unicode::Diacritics::matched
+                    ? Unicode::folded(shard.displayBytes(p), Unicode::Diacritics::matched)
+                    : std::string(shard.foldedBytes(p));
             if (rule.matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
                 ids.push_back(s | (p << 5));
         }
@@ -73,9 +79,19 @@ TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
             const auto rule = NameRule::regex(std::make_shared<RegexMatcher>(pattern, false));
             EXPECT_EQ(matchingNames(rule, *table, nullptr), oneByOne(*table, rule)) << pattern;
         }
+        // Matching diacritics: candidates found in the stored form, then tested again.
+        for (const char* query :
+             {"\xC3\xA9", "e", "a\xC3\xA9", "E\xCC\x81 !e", "e|b.", "!\xC3\xA9", "\xCC\x81"}) {
+            const auto rule = *chooseRule(query, false, false, false, true, true).rule;
+            ASSERT_EQ(rule.diacritics(), Unicode::Diacritics::matched);
+            EXPECT_EQ(matchingNames(rule, *table, nullptr), oneByOne(*table, rule)) << query;
+        }
+        for (const char* pattern : {"^\xC3\xA9", "e$", "[\xC3\x89]b"}) {
+            const auto rule = *chooseRule(pattern, false, true, false, true, true).rule;
+            EXPECT_EQ(matchingNames(rule, *table, nullptr), oneByOne(*table, rule)) << pattern;
+        }
     }
 }
-
 
 // Past about 131,000 names the stage splits its work across two threads; the halves must
 // come back as one pass would, for whole-text search, every-name scans and narrowing.

@@ -29,6 +29,7 @@ TEST(RegexRule, MatchesNamesAsTyped) {
         const char* pattern;
         bool matchCase;
         std::vector<std::string> expected;
+        bool matchDiacritics = false;
     };
     const Case cases[] = {
         {"^a.*z$", false, {"A-Z", "abcz"}},
@@ -52,9 +53,16 @@ TEST(RegexRule, MatchesNamesAsTyped) {
         {"^οδος\\.", false, {"ΟΔΟΣ.txt"}},
         {"ΟΔΟΣ", false, {"ΟΔΟΣ.txt"}},
         {"^stras+e", false, {"Straße.txt"}},
+        // Ignoring case ignores diacritics too, unless they must match; keeping case keeps them.
+        {"^cafe\\.", false, {decomposedCafe, "café.txt"}},
+        {"^CAF[ÉX]\\.", false, {decomposedCafe, "café.txt"}},
+        {"^cafe\\.", false, {}, true},
+        {"^CAF[ÉX]\\.", false, {decomposedCafe, "café.txt"}, true},
+        {"^Cafe\\.", true, {}},
     };
     for (const auto& c : cases) {
-        const auto choice = Search::chooseRule(c.pattern, false, true, c.matchCase);
+        const auto choice =
+            Search::chooseRule(c.pattern, false, true, c.matchCase, true, c.matchDiacritics);
         ASSERT_TRUE(choice.rule) << c.pattern << ": " << choice.regexProblem.value_or("");
         EXPECT_FALSE(choice.narrowable);
         EXPECT_TRUE(choice.highlightTerms.empty());

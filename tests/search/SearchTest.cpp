@@ -121,6 +121,32 @@ TEST_F(SearchTest, QueriesMatchAnIndependentReading) {
     EXPECT_EQ(pathsOf(run("résumé")).size(), 1u); // the NFD name on disk is found by NFC typing
 }
 
+// The name on disk is decomposed (NFD); typed queries arrive composed or without accents.
+TEST_F(SearchTest, DiacriticsMatchOnlyWhenAsked) {
+    const Paths resume{"r\xC3\xA9sum\xC3\xA9.docx"};
+    const struct {
+        const char* query;
+        bool matchDiacritics;
+        Paths expected;
+    } cases[] = {
+        {"resume", false, resume},
+        {"RESUME", false, resume},
+        {"r\xC3\xA9sum\xC3\xA9", false, resume},
+        {"resume", true, {}},
+        {"R\xC3\x89SUM\xC3\x89", true, resume},
+        {"re\xCC\x81sume\xCC\x81 !pdf", true, resume},
+        {"r\xC3\xA9sume", true, {}},
+    };
+    for (const auto& c : cases) {
+        Search::Request request;
+        request.query = Search::normalize(c.query, c.matchDiacritics);
+        request.filters.matchDiacritics = c.matchDiacritics;
+        const auto result = run(request, built->index);
+        EXPECT_EQ(pathsOf(result), c.expected) << c.query << " " << c.matchDiacritics;
+        EXPECT_EQ(result.totalMatches, std::ssize(c.expected)) << c.query;
+    }
+}
+
 TEST_F(SearchTest, NarrowingGivesTheFullScanResult) {
     const auto first = run("s");
     Search::Narrowing previous{"s", first.names};

@@ -37,6 +37,7 @@ TEST_F(SavedSearchTest, ListSurvivesTheFileInOrderWithUpperCaseIds) {
     pdfs.extensions = "pdf, \"odt\"";
     pdfs.minimumSize = 1.5;
     pdfs.modified = Filters::DateRange::lastWeek;
+    pdfs.matchDiacritics = true;
     const ResultSort bySize{ResultSort::Field::size, false};
     std::vector<SavedSearch> saved;
     {

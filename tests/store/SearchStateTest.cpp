@@ -92,7 +92,7 @@ TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
         searchFor(*store, "pref");
         QSignalSpy started(store.get(), &IndexStore::searchStarted);
         store->setFilters(store->filters()); // the same value
-        store->setFoldersFirst(true); // folders come first unless the user said otherwise
+        store->setFoldersFirst(true);        // folders come first unless the user said otherwise
         store->setSort(store->sort());
         store->setPageSize(500);
         EXPECT_EQ(started.count(), 0);
@@ -173,6 +173,30 @@ TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
     store->setQuery("");
     QTest::qWait(100);
     EXPECT_TRUE(store->rows().empty());
+}
+
+// The query keeps its accents until the engine knows whether they count, and the switch
+// outlives the window.
+TEST_F(SearchState, MatchDiacriticsNarrowsAndIsKeptForTheNextSession) {
+    home.file("docs/r\xC3\xA9sum\xC3\xA9.txt");
+    home.file("docs/resume.md");
+    {
+        auto store = startedStore();
+        searchFor(*store, QString::fromUtf8("R\xC3\xA9sum\xC3\xA9"));
+        EXPECT_EQ(store->rowCount(), 2);
+        Filters filters;
+        filters.matchDiacritics = true;
+        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+        store->setFilters(filters);
+        ASSERT_TRUE(rows.wait(patience));
+        EXPECT_EQ(store->rowCount(), 1);
+        EXPECT_TRUE(store->preferences().matchDiacritics());
+        store->settings().sync();
+    }
+    auto again = startedStore();
+    EXPECT_TRUE(again->filters().matchDiacritics);
+    searchFor(*again, "resume");
+    EXPECT_EQ(again->rowCount(), 1);
 }
 
 TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {

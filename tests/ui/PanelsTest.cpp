@@ -46,6 +46,7 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
     EXPECT_EQ(active->text(), "");
 
     child<QCheckBox>(sidebar, "useRegex")->click();
+    child<QCheckBox>(sidebar, "matchDiacritics")->click();
     child<QCheckBox>(sidebar, "showInvisible")->click();
     child<QLineEdit>(sidebar, "extensions")->setText("pdf jpg");
     auto* range = child<QComboBox>(sidebar, "dateRange");
@@ -57,11 +58,13 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
 
     const Filters& f = store->filters();
     EXPECT_TRUE(f.useRegex);
+    EXPECT_TRUE(f.matchDiacritics);
+    EXPECT_TRUE(store->preferences().matchDiacritics());
     EXPECT_FALSE(f.showInvisible);
     EXPECT_EQ(f.extensions, "pdf jpg");
     EXPECT_EQ(f.modified, Filters::DateRange::today);
     EXPECT_EQ(f.dateField, Filters::DateField::accessed);
-    EXPECT_EQ(active->text(), "4 active"); // the date field alone never counts
+    EXPECT_EQ(active->text(), "5 active"); // the date field alone never counts
 
     child<QPushButton>(sidebar, "clearFilters")->click();
     EXPECT_TRUE(store->filters().isEmpty());
@@ -86,10 +89,10 @@ TEST(FilterSummaryTest, ClosedSectionsSummariseTheirSettings) {
          },
          "Folders · No hidden · No packages", "", "", ""},
         {[](Filters& f) {
-             f.matchPath = f.matchCase = true;
+             f.matchPath = f.matchCase = f.matchDiacritics = true;
              f.extensions = ".PDF, tar.gz";
          },
-         "", "Path · Aa · .pdf · .tar · .gz", "", ""},
+         "", "Path · Aa · é · .pdf · .tar · .gz", "", ""},
         {[](Filters& f) {
              f.useRegex = true;
              f.contentQuery = "invoice 2024";
