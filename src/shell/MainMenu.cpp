@@ -205,7 +205,7 @@ void MainMenu::buildWindow(QMenu* menu) {
     menu->addSeparator();
     // The index stays searchable while the new one is built.
     add(menu, "rescan", tr("Rescan"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+R")),
-        [this] { store_.rebuildQuietly(); });
+        [this] { store_.rescan(); });
 }
 
 void MainMenu::buildHelp(QMenu* menu) {

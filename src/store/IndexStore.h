@@ -106,6 +106,10 @@ public:
     // A full build while the current index stays searchable; without a ready index (or
     // with a quiet rebuild already running) a visible build instead.
     void rebuildQuietly();
+    // The user's Rescan: a quiet rebuild, unless one is running already.
+    void rescan() {
+        if (!isRefreshing_) rebuildQuietly();
+    }
     // Merges a batch of file-system changes into the pending batch and restarts the quiet
     // period after which it is applied. One batch is applied at a time; what arrives
     // meanwhile is applied after a quiet period of its own.

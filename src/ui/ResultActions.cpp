@@ -134,6 +134,16 @@ ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTa
     action(Command::copy)->setShortcuts(QKeySequence::Copy);
     action(Command::paste)->setShortcuts(QKeySequence::Paste);
     action(Command::selectAll)->setShortcuts(QKeySequence::SelectAll);
+    // A desktop's edit keys may include one of the commands' keys (Redo as Ctrl+Y beside
+    // Preview); Qt would drop both as ambiguous, so the command keeps it.
+    for (Command command : {Command::undo, Command::redo, Command::cut, Command::copy,
+                            Command::paste, Command::selectAll}) {
+        QList<QKeySequence> keys = action(command)->shortcuts();
+        for (Command other : {Command::open, Command::preview, Command::reveal, Command::copyPath,
+                              Command::rename, Command::trash, Command::exportResults})
+            keys.removeAll(action(other)->shortcut());
+        action(command)->setShortcuts(keys);
+    }
     for (QAction* each : actions_)
         window_.addAction(each);
 

@@ -180,5 +180,14 @@ TEST_F(ShellDelegate, EditKeysActOnTheFocusedFieldOrList) {
     EXPECT_EQ(field->text(), "");
 }
 
+TEST_F(ShellDelegate, RescanKeepsTheIndexSearchable) {
+    search("alpha");
+    action("rescan")->trigger();
+    EXPECT_EQ(store().phase(), IndexStore::Phase::ready);
+    EXPECT_TRUE(store().isRefreshing());
+    EXPECT_EQ(store().rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store().isRefreshing(); }, patience));
+}
+
 } // namespace
 } // namespace vesko

@@ -11,6 +11,7 @@
 #include "ui/SettingsWindow.h"
 #include "ui/SidebarView.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -230,10 +231,13 @@ TEST_F(PanelsTest, SettingsOpenCentredOverTheirWindowAndCloseByKeys) {
          {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
         SCOPED_TRACE(QKeySequence(key).toString().toStdString());
         window.present();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        // A child window counts as active while its parent is; its keys need it to be so itself.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; },
+                                    test::patience));
         EXPECT_EQ(window.windowHandle()->transientParent(), main.windowHandle());
         EXPECT_LE(
-            (window.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 16);
+            (window.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(),
+            16);
         auto* sections = child<QListWidget>(window, "settingsSections");
         sections->setFocus();
         QTest::keyClick(sections, key.key(), key.keyboardModifiers());
