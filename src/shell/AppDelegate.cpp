@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
@@ -254,7 +253,8 @@ void AppDelegate::applyInitialSearch() {
 
 void AppDelegate::openSettings() {
     if (!settingsWindow_) {
-        settingsWindow_ = std::make_unique<SettingsWindow>(*store_, *localization_);
+        // A child window of the main one: the window manager keeps it above and centred on it.
+        settingsWindow_ = std::make_unique<SettingsWindow>(*store_, *localization_, &mainWindow());
         settingsWindow_->setWindowTitle(tr("Settings"));
     }
     settingsWindow_->present();
@@ -282,30 +282,6 @@ void AppDelegate::checkForUpdates() {
             .arg(QApplication::applicationVersion()));
 }
 
-void AppDelegate::renameSelectedFile() {
-    const auto row = store_->selectedRow();
-    if (!row) return;
-    QInputDialog dialog(mainWindow_.get());
-    dialog.setWindowTitle(tr("Rename"));
-    dialog.setLabelText(shownText(row->path()));
-    dialog.setTextValue(shownText(row->name));
-    dialog.setOkButtonText(tr("Rename"));
-    dialog.setCancelButtonText(tr("Cancel"));
-    dialog.resize(420, dialog.sizeHint().height());
-    if (dialog.exec() == QDialog::Accepted) store_->renameSelected(dialog.textValue());
-}
-
-void AppDelegate::exportResults() {
-    if (store_->rowCount() == 0) return;
-    QFileDialog dialog(mainWindow_.get(), tr("Export Results..."));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.selectFile(QStringLiteral("vesko-results.txt"));
-    // The dialog asks before replacing a file, so nothing is overwritten silently.
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    store_->exportResults(dialog.selectedFiles().first().toStdString());
-}
-
 void AppDelegate::saveCurrentSearch() {
     if (store_->query().isEmpty()) return;
     QInputDialog dialog(mainWindow_.get());
@@ -323,11 +299,6 @@ void AppDelegate::applySavedSearch(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= saved.size()) return;
     store_->apply(saved[static_cast<std::size_t>(index)]);
     show();
-}
-
-void AppDelegate::togglePreview() {
-    const auto row = store_->selectedRow();
-    preview_->toggle(row ? std::optional<std::string>(row->path()) : std::nullopt);
 }
 
 void AppDelegate::quit() {

@@ -70,11 +70,8 @@ public:
     void openExclusions();
     void showAbout();
     void checkForUpdates();
-    void renameSelectedFile();
-    void exportResults();
     void saveCurrentSearch();
     void applySavedSearch(int index);
-    void togglePreview();
     void quit();
     // After a language switch: menus, titles and the store's texts in the new language.
     void languageChanged();

@@ -3,11 +3,12 @@
 
 #include "shell/AppDelegate.h"
 #include "store/IndexStore.h"
+#include "ui/MainView.h"
+#include "ui/ResultActions.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,19 +17,6 @@ namespace vesko {
 namespace {
 
 const QString product = QStringLiteral("Vesko");
-
-// Undo, Cut, Copy and the like belong to whichever field has the focus. Sending it the key
-// itself lets every kind of field do its own thing; a key sent straight to a widget does
-// not pass the shortcut map again, so it cannot loop back here.
-void sendToFocus(const QKeySequence& key) {
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus || key.isEmpty()) return;
-    const QKeyCombination combination = key[0];
-    QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
-    QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers());
-    QApplication::sendEvent(focus, &press);
-    QApplication::sendEvent(focus, &release);
-}
 
 } // namespace
 
@@ -59,13 +47,12 @@ void MainMenu::install() {
 }
 
 void MainMenu::refresh() {
-    const bool selected = store_.selectedRow().has_value();
     const bool rows = store_.rowCount() > 0;
     const bool query = !store_.query().isEmpty();
     for (const auto& [action, needs] : validated_) {
         if (!action) continue;
-        action->setEnabled(needs == Needs::nothing || (needs == Needs::selection && selected) ||
-                           (needs == Needs::rows && rows) || (needs == Needs::query && query));
+        action->setEnabled(needs == Needs::nothing || (needs == Needs::rows && rows) ||
+                           (needs == Needs::query && query));
     }
     for (const auto& [action, checked] : checks_)
         if (action) action->setChecked(checked());
@@ -89,57 +76,39 @@ QAction* MainMenu::addCheck(QMenu* menu, const char* command, const QString& tit
     return action;
 }
 
+// The result commands are the search screen's own actions, shared with its list, its
+// context menu and its key hints; the menu only shows them.
+ResultActions* MainMenu::resultActions() const {
+    auto* view = qobject_cast<MainView*>(window_.centralWidget());
+    return view ? &view->actions() : nullptr;
+}
+
+void MainMenu::addShared(QMenu* menu,
+                         std::initializer_list<std::optional<ResultActions::Command>> commands) {
+    ResultActions* actions = resultActions();
+    for (const auto& command : commands) {
+        if (!command)
+            menu->addSeparator();
+        else if (actions)
+            menu->addAction(actions->action(*command));
+    }
+}
+
 void MainMenu::buildFile(QMenu* menu) {
-    IndexStore& s = store_;
-    add(menu, "openSelectedFile", tr("Open"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+O")), [&s] { s.openSelected(); });
-    add(menu, "revealSelectedFile", tr("Show in File Manager"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+Shift+R")), [&s] { s.revealSelected(); });
-    // The search screen answers these keys itself (and notes the copy in its status bar);
-    // a second live shortcut for the same keys would make Qt drop both as ambiguous.
-    add(menu, "copySelectedPath", tr("Copy Path"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+Alt+C")), [&s] { s.copySelectedPath(); })
-        ->setShortcutContext(Qt::WidgetShortcut);
-    menu->addSeparator();
-    add(menu, "renameSelectedFile", tr("Rename"), Needs::selection, {},
-        [this] { app_.renameSelectedFile(); });
-    add(menu, "trashSelectedFile", tr("Move to Trash"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+Del")), [&s] { s.trashSelected(); });
-    menu->addSeparator();
-    add(menu, "exportResults", tr("Export Results..."), Needs::rows,
-        QKeySequence(QStringLiteral("Ctrl+E")), [this] { app_.exportResults(); });
-    menu->addSeparator();
+    using C = ResultActions::Command;
+    addShared(menu,
+              {C::open, C::reveal, C::copyPath, {}, C::rename, C::trash, {}, C::exportResults, {}});
     add(menu, "closeWindow", tr("Close"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+W")),
         [this] { app_.hideApp(); });
     menu->addSeparator();
-    add(menu, "toggleQuickLook", tr("Preview"), Needs::selection,
-        QKeySequence(QStringLiteral("Ctrl+Y")), [this] { app_.togglePreview(); });
-    menu->addSeparator();
+    addShared(menu, {C::preview, {}});
     add(menu, "quit", tr("Quit %1").arg(product), Needs::nothing,
         QKeySequence(QStringLiteral("Ctrl+Q")), [this] { app_.quit(); });
 }
 
 void MainMenu::buildEdit(QMenu* menu) {
-    const std::pair<const char*, QKeySequence::StandardKey> standard[] = {
-        {"undo", QKeySequence::Undo},
-        {"redo", QKeySequence::Redo},
-        {nullptr, {}},
-        {"cut", QKeySequence::Cut},
-        {"copy", QKeySequence::Copy},
-        {"paste", QKeySequence::Paste},
-        {"selectAll", QKeySequence::SelectAll},
-    };
-    const QString titles[] = {tr("Undo"),  tr("Redo"),      {}, tr("Cut"), tr("Copy"),
-                              tr("Paste"), tr("Select All")};
-    for (std::size_t i = 0; i < std::size(standard); ++i) {
-        if (!standard[i].first) {
-            menu->addSeparator();
-            continue;
-        }
-        const QKeySequence key(standard[i].second);
-        add(menu, standard[i].first, titles[i], Needs::nothing, key, [key] { sendToFocus(key); });
-    }
-    menu->addSeparator();
+    using C = ResultActions::Command;
+    addShared(menu, {C::undo, C::redo, {}, C::cut, C::copy, C::paste, C::selectAll, {}});
     add(menu, "openSettings", tr("Settings…"), Needs::nothing,
         QKeySequence(QStringLiteral("Ctrl+,")), [this] { app_.openSettings(); });
     add(menu, "openExclusions", tr("Excluded Folders…"), Needs::nothing, {},
@@ -233,8 +202,9 @@ void MainMenu::buildWindow(QMenu* menu) {
     add(menu, "zoom", tr("Zoom"), Needs::nothing, {},
         [this] { window_.isMaximized() ? window_.showNormal() : window_.showMaximized(); });
     menu->addSeparator();
+    // The index stays searchable while the new one is built.
     add(menu, "rescan", tr("Rescan"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+R")),
-        [this] { store_.build(); });
+        [this] { store_.rescan(); });
 }
 
 void MainMenu::buildHelp(QMenu* menu) {

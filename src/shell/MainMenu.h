@@ -5,11 +5,15 @@
 // its command ("openSelectedFile", "saveCurrentSearch", …).
 #pragma once
 
+#include "ui/ResultActions.h"
+
 #include <QKeySequence>
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -34,12 +38,16 @@ public:
     void refresh();
 
 private:
-    enum class Needs { nothing, selection, rows, query };
+    enum class Needs { nothing, rows, query };
 
     QAction* add(QMenu* menu, const char* command, const QString& title, Needs needs,
                  const QKeySequence& key, std::function<void()> run);
     QAction* addCheck(QMenu* menu, const char* command, const QString& title,
                       std::function<bool()> checked, std::function<void()> run);
+    ResultActions* resultActions() const;
+    // The shared actions of these commands; nothing stands for a separator.
+    void addShared(QMenu* menu,
+                   std::initializer_list<std::optional<ResultActions::Command>> commands);
     void buildFile(QMenu* menu);
     void buildEdit(QMenu* menu);
     void buildView(QMenu* menu);

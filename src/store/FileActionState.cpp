@@ -4,6 +4,7 @@
 // read in the background, and the saved searches.
 #include "store/IndexStore.h"
 
+#include "search/ContentMatcher.h"
 #include "store/FileActions.h"
 #include "store/ShownText.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <set>
 
 namespace vesko {
@@ -23,6 +25,20 @@ constexpr qsizetype problemsNamed = 12;
 
 std::string pathOf(const SearchRow& row) {
     return row.path();
+}
+
+// Every name as the file system gave it, so an exported path opens its file.
+std::string storedPath(const FileIndex& index, const NameTable& names, std::int64_t entry) {
+    std::vector<std::string_view> parts{
+        names.displayBytes(index.entryName[static_cast<std::size_t>(entry)])};
+    std::uint32_t d = index.entryDir[static_cast<std::size_t>(entry)];
+    for (; index.dirParent[d] != d; d = index.dirParent[d])
+        parts.push_back(names.displayBytes(index.dirName[d]));
+    const auto root = index.rootPaths.find(d);
+    std::string path = root == index.rootPaths.end() || root->second == "/" ? "" : root->second;
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part)
+        (path += '/') += *part;
+    return path;
 }
 
 std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
@@ -134,25 +150,35 @@ void IndexStore::trashSelected() {
     std::set<std::string> trashed;
     std::set<std::string> kept;
     QStringList reasons;
+    FileActionUndo undo;
     for (const SearchRow& row : targets) {
         const std::string path = pathOf(row);
         if (trashed.contains(path) || kept.contains(path)) continue;
-        if (auto problem = FileActions::moveToTrash(path)) {
+        std::string inTrash;
+        if (auto problem = FileActions::moveToTrash(path, &inTrash)) {
             // One item's problem is shown as the system words it, as before marks existed.
             if (targets.size() == 1) return setActionProblem(problem);
             kept.insert(path);
             reasons << QStringLiteral("%1: %2").arg(shownText(row.name), *problem);
         } else {
             trashed.insert(path);
+            undo.trashed.push_back({path, inTrash});
         }
     }
     const auto isTrashed = [&](const SearchRow& row) { return trashed.contains(pathOf(row)); };
     const auto gone = rowsWhere(*rows_, isTrashed);
     if (!gone.empty()) {
+        trashedRows_.clear();
+        for (const qint64 row : gone)
+            trashedRows_.emplace_back(row, (*rows_)[static_cast<std::size_t>(row)]);
+        trashedQuery_ = rowsQuery_;
         auto rows = *rows_;
         std::erase_if(rows, isTrashed);
+        totalMatches_ = std::max<qint64>(totalMatches_ - static_cast<qint64>(gone.size()), 0);
         rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+        setStatus(foundStatus());
     }
+    if (!undo.trashed.empty()) setUndo(std::move(undo));
     const auto stayed =
         rowsWhere(*rows_, [&](const SearchRow& row) { return kept.contains(pathOf(row)); });
     // The marks are moved onto the shorter list before it is announced, since whoever
@@ -168,19 +194,124 @@ void IndexStore::trashSelected() {
     loadDetail();
 }
 
-void IndexStore::renameSelected(const QString& typed) {
+FileActions::Problem IndexStore::renameSelected(const QString& typed) {
     const auto row = selectedRow();
-    if (!row) return;
-    const auto renamed = FileActions::rename(row->directory, row->name, typed);
-    if (renamed.problem) return setActionProblem(renamed.problem);
-    if (!renamed.name) return;
-    const std::string path = pathOf(*row);
+    if (!row) return std::nullopt;
+    return rename(*row, typed);
+}
+
+FileActions::Problem IndexStore::rename(const SearchRow& row, const QString& typed) {
+    const auto renamed = FileActions::rename(row.directory, row.name, typed);
+    if (renamed.problem || !renamed.name) return renamed.problem;
+    FileActionUndo undo;
+    undo.kind = FileActionUndo::Kind::rename;
+    undo.folder = row.directory;
+    undo.oldName = row.name;
+    undo.newName = *renamed.name;
+    const std::string path = pathOf(row);
     auto rows = *rows_;
-    for (SearchRow& item : rows)
-        if (pathOf(item) == path) item.name = *renamed.name;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (pathOf(rows[i]) != path) continue;
+        rows[i].name = *renamed.name;
+        pinned_ = rows[i];
+        pinnedRow_ = static_cast<qint64>(i);
+    }
+    replaceRows(std::move(rows));
+    setUndo(std::move(undo));
+    return std::nullopt;
+}
+
+void IndexStore::replaceRows(std::vector<SearchRow> rows) {
     rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
     emit rowsChanged();
     loadDetail();
+}
+
+void IndexStore::setUndo(std::optional<FileActionUndo> undo) {
+    undo_ = std::move(undo);
+    emit undoChanged();
+}
+
+void IndexStore::forgetUndo() {
+    if (undo_) setUndo(std::nullopt);
+}
+
+void IndexStore::undoLastAction() {
+    if (!undo_) return;
+    if (undo_->kind == FileActionUndo::Kind::trash)
+        undoTrash();
+    else
+        undoRename();
+}
+
+// What comes back is listed again where it was, when the list still answers the same query;
+// what cannot come back stays recorded, so the user can free its place and try again.
+void IndexStore::undoTrash() {
+    std::vector<FileActionUndo::Trashed> stayed;
+    std::set<std::string> restored;
+    QStringList reasons;
+    for (const auto& item : undo_->trashed) {
+        if (auto problem = FileActionUndo::restore(item)) {
+            stayed.push_back(item);
+            reasons << *problem;
+        } else {
+            restored.insert(item.original);
+        }
+    }
+    if (!restored.empty() && trashedQuery_ == rowsQuery_) {
+        auto rows = *rows_;
+        qint64 first = -1;
+        for (const auto& [at, row] : trashedRows_) {
+            if (!restored.contains(pathOf(row))) continue;
+            const qint64 place = std::min<qint64>(at, static_cast<qint64>(rows.size()));
+            rows.insert(rows.begin() + place, row);
+            if (first < 0) first = place;
+            ++totalMatches_;
+        }
+        replaceRows(std::move(rows));
+        setStatus(foundStatus());
+        if (first >= 0) setSelection(first);
+        setSelectedRows({});
+    }
+    if (stayed.empty()) {
+        setUndo(std::nullopt);
+    } else {
+        FileActionUndo rest = *undo_;
+        rest.trashed = std::move(stayed);
+        setUndo(std::move(rest));
+    }
+    if (!reasons.isEmpty()) setActionProblem(reasons.join(QLatin1Char('\n')));
+}
+
+void IndexStore::undoRename() {
+    if (auto problem = undo_->renameBack()) return setActionProblem(problem);
+    const std::string renamed = FileActions::fullPath(undo_->folder, undo_->newName);
+    auto rows = *rows_;
+    for (SearchRow& row : rows) {
+        if (pathOf(row) != renamed) continue;
+        row.name = undo_->oldName;
+        if (pinned_ && pathOf(*pinned_) == renamed) pinned_ = row;
+    }
+    setUndo(std::nullopt);
+    replaceRows(std::move(rows));
+}
+
+// A search of the same query may no longer find the renamed item (or finds it elsewhere):
+// it stays listed, at its row, and keeps the selection it had.
+void IndexStore::keepPinned(const std::optional<SearchRow>& selectedBefore) {
+    if (!pinned_) return;
+    const std::string path = pathOf(*pinned_);
+    auto rows = *rows_;
+    auto found =
+        std::ranges::find_if(rows, [&](const SearchRow& row) { return pathOf(row) == path; });
+    if (found == rows.end()) {
+        const auto place = std::min<qint64>(pinnedRow_, static_cast<qint64>(rows.size()));
+        found = rows.insert(rows.begin() + place, *pinned_);
+        ++totalMatches_;
+    }
+    const auto row = static_cast<qint64>(found - rows.begin());
+    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+    if (selectedBefore && pathOf(*selectedBefore) == path) setSelection(row);
 }
 
 void IndexStore::copySelectedPath() {
@@ -197,12 +328,32 @@ void IndexStore::copySelectedName() {
     if (const auto row = selectedRow()) setActionProblem(FileActions::copyName(row->name));
 }
 
+// The search runs again without a limit on its own copy of the index; the rows on screen
+// are only the first pages of it.
 void IndexStore::exportResults(const std::string& file) {
-    std::vector<std::string> paths;
-    paths.reserve(rows_->size());
-    for (const SearchRow& row : *rows_)
-        paths.push_back(pathOf(row));
-    if (auto problem = FileActions::exportPaths(file, paths)) setActionProblem(problem);
+    if (!index_ || !names_ || query_.isEmpty()) return;
+    Search::Request request = searchRequest();
+    request.limit = std::numeric_limits<std::int64_t>::max();
+    std::shared_ptr<ContentMatcher> content;
+    if (!filters_.contentQuery.empty())
+        content = std::make_shared<ContentMatcher>(filters_.contentQuery,
+                                                   std::numeric_limits<std::int64_t>::max());
+    tasks_->run(StoreTasks::Priority::userInitiated, [this, file, request = std::move(request),
+                                                      content, index = *index_,
+                                                      names = names_]() mutable {
+        request.content = content.get();
+        const Search::Result result = Search::run(request, index, *names);
+        std::vector<std::string> paths;
+        paths.reserve(result.hits.size());
+        for (const Search::Hit& hit : result.hits)
+            paths.push_back(storedPath(index, *names, hit.entry));
+        auto problem =
+            std::make_shared<FileActions::Problem>(FileActions::exportPaths(file, paths));
+        tasks_->deliver([this, problem] {
+            if (*problem) setActionProblem(*problem);
+            emit exported(!problem->has_value());
+        });
+    });
 }
 
 void IndexStore::moveSelection(qint64 delta) {

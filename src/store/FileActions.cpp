@@ -100,11 +100,12 @@ FileActions::Renamed FileActions::rename(const std::string& directory, const std
     return {std::nullopt, target};
 }
 
-FileActions::Problem FileActions::moveToTrash(const std::string& path) {
+FileActions::Problem FileActions::moveToTrash(const std::string& path, std::string* inTrash) {
     const std::string trash = homeTrash();
     if (trash.empty()) return systemText(ENOENT);
-    if (const Trash::Moved moved = Trash::move(path, trash); moved.error)
-        return systemText(moved.error);
+    const Trash::Moved moved = Trash::move(path, trash);
+    if (moved.error) return systemText(moved.error);
+    if (inTrash) *inTrash = moved.trashedPath;
     return std::nullopt;
 }
 

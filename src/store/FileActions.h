@@ -46,8 +46,9 @@ public:
                           const QString& typed, const RenameFaults* faults = nullptr);
 
     // Moves the item to the user's Trash (the Trash of its own volume when it lives on
-    // another one), following the freedesktop Trash specification.
-    static Problem moveToTrash(const std::string& path);
+    // another one), following the freedesktop Trash specification. `inTrash` gets where the
+    // item went (the Trash's files/NAME), for putting it back.
+    static Problem moveToTrash(const std::string& path, std::string* inTrash = nullptr);
 
     // Writes every path followed by a line feed, bytes as stored, to `file` atomically: the
     // old file stays as it was unless the whole new one was written.

@@ -15,6 +15,7 @@
 #include "search/Filters.h"
 #include "search/ResultSort.h"
 #include "search/Search.h"
+#include "store/FileActionUndo.h"
 #include "store/FileActions.h"
 #include "store/FileDetail.h"
 #include "store/LoginItem.h"
@@ -105,6 +106,10 @@ public:
     // A full build while the current index stays searchable; without a ready index (or
     // with a quiet rebuild already running) a visible build instead.
     void rebuildQuietly();
+    // The user's Rescan: a quiet rebuild, unless one is running already.
+    void rescan() {
+        if (!isRefreshing_) rebuildQuietly();
+    }
     // Merges a batch of file-system changes into the pending batch and restarts the quiet
     // period after which it is applied. One batch is applied at a time; what arrives
     // meanwhile is applied after a quiet period of its own.
@@ -223,10 +228,19 @@ public:
     void openSelectedConfirmed();
     void revealSelected();
     void trashSelected();
-    void renameSelected(const QString& typed);
+    // The rename dialog shows the problem itself, so these return it. The renamed row stays
+    // listed, and selected while it was, until the query changes.
+    FileActions::Problem renameSelected(const QString& typed);
+    FileActions::Problem rename(const SearchRow& row, const QString& typed);
     void copySelectedPath();
     void copySelectedName();
-    // Writes the full path of every row to `file`, atomically.
+    // The last trash or rename while it can be taken back. Taking it back puts the rows
+    // back in the list; what cannot go back stays recorded and sets actionProblem.
+    const std::optional<FileActionUndo>& lastUndo() const { return undo_; }
+    void undoLastAction();
+    void forgetUndo();
+    // Writes the full path of every hit of the current search (not only the rows loaded)
+    // to `file`, atomically, in the background; `exported` follows.
     void exportResults(const std::string& file);
     // Clamped to the rows; near the end of the loaded rows the next page is requested.
     void moveSelection(qint64 delta);
@@ -312,6 +326,8 @@ signals:
     void archiveSaved(bool succeeded);
     void buildInstalled(bool quiet);
     void actionProblemChanged();
+    void undoChanged();
+    void exported(bool succeeded);
     void detailChanged();
     void savedSearchesChanged();
     // Opening an item asks the window to hide the application (the closeAfterOpen setting).
@@ -361,6 +377,13 @@ private:
     void writeNeedsReturn(bool before);
     void keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery);
     void openRows(const std::vector<SearchRow>& rows);
+    Search::Request searchRequest() const;
+    QString foundStatus() const;
+    void setUndo(std::optional<FileActionUndo> undo);
+    void undoTrash();
+    void undoRename();
+    void keepPinned(const std::optional<SearchRow>& selectedBefore);
+    void replaceRows(std::vector<SearchRow> rows);
 
     StoreEnvironment env_;
     Settings settings_;
@@ -433,11 +456,19 @@ private:
     qint64 selection_ = 0;
     std::vector<qint64> selectedRows_;
     std::string rowsQuery_; // the normalized query the rows answer
+    QString statusExtras_;  // what the content search adds to the count
+    // The renamed row, kept in the list until the query changes, at this row.
+    std::optional<SearchRow> pinned_;
+    qint64 pinnedRow_ = 0;
     QTimer historyTimer_;
 
     // File actions, preferences and saved searches.
     QString actionProblem_;
     std::string displacedArchive_; // the archive path a folder took, once told
+    std::optional<FileActionUndo> undo_;
+    // The trashed rows at their rows, to list them again when they come back.
+    std::vector<std::pair<qint64, SearchRow>> trashedRows_;
+    std::string trashedQuery_;
     std::optional<FileDetail> detail_;
     FileActions::Desktop desktop_;
     QString hotKeyProblem_;

@@ -34,13 +34,14 @@ bool refusesLinks(int error) {
 }
 
 // link + unlink: link fails with EEXIST when the name is taken, however late it appeared.
-int linkThenUnlink(int dir, const char* from, const char* to, const RenameFaults* faults) {
+int linkThenUnlink(int fromDir, const char* from, int toDir, const char* to,
+                   const RenameFaults* faults) {
     if (faults && faults->refuseLinks) return EPERM;
     commitPoint(faults);
-    if (::linkat(dir, from, dir, to, 0) != 0) return errno;
-    if (::unlinkat(dir, from, 0) != 0) {
+    if (::linkat(fromDir, from, toDir, to, 0) != 0) return errno;
+    if (::unlinkat(fromDir, from, 0) != 0) {
         const int error = errno;
-        ::unlinkat(dir, to, 0); // the item is still at its old name
+        ::unlinkat(toDir, to, 0); // the item is still at its old name
         return error;
     }
     return 0;
@@ -49,20 +50,38 @@ int linkThenUnlink(int dir, const char* from, const char* to, const RenameFaults
 // Claims the new name with an empty item made exclusively (mkdir and O_EXCL fail when the
 // name is taken), then renames over that claim. Someone who replaces the claim with a
 // non-empty folder or a file of another type makes the rename fail instead.
-int renameOverClaim(int dir, const char* from, const char* to, bool isFolder,
+int renameOverClaim(int fromDir, const char* from, int toDir, const char* to, bool isFolder,
                     const RenameFaults* faults) {
     if (isFolder) {
-        if (::mkdirat(dir, to, 0700) != 0) return errno;
+        if (::mkdirat(toDir, to, 0700) != 0) return errno;
     } else {
-        const int fd = ::openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = ::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) return errno;
         ::close(fd);
     }
     commitPoint(faults);
-    if (::renameat(dir, from, dir, to) == 0) return 0;
+    if (::renameat(fromDir, from, toDir, to) == 0) return 0;
     const int error = errno;
-    ::unlinkat(dir, to, isFolder ? AT_REMOVEDIR : 0);
+    ::unlinkat(toDir, to, isFolder ? AT_REMOVEDIR : 0);
     return error;
+}
+
+int moveBetween(int fromDir, const std::string& from, int toDir, const std::string& to,
+                const RenameFaults* faults) {
+    const bool refuse = faults && faults->refuseFlag;
+    if (!refuse) {
+        commitPoint(faults);
+        if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+        if (errno != EINVAL && errno != ENOSYS) return errno;
+    }
+    struct stat source {};
+    if (::fstatat(fromDir, from.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const bool isFolder = S_ISDIR(source.st_mode);
+    if (!isFolder) {
+        const int linked = linkThenUnlink(fromDir, from.c_str(), toDir, to.c_str(), faults);
+        if (!refusesLinks(linked)) return linked;
+    }
+    return renameOverClaim(fromDir, from.c_str(), toDir, to.c_str(), isFolder, faults);
 }
 
 } // namespace
@@ -71,21 +90,16 @@ int renameNoReplace(const std::string& folder, const std::string& from, const st
                     const RenameFaults* faults) {
     const Folder dir(folder);
     if (dir.fd() < 0) return errno;
-    const bool refuse = faults && faults->refuseFlag;
-    if (!refuse) {
-        commitPoint(faults);
-        if (::renameat2(dir.fd(), from.c_str(), dir.fd(), to.c_str(), RENAME_NOREPLACE) == 0)
-            return 0;
-        if (errno != EINVAL && errno != ENOSYS) return errno;
-    }
-    struct stat source {};
-    if (::fstatat(dir.fd(), from.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    const bool isFolder = S_ISDIR(source.st_mode);
-    if (!isFolder) {
-        const int linked = linkThenUnlink(dir.fd(), from.c_str(), to.c_str(), faults);
-        if (!refusesLinks(linked)) return linked;
-    }
-    return renameOverClaim(dir.fd(), from.c_str(), to.c_str(), isFolder, faults);
+    return moveBetween(dir.fd(), from, dir.fd(), to, faults);
+}
+
+int moveNoReplace(const std::string& fromFolder, const std::string& from,
+                  const std::string& toFolder, const std::string& to, const RenameFaults* faults) {
+    const Folder source(fromFolder);
+    if (source.fd() < 0) return errno;
+    const Folder target(toFolder);
+    if (target.fd() < 0) return errno;
+    return moveBetween(source.fd(), from, target.fd(), to, faults);
 }
 
 } // namespace vesko

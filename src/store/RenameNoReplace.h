@@ -22,5 +22,10 @@ struct RenameFaults {
 // of the failure; EEXIST when something is at `to`. Nothing is lost on any failure.
 int renameNoReplace(const std::string& folder, const std::string& from, const std::string& to,
                     const RenameFaults* faults = nullptr);
+// The same from one folder into another of the same file system (EXDEV otherwise), as
+// putting an item back from the Trash does.
+int moveNoReplace(const std::string& fromFolder, const std::string& from,
+                  const std::string& toFolder, const std::string& to,
+                  const RenameFaults* faults = nullptr);
 
 } // namespace vesko

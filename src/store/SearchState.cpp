@@ -125,17 +125,9 @@ void IndexStore::runSearch() {
         isSearchingContents_ = content != nullptr;
         emit isSearchingContentsChanged();
     }
-    Search::Request request;
-    request.query = Search::normalize(query_.toStdString(), filters_.matchDiacritics);
-    request.filters = filters_;
-    request.sort = sort_;
-    request.limit = limit_;
+    Search::Request request = searchRequest();
     request.content = content.get();
-    request.foldersFirst = foldersFirst_;
-    request.folderKind = tr("Folder").toStdString();
     request.isCancelled = generation_->cancellation(generation);
-    request.kindOf = kindOfExtension;
-    request.initialConsonants = preferences_.initialConsonants();
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
     tasks_->run(StoreTasks::Priority::userInitiated,
                 [this, generation, request = std::move(request), previous, content,
@@ -154,12 +146,35 @@ void IndexStore::runSearch() {
     emit searchStarted(generation);
 }
 
+Search::Request IndexStore::searchRequest() const {
+    Search::Request request;
+    request.query = Search::normalize(query_.toStdString(), filters_.matchDiacritics);
+    request.filters = filters_;
+    request.sort = sort_;
+    request.limit = limit_;
+    request.foldersFirst = foldersFirst_;
+    request.folderKind = tr("Folder").toStdString();
+    request.kindOf = kindOfExtension;
+    request.initialConsonants = preferences_.initialConsonants();
+    return request;
+}
+
+QString IndexStore::foundStatus() const {
+    const qint64 rows = rowCount();
+    return (rows >= totalMatches_
+                ? tr("%1 found").arg(grouped(totalMatches_))
+                : tr("%1 found, showing %2").arg(grouped(totalMatches_), grouped(rows))) +
+           statusExtras_;
+}
+
 void IndexStore::publish(SearchOutcome out) {
     if (out.generation != generation_->value()) return;
     const auto before = rows_;
+    const auto selectedBefore = selectedRow();
     rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
     const bool sameQuery = out.normalizedQuery == rowsQuery_;
     rowsQuery_ = out.normalizedQuery;
+    if (!sameQuery) pinned_.reset();
     if (out.result.narrowable)
         narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
                                        out.initialConsonants};
@@ -185,9 +200,7 @@ void IndexStore::publish(SearchOutcome out) {
         isLoadingMore_ = false;
         emit isLoadingMoreChanged();
     }
-    QString text = rowCount >= totalMatches_
-                       ? tr("%1 found").arg(grouped(totalMatches_))
-                       : tr("%1 found, showing %2").arg(grouped(totalMatches_), grouped(rowCount));
+    QString text;
     if (const ContentMatcher* content = out.content.get()) {
         text += QStringLiteral("  ·  ") + tr("read %1 files").arg(grouped(content->examined()));
         if (content->skippedBinary() > 0)
@@ -200,10 +213,12 @@ void IndexStore::publish(SearchOutcome out) {
         if (content->hitLimit())
             text += QStringLiteral("  ·  ⚠️ ") + tr("stopped early - narrow the name first");
     }
+    statusExtras_ = text;
+    keepPinned(selectedBefore);
     // Marks first: whoever follows the rows reads the marks with them.
     keepMarksOf(*before, sameQuery);
     emit rowsChanged();
-    setStatus(text);
+    setStatus(foundStatus());
     if (rowCount > 0)
         historyTimer_.start();
     else
@@ -216,6 +231,7 @@ void IndexStore::clearResults() {
     historyTimer_.stop();
     rows_ = std::make_shared<const std::vector<SearchRow>>();
     rowsQuery_.clear();
+    pinned_.reset();
     totalMatches_ = 0;
     highlightTerms_.clear();
     narrowing_.reset();

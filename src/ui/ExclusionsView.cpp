@@ -18,13 +18,15 @@
 
 namespace vesko {
 
-ExclusionsView::ExclusionsView(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), title_(new QLabel(this)), rows_(new QVBoxLayout),
-      addButton_(new QPushButton(this)), note_(new QLabel(this)) {
+ExclusionsView::ExclusionsView(IndexStore& store, List list, QWidget* parent)
+    : QWidget(parent), store_(store), list_(list),
+      chooser_([list](QWidget* parent) { return askForFolders(parent, list); }),
+      title_(new QLabel(this)), rows_(new QVBoxLayout), addButton_(new QPushButton(this)),
+      note_(new QLabel(this)) {
     QFont bold = title_->font();
     bold.setBold(true);
     title_->setFont(bold);
-    addButton_->setObjectName("excludeFolder");
+    addButton_->setObjectName(list_ == List::excluded ? "excludeFolder" : "addFolder");
     addButton_->setIcon(QIcon::fromTheme("list-add"));
     note_->setWordWrap(true);
     note_->setForegroundRole(QPalette::PlaceholderText);
@@ -40,7 +42,10 @@ ExclusionsView::ExclusionsView(IndexStore& store, QWidget* parent)
     layout->addWidget(note_);
 
     connect(addButton_, &QPushButton::clicked, this, &ExclusionsView::chooseFolders);
-    connect(&store_, &IndexStore::excludedFoldersChanged, this, &ExclusionsView::showRows);
+    connect(&store_,
+            list_ == List::excluded ? &IndexStore::excludedFoldersChanged
+                                    : &IndexStore::extraRootsChanged,
+            this, &ExclusionsView::showRows);
     retranslate();
     showRows();
 }
@@ -49,21 +54,35 @@ void ExclusionsView::chooseFolders() {
     addFolders(chooser_(window()));
 }
 
+QStringList ExclusionsView::folders() const {
+    return list_ == List::excluded ? store_.excludedFolderList() : store_.extraRootList();
+}
+
+void ExclusionsView::setFolders(const QStringList& folders) {
+    std::vector<std::string> list;
+    for (const QString& folder : folders)
+        list.push_back(folder.toStdString());
+    if (list_ == List::excluded)
+        store_.setExcludedFolders(list);
+    else
+        store_.setExtraRoots(list);
+}
+
 void ExclusionsView::addFolders(const QStringList& folders) {
     if (folders.isEmpty()) return;
-    std::vector<std::string> list = store_.excludedFolders();
+    QStringList list = this->folders();
     for (const QString& folder : folders)
-        list.push_back(QDir::cleanPath(folder).toStdString());
-    store_.setExcludedFolders(list);
+        list << QDir::cleanPath(folder);
+    setFolders(list);
 }
 
 void ExclusionsView::removeFolder(const QString& folder) {
-    std::vector<std::string> list = store_.excludedFolders();
-    std::erase(list, folder.toStdString());
-    store_.setExcludedFolders(list);
+    QStringList list = folders();
+    list.removeAll(folder);
+    setFolders(list);
 }
 
-QStringList ExclusionsView::askForFolders(QWidget* parent) {
+QStringList ExclusionsView::askForFolders(QWidget* parent, List list) {
     // The desktop's own folder dialogs pick one folder at a time; Qt's dialog can take
     // several once its views allow a multiple selection.
     QFileDialog dialog(parent);
@@ -71,8 +90,9 @@ QStringList ExclusionsView::askForFolders(QWidget* parent) {
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setDirectory(QDir::homePath());
-    dialog.setWindowTitle(tr("Exclude a Folder…"));
-    dialog.setLabelText(QFileDialog::Accept, tr("Exclude"));
+    const bool excluding = list == List::excluded;
+    dialog.setWindowTitle(excluding ? tr("Exclude a Folder…") : tr("Add a Folder…"));
+    dialog.setLabelText(QFileDialog::Accept, excluding ? tr("Exclude") : tr("Add"));
     for (auto* view : dialog.findChildren<QAbstractItemView*>())
         if (qobject_cast<QListView*>(view) || qobject_cast<QTreeView*>(view))
             view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -84,10 +104,10 @@ void ExclusionsView::showRows() {
     QVBoxLayout* rows = RowList::replace(
         rowsBox_, this, rows_,
         style()->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType, Qt::Vertical));
-    const QStringList folders = store_.excludedFolderList();
+    const QStringList folders = this->folders();
     if (folders.isEmpty()) {
         auto* none = new QLabel(tr("None"), rowsBox_);
-        none->setObjectName("noExclusions");
+        none->setObjectName(list_ == List::excluded ? "noExclusions" : "noAddedFolders");
         none->setForegroundRole(QPalette::PlaceholderText);
         rows->addWidget(none);
     }
@@ -97,8 +117,9 @@ void ExclusionsView::showRows() {
         path->setObjectName("excludedFolder");
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
         path->setToolTip(folder);
-        QToolButton* remove =
-            RowList::removeButton(rowsBox_, "removeExclusion", "list-remove", folder);
+        QToolButton* remove = RowList::removeButton(
+            rowsBox_, list_ == List::excluded ? "removeExclusion" : "removeAddedFolder",
+            "list-remove", folder);
         connect(remove, &QToolButton::clicked, this, [this, folder] { removeFolder(folder); });
         row->addWidget(remove);
         row->addWidget(path, 1);
@@ -115,10 +136,14 @@ void ExclusionsView::changeEvent(QEvent* event) {
 }
 
 void ExclusionsView::retranslate() {
-    title_->setText(tr("Excluded Folders"));
-    addButton_->setText(tr("Exclude a Folder…"));
+    const bool excluding = list_ == List::excluded;
+    title_->setText(excluding ? tr("Excluded Folders") : tr("Added Folders"));
+    addButton_->setText(excluding ? tr("Exclude a Folder…") : tr("Add a Folder…"));
     addButton_->setAccessibleName(addButton_->text());
-    note_->setText(tr("Excluded folders are skipped entirely, including everything inside."));
+    note_->setText(excluding
+                       ? tr("Excluded folders are skipped entirely, including everything inside.")
+                       : tr("Added folders are indexed besides your home folder, with everything "
+                            "inside."));
 }
 
 } // namespace vesko

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The editor of the user's excluded folders on the settings window's Index page: one row per
-// folder with a remove button, and a folder chooser that adds several at once. The store
-// normalises the list and rebuilds the index.
+// The editors of the settings window's Index page: the folders left out of the index, and
+// the folders indexed besides the home folder. One row per folder with a remove button,
+// and a folder chooser that adds several at once. The store normalises each list and
+// rebuilds the index.
 #pragma once
 
 #include <QStringList>
@@ -24,7 +25,11 @@ public:
     // Asks the user for folders; an empty list when cancelled.
     using Chooser = std::function<QStringList(QWidget* parent)>;
 
-    explicit ExclusionsView(IndexStore& store, QWidget* parent = nullptr);
+    enum class List { excluded, added };
+
+    explicit ExclusionsView(IndexStore& store, QWidget* parent = nullptr)
+        : ExclusionsView(store, List::excluded, parent) {}
+    ExclusionsView(IndexStore& store, List list, QWidget* parent = nullptr);
 
     // Replaces the folder dialog, for tests.
     void setChooser(Chooser chooser) { chooser_ = std::move(chooser); }
@@ -34,7 +39,7 @@ public:
     void removeFolder(const QString& folder);
 
     // The desktop's folder dialog: directories only, several at once.
-    static QStringList askForFolders(QWidget* parent);
+    static QStringList askForFolders(QWidget* parent, List list);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -42,9 +47,12 @@ protected:
 private:
     void showRows();
     void retranslate();
+    QStringList folders() const;
+    void setFolders(const QStringList& folders);
 
     IndexStore& store_;
-    Chooser chooser_ = &ExclusionsView::askForFolders;
+    List list_;
+    Chooser chooser_;
     QLabel* title_;
     QVBoxLayout* rows_;
     QWidget* rowsBox_ = nullptr;

@@ -41,7 +41,7 @@ LocationsView::LocationsView(IndexStore& store, QWidget* parent)
     layout->addLayout(rows_);
     layout->addWidget(rescan_);
 
-    connect(rescan_, &QPushButton::clicked, &store_, &IndexStore::build);
+    connect(rescan_, &QPushButton::clicked, &store_, &IndexStore::rescan);
     connect(&store_, &IndexStore::extraRootsChanged, this, &LocationsView::showRows);
     connect(&store_, &IndexStore::mountedExtraRootsChanged, this, &LocationsView::showRows);
     connect(&store_, &IndexStore::mountedVolumesChanged, this, &LocationsView::showRows);

@@ -2,10 +2,12 @@
 #include "ui/MainView.h"
 
 #include "store/IndexStore.h"
+#include "ui/ActionNotice.h"
 #include "ui/ContentState.h"
 #include "ui/DetailBar.h"
 #include "ui/IconCache.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ResultActions.h"
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
 #include "ui/SandboxNotice.h"
@@ -15,15 +17,16 @@
 #include "ui/StatusBar.h"
 #include "ui/WatchNotice.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -46,9 +49,13 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
       model_(new ResultModel(store, icons_, this)), searchBar_(new SearchBar(store, this)),
       sidebar_(new SidebarView(store, this)), content_(new QStackedWidget(this)),
       statePage_(new StatePage(store, content_)),
-      table_(new ResultTable(store, preview, *model_, this)), ceiling_(new QLabel(this)),
+      table_(new ResultTable(store, preview, *model_, this)),
+      actions_(new ResultActions(store, preview, *table_, *this)), ceiling_(new QLabel(this)),
       detailBar_(new DetailBar(store, this)), statusBar_(new StatusBar(store, this)) {
     setObjectName("mainView");
+    table_->setActions(*actions_);
+    statusBar_->setActions(*actions_);
+    searchBar_->field()->installEventFilter(this);
     content_->addWidget(statePage_);
     content_->addWidget(buildResultsPage());
 
@@ -65,20 +72,14 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     layout->addWidget(searchBar_);
     layout->addWidget(new SandboxNotice(store_, this));
     layout->addWidget(new WatchNotice(store_, this));
+    layout->addWidget(new ActionNotice(store_, this));
     layout->addWidget(splitter, 1);
     layout->addWidget(rule(this));
     layout->addWidget(detailBar_);
     layout->addWidget(rule(this));
     layout->addWidget(statusBar_);
 
-    // Also a menu command; here too, so it works wherever the window's keys go.
-    auto* copyPath = new QShortcut(QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_C),
-                                   this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(copyPath, &QShortcut::activated, this, [this] {
-        store_.copySelectedPath();
-        if (store_.selectedRow()) statusBar_->notePathCopied();
-    });
-    connect(table_, &ResultTable::pathCopied, statusBar_, &StatusBar::notePathCopied);
+    connect(actions_, &ResultActions::pathCopied, statusBar_, &StatusBar::notePathCopied);
     connect(detailBar_, &DetailBar::pathCopied, statusBar_, &StatusBar::notePathCopied);
     for (auto signal : {&IndexStore::phaseChanged, &IndexStore::queryChanged,
                         &IndexStore::rowsChanged, &IndexStore::isSearchingContentsChanged,
@@ -129,6 +130,22 @@ QWidget* MainView::buildResultsPage() {
 
 MainView::~MainView() {
     disconnect(focusFollower_);
+}
+
+// The field would take Ctrl+E as "end of line"; in this window it exports, as the menu says.
+bool MainView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == searchBar_->field() && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        if (actions_->action(ResultActions::Command::exportResults)->shortcuts().contains(pressed))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) actions_->retranslate();
+    QWidget::changeEvent(event);
 }
 
 void MainView::connectFocus() {

@@ -16,6 +16,7 @@ class DetailBar;
 class IconCache;
 class IndexStore;
 class PreviewWindow;
+class ResultActions;
 class ResultModel;
 class ResultTable;
 class SearchBar;
@@ -34,6 +35,12 @@ public:
 
     ResultModel& model() const { return *model_; }
     ResultTable& table() const { return *table_; }
+    // The commands on the results, for the menu bar.
+    ResultActions& actions() const { return *actions_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -59,6 +66,7 @@ private:
     QStackedWidget* content_;
     StatePage* statePage_;
     ResultTable* table_;
+    ResultActions* actions_;
     QWidget* ceilingBar_ = nullptr;
     QLabel* ceiling_;
     DetailBar* detailBar_;

@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ResultActions.h"
 #include "ui/ResultDelegate.h"
 #include "ui/ResultModel.h"
 
@@ -10,7 +11,6 @@
 #include <QDrag>
 #include <QHeaderView>
 #include <QIcon>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -24,11 +24,6 @@ namespace {
 constexpr int pageStep = 12;
 constexpr double smallestText = 8;
 constexpr double largestText = 28;
-
-QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(QString::fromLatin1(name),
-                            QApplication::style()->standardIcon(fallback));
-}
 
 // The column titles, with the right-aligned size title kept off the next column's title as
 // its numbers are kept off the next column's text.
@@ -235,7 +230,6 @@ void ResultTable::keyPressEvent(QKeyEvent* event) {
 
 bool ResultTable::handleKey(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool plain = modifiers == Qt::NoModifier;
     const bool moves = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
                        event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp ||
                        event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
@@ -268,16 +262,6 @@ bool ResultTable::handleKey(QKeyEvent* event) {
     case Qt::Key_End:
         store_.moveSelection(store_.rowCount());
         return true;
-    case Qt::Key_Space:
-        togglePreview();
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (modifiers == Qt::ControlModifier)
-            store_.revealSelected();
-        else
-            store_.openSelected();
-        return true;
     case Qt::Key_Escape:
         if (preview_.isVisible()) preview_.toggle(selectedPath());
         emit searchFieldWanted();
@@ -286,23 +270,18 @@ bool ResultTable::handleKey(QKeyEvent* event) {
         if (modifiers != Qt::ControlModifier) return false;
         emit searchFieldWanted();
         return true;
-    case Qt::Key_C:
-        if (modifiers != Qt::ControlModifier) return false;
-        store_.copySelectedPath();
-        emit pathCopied();
-        return true;
-    case Qt::Key_F2:
-        if (plain) rename();
-        return plain;
-    case Qt::Key_Delete:
-        if (plain) store_.trashSelected();
-        return plain;
     case Qt::Key_Menu:
         showMenu(visualRect(currentIndex()).center());
         return true;
     default:
-        return false;
+        break;
     }
+    // The same actions as the menus': a key the shortcuts did not take runs its action here.
+    if (QAction* action = actions_ ? actions_->forListKey(*event) : nullptr) {
+        action->trigger();
+        return true;
+    }
+    return false;
 }
 
 void ResultTable::wheelEvent(QWheelEvent* event) {
@@ -316,42 +295,17 @@ void ResultTable::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
-void ResultTable::togglePreview() {
-    if (const auto path = selectedPath()) preview_.toggle(path);
-}
-
-void ResultTable::rename() {
-    const auto row = store_.selectedRow();
-    if (!row) return;
-    bool ok = false;
-    const QString typed = QInputDialog::getText(
-        this, tr("Rename"), tr("New name:"), QLineEdit::Normal, ResultModel::nameText(*row), &ok);
-    // The list may have moved on while the dialog was open; rename only what was asked about.
-    const auto now = store_.selectedRow();
-    if (ok && now && ResultModel::pathBytes(*now) == ResultModel::pathBytes(*row))
-        store_.renameSelected(typed);
-}
-
 void ResultTable::showMenu(const QPoint& where) {
-    if (!store_.selectedRow()) return;
+    if (!store_.selectedRow() || !actions_) return;
     QMenu menu(this);
+    menu.setObjectName("resultMenu");
     menu.setAccessibleName(tr("Result actions"));
-    menu.addAction(themeIcon("document-open", QStyle::SP_DialogOpenButton), tr("Open"), &store_,
-                   &IndexStore::openSelected);
-    menu.addAction(themeIcon("document-preview", QStyle::SP_FileDialogContentsView), tr("Preview"),
-                   this, &ResultTable::togglePreview);
-    menu.addAction(themeIcon("system-file-manager", QStyle::SP_DirOpenIcon),
-                   tr("Show in File Manager"), &store_, &IndexStore::revealSelected);
-    menu.addSeparator();
-    menu.addAction(themeIcon("edit-copy", QStyle::SP_FileIcon), tr("Copy Path"), this, [this] {
-        store_.copySelectedPath();
-        emit pathCopied();
-    });
-    menu.addAction(tr("Copy Name"), &store_, &IndexStore::copySelectedName);
-    menu.addSeparator();
-    menu.addAction(tr("Rename"), this, &ResultTable::rename);
-    menu.addAction(themeIcon("user-trash", QStyle::SP_TrashIcon), tr("Move to Trash"), &store_,
-                   &IndexStore::trashSelected);
+    for (QAction* action : actions_->rowMenu()) {
+        if (action)
+            menu.addAction(action);
+        else
+            menu.addSeparator();
+    }
     menu.exec(viewport()->mapToGlobal(where));
 }
 

@@ -14,6 +14,7 @@ namespace vesko {
 
 class IndexStore;
 class PreviewWindow;
+class ResultActions;
 class ResultModel;
 
 class ResultTable : public QTableView {
@@ -23,13 +24,14 @@ public:
     ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel& model,
                 QWidget* parent = nullptr);
 
+    // The commands its keys and its context menu run.
+    void setActions(const ResultActions& actions) { actions_ = &actions; }
     // The row's context menu at `where` (view coordinates), for the Menu key and right clicks.
     void showMenu(const QPoint& where);
 
 signals:
     // Up on the first row, Escape or Ctrl+F: the search field should take the keys.
     void searchFieldWanted();
-    void pathCopied();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -47,13 +49,12 @@ private:
     void followTextSize();
     void followSort();
     void followColumnWidths();
-    void togglePreview();
-    void rename();
     std::optional<std::string> selectedPath() const;
 
     IndexStore& store_;
     PreviewWindow& preview_;
     ResultModel& model_;
+    const ResultActions* actions_ = nullptr;
     QString columnShape_;    // the columns the widths were set for
     bool following_ = false; // the view is being moved to the store's selection
     bool writing_ = false;   // the store is taking the view's marks

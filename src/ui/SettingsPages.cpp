@@ -341,6 +341,7 @@ void AppearancePage::refresh() {
 
 IndexPage::IndexPage(IndexStore& store, QWidget* parent)
     : SettingsPage(store, "vesko::IndexPage", parent) {
+    group()->addWidget(new ExclusionsView(store_, ExclusionsView::List::added, this));
     QVBoxLayout* excluded = group();
     excluded->addWidget(new ExclusionsView(store_, this));
     note(excluded, QT_TR_NOOP("Folders listed here are left out of the index."));

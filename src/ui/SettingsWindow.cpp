@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollArea>
 #include <QShortcut>
@@ -71,7 +72,13 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     layout->addWidget(list_);
     layout->addWidget(pages_, 1);
     resize(720, 520);
-    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
+    auto* close = new QShortcut(this);
+    close->setObjectName("closeSettings");
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    if (!closeKeys.contains(QKeySequence(QStringLiteral("Ctrl+W"))))
+        closeKeys << QKeySequence(QStringLiteral("Ctrl+W"));
+    close->setKeys(closeKeys);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
@@ -91,9 +98,27 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
 
 void SettingsWindow::present() {
     showSection(store_.preferences().settingsSection());
+    if (!isVisible()) centreOverParent();
     show();
     raise();
     activateWindow();
+}
+
+void SettingsWindow::centreOverParent() {
+    const QWidget* over = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!over || !over->isVisible()) return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(over->frameGeometry().center());
+    move(frame.topLeft());
+}
+
+// Escape that no page used for itself (a key recorder, an open list) closes the window.
+void SettingsWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsWindow::showSection(const QString& section) {

@@ -32,8 +32,10 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void centreOverParent();
     void syncPages();
     void retranslate();
 

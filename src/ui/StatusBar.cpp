@@ -2,7 +2,9 @@
 #include "ui/StatusBar.h"
 
 #include "store/IndexStore.h"
+#include "ui/ResultActions.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -16,6 +18,16 @@ constexpr int copiedMs = 1500;
 
 QString keyText(QKeyCombination key) {
     return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+// The key the list answers with, else the action's shortcut; without "…", as a hint is no
+// menu entry.
+StatusBar::Hint hintOf(const QAction* action) {
+    const auto listed = ResultActions::listKeys(action);
+    const QKeySequence key = listed.isEmpty() ? action->shortcut() : listed.first();
+    QString title = action->text();
+    title.remove(QChar(u'…'));
+    return {title, key.toString(QKeySequence::NativeText)};
 }
 
 QString hintHtml(const StatusBar::Hint& hint) {
@@ -55,6 +67,12 @@ StatusBar::StatusBar(IndexStore& store, QWidget* parent)
     followStore();
 }
 
+void StatusBar::setActions(const ResultActions& actions) {
+    actions_ = &actions;
+    connect(&store_, &IndexStore::undoChanged, this, &StatusBar::layoutHints);
+    layoutHints();
+}
+
 void StatusBar::setFocusPlace(Focus focus) {
     if (focus == focus_) return;
     focus_ = focus;
@@ -67,7 +85,7 @@ void StatusBar::notePathCopied() {
 }
 
 QString StatusBar::text() const {
-    if (store_.isRefreshing()) return tr("Re-checking…");
+    if (store_.isRefreshing()) return tr("Rescanning…");
     if (copied_->isActive()) return tr("Path copied");
     const QString searched = store_.searchedQuery();
     if (!store_.searchAsYouType() && !searched.isEmpty() && searched != store_.query() &&
@@ -78,12 +96,13 @@ QString StatusBar::text() const {
 
 std::vector<StatusBar::Hint> StatusBar::hints() const {
     std::vector<Hint> hints;
-    if (focus_ == Focus::list && store_.selectedRow()) {
-        hints = {{tr("Preview"), keyText(Qt::Key_Space)},
-                 {tr("Open"), keyText(Qt::Key_Return)},
-                 {tr("Show in File Manager"), keyText(Qt::ControlModifier | Qt::Key_Return)},
-                 {tr("Copy Path"), keyText(Qt::ControlModifier | Qt::AltModifier | Qt::Key_C)},
-                 {tr("Back to Search"), keyText(Qt::Key_Escape)}};
+    if (focus_ == Focus::list && store_.selectedRow() && actions_) {
+        using Command = ResultActions::Command;
+        for (Command command :
+             {Command::preview, Command::open, Command::reveal, Command::copyPath})
+            hints.push_back(hintOf(actions_->action(command)));
+        if (store_.lastUndo()) hints.push_back(hintOf(actions_->action(Command::undo)));
+        hints.push_back({tr("Back to Search"), keyText(Qt::Key_Escape)});
     } else if (focus_ == Focus::query) {
         if (store_.needsReturn())
             hints.push_back({tr("Update"), keyText(Qt::Key_Return)});

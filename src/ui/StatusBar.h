@@ -14,6 +14,7 @@ class QTimer;
 namespace vesko {
 
 class IndexStore;
+class ResultActions;
 
 class StatusBar : public QWidget {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
 
     explicit StatusBar(IndexStore& store, QWidget* parent = nullptr);
 
+    // The list's hints are these actions' own texts and keys.
+    void setActions(const ResultActions& actions);
     void setFocusPlace(Focus focus);
     // Shows "Path copied" for a moment.
     void notePathCopied();
@@ -40,6 +43,7 @@ private:
     void layoutHints();
 
     IndexStore& store_;
+    const ResultActions* actions_ = nullptr;
     QLabel* left_;
     QLabel* right_;
     QTimer* copied_;

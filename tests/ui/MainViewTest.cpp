@@ -3,17 +3,22 @@
 
 #include "store/StoreFixture.h"
 #include "support/ScopedEnv.h"
+#include "ui/ActionNotice.h"
 #include "ui/ContentState.h"
 #include "ui/DetailBar.h"
 #include "ui/PreviewWindow.h"
+#include "ui/RenameDialog.h"
+#include "ui/ResultActions.h"
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
 #include "ui/StatePage.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <filesystem>
 
@@ -169,6 +174,72 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     QTest::keyClick(&table, Qt::Key_Down);
     EXPECT_TRUE(store->selectedRows().empty());
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
+}
+
+// Delete says what went where and Ctrl+Z in the list brings it back; F2 proposes the name
+// without its extension, a refused name keeps the dialog open, and the notice's Undo
+// renames back. Ctrl+E exports from the field, which otherwise takes it as "end of line".
+TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
+    test::ScopedEnv trashHome{"HOME", home.root()};
+    test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
+    auto store = startedStore();
+    ShownView shown(*store);
+    MainView& view = shown.view;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    searchFor(*store, "report-1");
+    ResultTable& table = view.table();
+    table.setFocus();
+    store->setSelection(0);
+    const SearchRow first = *store->selectedRow();
+    const std::string path = first.directory + "/" + first.name;
+    const QString name = QString::fromStdString(first.name);
+
+    QTest::keyClick(&table, Qt::Key_Delete);
+    auto* notice = view.findChild<ActionNotice*>();
+    ASSERT_FALSE(notice->isHidden());
+    EXPECT_EQ(notice->text(), QString("“%1” moved from %2 to the Trash.")
+                                  .arg(name, QString::fromStdString(first.directory)));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    QTest::keyClick(&table, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(notice->isHidden());
+    EXPECT_EQ(store->selectedRow()->name, first.name);
+
+    QTest::keyClick(&table, Qt::Key_F2);
+    auto* dialog = view.findChild<RenameDialog*>("renameDialog");
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->field()->selectedText(), name.section('.', 0, 0));
+    dialog->field()->setText("report-2.txt");
+    dialog->accept();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->problem().contains(name) && dialog->problem().contains("report-2.txt"))
+        << dialog->problem().toStdString();
+    EXPECT_EQ(test::readFile(home.path("docs/report-2.txt")), std::string(1500, 'x'));
+    dialog->field()->setText("renamed.txt");
+    dialog->accept();
+    EXPECT_TRUE(dialog->isHidden());
+    EXPECT_EQ(store->selectedRow()->name, "renamed.txt");
+    EXPECT_TRUE(std::filesystem::exists(first.directory + "/renamed.txt"));
+    EXPECT_EQ(notice->text(), QString("“%1” renamed to “renamed.txt”.").arg(name));
+    notice->findChild<QPushButton*>("undoFileAction")->click();
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(store->selectedRow()->name, first.name);
+
+    auto* field = view.findChild<QLineEdit*>("searchField");
+    field->setFocus();
+    QStringList proposed;
+    view.actions().setSaveChooser([&](QWidget*, const QString& proposal) {
+        proposed << proposal;
+        return QString::fromStdString(state.path("exports/found.txt"));
+    });
+    state.dir("exports");
+    QSignalSpy exported(store.get(), &IndexStore::exported);
+    QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exported.count() == 2; }, patience));
+    EXPECT_EQ(proposed,
+              (QStringList{QDir::home().filePath("vesko-results.txt"),
+                           QString::fromStdString(state.path("exports/vesko-results.txt"))}));
 }
 
 TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {

@@ -11,6 +11,7 @@
 #include "ui/SettingsWindow.h"
 #include "ui/SidebarView.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include <functional>
 
@@ -182,28 +184,70 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
     EXPECT_EQ(child<QListWidget>(reopened, "settingsSections")->currentRow(), 5);
 }
 
-TEST_F(PanelsTest, ExcludingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
-    auto store = makeStore();
-    ExclusionsView view(*store);
-    const QStringList chosen{QString::fromStdString(home.dir("a")),
-                             QString::fromStdString(home.dir("b")),
-                             QString::fromStdString(home.dir("c"))};
-    view.setChooser([&](QWidget*) { return chosen; });
-    child<QPushButton>(view, "excludeFolder")->click();
-    settle();
-    EXPECT_EQ(store->excludedFolderList(), chosen);
-    EXPECT_EQ(view.findChild<QLabel*>("noExclusions"), nullptr);
-
-    for (const QString& folder : chosen) {
-        QToolButton* remove = nullptr;
-        for (auto* button : view.findChildren<QToolButton*>("removeExclusion"))
-            if (button->accessibleName() == "Remove " + folder) remove = button;
-        ASSERT_NE(remove, nullptr) << folder.toStdString();
-        remove->click();
+// The Index page's two folder lists: left out of the index, and indexed besides home.
+TEST_F(PanelsTest, AddingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
+    struct Case {
+        ExclusionsView::List list;
+        QString add, remove, none;
+        std::function<QStringList(IndexStore&)> stored;
+    };
+    const Case cases[] = {
+        {ExclusionsView::List::excluded, "excludeFolder", "removeExclusion", "noExclusions",
+         [](IndexStore& s) { return s.excludedFolderList(); }},
+        {ExclusionsView::List::added, "addFolder", "removeAddedFolder", "noAddedFolders",
+         [](IndexStore& s) { return s.extraRootList(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.add.toStdString());
+        auto store = makeStore();
+        ExclusionsView view(*store, c.list);
+        const QStringList chosen{QString::fromStdString(home.dir("a")),
+                                 QString::fromStdString(home.dir("b")),
+                                 QString::fromStdString(home.dir("c"))};
+        view.setChooser([&](QWidget*) { return chosen; });
+        child<QPushButton>(view, c.add)->click();
         settle();
+        EXPECT_EQ(c.stored(*store), chosen);
+        EXPECT_EQ(view.findChild<QLabel*>(c.none), nullptr);
+
+        for (const QString& folder : chosen) {
+            QToolButton* remove = nullptr;
+            for (auto* button : view.findChildren<QToolButton*>(c.remove))
+                if (button->accessibleName() == "Remove " + folder) remove = button;
+            ASSERT_NE(remove, nullptr) << folder.toStdString();
+            remove->click();
+            settle();
+        }
+        EXPECT_TRUE(c.stored(*store).isEmpty());
+        EXPECT_EQ(child<QLabel>(view, c.none)->text(), "None");
     }
-    EXPECT_TRUE(store->excludedFolderList().isEmpty());
-    EXPECT_EQ(child<QLabel>(view, "noExclusions")->text(), "None");
+}
+
+// Over the window it belongs to, and gone with Escape or Ctrl+W wherever the focus is.
+TEST_F(PanelsTest, SettingsOpenCentredOverTheirWindowAndCloseByKeys) {
+    auto store = makeStore();
+    Localization localization(store->settings());
+    QWidget main;
+    main.setGeometry(100, 80, 1000, 700);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    SettingsWindow window(*store, localization, &main);
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        window.present();
+        // A child window counts as active while its parent is; its keys need it to be so itself.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; },
+                                    test::patience));
+        EXPECT_EQ(window.windowHandle()->transientParent(), main.windowHandle());
+        EXPECT_LE(
+            (window.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(),
+            16);
+        auto* sections = child<QListWidget>(window, "settingsSections");
+        sections->setFocus();
+        QTest::keyClick(sections, key.key(), key.keyboardModifiers());
+        EXPECT_FALSE(window.isVisible());
+    }
 }
 
 TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
