@@ -3,6 +3,7 @@
 // over a store with private preferences.
 #include "store/Localization.h"
 #include "store/StoreFixture.h"
+#include "support/ScopedEnv.h"
 #include "ui/CollapsibleSection.h"
 #include "ui/ExclusionsView.h"
 #include "ui/FilterSummary.h"
@@ -178,6 +179,8 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
 }
 
 TEST_F(PanelsTest, ExcludingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
+    test::ScopedEnv data;
+    data.set("XDG_DATA_HOME", std::nullopt);
     auto store = makeStore();
     ExclusionsView view(*store);
     const QStringList chosen{QString::fromStdString(home.dir("a")),
@@ -199,6 +202,13 @@ TEST_F(PanelsTest, ExcludingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
     }
     EXPECT_TRUE(store->excludedFolderList().isEmpty());
     EXPECT_EQ(child<QLabel>(view, "noExclusions")->text(), "None");
+    // The Trash is always left out, listed without a remove button.
+    QStringList builtIn;
+    for (auto* label : view.findChildren<QLabel*>("builtInExclusion"))
+        builtIn << label->text();
+    EXPECT_TRUE(builtIn.contains(QString::fromStdString(home.root() + "/.local/share/Trash")))
+        << builtIn.join(", ").toStdString();
+    EXPECT_TRUE(view.findChildren<QToolButton*>("removeExclusion").isEmpty());
 }
 
 TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
