@@ -23,7 +23,8 @@
 namespace vesko {
 namespace {
 
-constexpr std::int64_t largeRescan = 1000; // folders
+constexpr std::int64_t largeRescan = 1000;   // folders
+constexpr std::int64_t largeChange = 10'000; // entries added and removed
 
 double residentMebibytes() {
     std::ifstream status("/proc/self/status");
@@ -324,16 +325,22 @@ void IndexStore::installApplied(ApplyOutcome out, std::uint64_t epoch) {
     if (pendingBatch_ && !flushTimer_.isActive()) flushTimer_.start();
     // A full build installed meanwhile replaced the index this batch was applied to.
     if (epoch != indexEpoch_ || !out.index) return;
-    if (out.compactedNames) {
+    const bool compacted = out.compactedNames != nullptr;
+    if (compacted) {
         // Every id changed: the navigator, the narrowing and the rows belong to the old ones.
         setIndex(std::move(*out.index), std::move(out.compactedNames));
         ++indexEpoch_;
         navigator_ = std::make_shared<IndexNavigator>();
         narrowing_.reset();
+        setSelectedRows({}); // marks are kept by entry id, which no longer names the same file
         search();
     } else {
         setIndex(std::move(*out.index), names_);
     }
+    // The old index and names, and the listings and paths of a large batch, went back to the
+    // allocator, which would keep them resident; handed back to the system off this thread.
+    if (compacted || out.report.added + out.report.removed >= largeChange)
+        tasks_->run(StoreTasks::Priority::background, [] { ::malloc_trim(0); });
     lastEventID_ = std::max(lastEventID_, out.batch.lastEventID);
     unresolvedTotal_ += out.report.unresolved;
     updateWatchHealth(out.batch);
