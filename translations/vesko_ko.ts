@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ko_KR">
 <context>
+    <name>FileActionUndo</name>
+    <message>
+        <source>“%1” is no longer in the Trash.</source>
+        <translation>“%1”이(가) 더 이상 휴지통에 없습니다.</translation>
+    </message>
+    <message>
+        <source>“%1” stays in the Trash: “%2” is in its place now.</source>
+        <translation>“%1”은(는) 휴지통에 남습니다: 지금 그 자리에 “%2”이(가) 있습니다.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be put back in “%2”: %3</source>
+        <translation>“%1”을(를) “%2”에 되돌려 놓을 수 없습니다: %3</translation>
+    </message>
+    <message>
+        <source>“%1” keeps its name: another item is called “%2” now.</source>
+        <translation>“%1”의 이름은 그대로입니다: 지금 다른 항목의 이름이 “%2”입니다.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be renamed back to “%2”: %3</source>
+        <translation>“%1”의 이름을 “%2”(으)로 되돌릴 수 없습니다: %3</translation>
+    </message>
+</context>
+<context>
     <name>FileActions</name>
     <message>
         <source>A name can&apos;t be empty.</source>
@@ -37,6 +60,48 @@
     </message>
 </context>
 <context>
+    <name>FileDetail</name>
+    <message>
+        <source>Link to a missing item</source>
+        <translation>대상이 없는 링크</translation>
+    </message>
+    <message>
+        <source>Link to a folder</source>
+        <translation>폴더 링크</translation>
+    </message>
+    <message>
+        <source>Link to a file</source>
+        <translation>파일 링크</translation>
+    </message>
+    <message>
+        <source>Link to %1</source>
+        <translation>%1 링크</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ActionNotice</name>
+    <message>
+        <source>Undo</source>
+        <translation>실행 취소</translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation>닫기</translation>
+    </message>
+    <message>
+        <source>“%1” renamed to “%2”.</source>
+        <translation>“%1”의 이름을 “%2”(으)로 바꿨습니다.</translation>
+    </message>
+    <message>
+        <source>“%1” moved from %2 to the Trash.</source>
+        <translation>“%1”을(를) %2에서 휴지통으로 옮겼습니다.</translation>
+    </message>
+    <message>
+        <source>%1 items moved to the Trash.</source>
+        <translation>항목 %1개를 휴지통으로 옮겼습니다.</translation>
+    </message>
+</context>
+<context>
     <name>vesko::AppDelegate</name>
     <message>
         <source>The desktop&apos;s session bus does not answer, so the tray icon cannot be shown.</source>
@@ -63,10 +128,6 @@
         <translation>%1에 관하여</translation>
     </message>
     <message>
-        <source>Every file name on your computer, found as you type.</source>
-        <translation>컴퓨터의 모든 파일 이름을, 입력하는 즉시 찾아 줍니다.</translation>
-    </message>
-    <message>
         <source>Check for Updates…</source>
         <translation>업데이트 확인…</translation>
     </message>
@@ -75,16 +136,8 @@
         <translation>Vesko %1입니다. Linux에서는 패키지 관리자가 다른 소프트웨어와 함께 Vesko를 업데이트합니다.</translation>
     </message>
     <message>
-        <source>Rename</source>
-        <translation>이름 변경</translation>
-    </message>
-    <message>
         <source>Cancel</source>
         <translation>취소</translation>
-    </message>
-    <message>
-        <source>Export Results...</source>
-        <translation>결과 내보내기...</translation>
     </message>
     <message>
         <source>Save Current Search…</source>
@@ -97,6 +150,10 @@
     <message>
         <source>Save</source>
         <translation>저장</translation>
+    </message>
+    <message>
+        <source>Every file and folder name in your home folder and the volumes you add, found as you type.</source>
+        <translation>홈 폴더와 추가한 볼륨의 모든 파일·폴더 이름을, 입력하는 즉시 찾아 줍니다.</translation>
     </message>
 </context>
 <context>
@@ -205,6 +262,22 @@
     <message>
         <source>Excluded folders are skipped entirely, including everything inside.</source>
         <translation>제외된 폴더는 그 안의 모든 항목을 포함해 완전히 건너뜁니다.</translation>
+    </message>
+    <message>
+        <source>Add a Folder…</source>
+        <translation>폴더 추가…</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>추가</translation>
+    </message>
+    <message>
+        <source>Added Folders</source>
+        <translation>추가한 폴더</translation>
+    </message>
+    <message>
+        <source>Added folders are indexed besides your home folder, with everything inside.</source>
+        <translation>추가한 폴더는 홈 폴더와 함께 안에 있는 모든 항목까지 색인됩니다.</translation>
     </message>
 </context>
 <context>
@@ -357,6 +430,10 @@
         <source>…and %1 more</source>
         <translation>…외 %1개</translation>
     </message>
+    <message>
+        <source>A folder is where the index file belongs (%1), so the index is saved as %2 instead.</source>
+        <translation>색인 파일 자리(%1)에 폴더가 있어 색인을 대신 %2에 저장합니다.</translation>
+    </message>
 </context>
 <context>
     <name>vesko::KRunnerProvider</name>
@@ -441,64 +518,12 @@
         <translation>도움말</translation>
     </message>
     <message>
-        <source>Open</source>
-        <translation>열기</translation>
-    </message>
-    <message>
-        <source>Show in File Manager</source>
-        <translation>파일 관리자에서 보기</translation>
-    </message>
-    <message>
-        <source>Copy Path</source>
-        <translation>경로 복사</translation>
-    </message>
-    <message>
-        <source>Rename</source>
-        <translation>이름 변경</translation>
-    </message>
-    <message>
-        <source>Move to Trash</source>
-        <translation>휴지통으로 이동</translation>
-    </message>
-    <message>
-        <source>Export Results...</source>
-        <translation>결과 내보내기...</translation>
-    </message>
-    <message>
         <source>Close</source>
         <translation>닫기</translation>
     </message>
     <message>
-        <source>Preview</source>
-        <translation>미리 보기</translation>
-    </message>
-    <message>
         <source>Quit %1</source>
         <translation>%1 종료</translation>
-    </message>
-    <message>
-        <source>Undo</source>
-        <translation>실행 취소</translation>
-    </message>
-    <message>
-        <source>Redo</source>
-        <translation>다시 실행</translation>
-    </message>
-    <message>
-        <source>Cut</source>
-        <translation>오려두기</translation>
-    </message>
-    <message>
-        <source>Copy</source>
-        <translation>복사하기</translation>
-    </message>
-    <message>
-        <source>Paste</source>
-        <translation>붙여넣기</translation>
-    </message>
-    <message>
-        <source>Select All</source>
-        <translation>모두 선택</translation>
     </message>
     <message>
         <source>Settings…</source>
@@ -782,18 +807,6 @@
         <translation>아이콘</translation>
     </message>
     <message>
-        <source>Name</source>
-        <translation>이름</translation>
-    </message>
-    <message>
-        <source>Kind</source>
-        <translation>종류</translation>
-    </message>
-    <message>
-        <source>Size</source>
-        <translation>크기</translation>
-    </message>
-    <message>
         <source>Item no longer exists</source>
         <translation>항목이 더 이상 존재하지 않습니다</translation>
     </message>
@@ -808,6 +821,88 @@
     <message>
         <source>%1 items</source>
         <translation>항목 %1개</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::RenameDialog</name>
+    <message>
+        <source>Rename</source>
+        <translation>이름 변경</translation>
+    </message>
+    <message>
+        <source>New name for “%1” in %2:</source>
+        <translation>%2에 있는 “%1”의 새 이름:</translation>
+    </message>
+    <message>
+        <source>New name</source>
+        <translation>새 이름</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>Could not rename “%1” to “%2”: %3</source>
+        <translation>“%1”의 이름을 “%2”(으)로 바꿀 수 없습니다: %3</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ResultActions</name>
+    <message>
+        <source>Export Results…</source>
+        <translation>결과 내보내기…</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>열기</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>미리 보기</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>파일 관리자에서 보기</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>경로 복사</translation>
+    </message>
+    <message>
+        <source>Copy Name</source>
+        <translation>이름 복사</translation>
+    </message>
+    <message>
+        <source>Rename…</source>
+        <translation>이름 변경…</translation>
+    </message>
+    <message>
+        <source>Move to Trash</source>
+        <translation>휴지통으로 이동</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>실행 취소</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>다시 실행</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>오려두기</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>복사하기</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>붙여넣기</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>모두 선택</translation>
     </message>
 </context>
 <context>
@@ -852,40 +947,8 @@
         <translation>결과</translation>
     </message>
     <message>
-        <source>Rename</source>
-        <translation>이름 바꾸기</translation>
-    </message>
-    <message>
-        <source>New name:</source>
-        <translation>새 이름:</translation>
-    </message>
-    <message>
         <source>Result actions</source>
         <translation>결과 작업</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>열기</translation>
-    </message>
-    <message>
-        <source>Preview</source>
-        <translation>미리 보기</translation>
-    </message>
-    <message>
-        <source>Show in File Manager</source>
-        <translation>파일 관리자에서 보기</translation>
-    </message>
-    <message>
-        <source>Copy Path</source>
-        <translation>경로 복사</translation>
-    </message>
-    <message>
-        <source>Copy Name</source>
-        <translation>이름 복사</translation>
-    </message>
-    <message>
-        <source>Move to Trash</source>
-        <translation>휴지통으로 이동</translation>
     </message>
 </context>
 <context>
@@ -1161,14 +1224,6 @@
         <translation>포함</translation>
     </message>
     <message>
-        <source>Invisible Files &amp; Folders</source>
-        <translation>숨김 파일 및 폴더</translation>
-    </message>
-    <message>
-        <source>Package Contents</source>
-        <translation>패키지 내용</translation>
-    </message>
-    <message>
         <source>Match Path</source>
         <translation>경로 일치</translation>
     </message>
@@ -1284,6 +1339,18 @@
         <source>%1 unit</source>
         <translation>%1 단위</translation>
     </message>
+    <message>
+        <source>Hidden files and folders</source>
+        <translation>숨김 파일 및 폴더</translation>
+    </message>
+    <message>
+        <source>Contents of .app bundles</source>
+        <translation>.app 번들 내용</translation>
+    </message>
+    <message>
+        <source>Match Diacritics</source>
+        <translation>발음 구별 기호 구분</translation>
+    </message>
 </context>
 <context>
     <name>vesko::StatePage</name>
@@ -1343,40 +1410,12 @@
 <context>
     <name>vesko::StatusBar</name>
     <message>
-        <source>Status</source>
-        <translation>상태</translation>
-    </message>
-    <message>
-        <source>Keyboard hints</source>
-        <translation>키보드 도움말</translation>
-    </message>
-    <message>
-        <source>Re-checking…</source>
-        <translation>다시 확인하는 중…</translation>
-    </message>
-    <message>
         <source>Path copied</source>
         <translation>경로를 복사했습니다</translation>
     </message>
     <message>
         <source>Showing results for “%1”</source>
         <translation>“%1”의 결과를 표시하는 중</translation>
-    </message>
-    <message>
-        <source>Preview</source>
-        <translation>미리 보기</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>열기</translation>
-    </message>
-    <message>
-        <source>Show in File Manager</source>
-        <translation>파일 관리자에서 보기</translation>
-    </message>
-    <message>
-        <source>Copy Path</source>
-        <translation>경로 복사</translation>
     </message>
     <message>
         <source>Back to Search</source>
@@ -1393,6 +1432,10 @@
     <message>
         <source>Show Window</source>
         <translation>창 보이기</translation>
+    </message>
+    <message>
+        <source>Rescanning…</source>
+        <translation>다시 스캔하는 중…</translation>
     </message>
 </context>
 <context>

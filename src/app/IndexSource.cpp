@@ -2,13 +2,16 @@
 #include "app/IndexSource.h"
 
 #include "index/ArchiveFolder.h"
+#include "index/HomeFolder.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
+#include "scan/Volumes.h"
 #include "store/Settings.h"
 
 #include <sys/stat.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -54,8 +57,17 @@ void keepRecentArchives(const Request& request, const std::string& saved) {
 Outcome scan(const Request& request, const std::vector<std::string>& roots,
              const std::string& archivePath) {
     say(request.progress, "vesko: no saved index of %s; scanning…\n", describeRoots(roots).c_str());
-    const auto excluded =
+    auto excluded =
         request.excludedFolders ? request.excludedFolders() : std::vector<std::string>{};
+    // As the window leaves them out: the Trash folders and Vesko's own.
+    std::vector<std::string> tops = roots;
+    for (const Volume& volume : Volumes::mounted())
+        tops.push_back(volume.path);
+    for (const std::string& folder : Exclusions::trashFolders(homeFolder(), tops))
+        excluded.push_back(folder);
+    excluded.push_back(archivePath.substr(0, archivePath.rfind('/')));
+    const std::string settings = Settings::defaultFilePath();
+    excluded.push_back(settings.substr(0, settings.rfind('/')));
     auto built = IndexBuilder::build(roots, IndexBuilder::defaultWorkers(),
                                      std::make_shared<NameTable>(), excluded);
     if (built.error) return {std::nullopt, "the scan stopped: " + *built.error};
@@ -64,6 +76,9 @@ Outcome scan(const Request& request, const std::vector<std::string>& roots,
         "vesko: %lld entries in %lld folders scanned in %.1f s (%lld unreadable)\n",
         static_cast<long long>(report.entries), static_cast<long long>(report.directories),
         report.duration, static_cast<long long>(report.deniedDirectories));
+    for (const auto& root : report.unreadableRoots)
+        say(request.progress, "vesko: cannot read %s: %s\n", root.path.c_str(),
+            std::strerror(root.error));
     const auto builtAt = static_cast<double>(std::time(nullptr));
     if (auto problem = IndexArchive::save(built.index, *built.names, 0, builtAt, archivePath))
         say(request.progress, "vesko: the index was not saved (%s); the next run scans again\n",

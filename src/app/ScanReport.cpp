@@ -13,6 +13,7 @@
 #include "store/Permissions.h"
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +76,8 @@ void indexSection(ReportOutput& out, const IndexBuilder::Report& report, std::in
                        std::to_string(report.directories) + "\n  고유 이름    " +
                        std::to_string(report.uniqueNames) + "  (" + std::to_string(share) +
                        "%)\n  열지 못함    " + std::to_string(report.deniedDirectories);
+    for (const auto& root : report.unreadableRoots)
+        text += "\n  ❌ 루트를 열지 못함: " + root.path + " (" + std::strerror(root.error) + ")";
     if (Permissions::looksBlind(report))
         text += "  ⚠️ 눈이 멀었다 - Flatpak/Snap 샌드박스의 홈 폴더 접근을 "
                 "확인하라";

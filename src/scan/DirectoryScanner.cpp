@@ -69,7 +69,8 @@ Descriptor openWithoutLinks(int from, const std::string& piece, int flags) {
     return openEachComponent(from, piece, flags);
 }
 
-Descriptor openLong(std::string_view path) {
+// `lastFlags` opens the last piece; `followFirst` lets the first piece end in a link.
+Descriptor openLong(std::string_view path, int lastFlags, bool followFirst) {
     Descriptor current;
     for (bool first = true; !path.empty(); first = false) {
         const std::string piece = nextPiece(path);
@@ -80,11 +81,12 @@ Descriptor openLong(std::string_view path) {
         const bool last = path.empty();
         Descriptor next;
         if (!first)
-            next = openWithoutLinks(current.get(), piece, last ? listFlags : passFlags);
+            next = openWithoutLinks(current.get(), piece, last ? lastFlags : passFlags);
         else if (!last)
             next = Descriptor(::openat(AT_FDCWD, piece.c_str(), passFlags & ~O_NOFOLLOW));
         else // only slashes were cut away
-            next = Descriptor(::openat(AT_FDCWD, piece.c_str(), listFlags));
+            next = Descriptor(::openat(AT_FDCWD, piece.c_str(),
+                                       followFirst ? lastFlags & ~O_NOFOLLOW : lastFlags));
         if (!next) return next;
         current = std::move(next);
     }
@@ -137,7 +139,23 @@ void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry) 
 Descriptor openDirectory(const char* path) {
     Descriptor directory(::openat(AT_FDCWD, path, listFlags));
     if (directory || errno != ENAMETOOLONG) return directory;
-    return openLong(path);
+    return openLong(path, listFlags, false);
+}
+
+Descriptor openRoot(const char* path) {
+    Descriptor directory(::openat(AT_FDCWD, path, listFlags & ~O_NOFOLLOW));
+    if (directory || errno != ENAMETOOLONG) return directory;
+    return openLong(path, listFlags, true);
+}
+
+bool statNoFollow(const std::string& path, struct stat& status) {
+    if (::lstat(path.c_str(), &status) == 0) return true;
+    if (errno != ENAMETOOLONG) return false;
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == path.size()) return false;
+    const Descriptor parent = openLong(std::string_view(path).substr(0, slash), passFlags, false);
+    if (!parent) return false;
+    return ::fstatat(parent.get(), path.c_str() + slash + 1, &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 Descriptor openDirectoryAt(int parent, const char* name) {

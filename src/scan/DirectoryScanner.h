@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <sys/stat.h>
 #include <type_traits>
 #include <utility>
 
@@ -58,6 +60,16 @@ using Descriptor = FileDescriptor;
 // since the scan listed it as one. Costs one open per PATH_MAX bytes of path (one per
 // component on kernels without openat2).
 Descriptor openDirectory(const char* path);
+
+// Opens a root for listing as `openDirectory` does, except that the root itself may be a
+// link to a folder (a home folder on another disk often is): the user named that path, so
+// it is followed. Links below a root are never followed.
+Descriptor openRoot(const char* path);
+
+// lstat of a path of any length: past PATH_MAX the parent is opened piece by piece (as
+// `openDirectory` opens a long path, with search permission only) and the last component
+// is looked at relative to it. False with errno set when the path names nothing.
+bool statNoFollow(const std::string& path, struct stat& status);
 
 // Opens the folder `name`, a single component, inside the open folder `parent` for
 // listing, refusing a link and anything that is not a folder. Cheaper than a whole path:

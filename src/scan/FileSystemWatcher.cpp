@@ -304,8 +304,11 @@ void FileSystemWatcher::Session::limitReached(const std::string& path) {
 // the recorded paths. Only the folders with unvisited children hold a descriptor.
 bool FileSystemWatcher::Session::watchTree(const std::string& top, bool reportContents,
                                            int threads) {
-    // The top by its path, which may be longer than PATH_MAX; the rest by name.
-    auto opened = std::make_shared<FileDescriptor>(DirectoryScanner::openDirectory(top.c_str()));
+    // The top by its path, which may be longer than PATH_MAX, following a root that is a
+    // link; the rest by name.
+    auto opened = std::make_shared<FileDescriptor>(
+        isRoot(top) ? DirectoryScanner::openRoot(top.c_str())
+                    : DirectoryScanner::openDirectory(top.c_str()));
     if (!*opened) return false; // errno tells why
     FolderQueue queue;
     queue.push({std::move(opened), {}, top});

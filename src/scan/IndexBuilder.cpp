@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -48,6 +49,7 @@ struct Directory {
     std::uint32_t id = 0;
     std::shared_ptr<const HeldFolder> parent;
     std::size_t nameStart = 0; // where the folder's own name begins in `path`
+    bool isRoot = false;
 };
 
 struct Child {
@@ -75,7 +77,7 @@ public:
         const auto id = static_cast<std::uint32_t>(dirParent_.size());
         dirParent_.push_back(id);
         dirName_.push_back(nameId);
-        stack_.push_back({std::move(path), id, nullptr, 0});
+        stack_.push_back({std::move(path), id, nullptr, 0, true});
     }
 
     std::optional<Directory> take() {
@@ -232,12 +234,14 @@ struct Accumulator {
     EntryBlocks blocks;
     Report report;
 
-    void merge(EntryBlocks&& entries, std::int64_t denied, std::int64_t syscalls) {
+    void merge(EntryBlocks&& entries, std::int64_t denied, std::int64_t syscalls,
+               std::vector<UnreadableRoot>&& roots) {
         std::lock_guard guard(lock);
         std::move(entries.begin(), entries.end(), std::back_inserter(blocks));
         entries.clear();
         report.deniedDirectories += denied;
         report.syscalls += syscalls;
+        std::move(roots.begin(), roots.end(), std::back_inserter(report.unreadableRoots));
     }
 };
 
@@ -273,7 +277,7 @@ private:
             directory = stack_.next(children_);
         }
         if (stack_.error()) entries_.clear();
-        accumulator_.merge(std::move(entries_), denied_, syscalls_);
+        accumulator_.merge(std::move(entries_), denied_, syscalls_, std::move(unreadableRoots_));
     }
 
     void list(Directory& directory) {
@@ -282,9 +286,11 @@ private:
             directory.parent
                 ? DirectoryScanner::openDirectoryAt(directory.parent->get(),
                                                     directory.path.c_str() + directory.nameStart)
-                : DirectoryScanner::openDirectory(directory.path.c_str());
+            : directory.isRoot ? DirectoryScanner::openRoot(directory.path.c_str())
+                               : DirectoryScanner::openDirectory(directory.path.c_str());
         directory.parent.reset();
         if (!fd) {
+            if (directory.isRoot) unreadableRoots_.push_back({directory.path, errno});
             ++denied_;
             return;
         }
@@ -301,8 +307,10 @@ private:
                 addChild(directory, name, length, nameId, held);
         };
         if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry) ==
-            DirectoryScanner::Outcome::failed)
+            DirectoryScanner::Outcome::failed) {
+            if (directory.isRoot) unreadableRoots_.push_back({directory.path, errno});
             ++denied_;
+        }
     }
 
     // The child's path keeps the name's raw bytes: on Linux a name need not be UTF-8, and
@@ -329,6 +337,7 @@ private:
     std::vector<Child> children_;
     std::int64_t denied_ = 0;
     std::int64_t syscalls_ = 0;
+    std::vector<UnreadableRoot> unreadableRoots_;
 };
 
 // Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
@@ -420,6 +429,11 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     }
     runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet);
     result.report = accumulator.report;
+    auto& unreadable = result.report.unreadableRoots;
+    std::sort(unreadable.begin(), unreadable.end(), [&](const auto& a, const auto& b) {
+        return std::find(normalized.begin(), normalized.end(), a.path) <
+               std::find(normalized.begin(), normalized.end(), b.path);
+    });
     if (auto error = stack.error()) return failed(std::move(result), std::move(*error), start);
 
     FileIndex index;

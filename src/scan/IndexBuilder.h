@@ -16,6 +16,13 @@
 
 namespace vesko::IndexBuilder {
 
+// A root that could not be listed at all, and the errno that said why.
+struct UnreadableRoot {
+    std::string path;
+    int error = 0;
+    bool operator==(const UnreadableRoot&) const = default;
+};
+
 struct Report {
     std::int64_t entries = 0;
     std::int64_t directories = 0;
@@ -24,6 +31,8 @@ struct Report {
     std::int64_t syscalls = 0;
     double duration = 0;
     std::int64_t payloadBytes = 0;
+    // Also counted in deniedDirectories; in root order.
+    std::vector<UnreadableRoot> unreadableRoots;
 };
 
 struct Result {

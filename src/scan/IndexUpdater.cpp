@@ -255,7 +255,12 @@ bool IndexUpdater::Pass::read(const std::string& path, std::vector<ScannedItem>&
                              std::uint32_t accessed) {
         items.push_back({std::string(name, length), flags, size, modified, created, accessed});
     };
-    return DirectoryScanner::scan(path.c_str(), {buffer_.get(), DirectoryScanner::bufferSize},
+    // A root may be a link the user gave; below it nothing is followed.
+    const DirectoryScanner::Descriptor folder = rootIds_.contains(path)
+                                                    ? DirectoryScanner::openRoot(path.c_str())
+                                                    : DirectoryScanner::openDirectory(path.c_str());
+    return folder &&
+           DirectoryScanner::scan(folder.get(), {buffer_.get(), DirectoryScanner::bufferSize},
                                   syscalls_, onEntry) == DirectoryScanner::Outcome::completed;
 }
 

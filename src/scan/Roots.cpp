@@ -114,6 +114,25 @@ std::vector<std::string> Exclusions::normalize(const std::vector<std::string>& f
     return kept;
 }
 
+std::vector<std::string> Exclusions::trashFolders(const std::string& home,
+                                                  const std::vector<std::string>& tops) {
+    std::vector<std::string> folders;
+    // As the base-directory rules say, a relative XDG_DATA_HOME counts as unset.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const std::string dataHome = data && data[0] == '/'
+                                     ? trimTrailingSlashes(data)
+                                     : trimTrailingSlashes(home) + "/.local/share";
+    folders.push_back((dataHome == "/" ? std::string() : dataHome) + "/Trash");
+    const std::string perDisk = ".Trash-" + std::to_string(::getuid());
+    for (const std::string& top : tops) {
+        const std::string base = trimTrailingSlashes(top);
+        if (!base.empty()) folders.push_back((base == "/" ? std::string() : base) + "/" + perDisk);
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    return folders;
+}
+
 std::string Exclusions::display(const std::string& path, const std::string& home) {
     const std::string base = trimTrailingSlashes(home);
     if (base.empty()) return path;

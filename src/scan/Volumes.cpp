@@ -191,6 +191,19 @@ std::vector<Volume> Volumes::parseMountInfo(std::string_view mountinfo,
     return volumes;
 }
 
+std::vector<std::string> Volumes::mountPoints(std::string_view mountinfo) {
+    std::vector<std::string> points;
+    std::size_t start = 0;
+    while (start < mountinfo.size()) {
+        const std::size_t end = std::min(mountinfo.find('\n', start), mountinfo.size());
+        if (auto mount = parseLine(mountinfo.substr(start, end - start));
+            mount && std::find(points.begin(), points.end(), mount->mountPoint) == points.end())
+            points.push_back(std::move(mount->mountPoint));
+        start = end + 1;
+    }
+    return points;
+}
+
 std::vector<Volume> Volumes::mounted() {
     std::ifstream in("/proc/self/mountinfo");
     if (!in) return {};

@@ -26,7 +26,12 @@ std::vector<Volume> mounted();
 
 // The same from a mountinfo text; removable disks are looked up under sysBlock
 // (normally "/sys/block"), so tests can pass a recorded tree.
-std::vector<Volume> parseMountInfo(std::string_view mountinfo, const std::string& sysBlock = "/sys/block");
+std::vector<Volume> parseMountInfo(std::string_view mountinfo,
+                                   const std::string& sysBlock = "/sys/block");
+
+// Every mount point of a mountinfo text, pseudo file systems included, in the order listed
+// and without duplicates: a file system mounted inside an indexed folder hides what was there.
+std::vector<std::string> mountPoints(std::string_view mountinfo);
 
 } // namespace Volumes
 } // namespace vesko

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "shell/FindQuery.h"
 
+#include "scan/DirectoryScanner.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -62,9 +64,10 @@ void appendStoredPath(std::string& out, const FileIndex& index, const NameTable&
     }
 }
 
+// A path past PATH_MAX is looked at relative to its parent, which the kernel refuses whole.
 bool existsNow(const std::string& path) {
     struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
+    return DirectoryScanner::statNoFollow(path, status);
 }
 
 // Walks the hits' stored paths in result order until `visit` says stop.

@@ -4,6 +4,8 @@
 #include "store/IndexStore.h"
 
 #include "index/IndexArchive.h"
+#include "index/IndexCompactor.h"
+#include "scan/DirectoryScanner.h"
 #include "scan/IndexUpdater.h"
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
@@ -11,6 +13,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <malloc.h>
 #include <new>
@@ -20,7 +23,8 @@
 namespace vesko {
 namespace {
 
-constexpr std::int64_t largeRescan = 1000; // folders
+constexpr std::int64_t largeRescan = 1000;   // folders
+constexpr std::int64_t largeChange = 10'000; // entries added and removed
 
 double residentMebibytes() {
     std::ifstream status("/proc/self/status");
@@ -58,6 +62,7 @@ struct IndexStore::BuildOutcome {
 
 struct IndexStore::ApplyOutcome {
     std::optional<FileIndex> index; // nothing when the index could not grow
+    SharedNameTable compactedNames; // set when the index was compacted: new ids throughout
     IndexUpdater::Report report;
     FileSystemWatcher::Batch batch;
 };
@@ -70,6 +75,7 @@ void IndexStore::start() {
     mountedExtraRoots_ = existingExtraRoots();
     emit mountedExtraRootsChanged();
     watchVolumeChanges();
+    watchSettingsFile();
     if (!loadArchive()) build();
 }
 
@@ -87,11 +93,16 @@ bool IndexStore::loadArchive() {
     if (loaded->builtAt > 0) LastFullScan::write(settings_, loaded->builtAt);
     setPhase(Phase::ready);
     setStatus(itemsStatus());
+    std::vector<IndexBuilder::UnreadableRoot> unreadable;
+    for (const std::string& root : roots())
+        if (!DirectoryScanner::openRoot(root.c_str())) unreadable.push_back({root, errno});
+    setUnreadableRoots(std::move(unreadable));
     // Searchable now; the watcher's first batch names every root, so what changed while
     // Vesko was not running is caught up in the background.
-    startWatching();
+    startWatching(lastEventID_);
     startTimers();
     search();
+    checkExclusionDrift();
     return true;
 }
 
@@ -118,7 +129,7 @@ void IndexStore::rebuildQuietly() {
 void IndexStore::runBuild(bool refreshing) {
     ++buildsRunning_;
     if (!replay_) replay_.emplace();
-    auto work = [this, refreshing, roots = roots(), excluded = excludedFolders_,
+    auto work = [this, refreshing, roots = roots(), excluded = effectiveExclusions(),
                  path = archivePath(), wallNow = env_.timing.wallNow,
                  workers =
                      env_.buildWorkers > 0 ? env_.buildWorkers : IndexBuilder::defaultWorkers()] {
@@ -162,6 +173,7 @@ void IndexStore::installBuild(BuildOutcome out) {
     ++indexEpoch_;
     report_ = out.report;
     footprintMB_ = out.footprintMB;
+    setUnreadableRoots(out.report.unreadableRoots);
     emit reportChanged();
     setPhase(Phase::ready);
     setRefreshing(false);
@@ -173,7 +185,7 @@ void IndexStore::installBuild(BuildOutcome out) {
     unresolvedTotal_ = 0;
     lastEventID_ = 0;
     navigator_ = std::make_shared<IndexNavigator>();
-    replaceWatcher();
+    replaceWatcher(0);
     if (replay && (!replay->paths.empty() || !replay->mustScanSubtrees.empty()))
         enqueue(std::move(*replay));
     startTimers();
@@ -195,10 +207,10 @@ void IndexStore::startTimers() {
 
 // ---- Watching ----
 
-void IndexStore::startWatching() {
+void IndexStore::startWatching(std::uint64_t since) {
     if (watcher_) return;
     watchedRoots_ = roots();
-    watcherCatchingUp_ = lastEventID_ != 0;
+    watcherCatchingUp_ = since != 0;
     resetWatchHealth();
     if (!env_.watchFileSystem) return;
     const std::uint64_t serial = ++watcherSerial_;
@@ -210,9 +222,8 @@ void IndexStore::startWatching() {
     watcher_ = std::make_shared<FileSystemWatcher>(handler, env_.watcherOptions);
     // The start-up walk adds one watch per folder: long on a big home folder, so it runs on
     // the lane while the index is already searchable.
-    tasks_->runSerially([this, serial, watcher = watcher_, roots = watchedRoots_,
-                         since = lastEventID_,
-                         excluded = IndexBuilder::excluded(watchedRoots_, excludedFolders_)] {
+    tasks_->runSerially([this, serial, watcher = watcher_, roots = watchedRoots_, since,
+                         excluded = IndexBuilder::excluded(watchedRoots_, effectiveExclusions())] {
         try {
             watcher->start(roots, since, excluded);
         } catch (const std::exception&) {
@@ -224,16 +235,25 @@ void IndexStore::startWatching() {
             watcherStarted_ = true;
             watchLimitReached_ = limitReached;
             emit watchHealthChanged();
+            // Folders that changed wholesale before this watcher saw them (a root that
+            // appeared, a file system mounted) are read again now that changes are seen.
+            if (!rescanOnceWatched_.empty()) {
+                FileSystemWatcher::Batch batch;
+                batch.mustScanSubtrees.assign(rescanOnceWatched_.begin(), rescanOnceWatched_.end());
+                batch.lastEventID = lastEventID_;
+                rescanOnceWatched_.clear();
+                enqueue(std::move(batch));
+            }
         });
     });
 }
 
 // The new watcher is started before the old one stops (the lane runs them in order), so
 // no change falls between the two; both deliver meanwhile.
-void IndexStore::replaceWatcher() {
+void IndexStore::replaceWatcher(std::uint64_t since) {
     auto old = std::move(watcher_);
     watcher_.reset();
-    startWatching();
+    startWatching(since);
     // Stopping drops what the old watcher has read but not yet handed out (it holds changes
     // back for up to its latency to batch them), so it gets that long to hand them out.
     if (old)
@@ -273,12 +293,19 @@ void IndexStore::flushPending() {
     isApplying_ = true;
     auxiliaryLastUsed_ = steadyNow();
     auto work = [this, epoch = indexEpoch_, index = *index_, names = names_, navigator = navigator_,
-                 excluded = excludedFolders_, batch = std::move(batch)] {
+                 excluded = effectiveExclusions(), batch = std::move(batch)] {
         auto out = std::make_shared<ApplyOutcome>();
         try {
             IndexUpdater updater(index, names, navigator, excluded);
             out->report = updater.apply(batch);
             out->index = updater.takeIndex();
+            // Churn leaves deleted entries behind; past a share of them, a compacted copy
+            // takes the index's place here, in the background, so the window never waits.
+            if (out->report.removed > 0 && IndexCompactor::isWorthIt(*out->index)) {
+                auto compacted = IndexCompactor::compact(*out->index, *names);
+                out->index = std::move(compacted.index);
+                out->compactedNames = std::move(compacted.names);
+            }
         } catch (const std::exception&) {
             // NameTableFull or bad_alloc: the installed index stays as it was.
         }
@@ -298,7 +325,22 @@ void IndexStore::installApplied(ApplyOutcome out, std::uint64_t epoch) {
     if (pendingBatch_ && !flushTimer_.isActive()) flushTimer_.start();
     // A full build installed meanwhile replaced the index this batch was applied to.
     if (epoch != indexEpoch_ || !out.index) return;
-    setIndex(std::move(*out.index), names_);
+    const bool compacted = out.compactedNames != nullptr;
+    if (compacted) {
+        // Every id changed: the navigator, the narrowing and the rows belong to the old ones.
+        setIndex(std::move(*out.index), std::move(out.compactedNames));
+        ++indexEpoch_;
+        navigator_ = std::make_shared<IndexNavigator>();
+        narrowing_.reset();
+        setSelectedRows({}); // marks are kept by entry id, which no longer names the same file
+        search();
+    } else {
+        setIndex(std::move(*out.index), names_);
+    }
+    // The old index and names, and the listings and paths of a large batch, went back to the
+    // allocator, which would keep them resident; handed back to the system off this thread.
+    if (compacted || out.report.added + out.report.removed >= largeChange)
+        tasks_->run(StoreTasks::Priority::background, [] { ::malloc_trim(0); });
     lastEventID_ = std::max(lastEventID_, out.batch.lastEventID);
     unresolvedTotal_ += out.report.unresolved;
     updateWatchHealth(out.batch);

@@ -69,6 +69,8 @@ IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
     auxiliaryLastUsed_ = lastSave_ = steadyNow();
     extraRoots_ = settings_.extraRoots();
     excludedFolders_ = settings_.excludedFolders();
+    for (const std::string& file : {settings_.filePath(), env_.archivePath({env_.home})})
+        ownFolders_.push_back(std::filesystem::path(file).parent_path().string());
     loadSearchSettings();
 
     const auto ms = [](StoreTiming::Duration d) { return static_cast<int>(d.count()); };

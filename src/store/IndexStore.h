@@ -33,6 +33,8 @@
 #include <QStringList>
 #include <QTimer>
 
+class QFileSystemWatcher;
+
 #include <chrono>
 #include <future>
 #include <memory>
@@ -154,6 +156,11 @@ public:
     qint64 suggestedWatchLimit() const;
     bool isRecoveringOverflow() const { return isRecoveringOverflow_; }
     QStringList vanishedRoots() const;
+    // The roots the last build or load could not list at all, with the errno that said why;
+    // told with watchHealthChanged.
+    const std::vector<IndexBuilder::UnreadableRoot>& unreadableRoots() const {
+        return unreadableRoots_;
+    }
 
     // ---- Roots and volumes (RootTracking.cpp) ----
 
@@ -164,6 +171,9 @@ public:
     void setExcludedFolders(const std::vector<std::string>& list);
     // Re-reads the mounted volumes; a change in which extra roots exist rebuilds quietly.
     void volumesChanged();
+    // Re-reads the preferences file, which the user may edit while Vesko runs: new extra
+    // roots or excluded folders rebuild quietly. Called when the file changes on disk.
+    void settingsFileChanged();
 
     const std::vector<std::string>& extraRoots() const { return extraRoots_; }
     const std::set<std::string>& mountedExtraRoots() const { return mountedExtraRoots_; }
@@ -172,6 +182,13 @@ public:
     QStringList extraRootList() const;
     QStringList mountedExtraRootList() const;
     QStringList excludedFolderList() const;
+    // Always left out, shown beside the user's list and never removed from it: the Trash
+    // folders of the home folder, of every root and of every mounted volume, and the folders
+    // of Vesko's own preferences and archive. Sorted.
+    std::vector<std::string> builtInExclusions() const;
+    QStringList builtInExclusionList() const;
+    // What every build, update and watch leaves out: the user's list and the built-in one.
+    std::vector<std::string> effectiveExclusions() const;
 
     // ---- Search state (SearchState.cpp) ----
 
@@ -348,9 +365,10 @@ private:
     std::shared_future<bool> startSave();
     void runBuild(bool refreshing);
     void installBuild(BuildOutcome outcome);
-    void startWatching();
+    // `since` 0 watches from now on; another value makes the first batch name every root.
+    void startWatching(std::uint64_t since);
     void stopWatching();
-    void replaceWatcher();
+    void replaceWatcher(std::uint64_t since);
     void flushPending();
     void installApplied(ApplyOutcome outcome, std::uint64_t epoch);
     void startTimers();
@@ -362,12 +380,19 @@ private:
     void resetWatchHealth();
     void noteWatcherBatch(const FileSystemWatcher::Batch& batch);
     void updateWatchHealth(const FileSystemWatcher::Batch& applied);
+    void setUnreadableRoots(std::vector<IndexBuilder::UnreadableRoot> roots);
     std::chrono::steady_clock::time_point steadyNow() const;
     double wallNow() const;
 
     // Roots.
     std::set<std::string> existingExtraRoots() const;
     void watchVolumeChanges();
+    void watchSettingsFile();
+    void checkExclusionDrift();
+    // Rebuilds quietly when an extra root appeared or vanished since last looked.
+    void checkExtraRoots();
+    void watchExtraRootParents();
+    void checkMountsInsideRoots();
 
     // Search.
     void loadSearchSettings();
@@ -424,13 +449,20 @@ private:
     std::set<std::string> unwatched_;
     bool isRecoveringOverflow_ = false;
     std::set<std::string> vanishedRoots_;
+    std::set<std::string> rescanOnceWatched_;
+    std::vector<IndexBuilder::UnreadableRoot> unreadableRoots_;
 
     // Roots state.
     std::vector<std::string> extraRoots_;
     std::set<std::string> mountedExtraRoots_;
     std::vector<Volume> mountedVolumes_;
     std::vector<std::string> excludedFolders_;
+    std::vector<std::string> ownFolders_; // of the preferences and of the archive
     MountWatcher* mountWatcher_ = nullptr;
+    QFileSystemWatcher* settingsWatcher_ = nullptr;
+    // The folders holding the extra roots, so that a root deleted or made again is noticed.
+    QFileSystemWatcher* rootParentsWatcher_ = nullptr;
+    std::vector<std::string> mountPoints_;
 
     // Search state.
     QString query_;

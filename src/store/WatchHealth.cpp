@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the watcher cannot do, told to the user instead of lost silently: folders past the
 // inotify watch limit (and the limit that would cover them), an overflowed event queue
-// being recovered by a rescan, a root that is gone.
+// being recovered by a rescan, a root that is gone or cannot be read.
 #include "store/IndexStore.h"
 
 #include <algorithm>
@@ -48,7 +48,11 @@ void IndexStore::noteWatcherBatch(const FileSystemWatcher::Batch& batch) {
     for (const std::string& path : rescans) {
         const bool isRoot =
             std::find(watchedRoots_.begin(), watchedRoots_.end(), path) != watchedRoots_.end();
-        if (isRoot && !isDirectory(path)) changed |= vanishedRoots_.insert(path).second;
+        if (isRoot && !isDirectory(path)) {
+            changed |= vanishedRoots_.insert(path).second;
+            // An extra root deleted leaves the roots: its entries go with a rebuild.
+            QTimer::singleShot(0, this, &IndexStore::checkExtraRoots);
+        }
         // The watcher names a folder it could not watch once; from then on only the
         // periodic rescan keeps it current.
         if (!isRoot && limitReached) changed |= unwatched_.insert(path).second;
@@ -87,6 +91,12 @@ void IndexStore::updateWatchHealth(const FileSystemWatcher::Batch& applied) {
         }
     }
     if (changed) emit watchHealthChanged();
+}
+
+void IndexStore::setUnreadableRoots(std::vector<IndexBuilder::UnreadableRoot> roots) {
+    if (roots == unreadableRoots_) return;
+    unreadableRoots_ = std::move(roots);
+    emit watchHealthChanged();
 }
 
 qint64 IndexStore::suggestedWatchLimit() const {

@@ -125,6 +125,19 @@ void ExclusionsView::showRows() {
         row->addWidget(path, 1);
         rows->addLayout(row);
     }
+    if (list_ != List::excluded) return;
+    // Deleted files and Vesko's own data: shown so the user knows, but never removable.
+    auto* builtInTitle = new QLabel(tr("Always left out:"), rowsBox_);
+    builtInTitle->setForegroundRole(QPalette::PlaceholderText);
+    rows->addWidget(builtInTitle);
+    for (const QString& folder : store_.builtInExclusionList()) {
+        auto* path = new QLabel(folder, rowsBox_);
+        path->setObjectName("builtInExclusion");
+        path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        path->setForegroundRole(QPalette::PlaceholderText);
+        path->setToolTip(folder);
+        rows->addWidget(path);
+    }
 }
 
 void ExclusionsView::changeEvent(QEvent* event) {

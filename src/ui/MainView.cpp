@@ -102,7 +102,10 @@ void MainView::retranslate() {
 }
 
 void MainView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LanguageChange) retranslate();
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        actions_->retranslate();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -141,11 +144,6 @@ bool MainView::eventFilter(QObject* watched, QEvent* event) {
             return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void MainView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LanguageChange) actions_->retranslate();
-    QWidget::changeEvent(event);
 }
 
 void MainView::connectFocus() {

@@ -42,9 +42,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     QMetaObject::Connection focusFollower_;
     void retranslate();

@@ -73,6 +73,9 @@ void WatchNotice::follow() {
                      .arg(QLocale().toString(store_.unwatchedFolders()));
     if (store_.isRecoveringOverflow())
         lines << tr("Too many changes at once: re-checking the indexed folders…");
+    for (const auto& root : store_.unreadableRoots())
+        lines << tr("Cannot read %1: %2")
+                     .arg(QString::fromStdString(root.path), qt_error_string(root.error));
     if (const QStringList gone = store_.vanishedRoots(); !gone.isEmpty())
         lines << tr("No longer found: %1").arg(gone.join(QStringLiteral(", ")));
     copy_->setText(tr("Copy Command"));

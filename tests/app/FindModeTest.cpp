@@ -3,14 +3,18 @@
 
 #include "store/TerminalText.h"
 
+#include "index/FileDescriptor.h"
 #include "support/VeskoHome.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <set>
 #include <string>
 #include <vector>
@@ -98,6 +102,35 @@ std::vector<std::string> split(const std::string& text, char separator) {
         << "the output does not end with a separator";
     return test::splitLines(text, separator);
 }
+
+// A chain of folders whose path passes PATH_MAX, with one file at the bottom: made and
+// removed level by level through descriptors, since the kernel refuses the whole path.
+class DeepFile {
+public:
+    DeepFile(const std::string& base, const std::string& file) : file_(file), path_(base) {
+        levels_.emplace_back(::open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        for (int i = 0; i < 20; ++i) {
+            ::mkdirat(levels_.back().get(), name_.c_str(), 0700);
+            levels_.emplace_back(
+                ::openat(levels_.back().get(), name_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            path_ += "/" + name_;
+        }
+        FileDescriptor(::openat(levels_.back().get(), file.c_str(), O_CREAT | O_WRONLY, 0600));
+        path_ += "/" + file;
+    }
+    ~DeepFile() {
+        ::unlinkat(levels_.back().get(), file_.c_str(), 0);
+        for (std::size_t i = levels_.size() - 1; i > 0; --i)
+            ::unlinkat(levels_[i - 1].get(), name_.c_str(), AT_REMOVEDIR);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    const std::string name_ = std::string(250, 'd');
+    std::string file_;
+    std::string path_;
+    std::vector<FileDescriptor> levels_;
+};
 
 // Runs `vesko --find ...` with its caches and preferences in a private home.
 class FindModeRun : public ::testing::Test {
@@ -219,12 +252,15 @@ TEST_F(FindModeRun, ExistingLeavesOutWhatIsGoneSinceTheIndexWasSaved) {
         tree.file("gone-" + std::to_string(1000 + i) + ".log");
     tree.file("keep-1.log");
     tree.file("keep-2.log");
-    ASSERT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n");
+    const DeepFile deep(tree.root(), "keep-deep.log"); // lstat would say ENAMETOOLONG
+    ASSERT_GT(deep.path().size(), std::size_t{PATH_MAX});
+    ASSERT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "303\n");
     for (int i = 0; i < goneCount; ++i)
         tree.remove("gone-" + std::to_string(1000 + i) + ".log");
 
-    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "302\n"); // the saved index
-    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "--existing", "log"}).out, "2\n");
+    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "log"}).out, "303\n"); // the saved index
+    EXPECT_EQ(vesko({"--root", tree.root(), "--count", "--existing", "log"}).out, "3\n");
+    EXPECT_EQ(vesko({"--root", tree.root(), "--existing", "deep"}).out, deep.path() + "\n");
     // The limit counts printed paths, so the gone ones do not use it up.
     const test::Finished sorted =
         vesko({"--root", tree.root(), "--existing", "--sort", "name", "--limit", "2", "log"});
@@ -233,6 +269,29 @@ TEST_F(FindModeRun, ExistingLeavesOutWhatIsGoneSinceTheIndexWasSaved) {
     const test::Finished gone = vesko({"--root", tree.root(), "--existing", "gone"});
     EXPECT_EQ(gone.out, "");
     EXPECT_EQ(gone.status, FindMode::statusNoHits);
+}
+
+// The root is the link as the user gave it, so the paths printed are under the link, and
+// they open; links below the root stay unfollowed.
+TEST_F(FindModeRun, AHomeFolderThatIsALinkIsIndexedThroughIt) {
+    tree.file("real/findme-here.txt");
+    tree.symlink(tree.path("real"), "real/findme-loop");
+    const std::string link = tree.symlink(tree.path("real"), "home-link");
+    test::Launch launch = home.launch({"--find", "findme"});
+    for (auto& [name, value] : launch.env)
+        if (name == "HOME") value = link;
+    const test::Finished run = test::run(launch);
+    EXPECT_EQ(lineSet(run),
+              (std::set<std::string>{link + "/findme-here.txt", link + "/findme-loop"}))
+        << run.err;
+
+    for (auto& [name, value] : launch.env)
+        if (name == "HOME") value = tree.path("no-such-home");
+    const test::Finished missing = test::run(launch);
+    EXPECT_NE(missing.err.find("cannot read " + tree.path("no-such-home") +
+                               ": No such file or directory"),
+              std::string::npos)
+        << missing.err;
 }
 
 TEST_F(FindModeRun, TerminalShowsControlCharactersEscapedWhilePipesKeepTheBytes) {

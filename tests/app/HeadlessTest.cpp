@@ -162,8 +162,10 @@ TEST_F(HeadlessEndToEnd, BadInputEndsWithAStatusAndAMessage) {
         {{"--watch", tiny}, 2, {}, "only.txt: not a folder"},
         {{"--scan", "--root", home.path("nowhere")},
          0,
-         {"  항목         0\n  디렉터리     1\n", "  열지 못함    1\n", "메모리 내역", "타이핑",
-          "  카 ", "✅"}},
+         {"  항목         0\n  디렉터리     1\n",
+          "  열지 못함    1\n  ❌ 루트를 열지 못함: " + home.path("nowhere") +
+              " (No such file or directory)\n",
+          "메모리 내역", "타이핑", "  카 ", "✅"}},
         // The root's own path is a name in the table, too.
         {{"--scan", "--root", home.path("tiny")}, 0, {"  고유 이름    2  (100%)\n"}},
         {{"--scan", "--root", tree, "--out", unwritable}, 0, {}},

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scan/IndexUpdater.h"
 
+#include "index/IndexCompactor.h"
 #include "index/Unicode.h"
 #include "scan/IndexBuilder.h"
 #include "support/LivePaths.h"
@@ -117,6 +118,41 @@ TEST_F(IndexUpdaterTest, DeletingAFolderFlagsItsWholeKnownSubtreeOnce) {
     EXPECT_EQ(apply({"top/d"}), (Report{0, 6, 1, 0}));
     EXPECT_EQ(apply({"top/d"}), (Report{0, 0, 1, 0}));
     expectMatchesDisk();
+}
+
+// Compaction renumbers everything: the result must list what a fresh scan lists, keep an
+// excluded folder unlisted, and take further updates like a fresh index.
+TEST_F(IndexUpdaterTest, ACompactedIndexHoldsWhatAFreshScanHoldsAndKeepsUpdating) {
+    tree.file("top/d/1");
+    tree.file("top/d/sub/3");
+    tree.file("top/other");
+    tree.file("skip/inner");
+    build({tree.path("skip")});
+    tree.remove("top/d");
+    apply({"top/d"});
+    tree.file("top/d/again"); // a new folder under the old one's name
+    apply({"top/d"});
+    ASSERT_GT(IndexCompactor::deletedCount(index()), 0);
+
+    const auto compacted = IndexCompactor::compact(index(), *names);
+    const auto fresh =
+        IndexBuilder::build({tree.root()}, 1, std::make_shared<NameTable>(), {tree.path("skip")});
+    EXPECT_EQ(livePaths(compacted.index, *compacted.names), livePaths(fresh.index, *fresh.names));
+    EXPECT_EQ(compacted.index.count(), fresh.index.count());
+    EXPECT_EQ(compacted.index.directoryCount(), fresh.index.directoryCount());
+    EXPECT_EQ(compacted.names->uniqueCount(), fresh.names->uniqueCount());
+    EXPECT_EQ(compacted.index.checkInvariants(), "");
+
+    names = compacted.names;
+    navigator = std::make_shared<IndexNavigator>();
+    updater = std::make_unique<IndexUpdater>(compacted.index, names, navigator,
+                                             std::vector<std::string>{tree.path("skip")});
+    tree.file("top/d/sub2/later");
+    tree.remove("top/other");
+    apply({"top/d/sub2", "top/other"});
+    const auto later =
+        IndexBuilder::build({tree.root()}, 1, std::make_shared<NameTable>(), {tree.path("skip")});
+    EXPECT_EQ(livePaths(index(), *names), livePaths(later.index, *later.names));
 }
 
 TEST_F(IndexUpdaterTest, ExcludedFoldersAndUnknownPaths) {

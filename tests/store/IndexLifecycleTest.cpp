@@ -2,9 +2,13 @@
 #include "StoreFixture.h"
 
 #include "index/IndexArchive.h"
+#include "index/IndexCompactor.h"
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace vesko::test {
@@ -295,6 +299,66 @@ TEST_F(IndexLifecycle, IdleNavigatorIsReleasedByTheReaperButNotWhileUsed) {
     clocks.advance(31s);
     store->reap();
     EXPECT_FALSE(store->navigatorReady());
+}
+
+// Rounds of many files made and deleted beside a few that stay: the deleted entries are
+// reclaimed as the index goes, so neither the archive nor the index's memory grows with the
+// churn. VESKO_CHURN_SCALE=10 runs the size of the reported case (50,000 over 5,000) and
+// prints the figures.
+TEST_F(IndexLifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
+    const char* scaleText = std::getenv("VESKO_CHURN_SCALE");
+    const int scale = scaleText ? std::max(1, std::atoi(scaleText)) : 1;
+    const int kept = 500 * scale, churned = 5000 * scale, rounds = 6;
+    for (int i = 0; i < kept; ++i)
+        home.file("keep/" + std::to_string(i / 500) + "/kept-" + std::to_string(i) + ".txt");
+    const std::string churn = home.dir("churn");
+    auto store = watchingStore(environment());
+    const auto live = [&] {
+        return store->entryCount() - IndexCompactor::deletedCount(*store->index());
+    };
+    const std::int64_t steady = live();
+    const auto resident = [] { // MiB, for the printed figures only: too noisy to assert
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.starts_with("VmRSS:")) return std::stod(line.substr(6)) / 1024;
+        return 0.0;
+    };
+    const double residentBefore = resident();
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < churned; ++i)
+            std::ofstream(churn + "/r" + std::to_string(round) + "-" + std::to_string(i) + ".tmp");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return live() == steady + churned; }, patience))
+            << "round " << round << ": " << live();
+        for (const auto& item : std::filesystem::directory_iterator(churn))
+            std::filesystem::remove(item.path());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return live() == steady; }, patience))
+            << "round " << round << ": " << live();
+    }
+    QSignalSpy saved(store.get(), &IndexStore::archiveSaved);
+    store->saveArchive(true);
+    ASSERT_TRUE(saved.wait(patience));
+    const double residentAfter = resident();
+    const auto memoryOf = [](const FileIndex& index, const NameTable& names) {
+        return static_cast<double>(index.payloadBytes() + names.nameBytes() + names.displayBytes() +
+                                   names.startsBytes());
+    };
+    const double churnedMemory = memoryOf(*store->index(), *store->names());
+
+    auto fresh = IndexBuilder::build(store->roots(), 2, std::make_shared<NameTable>(),
+                                     store->effectiveExclusions());
+    ASSERT_FALSE(fresh.error);
+    ASSERT_FALSE(IndexArchive::save(fresh.index, *fresh.names, 0, 1, state.path("fresh")));
+    const auto archiveBytes = static_cast<double>(std::filesystem::file_size(archive()));
+    const auto freshBytes = static_cast<double>(std::filesystem::file_size(state.path("fresh")));
+    const double freshMemory = memoryOf(fresh.index, *fresh.names);
+    EXPECT_LE(archiveBytes, 1.5 * freshBytes);
+    EXPECT_LE(churnedMemory, 1.3 * freshMemory);
+    if (scaleText)
+        std::printf("churn %d x %d over %d: archive %.0f KB (fresh %.0f KB), index memory %.0f KB "
+                    "(fresh %.0f KB), resident %.1f MB after churn, %.1f MB before\n",
+                    rounds, churned, kept, archiveBytes / 1024, freshBytes / 1024,
+                    churnedMemory / 1024, freshMemory / 1024, residentAfter, residentBefore);
 }
 
 } // namespace

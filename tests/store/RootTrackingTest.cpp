@@ -2,9 +2,12 @@
 #include "StoreFixture.h"
 
 #include "store/MountWatcher.h"
+#include "support/ScopedEnv.h"
 
 #include <filesystem>
+#include <fstream>
 #include <sys/mount.h>
+#include <unistd.h>
 
 namespace vesko::test {
 namespace {
@@ -90,6 +93,70 @@ TEST_F(RootTracking, ExcludedFoldersLeaveTheIndexAfterARebuild) {
     EXPECT_EQ(store->rowCount(), 0);
 }
 
+// Deleted files must not come back as hits, nor Vesko's own data: the Trash, a disk's
+// .Trash-UID and the preferences' folder are left out by a build and by live updates.
+TEST_F(RootTracking, TheTrashAndVeskosOwnFoldersStayOutOfTheIndex) {
+    test::ScopedEnv data;
+    data.set("XDG_DATA_HOME", std::nullopt);
+    const std::string perDisk = ".Trash-" + std::to_string(::getuid());
+    home.file(".local/share/Trash/files/old-deleted.txt");
+    home.file(perDisk + "/files/disk-deleted.txt");
+    home.file(".config/vesko/vesko-own.txt");
+    home.file("docs/deleted-now.txt");
+    auto env = environment();
+    env.settingsPath = home.path(".config/vesko/vesko.conf");
+    auto store = watchingStore(env);
+    for (const std::string& folder :
+         {home.path(".local/share/Trash"), home.path(perDisk), home.path(".config/vesko")})
+        EXPECT_TRUE(store->builtInExclusionList().contains(QString::fromStdString(folder)))
+            << folder;
+    searchFor(*store, "deleted");
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"deleted-now.txt"});
+    searchFor(*store, "vesko-own");
+    EXPECT_EQ(store->rowCount(), 0);
+
+    // Trashed while running, the way a file manager does it.
+    searchFor(*store, "deleted");
+    home.file(".local/share/Trash/info/deleted-now.txt.trashinfo", "[Trash Info]\n");
+    std::filesystem::rename(home.path("docs/deleted-now.txt"),
+                            home.path(".local/share/Trash/files/deleted-now.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 0; }, patience));
+    QTest::qWait(200); // a late batch would bring it back
+    researchAndWait(*store);
+    EXPECT_EQ(store->rowCount(), 0);
+}
+
+// The preferences file may be edited by hand while Vesko runs, or while it does not.
+TEST_F(RootTracking, ExcludedFoldersEditedByHandApplyWhileRunningAndAtTheNextStart) {
+    home.file("private/secret-plan.txt");
+    home.file("public/open-plan.txt");
+    const auto excludeByHand = [&](const std::string& folder) {
+        std::ofstream(state.path("vesko.conf")) << "[General]\nexcludedFolders=" << folder << "\n";
+    };
+    auto store = startedStore();
+    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
+    searchFor(*store, "plan");
+    ASSERT_EQ(store->rowCount(), 2);
+
+    excludeByHand(home.path("private"));
+    ASSERT_TRUE(rebuilt(*store, installed, 1));
+    EXPECT_EQ(store->excludedFolders(), std::vector<std::string>{home.path("private")});
+    researchAndWait(*store);
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"open-plan.txt"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isRefreshing(); }, patience));
+    store.reset();
+
+    // The archive lists public and not private; the file now says the opposite.
+    excludeByHand(home.path("public"));
+    auto restarted = makeStore();
+    QSignalSpy again(restarted.get(), &IndexStore::buildInstalled);
+    restarted->start();
+    ASSERT_EQ(restarted->phase(), Phase::ready) << "the archive did not load";
+    ASSERT_TRUE(rebuilt(*restarted, again, 1));
+    searchFor(*restarted, "plan");
+    EXPECT_EQ(rowNames(*restarted), std::vector<std::string>{"secret-plan.txt"});
+}
+
 TEST_F(RootTracking, TheDeveloperRootReplacesEveryOtherRoot) {
     home.file("docs/in-home.txt");
     TempTree dev;
@@ -105,6 +172,101 @@ TEST_F(RootTracking, TheDeveloperRootReplacesEveryOtherRoot) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->phase() == Phase::ready; }, patience));
     searchFor(*store, "in-");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"in-dev-root.txt"});
+}
+
+// Paths show the link the user's home is, as given; only the root's own link is followed.
+TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
+    TempTree real;
+    real.file("docs/in-linked-home.txt");
+    const std::string link = state.symlink(real.root(), "home-link");
+    auto env = environment();
+    env.home = link;
+    auto store = watchingStore(env);
+    searchFor(*store, "linked-home");
+    ASSERT_EQ(store->rowCount(), 1);
+    EXPECT_EQ(store->rows().front().directory, link + "/docs");
+    EXPECT_TRUE(store->unreadableRoots().empty());
+    searchFor(*store, "made-later");
+    real.file("docs/made-later.txt");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience));
+
+    env.home = state.path("no-such-home");
+    env.archivePath = [this](const std::vector<std::string>&) { return state.path("other"); };
+    auto missing = startedStore(env);
+    EXPECT_EQ(missing->unreadableRoots(),
+              (std::vector<IndexBuilder::UnreadableRoot>{{state.path("no-such-home"), ENOENT}}));
+}
+
+TEST_F(RootTracking, AnExtraRootDeletedAndMadeAgainLosesItsEntriesThenIndexesTheNewOnes) {
+    TempTree disk;
+    const std::string root = disk.dir("extra");
+    disk.file("extra/before-delete.txt");
+    auto store = watchingStore(environment());
+    store->setExtraRoots({root});
+    searchFor(*store, "delete");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience));
+
+    std::filesystem::remove_all(root);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 0; }, patience))
+        << "the deleted root's entries stayed";
+    EXPECT_TRUE(store->mountedExtraRoots().empty());
+
+    std::filesystem::create_directory(root);
+    disk.file("extra/after-delete.txt");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience))
+        << "the root made again was not indexed";
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"after-delete.txt"});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->isWatching() && !store->isRefreshing(); }, patience));
+    disk.file("extra/later-delete.txt");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 2; }, patience))
+        << "the root made again is not watched";
+}
+
+// Unmounts on every path out of the test, so a failed check leaves no mount behind.
+class ScopedMount {
+public:
+    explicit ScopedMount(std::string point) : point_(std::move(point)) {
+        mounted_ = ::mount("vesko-test", point_.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~ScopedMount() { unmount(); }
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
+    bool isMounted() const { return mounted_; }
+    void unmount() {
+        if (mounted_) ::umount2(point_.c_str(), MNT_DETACH);
+        mounted_ = false;
+    }
+
+private:
+    std::string point_;
+    bool mounted_ = false;
+};
+
+TEST_F(RootTracking, AFileSystemMountedInsideARootIsReadAndWatchedThenUnmountedAgain) {
+    home.file("mnt/hidden-by-mount.txt");
+    auto env = environment();
+    env.mountInfoPath = "/proc/self/mountinfo";
+    auto store = watchingStore(env);
+    searchFor(*store, "mount");
+    ASSERT_EQ(rowNames(*store), std::vector<std::string>{"hidden-by-mount.txt"});
+
+    ScopedMount mount(home.path("mnt"));
+    if (!mount.isMounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    home.file("mnt/on-mount.txt");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return rowNames(*store) == std::vector<std::string>{"on-mount.txt"}; }, patience))
+        << "the mounted file system was not read";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->isWatching(); }, patience));
+    home.file("mnt/later-on-mount.txt");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 2; }, patience))
+        << "the mounted file system is not watched";
+
+    mount.unmount();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return rowNames(*store) == std::vector<std::string>{"hidden-by-mount.txt"}; },
+        patience))
+        << "after unmounting, the folder's own contents did not come back";
 }
 
 TEST_F(RootTracking, TheMountTableSignalsAChangeWhenAFileSystemIsMounted) {

@@ -3,6 +3,7 @@
 // over a store with private preferences.
 #include "store/Localization.h"
 #include "store/StoreFixture.h"
+#include "support/ScopedEnv.h"
 #include "ui/CollapsibleSection.h"
 #include "ui/ExclusionsView.h"
 #include "ui/FilterSummary.h"
@@ -186,6 +187,8 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
 
 // The Index page's two folder lists: left out of the index, and indexed besides home.
 TEST_F(PanelsTest, AddingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
+    test::ScopedEnv data;
+    data.set("XDG_DATA_HOME", std::nullopt);
     struct Case {
         ExclusionsView::List list;
         QString add, remove, none;
@@ -220,6 +223,13 @@ TEST_F(PanelsTest, AddingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
         }
         EXPECT_TRUE(c.stored(*store).isEmpty());
         EXPECT_EQ(child<QLabel>(view, c.none)->text(), "None");
+        if (c.list != ExclusionsView::List::excluded) continue;
+        // The Trash is always left out, listed without a remove button.
+        QStringList builtIn;
+        for (auto* label : view.findChildren<QLabel*>("builtInExclusion"))
+            builtIn << label->text();
+        EXPECT_TRUE(builtIn.contains(QString::fromStdString(home.root() + "/.local/share/Trash")))
+            << builtIn.join(", ").toStdString();
     }
 }
 
