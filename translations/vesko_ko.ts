@@ -279,6 +279,10 @@
         <source>Added folders are indexed besides your home folder, with everything inside.</source>
         <translation>추가한 폴더는 홈 폴더와 함께 안에 있는 모든 항목까지 색인됩니다.</translation>
     </message>
+    <message>
+        <source>Always left out:</source>
+        <translation>항상 제외됨:</translation>
+    </message>
 </context>
 <context>
     <name>vesko::GeneralPage</name>
@@ -1461,6 +1465,10 @@
 To keep it after a restart, add the line %2 to a file in /etc/sysctl.d/</source>
         <translation>한도를 올리려면: %1
 다시 시작한 뒤에도 유지하려면 /etc/sysctl.d/ 안의 파일에 %2 줄을 추가하세요</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>%1을(를) 읽을 수 없습니다: %2</translation>
     </message>
 </context>
 </TS>
