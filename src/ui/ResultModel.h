@@ -73,7 +73,7 @@ private:
     std::vector<std::int64_t> ids_;
     std::int64_t generation_ = 0; // the search the known rows came from
     QDateTime now_;
-    mutable QHash<QString, QString> kinds_;          // by lowercase extension, in the shown language
+    mutable QHash<QString, QString> kinds_; // by lowercase extension, in the shown language
     mutable QHash<std::int64_t, QString> linkKinds_; // by entry, for the rows listed now
 };
 

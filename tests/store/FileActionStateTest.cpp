@@ -86,7 +86,7 @@ TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
     ASSERT_TRUE(select(bad));
     store->loadDetail();
     ASSERT_TRUE(waitForDetail(*store));
-    EXPECT_EQ(store->detail()->sizeText, "3 bytes") << "the twin holds 5";
+    EXPECT_EQ(store->detail()->sizeText, "3 B") << "the twin holds 5";
     store->copySelectedPath();
     // The file URL carries the bytes; the text is what a shell reads back as the same path.
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),

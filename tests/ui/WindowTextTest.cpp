@@ -117,8 +117,8 @@ bool hasHangul(const QString& text) {
 // no Hangul, and a lower-case one beside Hangul (names such as "Word 2007 문서" or "JPEG 그림"
 // are capitalised). Key, unit and format names are written in Latin letters in Korean too.
 QStringList englishIn(const QString& text, const QString& home) {
-    static const QRegularExpression mine(
-        QStringLiteral("\\S*(report|docs)\\S*|(sudo|flatpak) [^)\\n]*|\\S*inotify\\S*|/etc/\\S*"));
+    static const QRegularExpression mine(QStringLiteral(
+        "\\S*(report|docs)\\S*|(sudo|flatpak) [^)\\n]*|\\S*inotify\\S*|(?<!\\S)[~]?/\\S*"));
     static const QRegularExpression latin(QStringLiteral("[A-Za-z]{3,}"));
     static const QStringList kept{"Vesko",  "Ctrl",  "Alt",  "Shift",  "Super", "Space",
                                   "Return", "Enter", "Esc",  "Tab",    "Del",   "Ins",
