@@ -24,6 +24,16 @@ std::string joinReversed(std::string base, const std::vector<std::string_view>& 
 
 } // namespace
 
+void FileIndex::reserveEntries(std::size_t count) {
+    entryName.reserveCapacity(count);
+    entryDir.reserveCapacity(count);
+    entryFlags.reserveCapacity(count);
+    entrySize.reserveCapacity(count);
+    entryModified.reserveCapacity(count);
+    entryCreated.reserveCapacity(count);
+    entryAccessed.reserveCapacity(count);
+}
+
 void FileIndex::appendEntry(std::uint32_t name, std::uint32_t dir, EntryFlags flags,
                             std::uint32_t packedSize, std::uint32_t modified, std::uint32_t created,
                             std::uint32_t accessed) {

@@ -42,6 +42,9 @@ struct FileIndex {
         return PackedSize::unpack(entrySize[static_cast<std::size_t>(entry)]);
     }
 
+    // Room for `count` entries in all seven entry columns at once: a column grown by appending
+    // keeps up to half again as much as it holds.
+    void reserveEntries(std::size_t count);
     // Appends one entry to all seven entry columns.
     void appendEntry(std::uint32_t name, std::uint32_t dir, EntryFlags flags,
                      std::uint32_t packedSize, std::uint32_t modified, std::uint32_t created,

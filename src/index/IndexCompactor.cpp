@@ -95,17 +95,10 @@ Compacted compact(const FileIndex& index, const NameTable& names) {
         return !EntryFlags{index.entryFlags[i]}.contains(EntryFlags::deleted()) &&
                folderOf[index.entryDir[i]] != dropped;
     };
-    // Sized once: grown by appending, the columns would keep up to half again as much.
     std::size_t count = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(index.count()); ++i)
         count += kept(i) ? 1 : 0;
-    fresh.entryName.reserveCapacity(count);
-    fresh.entryDir.reserveCapacity(count);
-    fresh.entryFlags.reserveCapacity(count);
-    fresh.entrySize.reserveCapacity(count);
-    fresh.entryModified.reserveCapacity(count);
-    fresh.entryCreated.reserveCapacity(count);
-    fresh.entryAccessed.reserveCapacity(count);
+    fresh.reserveEntries(count);
     for (std::int64_t e = 0; e < index.count(); ++e) {
         const auto i = static_cast<std::size_t>(e);
         if (!kept(i)) continue;

@@ -375,13 +375,7 @@ FileIndex mergeBlocks(EntryBlocks& blocks) {
     for (const auto& block : blocks)
         n += block->count();
     FileIndex index;
-    index.entryName.reserveCapacity(n);
-    index.entryDir.reserveCapacity(n);
-    index.entryFlags.reserveCapacity(n);
-    index.entrySize.reserveCapacity(n);
-    index.entryModified.reserveCapacity(n);
-    index.entryCreated.reserveCapacity(n);
-    index.entryAccessed.reserveCapacity(n);
+    index.reserveEntries(n);
     for (auto& block : blocks) {
         block->appendTo(index);
         block.reset();
