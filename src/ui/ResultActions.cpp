@@ -28,7 +28,7 @@ constexpr char exportFolderKey[] = "exportFolder";
 
 enum class Needs { nothing, selection, hits };
 
-struct Spec {
+struct CommandTraits {
     Command command;
     const char* name;
     Needs needs;
@@ -37,7 +37,7 @@ struct Spec {
 };
 
 // The table itself; texts, keys and what each does are set where they are known.
-constexpr Spec specs[] = {
+constexpr CommandTraits commandTable[] = {
     {Command::open, "openSelectedFile", Needs::selection, "document-open",
      QStyle::SP_DialogOpenButton},
     {Command::preview, "toggleQuickLook", Needs::selection, "document-preview",
@@ -57,8 +57,8 @@ constexpr Spec specs[] = {
     {Command::selectAll, "selectAll", Needs::nothing, nullptr, {}},
 };
 
-const Spec& specOf(Command command) {
-    return specs[static_cast<std::size_t>(command)];
+const CommandTraits& traitsOf(Command command) {
+    return commandTable[static_cast<std::size_t>(command)];
 }
 
 QKeySequence keys(QKeyCombination key) {
@@ -96,7 +96,7 @@ QString askForSave(QWidget* parent, const QString& proposed) {
 ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTable& table,
                              QWidget& window)
     : QObject(&window), store_(store), preview_(preview), table_(table), window_(window),
-      actions_(std::size(specs)), chooseSave_(&askForSave) {
+      actions_(std::size(commandTable)), chooseSave_(&askForSave) {
     IndexStore& s = store_;
     make(Command::open, [&s] { s.openSelected(); })
         ->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Return),
@@ -155,12 +155,12 @@ ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTa
 }
 
 QAction* ResultActions::make(Command command, std::function<void()> run) {
-    const Spec& spec = specOf(command);
+    const CommandTraits& traits = traitsOf(command);
     auto* made = new QAction(this);
-    made->setObjectName(QString::fromLatin1(spec.name));
-    if (spec.icon)
-        made->setIcon(QIcon::fromTheme(QLatin1String(spec.icon),
-                                       QApplication::style()->standardIcon(spec.fallback)));
+    made->setObjectName(QString::fromLatin1(traits.name));
+    if (traits.icon)
+        made->setIcon(QIcon::fromTheme(QLatin1String(traits.icon),
+                                       QApplication::style()->standardIcon(traits.fallback)));
     connect(made, &QAction::triggered, this, [run = std::move(run)] { run(); });
     actions_[static_cast<std::size_t>(command)] = made;
     return made;
@@ -190,10 +190,10 @@ void ResultActions::retranslate() {
 void ResultActions::refresh() {
     const bool selected = store_.selectedRow().has_value();
     const bool hits = store_.totalMatches() > 0 && store_.rowCount() > 0;
-    for (const Spec& spec : specs)
-        action(spec.command)
-            ->setEnabled(spec.needs == Needs::nothing ||
-                         (spec.needs == Needs::selection ? selected : hits));
+    for (const CommandTraits& traits : commandTable)
+        action(traits.command)
+            ->setEnabled(traits.needs == Needs::nothing ||
+                         (traits.needs == Needs::selection ? selected : hits));
 }
 
 QList<QKeySequence> ResultActions::listKeys(const QAction* action) {
@@ -244,7 +244,7 @@ void ResultActions::editList(Command command) {
 void ResultActions::edit(Command command) {
     QWidget* focus = QApplication::focusWidget();
     if (focus == &table_) return editList(command);
-    if (focus && window_.isAncestorOf(focus) && callOwn(focus, specOf(command).name)) return;
+    if (focus && window_.isAncestorOf(focus) && callOwn(focus, traitsOf(command).name)) return;
     // Outside any text, Ctrl+Z still takes back the last file action.
     if (command == Command::undo) store_.undoLastAction();
 }
