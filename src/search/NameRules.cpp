@@ -14,6 +14,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace vesko::Search {
 namespace {
@@ -94,22 +97,106 @@ const std::uint8_t* findNeedle(const std::uint8_t* text, std::size_t length,
     return nullptr;
 }
 
-// findNeedle for a needle of two or more bytes whose rarest byte is common: the bytes at
-// `key` and `other` are compared for sixteen start positions at once and only the positions
-// where both agree are compared in full, in text order.
-const std::uint8_t* findNeedleByPair(const std::uint8_t* text, std::size_t length,
-                                     std::string_view needle, std::size_t key, std::size_t other) {
+// The three rarest bytes of a needle of two or more bytes, by their positions (the third
+// repeats the second for a needle of two): compared for many start positions at once, they
+// leave few places to compare in full even when each of them alone is common.
+struct Probes {
+    std::size_t first, second, third;
+};
+
+Probes probesOf(std::string_view needle) {
+    const std::size_t first = rarestByte(needle), second = rarestByte(needle, first);
+    std::size_t third = second;
+    for (std::size_t i = 0; i < needle.size(); ++i)
+        if (i != first && i != second &&
+            (third == second || commonness(static_cast<std::uint8_t>(needle[i])) <
+                                    commonness(static_cast<std::uint8_t>(needle[third]))))
+            third = i;
+    return {first, second, third};
+}
+
+#if defined(__x86_64__)
+// The leftmost of the starts `block + i` for the set bits i of `mask` where the whole needle
+// is found, or null.
+const std::uint8_t* firstFullMatch(const std::uint8_t* block, std::uint32_t mask,
+                                   std::string_view needle) {
+    for (; mask != 0; mask &= mask - 1) {
+        const std::uint8_t* start = block + std::countr_zero(mask);
+        if (std::memcmp(start, needle.data(), needle.size()) == 0) return start;
+    }
+    return nullptr;
+}
+
+// Which of the thirty-two starts from `block` hold all three probe bytes.
+__attribute__((target("avx2"))) inline __m256i
+probeBlock(const std::uint8_t* block, Probes probes, __m256i first, __m256i second, __m256i third) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i_u*>(block + probes.first));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i_u*>(block + probes.second));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i_u*>(block + probes.third));
+    return _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second)),
+        _mm256_cmpeq_epi8(c, third));
+}
+
+// Thirty-two start positions at a time from `at` while all of them and the needle after them
+// lie within the text; returns the leftmost full match or null, with `at` where it stopped.
+__attribute__((target("avx2"))) const std::uint8_t* probeWide(const std::uint8_t* text,
+                                                              std::size_t lastStart,
+                                                              std::string_view needle,
+                                                              Probes probes, std::size_t& at) {
+    const __m256i first = _mm256_set1_epi8(needle[probes.first]);
+    const __m256i second = _mm256_set1_epi8(needle[probes.second]);
+    const __m256i third = _mm256_set1_epi8(needle[probes.third]);
+    const std::uint8_t* block = text + at;
+    const std::uint8_t* const last = text + lastStart;
+    // Two blocks a turn, tested together: most turns find nothing in either.
+    for (; block + 63 <= last; block += 64) {
+        const __m256i low = probeBlock(block, probes, first, second, third);
+        const __m256i high = probeBlock(block + 32, probes, first, second, third);
+        const __m256i any = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(any, any)) continue;
+        const auto lowMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
+        const auto highMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(high));
+        if (const std::uint8_t* hit = firstFullMatch(block, lowMask, needle)) return hit;
+        if (const std::uint8_t* hit = firstFullMatch(block + 32, highMask, needle)) return hit;
+    }
+    for (; block + 31 <= last; block += 32) {
+        const __m256i one = probeBlock(block, probes, first, second, third);
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(one));
+        if (const std::uint8_t* hit = firstFullMatch(block, mask, needle)) return hit;
+    }
+    at = static_cast<std::size_t>(block - text);
+    return nullptr;
+}
+
+bool hasWideVectors() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+// findNeedle for a needle of two or more bytes whose rarest byte is common: its probe bytes
+// are compared for many start positions at once and only the positions where all agree are
+// compared in full, in text order.
+const std::uint8_t* findNeedleByProbes(const std::uint8_t* text, std::size_t length,
+                                       std::string_view needle, Probes probes) {
     const std::size_t n = needle.size();
     if (length < n) return nullptr;
     const std::size_t lastStart = length - n;
     std::size_t at = 0;
+#if defined(__x86_64__)
+    if (hasWideVectors())
+        if (const std::uint8_t* hit = probeWide(text, lastStart, needle, probes, at)) return hit;
+#endif
 #if defined(__SSE2__)
-    const __m128i keyBytes = _mm_set1_epi8(needle[key]);
-    const __m128i otherBytes = _mm_set1_epi8(needle[other]);
+    const __m128i keyBytes = _mm_set1_epi8(needle[probes.first]);
+    const __m128i otherBytes = _mm_set1_epi8(needle[probes.second]);
     // Sixteen starts from `at` read up to text[at + 15 + n - 1], within the text.
     for (; at + 15 <= lastStart; at += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + key));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + other));
+        const __m128i a =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + probes.first));
+        const __m128i b =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + probes.second));
         auto mask = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(a, keyBytes), _mm_cmpeq_epi8(b, otherBytes))));
         for (; mask != 0; mask &= mask - 1) {
@@ -118,9 +205,9 @@ const std::uint8_t* findNeedleByPair(const std::uint8_t* text, std::size_t lengt
         }
     }
 #endif
-    const auto wanted = static_cast<std::uint8_t>(needle[key]);
+    const auto wanted = static_cast<std::uint8_t>(needle[probes.first]);
     for (; at <= lastStart; ++at)
-        if (text[at + key] == wanted && std::memcmp(text + at, needle.data(), n) == 0)
+        if (text[at + probes.first] == wanted && std::memcmp(text + at, needle.data(), n) == 0)
             return text + at;
     return nullptr;
 }
@@ -249,10 +336,10 @@ std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view need
     const std::size_t key = rarestByte(needle);
     if (needle.size() >= 2 &&
         commonness(static_cast<std::uint8_t>(needle[key])) >= pairFromCommonness) {
-        const std::size_t other = rarestByte(needle, key);
-        return collect([needle, key, other](const std::uint8_t* text, std::size_t length) {
-            return findNeedleByPair(text, length, needle, key, other);
-        });
+        return collect(
+            [needle, probes = probesOf(needle)](const std::uint8_t* text, std::size_t length) {
+                return findNeedleByProbes(text, length, needle, probes);
+            });
     }
     return collect([needle, key](const std::uint8_t* text, std::size_t length) {
         return findNeedle(text, length, needle, key);
