@@ -22,6 +22,21 @@ std::string joinReversed(std::string base, const std::vector<std::string_view>& 
     return base;
 }
 
+// The stored bytes of the names from the root down to `name` (none for a folder's own path):
+// the path the file system knows, which a repaired spelling may not be.
+std::string storedPath(const FileIndex& index, std::string_view name, std::uint32_t directory,
+                       const NameTable& names) {
+    std::vector<std::string_view> components;
+    if (!name.empty()) components.push_back(name);
+    std::uint32_t d = directory;
+    for (; index.dirParent[d] != d; d = index.dirParent[d])
+        components.push_back(names.displayBytes(index.dirName[d]));
+    const auto root = index.rootPaths.find(d);
+    std::string base = root == index.rootPaths.end() ? "/" : root->second;
+    if (components.empty()) return base;
+    return joinReversed(std::move(base), components);
+}
+
 } // namespace
 
 void FileIndex::reserveEntries(std::size_t count) {
@@ -53,25 +68,12 @@ std::uint32_t FileIndex::rootOf(std::uint32_t d) const {
 }
 
 std::string FileIndex::path(std::int64_t entry, const NameTable& names) const {
-    std::vector<std::string> owned;
-    owned.push_back(names.display(entryName[static_cast<std::size_t>(entry)]));
-    std::uint32_t d = entryDir[static_cast<std::size_t>(entry)];
-    for (; dirParent[d] != d; d = dirParent[d])
-        owned.push_back(names.display(dirName[d]));
-    const auto root = rootPaths.find(d);
-    return joinReversed(root == rootPaths.end() ? "/" : root->second,
-                        std::vector<std::string_view>(owned.begin(), owned.end()));
+    const auto e = static_cast<std::size_t>(entry);
+    return storedPath(*this, names.displayBytes(entryName[e]), entryDir[e], names);
 }
 
 std::string FileIndex::pathOfDirectory(std::uint32_t directory, const NameTable& names) const {
-    std::vector<std::string> owned;
-    std::uint32_t d = directory;
-    for (; dirParent[d] != d; d = dirParent[d])
-        owned.push_back(names.display(dirName[d]));
-    const auto root = rootPaths.find(d);
-    std::string base = root == rootPaths.end() ? "/" : root->second;
-    if (owned.empty()) return base;
-    return joinReversed(std::move(base), std::vector<std::string_view>(owned.begin(), owned.end()));
+    return storedPath(*this, {}, directory, names);
 }
 
 std::string FileIndex::foldedPath(std::int64_t entry, const NameTable& names) const {

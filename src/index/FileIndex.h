@@ -50,6 +50,7 @@ struct FileIndex {
                      std::uint32_t packedSize, std::uint32_t modified, std::uint32_t created,
                      std::uint32_t accessed);
 
+    // Paths as stored, byte for byte (a name need not be UTF-8): what to open, not to show.
     std::string path(std::int64_t entry, const NameTable& names) const;
     std::string pathOfDirectory(std::uint32_t directory, const NameTable& names) const;
     std::string foldedPath(std::int64_t entry, const NameTable& names) const;
