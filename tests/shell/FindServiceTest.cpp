@@ -39,6 +39,7 @@ protected:
         tree.file("notes/line\nbreak alpha.txt", "b");
         tree.file("back\\slash alpha.md", "c");
         tree.dir("alpha folder");
+        tree.file("보고서.hwp", "k");
         store = test::privateStore(tree.root(), state);
         socket = state.path("vesko.socket");
         ASSERT_TRUE(instance.listen(socket));
@@ -80,13 +81,17 @@ TEST_F(FindServiceTest, AnswersCarryEveryPathByteAndTheCount) {
     ASSERT_TRUE(answer);
     std::vector<std::string> expected;
     const std::int64_t found =
-        find.report(find.search(*store->index(), *store->names(), {}), *store->index(),
+        find.report(find.search(*store->index(), *store->names(), {}, {}), *store->index(),
                     *store->names(), [&](std::string_view path) { expected.emplace_back(path); });
     EXPECT_EQ(answer->paths, expected);
     EXPECT_EQ(answer->found, found);
     EXPECT_EQ(answer->paths.size(), 4u);
     EXPECT_NE(std::ranges::find(answer->paths, tree.path("notes/line\nbreak alpha.txt")),
               answer->paths.end());
+    // The window's preferences hold for its answers as for its own searches.
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 1);
+    store->preferences().setInitialConsonants(false);
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 0);
 }
 
 TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
