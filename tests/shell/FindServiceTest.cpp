@@ -13,7 +13,6 @@
 
 #include <QTest>
 
-#include <future>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -21,13 +20,6 @@ namespace vesko {
 namespace {
 
 constexpr int patience = 30'000;
-
-template <typename Work> auto whileServing(Work work) {
-    auto done = std::async(std::launch::async, work);
-    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
-        QCoreApplication::processEvents();
-    return done.get();
-}
 
 class FindServiceTest : public ::testing::Test {
 protected:
@@ -58,7 +50,7 @@ protected:
     }
 
     std::optional<FindService::Answer> ask(const FindQuery& find) {
-        return whileServing(
+        return test::whileServing(
             [&] { return FindService::ask(socket, find, std::chrono::milliseconds(5000)); });
     }
 
