@@ -25,7 +25,9 @@ elseif(NOT VESKO_SANITIZE STREQUAL "")
 endif()
 
 # One static library per source folder, made of every .cpp in it, linked PUBLIC against
-# the given libraries. A folder with no sources yet becomes an interface library.
+# the given libraries, or PRIVATE against those after the word PRIVATE: what no header of
+# the folder shows, so the layers above cannot lean on it. A folder with no sources yet
+# becomes an interface library.
 function(vesko_library name)
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)

@@ -11,6 +11,7 @@
 #include "search/Search.h"
 #include "shell/FindService.h"
 #include "shell/SingleInstance.h"
+#include "store/QueryService.h"
 #include "store/Settings.h"
 #include "store/TerminalText.h"
 
@@ -301,13 +302,14 @@ int run(const Arguments& args) {
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
     const auto kindOf = MimeKinds::lookup();
-    auto result = find.search(outcome.source->index, *outcome.source->names, kindOf);
+    const auto preferences = QueryPreferences::stored();
+    auto result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     // Nothing found in an archive is shown before its checksum has passed.
     if (!IndexSource::confirm(*outcome.source)) {
         std::fputs("vesko: the saved index is damaged\n", stderr);
         outcome = IndexSource::rescan(*request);
         if (!outcome.source) return trouble(outcome.problem);
-        result = find.search(outcome.source->index, *outcome.source->names, kindOf);
+        result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     }
     return finish(answer(find, result, *outcome.source, options));
 }

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "shell/FindService.h"
 
-#include "scan/IndexBuilder.h"
 #include "shell/SingleInstance.h"
-#include "store/IndexStore.h"
+#include "store/QueryService.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,36 +13,6 @@
 
 namespace vesko {
 namespace {
-
-void escapeInto(std::string& out, std::string_view path) {
-    for (char c : path) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-}
-
-std::optional<std::string> unescape(std::string_view text) {
-    std::string path;
-    path.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            path += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        if (text[i] == 'n')
-            path += '\n';
-        else if (text[i] == '\\')
-            path += '\\';
-        else
-            return std::nullopt;
-    }
-    return path;
-}
 
 // Reads the answer's lines into `answer` until its final line. False on "error …", a closed
 // connection, a malformed line, or `patience` without a byte.
@@ -57,7 +26,7 @@ bool readAnswer(int fd, std::chrono::milliseconds patience, FindService::Answer&
             const std::string_view line(received.data() + start, end - start);
             if (line == "ok") return counted;
             if (line.starts_with("path ")) {
-                auto path = unescape(line.substr(5));
+                auto path = FindQuery::unescapedPath(line.substr(5));
                 if (!path) return false;
                 answer.paths.push_back(std::move(*path));
             } else if (line.starts_with("found ")) {
@@ -101,26 +70,7 @@ std::optional<FindService::Answer> FindService::ask(const std::string& socket,
     return answer;
 }
 
-QByteArray FindService::answerText(const FindQuery& query, const FileIndex& index,
-                                   const NameTable& names) {
-    const Search::Result result = query.search(index, names, {});
-    std::string text;
-    const std::int64_t found = query.report(result, index, names, [&](std::string_view path) {
-        text += "path ";
-        escapeInto(text, path);
-        text += '\n';
-    });
-    text += "found " + std::to_string(found) + "\nok\n";
-    return QByteArray::fromStdString(text);
-}
-
-FindService::FindService(IndexStore& store, QObject* parent) : QObject(parent), store_(store) {
-    pool_.setMaxThreadCount(1);
-}
-
-FindService::~FindService() {
-    pool_.waitForDone();
-}
+FindService::FindService(IndexStore& store, QObject* parent) : QObject(parent), store_(store) {}
 
 void FindService::attach(SingleInstance& instance) {
     instance.setHandler("find", [this](const QByteArray& argument, SingleInstance::Reply reply) {
@@ -132,23 +82,7 @@ void FindService::answer(const QByteArray& argument,
                          const std::function<void(const QByteArray&)>& reply) {
     auto query = FindQuery::fromJson(argument);
     if (!query) return reply("error bad request\n");
-    if (store_.phase() != IndexStore::Phase::ready || !store_.index() || !store_.names())
-        return reply("error busy\n");
-    if (query->sort.field == ResultSort::Field::kind && !query->countOnly)
-        return reply("error unsupported\n");
-    auto asked = IndexBuilder::normalize(query->roots);
-    auto ours = store_.roots();
-    std::ranges::sort(asked);
-    std::ranges::sort(ours);
-    if (asked != ours) return reply("error roots\n");
-    // The index is a value sharing its columns, so the copy is cheap and the window may
-    // install a newer one meanwhile.
-    pool_.start(
-        [this, query = std::move(*query), index = *store_.index(), names = store_.names(), reply] {
-            QByteArray text = answerText(query, index, *names);
-            QMetaObject::invokeMethod(
-                this, [reply, text = std::move(text)] { reply(text); }, Qt::QueuedConnection);
-        });
+    QueryService(store_).find(std::move(*query), reply);
 }
 
 } // namespace vesko

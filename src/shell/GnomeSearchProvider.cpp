@@ -2,8 +2,6 @@
 #include "shell/GnomeSearchProvider.h"
 
 #include "shell/SearchProviders.h"
-#include "store/FileActions.h"
-#include "store/IndexStore.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -50,23 +48,32 @@ QList<QVariantMap> GnomeSearchProvider::GetResultMetas(const QStringList& identi
     for (const QString& id : identifiers.mid(0, maximumMetas)) {
         const ProviderSearch::Hit* hit = search_.handedOut(id);
         if (!hit) continue;
-        metas.append({{"id", id},
-                      {"name", hit->name},
-                      {"description", hit->folder},
-                      {"gicon", ProviderSearch::iconName(hit->name, hit->isDirectory)}});
+        metas.append(
+            {{"id", id}, {"name", hit->name}, {"description", hit->folder}, {"gicon", hit->icon}});
     }
     return metas;
+}
+
+void GnomeSearchProvider::replyAfter(const std::function<void(std::function<void()>)>& act) {
+    setDelayedReply(true);
+    act([request = message(), bus = connection()] { bus.send(request.createReply()); });
 }
 
 void GnomeSearchProvider::ActivateResult(const QString& identifier, const QStringList&, uint) {
     if (!SearchProviders::callerIsUs(*this)) return;
     if (const ProviderSearch::Hit* hit = search_.handedOut(identifier))
-        FileActions::open(hit->path, search_.store().desktop());
+        replyAfter([&](auto replied) { search_.service().open(hit->path, std::move(replied)); });
 }
 
 void GnomeSearchProvider::LaunchSearch(const QStringList& terms, uint) {
-    if (!SearchProviders::callerIsUs(*this)) return;
-    if (showSearch_) showSearch_(terms.join(QLatin1Char(' ')));
+    if (!SearchProviders::callerIsUs(*this) || !showSearch_) return;
+    replyAfter([&](auto replied) {
+        search_.service().onStoreThread(
+            [show = showSearch_, text = terms.join(QLatin1Char(' ')), replied] {
+                show(text);
+                replied();
+            });
+    });
 }
 
 } // namespace vesko

@@ -2,11 +2,11 @@
 // org.gnome.Shell.SearchProvider2: the overview sends what is typed, shows our best hits
 // with their names, folders and type icons, and opens the one chosen. Ids are
 // ProviderSearch's; one never handed out is neither described nor opened. Searches answer
-// later (delayed replies), so the window's thread only starts them, and a request for metas
-// is answered for its first `maximumMetas` ids from memory, without a look at the disk.
+// later (delayed replies), and a request for metas is answered for its first `maximumMetas`
+// ids from memory, without a look at the disk, on the launchers' thread.
 #pragma once
 
-#include "shell/ProviderSearch.h"
+#include "store/ProviderSearch.h"
 
 #include <QDBusContext>
 #include <QObject>
@@ -37,6 +37,8 @@ public slots:
 
 private:
     void answerLater(const QStringList& terms);
+    // Replies to the call being handled once `act` has run on the window's thread.
+    void replyAfter(const std::function<void(std::function<void()>)>& act);
 
     ProviderSearch& search_;
     std::function<void(const QString&)> showSearch_;

@@ -2,8 +2,6 @@
 #include "shell/KRunnerProvider.h"
 
 #include "shell/SearchProviders.h"
-#include "store/FileActions.h"
-#include "store/IndexStore.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -63,7 +61,7 @@ QList<RunnerMatch> KRunnerProvider::Match(const QString& query) {
             const bool exact = hit.name.compare(query.trimmed(), Qt::CaseInsensitive) == 0;
             matches.append({hit.id,
                             hit.name,
-                            ProviderSearch::iconName(hit.name, hit.isDirectory),
+                            hit.icon,
                             exact ? exactMatch : possibleMatch,
                             relevance,
                             {{"subtext", hit.folder}, {"urls", QStringList{hit.id}}}});
@@ -78,15 +76,17 @@ QList<RunnerAction> KRunnerProvider::Actions() {
     return {{showInFolder, tr("Show in File Manager"), "folder-open"}};
 }
 
+// The reply waits for the window's thread to have acted.
 void KRunnerProvider::Run(const QString& matchId, const QString& actionId) {
     if (!SearchProviders::callerIsUs(*this)) return;
     const ProviderSearch::Hit* hit = search_.handedOut(matchId);
     if (!hit) return;
-    const IndexStore& store = search_.store();
+    setDelayedReply(true);
+    auto replied = [request = message(), bus = connection()] { bus.send(request.createReply()); };
     if (actionId == QLatin1String(showInFolder))
-        FileActions::showInFileManager(hit->path, store.desktop(), [](auto) {});
+        search_.service().showInFileManager(hit->path, replied);
     else
-        FileActions::open(hit->path, store.desktop());
+        search_.service().open(hit->path, replied);
 }
 
 } // namespace vesko

@@ -5,7 +5,7 @@
 // nothing.
 #pragma once
 
-#include "shell/ProviderSearch.h"
+#include "store/ProviderSearch.h"
 
 #include <QDBusArgument>
 #include <QDBusContext>

@@ -4,7 +4,7 @@
 #include "shell/GnomeSearchProvider.h"
 #include "shell/KRunnerProvider.h"
 
-#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusMetaType>
 
 #include <unistd.h>
@@ -13,9 +13,19 @@ namespace vesko {
 
 SearchProviders::SearchProviders(IndexStore& store, std::function<void(const QString&)> showSearch)
     : search_(store), gnome_(std::make_unique<GnomeSearchProvider>(search_, std::move(showSearch))),
-      krunner_(std::make_unique<KRunnerProvider>(search_)) {}
+      krunner_(std::make_unique<KRunnerProvider>(search_)) {
+    thread_.setObjectName(QStringLiteral("launchers"));
+    search_.moveToThread(&thread_);
+    gnome_->moveToThread(&thread_);
+    krunner_->moveToThread(&thread_);
+    thread_.start();
+}
 
-SearchProviders::~SearchProviders() = default;
+// The objects are destroyed here, on this thread, once theirs has stopped.
+SearchProviders::~SearchProviders() {
+    thread_.quit();
+    thread_.wait();
+}
 
 bool SearchProviders::publish(QDBusConnection bus) {
     if (!bus.isConnected()) {
@@ -42,11 +52,16 @@ bool SearchProviders::publish(QDBusConnection bus) {
     return true;
 }
 
+// Asked with a message of its own rather than through the connection's interface object,
+// which belongs to the thread that made the connection.
 bool SearchProviders::callerIsUs(const QDBusContext& call) {
-    const QDBusConnectionInterface* daemon = call.connection().interface();
-    if (!daemon) return false;
-    const auto uid = daemon->serviceUid(call.message().service());
-    return uid.isValid() && uid.value() == ::getuid();
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixUser"));
+    ask << call.message().service();
+    const QDBusMessage answer = call.connection().call(ask);
+    return answer.type() == QDBusMessage::ReplyMessage && !answer.arguments().isEmpty() &&
+           answer.arguments().front().toUInt() == ::getuid();
 }
 
 } // namespace vesko

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Vesko's answers to the desktop's launchers on the session bus, under the name
 // app.vesko.Vesko: GNOME Shell's overview (GnomeSearchProvider) and KDE's KRunner
-// (KRunnerProvider), both over one ProviderSearch of the window's index.
+// (KRunnerProvider), both over one ProviderSearch of the window's index. The three live on
+// a thread of their own, where the bus delivers the launchers' calls: a call with a flood
+// of arguments is unpacked and answered there, while the window goes on drawing.
 #pragma once
 
-#include "shell/ProviderSearch.h"
+#include "store/ProviderSearch.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QString>
+#include <QThread>
 
 #include <functional>
 #include <memory>
@@ -39,6 +42,7 @@ public:
     static bool callerIsUs(const QDBusContext& call);
 
 private:
+    QThread thread_;
     ProviderSearch search_;
     std::unique_ptr<GnomeSearchProvider> gnome_;
     std::unique_ptr<KRunnerProvider> krunner_;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/SingleInstance.h"
 
-#include "index/HomeFolder.h"
-#include "index/PrivateFolders.h"
+#include "store/UserFolders.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

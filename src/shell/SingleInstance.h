@@ -25,7 +25,7 @@
 #include <QObject>
 #include <QString>
 
-#include "index/FileDescriptor.h"
+#include "store/UserFolders.h"
 
 #include <chrono>
 #include <functional>

@@ -284,6 +284,9 @@ public:
     void setDesktop(FileActions::Desktop desktop) { desktop_ = std::move(desktop); }
     const FileActions::Desktop& desktop() const { return desktop_; }
     Preferences& preferences() { return preferences_; }
+    const Preferences& preferences() const { return preferences_; }
+    // The pool every background job of the application runs on; safe from any thread.
+    StoreTasks& tasks() const { return *tasks_; }
 
     const std::vector<SavedSearch>& savedSearches() const { return savedSearches_.list(); }
     void saveCurrentSearch(const QString& name);

@@ -32,6 +32,7 @@ struct SearchRow {
 
     // The full path's stored bytes, the one way every action names the item.
     std::string path() const { return directory == "/" ? "/" + name : directory + "/" + name; }
+    std::uint64_t bytes() const { return PackedSize::unpack(size); }
 
     static std::vector<SearchRow> build(const std::vector<Search::Hit>& hits,
                                         const FileIndex& index, const NameTable& names);

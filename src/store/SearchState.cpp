@@ -5,6 +5,7 @@
 
 #include "search/ContentMatcher.h"
 #include "search/NameRules.h"
+#include "store/QueryService.h"
 
 #include <QLocale>
 #include <QMimeDatabase>
@@ -147,16 +148,9 @@ void IndexStore::runSearch() {
 }
 
 Search::Request IndexStore::searchRequest() const {
-    Search::Request request;
-    request.query = Search::normalize(query_.toStdString(), filters_.matchDiacritics);
-    request.filters = filters_;
-    request.sort = sort_;
-    request.limit = limit_;
-    request.foldersFirst = foldersFirst_;
-    request.folderKind = tr("Folder").toStdString();
-    request.kindOf = kindOfExtension;
-    request.initialConsonants = preferences_.initialConsonants();
-    return request;
+    return QueryService::request({query_.toStdString(), filters_, sort_, limit_, foldersFirst_,
+                                  tr("Folder").toStdString(), kindOfExtension},
+                                 QueryPreferences::of(preferences_));
 }
 
 QString IndexStore::foundStatus() const {

@@ -4,7 +4,7 @@
 // defaults.
 #pragma once
 
-#include "search/Filters.h"
+#include "store/SearchOptions.h"
 
 #include <QString>
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ResultModel.h"
 
-#include "index/EntryFlags.h"
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
 #include "ui/IconCache.h"
@@ -151,7 +150,7 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::kind:
         return kindText(row);
     case Column::size:
-        return row.isDirectory ? QString() : Preferences::sizeText(PackedSize::unpack(row.size));
+        return row.isDirectory ? QString() : Preferences::sizeText(row.bytes());
     case Column::modified:
         return Preferences::dateText(preferences.dateStyle(), row.modified, now_);
     case Column::created:

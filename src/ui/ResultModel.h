@@ -5,7 +5,7 @@
 // what it touched, so the view keeps its scroll position.
 #pragma once
 
-#include "search/ResultSort.h"
+#include "store/SearchOptions.h"
 #include "store/SearchRow.h"
 
 #include <QAbstractTableModel>

@@ -3,7 +3,7 @@
 // It edits the store's filter record in place; every change runs the search again.
 #pragma once
 
-#include "search/Filters.h"
+#include "store/SearchOptions.h"
 #include "ui/TextBinder.h"
 
 #include <QWidget>

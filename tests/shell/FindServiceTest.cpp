@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // `vesko --find` through a running Vesko: the answer from the live index matches the one
-// from the archive, includes what changed seconds ago, and a Vesko that cannot answer is
-// passed over for the archive.
+// from the archive and includes what changed seconds ago; a Vesko that cannot answer
+// declines (a stopped one is passed over in WindowedAppTest).
 #include "shell/FindService.h"
 #include "ShellTestSupport.h"
 
@@ -13,32 +13,22 @@
 
 #include <QTest>
 
-#include <future>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace vesko {
 namespace {
 
 constexpr int patience = 30'000;
 
-template <typename Work> auto whileServing(Work work) {
-    auto done = std::async(std::launch::async, work);
-    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
-        QCoreApplication::processEvents();
-    return done.get();
-}
-
 class FindServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tree.file("notes/alpha one.txt", "a");
-        tree.file("notes/line\nbreak alpha.txt", "b");
-        tree.file("back\\slash alpha.md", "c");
         tree.dir("alpha folder");
+        tree.file("notes/line\nbreak odd.txt", "b");
+        tree.file("back\\slash odd.md", "c");
+        tree.file("보고서.hwp", "k");
         store = test::privateStore(tree.root(), state);
         socket = state.path("vesko.socket");
         ASSERT_TRUE(instance.listen(socket));
@@ -60,7 +50,7 @@ protected:
     }
 
     std::optional<FindService::Answer> ask(const FindQuery& find) {
-        return whileServing(
+        return test::whileServing(
             [&] { return FindService::ask(socket, find, std::chrono::milliseconds(5000)); });
     }
 
@@ -72,21 +62,17 @@ protected:
     std::unique_ptr<FindService> service;
 };
 
-TEST_F(FindServiceTest, AnswersCarryEveryPathByteAndTheCount) {
+// Every byte of a path survives the answer's lines, and the window's preferences hold for
+// its answers as for its own searches.
+TEST_F(FindServiceTest, AnswersCarryEveryByteAndFollowTheWindowsPreferences) {
     startStore();
-    FindQuery find = query("alpha");
+    FindQuery find = query("odd");
     find.sort = {ResultSort::Field::name, true};
-    const auto answer = ask(find);
-    ASSERT_TRUE(answer);
-    std::vector<std::string> expected;
-    const std::int64_t found =
-        find.report(find.search(*store->index(), *store->names(), {}), *store->index(),
-                    *store->names(), [&](std::string_view path) { expected.emplace_back(path); });
-    EXPECT_EQ(answer->paths, expected);
-    EXPECT_EQ(answer->found, found);
-    EXPECT_EQ(answer->paths.size(), 4u);
-    EXPECT_NE(std::ranges::find(answer->paths, tree.path("notes/line\nbreak alpha.txt")),
-              answer->paths.end());
+    EXPECT_EQ(ask(find)->paths, (std::vector<std::string>{tree.path("back\\slash odd.md"),
+                                                          tree.path("notes/line\nbreak odd.txt")}));
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 1);
+    store->preferences().setInitialConsonants(false);
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 0);
 }
 
 TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
@@ -166,17 +152,6 @@ TEST_F(FindThroughInstance, SameOutputAsTheArchivePlusRecentFiles) {
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return find({"fresh"}, live).out == fresh + "\n"; }, patience));
     EXPECT_EQ(find({"fresh"}, alone).status, 1) << "the archive is older than the file";
-}
-
-TEST_F(FindThroughInstance, AHungInstanceIsPassedOverForTheArchive) {
-    tree.file("docs/zeta.md", "z");
-    ::mkdir(live.c_str(), 0700);
-    ::mkdir(alone.c_str(), 0700);
-    const int hung = test::silentSocketAt(live + "/vesko.socket");
-    const auto answered = find({"zeta"}, live);
-    ::close(hung);
-    EXPECT_EQ(answered.status, 0);
-    EXPECT_EQ(answered.out, tree.path("docs/zeta.md") + "\n");
 }
 
 } // namespace

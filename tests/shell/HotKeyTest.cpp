@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "shell/HotKey.h"
 #include "shell/PortalShortcut.h"
-#include "shell/X11KeyGrab.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -129,25 +128,6 @@ TEST(HotKeyTest, BusWithoutThePortalReportsUnavailable) {
     QDBusConnection::disconnectFromBus("portal-test");
     daemon.terminate();
     daemon.waitForFinished();
-}
-
-TEST(HotKeyTest, KeyNamesForTheServerAndThePortal) {
-    struct Case {
-        int key, modifiers;
-        std::uint32_t keysym;
-        QString trigger;
-    };
-    const Case cases[] = {
-        {Qt::Key_F7, 0x1000, 0xffc4, "CTRL+F7"}, {Qt::Key_Space, 0x1200, 0x20, "CTRL+SHIFT+space"},
-        {Qt::Key_K, 0x900, 'k', "ALT+LOGO+k"},   {0xc4, 0x1000, 0xe4, "CTRL+\u00e4"}, // Ä
-        {Qt::Key_Shift, 0x1000, 0, {}},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(X11KeyGrab::keysym(c.key), c.keysym) << c.key;
-        if (!c.trigger.isEmpty()) {
-            EXPECT_EQ(PortalShortcut::trigger(c.key, c.modifiers), c.trigger) << c.key;
-        }
-    }
 }
 
 } // namespace

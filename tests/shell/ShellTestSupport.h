@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
-// What the shell's tests share: a store over a private tree that never watches the disk, and
-// a socket that takes connections and never answers, as a hung Vesko or bus does.
+// What the shell's tests share: a store over a private tree that never watches the disk, a
+// client served from this thread, and a socket that takes connections and never answers, as
+// a hung Vesko or bus does.
 #pragma once
 
 #include "store/IndexStore.h"
 #include "support/TempTree.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -26,6 +30,15 @@ inline std::unique_ptr<IndexStore> privateStore(const std::string& root, TempTre
     };
     env.watchFileSystem = false;
     return std::make_unique<IndexStore>(env);
+}
+
+// Runs `work` on another thread while this one serves the event loop, as a client in
+// another process would ask.
+template <typename Work> auto whileServing(Work work) {
+    auto done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    return done.get();
 }
 
 // A Unix socket bound at `path` that nobody serves: listening (a hung program; the caller

@@ -19,14 +19,9 @@ namespace {
 
 using Handover = SingleInstance::Handover;
 
-// send() blocks while the server needs the event loop, so it runs on another thread.
 Handover sendWhileServing(const std::string& path, const std::string& request) {
-    auto sent = std::async(std::launch::async, [&] {
-        return SingleInstance::send(path, request, std::chrono::milliseconds(5000));
-    });
-    while (sent.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
-        QCoreApplication::processEvents();
-    return sent.get();
+    return test::whileServing(
+        [&] { return SingleInstance::send(path, request, std::chrono::milliseconds(5000)); });
 }
 
 TEST(SingleInstance, ShowCarriesTheActivationTokenAndUnknownRequestsAreRefused) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "shell/FindQuery.h"
+#include "store/FindQuery.h"
 
 #include "scan/DirectoryScanner.h"
 
@@ -29,22 +29,33 @@ std::optional<QString> exactText(const std::string& bytes) {
 
 // Counting needs neither order nor rows: every match is only counted, unless each must be
 // checked on disk.
-Search::Request searchRequest(const FindQuery& find, const TopSelector::KindLookup& kindOf) {
-    Search::Request request;
-    request.query = find.query;
-    request.filters.useRegex = find.useRegex;
-    request.filters.matchDiacritics = find.matchDiacritics;
-    request.filters.matchPath = find.matchPath;
-    request.filters.matchCase = find.matchCase;
+QueryDescription description(const FindQuery& find, const TopSelector::KindLookup& kindOf) {
+    QueryDescription query;
+    query.text = find.query;
+    query.filters.useRegex = find.useRegex;
+    query.filters.matchDiacritics = find.matchDiacritics;
+    query.filters.matchPath = find.matchPath;
+    query.filters.matchCase = find.matchCase;
     if (find.countOnly) {
-        request.sort = {ResultSort::Field::none, true};
-        request.limit = find.existing ? INT64_MAX : 0;
-        return request;
+        query.sort = {ResultSort::Field::none, true};
+        query.limit = find.existing ? INT64_MAX : 0;
+        return query;
     }
-    request.sort = find.sort;
-    request.limit = find.limit == 0 ? INT64_MAX : find.limit;
-    if (find.sort.field == ResultSort::Field::kind) request.kindOf = kindOf;
-    return request;
+    query.sort = find.sort;
+    query.limit = find.limit == 0 ? INT64_MAX : find.limit;
+    if (find.sort.field == ResultSort::Field::kind) query.kindOf = kindOf;
+    return query;
+}
+
+void escapeInto(std::string& out, std::string_view path) {
+    for (char c : path) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
 }
 
 // The path with every name as the file system gave it, invalid UTF-8 included, so that
@@ -141,8 +152,9 @@ std::optional<FindQuery> FindQuery::fromJson(const QByteArray& json) {
 // of them exist or there are no more; sorting every match up front cost eight times as
 // much on a million entries.
 Search::Result FindQuery::search(const FileIndex& index, const NameTable& names,
-                                 const TopSelector::KindLookup& kindOf) const {
-    Search::Request request = searchRequest(*this, kindOf);
+                                 const TopSelector::KindLookup& kindOf,
+                                 const QueryPreferences& preferences) const {
+    Search::Request request = QueryService::request(description(*this, kindOf), preferences);
     if (!existing || countOnly || limit == 0) return Search::run(request, index, names);
     request.limit = std::max<std::int64_t>(limit * 2, 256);
     for (;;) {
@@ -168,6 +180,38 @@ std::int64_t FindQuery::report(const Search::Result& result, const FileIndex& in
         return true;
     });
     return existing ? written : result.totalMatches;
+}
+
+QByteArray FindQuery::answerText(const FileIndex& index, const NameTable& names,
+                                 const QueryPreferences& preferences) const {
+    const Search::Result result = search(index, names, {}, preferences);
+    std::string text;
+    const std::int64_t found = report(result, index, names, [&](std::string_view path) {
+        text += "path ";
+        escapeInto(text, path);
+        text += '\n';
+    });
+    text += "found " + std::to_string(found) + "\nok\n";
+    return QByteArray::fromStdString(text);
+}
+
+std::optional<std::string> FindQuery::unescapedPath(std::string_view text) {
+    std::string path;
+    path.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            path += text[i];
+            continue;
+        }
+        if (++i == text.size()) return std::nullopt;
+        if (text[i] == 'n')
+            path += '\n';
+        else if (text[i] == '\\')
+            path += '\\';
+        else
+            return std::nullopt;
+    }
+    return path;
 }
 
 } // namespace vesko

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The search behind the desktop's launchers (GNOME's overview, KRunner): the best few hits
-// by relevance for what the user typed there, found on a worker thread over a copy of the
-// window's index, so a launcher typing fast never stalls the window. While the index is
-// building, or for a query too long or not text, the answer is empty at once: a launcher
-// shows other results rather than wait for ours.
+// The search behind the desktop's launchers (GNOME's overview, KRunner), living on the
+// launchers' own thread: it hands what the user typed there to the QueryService and keeps
+// the hits it returned, so that a launcher's calls, however large, never wait for the
+// window's thread nor make it wait. While the index is building, or for a query too long or
+// not text, the answer is empty: a launcher shows other results rather than wait for ours.
 //
 // A launcher names a hit back by its id, and anything on the session bus may send an id, so
 // the launchers act only on ids handed out here in this session, remembered (a bounded
@@ -12,15 +12,16 @@
 // that survives the bus's strings, never the id of its repaired twin.
 #pragma once
 
+#include "store/QueryService.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 
 #include <deque>
 #include <functional>
-#include <string>
+#include <memory>
 #include <vector>
 
 namespace vesko {
@@ -31,14 +32,10 @@ class ProviderSearch : public QObject {
     Q_OBJECT
 
 public:
-    struct Hit {
+    struct Hit : QueryService::LauncherHit {
         QString id;
-        std::string path; // stored bytes
-        QString name;     // shown text (shownText), as is the folder
-        QString folder;
-        bool isDirectory = false;
     };
-    static constexpr int maximumHits = 20;
+    static constexpr int maximumHits = QueryService::launcherHits;
     // Ids remembered for the launchers to name back: many searches' worth.
     static constexpr qsizetype rememberedIds = 2000;
 
@@ -49,19 +46,16 @@ public:
     // thread.
     void find(const QStringList& terms, std::function<void(std::vector<Hit>)> done);
 
-    // The hit handed out under `id` in this session, or nullptr.
+    // The hit handed out under `id` in this session, or nullptr. On this object's thread.
     const Hit* handedOut(const QString& id) const;
 
-    // The theme icon name of an item's type by its name, for launchers that draw our results.
-    static QString iconName(const QString& name, bool isDirectory);
-
-    IndexStore& store() { return store_; }
+    const QueryService& service() const { return service_; }
 
 private:
     void remember(std::vector<Hit>& hits);
 
-    IndexStore& store_;
-    QThreadPool pool_;
+    QueryService service_;
+    std::shared_ptr<ReturnAddress> home_;
     QHash<QString, Hit> handedOut_;
     std::deque<QString> order_; // oldest first
 };

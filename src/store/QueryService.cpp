@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "store/QueryService.h"
+
+#include "scan/IndexBuilder.h"
+#include "search/Search.h"
+#include "store/FindQuery.h"
+#include "store/IndexStore.h"
+#include "store/ShownText.h"
+
+#include <QIcon>
+#include <QMimeDatabase>
+
+#include <algorithm>
+
+namespace vesko {
+namespace {
+
+// The theme icon of an item's type by its name. On the store's thread: the icon theme is
+// the window's and not safe to read from others.
+QString iconName(const QString& name, bool isDirectory) {
+    if (isDirectory) return QStringLiteral("folder");
+    static const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    const QString icon = type.iconName();
+    if (QIcon::themeName().isEmpty() || QIcon::hasThemeIcon(icon)) return icon;
+    return type.genericIconName();
+}
+
+std::vector<QueryService::LauncherHit> hitsOf(const std::vector<SearchRow>& rows) {
+    std::vector<QueryService::LauncherHit> hits;
+    hits.reserve(rows.size());
+    for (const SearchRow& row : rows) {
+        const QString name = shownText(row.name);
+        hits.push_back({row.path(), name, shownText(row.directory), iconName(name, row.isDirectory),
+                        row.isDirectory});
+    }
+    return hits;
+}
+
+} // namespace
+
+QueryPreferences QueryPreferences::of(const Preferences& preferences) {
+    return {preferences.initialConsonants()};
+}
+
+QueryPreferences QueryPreferences::stored() {
+    Settings settings;
+    return of(Preferences(settings));
+}
+
+void ReturnAddress::post(std::function<void()> work) {
+    std::lock_guard guard(lock_);
+    if (mailbox_) mailbox_->post(std::move(work));
+}
+
+void ReturnAddress::close() {
+    std::lock_guard guard(lock_);
+    mailbox_ = nullptr;
+}
+
+Search::Request QueryService::request(const QueryDescription& query,
+                                      const QueryPreferences& preferences) {
+    Search::Request request;
+    request.query = Search::normalize(query.text, query.filters.matchDiacritics);
+    request.filters = query.filters;
+    request.sort = query.sort;
+    request.limit = query.limit;
+    request.foldersFirst = query.foldersFirst;
+    request.folderKind = query.folderKind;
+    request.kindOf = query.kindOf;
+    request.initialConsonants = preferences.initialConsonants;
+    return request;
+}
+
+void QueryService::onStoreThread(std::function<void()> work) const {
+    store_->tasks().deliver(std::move(work));
+}
+
+void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> reply) const {
+    const IndexStore& store = *store_;
+    if (store.phase() != IndexStore::Phase::ready || !store.index() || !store.names())
+        return reply("error busy\n");
+    if (query.sort.field == ResultSort::Field::kind && !query.countOnly)
+        return reply("error unsupported\n");
+    auto asked = IndexBuilder::normalize(query.roots);
+    auto ours = store.roots();
+    std::ranges::sort(asked);
+    std::ranges::sort(ours);
+    if (asked != ours) return reply("error roots\n");
+    // The index is a value sharing its columns, so the copy is cheap and the window may
+    // install a newer one meanwhile.
+    store.tasks().run(
+        StoreTasks::Priority::userInitiated,
+        [service = *this, query = std::move(query), index = *store.index(), names = store.names(),
+         preferences = QueryPreferences::of(store.preferences()), reply = std::move(reply)] {
+            QByteArray text = query.answerText(index, *names, preferences);
+            service.onStoreThread([reply, text = std::move(text)] { reply(text); });
+        });
+}
+
+void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddress> back,
+                                  std::function<void(std::vector<LauncherHit>)> done) const {
+    onStoreThread([service = *this, text = std::move(text), back = std::move(back),
+                   done = std::move(done)]() mutable {
+        const IndexStore& store = *service.store_;
+        if (store.phase() != IndexStore::Phase::ready || !store.index() || !store.names()) {
+            back->post([done = std::move(done)] { done({}); });
+            return;
+        }
+        QueryDescription query;
+        query.text = std::move(text);
+        query.filters.matchDiacritics = store.preferences().matchDiacritics();
+        query.sort = {ResultSort::Field::relevance, true};
+        query.limit = launcherHits;
+        store.tasks().run(
+            StoreTasks::Priority::userInitiated,
+            [service, request = request(query, QueryPreferences::of(store.preferences())),
+             index = *store.index(), names = store.names(), back = std::move(back),
+             done = std::move(done)]() mutable {
+                const Search::Result result = Search::run(request, index, *names);
+                auto rows = SearchRow::build(result.hits, index, *names);
+                // The icons are looked up on the store's thread, then the hits go home.
+                service.onStoreThread([rows = std::move(rows), back = std::move(back),
+                                       done = std::move(done)]() mutable {
+                    back->post([hits = hitsOf(rows), done = std::move(done)]() mutable {
+                        done(std::move(hits));
+                    });
+                });
+            });
+    });
+}
+
+void QueryService::open(std::string path, std::function<void()> done) const {
+    onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        FileActions::open(path, store->desktop());
+        done();
+    });
+}
+
+void QueryService::showInFileManager(std::string path, std::function<void()> done) const {
+    onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        FileActions::showInFileManager(path, store->desktop(), [](auto) {});
+        done();
+    });
+}
+
+} // namespace vesko

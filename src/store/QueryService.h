@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// The one way into the index for every asker: the window's search, `vesko --find` answered
+// by the running window, and the desktop's launchers. All of them describe what they want
+// the same way and get their engine request from one builder, with the user's preferences
+// applied alike (a launcher finds by initial consonants exactly when the window does).
+//
+// Background work runs on the store's task pool; what touches the store's members runs on
+// its thread, so a caller on another thread (the launchers' bus thread) hands its request
+// over and gets the answer back without reading the store itself.
+#pragma once
+
+#include "store/SearchOptions.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesko {
+
+class IndexStore;
+class Preferences;
+class StoreMailbox;
+struct FindQuery;
+namespace Search {
+struct Request;
+}
+
+// What a search asks for, whoever asks it.
+struct QueryDescription {
+    std::string text; // as typed; normalized by the builder
+    Filters filters;  // the matching switches (case, diacritics, regex, path) among them
+    ResultSort sort;
+    std::int64_t limit = 500; // INT64_MAX: every hit
+    bool foldersFirst = false;
+    std::string folderKind = "Folder";
+    // The description of a file type by extension, for sorting by kind; empty when unused.
+    std::function<std::string(std::string_view extension)> kindOf;
+};
+
+// The user's preferences that change what a query finds. Diacritics are the description's
+// own switch: the window's sidebar and --find's option set it per search. Excluded folders
+// never reach the index, so every asker of the one index already agrees on them.
+struct QueryPreferences {
+    bool initialConsonants = true;
+
+    static QueryPreferences of(const Preferences& preferences);
+    // The preferences file of the user, for a search without a running window.
+    static QueryPreferences stored();
+};
+
+// A mailbox on another thread that may go away before work meant for it ends: what is
+// posted after close() is dropped.
+class ReturnAddress {
+public:
+    explicit ReturnAddress(StoreMailbox* mailbox) : mailbox_(mailbox) {}
+    // From any thread.
+    void post(std::function<void()> work);
+    void close();
+
+private:
+    std::mutex lock_;
+    StoreMailbox* mailbox_;
+};
+
+class QueryService {
+public:
+    // One launcher hit: what the launchers show and act on.
+    struct LauncherHit {
+        std::string path; // stored bytes
+        QString name;     // shown text, as is the folder
+        QString folder;
+        QString icon; // the theme icon of its type
+        bool isDirectory = false;
+    };
+    static constexpr int launcherHits = 20;
+
+    static Search::Request request(const QueryDescription& query,
+                                   const QueryPreferences& preferences);
+
+    explicit QueryService(IndexStore& store) : store_(&store) {}
+
+    // From any thread: `work` runs on the store's thread.
+    void onStoreThread(std::function<void()> work) const;
+
+    // On the store's thread. `reply` gets the answer of `vesko --find` in its wire form, or
+    // "error …" when only the archive can answer, also on the store's thread.
+    void find(FindQuery query, std::function<void(const QByteArray&)> reply) const;
+
+    // From any thread. The best hits for a launcher's text, handed to `back`; none while
+    // the index is not ready. The store is read on its own thread, the index searched on
+    // the pool.
+    void launcherSearch(std::string text, std::shared_ptr<ReturnAddress> back,
+                        std::function<void(std::vector<LauncherHit>)> done) const;
+
+    // From any thread, acting on the store's thread; `done` runs there afterwards.
+    void open(std::string path, std::function<void()> done) const;
+    void showInFileManager(std::string path, std::function<void()> done) const;
+
+private:
+    IndexStore* store_;
+};
+
+} // namespace vesko
