@@ -2,8 +2,7 @@
 #include "app/EntryPoint.h"
 
 #include "app/FindMode.h"
-#include "app/Headless.h"
-#include "shell/WindowedApp.h"
+#include "app/WindowExecutable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,51 +74,21 @@ std::string usageText() {
            "Set VESKO_TRACE_STARTUP=1 to time the start on standard error.\n";
 }
 
-namespace {
-
-int runUsage() {
-    std::fputs(usageText().c_str(), stdout);
-    return 0;
-}
-
-int runWindowed(const Arguments& args) {
-    WindowedApp::Launch launch;
-    launch.arguments = args;
-    launch.hidden = DevOptions::hasIn(args, "--hidden");
-    launch.devRoot = DevOptions::root();
-    launch.devQuery = DevOptions::query();
-    launch.devContents = DevOptions::contents();
-    launch.devSelect = DevOptions::select();
-    return WindowedApp::run(launch);
-}
-
-} // namespace
-
-int run(const Arguments& args) {
-    const Arguments options = optionsOf(args);
+int runCommandLine(const Arguments& args) {
     switch (chooseMode(args)) {
-    case Mode::scan:
-        Headless::run(args);
-        return 0;
-    case Mode::bench:
-        return Headless::bench(DevOptions::valueIn(options, "--out"));
-    case Mode::drift:
-        Headless::driftTest(DevOptions::valueIn(options, "--out"));
-        return 0;
-    case Mode::watch:
-        return Headless::watchTest(*DevOptions::valueIn(options, "--watch"),
-                                   DevOptions::valueIn(options, "--out"));
     case Mode::find:
-        return FindMode::run(args);
+        if (FindMode::needsKinds(args)) break;
+        return FindMode::run(args, {});
     case Mode::help:
-        return runUsage();
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
     case Mode::version:
         std::printf("vesko %s\n", VESKO_VERSION);
         return 0;
-    case Mode::windowed:
-        return runWindowed(args);
+    default:
+        break;
     }
-    return runUsage();
+    return WindowExecutable::run(args);
 }
 
 } // namespace vesko::EntryPoint

@@ -19,8 +19,10 @@ Mode chooseMode(const Arguments& args);
 
 std::string usageText();
 
-// Runs the chosen mode and returns the process's exit status.
-int run(const Arguments& args);
+// What `vesko` does itself, without loading Qt: --find, --help and --version. Every other
+// mode, and a sort by kind, runs in the window's executable, which it replaces this process
+// with. Returns the process's exit status.
+int runCommandLine(const Arguments& args);
 
 } // namespace EntryPoint
 } // namespace vesko

@@ -3,16 +3,14 @@
 
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
-#include "app/MimeKinds.h"
+#include "app/StoredSettings.h"
 #include "index/ArchiveFaultGuard.h"
 #include "scan/IndexBuilder.h"
 #include "search/NameRules.h"
 #include "search/QueryExpression.h"
 #include "search/Search.h"
-#include "shell/FindService.h"
-#include "shell/SingleInstance.h"
-#include "store/QueryService.h"
-#include "store/Settings.h"
+#include "store/FindQuery.h"
+#include "store/InstanceSocket.h"
 #include "store/TerminalText.h"
 
 #include <algorithm>
@@ -169,10 +167,10 @@ std::optional<IndexSource::Request> indexRequest(const Options& options, std::st
         if (!root) return std::nullopt;
         request.roots = {*root};
     } else {
-        request.roots = IndexSource::usualRoots(Settings());
+        request.roots = IndexSource::usualRoots(StoredSettings().extraRoots());
     }
-    request.excludedFolders = [] { return Settings().excludedFolders(); };
-    request.usualRoots = [] { return IndexSource::usualRoots(Settings()); };
+    request.excludedFolders = [] { return StoredSettings().excludedFolders(); };
+    request.usualRoots = [] { return IndexSource::usualRoots(StoredSettings().extraRoots()); };
     request.use = IndexArchive::Use::searchOnly;
     request.checkInBackground = true;
     return request;
@@ -237,9 +235,9 @@ std::int64_t answer(const FindQuery& find, const Search::Result& result,
 // The running window's live index, when a Vesko of this user runs, indexes the same
 // folders and answers in time.
 std::optional<std::int64_t> answerFromInstance(const FindQuery& find, const Options& options) {
-    const auto socket = SingleInstance::socketPath(SingleInstance::Folder::existing);
+    const auto socket = InstanceSocket::path(InstanceSocket::Folder::existing);
     if (!socket) return std::nullopt;
-    const auto answered = FindService::ask(*socket, find, std::chrono::milliseconds(500));
+    const auto answered = find.ask(*socket, std::chrono::milliseconds(500));
     if (!answered) return std::nullopt;
     {
         PathWriter writer(options);
@@ -271,7 +269,13 @@ Parsed parse(const Arguments& args) {
     return Parser(args).parse();
 }
 
-int run(const Arguments& args) {
+bool needsKinds(const Arguments& args) {
+    const Parsed parsed = parse(args);
+    return parsed.options && !parsed.options->help && !parsed.options->countOnly &&
+           parsed.options->sort.field == ResultSort::Field::kind;
+}
+
+int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
     const Parsed parsed = parse(args);
     if (!parsed.options) {
         trouble(parsed.problem);
@@ -301,8 +305,8 @@ int run(const Arguments& args) {
     if (const auto found = answerFromInstance(find, options)) return finish(*found);
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    const auto kindOf = MimeKinds::lookup();
-    const auto preferences = QueryPreferences::stored();
+    // The window's preference, read from its settings file as the window reads it.
+    const QueryPreferences preferences{StoredSettings().boolean("initialConsonants", true)};
     auto result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     // Nothing found in an archive is shown before its checksum has passed.
     if (!IndexSource::confirm(*outcome.source)) {

@@ -8,6 +8,7 @@
 
 #include "app/DevOptions.h"
 #include "search/ResultSort.h"
+#include "search/TopSelector.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,9 +46,13 @@ struct Parsed {
 };
 Parsed parse(const Arguments& args);
 
+// Whether the run sorts paths by kind, whose names only the desktop's MIME database knows.
+bool needsKinds(const Arguments& args);
+
 // Runs the mode on standard output and standard error; returns the exit status. On a
 // terminal, paths holding control characters or invalid UTF-8 are shown quoted as $'...';
-// piped output and --print0 carry the bytes as stored.
-int run(const Arguments& args);
+// piped output and --print0 carry the bytes as stored. `kindOf` names the kinds of a sort by
+// kind.
+int run(const Arguments& args, const TopSelector::KindLookup& kindOf);
 
 } // namespace vesko::FindMode

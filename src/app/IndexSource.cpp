@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "app/IndexSource.h"
 
+#include "app/StoredSettings.h"
 #include "index/ArchiveFolder.h"
 #include "index/HomeFolder.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
 #include "scan/Volumes.h"
-#include "store/Settings.h"
 
 #include <sys/stat.h>
 
@@ -66,7 +66,7 @@ Outcome scan(const Request& request, const std::vector<std::string>& roots,
     for (const std::string& folder : Exclusions::trashFolders(homeFolder(), tops))
         excluded.push_back(folder);
     excluded.push_back(archivePath.substr(0, archivePath.rfind('/')));
-    const std::string settings = Settings::defaultFilePath();
+    const std::string settings = StoredSettings::filePath();
     excluded.push_back(settings.substr(0, settings.rfind('/')));
     auto built = IndexBuilder::build(roots, IndexBuilder::defaultWorkers(),
                                      std::make_shared<NameTable>(), excluded);
@@ -92,9 +92,9 @@ Outcome scan(const Request& request, const std::vector<std::string>& roots,
 
 } // namespace
 
-std::vector<std::string> usualRoots(const Settings& settings) {
+std::vector<std::string> usualRoots(const std::vector<std::string>& extraRoots) {
     std::vector<std::string> roots = IndexBuilder::defaultRoots();
-    for (const auto& root : settings.extraRoots())
+    for (const auto& root : extraRoots)
         if (isDirectory(root)) roots.push_back(root);
     return roots;
 }
@@ -106,13 +106,15 @@ Outcome open(const Request& request) {
     const bool later = request.checkInBackground && request.use == IndexArchive::Use::searchOnly;
     auto loaded =
         IndexArchive::load(roots, archivePath, request.use,
-                           later ? IndexArchive::Check::byCaller : IndexArchive::Check::atLoad);
+                           later ? IndexArchive::Check::unlessMarked : IndexArchive::Check::atLoad);
     if (!loaded) return scan(request, roots, archivePath);
     std::shared_future<bool> check;
-    if (later) {
-        // The checksum reads the whole file on the second core while the search runs.
+    if (later && !loaded->checked) {
+        // The checksum reads the whole file on the second core while the search runs; once
+        // it passes, the next runs find the file marked and skip it.
         IndexArchive::Loaded file;
         file.index.archive = loaded->index.archive;
+        file.mark = loaded->mark;
         check = std::async(std::launch::async,
                            [file = std::move(file)] { return IndexArchive::verify(file); });
     }

@@ -19,8 +19,6 @@
 
 namespace vesko {
 
-class Settings;
-
 namespace IndexSource {
 
 struct Request {
@@ -34,7 +32,8 @@ struct Request {
     // then used in place instead of copied.
     IndexArchive::Use use = IndexArchive::Use::updatable;
     // With `searchOnly`: verify the archive's checksum on another thread while the caller
-    // searches; the caller must then `confirm` the source before showing anything.
+    // searches, unless the file passed a check before and is unchanged since; the caller
+    // must then `confirm` the source before showing anything.
     bool checkInBackground = false;
     // The window's roots, whose archive is never removed to make room for another set's.
     // Asked only after a scan; null: protect only the archive just saved.
@@ -58,7 +57,7 @@ struct Outcome {
 
 // The home folder followed by every extra root that exists right now, in the order the
 // user chose them: what the application indexes.
-std::vector<std::string> usualRoots(const Settings& settings);
+std::vector<std::string> usualRoots(const std::vector<std::string>& extraRoots);
 
 // Loads or builds. A scan that cannot complete is a problem; an archive that cannot be
 // saved is only reported on `progress`, and the built index is still returned.

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -251,8 +252,8 @@ using NameCounts = std::array<std::uint32_t, storedShardCount>;
 
 // The 32 shards as mapped columns, each checked so that every offset stays inside its
 // bytes; `counts` receives each shard's number of names.
-std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader,
-                                                                NameCounts& counts) {
+std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader, NameCounts& counts,
+                                                                bool trusted) {
     if (reader.value<std::uint32_t>() != storedShardCount || reader.failed()) return std::nullopt;
     std::vector<NameTable::RestoredShard> shards(storedShardCount);
     for (std::size_t s = 0; s < storedShardCount; ++s) {
@@ -261,21 +262,23 @@ std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader,
         shard.starts = Column<std::uint32_t>(reader.block<std::uint32_t>());
         shard.display = Column<std::uint8_t>(reader.block<std::uint8_t>());
         shard.displayStarts = Column<std::uint32_t>(reader.block<std::uint32_t>());
-        if (reader.failed() || !NameTable::checkRestored(shard).empty()) return std::nullopt;
+        if (reader.failed() || (!trusted && !NameTable::checkRestored(shard).empty()))
+            return std::nullopt;
         counts[s] = static_cast<std::uint32_t>(shard.starts.count() - 1);
     }
     return shards;
 }
 
-// The nine file-index blocks: the entries' name and directory columns stay mapped, the
-// columns the updater rewrites in place are copied unless the index is only searched.
+// The nine file-index blocks: the entries' name and directory columns stay mapped; the
+// folders' columns and those the updater rewrites in place are copied unless the index is
+// only searched.
 FileIndex readColumns(Reader& reader, Use use) {
     auto entryColumn = [&]<class T>(std::span<const T> run) {
         return use == Use::searchOnly ? Column<T>(run) : owned(run);
     };
     FileIndex index;
-    index.dirParent = owned(reader.block<std::uint32_t>());
-    index.dirName = owned(reader.block<std::uint32_t>());
+    index.dirParent = entryColumn(reader.block<std::uint32_t>());
+    index.dirName = entryColumn(reader.block<std::uint32_t>());
     index.entryName = Column<std::uint32_t>(reader.block<std::uint32_t>());
     index.entryDir = Column<std::uint32_t>(reader.block<std::uint32_t>());
     index.entryFlags = entryColumn(reader.block<std::uint8_t>());
@@ -334,7 +337,9 @@ bool isSound(const FileIndex& index, const NameCounts& names) {
     if (!allBelow(index.dirParent, directories) || !allBelow(index.entryDir, directories) ||
         !allNamed(index.dirName, names) || !allNamed(index.entryName, names))
         return false;
-    const std::uint32_t* parent = index.dirParent.extraBase();
+    // Loaded whole, the column is either all mapped or all copied.
+    const std::uint32_t* parent =
+        index.dirParent.mappedCount() ? index.dirParent.mappedBase() : index.dirParent.extraBase();
     for (const auto& [id, path] : index.rootPaths)
         if (id >= directories || parent[id] != id) return false;
     return parentsComeFirst(parent, directories);
@@ -362,25 +367,55 @@ std::optional<std::map<std::uint32_t, std::string>> readHead(Reader& reader, Loa
 }
 
 // `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
-// keeps alive. The checksum at the end is not read here.
+// keeps alive. The checksum at the end is not read here, nor the bounds when `trusted`.
 std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
                             const SharedMappedArchive& mapping,
-                            const std::vector<std::string>& expectingRoots, Use use) {
+                            const std::vector<std::string>& expectingRoots, Use use,
+                            bool trusted = false) {
     if (size < static_cast<std::uint64_t>(minimumFileBytes)) return std::nullopt;
     Reader reader(base, size - checksumBytes);
     Loaded loaded;
     auto roots = readHead(reader, loaded);
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
     NameCounts counts{};
-    auto shards = readShards(reader, counts);
+    auto shards = readShards(reader, counts, trusted);
     if (!shards) return std::nullopt;
     loaded.index = readColumns(reader, use);
     loaded.index.rootPaths = std::move(*roots);
-    if (reader.failed() || !isSound(loaded.index, counts)) return std::nullopt;
+    if (reader.failed() || (!trusted && !isSound(loaded.index, counts))) return std::nullopt;
     loaded.index.archive = mapping;
     loaded.names = std::make_shared<NameTable>(*shards);
     loaded.bytes = static_cast<std::int64_t>(size);
     return loaded;
+}
+
+// Where a passed check leaves its FileMark on the file.
+constexpr char markAttribute[] = "user.vesko.checked";
+
+// The file as it stands: nothing when it cannot be read.
+std::optional<FileMark> markOf(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size < static_cast<off_t>(checksumBytes))
+        return std::nullopt;
+    FileMark mark;
+    mark.size = static_cast<std::uint64_t>(status.st_size);
+    mark.modifiedSeconds = status.st_mtim.tv_sec;
+    mark.modifiedNanoseconds = status.st_mtim.tv_nsec;
+    if (::pread(fd, &mark.checksum, sizeof mark.checksum,
+                static_cast<off_t>(mark.size - checksumBytes)) != sizeof mark.checksum)
+        return std::nullopt;
+    return mark;
+}
+
+bool carriesMark(int fd, const FileMark& mark) {
+    FileMark stored;
+    return ::fgetxattr(fd, markAttribute, &stored, sizeof stored) == sizeof stored &&
+           stored == mark;
+}
+
+// Without extended attributes (some file systems) every load checks the whole file again.
+void leaveMark(int fd, const FileMark& mark) {
+    ::fsetxattr(fd, markAttribute, &mark, sizeof mark, 0);
 }
 
 // The archive file opened for reading, when it is a regular file of archive size that
@@ -447,7 +482,7 @@ SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
     XXH3_state_t hash;
     XXH3_64bits_reset(&hash);
     auto copy = copyFile(fd, size, check == Check::atLoad ? &hash : nullptr);
-    if (!copy || check == Check::byCaller) return copy;
+    if (!copy || check != Check::atLoad) return copy;
     const auto* base = static_cast<const std::uint8_t*>(copy->base());
     if (XXH3_64bits_digest(&hash) != storedChecksum(base, size)) return nullptr;
     return copy;
@@ -484,7 +519,7 @@ bool mappingChecksumHolds(const MappedArchive& mapping) {
 
 SharedMappedArchive mapChecked(FileDescriptor fd, std::size_t size, Check check) {
     auto mapping = mapFile(std::move(fd), size);
-    if (!mapping || check == Check::byCaller) return mapping;
+    if (!mapping || check != Check::atLoad) return mapping;
     return mappingChecksumHolds(*mapping) ? mapping : nullptr;
 }
 
@@ -509,6 +544,8 @@ std::optional<std::string> publish(ArchiveFolder::Temporary& temporary, const Fi
         return failure("write", temporary.path, error);
     // Without this a crash soon after the rename could leave an empty file at `path`.
     if (::fsync(fd) != 0) return failure("flush", temporary.path, errno);
+    // Its bytes are the ones just hashed: the next load need not hash them again.
+    if (const auto mark = markOf(fd)) leaveMark(fd, *mark);
     if (::rename(temporary.path.c_str(), path.c_str()) != 0) return failure("replace", path, errno);
     // Closing only now keeps the lock until the name is gone, so no sweep sees it unlocked.
     if (temporary.fd.close() != 0) return failure("finish writing", path, errno);
@@ -534,12 +571,20 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const
     FileDescriptor fd = openArchive(path, size);
     if (!fd) return std::nullopt;
     const int file = fd.get();
+    // Taken before any byte is read: a write meanwhile leaves a mark that no longer matches.
+    const auto mark = markOf(file);
+    if (!mark || mark->size != size) return std::nullopt;
+    const bool trusted =
+        check == Check::unlessMarked && use == Use::searchOnly && carriesMark(file, *mark);
     const SharedMappedArchive memory = use == Use::updatable
                                            ? copyChecked(file, size, check)
                                            : mapChecked(std::move(fd), size, check);
     if (!memory) return std::nullopt;
-    auto loaded = parse(bytesOf(*memory), size, memory, expectingRoots, use);
-    if (loaded) ArchiveFolder::markUsed(file); // still open: the copy's or the mapping's
+    auto loaded = parse(bytesOf(*memory), size, memory, expectingRoots, use, trusted);
+    if (!loaded) return std::nullopt;
+    loaded->mark = *mark;
+    loaded->checked = trusted;
+    ArchiveFolder::markUsed(file); // still open: the copy's or the mapping's
     return loaded;
 }
 
@@ -547,8 +592,10 @@ bool verify(const Loaded& loaded) {
     const MappedArchive* memory = loaded.index.archive.get();
     if (!memory) return false;
     const auto size = static_cast<std::size_t>(memory->size());
-    if (memory->fileDescriptor() >= 0) return mappingChecksumHolds(*memory);
-    return checksumHolds(bytesOf(*memory), size);
+    if (memory->fileDescriptor() < 0) return checksumHolds(bytesOf(*memory), size);
+    if (!mappingChecksumHolds(*memory)) return false;
+    leaveMark(memory->fileDescriptor(), loaded.mark);
+    return true;
 }
 
 std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,

@@ -19,6 +19,18 @@ namespace vesko::IndexArchive {
 inline constexpr char fileName[] = "index.veskoindex";
 inline constexpr std::uint32_t version = 10; // 10: folded names lose their diacritics
 
+// What identifies the bytes of an archive file without reading them: its size, its
+// modification time and the checksum it ends in. A passed check leaves this mark on the file
+// (an extended attribute); any later write changes the modification time, and a file saved
+// anew is another file without the mark.
+struct FileMark {
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    std::uint64_t checksum = 0;
+    bool operator==(const FileMark&) const = default;
+};
+
 struct Loaded {
     // Holds the memory (`index.archive`) that `names` reads from: keep the two together.
     FileIndex index;
@@ -26,6 +38,11 @@ struct Loaded {
     std::int64_t bytes = 0;
     std::uint64_t lastEventID = 0;
     double builtAt = 0; // seconds since 1970
+    // The file as it was when opened, before any byte was read.
+    FileMark mark;
+    // The file carries the mark of a check it passed and has not changed since, so it was
+    // used without checking again (only with `Check::unlessMarked`).
+    bool checked = false;
 };
 
 // The archive of these normalised roots in the prepared cache folder: one file per set.
@@ -34,7 +51,8 @@ std::string urlFor(const std::vector<std::string>& roots);
 // Writes a private temporary file beside `path`, flushes it to the disk and renames it over
 // `path`, so the file at `path` is either the previous archive or a complete new one, also
 // with several processes saving at once. The shards are read as they stand, without locks,
-// up to the names published when each shard is reached. Returns the error (what failed,
+// up to the names published when each shard is reached. The file is marked as checked (see
+// FileMark): its bytes are the ones just hashed. Returns the error (what failed,
 // which path, the system's text) or nothing on success.
 std::optional<std::string> save(const FileIndex& index, const NameTable& names,
                                 std::uint64_t lastEventID, double builtAt, const std::string& path);
@@ -50,8 +68,11 @@ enum class Use { updatable, searchOnly };
 
 // Whether `load` verifies the checksum itself, or leaves it to the caller, who must call
 // `verify` before trusting any name or path (the bounds are checked either way, so reading
-// an unverified archive is safe, only possibly wrong).
-enum class Check { atLoad, byCaller };
+// an unverified archive is safe, only possibly wrong). `unlessMarked` is `byCaller`, except
+// that a file marked by a check it passed and unchanged since is used without any check,
+// neither the checksum nor the bounds (`Loaded::checked`): a search that answers in a few
+// milliseconds need not read the whole file first. Only with `Use::searchOnly`.
+enum class Check { atLoad, byCaller, unlessMarked };
 
 // The archive at `path`, or nothing when it cannot be read, is not the user's own, is
 // damaged, is malformed in any way that would make a later read unsafe, or was built for
@@ -61,7 +82,8 @@ enum class Check { atLoad, byCaller };
 std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const std::string& path,
                            Use use = Use::updatable, Check check = Check::atLoad);
 
-// True when the loaded archive's bytes match their checksum. Reads the whole file once.
+// True when the loaded archive's bytes match their checksum. Reads the whole file once. A
+// mapped file that passes is marked, with the mark it had when it was opened.
 bool verify(const Loaded& loaded);
 
 // `load` over an archive already in memory, with the same checks: for tests and fuzzing,

@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QString>
 
+#include "store/InstanceSocket.h"
 #include "store/UserFolders.h"
 
 #include <chrono>
@@ -64,29 +65,20 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // delivered: the running instance answered "ok"; rejected: it answered with an error;
-    // unanswered: it took the request but gave no answer in time (busy or stopped);
-    // nobodyListening: no socket, or none that takes connections (a stale one to take over);
-    // foreign: the path is not a socket of this user's and must be left alone.
-    enum class Handover { delivered, rejected, unanswered, nobodyListening, foreign };
-
-    // The windowed start makes the private folder; `vesko --find` only looks for a socket
-    // that is already there and makes nothing.
-    enum class Folder { make, existing };
-    // The socket's path for this user; nothing when there is no private folder for it. A
-    // folder that would have been used but belongs to someone else is named once on stderr.
-    static std::optional<std::string> socketPath(Folder folder = Folder::make);
-    // The lock file beside the socket.
-    static std::string lockPath(const std::string& socket);
-
-    // Sends one request to the running instance and waits at most `patience` for its final
-    // answer line; the data lines before it go to `lines`. Plain POSIX, so it works before
-    // any application object exists.
-    // A connected socket descriptor (the caller closes it), or -1 with the reason in `failure`.
-    static int connectTo(const std::string& path, Handover& failure);
+    // The client's side is InstanceSocket's, named here too for the window's own start.
+    using Handover = InstanceSocket::Handover;
+    using Folder = InstanceSocket::Folder;
+    static std::optional<std::string> socketPath(Folder folder = Folder::make) {
+        return InstanceSocket::path(folder);
+    }
+    static std::string lockPath(const std::string& socket) {
+        return InstanceSocket::lockPath(socket);
+    }
     static Handover send(const std::string& path, const std::string& request,
                          std::chrono::milliseconds patience = std::chrono::milliseconds(200),
-                         std::vector<std::string>* lines = nullptr);
+                         std::vector<std::string>* lines = nullptr) {
+        return InstanceSocket::send(path, request, patience, lines);
+    }
 
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;

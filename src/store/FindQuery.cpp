@@ -1,30 +1,38 @@
 // SPDX-License-Identifier: MIT
 #include "store/FindQuery.h"
 
+#include "index/Unicode.h"
 #include "scan/DirectoryScanner.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
+#include "store/InstanceSocket.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 namespace vesko {
 namespace {
 
-constexpr std::pair<const char*, bool FindQuery::*> switches[] = {
-    {"regex", &FindQuery::useRegex},    {"path", &FindQuery::matchPath},
-    {"case", &FindQuery::matchCase},    {"count", &FindQuery::countOnly},
-    {"existing", &FindQuery::existing}, {"diacritics", &FindQuery::matchDiacritics},
-};
-
-// QString would quietly repair invalid UTF-8 into another text.
-std::optional<QString> exactText(const std::string& bytes) {
-    QString text = QString::fromUtf8(bytes);
-    if (text.toUtf8().toStdString() != bytes) return std::nullopt;
-    return text;
+// A JSON string; nothing for text that is not UTF-8, which JSON cannot carry.
+std::optional<std::string> jsonText(std::string_view text) {
+    if (!Unicode::isValidUtf8(text)) return std::nullopt;
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
 }
 
 // Counting needs neither order nor rows: every match is only counted, unless each must be
@@ -45,17 +53,6 @@ QueryDescription description(const FindQuery& find, const TopSelector::KindLooku
     query.limit = find.limit == 0 ? INT64_MAX : find.limit;
     if (find.sort.field == ResultSort::Field::kind) query.kindOf = kindOf;
     return query;
-}
-
-void escapeInto(std::string& out, std::string_view path) {
-    for (char c : path) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
 }
 
 // The path with every name as the file system gave it, invalid UTF-8 included, so that
@@ -104,48 +101,87 @@ bool existingAmong(const Search::Result& result, const FileIndex& index, const N
     return enough;
 }
 
-} // namespace
-
-std::optional<QByteArray> FindQuery::toJson() const {
-    QJsonObject object;
-    const auto text = exactText(query);
-    if (!text) return std::nullopt;
-    object["query"] = *text;
-    QJsonArray rootList;
-    for (const std::string& root : roots) {
-        const auto path = exactText(root);
-        if (!path) return std::nullopt;
-        rootList.append(*path);
+void escapeInto(std::string& out, std::string_view path) {
+    for (char c : path) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
-    object["roots"] = rootList;
-    object["limit"] = static_cast<qint64>(limit);
-    object["sort"] = QString::fromStdString(sort.toJson());
-    for (const auto& [key, member] : switches)
-        object[key] = this->*member;
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-std::optional<FindQuery> FindQuery::fromJson(const QByteArray& json) {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject()) return std::nullopt;
-    const QJsonObject object = document.object();
-    FindQuery find;
-    if (!object["query"].isString() || !object["roots"].isArray() || !object["limit"].isDouble())
-        return std::nullopt;
-    find.query = object["query"].toString().toStdString();
-    for (const QJsonValue& root : object["roots"].toArray()) {
-        if (!root.isString()) return std::nullopt;
-        find.roots.push_back(root.toString().toStdString());
+std::optional<std::string> unescape(std::string_view text) {
+    std::string path;
+    path.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            path += text[i];
+            continue;
+        }
+        if (++i == text.size()) return std::nullopt;
+        if (text[i] == 'n')
+            path += '\n';
+        else if (text[i] == '\\')
+            path += '\\';
+        else
+            return std::nullopt;
     }
-    find.limit = object["limit"].toInteger(-1);
-    const auto sort = ResultSort::fromJson(object["sort"].toString().toStdString());
-    if (find.limit < 0 || !sort) return std::nullopt;
-    find.sort = *sort;
-    for (const auto& [key, member] : switches) {
-        if (!object[key].isBool()) return std::nullopt;
-        find.*member = object[key].toBool();
+    return path;
+}
+
+// Reads the answer's lines into `answer` until its final line. False on "error …", a closed
+// connection, a malformed line, or `patience` without a byte.
+bool readAnswer(int fd, std::chrono::milliseconds patience, FindQuery::Answer& answer) {
+    std::string received;
+    bool counted = false;
+    for (;;) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = received.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            const std::string_view line(received.data() + start, end - start);
+            if (line == "ok") return counted;
+            if (line.starts_with("path ")) {
+                auto path = unescape(line.substr(5));
+                if (!path) return false;
+                answer.paths.push_back(std::move(*path));
+            } else if (line.starts_with("found ")) {
+                const auto number = line.substr(6);
+                const auto [last, error] =
+                    std::from_chars(number.data(), number.data() + number.size(), answer.found);
+                counted = error == std::errc() && last == number.data() + number.size();
+            } else {
+                return false; // "error …" or a line this build does not know
+            }
+        }
+        received.erase(0, start);
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(patience.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        char buffer[1 << 16];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        received.append(buffer, static_cast<std::size_t>(got));
     }
-    return find;
+}
+
+} // namespace
+
+std::optional<std::string> FindQuery::toJson() const {
+    const auto text = jsonText(query);
+    if (!text) return std::nullopt;
+    std::string json = "{\"query\":" + *text + ",\"roots\":[";
+    for (const std::string& root : roots) {
+        const auto path = jsonText(root);
+        if (!path) return std::nullopt;
+        json += (json.back() == '[' ? "" : ",") + *path;
+    }
+    json += "],\"limit\":" + std::to_string(limit) + ",\"sort\":" + *jsonText(sort.toJson());
+    for (const auto& [key, member] : FindQuery::switches)
+        json += ",\"" + std::string(key) + "\":" + (this->*member ? "true" : "false");
+    return json + "}";
 }
 
 // With --existing some of the best hits may be gone, so more are asked for until `limit`
@@ -154,7 +190,7 @@ std::optional<FindQuery> FindQuery::fromJson(const QByteArray& json) {
 Search::Result FindQuery::search(const FileIndex& index, const NameTable& names,
                                  const TopSelector::KindLookup& kindOf,
                                  const QueryPreferences& preferences) const {
-    Search::Request request = QueryService::request(description(*this, kindOf), preferences);
+    Search::Request request = description(*this, kindOf).request(preferences);
     if (!existing || countOnly || limit == 0) return Search::run(request, index, names);
     request.limit = std::max<std::int64_t>(limit * 2, 256);
     for (;;) {
@@ -182,8 +218,8 @@ std::int64_t FindQuery::report(const Search::Result& result, const FileIndex& in
     return existing ? written : result.totalMatches;
 }
 
-QByteArray FindQuery::answerText(const FileIndex& index, const NameTable& names,
-                                 const QueryPreferences& preferences) const {
+std::string FindQuery::answerText(const FileIndex& index, const NameTable& names,
+                                  const QueryPreferences& preferences) const {
     const Search::Result result = search(index, names, {}, preferences);
     std::string text;
     const std::int64_t found = report(result, index, names, [&](std::string_view path) {
@@ -192,26 +228,23 @@ QByteArray FindQuery::answerText(const FileIndex& index, const NameTable& names,
         text += '\n';
     });
     text += "found " + std::to_string(found) + "\nok\n";
-    return QByteArray::fromStdString(text);
+    return text;
 }
 
-std::optional<std::string> FindQuery::unescapedPath(std::string_view text) {
-    std::string path;
-    path.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            path += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        if (text[i] == 'n')
-            path += '\n';
-        else if (text[i] == '\\')
-            path += '\\';
-        else
-            return std::nullopt;
-    }
-    return path;
+std::optional<FindQuery::Answer> FindQuery::ask(const std::string& socket,
+                                                std::chrono::milliseconds patience) const {
+    const auto json = toJson();
+    if (!json) return std::nullopt;
+    InstanceSocket::Handover failure{};
+    const FileDescriptor fd = InstanceSocket::connectTo(socket, failure);
+    if (!fd) return std::nullopt;
+    const std::string line = "find " + *json + "\n";
+    Answer answer;
+    const bool answered = ::send(fd.get(), line.data(), line.size(), MSG_NOSIGNAL) ==
+                              static_cast<ssize_t>(line.size()) &&
+                          readAnswer(fd.get(), patience, answer);
+    if (!answered) return std::nullopt;
+    return answer;
 }
 
 } // namespace vesko

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // One `vesko --find` search as a value: what the command line asked for, answered the same
 // way from the saved index or from a running window's live one, and sent between the two
-// as one JSON line; the window's answer comes back as lines of escaped paths.
+// as one JSON line over the window's socket (the protocol is FindService's). Plain C++, so
+// the command line asks without Qt.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -9,15 +10,15 @@
 #include "search/ResultSort.h"
 #include "search/Search.h"
 #include "search/TopSelector.h"
-#include "store/QueryService.h"
+#include "store/QueryDescription.h"
 
-#include <QByteArray>
-
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vesko {
@@ -36,9 +37,15 @@ struct FindQuery {
 
     bool operator==(const FindQuery&) const = default;
 
+    // The switches' names in the JSON line.
+    static constexpr std::pair<const char*, bool FindQuery::*> switches[] = {
+        {"regex", &FindQuery::useRegex},    {"path", &FindQuery::matchPath},
+        {"case", &FindQuery::matchCase},    {"count", &FindQuery::countOnly},
+        {"existing", &FindQuery::existing}, {"diacritics", &FindQuery::matchDiacritics},
+    };
+
     // Nothing when a text is not valid UTF-8, which JSON cannot carry.
-    std::optional<QByteArray> toJson() const;
-    static std::optional<FindQuery> fromJson(const QByteArray& json);
+    std::optional<std::string> toJson() const;
 
     // The matches, enough of them that `limit` exist on disk when only existing ones count.
     Search::Result search(const FileIndex& index, const NameTable& names,
@@ -52,10 +59,17 @@ struct FindQuery {
 
     // The window's answer: a line "path ESCAPED" per path to print (a backslash doubled, a
     // line feed as "\n"), then "found N", the number --count prints, then "ok".
-    QByteArray answerText(const FileIndex& index, const NameTable& names,
-                          const QueryPreferences& preferences) const;
-    // The path of a "path " line's rest; nothing when it is not escaped as answerText does.
-    static std::optional<std::string> unescapedPath(std::string_view text);
+    std::string answerText(const FileIndex& index, const NameTable& names,
+                           const QueryPreferences& preferences) const;
+
+    struct Answer {
+        std::vector<std::string> paths;
+        std::int64_t found = 0;
+    };
+    // Asks the instance listening at `socket`. Nothing when there is none, it declines, or
+    // it has not started answering within `patience` or stalls as long in the middle:
+    // nothing is printed before the whole answer is in, so a fallback changes no output.
+    std::optional<Answer> ask(const std::string& socket, std::chrono::milliseconds patience) const;
 };
 
 } // namespace vesko

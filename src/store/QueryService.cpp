@@ -43,11 +43,6 @@ QueryPreferences QueryPreferences::of(const Preferences& preferences) {
     return {preferences.initialConsonants()};
 }
 
-QueryPreferences QueryPreferences::stored() {
-    Settings settings;
-    return of(Preferences(settings));
-}
-
 void ReturnAddress::post(std::function<void()> work) {
     std::lock_guard guard(lock_);
     if (mailbox_) mailbox_->post(std::move(work));
@@ -56,20 +51,6 @@ void ReturnAddress::post(std::function<void()> work) {
 void ReturnAddress::close() {
     std::lock_guard guard(lock_);
     mailbox_ = nullptr;
-}
-
-Search::Request QueryService::request(const QueryDescription& query,
-                                      const QueryPreferences& preferences) {
-    Search::Request request;
-    request.query = Search::normalize(query.text, query.filters.matchDiacritics);
-    request.filters = query.filters;
-    request.sort = query.sort;
-    request.limit = query.limit;
-    request.foldersFirst = query.foldersFirst;
-    request.folderKind = query.folderKind;
-    request.kindOf = query.kindOf;
-    request.initialConsonants = preferences.initialConsonants;
-    return request;
 }
 
 void QueryService::onStoreThread(std::function<void()> work) const {
@@ -93,7 +74,8 @@ void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> 
         StoreTasks::Priority::userInitiated,
         [service = *this, query = std::move(query), index = *store.index(), names = store.names(),
          preferences = QueryPreferences::of(store.preferences()), reply = std::move(reply)] {
-            QByteArray text = query.answerText(index, *names, preferences);
+            QByteArray text =
+                QByteArray::fromStdString(query.answerText(index, *names, preferences));
             service.onStoreThread([reply, text = std::move(text)] { reply(text); });
         });
 }
@@ -114,7 +96,7 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
         query.limit = launcherHits;
         store.tasks().run(
             StoreTasks::Priority::userInitiated,
-            [service, request = request(query, QueryPreferences::of(store.preferences())),
+            [service, request = query.request(QueryPreferences::of(store.preferences())),
              index = *store.index(), names = store.names(), back = std::move(back),
              done = std::move(done)]() mutable {
                 const Search::Result result = Search::run(request, index, *names);

@@ -9,7 +9,7 @@
 // over and gets the answer back without reading the store itself.
 #pragma once
 
-#include "store/SearchOptions.h"
+#include "store/QueryDescription.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,32 +28,6 @@ class IndexStore;
 class Preferences;
 class StoreMailbox;
 struct FindQuery;
-namespace Search {
-struct Request;
-}
-
-// What a search asks for, whoever asks it.
-struct QueryDescription {
-    std::string text; // as typed; normalized by the builder
-    Filters filters;  // the matching switches (case, diacritics, regex, path) among them
-    ResultSort sort;
-    std::int64_t limit = 500; // INT64_MAX: every hit
-    bool foldersFirst = false;
-    std::string folderKind = "Folder";
-    // The description of a file type by extension, for sorting by kind; empty when unused.
-    std::function<std::string(std::string_view extension)> kindOf;
-};
-
-// The user's preferences that change what a query finds. Diacritics are the description's
-// own switch: the window's sidebar and --find's option set it per search. Excluded folders
-// never reach the index, so every asker of the one index already agrees on them.
-struct QueryPreferences {
-    bool initialConsonants = true;
-
-    static QueryPreferences of(const Preferences& preferences);
-    // The preferences file of the user, for a search without a running window.
-    static QueryPreferences stored();
-};
 
 // A mailbox on another thread that may go away before work meant for it ends: what is
 // posted after close() is dropped.
@@ -80,9 +54,6 @@ public:
         bool isDirectory = false;
     };
     static constexpr int launcherHits = 20;
-
-    static Search::Request request(const QueryDescription& query,
-                                   const QueryPreferences& preferences);
 
     explicit QueryService(IndexStore& store) : store_(&store) {}
 

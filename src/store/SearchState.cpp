@@ -148,9 +148,10 @@ void IndexStore::runSearch() {
 }
 
 Search::Request IndexStore::searchRequest() const {
-    return QueryService::request({query_.toStdString(), filters_, sort_, limit_, foldersFirst_,
-                                  tr("Folder").toStdString(), kindOfExtension},
-                                 QueryPreferences::of(preferences_));
+    const QueryDescription query{
+        query_.toStdString(),       filters_,       sort_, limit_, foldersFirst_,
+        tr("Folder").toStdString(), kindOfExtension};
+    return query.request(QueryPreferences::of(preferences_));
 }
 
 QString IndexStore::foundStatus() const {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/TerminalText.h"
 
-#include "store/ShownText.h"
+#include "store/Utf8Step.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -69,8 +69,8 @@ TEST_F(HeadlessEndToEnd, ScanArchiveThenBenchWatchAndDrift) {
                                  "swift", "--query", "zzz"});
     ASSERT_EQ(scan.status, 0);
     const std::string n = std::to_string(entries);
-    expectInOrder(scan.out, {"   책임 프로세스: ", "  실행 파일: " VESKO_EXECUTABLE, "\n  인덱스\n",
-                             "  항목         " + n + "\n", "  열지 못함    0\n",
+    expectInOrder(scan.out, {"   책임 프로세스: ", "  실행 파일: " VESKO_EXECUTABLE "-window",
+                             "\n  인덱스\n", "  항목         " + n + "\n", "  열지 못함    0\n",
                              "  파일         " + archivePath(), "  되살린 항목  " + n + "\n",
                              "  대조         원본 2개 / 되살림 2\n", "❌ 항목이 너무 적다",
                              "정렬 (전체에서 상위 3개를 골라내는가)", "불리언 · 정규식",

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -140,11 +141,11 @@ TEST_F(IndexArchiveTest, RoundTripInBothUsesRestoresEverything) {
         EXPECT_EQ(loaded->bytes, status.st_size);
         EXPECT_TRUE(IndexArchive::verify(*loaded));
         EXPECT_EQ(loaded->index.checkInvariants(), "");
-        // Names and the entries' name and directory columns are used in place; the columns
-        // the updater rewrites are owned unless the index is only searched.
+        // Names and the entries' name and directory columns are used in place; the folders'
+        // columns and those the updater rewrites are owned unless the index is only searched.
         const FileIndex& ix = loaded->index;
         EXPECT_EQ(ix.entryName.mappedCount(), 7u);
-        EXPECT_EQ(ix.dirParent.mappedCount(), 0u);
+        EXPECT_EQ(ix.dirParent.mappedCount(), use == Use::searchOnly ? ix.directoryCount() : 0u);
         EXPECT_EQ(ix.entryFlags.mappedCount(), use == Use::searchOnly ? 7u : 0u);
         EXPECT_EQ(ix.entryAccessed.mappedCount(), use == Use::searchOnly ? 7u : 0u);
         EXPECT_EQ(loaded->names->mappedNameBytes(), s.names->nameBytes() + s.names->displayBytes());
@@ -245,6 +246,23 @@ TEST_F(IndexArchiveTest, EveryFlippedByteIsRejectedOrHarmless) {
     auto unchecked = load(sampleRoots, path(), Use::searchOnly, IndexArchive::Check::byCaller);
     if (unchecked) {
         EXPECT_FALSE(IndexArchive::verify(*unchecked));
+    }
+
+    // A saved file is marked as checked and then used without checks, until it is written
+    // again in any way (here in place, keeping its size).
+    ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
+    if (::getxattr(path().c_str(), "user.vesko.checked", nullptr, 0) <= 0) return; // no xattrs
+    {
+        const auto marked =
+            load(sampleRoots, path(), Use::searchOnly, IndexArchive::Check::unlessMarked);
+        ASSERT_TRUE(marked);
+        EXPECT_TRUE(marked->checked);
+    }
+    std::fstream(path(), std::ios::in | std::ios::out | std::ios::binary).seekp(20) << '\x7F';
+    auto rewritten = load(sampleRoots, path(), Use::searchOnly, IndexArchive::Check::unlessMarked);
+    if (rewritten) {
+        EXPECT_FALSE(rewritten->checked);
+        EXPECT_FALSE(IndexArchive::verify(*rewritten));
     }
 }
 

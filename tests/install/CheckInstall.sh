@@ -33,6 +33,10 @@ krunner_plugin="$share/krunner/dbusplugins/vesko.desktop"
 grep -qx "DesktopId=$(basename "$desktop")" "$gnome_provider" ||
     fail "the GNOME search provider names another desktop entry"
 [[ -x $prefix/bin/vesko ]] || { fail "not installed: bin/vesko"; exit 1; }
+[[ -x $prefix/lib/vesko/vesko-window ]] || fail "not installed: lib/vesko/vesko-window"
+# The installed vesko finds the window's executable for the modes it hands over.
+XDG_CONFIG_HOME="$prefix/config" XDG_CACHE_HOME="$prefix/cache" "$prefix/bin/vesko" --drift >/dev/null ||
+    fail "vesko --drift, run by lib/vesko/vesko-window, exits with $?"
 
 quiet desktop-file-validate "$desktop"
 out="$(appstreamcli validate --no-net --strict "$metainfo" 2>&1)" || fail "appstreamcli validate: $out"

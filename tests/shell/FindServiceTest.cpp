@@ -49,9 +49,9 @@ protected:
         return find;
     }
 
-    std::optional<FindService::Answer> ask(const FindQuery& find) {
+    std::optional<FindQuery::Answer> ask(const FindQuery& find) {
         return test::whileServing(
-            [&] { return FindService::ask(socket, find, std::chrono::milliseconds(5000)); });
+            [&] { return find.ask(socket, std::chrono::milliseconds(5000)); });
     }
 
     test::TempTree tree;

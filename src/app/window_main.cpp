@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// The window's executable, started by `vesko` for every mode that needs Qt: the window, the
+// diagnostic reports, and --find sorted by kind (the desktop's MIME database names kinds).
+#include "app/DevOptions.h"
+#include "app/EntryPoint.h"
+#include "app/FindMode.h"
+#include "app/Headless.h"
+#include "app/MimeKinds.h"
+#include "shell/WindowedApp.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vesko {
+namespace {
+
+int runWindowed(const Arguments& args) {
+    WindowedApp::Launch launch;
+    launch.arguments = args;
+    launch.hidden = DevOptions::hasIn(args, "--hidden");
+    launch.devRoot = DevOptions::root();
+    launch.devQuery = DevOptions::query();
+    launch.devContents = DevOptions::contents();
+    launch.devSelect = DevOptions::select();
+    return WindowedApp::run(launch);
+}
+
+int run(const Arguments& args) {
+    // After "--" every argument is the query, so none of them is an option of the mode.
+    const Arguments options(args.begin(), std::find(args.begin(), args.end(), "--"));
+    switch (EntryPoint::chooseMode(args)) {
+    case Mode::scan:
+        Headless::run(args);
+        return 0;
+    case Mode::bench:
+        return Headless::bench(DevOptions::valueIn(options, "--out"));
+    case Mode::drift:
+        Headless::driftTest(DevOptions::valueIn(options, "--out"));
+        return 0;
+    case Mode::watch:
+        return Headless::watchTest(*DevOptions::valueIn(options, "--watch"),
+                                   DevOptions::valueIn(options, "--out"));
+    case Mode::find:
+        return FindMode::run(args, MimeKinds::lookup());
+    case Mode::windowed:
+        return runWindowed(args);
+    case Mode::help:
+    case Mode::version:
+        break;
+    }
+    return EntryPoint::runCommandLine(args);
+}
+
+} // namespace
+} // namespace vesko
+
+int main(int argc, char** argv) {
+    vesko::DevOptions::setArguments(argc, argv);
+    return vesko::run(vesko::DevOptions::arguments());
+}
