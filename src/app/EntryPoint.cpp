@@ -9,15 +9,9 @@
 
 namespace vesko::EntryPoint {
 
-namespace {
-
-// The arguments before "--": after it every argument is the query, a file named "--scan"
-// included, so none of them chooses a mode.
 Arguments optionsOf(const Arguments& all) {
     return Arguments(all.begin(), std::find(all.begin(), all.end(), "--"));
 }
-
-} // namespace
 
 Mode chooseMode(const Arguments& all) {
     const Arguments args = optionsOf(all);

@@ -17,6 +17,10 @@ namespace EntryPoint {
 // and so is everything after "--", which is the query.
 Mode chooseMode(const Arguments& args);
 
+// The arguments before "--": after it every argument is the query, a file named "--scan"
+// included, so none of them is an option of the mode.
+Arguments optionsOf(const Arguments& all);
+
 std::string usageText();
 
 // What `vesko` does itself, without loading Qt: --find, --help and --version. Every other

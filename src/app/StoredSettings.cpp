@@ -5,6 +5,7 @@
 #include "scan/Roots.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -83,6 +84,34 @@ bool nextLine(std::string_view data, std::size_t& pos, std::string_view& line,
     return !line.empty();
 }
 
+// The escape whose letter is at text[i], appended to `out`; `i` moves past it. C's letters,
+// \x with hexadecimal digits (a UTF-16 unit) and octal digits; an unknown one is dropped.
+void appendEscape(std::string_view text, std::size_t& i, std::string& out) {
+    const char e = text[i++];
+    // Pairs of an escape letter and the character it stands for.
+    const std::string_view named = "a\ab\bf\fn\nr\rt\tv\v\"\"?\?''\\\\";
+    for (std::size_t k = 0; k < named.size(); k += 2) {
+        if (named[k] == e) {
+            out += named[k + 1];
+            return;
+        }
+    }
+    if (e != 'x' && (e < '0' || e > '7')) return;
+    const int base = e == 'x' ? 16 : 8;
+    char32_t code = e == 'x' ? 0 : static_cast<char32_t>(e - '0');
+    std::size_t digits = e == 'x' ? 0 : 1;
+    for (; i < text.size(); ++i, ++digits) {
+        const char d = text[i];
+        const int digit = d >= '0' && d <= '9'                 ? d - '0'
+                          : base == 16 && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                          : base == 16 && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                               : -1;
+        if (digit < 0 || digit >= base) break;
+        code = (code * static_cast<char32_t>(base) + static_cast<char32_t>(digit)) & 0xFFFF;
+    }
+    if (digits > 0) appendUtf8(out, code);
+}
+
 // A value's texts: quotes group, backslash escapes as in C (\xHH and octal included), and
 // a comma outside quotes separates the elements of a list, around which spaces are dropped.
 struct Value {
@@ -112,29 +141,7 @@ Value unescaped(std::string_view text) {
         const char c = text[i];
         if (c == '\\') {
             if (++i >= text.size()) break;
-            const char e = text[i++];
-            const std::string_view named = "a\ab\bf\fn\nr\rt\tv\v\"\"?\?''\\\\";
-            std::size_t at = none;
-            for (std::size_t k = 0; k < named.size(); k += 2)
-                if (named[k] == e) at = k;
-            if (at != none) {
-                item += named[at + 1];
-            } else if (e == 'x' || (e >= '0' && e <= '7')) {
-                const int base = e == 'x' ? 16 : 8;
-                char32_t code = e == 'x' ? 0 : static_cast<char32_t>(e - '0');
-                std::size_t digits = e == 'x' ? 0 : 1;
-                for (; i < text.size(); ++i, ++digits) {
-                    const char d = text[i];
-                    const int digit = d >= '0' && d <= '9'                 ? d - '0'
-                                      : base == 16 && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                                      : base == 16 && d >= 'A' && d <= 'F' ? d - 'A' + 10
-                                                                           : -1;
-                    if (digit < 0 || digit >= base) break;
-                    code = (code * static_cast<char32_t>(base) + static_cast<char32_t>(digit)) &
-                           0xFFFF;
-                }
-                if (digits > 0) appendUtf8(item, code);
-            }
+            appendEscape(text, i, item);
             keep = item.size();
         } else if (c == '"') {
             ++i;

@@ -8,9 +8,6 @@
 #include "app/MimeKinds.h"
 #include "shell/WindowedApp.h"
 
-#include <algorithm>
-#include <cstdio>
-
 namespace vesko {
 namespace {
 
@@ -26,8 +23,7 @@ int runWindowed(const Arguments& args) {
 }
 
 int run(const Arguments& args) {
-    // After "--" every argument is the query, so none of them is an option of the mode.
-    const Arguments options(args.begin(), std::find(args.begin(), args.end(), "--"));
+    const Arguments options = EntryPoint::optionsOf(args);
     switch (EntryPoint::chooseMode(args)) {
     case Mode::scan:
         Headless::run(args);
