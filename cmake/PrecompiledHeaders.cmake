@@ -1,10 +1,10 @@
-# Precompiled headers: most of a window source's compile time goes to parsing Qt's and
-# GoogleTest's headers again in every file. Each group below is parsed once per build and
-# shared by the targets whose compile flags match, since a precompiled header is only valid
+# Precompiled headers: much of a window source's compile time goes to parsing Qt's headers
+# again in every file. Each group below is parsed once per build and shared by the targets
+# whose compile flags match, since a precompiled header is only valid
 # under the flags it was made with (GCC falls back to the plain header otherwise). The
 # store's group holds no Widgets header, so the store still cannot use one without failing.
 # Included once, after every target exists; VESKO_PCH=OFF builds without them.
-option(VESKO_PCH "Precompile the Qt and GoogleTest headers of the larger targets" ON)
+option(VESKO_PCH "Precompile the Qt headers of the window's libraries" ON)
 if(NOT VESKO_PCH)
     return()
 endif()
@@ -23,8 +23,6 @@ set(VESKO_PCH_QT_CORE <QByteArray> <QCoreApplication> <QDateTime> <QLocale> <QOb
                       <QStringList>)
 set(VESKO_PCH_QT_WIDGETS <QApplication> <QEvent> <QHBoxLayout> <QKeyEvent> <QLabel> <QLineEdit>
                          <QPushButton> <QStyle> <QVBoxLayout> <QWidget>)
-set(VESKO_PCH_TEST <gtest/gtest.h>)
-set(VESKO_PCH_QT_TEST <QSignalSpy> <QTest>)
 
 # Gives `target` its own precompiled header of the listed headers.
 function(vesko_precompile target)
@@ -50,15 +48,6 @@ vesko_precompile(vesko_store ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE})
 vesko_precompile(vesko_ui ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE} ${VESKO_PCH_QT_WIDGETS})
 vesko_precompile_like(vesko_shell vesko_ui)
 
-if(VESKO_BUILD_TESTS)
-    vesko_precompile(vesko_test_support ${VESKO_PCH_STD} ${VESKO_PCH_TEST})
-    vesko_precompile_like(test_index vesko_test_support)
-    vesko_precompile_like(test_scan vesko_test_support)
-    vesko_precompile_like(test_search vesko_test_support)
-    vesko_precompile_like(test_e2e vesko_test_support)
-    vesko_precompile(test_store ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE} ${VESKO_PCH_TEST}
-                     ${VESKO_PCH_QT_TEST})
-    vesko_precompile(test_ui ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE} ${VESKO_PCH_QT_WIDGETS}
-                     ${VESKO_PCH_TEST} ${VESKO_PCH_QT_TEST})
-    vesko_precompile_like(test_shell test_ui)
-endif()
+# Not yet for the test executables: with libstdc++'s headers coming from a precompiled
+# header, GCC 12 reports a false -Warray-bounds inside them (tests/search/NameRulesTest.cpp),
+# which -Werror turns into a failed build.
