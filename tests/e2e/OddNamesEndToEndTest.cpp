@@ -72,7 +72,7 @@ protected:
                     if (other != window) keys(other, {"key", "Escape"});
                 return windows.size() <= 1;
             },
-            milliseconds(3000));
+            milliseconds(10'000));
     }
 
     // Types a query that lists `path` and moves down the list until Copy Path gives exactly
@@ -90,7 +90,7 @@ protected:
                 copied = clipboardPaths();
                 return !copied.empty() && copied.front().find(queryFor(path)) != std::string::npos;
             },
-            milliseconds(3000));
+            milliseconds(10'000));
         keys(window, {"key", "Down", "Home"});
         std::string seen;
         for (int row = 0; row < 4; ++row) {
@@ -146,7 +146,7 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
         type(dialog, exported);
         keys(dialog, {"key", "Return"});
     }
-    EXPECT_TRUE(pollUntil([&] { return fs::exists(exported); }, milliseconds(3000)))
+    EXPECT_TRUE(pollUntil([&] { return fs::exists(exported); }, milliseconds(10'000)))
         << "ctrl+e in the list exported nothing";
     if (fs::exists(exported)) {
         const std::string text = readFile(exported);
@@ -169,10 +169,10 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
         takeOpened();
         keys(window, {"key", "Return"});
         std::vector<std::string> asked;
-        pollUntil([&] { return !(asked = takeOpened()).empty(); }, milliseconds(2500));
+        pollUntil([&] { return !(asked = takeOpened()).empty(); }, milliseconds(10'000));
         EXPECT_EQ(asked, std::vector<std::string>{path}) << "Return opened something else";
         keys(window, {"key", "ctrl+Return"});
-        pollUntil([&] { return !(asked = takeOpened()).empty(); }, milliseconds(2500));
+        pollUntil([&] { return !(asked = takeOpened()).empty(); }, milliseconds(10'000));
         EXPECT_EQ(asked, std::vector<std::string>{fs::path(path).parent_path().string()})
             << "Show in File Manager showed something else";
 
@@ -187,7 +187,7 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
         keys(dialog, {"key", "ctrl+a"});
         type(dialog, fs::path(renamed).filename().string());
         keys(dialog, {"key", "Return"});
-        EXPECT_TRUE(pollUntil([&] { return present(renamed); }, milliseconds(3000)))
+        EXPECT_TRUE(pollUntil([&] { return present(renamed); }, milliseconds(10'000)))
             << "F2 renamed nothing to " << renamed;
         EXPECT_FALSE(present(path)) << "F2 left the selected file in place";
         // Undone here, so the next rows still see the corpus as it was made.
@@ -218,7 +218,7 @@ TEST_F(OddNamesEndToEnd, EveryActionTakesTheSelectedFileByItsBytes) {
         keys(window, {"key", "Delete"});
         // Gone, or an alert says why not.
         pollUntil([&] { return !present(path) || windowsOf(app->pid()).size() > 1; },
-                  milliseconds(3000));
+                  milliseconds(10'000));
         if (present(path) && windowsOf(app->pid()).size() <= 1) {
             ADD_FAILURE() << "Delete neither moved the file nor said why; Vesko "
                           << (isRunning(app->pid()) ? "stopped answering" : "died");

@@ -37,7 +37,8 @@ const char* nameOf(Place place) {
 }
 
 constexpr const char* query = "report";
-constexpr milliseconds patience(1500);
+// Generous: every check waits for something that must happen, and a busy machine takes seconds.
+constexpr milliseconds patience(10'000);
 
 // The second check runs after the first (the operands of + have no order).
 std::string then(const std::string& first, const std::function<std::string()>& second) {
@@ -275,7 +276,7 @@ protected:
                     return path.find("-report.") != std::string::npos &&
                            (rows_.empty() || path != rows_.back());
                 },
-                milliseconds(row == 0 ? 10'000 : 2000));
+                patience);
             if (path.find("-report.") == std::string::npos) return;
             rows_.push_back(path);
             keys(window_, {"key", "Down"});

@@ -30,7 +30,7 @@ TEST_F(WindowEndToEnd, CopiesTheSelectedPathAndFindsAFileCreatedWhileRunning) {
     const std::string created = tree.file("docs/" + name, "new");
     keys(window, {"key", "ctrl+f", "ctrl+a", "type", "--delay", "5", name});
     const auto typed = Clock::now();
-    EXPECT_TRUE(copiesPath(window, created, milliseconds(2000))) << clipboard();
+    EXPECT_TRUE(copiesPath(window, created, milliseconds(10'000))) << clipboard();
     std::printf("new file copied %lld ms after typing\n",
                 static_cast<long long>(
                     std::chrono::duration_cast<milliseconds>(Clock::now() - typed).count()));

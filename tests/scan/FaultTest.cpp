@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Faults a user's machine produces sooner or later: folders deeper than PATH_MAX, entries
-// that change between listing and statx, folders without read or search permission, and a
-// folder that becomes readable while it is watched.
+// The scanner's listing of one folder, and the faults a user's machine produces sooner or
+// later: folders deeper than PATH_MAX, entries that change between listing and statx,
+// folders without read or search permission, and a folder that becomes readable while it
+// is watched.
 #include "scan/DirectoryScanner.h"
 #include "scan/FileSystemWatcher.h"
 #include "scan/IndexBuilder.h"
@@ -46,12 +47,14 @@ using DirectoryScanner::Outcome;
 struct Seen {
     EntryFlags flags;
     std::uint64_t size = 0;
+    std::uint32_t modified = 0, accessed = 0;
 };
 
 struct Listing {
     Outcome outcome = Outcome::failed;
     std::int64_t syscalls = 0;
     std::map<std::string, Seen> entries;
+    int deliveries = 0;
 };
 
 using OnEntry = std::function<void(const std::string& name)>;
@@ -60,13 +63,75 @@ Listing list(const std::string& path, const OnEntry& also = {}) {
     std::vector<std::byte> buffer(DirectoryScanner::bufferSize);
     Listing listing;
     auto onEntry = [&](const char* name, std::size_t length, EntryFlags flags, std::uint64_t size,
-                       std::uint32_t, std::uint32_t, std::uint32_t) {
+                       std::uint32_t modified, std::uint32_t, std::uint32_t accessed) {
         const std::string text(name, length);
-        listing.entries[text] = {flags, size};
+        listing.entries[text] = {flags, size, modified, accessed};
+        ++listing.deliveries;
         if (also) also(text);
     };
     listing.outcome = DirectoryScanner::scan(path.c_str(), buffer, listing.syscalls, onEntry);
     return listing;
+}
+
+TEST(DirectoryScannerTest, ListsDirectChildrenWithTypesAndSizesWithoutDotEntries) {
+    test::TempTree tree;
+    tree.addTrickyTree();
+    const Listing listing = list(tree.root());
+    ASSERT_EQ(listing.outcome, Outcome::completed);
+    EXPECT_FALSE(listing.entries.contains(".") || listing.entries.contains(".."));
+    EXPECT_EQ(listing.deliveries, static_cast<int>(listing.entries.size())) << "each once";
+    const Seen& file = listing.entries.at("plain.txt");
+    EXPECT_EQ(file.flags, EntryFlags::none());
+    EXPECT_EQ(file.size, 5u);
+    EXPECT_NE(file.modified, 0u);
+    EXPECT_EQ(listing.entries.at("loop").flags, EntryFlags::directory());
+    EXPECT_EQ(listing.entries.at("loop").size, 0u) << "folders report no size";
+    const Seen& link = listing.entries.at("link-to-plain");
+    EXPECT_EQ(link.flags, EntryFlags::symlink()) << "the link itself, not its target";
+    EXPECT_EQ(link.size, std::string("plain.txt").size());
+    EXPECT_TRUE(listing.entries.contains("bad\xFF\xFEname.bin")) << "raw name bytes are delivered";
+
+    for (const std::string relative : {"missing", "plain.txt", "loop/up"}) {
+        const Listing refused = list(tree.path(relative));
+        EXPECT_EQ(refused.outcome, Outcome::failed) << relative;
+        EXPECT_EQ(refused.deliveries, 0) << relative;
+        EXPECT_EQ(refused.syscalls, 0) << relative;
+    }
+}
+
+TEST(DirectoryScannerTest, SecondsAreClampedToUnsigned32) {
+    const std::pair<std::int64_t, std::uint32_t> cases[] = {{-100, 0},
+                                                            {1'000'000'000, 1'000'000'000},
+                                                            {4'294'967'295, 0xFFFFFFFFu},
+                                                            {5'000'000'000, 0xFFFFFFFFu}};
+    test::TempTree tree;
+    for (const auto& [written, stored] : cases) {
+        tree.file("f");
+        tree.setModified("f", written);
+        struct stat st {};
+        ASSERT_EQ(::lstat(tree.path("f").c_str(), &st), 0);
+        if (st.st_mtim.tv_sec != written) continue; // the file system cannot store it
+        const Seen seen = list(tree.root()).entries.at("f");
+        EXPECT_EQ(seen.modified, stored) << written;
+        EXPECT_EQ(seen.accessed, stored) << written;
+    }
+}
+
+TEST(DirectoryScannerTest, ThrowingCallbackStillClosesTheDirectory) {
+    test::TempTree tree;
+    tree.file("a");
+    std::vector<std::byte> buffer(DirectoryScanner::bufferSize);
+    std::int64_t syscalls = 0;
+    const auto openDescriptors = [] {
+        const fs::directory_iterator fds("/proc/self/fd");
+        return std::distance(fs::begin(fds), fs::end(fds));
+    };
+    const auto before = openDescriptors();
+    auto throwing = [](const char*, std::size_t, EntryFlags, std::uint64_t, std::uint32_t,
+                       std::uint32_t, std::uint32_t) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(DirectoryScanner::scan(tree.root().c_str(), buffer, syscalls, throwing),
+                 std::runtime_error);
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 using test::cannotSetUpChild;

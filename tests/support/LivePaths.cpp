@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "support/LivePaths.h"
 
-#include "index/Unicode.h"
-
 namespace vesko::test {
 
 std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& names) {
@@ -15,7 +13,7 @@ std::multiset<std::string> livePaths(const FileIndex& index, const NameTable& na
 std::multiset<std::string> diskPaths(const TempTree& tree) {
     std::multiset<std::string> paths;
     for (const auto& relative : tree.listAll())
-        paths.insert(Unicode::repairUtf8(tree.path(relative)));
+        paths.insert(tree.path(relative));
     return paths;
 }
 

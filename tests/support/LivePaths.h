@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The two sides every live-update comparison checks: the paths an index holds as live, and
-// the paths a tree holds on disk, both with names repaired the way paths are displayed.
+// the paths a tree holds on disk, both as the stored bytes.
 #pragma once
 
 #include "index/FileIndex.h"

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "support/XServer.h"
 
+#include "support/ProcessRunner.h"
+
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vesko::test {
@@ -76,9 +80,17 @@ void XServer::startWindowManager() {
         ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Windows mapped before the manager runs are managed all the same; a short pause only
-    // keeps the first activation from racing the manager's start.
-    ::usleep(300'000);
+    // Windows mapped before the manager runs are managed all the same, but the first
+    // activation races its start: wait until it announces itself on the root window, however
+    // long a busy machine takes (xprop names the check window's id then).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Launch probe;
+        probe.argv = {"xprop", "-display", display_, "-root", "_NET_SUPPORTING_WM_CHECK"};
+        if (run(probe).out.find("window id") != std::string::npos) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    problem_ = "openbox did not start within 20 s";
 }
 
 } // namespace vesko::test
