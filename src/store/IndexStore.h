@@ -230,6 +230,10 @@ public:
     const std::optional<Search::Narrowing>& narrowing() const { return narrowing_; }
     // How many searches were started; each has its own generation.
     std::int64_t generation() const { return generation_->value(); }
+    // Counts the different searches the rows answered: it stays when the same query, filters
+    // and sort answer again (a change on disk, another page) or the rows are edited in place,
+    // so a list can follow the rows instead of starting over.
+    std::int64_t rowsSearch() const { return rowsSearch_; }
     // The delay before an expensive query runs; none for a plain query.
     std::optional<std::chrono::milliseconds> debounceDelay() const;
 
@@ -411,6 +415,7 @@ private:
     void undoTrash();
     void undoRename();
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
+    void keepFocusOn(std::int64_t id);
     void replaceRows(std::vector<SearchRow> rows);
 
     StoreEnvironment env_;
@@ -491,7 +496,19 @@ private:
     qint64 selection_ = 0;
     std::vector<qint64> selectedRows_;
     std::string rowsQuery_; // the normalized query the rows answer
-    QString statusExtras_;  // what the content search adds to the count
+    // Everything that makes rows answer another search; ids are another index's after a build
+    // or a compaction.
+    struct RowsAsked {
+        std::string query;
+        Filters filters;
+        ResultSort sort;
+        bool foldersFirst = false;
+        std::uint64_t indexEpoch = 0;
+        bool operator==(const RowsAsked&) const = default;
+    };
+    RowsAsked rowsAsked_;
+    std::int64_t rowsSearch_ = 0;
+    QString statusExtras_; // what the content search adds to the count
     // The renamed row, kept in the list until the query changes, at this row.
     std::optional<SearchRow> pinned_;
     qint64 pinnedRow_ = 0;

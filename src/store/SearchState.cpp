@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QMimeDatabase>
 
+#include <algorithm>
+
 namespace vesko {
 namespace {
 
@@ -38,6 +40,7 @@ std::string kindOfExtension(std::string_view extension) {
 struct IndexStore::SearchOutcome {
     std::int64_t generation = 0;
     std::string normalizedQuery;
+    RowsAsked asked;
     bool initialConsonants = true;
     Search::Result result;
     std::vector<SearchRow> rows;
@@ -69,6 +72,8 @@ void IndexStore::setQuery(const QString& text) {
         historyTimer_.stop();
         rows_ = std::make_shared<const std::vector<SearchRow>>();
         rowsQuery_.clear();
+        rowsAsked_ = {};
+        ++rowsSearch_;
         setSelectedRows({});
         emit rowsChanged();
         setStatus({});
@@ -130,13 +135,16 @@ void IndexStore::runSearch() {
     request.content = content.get();
     request.isCancelled = generation_->cancellation(generation);
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
+    RowsAsked asked{request.query, filters_, sort_, foldersFirst_, indexEpoch_};
     tasks_->run(StoreTasks::Priority::userInitiated,
                 [this, generation, request = std::move(request), previous, content,
-                 keep = generation_, index = *index_, names = names_]() mutable {
+                 asked = std::move(asked), keep = generation_, index = *index_,
+                 names = names_]() mutable {
                     request.previous = previous.get();
                     auto out = std::make_shared<SearchOutcome>();
                     out->generation = generation;
                     out->normalizedQuery = request.query;
+                    out->asked = std::move(asked);
                     out->initialConsonants = request.initialConsonants;
                     out->result = Search::run(request, index, *names);
                     if (keep->value() != generation) return; // superseded: drop it here
@@ -169,6 +177,9 @@ void IndexStore::publish(SearchOutcome out) {
     rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
     const bool sameQuery = out.normalizedQuery == rowsQuery_;
     rowsQuery_ = out.normalizedQuery;
+    const bool sameSearch = out.asked == rowsAsked_;
+    if (!sameSearch) ++rowsSearch_;
+    rowsAsked_ = std::move(out.asked);
     if (!sameQuery) pinned_.reset();
     if (out.result.narrowable)
         narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
@@ -209,7 +220,9 @@ void IndexStore::publish(SearchOutcome out) {
             text += QStringLiteral("  ·  ⚠️ ") + tr("stopped early - narrow the name first");
     }
     statusExtras_ = text;
+    const qint64 focus = selection_;
     keepPinned(selectedBefore);
+    if (sameSearch && selectedBefore && selection_ == focus) keepFocusOn(selectedBefore->id);
     // Marks first: whoever follows the rows reads the marks with them.
     keepMarksOf(*before, sameQuery);
     emit rowsChanged();
@@ -226,6 +239,8 @@ void IndexStore::clearResults() {
     historyTimer_.stop();
     rows_ = std::make_shared<const std::vector<SearchRow>>();
     rowsQuery_.clear();
+    rowsAsked_ = {};
+    ++rowsSearch_;
     pinned_.reset();
     totalMatches_ = 0;
     highlightTerms_.clear();
@@ -239,6 +254,14 @@ void IndexStore::clearResults() {
     setSelectedRows({});
     emit rowsChanged();
     if (phase_ == Phase::ready) setStatus(readyStatus());
+}
+
+// A change on disk moves rows about under the user; the focus stays on its entry, or on its
+// row when the entry is gone.
+void IndexStore::keepFocusOn(std::int64_t id) {
+    const auto& rows = *rows_;
+    const auto found = std::ranges::find(rows, id, &SearchRow::id);
+    if (found != rows.end()) setSelection(static_cast<qint64>(found - rows.begin()));
 }
 
 void IndexStore::loadMore() {

@@ -10,8 +10,11 @@
 #include <QEvent>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QSet>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace vesko {
 namespace {
@@ -26,6 +29,92 @@ std::vector<std::int64_t> idsOf(const std::vector<SearchRow>& rows) {
     return ids;
 }
 
+// One change of the rows on one contiguous range, as a view is told of it.
+struct RangeStep {
+    enum class Kind { remove, insert, move };
+    Kind kind;
+    int first; // the first row removed or moved, or where the inserted rows go
+    int count;
+    int to = 0; // where moved rows go: before this row, numbered as before the move
+};
+
+// Beyond this many steps the view redraws everything anyway: a reset is cheaper.
+constexpr std::size_t mostSteps = 64;
+
+void applyStep(std::vector<std::int64_t>& ids, const RangeStep& step,
+               const std::vector<std::int64_t>& wanted) {
+    const auto at = [&](int row) { return ids.begin() + row; };
+    switch (step.kind) {
+    case RangeStep::Kind::remove:
+        ids.erase(at(step.first), at(step.first + step.count));
+        break;
+    case RangeStep::Kind::insert:
+        // Every row before an insertion is in place already, so it takes the same rows of
+        // `wanted`.
+        ids.insert(at(step.first), wanted.begin() + step.first,
+                   wanted.begin() + step.first + step.count);
+        break;
+    case RangeStep::Kind::move:
+        std::rotate(at(step.to), at(step.first), at(step.first + step.count));
+        break;
+    }
+}
+
+// The steps that turn `ids` into `wanted` (both without repeats; `places` says where each
+// wanted id goes): the rows gone are removed from the last, then from the top down each
+// row not yet in place is inserted or moved up with the rows following it there; nothing
+// when that takes too many steps.
+std::optional<std::vector<RangeStep>> stepsBetween(std::vector<std::int64_t> ids,
+                                                   const std::vector<std::int64_t>& wanted,
+                                                   const QHash<std::int64_t, int>& places) {
+    std::vector<RangeStep> steps;
+    const auto take = [&](const RangeStep& step) {
+        applyStep(ids, step, wanted);
+        steps.push_back(step);
+        return steps.size() <= mostSteps;
+    };
+    const auto gone = [&](std::size_t row) { return !places.contains(ids[row]); };
+    for (std::size_t end = ids.size(); end > 0;) {
+        if (!gone(end - 1)) {
+            --end;
+            continue;
+        }
+        std::size_t first = end - 1;
+        while (first > 0 && gone(first - 1))
+            --first;
+        if (!take(
+                {RangeStep::Kind::remove, static_cast<int>(first), static_cast<int>(end - first)}))
+            return std::nullopt;
+        end = first;
+    }
+    const QSet<std::int64_t> kept(ids.begin(), ids.end());
+    if (static_cast<std::size_t>(kept.size()) != ids.size()) return std::nullopt;
+    for (std::size_t row = 0; row < wanted.size();) {
+        if (row < ids.size() && ids[row] == wanted[row]) {
+            ++row;
+            continue;
+        }
+        std::size_t count = 1;
+        RangeStep step{RangeStep::Kind::insert, static_cast<int>(row), 0};
+        if (!kept.contains(wanted[row])) {
+            while (row + count < wanted.size() && !kept.contains(wanted[row + count]))
+                ++count;
+        } else {
+            const auto from = static_cast<std::size_t>(
+                std::find(ids.begin() + static_cast<std::ptrdiff_t>(row), ids.end(), wanted[row]) -
+                ids.begin());
+            while (from + count < ids.size() && row + count < wanted.size() &&
+                   ids[from + count] == wanted[row + count])
+                ++count;
+            step = {RangeStep::Kind::move, static_cast<int>(from), 0, static_cast<int>(row)};
+        }
+        step.count = static_cast<int>(count);
+        if (!take(step)) return std::nullopt;
+        row += count;
+    }
+    return steps;
+}
+
 // The extension a kind is looked up by; a leading dot alone (".bashrc") is no extension.
 QString extensionOf(const QString& name) {
     const auto dot = name.lastIndexOf(u'.');
@@ -36,7 +125,7 @@ QString extensionOf(const QString& name) {
 
 ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
     : QAbstractTableModel(parent), store_(store), icons_(icons), ids_(idsOf(store.rows())),
-      generation_(store.generation()), now_(QDateTime::currentDateTime()) {
+      search_(store.rowsSearch()), now_(QDateTime::currentDateTime()) {
     followColumns();
     connect(&store_, &IndexStore::rowsChanged, this, &ResultModel::followRows);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
@@ -105,11 +194,23 @@ std::string ResultModel::pathBytes(const SearchRow& row) {
 }
 
 const SearchRow* ResultModel::rowAt(int row) const {
+    if (row < 0 || row >= rowCount()) return nullptr;
     const auto& rows = store_.rows();
-    // The store replaces its rows just before it tells us; until then the count may differ.
-    if (row < 0 || row >= rowCount() || static_cast<std::size_t>(row) >= rows.size())
-        return nullptr;
-    return &rows[static_cast<std::size_t>(row)];
+    const std::int64_t id = ids_[static_cast<std::size_t>(row)];
+    auto place = static_cast<std::size_t>(row);
+    if (following_) {
+        const auto found = places_.constFind(id);
+        if (found == places_.constEnd()) return nullptr; // a row on its way out
+        place = static_cast<std::size_t>(*found);
+    }
+    // The store replaces its rows just before it tells us; until then they may differ.
+    if (place >= rows.size() || rows[place].id != id) return nullptr;
+    return &rows[place];
+}
+
+bool ResultModel::isBehind() const {
+    return following_ || !std::ranges::equal(ids_, store_.rows(), std::ranges::equal_to{},
+                                             std::identity{}, &SearchRow::id);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -239,52 +340,52 @@ void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
     linkKinds_.clear();
     const auto& rows = store_.rows();
-    if (!applyEdit(rows)) {
-        beginResetModel();
-        ids_ = idsOf(rows);
-        endResetModel();
-    }
-    generation_ = store_.generation();
+    const bool sameSearch = store_.rowsSearch() == search_;
+    search_ = store_.rowsSearch();
+    if (sameSearch && followByRange(rows)) return;
+    following_ = true;
+    beginResetModel();
+    ids_ = idsOf(rows);
+    endResetModel();
+    following_ = false;
 }
 
-// Rows the view already shows stay where they are when the new list keeps them: the same
-// rows again (a refresh, a rename), a page appended, or rows taken out (a trash).
-bool ResultModel::applyEdit(const std::vector<SearchRow>& rows) {
-    const std::size_t before = ids_.size();
-    std::size_t kept = 0;
-    while (kept < std::min(before, rows.size()) && ids_[kept] == rows[kept].id)
-        ++kept;
-    if (kept == before) {
-        if (before > 0)
-            emit dataChanged(index(0, 0), index(static_cast<int>(before) - 1, columnCount() - 1));
-        if (rows.size() > before) {
-            beginInsertRows({}, static_cast<int>(before), static_cast<int>(rows.size()) - 1);
-            ids_ = idsOf(rows);
+bool ResultModel::followByRange(const std::vector<SearchRow>& rows) {
+    const std::vector<std::int64_t> wanted = idsOf(rows);
+    QHash<std::int64_t, int> places;
+    places.reserve(static_cast<qsizetype>(wanted.size()));
+    for (std::size_t row = 0; row < wanted.size(); ++row)
+        places.insert(wanted[row], static_cast<int>(row));
+    // An id twice: the rows cannot be told apart by it.
+    if (static_cast<std::size_t>(places.size()) != wanted.size()) return false;
+    const auto steps = stepsBetween(ids_, wanted, places);
+    if (!steps) return false;
+    places_ = std::move(places);
+    following_ = true;
+    for (const RangeStep& step : *steps) {
+        const int last = step.first + step.count - 1;
+        switch (step.kind) {
+        case RangeStep::Kind::remove:
+            beginRemoveRows({}, step.first, last);
+            applyStep(ids_, step, wanted);
+            endRemoveRows();
+            break;
+        case RangeStep::Kind::insert:
+            beginInsertRows({}, step.first, last);
+            applyStep(ids_, step, wanted);
             endInsertRows();
+            break;
+        case RangeStep::Kind::move:
+            beginMoveRows({}, step.first, last, {}, step.to);
+            applyStep(ids_, step, wanted);
+            endMoveRows();
+            break;
         }
-        return true;
     }
-    // Taking rows out is only a trash; a new query narrowing the list is a new result.
-    if (rows.empty() || rows.size() >= before || store_.generation() != generation_) return false;
-    std::vector<bool> removed(before, true);
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < before && next < rows.size(); ++i)
-        if (ids_[i] == rows[next].id) removed[i] = false, ++next;
-    if (next != rows.size()) return false;
-    for (std::size_t end = before; end > 0;) {
-        if (!removed[end - 1]) {
-            --end;
-            continue;
-        }
-        std::size_t start = end - 1;
-        while (start > 0 && removed[start - 1])
-            --start;
-        beginRemoveRows({}, static_cast<int>(start), static_cast<int>(end) - 1);
-        ids_.erase(ids_.begin() + static_cast<std::ptrdiff_t>(start),
-                   ids_.begin() + static_cast<std::ptrdiff_t>(end));
-        endRemoveRows();
-        end = start;
-    }
+    following_ = false;
+    places_.clear();
+    // Rows kept may have changed too (a size, a date, a name renamed in place).
+    if (!ids_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     return true;
 }
 

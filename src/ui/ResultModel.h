@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The result list's table: one row per row of the store, one column per visible field. It
-// reads the store's rows on demand and never copies them; a new result resets it, a page
-// appended by "load more" inserts rows, and an edit in place (rename, trash) changes only
-// what it touched, so the view keeps its scroll position.
+// reads the store's rows on demand and never copies them. A new search resets it; rows of the
+// same search again (a change on disk, another page, a trash) are followed by range: the
+// rows that left are removed, the rows that came are inserted and the rows that moved are
+// moved, so the view keeps its scroll position, focus and marks on their files.
 #pragma once
 
 #include "store/SearchOptions.h"
@@ -54,6 +55,9 @@ public:
     // The path as the file system spells it, for handing the file to other programs.
     static std::string pathBytes(const SearchRow& row);
     const SearchRow* rowAt(int row) const;
+    // The store announced rows this model has not followed yet (or is following them now):
+    // its row numbers do not name the store's rows.
+    bool isBehind() const;
 
 protected:
     // A language switch rewords the titles, the kinds and the dates of the rows shown.
@@ -62,16 +66,19 @@ protected:
 private:
     void followRows();
     void followColumns();
-    bool applyEdit(const std::vector<SearchRow>& rows);
+    bool followByRange(const std::vector<SearchRow>& rows);
     QString text(const SearchRow& row, Column column) const;
     QString kindText(const SearchRow& row) const;
 
     IndexStore& store_;
     IconCache* icons_;
     std::vector<Column> columns_;
-    // The ids of the rows the view knows, to tell an appended page or an edit from a new result.
+    // The ids of the rows the view knows, in its order; the store's rows are found by them.
     std::vector<std::int64_t> ids_;
-    std::int64_t generation_ = 0; // the search the known rows came from
+    // While following by range: where each id sits in the store's new rows.
+    QHash<std::int64_t, int> places_;
+    bool following_ = false;
+    std::int64_t search_ = 0; // the store's rowsSearch the known rows answer
     QDateTime now_;
     mutable QHash<QString, QString> kinds_; // by lowercase extension, in the shown language
     mutable QHash<std::int64_t, QString> linkKinds_; // by entry, for the rows listed now

@@ -113,11 +113,14 @@ std::optional<std::string> ResultTable::selectedPath() const {
 
 void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (!following_ && current.isValid()) store_.setSelection(current.row());
+    // While the model follows new rows, the view's rows are neither the old nor the new.
+    if (!following_ && current.isValid() && !model_.isBehind()) store_.setSelection(current.row());
 }
 
+// The store moves its selection and marks before it announces the rows they number; the
+// view follows once the model has the rows.
 void ResultTable::followSelection() {
-    if (writing_) return;
+    if (writing_ || model_.isBehind()) return;
     const qint64 row = store_.selection();
     following_ = true;
     if (row >= 0 && row < model_.rowCount()) {
@@ -143,7 +146,7 @@ std::vector<qint64> ResultTable::markedRows() const {
 
 // Without marks the focused row is drawn selected, as it is what the actions act on.
 void ResultTable::followMarks() {
-    if (writing_) return;
+    if (writing_ || model_.isBehind()) return;
     std::vector<qint64> wanted = store_.selectedRows();
     if (wanted.empty() && currentIndex().isValid()) wanted.push_back(currentIndex().row());
     if (markedRows() == wanted) return;
@@ -163,8 +166,8 @@ void ResultTable::followMarks() {
 }
 
 void ResultTable::writeMarks() {
-    // A model reset clears the view's marks; the store keeps its own across new rows.
-    if (following_ || model_.rowCount() != store_.rowCount()) return;
+    // Rows leaving or a reset take marks off the view; the store keeps its own by entry.
+    if (following_ || model_.isBehind()) return;
     writing_ = true;
     store_.setSelectedRows(markedRows());
     writing_ = false;

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <filesystem>
 
@@ -174,6 +175,53 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     QTest::keyClick(&table, Qt::Key_Down);
     EXPECT_TRUE(store->selectedRows().empty());
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
+}
+
+// A file the watcher reports that sorts in above the focused row: the list moves down by
+// one row under the user, who keeps the place scrolled to, the focus and the marks.
+TEST_F(MainViewTest, ALiveChangeKeepsScrollFocusAndMarksOnTheirFiles) {
+    for (int i = 10; i < 90; ++i)
+        home.file("docs/entry-" + std::to_string(i) + "0.txt");
+    auto store = startedStore();
+    store->setSort({ResultSort::Field::name, true});
+    ShownView shown(*store);
+    MainView& view = shown.view;
+    ResultTable& table = view.table();
+    searchFor(*store, "entry");
+    ASSERT_EQ(store->rowCount(), 80);
+    table.setFocus();
+    table.verticalScrollBar()->setValue(20);
+    store->setSelection(30);
+    store->setSelectedRows({29, 30});
+    const int scrolled = table.verticalScrollBar()->value();
+    ASSERT_EQ(scrolled, 20);
+    const auto pathAt = [&](int row) {
+        return view.model()
+            .data(view.model().index(row, 0), ResultModel::pathRole)
+            .toString()
+            .toStdString();
+    };
+    const std::string focused = pathAt(30);
+    const std::vector<std::string> marked{pathAt(29), focused};
+
+    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    FileSystemWatcher::Batch batch;
+    batch.paths = {home.file("docs/entry-355.txt")}; // between rows 25 and 26
+    batch.lastEventID = 1;
+    store->enqueue(batch);
+    ASSERT_TRUE(rows.wait(patience));
+    ASSERT_EQ(store->rowCount(), 81);
+    EXPECT_EQ(pathAt(26), home.path("docs/entry-355.txt"));
+    EXPECT_EQ(pathAt(table.currentIndex().row()), focused);
+    EXPECT_EQ(store->selection(), 31);
+    std::vector<std::string> shownMarks;
+    for (const QModelIndex& index : table.selectionModel()->selectedRows())
+        shownMarks.push_back(pathAt(index.row()));
+    std::ranges::sort(shownMarks);
+    EXPECT_EQ(shownMarks, marked);
+    EXPECT_EQ(store->selectedRows(), (std::vector<qint64>{30, 31}));
+    EXPECT_EQ(table.verticalScrollBar()->value(), scrolled);
+    EXPECT_TRUE(table.hasFocus());
 }
 
 // Delete says what went where and Ctrl+Z in the list brings it back; F2 proposes the name
