@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/IconCache.h"
 
+#include "store/StoreTasks.h"
+
 #include <QFileIconProvider>
 #include <QMimeDatabase>
 
@@ -13,16 +15,8 @@ QIcon themeIcon(const QString& name, const QIcon& fallback) {
 
 } // namespace
 
-IconCache::IconCache(QObject* parent) : QObject(parent) {
-    // One loader is plenty: a screen of rows holds a handful of extensions, and the MIME
-    // database's first use, the slow part, is paid once either way.
-    loader_.setMaxThreadCount(1);
+IconCache::IconCache(StoreTasks& tasks, QObject* parent) : QObject(parent), tasks_(tasks) {
     folderIcon_ = QIcon::fromTheme("folder", QFileIconProvider().icon(QFileIconProvider::Folder));
-}
-
-IconCache::~IconCache() {
-    loader_.clear();
-    loader_.waitForDone();
 }
 
 QString IconCache::extension(const std::string& name) {
@@ -46,16 +40,18 @@ void IconCache::request(const SearchRow& row) {
     // The MIME database is safe to share between threads; the icon theme is not (its
     // lookups fill process-wide caches the window's own icons use too), so only the type
     // lookup runs here and the theme is asked on the main thread when the names arrive.
-    loader_.start([this, key, epoch = epoch_] {
-        // A stand-in name, so every file of one extension gets the same type whichever
-        // row asked first ("a.tar.gz" and "b.gz" share "gz").
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(
-            key.isEmpty() ? QStringLiteral("file") : QStringLiteral("file.") + key,
-            QMimeDatabase::MatchExtension);
-        Names names{type.iconName(), type.genericIconName()};
-        QMetaObject::invokeMethod(
-            this, [this, key, names, epoch] { arrived(key, names, epoch); }, Qt::QueuedConnection);
-    });
+    tasks_.run(StoreTasks::Priority::utility,
+               [&tasks = tasks_, alive = std::weak_ptr(alive_), this, key, epoch = epoch_] {
+                   // A stand-in name, so every file of one extension gets the same type whichever
+                   // row asked first ("a.tar.gz" and "b.gz" share "gz").
+                   const QMimeType type = QMimeDatabase().mimeTypeForFile(
+                       key.isEmpty() ? QStringLiteral("file") : QStringLiteral("file.") + key,
+                       QMimeDatabase::MatchExtension);
+                   tasks.deliver([alive, this, key,
+                                  names = Names{type.iconName(), type.genericIconName()}, epoch] {
+                       if (!alive.expired()) arrived(key, names, epoch);
+                   });
+               });
 }
 
 void IconCache::arrived(const QString& key, const Names& names, quint64 epoch) {

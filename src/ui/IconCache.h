@@ -9,16 +9,19 @@
 #include <QIcon>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
+
+#include <memory>
 
 namespace vesko {
+
+class StoreTasks;
 
 class IconCache : public QObject {
     Q_OBJECT
 
 public:
-    explicit IconCache(QObject* parent = nullptr);
-    ~IconCache() override;
+    // The types are looked up on `tasks`' pool, the icons made on this object's thread.
+    explicit IconCache(StoreTasks& tasks, QObject* parent = nullptr);
 
     // The loaded icon of the row, or a null icon while it is not loaded yet.
     QIcon icon(const SearchRow& row) const;
@@ -51,8 +54,9 @@ private:
     // Loads started before a clear() belong to the old theme or language and are dropped.
     quint64 epoch_ = 0;
     bool announcing_ = false;
-    // Last, so it is destroyed first: no load can deliver into a half-destroyed cache.
-    QThreadPool loader_;
+    StoreTasks& tasks_;
+    // Loads that finish after the cache is gone find it expired.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 } // namespace vesko

@@ -45,7 +45,7 @@ QFrame* rule(QWidget* parent) {
 } // namespace
 
 MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
-    : QWidget(parent), store_(store), preview_(preview), icons_(new IconCache(this)),
+    : QWidget(parent), store_(store), preview_(preview), icons_(new IconCache(store.tasks(), this)),
       model_(new ResultModel(store, icons_, this)), searchBar_(new SearchBar(store, this)),
       sidebar_(new SidebarView(store, this)), content_(new QStackedWidget(this)),
       statePage_(new StatePage(store, content_)),

@@ -75,9 +75,6 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     : QWidget(parent, Qt::Tool), store_(store) {
     setObjectName("previewWindow");
     resize(720, 560);
-    // Reads are quick but serial; a second thread would only race the first for the disk.
-    reader_.setMaxThreadCount(1);
-
     pages_ = new QStackedWidget(this);
     imageView_ = new PreviewImage(pages_);
     imageView_->setObjectName("previewImage");
@@ -132,11 +129,6 @@ void PreviewWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-PreviewWindow::~PreviewWindow() {
-    reader_.clear();
-    reader_.waitForDone();
-}
-
 QWidget* PreviewWindow::buildFactsPage() {
     auto* page = new QWidget(pages_);
     iconLabel_ = new QLabel(page);
@@ -185,18 +177,18 @@ void PreviewWindow::followSelection() {
 
 void PreviewWindow::load(const std::string& path) {
     path_ = path;
-    const quint64 generation = ++generation_;
-    reader_.start([this, path, generation] {
-        // Stepping quickly through results queues reads nobody will see.
-        if (generation != generation_) return;
-        auto content = std::make_shared<const PreviewContent>(PreviewContent::read(path));
-        QMetaObject::invokeMethod(
-            this,
-            [this, content, generation] {
-                if (generation == generation_) present(*content);
-            },
-            Qt::QueuedConnection);
-    });
+    const quint64 generation = ++*generation_;
+    StoreTasks& tasks = store_.tasks();
+    tasks.run(
+        StoreTasks::Priority::userInitiated,
+        [&tasks, latest = generation_, alive = std::weak_ptr(alive_), this, path, generation] {
+            // Stepping quickly through results queues reads nobody will see.
+            if (generation != *latest) return;
+            auto content = std::make_shared<const PreviewContent>(PreviewContent::read(path));
+            tasks.deliver([alive, latest, this, content, generation] {
+                if (!alive.expired() && generation == *latest) present(*content);
+            });
+        });
 }
 
 void PreviewWindow::present(const PreviewContent& content) {
@@ -299,7 +291,7 @@ void PreviewWindow::showEvent(QShowEvent* event) {
 }
 
 void PreviewWindow::hideEvent(QHideEvent* event) {
-    ++generation_;
+    ++*generation_;
     path_.clear();
     imageView_->setImage({}); // a decoded photo is many megabytes
     QWidget::hideEvent(event);

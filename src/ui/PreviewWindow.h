@@ -4,10 +4,10 @@
 // keys move that selection, so the user can step through results without leaving it.
 #pragma once
 
-#include <QThreadPool>
 #include <QWidget>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,7 +26,6 @@ class PreviewWindow : public QWidget {
 
 public:
     explicit PreviewWindow(IndexStore& store, QWidget* parent = nullptr);
-    ~PreviewWindow() override;
 
     // Shows `path` when hidden, hides when shown; nothing without a path.
     void toggle(const std::optional<std::string>& path);
@@ -67,10 +66,11 @@ private:
     QLabel* nameLabel_;
     QLabel* kindLabel_;
     QLabel* sizeLabel_;
-    // Loads for an item the selection has left are skipped or their result dropped.
-    std::atomic<quint64> generation_{0};
-    // Last, so it is destroyed first: no read can deliver into a half-destroyed window.
-    QThreadPool reader_;
+    // Loads for an item the selection has left are skipped or their result dropped; shared
+    // with the reads, which may outlive the window.
+    std::shared_ptr<std::atomic<quint64>> generation_ = std::make_shared<std::atomic<quint64>>(0);
+    // Reads that finish after the window is gone find it expired.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 } // namespace vesko
