@@ -209,8 +209,9 @@ const SearchRow* ResultModel::rowAt(int row) const {
 }
 
 bool ResultModel::isBehind() const {
-    return following_ || !std::ranges::equal(ids_, store_.rows(), std::ranges::equal_to{},
-                                             std::identity{}, &SearchRow::id);
+    return following_ || resetting_ ||
+           !std::ranges::equal(ids_, store_.rows(), std::ranges::equal_to{}, std::identity{},
+                               &SearchRow::id);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -343,11 +344,13 @@ void ResultModel::followRows() {
     const bool sameSearch = store_.rowsSearch() == search_;
     search_ = store_.rowsSearch();
     if (sameSearch && followByRange(rows)) return;
-    following_ = true;
+    // Whoever follows the reset reads the new rows, but the view's marks and focus are only
+    // put back afterwards.
+    resetting_ = true;
     beginResetModel();
     ids_ = idsOf(rows);
     endResetModel();
-    following_ = false;
+    resetting_ = false;
 }
 
 bool ResultModel::followByRange(const std::vector<SearchRow>& rows) {

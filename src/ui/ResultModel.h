@@ -78,6 +78,7 @@ private:
     // While following by range: where each id sits in the store's new rows.
     QHash<std::int64_t, int> places_;
     bool following_ = false;
+    bool resetting_ = false;
     std::int64_t search_ = 0; // the store's rowsSearch the known rows answer
     QDateTime now_;
     mutable QHash<QString, QString> kinds_; // by lowercase extension, in the shown language

@@ -9,14 +9,17 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QStyleOptionHeader>
 
 #include <algorithm>
+#include <numeric>
 
 namespace vesko {
 namespace {
@@ -71,6 +74,8 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     header->setSortIndicatorShown(true);
     header->setHighlightSections(false);
     header->setStretchLastSection(true);
+    // Columns are fitted to the rows on screen and a few more, never to a whole long list.
+    header->setResizeContentsPrecision(64);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
@@ -95,6 +100,13 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         followSort();
         followColumnWidths();
+    });
+    connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int width) {
+        // The header resizes sections of its own accord too (the last one, a reset); only a
+        // resize with a button held is the user's drag.
+        if (!fitting_ && QGuiApplication::mouseButtons() != Qt::NoButton &&
+            section < model_.columnCount() - 1)
+            userWidths_.insert(static_cast<int>(model_.columnAt(section)), width);
     });
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("listTextSize")) followTextSize();
@@ -188,40 +200,126 @@ void ResultTable::followTextSize() {
     const int height = QFontMetrics(text).height();
     verticalHeader()->setDefaultSectionSize(height + 8);
     setIconSize(QSize(height + 2, height + 2));
+    fitColumns();
 }
 
-// Widths are set when the set of columns changes, not for every result, so a column the
-// user widened stays wide.
+// A new set of columns starts from fitted widths; a new result or another window size fits
+// them again, but a column the user dragged keeps its width.
 void ResultTable::followColumnWidths() {
     QString shape;
     for (int section = 0; section < model_.columnCount(); ++section)
         shape += QChar(u'a' + static_cast<int>(model_.columnAt(section)));
-    if (shape == columnShape_) return;
+    if (shape != columnShape_) userWidths_.clear();
     columnShape_ = shape;
-    const QFontMetrics metrics(font());
-    const int date = metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 24;
-    for (int section = 0; section < model_.columnCount(); ++section) {
-        int width = date;
-        switch (model_.columnAt(section)) {
-        case ResultModel::Column::name:
-            width = metrics.averageCharWidth() * 36;
-            break;
-        case ResultModel::Column::kind:
-            width = metrics.averageCharWidth() * 24;
-            break;
-        case ResultModel::Column::size:
-            width = metrics.horizontalAdvance(QStringLiteral("000.0 MB")) + 24;
-            break;
-        default:
-            break;
-        }
-        setColumnWidth(section, width);
+    fitColumns();
+}
+
+// What the column's title and the rows on screen need, so nothing there is cut.
+int ResultTable::contentWidth(int section) const {
+    int rows = std::max(sizeHintForColumn(section), 0);
+    const auto column = model_.columnAt(section);
+    // A text set flush against the next column's would read as one with it.
+    rows += column == ResultModel::Column::name ? boldExtra() : ResultDelegate::rightPadding;
+    return std::max(rows, horizontalHeader()->sectionSizeHint(section));
+}
+
+// Matches in a name are drawn bold, which the item's size hint does not know: how much wider
+// the widest name on screen would be all bold.
+int ResultTable::boldExtra() const {
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics plainMetrics(font());
+    const QFontMetrics boldMetrics(bold);
+    int plain = 0;
+    int all = 0;
+    const int first = std::max(rowAt(0), 0);
+    for (int row = first; row < std::min(first + 64, model_.rowCount()); ++row) {
+        const QString name = model_.data(model_.index(row, 0)).toString();
+        plain = std::max(plain, plainMetrics.horizontalAdvance(name));
+        all = std::max(all, boldMetrics.horizontalAdvance(name));
     }
+    return all - plain;
+}
+
+// The columns share the view's width without a horizontal scroll bar: kinds, sizes and dates
+// take what their rows on screen need (within a cap), the name what its rows need up to
+// three fifths of the rest, and the full path the rest, its start elided. In a narrow window
+// those columns give way to the name and the path, down to their titles' widths.
+void ResultTable::fitColumns() {
+    const int columns = model_.columnCount();
+    if (columns == 0) return;
+    const int average = QFontMetrics(font()).averageCharWidth();
+    const int path = model_.sectionOf(ResultModel::Column::path);
+    // The least the name and the path keep before the other columns give way.
+    const int nameLeast = average * 20;
+    // The header stretches its last column no narrower than its default width.
+    const int pathLeast = path < 0
+                              ? 0
+                              : std::max({average * 12, horizontalHeader()->defaultSectionSize(),
+                                          horizontalHeader()->sectionSizeHint(path)});
+    const int available = viewport()->width();
+    std::vector<int> widths(static_cast<std::size_t>(columns), 0);
+    std::vector<int> floors(widths.size(), 0);
+    int fixed = 0;
+    int give = 0; // how much the fitted columns could give way
+    int name = -1;
+    for (int section = 0; section < columns; ++section) {
+        const auto column = model_.columnAt(section);
+        const auto index = static_cast<std::size_t>(section);
+        if (const auto user = userWidths_.constFind(static_cast<int>(column));
+            user != userWidths_.constEnd()) {
+            widths[index] = floors[index] = *user;
+        } else if (column == ResultModel::Column::name) {
+            name = section;
+            continue;
+        } else if (column == ResultModel::Column::path) {
+            continue;
+        } else {
+            const int cap = average * (column == ResultModel::Column::kind ? 36 : 24);
+            floors[index] = horizontalHeader()->sectionSizeHint(section);
+            widths[index] = std::clamp(contentWidth(section), floors[index], cap);
+            give += widths[index] - floors[index];
+        }
+        fixed += widths[index];
+    }
+    // Too narrow: the fitted columns give way, each in proportion to what it can give.
+    if (const int excess = std::min(fixed + nameLeast + pathLeast - available, give); excess > 0)
+        for (std::size_t index = 0; index < widths.size(); ++index) {
+            const qint64 spare = widths[index] - floors[index];
+            widths[index] -= static_cast<int>((excess * spare + give - 1) / give);
+            widths[index] = std::max(widths[index], floors[index]);
+        }
+    const int rest = available - std::accumulate(widths.begin(), widths.end(), 0);
+    if (name >= 0 && !userWidths_.contains(static_cast<int>(ResultModel::Column::name))) {
+        const int most = std::min(std::max(rest - pathLeast, 0),
+                                  path < 0 ? rest : std::max(rest * 3 / 5, nameLeast));
+        widths[static_cast<std::size_t>(name)] =
+            std::clamp(contentWidth(name), std::min(nameLeast, most), most);
+    }
+    fitting_ = true;
+    for (int section = 0; section + 1 < columns; ++section)
+        setColumnWidth(section, widths[static_cast<std::size_t>(section)]);
+    fitting_ = false;
 }
 
 void ResultTable::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LanguageChange) setAccessibleName(tr("Results"));
+    if (event->type() == QEvent::LanguageChange) {
+        setAccessibleName(tr("Results"));
+        // The kinds and titles are reworded by then.
+        QMetaObject::invokeMethod(this, &ResultTable::fitColumns, Qt::QueuedConnection);
+    }
     QTableView::changeEvent(event);
+}
+
+// The rows' room changes with the window and with the vertical scroll bar coming and going;
+// rows first shown were measured before the view had its style, so they are measured again
+// once it is on screen.
+bool ResultTable::viewportEvent(QEvent* event) {
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize) fitColumns();
+    if (event->type() == QEvent::Show)
+        QMetaObject::invokeMethod(this, &ResultTable::fitColumns, Qt::QueuedConnection);
+    return handled;
 }
 
 void ResultTable::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,7 @@
 // list of 20,000 rows costs what the rows on screen cost.
 #pragma once
 
+#include <QHash>
 #include <QTableView>
 
 #include <optional>
@@ -35,6 +36,7 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void startDrag(Qt::DropActions supported) override;
@@ -49,13 +51,19 @@ private:
     void followTextSize();
     void followSort();
     void followColumnWidths();
+    void fitColumns();
+    int contentWidth(int section) const;
+    int boldExtra() const;
     std::optional<std::string> selectedPath() const;
 
     IndexStore& store_;
     PreviewWindow& preview_;
     ResultModel& model_;
     const ResultActions* actions_ = nullptr;
-    QString columnShape_;    // the columns the widths were set for
+    QString columnShape_; // the columns the widths were set for
+    // Widths the user dragged a column to, kept when the others are fitted again.
+    QHash<int, int> userWidths_;
+    bool fitting_ = false;
     bool following_ = false; // the view is being moved to the store's selection
     bool writing_ = false;   // the store is taking the view's marks
 };

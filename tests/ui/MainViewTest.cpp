@@ -15,11 +15,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <filesystem>
 
@@ -222,6 +224,36 @@ TEST_F(MainViewTest, ALiveChangeKeepsScrollFocusAndMarksOnTheirFiles) {
     EXPECT_EQ(store->selectedRows(), (std::vector<qint64>{30, 31}));
     EXPECT_EQ(table.verticalScrollBar()->value(), scrolled);
     EXPECT_TRUE(table.hasFocus());
+}
+
+// Kinds as long as a spreadsheet's read whole at the default size, and the smallest window
+// with the sidebar open still shows every column without a horizontal scroll bar.
+TEST_F(MainViewTest, ColumnsFitTheirRowsWithinTheView) {
+    home.file("docs/budget-report.xlsx");
+    home.file("docs/slides-report.pptx");
+    auto store = startedStore();
+    store->preferences().setShowSidebar(true);
+    ShownView shown(*store);
+    ResultTable& table = shown.view.table();
+    const ResultModel& model = shown.view.model();
+    searchFor(*store, "txt"); // a screenful and more, as the next
+    searchFor(*store, "report"); // a new result with the list in view
+    const int kind = model.sectionOf(ResultModel::Column::kind);
+    const int margins =
+        2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QString text = model.data(model.index(row, kind)).toString();
+        EXPECT_LE(table.fontMetrics().horizontalAdvance(text) + margins, table.columnWidth(kind))
+            << text.toStdString();
+    }
+    EXPECT_FALSE(table.horizontalScrollBar()->isVisible());
+
+    shown.view.resize(900, 480);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(table.horizontalScrollBar()->isVisible());
+    for (int section = 0; section < model.columnCount(); ++section)
+        EXPECT_GE(table.columnWidth(section), table.horizontalHeader()->sectionSizeHint(section))
+            << model.headerData(section, Qt::Horizontal).toString().toStdString();
 }
 
 // Delete says what went where and Ctrl+Z in the list brings it back; F2 proposes the name
