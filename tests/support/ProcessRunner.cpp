@@ -84,7 +84,7 @@ ChildProcess::ChildProcess(const Launch& launch)
     std::vector<std::string> env = environmentWith(launch);
     auto args = pointers(argv);
     auto envp = pointers(env);
-    const int spawned = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
+    const int spawned = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
