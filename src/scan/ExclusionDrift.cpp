@@ -21,21 +21,6 @@ std::string_view lastComponent(const std::string& path) {
     return std::string_view(path).substr(path.rfind('/') + 1);
 }
 
-// The path as the file system spells it, invalid UTF-8 included, as exclusions are matched.
-std::string storedPath(const FileIndex& index, const NameTable& names, std::uint32_t folder,
-                       std::string_view leaf) {
-    std::vector<std::string_view> parts;
-    if (!leaf.empty()) parts.push_back(leaf);
-    std::uint32_t d = folder;
-    for (; index.dirParent[d] != d; d = index.dirParent[d])
-        parts.push_back(names.displayBytes(index.dirName[d]));
-    const auto root = index.rootPaths.find(d);
-    std::string path = root == index.rootPaths.end() || root->second == "/" ? "" : root->second;
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part)
-        path.append("/").append(*part);
-    return path.empty() ? "/" : path;
-}
-
 } // namespace
 
 bool differs(const FileIndex& index, const NameTable& names, const ExcludedSet& excluded) {
@@ -49,7 +34,7 @@ bool differs(const FileIndex& index, const NameTable& names, const ExcludedSet& 
         const std::string_view name = names.displayBytes(index.dirName[d]);
         listed.insert(keyOf(index.dirParent[d], name));
         // Listed, yet excluded now.
-        if (excludedNames.contains(name) && excluded.contains(storedPath(index, names, d, {})))
+        if (excludedNames.contains(name) && excluded.contains(index.pathOfDirectory(d, names)))
             return true;
     }
     for (std::int64_t e = 0; e < index.count(); ++e) {
@@ -61,7 +46,7 @@ bool differs(const FileIndex& index, const NameTable& names, const ExcludedSet& 
         const std::string_view name = names.displayBytes(index.entryName[i]);
         if (listed.contains(keyOf(index.entryDir[i], name))) continue;
         // Never listed, yet no longer excluded.
-        if (!excluded.contains(storedPath(index, names, index.entryDir[i], name))) return true;
+        if (!excluded.contains(index.path(e, names))) return true;
     }
     return false;
 }
