@@ -264,23 +264,31 @@ protected:
         if (!window_.empty()) learnRows();
     }
 
-    // The three reports in list order, read through Copy Path.
+    // The three reports in list order, read through Copy Path. The window can show before
+    // its list is ready, and a Down typed in the field then moves no focus: a read that
+    // repeats a row starts the whole walk again instead of learning the row twice.
     void learnRows() {
-        keys(window_, {"key", "ctrl+f", "Down"});
-        for (int row = 0; row < 3; ++row) {
-            std::string path;
-            pollUntil(
-                [&] {
-                    keys(window_, {"key", "ctrl+alt+c"});
-                    path = clipboard();
-                    return path.find("-report.") != std::string::npos &&
-                           (rows_.empty() || path != rows_.back());
-                },
-                patience);
-            if (path.find("-report.") == std::string::npos) return;
-            rows_.push_back(path);
-            keys(window_, {"key", "Down"});
+        const auto deadline = std::chrono::steady_clock::now() + 3 * patience;
+        while (std::chrono::steady_clock::now() < deadline) {
+            rows_.clear();
+            keys(window_, {"key", "ctrl+f", "Down", "Home"});
+            for (int row = 0; row < 3; ++row) {
+                if (row > 0) keys(window_, {"key", "Down"});
+                std::string path;
+                const bool fresh = pollUntil(
+                    [&] {
+                        keys(window_, {"key", "ctrl+alt+c"});
+                        path = clipboard();
+                        return path.find("-report.") != std::string::npos &&
+                               std::find(rows_.begin(), rows_.end(), path) == rows_.end();
+                    },
+                    milliseconds(2000));
+                if (!fresh) break;
+                rows_.push_back(path);
+            }
+            if (rows_.size() == 3) return;
         }
+        rows_.clear();
     }
 
     // What the child's end looked like, as far as it tells.
