@@ -3,6 +3,8 @@
 # really links against.
 set(CPACK_PACKAGE_NAME vesko)
 set(CPACK_PACKAGE_VENDOR "The Vesko developers")
+set(CPACK_PACKAGE_CONTACT "developers@vesko.app")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast file-name search for the desktop")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -14,7 +16,7 @@ string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
-set(VESKO_PACKAGE_MAINTAINER "The Vesko developers"
+set(VESKO_PACKAGE_MAINTAINER "The Vesko developers <developers@vesko.app>"
     CACHE STRING "The Maintainer field of the Debian package (\"Name <address>\")")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VESKO_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

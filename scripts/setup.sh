@@ -33,7 +33,7 @@ else
     # The window's tests run real X servers, a window manager, keys and the clipboard; the
     # install test validates the desktop entry and the software-centre metadata.
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxcb-xtest0-dev xvfb xauth openbox
-               xdotool xclip fonts-noto-cjk dbus desktop-file-utils appstream)
+               xdotool xclip fonts-noto-cjk dbus desktop-file-utils appstream lintian)
 fi
 install_missing_packages setup "${packages[@]}"
 

@@ -23,8 +23,10 @@ man_page="$share/man/man1/vesko.1.gz"
 bash_completion="$share/bash-completion/completions/vesko"
 zsh_completion="$share/zsh/vendor-completions/_vesko"
 fish_completion="$share/fish/vendor_completions.d/vesko.fish"
+copyright="$share/doc/vesko/copyright"
+changelog="$share/doc/vesko/changelog.gz"
 for f in "$desktop" "$metainfo" "$icon" "$man_page" "$bash_completion" "$zsh_completion" \
-         "$fish_completion"; do
+         "$fish_completion" "$copyright" "$changelog"; do
     [[ -s $f ]] || fail "not installed: ${f#"$prefix"/}"
 done
 gnome_provider="$share/gnome-shell/search-providers/app.vesko.Vesko.search-provider.ini"
@@ -45,6 +47,8 @@ grep -qx "Icon=$(basename "$icon" .svg)" "$desktop" || fail "the desktop entry n
 grep -q "<launchable type=\"desktop-id\">$(basename "$desktop")</launchable>" "$metainfo" ||
     fail "the metadata launches another desktop entry"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "no release $version in the metadata"
+[[ "$(zcat "$changelog" | head -1)" == "vesko ($version) "* ]] ||
+    fail "the changelog's latest entry is not version $version"
 
 if command -v xmllint >/dev/null; then
     quiet xmllint --noout "$icon"
@@ -75,6 +79,19 @@ for option in $(grep -o -- '--[a-z0-9-]*[a-z0-9]' <<<"$help" | sort -u); do
 done
 if grep -q -- '--version' <<<"$help"; then
     [[ "$("$prefix/bin/vesko" --version)" == "vesko $version" ]] || fail "vesko --version is not $version"
+fi
+
+# The package as Debian's checker sees it: no error and no warning.
+if command -v lintian >/dev/null; then
+    package_dir="$prefix/package"
+    if cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$package_dir" >/dev/null 2>&1; then
+        out="$(lintian --tag-display-limit 0 "$package_dir"/vesko_*.deb 2>&1 | grep -E '^[EW]: ')"
+        [[ -z $out ]] || fail "lintian on the package: $out"
+    else
+        fail "cpack could not build the package"
+    fi
+else
+    echo "note: no lintian, the package is not checked"
 fi
 
 ((failures == 0)) || exit 1
