@@ -38,9 +38,9 @@ struct TopSelectorTest : ::testing::Test, test::MemoryIndex {
 
 // Random indexes over two roots: for every field and direction, with and without folders
 // first, the selector's hits are the brute-force sort of all entries by `precedes`, cut to
-// the limit; the same whether or not the name caches were prepared, and when two selectors
-// take the two halves of the entries and one absorbs the other. The brute-force order is
-// also checked against keys built here from plain strings, with index order breaking ties.
+// the limit (prepared name caches and two halves, one absorbing the other, are the search's
+// walk, tests/search/SearchTest.cpp). The brute-force order is also checked against keys
+// built here from plain strings, with index order breaking ties.
 struct Random : TopSelectorTest {
     std::mt19937 rng{static_cast<std::mt19937::result_type>(test::testSeed("TopSelectorRandom"))};
     std::string randomName() {
@@ -118,10 +118,6 @@ TEST_F(Random, SelectorEqualsBruteForceSort) {
     fill(30, 700);
     std::vector<std::int64_t> all(static_cast<std::size_t>(index.count()));
     std::iota(all.begin(), all.end(), 0);
-    std::vector<std::uint32_t> tableOrder; // every name, as the name stage would list them
-    for (std::size_t s = 0; s < names.shardsCount(); ++s)
-        for (std::uint32_t p = 0; p < names.shard(s).nameCount(); ++p)
-            tableOrder.push_back(static_cast<std::uint32_t>(s) | p << 5);
     for (const auto& [field, text] : ResultSort::fieldTexts)
         for (bool ascending : {true, false})
             for (bool foldersFirst : {false, true})
@@ -136,15 +132,6 @@ TEST_F(Random, SelectorEqualsBruteForceSort) {
                         for (auto e : all)
                             top.offer(hitOf(index, e));
                         const auto hits = top.finish();
-
-                        TopSelector prepared = selector(sort, limit, needle, foldersFirst);
-                        prepared.prepareNames(tableOrder);
-                        TopSelector later = prepared; // a copy takes the second half
-                        for (auto e : all)
-                            (e < std::ssize(all) / 2 ? prepared : later).offer(hitOf(index, e));
-                        prepared.absorb(later);
-                        ASSERT_EQ(prepared.finish(), hits);
-                        ASSERT_EQ(later.retainedCount(), 0u);
 
                         TopSelector ref = selector(sort, limit, needle, foldersFirst);
                         auto brute = all;

@@ -26,14 +26,19 @@ public:
     }
     Finished run(std::vector<std::string> args) const { return test::run(launch(std::move(args))); }
 
-    // The one archive in the private cache folder (its name carries a hash of its roots);
-    // empty when there is none.
-    std::string archivePath() const {
+    // The archives in the private cache folder (each name carries a hash of its roots).
+    std::vector<std::string> archives() const {
+        std::vector<std::string> found;
         std::error_code error;
         for (const auto& item :
              std::filesystem::directory_iterator(home.path("cache/vesko"), error))
-            if (item.path().extension() == ".veskoindex") return item.path().string();
-        return {};
+            if (item.path().extension() == ".veskoindex") found.push_back(item.path().string());
+        return found;
+    }
+    // The one archive there; empty when there is none.
+    std::string archivePath() const {
+        const auto found = archives();
+        return found.empty() ? std::string() : found.front();
     }
 
     TempTree home;
