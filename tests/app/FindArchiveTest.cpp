@@ -28,16 +28,14 @@ using test::readFile;
 class FindArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        runner.userHome = home.path("home");
         for (int i = 0; i < 300; ++i)
             tree.file("t/" + std::to_string(i) + (i % 5 < 3 ? ".txt" : ".md"));
     }
 
     test::Launch launch(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), "--find");
-        test::Launch launch = runner.launch(std::move(arguments));
-        for (auto& [name, value] : launch.env)
-            if (name == "HOME") value = home.path("home");
-        return launch;
+        return runner.launch(std::move(arguments));
     }
     test::Finished vesko(std::vector<std::string> arguments) const {
         return test::run(launch(std::move(arguments)));

@@ -239,17 +239,14 @@ TEST_F(FindModeRun, AHomeFolderThatIsALinkIsIndexedThroughIt) {
     tree.file("real/findme-here.txt");
     tree.symlink(tree.path("real"), "real/findme-loop");
     const std::string link = tree.symlink(tree.path("real"), "home-link");
-    test::Launch launch = home.launch({"--find", "findme"});
-    for (auto& [name, value] : launch.env)
-        if (name == "HOME") value = link;
-    const test::Finished run = test::run(launch);
+    home.userHome = link;
+    const test::Finished run = vesko({"findme"});
     EXPECT_EQ(lineSet(run),
               (std::set<std::string>{link + "/findme-here.txt", link + "/findme-loop"}))
         << run.err;
 
-    for (auto& [name, value] : launch.env)
-        if (name == "HOME") value = tree.path("no-such-home");
-    const test::Finished missing = test::run(launch);
+    home.userHome = tree.path("no-such-home");
+    const test::Finished missing = vesko({"findme"});
     EXPECT_NE(missing.err.find("cannot read " + tree.path("no-such-home") +
                                ": No such file or directory"),
               std::string::npos)

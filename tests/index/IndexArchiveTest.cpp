@@ -3,6 +3,7 @@
 
 #include "index/ArchiveFaultGuard.h"
 #include "support/ChildProcess.h"
+#include "support/MemoryIndex.h"
 #include "support/RestoredNames.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -39,32 +40,24 @@ const std::vector<std::string> sampleRoots = {"/home/u", "/mnt/data"};
 // Two roots, a nested folder, and names with capitals, NFD, invalid UTF-8 and no bytes;
 // `extra` more plain files make the archive as large as a test needs.
 Sample makeSample(std::uint32_t extra = 0) {
-    Sample s;
-    NameTable& names = *s.names;
-    auto dir = [&](std::uint32_t parent, std::string_view name) {
-        s.index.dirParent.append(parent);
-        s.index.dirName.append(names.intern(name));
-    };
-    dir(0, "/home/u");
-    dir(1, "/mnt/data");
-    dir(0, "Docs");
-    dir(2, "Ünicode");
-    s.index.rootPaths = {{0, "/home/u"}, {1, "/mnt/data"}};
+    test::MemoryIndex m;
+    m.root("/home/u");
+    m.root("/mnt/data");
     std::uint32_t t = 0;
-    auto entry = [&](std::string_view name, std::uint32_t dir, EntryFlags flags) {
+    const auto entry = [&](const std::string& name, std::uint32_t dir, EntryFlags flags = {}) {
         t += 1000;
-        s.index.appendEntry(names.intern(name), dir, flags, t * 7, t, t + 1, t + 2);
+        return m.file(name, dir, t * 7, {t, t + 1, t + 2}, flags);
     };
-    entry("Docs", 0, EntryFlags::directory());
-    entry("README.txt", 0, EntryFlags::none());
-    entry("Ünicode", 2, EntryFlags::directory());
-    entry("e\xCC\x81t\xC3\xA9.md", 3, EntryFlags::none());
+    const std::uint32_t docs = m.folder("Docs", 0, {1, 2, 3});
+    entry("README.txt", 0);
+    const std::uint32_t unicode = m.folder("Ünicode", docs, {4, 5, 6});
+    entry("e\xCC\x81t\xC3\xA9.md", unicode);
     entry("\xFF\xFE-bad", 1, EntryFlags::symlink());
-    entry("", 1, EntryFlags::none());
-    entry("readme.txt", 2, EntryFlags::deleted());
+    entry("", 1);
+    entry("readme.txt", docs, EntryFlags::deleted());
     for (std::uint32_t i = 0; i < extra; ++i)
-        entry("file" + std::to_string(i) + ".txt", i % 4, EntryFlags::none());
-    return s;
+        entry("file" + std::to_string(i) + ".txt", i % 4);
+    return {m.index, m.sharedNames};
 }
 
 // Unlinks first: ext4 flushes a file that replaces data by truncation, which made the

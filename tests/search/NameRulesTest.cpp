@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "search/NameRules.h"
+#include "search/Search.h"
 
 #include "support/MemoryIndex.h"
 #include "support/TestSeed.h"
@@ -160,21 +161,14 @@ protected:
         : MemoryIndex("/home/u", {"docs/readme", "docs/Notes.txt", "docs/sub/deep.md",
                                   "mydocs2/readme", "other/docs.txt"}) {}
 
-    // The full paths of the entries that pass the name stage, as the search pass applies it.
+    // The full paths of the entries the search finds.
     std::vector<std::string> admitted(const char* query, bool matchPath) {
-        RuleChoice choice = chooseRule(query, matchPath, false, false);
-        if (!choice.rule) return {};
-        const auto matched = matchingNames(*choice.rule, names, nullptr);
-        std::set<std::uint32_t> matchedSet(matched.begin(), matched.end());
-        if (choice.path) fillUnder(*choice.path, matched, index, names);
+        Request request;
+        request.query = query;
+        request.filters.matchPath = matchPath;
         std::vector<std::string> out;
-        for (std::int64_t e = 0; e < index.count(); ++e) {
-            const auto dir = index.entryDir[std::size_t(e)];
-            const bool nameMatched = matchedSet.count(index.entryName[std::size_t(e)]) > 0;
-            if (admitsEntry(choice.path ? &*choice.path : nullptr, nameMatched, dir,
-                            [&] { return index.foldedPath(e, names); }))
-                out.push_back(index.path(e, names));
-        }
+        for (const Hit& hit : run(request, index, names).hits)
+            out.push_back(index.path(hit.entry, names));
         return sorted(out);
     }
 };

@@ -18,7 +18,7 @@ public:
         Launch launch;
         launch.argv = {VESKO_EXECUTABLE};
         launch.argv.insert(launch.argv.end(), args.begin(), args.end());
-        launch.env = {{"HOME", home.root()},
+        launch.env = {{"HOME", userHome.empty() ? home.root() : userHome},
                       {"XDG_CACHE_HOME", home.path("cache")},
                       {"XDG_CONFIG_HOME", home.path("config")},
                       {"XDG_DATA_HOME", home.path("data")}};
@@ -42,6 +42,7 @@ public:
     }
 
     TempTree home;
+    std::string userHome; // HOME when not empty; the caches and settings stay in `home`
 };
 
 } // namespace vesko::test
