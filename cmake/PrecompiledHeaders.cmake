@@ -48,6 +48,7 @@ vesko_precompile(vesko_store ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE})
 vesko_precompile(vesko_ui ${VESKO_PCH_STD} ${VESKO_PCH_QT_CORE} ${VESKO_PCH_QT_WIDGETS})
 vesko_precompile_like(vesko_shell vesko_ui)
 
-# Not yet for the test executables: with libstdc++'s headers coming from a precompiled
-# header, GCC 12 reports a false -Warray-bounds inside them (tests/search/NameRulesTest.cpp),
-# which -Werror turns into a failed build.
+# Not for the test executables: with libstdc++'s headers coming from a precompiled header,
+# GCC 12 reports false -Warray-bounds and -Wstringop-overflow warnings inside std::string's
+# copy in test code (seen in tests/search, tests/store and tests/e2e), which -Werror turns
+# into a failed build.

@@ -23,34 +23,23 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 
-std::vector<fs::path> archivesIn(const std::string& folder) {
-    std::vector<fs::path> found;
-    std::error_code ignored;
-    for (const auto& item : fs::directory_iterator(folder, ignored))
-        if (item.path().extension() == ".veskoindex") found.push_back(item.path());
-    return found;
-}
-
 // Runs `vesko --find` with its caches and preferences in a private folder, and its home
 // folder (the default root) apart from them.
 class FindArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        runner.userHome = home.path("home");
         for (int i = 0; i < 300; ++i)
             tree.file("t/" + std::to_string(i) + (i % 5 < 3 ? ".txt" : ".md"));
     }
 
     test::Launch launch(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), "--find");
-        test::Launch launch = runner.launch(std::move(arguments));
-        for (auto& [name, value] : launch.env)
-            if (name == "HOME") value = home.path("home");
-        return launch;
+        return runner.launch(std::move(arguments));
     }
     test::Finished vesko(std::vector<std::string> arguments) const {
         return test::run(launch(std::move(arguments)));
     }
-    std::string cache() const { return home.path("cache/vesko"); }
 
     test::VeskoHome runner;
     test::TempTree& home = runner.home;
@@ -63,7 +52,7 @@ TEST_F(FindArchiveTest, ConcurrentFirstRunsAllSaveAndLaterRunsAnswerRight) {
         tree.file("t/many/" + std::to_string(i) + (i % 5 < 3 ? ".txt" : ".md"));
     const std::vector<std::string> count = {"--root", tree.path("t"), "--count", "txt"};
     for (int round = 0; round < 3; ++round) {
-        fs::remove_all(cache());
+        fs::remove_all(home.path("cache/vesko"));
         std::vector<std::unique_ptr<test::ChildProcess>> runs;
         for (int i = 0; i < 8; ++i)
             runs.push_back(std::make_unique<test::ChildProcess>(launch(count)));
@@ -87,7 +76,7 @@ TEST_F(FindArchiveTest, DamagedArchiveNeverChangesTheAnswer) {
     const std::vector<std::string> list = {"--root", tree.path("t"), "--limit", "0", "1"};
     const test::Finished first = vesko(list);
     ASSERT_EQ(first.status, 0) << first.err;
-    const auto archives = archivesIn(cache());
+    const auto archives = runner.archives();
     ASSERT_EQ(archives.size(), 1u);
     const std::string intact = readFile(archives[0]);
     for (std::size_t at = 0; at < intact.size(); at += intact.size() / 23 + 1) {
@@ -107,9 +96,9 @@ TEST_F(FindArchiveTest, ArchiveChangedWhileReadNeverKillsTheSearch) {
         tree.file("t/more/" + std::to_string(i) + ".txt");
     const std::vector<std::string> list = {"--root", tree.path("t"), "--limit", "0", "t"};
     ASSERT_EQ(vesko(list).status, 0);
-    const auto archives = archivesIn(cache());
+    const auto archives = runner.archives();
     ASSERT_EQ(archives.size(), 1u);
-    const std::string archive = archives[0].string(), intact = readFile(archive);
+    const std::string archive = archives[0], intact = readFile(archive);
     for (int round = 0; round < 12; ++round) {
         std::ofstream(archive, std::ios::binary | std::ios::trunc) << intact;
         test::ChildProcess child(launch(list));
@@ -131,14 +120,14 @@ TEST_F(FindArchiveTest, ArchiveChangedWhileReadNeverKillsTheSearch) {
 TEST_F(FindArchiveTest, QueriesOfOtherFoldersKeepTheHomeFolderIndex) {
     home.file("home/notes.txt");
     ASSERT_EQ(vesko({"--count", "notes"}).status, 0);
-    const auto homeArchives = archivesIn(cache());
+    const auto homeArchives = runner.archives();
     ASSERT_EQ(homeArchives.size(), 1u);
     for (int i = 0; i < 6; ++i) {
         const std::string folder = tree.dir("other" + std::to_string(i));
         EXPECT_EQ(vesko({"--root", folder, "--count", "x"}).status, 1);
     }
     EXPECT_TRUE(fs::exists(homeArchives[0]));
-    EXPECT_EQ(archivesIn(cache()).size(), 4u);
+    EXPECT_EQ(runner.archives().size(), 4u);
     const test::Finished again = vesko({"--count", "notes"});
     EXPECT_EQ(again.out, "1\n");
     EXPECT_EQ(again.err, "") << "the home folder was scanned again";

@@ -6,7 +6,6 @@
 #include "e2e/WindowDriver.h"
 #include "support/OddNames.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -17,17 +16,7 @@ namespace fs = std::filesystem;
 
 // Bytes as a test message can carry them: controls and non-ASCII escaped.
 std::string printable(const std::string& bytes) {
-    std::string text;
-    for (const unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F) {
-            text += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            text += escaped;
-        }
-    }
-    return text;
+    return ::testing::PrintToString(bytes);
 }
 
 bool present(const std::string& path) {

@@ -100,15 +100,7 @@ protected:
             {list, "ctrl+c", "the selected path copied",
              [](S& s, Place) { return s.clipboardIs(s.rows_[0]); }},
             {list, "ctrl+a", "every row marked", [](S& s, Place) { return s.copies(s.rows_); }},
-            {list, "ctrl+v", "nothing: the selection and the files stay",
-             [](S& s, Place) {
-                 return then(s.copies({s.rows_[0]}), [&] { return s.filesIntact(); });
-             }},
-            {list, "ctrl+x", "nothing: the selection and the files stay",
-             [](S& s, Place) {
-                 return then(s.copies({s.rows_[0]}), [&] { return s.filesIntact(); });
-             }},
-            {list, "ctrl+z", "nothing to undo: the selection and the files stay",
+            {list, "ctrl+v ctrl+x ctrl+z", "nothing: the selection and the files stay",
              [](S& s, Place) {
                  return then(s.copies({s.rows_[0]}), [&] { return s.filesIntact(); });
              }},

@@ -34,22 +34,18 @@ TEST(NameTable, FoldedMatchedAndDisplayForms) {
         const char* folded;
         const char* matched; // null: only checked to be stable under folding again
     } cases[] = {
-        {"readme.txt", "readme.txt", "readme.txt"},
         {"README.txt", "readme.txt", "readme.txt"},
         {"Cafe\xCC\x81.txt", "cafe.txt", "caf\xC3\xA9.txt"}, // NFD
         {"Résumé.txt", "resume.txt", "résumé.txt"},
         {"Tiếng Việt", "tieng viet", "tiếng việt"}, // two marks on one letter
         {otherBlocks, "abcd", otherBlocks.c_str()},
-        {"\xCC\x81", "", "\xCC\x81"}, // a mark alone
-        {"ÄRGER", "arger", "ärger"},
-        {"ガ.txt", "ガ.txt", "ガ.txt"},
+        {"\xCC\x81", "", "\xCC\x81"},             // a mark alone
         {"\xE3\x82\xAB\xE3\x82\x99", "ガ", "ガ"}, // カ and U+3099 compose
         {"カ", "カ", "カ"},                       // so ガ does not find カ
         {"보고서", "보고서", "보고서"},
         {"\xE1\x84\x87\xE1\x85\xA9", "보", "보"}, // conjoining jamo compose
         {"\xE0\xA4\x95\xE0\xA4\xBC", "\xE0\xA4\x95\xE0\xA4\xBC", "\xE0\xA4\x95\xE0\xA4\xBC"},
         {"ΣΟΦΊΑ", "σοφια", nullptr},
-        {"ΟΔΟΣ.txt", "οδοσ.txt", nullptr},
         {"οδος", "οδοσ", nullptr},
         {"Straße", "strasse", "strasse"},
         {"\xEF\xAC\x81le", "file", nullptr},            // the fi ligature

@@ -9,12 +9,12 @@
 
 #include "support/BatchRecorder.h"
 #include "support/ChildProcess.h"
+#include "support/DeepChain.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -43,6 +43,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using DirectoryScanner::Descriptor;
 using DirectoryScanner::Outcome;
+using test::DeepChain;
 
 struct Seen {
     EntryFlags flags;
@@ -150,83 +151,6 @@ bool withoutOpenat2() {
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
-
-// Empties the folder open at `fd`, except for an entry called `keep`.
-void removeContents(int fd, const std::string& keep) {
-    std::vector<std::string> names;
-    if (DIR* listing = ::fdopendir(::dup(fd))) {
-        while (const dirent* item = ::readdir(listing))
-            names.emplace_back(item->d_name);
-        ::closedir(listing);
-    }
-    for (const std::string& name : names) {
-        if (name == "." || name == ".." || name == keep) continue;
-        if (::unlinkat(fd, name.c_str(), 0) == 0 || errno != EISDIR) continue;
-        if (const Descriptor sub(::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
-            sub)
-            removeContents(sub.get(), {});
-        ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
-    }
-}
-
-// A chain of `depth` folders all called `name` below `base`, made and removed level by
-// level relative to the one before, since the whole path soon exceeds what the kernel takes
-// at once. Every 64th level stays open, so that reaching any level costs at most 63 opens.
-class DeepChain {
-public:
-    DeepChain(std::string base, std::string name, int depth)
-        : name_(std::move(name)), depth_(depth), path_(std::move(base)) {
-        Descriptor level(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        for (int made = 0;; ++made) {
-            if (made % stride == 0) stops_.emplace_back(::openat(level.get(), ".", O_PATH));
-            if (made == depth_) break;
-            if (::mkdirat(level.get(), name_.c_str(), 0755) != 0)
-                throw std::runtime_error("mkdirat failed at level " + std::to_string(made));
-            level = Descriptor(::openat(level.get(), name_.c_str(), O_PATH | O_DIRECTORY));
-            path_ += "/" + name_;
-        }
-        bottom_ = std::move(level);
-    }
-    ~DeepChain() {
-        bottom_ = Descriptor();
-        for (int level = depth_; level >= 1; --level) {
-            const Descriptor parent = open(level - 1);
-            if (const Descriptor self(
-                    ::openat(parent.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
-                self)
-                removeContents(self.get(), name_);
-            ::unlinkat(parent.get(), name_.c_str(), AT_REMOVEDIR);
-        }
-    }
-    DeepChain(const DeepChain&) = delete;
-    DeepChain& operator=(const DeepChain&) = delete;
-
-    const std::string& path() const { return path_; }
-    int bottom() const { return bottom_.get(); }
-    // Level 0 is the base.
-    Descriptor open(int level) const {
-        Descriptor fd(
-            ::openat(stops_[static_cast<std::size_t>(level / stride)].get(), ".", O_PATH));
-        for (int below = level % stride; below > 0; --below)
-            fd = Descriptor(::openat(fd.get(), name_.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW));
-        return fd;
-    }
-
-    // Makes a file in the bottom folder or in a folder below it.
-    void file(const std::string& relative) const {
-        const Descriptor fd(
-            ::openat(bottom(), relative.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-        if (!fd) throw std::runtime_error("cannot create " + relative);
-    }
-
-private:
-    static constexpr int stride = 64;
-    std::string name_;
-    int depth_;
-    std::string path_;
-    std::vector<Descriptor> stops_;
-    Descriptor bottom_;
-};
 
 // Removing a folder costs milliseconds on a disk mounted with `discard`, so a tree of
 // thousands of folders goes to memory (/dev/shm) when it can.

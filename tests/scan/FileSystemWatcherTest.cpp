@@ -26,15 +26,11 @@ using Batch = FileSystemWatcher::Batch;
 using Collector = test::BatchRecorder;
 
 void touch(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    ::close(fd);
+    ASSERT_TRUE(std::ofstream(path)) << path;
 }
-
 void makeFolder(const std::string& path) {
     ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path;
 }
-
 void rename(const std::string& from, const std::string& to) {
     ASSERT_EQ(::rename(from.c_str(), to.c_str()), 0) << from << " -> " << to;
 }

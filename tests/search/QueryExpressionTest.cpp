@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/QueryExpression.h"
 
-#include "support/TestSeed.h"
-
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <random>
 
 namespace vesko {
 namespace {
@@ -71,76 +66,6 @@ TEST(QueryParseTest, LongQueriesParseInLinearTime) {
     EXPECT_EQ(tree->positiveTerms().size(), Lexer::tokenize(text).size());
     EXPECT_TRUE(tree->allowsNarrowing());
     EXPECT_FALSE(QueryExpression::parse(text + " |"));
-}
-
-// A reference model: random trees rendered fully bracketed, evaluated with std::string::find.
-struct Model {
-    enum Kind { term, conj, disj, neg } kind;
-    std::string word;
-    std::shared_ptr<Model> left, right;
-
-    std::string text() const {
-        switch (kind) {
-        case term:
-            return word;
-        case neg:
-            return "!" + left->text();
-        case conj:
-            return "<" + left->text() + " " + right->text() + ">";
-        case disj:
-            return "<" + left->text() + " | " + right->text() + ">";
-        }
-        return {};
-    }
-    bool eval(const std::string& name) const {
-        switch (kind) {
-        case term:
-            return name.find(word) != std::string::npos;
-        case neg:
-            return !left->eval(name);
-        case conj:
-            return left->eval(name) && right->eval(name);
-        case disj:
-            return left->eval(name) || right->eval(name);
-        }
-        return false;
-    }
-};
-
-std::shared_ptr<Model> randomModel(std::mt19937& rng, int depth) {
-    auto m = std::make_shared<Model>();
-    const int pick = depth == 0 ? 0 : int(rng() % 4);
-    m->kind = Model::Kind(pick);
-    if (pick == Model::term) {
-        const char* words[] = {"a", "b", "ab", "ba", "c", "aa"};
-        m->word = words[rng() % 6];
-    } else {
-        m->left = randomModel(rng, depth - 1);
-        if (pick != Model::neg) m->right = randomModel(rng, depth - 1);
-    }
-    return m;
-}
-
-TEST(QueryEvaluateTest, AgreesWithReferenceModelOnRandomTrees) {
-    std::mt19937 rng(static_cast<std::uint32_t>(
-        test::testSeed("QueryEvaluateTest.AgreesWithReferenceModelOnRandomTrees")));
-    std::vector<std::string> names;
-    for (int i = 0; i < 200; ++i) {
-        std::string n;
-        for (int k = int(rng() % 6); k > 0; --k)
-            n += "abc"[rng() % 3];
-        names.push_back(n);
-    }
-    for (int round = 0; round < 300; ++round) {
-        const auto model = randomModel(rng, 4);
-        const auto tree = QueryExpression::parse(model->text());
-        ASSERT_TRUE(tree) << model->text();
-        for (const std::string& n : names) {
-            const bool actual =
-                tree->matches(reinterpret_cast<const std::uint8_t*>(n.data()), n.size());
-            ASSERT_EQ(actual, model->eval(n)) << model->text() << " / " << n;
-        }
-    }
 }
 
 } // namespace

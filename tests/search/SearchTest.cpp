@@ -17,6 +17,7 @@
 #include <limits>
 #include <random>
 #include <set>
+#include <tuple>
 
 namespace vesko {
 namespace {
@@ -147,17 +148,6 @@ TEST_F(SearchTest, DiacriticsMatchOnlyWhenAsked) {
     }
 }
 
-TEST_F(SearchTest, NarrowingGivesTheFullScanResult) {
-    const auto first = run("s");
-    Search::Narrowing previous{"s", first.names};
-    Search::Request request;
-    request.query = "sw";
-    request.previous = &previous;
-    const auto narrowed = run(request, built->index);
-    EXPECT_EQ(pathsOf(narrowed), pathsOf(run("sw")));
-    EXPECT_TRUE(narrowed.narrowable);
-}
-
 TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
     ContentMatcher content("VESKO", 1000);
     Search::Request request;
@@ -232,7 +222,7 @@ TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
 // meets the mapped run, the appended run and a split inside either. For every sort, with and
 // without folders first, and limits that the names beginning with the query fill or do not,
 // one walk and two halves both give the brute-force page: every match, sorted by
-// `TopSelector::precedes` and cut to the limit.
+// `TopSelector::precedes` (itself checked against plain keys) and cut to the limit.
 std::vector<std::pair<std::int64_t, bool>> entriesOf(const std::vector<Search::Hit>& hits) {
     std::vector<std::pair<std::int64_t, bool>> entries;
     for (const auto& hit : hits)
@@ -247,7 +237,8 @@ struct SearchWalkEquivalence : ::testing::Test {
     int pick(int from, int to) { return std::uniform_int_distribution<int>(from, to)(rng); }
     std::string randomName() {
         static const std::string alphabet = "aAbs.- ";
-        std::string name;
+        // Long shared prefixes, so names are told apart past what the walk caches of them.
+        std::string name = pick(0, 3) == 0 ? "LongCommonPrefix" : "";
         for (int i = pick(1, 5); i > 0; --i)
             name += alphabet[static_cast<std::size_t>(pick(0, 6))];
         return name;
@@ -284,6 +275,66 @@ struct SearchWalkEquivalence : ::testing::Test {
     }
 };
 
+// Long shared prefixes, so kinds are told apart past what the selector caches of them.
+std::string kindOf(std::string_view extension) {
+    if (extension == "a" || extension == "b") return "Text";
+    return "Document of type " + std::string(extension);
+}
+
+// The selector's order, checked against keys built here from plain strings and columns (in
+// ascending sense; index order breaks ties). Folders first only orders the two groups.
+void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector& reference,
+                            const FileIndex& index, const NameTable& names, ResultSort sort,
+                            bool foldersFirst, const std::string& needle) {
+    using Key = std::tuple<std::uint64_t, std::string, std::string>;
+    const auto key = [&](std::int64_t e) -> Key {
+        const auto i = static_cast<std::size_t>(e);
+        const std::string name(names.foldedBytes(index.entryName[i]));
+        switch (sort.field) {
+        case ResultSort::Field::relevance: {
+            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0;
+            for (auto q = name.find(needle, 1); rank == 3 && q != std::string::npos;
+                 q = name.find(needle, q + 1))
+                if (std::string_view(" (+-./@_~").find(name[q - 1]) != std::string_view::npos)
+                    rank = 2;
+            for (auto d = index.entryDir[i]; index.dirParent[d] != d && depth < 129;
+                 d = index.dirParent[d])
+                ++depth;
+            return {rank << 40 | depth << 32 | name.size(), name, ""};
+        }
+        case ResultSort::Field::name:
+            return {0, name, ""};
+        case ResultSort::Field::path: {
+            std::string dir = index.pathOfDirectory(index.entryDir[i], names);
+            std::transform(dir.begin(), dir.end(), dir.begin(), ::tolower);
+            return {0, dir, name};
+        }
+        case ResultSort::Field::kind:
+            return {0, reference.kindKey(e), name};
+        case ResultSort::Field::size:
+            return {index.entrySize[i], "", ""};
+        case ResultSort::Field::modified:
+            return {index.entryModified[i], "", ""};
+        case ResultSort::Field::created:
+            return {index.entryCreated[i], "", ""};
+        case ResultSort::Field::accessed:
+            return {index.entryAccessed[i], "", ""};
+        default:
+            return {};
+        }
+    };
+    for (std::size_t k = 1; k < sorted.size(); ++k) {
+        const std::int64_t a = sorted[k - 1], b = sorted[k];
+        if (foldersFirst && index.flags(a).contains(EntryFlags::directory()) !=
+                                index.flags(b).contains(EntryFlags::directory()))
+            continue;
+        const Key x = sort.field == ResultSort::Field::none ? Key{} : key(a);
+        const Key y = sort.field == ResultSort::Field::none ? Key{} : key(b);
+        const bool up = sort.ascending || sort.field == ResultSort::Field::relevance;
+        ASSERT_TRUE(up ? x < y || (x == y && a < b) : y < x || (x == y && a < b)) << k;
+    }
+}
+
 TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
     for (const auto& [mapped, appended] : {std::pair{900, 200}, {200, 900}}) {
         auto loaded = randomIndex(mapped, appended);
@@ -291,7 +342,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
         const FileIndex& index = loaded->index;
         const NameTable& names = *loaded->names;
         ASSERT_GT(index.entryName.mappedCount(), 0u);
-        for (const char* query : {"s", "a", "ab", "a.", "-"}) {
+        for (const char* query : {"s", "a", "ab", "a.", "-", "longcommon"}) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
                 if (!index.flags(e).contains(EntryFlags::deleted()) &&
@@ -301,26 +352,29 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
             for (const auto& [field, text] : ResultSort::fieldTexts)
                 for (const bool ascending : {true, false})
                     for (const bool foldersFirst : {false, true}) {
+                        SCOPED_TRACE(std::string(query) + " " + std::string(text) +
+                                     (ascending ? " up" : " down") +
+                                     (foldersFirst ? " folders first" : "") + " mapped " +
+                                     std::to_string(mapped));
                         const ResultSort sort{field, ascending};
-                        TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder");
+                        TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder",
+                                              kindOf);
                         auto sorted = matches;
                         std::stable_sort(sorted.begin(), sorted.end(),
                                          [&](auto a, auto b) { return reference.precedes(a, b); });
+                        ASSERT_NO_FATAL_FAILURE(expectOrderOfPlainKeys(
+                            sorted, reference, index, names, sort, foldersFirst, query));
+                        Search::Request request;
+                        request.query = query;
+                        request.sort = sort;
+                        request.foldersFirst = foldersFirst;
+                        request.kindOf = kindOf;
                         for (const std::int64_t limit : {0, 1, 40, 5000}) {
-                            SCOPED_TRACE(std::string(query) + " " + std::string(text) +
-                                         (ascending ? " up" : " down") +
-                                         (foldersFirst ? " folders first" : "") + " limit " +
-                                         std::to_string(limit) + " mapped " +
-                                         std::to_string(mapped));
                             std::vector<Search::Hit> expected;
                             for (std::size_t k = 0; k < sorted.size() && k < std::size_t(limit);
                                  ++k)
                                 expected.push_back({sorted[k], index.flags(sorted[k]).contains(
                                                                    EntryFlags::directory())});
-                            Search::Request request;
-                            request.query = query;
-                            request.sort = sort;
-                            request.foldersFirst = foldersFirst;
                             request.limit = limit;
                             for (const std::size_t splitFrom :
                                  {std::size_t{0}, std::numeric_limits<std::size_t>::max()}) {
@@ -328,7 +382,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                                 const auto result = Search::run(request, index, names);
                                 ASSERT_EQ(result.totalMatches, std::ssize(matches));
                                 ASSERT_EQ(entriesOf(result.hits), entriesOf(expected))
-                                    << "split from " << splitFrom;
+                                    << "limit " << limit << ", split from " << splitFrom;
                             }
                         }
                     }

@@ -18,7 +18,7 @@ public:
         Launch launch;
         launch.argv = {VESKO_EXECUTABLE};
         launch.argv.insert(launch.argv.end(), args.begin(), args.end());
-        launch.env = {{"HOME", home.root()},
+        launch.env = {{"HOME", userHome.empty() ? home.root() : userHome},
                       {"XDG_CACHE_HOME", home.path("cache")},
                       {"XDG_CONFIG_HOME", home.path("config")},
                       {"XDG_DATA_HOME", home.path("data")}};
@@ -26,17 +26,23 @@ public:
     }
     Finished run(std::vector<std::string> args) const { return test::run(launch(std::move(args))); }
 
-    // The one archive in the private cache folder (its name carries a hash of its roots);
-    // empty when there is none.
-    std::string archivePath() const {
+    // The archives in the private cache folder (each name carries a hash of its roots).
+    std::vector<std::string> archives() const {
+        std::vector<std::string> found;
         std::error_code error;
         for (const auto& item :
              std::filesystem::directory_iterator(home.path("cache/vesko"), error))
-            if (item.path().extension() == ".veskoindex") return item.path().string();
-        return {};
+            if (item.path().extension() == ".veskoindex") found.push_back(item.path().string());
+        return found;
+    }
+    // The one archive there; empty when there is none.
+    std::string archivePath() const {
+        const auto found = archives();
+        return found.empty() ? std::string() : found.front();
     }
 
     TempTree home;
+    std::string userHome; // HOME when not empty; the caches and settings stay in `home`
 };
 
 } // namespace vesko::test
