@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "search/Search.h"
 
+#include "search/NearMatch.h"
+
 #include "search/TwoThreads.h"
 
 #include <algorithm>
@@ -247,6 +249,15 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
     walkEntries(plan, std::move(selector), split, result);
 }
 
+// Only a plain word can be mistyped in a way one edit repairs; a path, a pattern or a
+// content search says exactly what it wants.
+bool wantsNearMatches(const Request& request, const RuleChoice& choice) {
+    return request.nearWhenEmpty && choice.rule->kind() == NameRule::Kind::substring &&
+           !choice.path && choice.rule->diacritics() == Unicode::Diacritics::ignored &&
+           !choice.rule->initialConsonants() && !(request.content && !request.content->isEmpty()) &&
+           !(request.isCancelled && request.isCancelled());
+}
+
 } // namespace
 
 std::vector<std::uint64_t> nameBits(const std::vector<std::uint32_t>& matched,
@@ -276,12 +287,14 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     }
 
     if (choice.path) fillUnder(*choice.path, result.names, index, names);
-    if (result.names.empty() && !choice.path) {
-        result.duration = secondsSince(start);
-        return result;
+    if (!result.names.empty() || choice.path) walkMatches(request, index, names, choice, result);
+    if (result.totalMatches == 0 && wantsNearMatches(request, choice)) {
+        result.names = nearNames(choice.rule->needle(), names);
+        result.highlightTerms.clear(); // the word typed is in none of them
+        result.narrowable = false;     // a longer word may find exact hits again
+        result.nearMatches = !result.names.empty();
+        if (result.nearMatches) walkMatches(request, index, names, choice, result);
     }
-
-    walkMatches(request, index, names, choice, result);
     result.duration = secondsSince(start);
     return result;
 }

@@ -36,6 +36,8 @@ struct Result {
     std::vector<std::uint32_t> names;
     double duration = 0;
     std::vector<std::string> highlightTerms;
+    // The hits are names one typing error from the query, which found nothing itself.
+    bool nearMatches = false;
 };
 
 struct Request {
@@ -51,6 +53,9 @@ struct Request {
     std::string folderKind = "Folder";
     // Whether a term of Korean initial consonants also matches the syllables they begin.
     bool initialConsonants = true;
+    // A plain word that finds nothing finds the names one typing error away instead (the
+    // window offers them, marked; scripts get exact answers only).
+    bool nearWhenEmpty = false;
     // Empty: never cancelled. Called from both threads of a split walk at once.
     std::function<bool()> isCancelled;
     TopSelector::KindLookup kindOf; // description of a file type by extension

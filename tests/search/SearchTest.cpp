@@ -148,6 +148,33 @@ TEST_F(SearchTest, DiacriticsMatchOnlyWhenAsked) {
     }
 }
 
+// A mistyped word finds the names one error away, marked as such, only where the window
+// asks for them and only when the word itself finds nothing.
+TEST_F(SearchTest, NearMatchesStandInOnlyForAnEmptyAnswer) {
+    const auto near = [](const std::string& query, Filters filters = {}) {
+        Search::Request request;
+        request.query = query;
+        request.filters = filters;
+        request.nearWhenEmpty = true;
+        return run(request, built->index);
+    };
+    const auto typo = near("reprot");
+    EXPECT_TRUE(typo.nearMatches);
+    EXPECT_EQ(pathsOf(typo), Paths{"docs/Report 2023.pdf"});
+    EXPECT_EQ(typo.totalMatches, 1);
+    EXPECT_TRUE(typo.highlightTerms.empty());
+    EXPECT_TRUE(run("reprot").hits.empty()); // scripts ask for exact answers
+    EXPECT_FALSE(near("report").nearMatches);
+    Filters folders;
+    folders.kind = Filters::Kind::foldersOnly;
+    EXPECT_TRUE(near("reprot", folders).hits.empty()); // the filters still hold
+    Filters pattern;
+    pattern.useRegex = true;
+    EXPECT_FALSE(near("reprot", pattern).nearMatches);
+    EXPECT_FALSE(near("docs/reprot").nearMatches); // a path says exactly where
+    EXPECT_FALSE(near("rpt").nearMatches);         // too short to widen
+}
+
 TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
     ContentMatcher content("VESKO", 1000);
     Search::Request request;
