@@ -27,6 +27,16 @@ std::unique_ptr<std::byte[]> take();
 void giveBack(std::unique_ptr<std::byte[]> buffer);
 } // namespace ArchiveWindowBuffers
 
+// The same reads of a run held in memory, at no cost: for searches that read nothing
+// from a file.
+template <class T> struct InPlaceRun {
+    InPlaceRun(const MappedArchive*, const T* run, std::size_t) : run(run) {}
+    const T* at(std::size_t from, std::size_t&, std::size_t = 0) const { return run + from; }
+    const T* pointer(std::size_t from, std::size_t) const { return run + from; }
+    T element(std::size_t i, std::size_t) const { return run[i]; }
+    const T* run;
+};
+
 template <class T> class ArchiveWindow {
 public:
     // Elements per read: large enough that the calls cost little, small enough that the
@@ -35,7 +45,7 @@ public:
 
     // `run` holds `count` elements; `archive` may be null.
     ArchiveWindow(const MappedArchive* archive, const T* run, std::size_t count)
-        : run_(run), count_(count) {
+        : run_(run), count_(count), held_(run), heldTo_(count) {
         if (!archive || archive->fileDescriptor() < 0 || !run || count == 0) return;
         const auto* base = static_cast<const std::uint8_t*>(archive->base());
         const auto* first = reinterpret_cast<const std::uint8_t*>(run);
@@ -43,6 +53,8 @@ public:
         if (first < base || last > base + archive->size()) return;
         file_ = archive->fileDescriptor();
         fileOffset_ = static_cast<std::size_t>(first - base);
+        held_ = nullptr;
+        heldTo_ = 0;
     }
     ~ArchiveWindow() { ArchiveWindowBuffers::giveBack(std::move(buffer_)); }
     ArchiveWindow(const ArchiveWindow&) = delete;
@@ -51,37 +63,39 @@ public:
     // Elements [from, from + n) of the run, where `n` comes in as the number wanted (at most
     // count - from) and goes out as the number given: all of them, or at least `least` of
     // them (or as many as remain). Valid until the next call.
-    const T* at(std::size_t from, std::size_t& n, std::size_t least = elementsPerRead / 2) {
+    [[gnu::always_inline]] const T* at(std::size_t from, std::size_t& n,
+                                       std::size_t least = elementsPerRead / 2) {
         if (file_ < 0) return run_ + from;
-        least = std::min(least, n);
-        if (from < heldFrom_ || from + least > heldTo_)
-            if (!fill(from, least)) return run_ + from; // the mapping reports a vanished file
-        n = std::min(n, heldTo_ - from);
-        return held() + (from - heldFrom_);
+        return readAt(from, n, least);
     }
 
     // Elements [from, from + n) where they lie in the buffer, else in the mapping: for the
     // few elements a search looks at again.
-    const T* pointer(std::size_t from, std::size_t n) const {
-        if (file_ >= 0 && from >= heldFrom_ && from + n <= heldTo_)
-            return held() + (from - heldFrom_);
+    [[gnu::always_inline]] const T* pointer(std::size_t from, std::size_t n) const {
+        if (from >= heldFrom_ && from + n <= heldTo_) return held_ + (from - heldFrom_);
         return run_ + from;
     }
 
     // Element i, reading a new part from `floor` (at most i) when the buffer lacks it: for
     // a search that moves forward and never looks below `floor` again.
-    T element(std::size_t i, std::size_t floor) {
-        if (i - heldFrom_ < heldTo_ - heldFrom_) return held()[i - heldFrom_];
+    [[gnu::always_inline]] T element(std::size_t i, std::size_t floor) {
+        if (i - heldFrom_ < heldTo_ - heldFrom_) return held_[i - heldFrom_];
         return elementAfterFill(i, floor);
     }
 
 private:
-    const T* held() const { return reinterpret_cast<const T*>(buffer_.get()); }
+    const T* readAt(std::size_t from, std::size_t& n, std::size_t least) {
+        least = std::min(least, n);
+        if (from < heldFrom_ || from + least > heldTo_)
+            if (!fill(from, least)) return run_ + from; // the mapping reports a vanished file
+        n = std::min(n, heldTo_ - from);
+        return held_ + (from - heldFrom_);
+    }
 
     T elementAfterFill(std::size_t i, std::size_t floor) {
         if (file_ < 0 || i < floor || i - floor >= elementsPerRead || !fill(floor, i - floor + 1))
             return run_[i];
-        return held()[i - heldFrom_];
+        return held_[i - heldFrom_];
     }
 
     bool fill(std::size_t from, std::size_t least) {
@@ -96,10 +110,12 @@ private:
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
                 heldFrom_ = heldTo_ = 0;
+                held_ = nullptr;
                 return false;
             }
             done += static_cast<std::size_t>(got);
         }
+        held_ = reinterpret_cast<const T*>(buffer_.get());
         heldFrom_ = from;
         heldTo_ = from + n;
         return true;
@@ -110,8 +126,10 @@ private:
     int file_ = -1;
     std::size_t fileOffset_ = 0;
     std::unique_ptr<std::byte[]> buffer_;
+    // Elements [heldFrom_, heldTo_) are at held_: the whole run when it is read in place.
+    const T* held_;
     std::size_t heldFrom_ = 0;
-    std::size_t heldTo_ = 0;
+    std::size_t heldTo_;
 };
 
 } // namespace vesko

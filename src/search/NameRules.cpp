@@ -227,15 +227,16 @@ const std::uint8_t* findNeedleByProbes(const std::uint8_t* text, std::size_t len
 //
 // find(text, length) gives the first occurrence in the text, or null; every occurrence is
 // `width` bytes long.
-template <class Find, class Visit>
-void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
-                 const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
+// `Window` is ArchiveWindow, or InPlaceRun where nothing is read from a file.
+template <template <class> class Window, class Find, class Visit>
+void findInShardThrough(const NameTable::Shard& shard, std::uint32_t shardNumber,
+                        const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
     const std::uint32_t count = shard.nameCount();
     if (count == 0) return;
     shard.starts().withBases([&](const std::uint32_t* startsMapped, std::size_t startsMappedCount,
                                  const std::uint32_t* startsExtra) {
         // The starts are read forward too: no position below `floor` is needed again.
-        ArchiveWindow<std::uint32_t> starts(archive, startsMapped, startsMappedCount);
+        Window<std::uint32_t> starts(archive, startsMapped, startsMappedCount);
         auto startAbove = [&](std::uint32_t p, std::uint32_t floor) {
             return p < startsMappedCount ? starts.element(p, floor)
                                          : startsExtra[p - startsMappedCount];
@@ -268,7 +269,7 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
             // Names never straddle the two runs, so each run is searched as its own text.
             auto searchRun = [&](const std::uint8_t* run, std::uint32_t runStart,
                                  std::uint32_t limit) {
-                ArchiveWindow<std::uint8_t> window(archive, run, limit - runStart);
+                Window<std::uint8_t> window(archive, run, limit - runStart);
                 std::uint32_t from = runStart; // where the search goes on, at or after startOf(p)
                 while (p < count) {
                     from = std::max(from, startOf(p));
@@ -296,6 +297,15 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
             if (end > mappedEnd) searchRun(bytesExtra, mappedEnd, end);
         });
     });
+}
+
+template <class Find, class Visit>
+void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
+                 const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
+    if (archive && archive->fileDescriptor() >= 0)
+        findInShardThrough<ArchiveWindow>(shard, shardNumber, archive, find, width, visit);
+    else
+        findInShardThrough<InPlaceRun>(shard, shardNumber, archive, find, width, visit);
 }
 
 // Below this many names a second thread costs more than it saves.

@@ -87,6 +87,9 @@ struct EntryWalk {
     // that everything the loop reads stays in registers.
     static std::size_t nextMatch(const std::uint32_t* nameRun, const std::uint64_t* bits,
                                  std::size_t p, std::size_t end) {
+        // Where matches are dense the next one is found before the vectors would pay.
+        for (const std::size_t near = std::min(end, p + 8); p < near; ++p)
+            if (hasBit(bits, nameRun[p])) return p;
 #if defined(__x86_64__)
         if (hasWideVectors()) p = skipUnmatched(nameRun, bits, p, end);
 #endif
