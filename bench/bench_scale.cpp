@@ -28,8 +28,8 @@ using namespace vesko::bench;
 constexpr double keystrokeTargetMs = 50; // every keystroke of "report" at ten million
 constexpr double narrowedTargetMs = 20;  // from the third keystroke on
 constexpr double bytesPerEntryTarget = 100;
-constexpr double buildPeakTarget = 2;     // times the archive
-constexpr double loadTargetMs = 1000;     // to a searchable index
+constexpr double buildPeakTarget = 2; // times the archive
+constexpr double loadTargetMs = 1000; // to a searchable index
 const char* const typing[] = {"r", "re", "rep", "repo", "repor", "report"};
 
 struct Settings {
@@ -42,13 +42,12 @@ struct Settings {
 
 std::optional<Settings> parse(int argc, char** argv) {
     Settings settings;
-    auto archive =
-        Options("bench_scale ARCHIVE --entries N [--seed S] [--load] [--repeat K]")
-            .count("--entries", settings.entries)
-            .count("--seed", settings.seed)
-            .count("--repeat", settings.repeat)
-            .flag("--load", settings.load)
-            .parse(argc, argv);
+    auto archive = Options("bench_scale ARCHIVE --entries N [--seed S] [--load] [--repeat K]")
+                       .count("--entries", settings.entries)
+                       .count("--seed", settings.seed)
+                       .count("--repeat", settings.repeat)
+                       .flag("--load", settings.load)
+                       .parse(argc, argv);
     if (!archive) return std::nullopt;
     settings.archive = std::move(*archive);
     return settings;
@@ -124,13 +123,12 @@ int build(const Settings& settings) {
     const double peakBytes = static_cast<double>(peak - before) * 1024.0;
     std::printf("archive %.1f MB, %.1f B/entry\n", static_cast<double>(archive) / 1e6,
                 static_cast<double>(archive) / static_cast<double>(planned.index.count()));
-    std::printf("build peak %.1f MiB above the start (%.1f MiB after the build, before the "
-                "save): %.2fx the archive %s (target under %.0fx; the scanner's own buffers "
-                "are not in it)\n",
-                mib(peak - before), mib(builtPeak - before),
-                peakBytes / static_cast<double>(archive),
-                peakBytes / static_cast<double>(archive) < buildPeakTarget ? "✅" : "❌",
-                buildPeakTarget);
+    std::printf(
+        "build peak %.1f MiB above the start (%.1f MiB after the build, before the "
+        "save): %.2fx the archive %s (target under %.0fx; the scanner's own buffers "
+        "are not in it)\n",
+        mib(peak - before), mib(builtPeak - before), peakBytes / static_cast<double>(archive),
+        peakBytes / static_cast<double>(archive) < buildPeakTarget ? "✅" : "❌", buildPeakTarget);
     printColumns(planned.index, *planned.names);
     return 0;
 }
