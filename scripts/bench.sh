@@ -15,6 +15,11 @@
 #   scripts/bench.sh scale     search in process, scan and memory on a 5,000,000-entry tree
 #                              (a folder of its own, made once: 5 million free inodes, a few
 #                              GB of disk and a minute or two; not run in CI)
+#   scripts/bench.sh sizes     the index at 1, 5 and 10 million entries, built from the
+#                              generator's plan in memory (no files: 10 million would need
+#                              more free inodes than most machines have): build peak against
+#                              the archive, what each column costs an entry, the load from
+#                              the archive, resident memory and every keystroke of "report"
 #
 # Environment:
 #   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000); every benchmark uses it
@@ -26,6 +31,7 @@
 #   VESKO_BENCH_SEED     generator seed (default 42)
 #   VESKO_BENCH_RUNS     hyperfine runs per command (default 5, after one warm-up run)
 #   VESKO_BENCH_SEARCH_RUNS  hyperfine runs per query command (default 30, after 3 warm-ups)
+#   VESKO_BENCH_SIZES    the sizes of `sizes` (default "1000000 5000000 10000000")
 #
 # It installs what is missing (through sudo when not root) and builds a Release build in
 # build-bench/. To add a benchmark, write a function bench_NAME and add NAME to
@@ -278,8 +284,28 @@ bench_scale() {
     bench_memory
 }
 
+# Each size in two processes: one builds and saves, the other loads as the window does, so
+# that its resident memory is the loaded index's alone. About 1.5 GB of memory and 500 MB of
+# disk at ten million entries; the archives go to a temporary folder and are removed.
+bench_sizes() {
+    build bench_scale
+    local work n
+    work="$(mktemp -d)"
+    say "sizes: the index at ${VESKO_BENCH_SIZES:-1000000 5000000 10000000} entries, from the plan"
+    describe_machine
+    for n in ${VESKO_BENCH_SIZES:-1000000 5000000 10000000}; do
+        echo
+        echo "-- $n entries: $bin/bench_scale ARCHIVE --entries $n [--load]"
+        "$bin/bench_scale" "$work/index-$n.veskoindex" --entries "$n" --seed "$seed" | tail -n +3
+        "$bin/bench_scale" "$work/index-$n.veskoindex" --entries "$n" --seed "$seed" --load |
+            tail -n +3
+        rm -f "$work/index-$n.veskoindex"
+    done
+    rm -rf "$work"
+}
+
 usage() {
-    sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,38p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 

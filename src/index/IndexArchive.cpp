@@ -184,9 +184,12 @@ int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::ui
 
 // A cursor over the mapping. Every read is checked against the size; the first read that
 // would pass the end marks the reader failed and every later read yields zero or empty.
+// Given the mapped file, single values are read from the file rather than the mapping: the
+// block counts lie far apart, and a page fault for each costs more than the read.
 class Reader {
 public:
-    Reader(const std::uint8_t* base, std::uint64_t size) : base_(base), size_(size) {}
+    Reader(const std::uint8_t* base, std::uint64_t size, int file = -1)
+        : base_(base), size_(size), file_(file) {}
 
     bool failed() const { return failed_; }
     const std::uint8_t* take(std::uint64_t n) {
@@ -200,7 +203,11 @@ public:
     }
     template <class T> T value() {
         T v{};
-        if (const std::uint8_t* p = take(sizeof v)) std::memcpy(&v, p, sizeof v);
+        const std::uint64_t at = offset_;
+        const std::uint8_t* p = take(sizeof v);
+        if (!p) return v;
+        if (file_ < 0 || ::pread(file_, &v, sizeof v, static_cast<off_t>(at)) != sizeof v)
+            std::memcpy(&v, p, sizeof v);
         return v;
     }
     // The mapping starts on a page boundary, so padding to an absolute file offset of 8
@@ -216,6 +223,7 @@ public:
 private:
     const std::uint8_t* base_;
     std::uint64_t size_;
+    int file_;
     std::uint64_t offset_ = 0;
     bool failed_ = false;
 };
@@ -373,7 +381,7 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
                             const std::vector<std::string>& expectingRoots, Use use,
                             bool trusted = false) {
     if (size < static_cast<std::uint64_t>(minimumFileBytes)) return std::nullopt;
-    Reader reader(base, size - checksumBytes);
+    Reader reader(base, size - checksumBytes, mapping ? mapping->fileDescriptor() : -1);
     Loaded loaded;
     auto roots = readHead(reader, loaded);
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
@@ -384,7 +392,7 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
     loaded.index.rootPaths = std::move(*roots);
     if (reader.failed() || (!trusted && !isSound(loaded.index, counts))) return std::nullopt;
     loaded.index.archive = mapping;
-    loaded.names = std::make_shared<NameTable>(*shards);
+    loaded.names = std::make_shared<NameTable>(*shards, mapping);
     loaded.bytes = static_cast<std::int64_t>(size);
     return loaded;
 }

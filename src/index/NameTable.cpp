@@ -145,7 +145,8 @@ NameTable::NameTable() {
         shards_.push_back(std::make_unique<Shard>());
 }
 
-NameTable::NameTable(const std::vector<RestoredShard>& restored) {
+NameTable::NameTable(const std::vector<RestoredShard>& restored, SharedMappedArchive archive)
+    : archive_(std::move(archive)) {
     shards_.reserve(restored.size());
     for (const auto& shard : restored)
         shards_.push_back(std::make_unique<Shard>(shard));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "index/Column.h"
+#include "index/MappedArchive.h"
 
 #include <atomic>
 #include <cstdint>
@@ -93,7 +94,9 @@ public:
     };
 
     NameTable();
-    explicit NameTable(const std::vector<RestoredShard>& restored);
+    // Restored columns may read `archive`'s memory, which the table then keeps.
+    explicit NameTable(const std::vector<RestoredShard>& restored,
+                       SharedMappedArchive archive = nullptr);
     NameTable(const NameTable&) = delete;
     NameTable& operator=(const NameTable&) = delete;
 
@@ -122,6 +125,8 @@ public:
     void releaseRetired();
 
     std::size_t shardsCount() const { return shards_.size(); }
+    // The archive the restored columns read, or null.
+    const MappedArchive* archive() const { return archive_.get(); }
     const Shard& shard(std::size_t i) const { return *shards_[i]; }
 
     std::int64_t uniqueCount() const;
@@ -142,6 +147,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<Shard>> shards_;
+    SharedMappedArchive archive_;
 };
 
 using SharedNameTable = std::shared_ptr<NameTable>;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/NameRules.h"
 
+#include "index/ArchiveWindow.h"
 #include "index/Unicode.h"
 #include "search/InitialConsonants.h"
 #include "search/TwoThreads.h"
@@ -74,9 +75,12 @@ std::size_t rarestByte(std::string_view needle, std::size_t except = SIZE_MAX) {
     return best;
 }
 
-// From this commonness on (the letters of "fu10 -_hgdmnlrcioaspte.") memchr stops on so many
-// bytes that testing two bytes of the needle at once, sixteen places at a time, is faster.
-const int pairFromCommonness = commonness('f');
+// From this commonness on (any ASCII byte) testing three bytes of the needle at once, many
+// places at a time, is faster than memchr for the rarest: even the rarer letters stop
+// memchr often enough in file names ("x" in every docx and xlsx), and the probes touch
+// each byte once whatever it holds. Below it (UTF-8 lead and continuation bytes) memchr's
+// plain scan wins for the few names outside the needle's script.
+const int pairFromCommonness = commonness('<');
 
 // The leftmost occurrence of the needle in [text, text + length), or null: memchr for the
 // needle's byte at `key`, then one comparison of the whole needle around each candidate.
@@ -218,31 +222,37 @@ const std::uint8_t* findNeedleByProbes(const std::uint8_t* text, std::size_t len
 // name by a binary search of the starts, and the search resumes at the next name. An
 // occurrence that runs past the end of its name proves that name has none (any later one
 // would run further). Same reading discipline as walkShard: the count first, no byte at or
-// beyond the last published name's end.
+// beyond the last published name's end. The text is read through an ArchiveWindow, a part
+// at a time; consecutive parts overlap by `width` - 1 bytes, so no occurrence falls between.
 //
 // find(text, length) gives the first occurrence in the text, or null; every occurrence is
 // `width` bytes long.
-template <class Find, class Visit>
-void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, Find& find,
-                 std::size_t width, Visit& visit) {
+// `Window` is ArchiveWindow, or InPlaceRun where nothing is read from a file.
+template <template <class> class Window, class Find, class Visit>
+void findInShardThrough(const NameTable::Shard& shard, std::uint32_t shardNumber,
+                        const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
     const std::uint32_t count = shard.nameCount();
     if (count == 0) return;
     shard.starts().withBases([&](const std::uint32_t* startsMapped, std::size_t startsMappedCount,
                                  const std::uint32_t* startsExtra) {
-        auto startOf = [&](std::uint32_t p) {
-            return p < startsMappedCount ? startsMapped[p] : startsExtra[p - startsMappedCount];
+        // The starts are read forward too: no position below `floor` is needed again.
+        Window<std::uint32_t> starts(archive, startsMapped, startsMappedCount);
+        auto startAbove = [&](std::uint32_t p, std::uint32_t floor) {
+            return p < startsMappedCount ? starts.element(p, floor)
+                                         : startsExtra[p - startsMappedCount];
         };
+        auto startOf = [&](std::uint32_t p) { return startAbove(p, p); };
         // The first position in [from, count] whose name starts at or after `offset`,
         // galloping from `from`: hits of a common needle are mostly a name or two ahead.
         auto firstFrom = [&](std::uint32_t from, std::uint32_t offset) {
             std::uint32_t low = from, step = 1;
-            while (low < count && startOf(low) < offset) {
+            while (low < count && startAbove(low, low) < offset) {
                 const std::uint32_t probe = std::min(count, low + step);
-                if (startOf(probe) >= offset) {
+                if (startAbove(probe, low) >= offset) {
                     std::uint32_t high = probe; // startOf(low) < offset <= startOf(high)
                     while (high - low > 1) {
                         const std::uint32_t middle = low + (high - low) / 2;
-                        (startOf(middle) < offset ? low : high) = middle;
+                        (startAbove(middle, low) < offset ? low : high) = middle;
                     }
                     return high;
                 }
@@ -259,16 +269,25 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, Find&
             // Names never straddle the two runs, so each run is searched as its own text.
             auto searchRun = [&](const std::uint8_t* run, std::uint32_t runStart,
                                  std::uint32_t limit) {
+                Window<std::uint8_t> window(archive, run, limit - runStart);
+                std::uint32_t from = runStart; // where the search goes on, at or after startOf(p)
                 while (p < count) {
-                    const std::uint32_t from = startOf(p);
+                    from = std::max(from, startOf(p));
                     if (from >= limit || limit - from < width) return;
-                    const std::uint8_t* hit = find(run + (from - runStart), limit - from);
-                    if (!hit) return;
-                    const auto at = runStart + static_cast<std::uint32_t>(hit - run);
+                    std::size_t length = limit - from;
+                    const std::uint8_t* text = window.at(from - runStart, length, 2 * width);
+                    const std::uint8_t* hit = find(text, length);
+                    if (!hit) {
+                        if (length == limit - from) return;
+                        from += static_cast<std::uint32_t>(length - (width - 1));
+                        continue;
+                    }
+                    const auto at = from + static_cast<std::uint32_t>(hit - text);
                     p = firstFrom(p, at + 1) - 1; // the name the occurrence starts in
                     const std::uint32_t nameStart = startOf(p), nameEnd = startOf(p + 1);
                     if (at + width <= nameEnd)
-                        visit(shardNumber | (p << 5), run + (nameStart - runStart),
+                        visit(shardNumber | (p << 5),
+                              window.pointer(nameStart - runStart, nameEnd - nameStart),
                               std::size_t{nameEnd - nameStart});
                     ++p;
                 }
@@ -278,6 +297,15 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, Find&
             if (end > mappedEnd) searchRun(bytesExtra, mappedEnd, end);
         });
     });
+}
+
+template <class Find, class Visit>
+void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
+                 const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
+    if (archive && archive->fileDescriptor() >= 0)
+        findInShardThrough<ArchiveWindow>(shard, shardNumber, archive, find, width, visit);
+    else
+        findInShardThrough<InPlaceRun>(shard, shardNumber, archive, find, width, visit);
 }
 
 // Below this many names a second thread costs more than it saves.
@@ -327,10 +355,10 @@ template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
                                    bool parallel = true) {
     auto collect = [&](auto find) {
-        return collectByShard(names, test, parallel,
-                              [&find, needle](const auto& shard, std::uint32_t n, auto& visit) {
-                                  findInShard(shard, n, find, needle.size(), visit);
-                              });
+        return collectByShard(
+            names, test, parallel, [&](const auto& shard, std::uint32_t n, auto& visit) {
+                findInShard(shard, n, names.archive(), find, needle.size(), visit);
+            });
     };
     // One search loop per way of finding, so that neither pays for the other per name.
     const std::size_t key = rarestByte(needle);
@@ -352,10 +380,9 @@ template <class Test> std::vector<std::uint32_t> findHangul(const NameTable& nam
     auto find = [](const std::uint8_t* text, std::size_t length) {
         return InitialConsonants::findHangulLead(text, length);
     };
-    return collectByShard(names, test, true,
-                          [&find](const auto& shard, std::uint32_t n, auto& visit) {
-                              findInShard(shard, n, find, 1, visit);
-                          });
+    return collectByShard(names, test, true, [&](const auto& shard, std::uint32_t n, auto& visit) {
+        findInShard(shard, n, names.archive(), find, 1, visit);
+    });
 }
 
 // Every name of the table that passes test(bytes, length), shard 0 first, positions upward.

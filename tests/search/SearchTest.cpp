@@ -417,5 +417,44 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
     }
 }
 
+// A saved archive is searched a part at a time (ArchiveWindow): occurrences that straddle two
+// parts, names longer than a part and the parts' last bytes must count as in memory.
+TEST_F(SearchWalkEquivalence, PartsOfASavedArchiveMatchLikeTheWholeText) {
+    FileIndex index;
+    NameTable names;
+    index.rootPaths[0] = "/r";
+    index.dirName.append(names.intern("/r"));
+    index.dirParent.append(0);
+    for (int k = 0; k < 200000; ++k) {
+        std::string name;
+        const int length = k % 50000 == 7 ? 40000 : pick(20, 90);
+        for (int i = 0; i < length; ++i)
+            name += "abc-"[pick(0, 3)];
+        index.appendEntry(names.intern(name), 0, EntryFlags::none(), 0, 0, 0, 0);
+    }
+    const std::string path = folder.path("parts.veskoindex");
+    ASSERT_FALSE(IndexArchive::save(index, names, 0, 0, path));
+    auto loaded = IndexArchive::load({"/r"}, path, IndexArchive::Use::searchOnly);
+    ASSERT_TRUE(loaded);
+    for (const char* query : {"cba-a", "-c-bc", "a-b-c", "b-ab", "ab cc--", "cc-b !aaa"}) {
+        const auto rule = Search::chooseRule(query, false, false, false);
+        std::int64_t expected = 0;
+        for (std::int64_t e = 0; e < index.count(); ++e) {
+            const auto name = names.foldedBytes(index.entryName[static_cast<std::size_t>(e)]);
+            expected +=
+                rule.rule->matches(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
+        }
+        Search::Request request;
+        request.query = query;
+        request.limit = 0;
+        for (const std::size_t splitFrom :
+             {std::size_t{0}, std::numeric_limits<std::size_t>::max()}) {
+            request.splitFrom = splitFrom;
+            EXPECT_EQ(Search::run(request, loaded->index, *loaded->names).totalMatches, expected)
+                << query << ", split from " << splitFrom;
+        }
+    }
+}
+
 } // namespace
 } // namespace vesko
