@@ -7,7 +7,7 @@
 #include "shell/SessionBus.h"
 #include "shell/SingleInstance.h"
 #include "shell/StartupTrace.h"
-#include "store/TerminationSignals.h"
+#include "shell/TerminationSignals.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -118,12 +118,12 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate,
                      &AppDelegate::showRequested);
     instance.setStatus([&delegate] {
-        switch (delegate.store().phase()) {
-        case IndexStore::Phase::idle:
+        switch (delegate.store().lifecycle().phase()) {
+        case IndexLifecycle::Phase::idle:
             return QByteArray("idle");
-        case IndexStore::Phase::building:
+        case IndexLifecycle::Phase::building:
             return QByteArray("building");
-        case IndexStore::Phase::ready:
+        case IndexLifecycle::Phase::ready:
             return QByteArray("ready");
         }
         return QByteArray("unknown");
@@ -132,8 +132,8 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     find.attach(instance);
     SearchProviders providers(delegate.store(), [&delegate](const QString& text) {
         delegate.show();
-        delegate.store().setQuery(text);
-        delegate.store().requestFocus();
+        delegate.store().session().setQuery(text);
+        delegate.focusSearch();
     });
     if (!providers.publish(QDBusConnection::sessionBus()) &&
         QDBusConnection::sessionBus().isConnected())

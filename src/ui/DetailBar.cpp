@@ -62,7 +62,7 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
 
     connect(copy_, &QPushButton::clicked, this, &DetailBar::copy);
     connect(copied_, &QTimer::timeout, this, &DetailBar::retranslate);
-    connect(&store_, &IndexStore::detailChanged, this, [this] {
+    connect(&store_.actions(), &FileActionCenter::detailChanged, this, [this] {
         detailFresh_ = true;
         follow();
     });
@@ -70,9 +70,9 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
         detailFresh_ = false;
         follow();
     };
-    connect(&store_, &IndexStore::selectionChanged, this, moved);
-    connect(&store_, &IndexStore::rowsChanged, this, moved);
-    connect(&store_, &IndexStore::selectedRowsChanged, this, &DetailBar::follow);
+    connect(&store_.session(), &SearchSession::selectionChanged, this, moved);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, moved);
+    connect(&store_.session(), &SearchSession::selectedRowsChanged, this, &DetailBar::follow);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pathBarStyle")) follow();
     });
@@ -91,9 +91,9 @@ void DetailBar::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslate();
         // The kind and the date were worded in the language of their reading.
-        if (store_.selectedRow() && store_.selectedRows().size() <= 1) {
+        if (store_.session().selectedRow() && store_.session().selectedRows().size() <= 1) {
             detailFresh_ = false;
-            store_.loadDetail();
+            store_.actions().loadDetail();
         }
         follow();
     }
@@ -161,7 +161,7 @@ QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
 }
 
 void DetailBar::follow() {
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     copy_->setEnabled(row.has_value());
     if (!row) {
         pathText_.clear();
@@ -173,20 +173,20 @@ void DetailBar::follow() {
     pathText_ = Preferences::pathText(store_.preferences().pathBarStyle(),
                                       ResultModel::fullPath(*row), QDir::homePath());
     showPath();
-    if (store_.selectedRows().size() > 1) {
-        fields_->setText(marksText(store_.actionRows()));
+    if (store_.session().selectedRows().size() > 1) {
+        fields_->setText(marksText(store_.session().actionRows()));
         warning_->hide();
         return;
     }
     // Until the detail of this row arrives the line stays empty rather than show the last one.
-    const auto& detail = store_.detail();
+    const auto& detail = store_.actions().detail();
     const bool shown = detailFresh_ && detail;
     fields_->setText(shown ? fieldsText(*detail, row->isDirectory) : QString());
     warning_->setVisible(shown && !detail->exists);
 }
 
 void DetailBar::copy() {
-    store_.copySelectedPath();
+    store_.actions().copySelectedPath();
     copy_->setText(tr("Copied"));
     copied_->start();
     emit pathCopied();

@@ -106,8 +106,9 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     layout->addWidget(pages_);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(&store_, &IndexStore::selectionChanged, this, &PreviewWindow::followSelection);
-    connect(&store_, &IndexStore::rowsChanged, this, &PreviewWindow::followSelection);
+    connect(&store_.session(), &SearchSession::selectionChanged, this,
+            &PreviewWindow::followSelection);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &PreviewWindow::followSelection);
     retranslate();
 }
 
@@ -170,7 +171,7 @@ void PreviewWindow::follow(const std::optional<std::string>& path) {
 
 void PreviewWindow::followSelection() {
     if (!isVisible()) return;
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     if (!row) return;
     follow(row->path());
 }
@@ -263,10 +264,10 @@ bool PreviewWindow::handleKey(const QKeyEvent& key) {
         hide();
         return true;
     case Qt::Key_Up:
-        store_.moveSelection(-1);
+        store_.session().moveSelection(-1);
         return true;
     case Qt::Key_Down:
-        store_.moveSelection(1);
+        store_.session().moveSelection(1);
         return true;
     default:
         return false;

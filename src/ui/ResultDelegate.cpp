@@ -20,13 +20,13 @@ ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItem
     // next were matched with the value read here.
     const auto follow = [this, &store] {
         initialConsonants_ = store.preferences().initialConsonants();
-        matchDiacritics_ = store.filters().matchDiacritics;
+        matchDiacritics_ = store.session().filters().matchDiacritics;
         terms_.clear();
-        for (const QString& term : store.highlightTerms())
+        for (const QString& term : store.session().highlightTerms())
             terms_.push_back(term.toStdString());
     };
     follow();
-    connect(&store, &IndexStore::rowsChanged, this, follow);
+    connect(&store.session(), &SearchSession::rowsChanged, this, follow);
 }
 
 std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,

@@ -124,10 +124,11 @@ QString extensionOf(const QString& name) {
 } // namespace
 
 ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
-    : QAbstractTableModel(parent), store_(store), icons_(icons), ids_(idsOf(store.rows())),
-      search_(store.rowsSearch()), now_(QDateTime::currentDateTime()) {
+    : QAbstractTableModel(parent), store_(store), icons_(icons),
+      ids_(idsOf(store.session().rows())), search_(store.session().rowsSearch()),
+      now_(QDateTime::currentDateTime()) {
     followColumns();
-    connect(&store_, &IndexStore::rowsChanged, this, &ResultModel::followRows);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultModel::followRows);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key.startsWith(QLatin1String("show")) && key != QLatin1String("showSidebar") &&
             key != QLatin1String("showInMenuBar"))
@@ -195,7 +196,7 @@ std::string ResultModel::pathBytes(const SearchRow& row) {
 
 const SearchRow* ResultModel::rowAt(int row) const {
     if (row < 0 || row >= rowCount()) return nullptr;
-    const auto& rows = store_.rows();
+    const auto& rows = store_.session().rows();
     const std::int64_t id = ids_[static_cast<std::size_t>(row)];
     auto place = static_cast<std::size_t>(row);
     if (following_) {
@@ -210,8 +211,8 @@ const SearchRow* ResultModel::rowAt(int row) const {
 
 bool ResultModel::isBehind() const {
     return following_ || resetting_ ||
-           !std::ranges::equal(ids_, store_.rows(), std::ranges::equal_to{}, std::identity{},
-                               &SearchRow::id);
+           !std::ranges::equal(ids_, store_.session().rows(), std::ranges::equal_to{},
+                               std::identity{}, &SearchRow::id);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -340,9 +341,9 @@ void ResultModel::followColumns() {
 void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
     linkKinds_.clear();
-    const auto& rows = store_.rows();
-    const bool sameSearch = store_.rowsSearch() == search_;
-    search_ = store_.rowsSearch();
+    const auto& rows = store_.session().rows();
+    const bool sameSearch = store_.session().rowsSearch() == search_;
+    search_ = store_.session().rowsSearch();
     if (sameSearch && followByRange(rows)) return;
     // Whoever follows the reset reads the new rows, but the view's marks and focus are only
     // put back afterwards.

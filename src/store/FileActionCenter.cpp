@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
-// The store's side of the file actions: the selected row, the actions on it, the patches to
-// the row list that show a trash or rename before the watcher reports it, the detail record
-// read in the background, and the saved searches.
-#include "store/IndexStore.h"
+// The store's side of the file actions: the actions on the selected and marked rows, the
+// patches to the row list that show a trash or rename before the watcher reports it, the
+// detail record read in the background, the saved searches and the search history.
+#include "store/FileActionCenter.h"
 
 #include "search/ContentMatcher.h"
 #include "store/FileActions.h"
+#include "store/IndexLifecycle.h"
+#include "store/SearchSession.h"
 #include "store/ShownText.h"
 
 #include <QLocale>
+#include <QPointer>
 
 #include <algorithm>
 #include <functional>
@@ -18,8 +21,6 @@
 namespace vesko {
 namespace {
 
-// Rows closer to the end of the loaded list than this ask for the next page.
-constexpr qint64 loadMoreMargin = 10;
 // A failed trash of many rows names this many of them; the rest are counted.
 constexpr qsizetype problemsNamed = 12;
 
@@ -52,78 +53,63 @@ std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
 QString trashProblems(const QStringList& lines, std::size_t tried) {
     const QLocale locale;
     QString text =
-        IndexStore::tr("Not every item could be moved to the Trash (%1 of %2 stayed):")
+        FileActionCenter::tr("Not every item could be moved to the Trash (%1 of %2 stayed):")
             .arg(locale.toString(lines.size()), locale.toString(static_cast<qint64>(tried)));
     for (const QString& line : lines.mid(0, problemsNamed))
         text += QLatin1Char('\n') + line;
     if (lines.size() > problemsNamed)
-        text += QLatin1Char('\n') +
-                IndexStore::tr("…and %1 more").arg(locale.toString(lines.size() - problemsNamed));
+        text +=
+            QLatin1Char('\n') +
+            FileActionCenter::tr("…and %1 more").arg(locale.toString(lines.size() - problemsNamed));
     return text;
 }
 
 } // namespace
 
-std::optional<SearchRow> IndexStore::selectedRow() const {
-    if (selection_ < 0 || selection_ >= rowCount()) return std::nullopt;
-    return (*rows_)[static_cast<std::size_t>(selection_)];
+FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settings,
+                                   Preferences& preferences, StoreTasks& tasks,
+                                   const IndexLifecycle& lifecycle, SearchSession& session,
+                                   QObject* parent)
+    : QObject(parent), preferences_(preferences), tasks_(tasks), lifecycle_(lifecycle),
+      session_(session), savedSearches_(settings), searchHistory_(settings) {
+    // Results that stay a moment are what the user looked at; a new query is not yet.
+    historyTimer_.setSingleShot(true);
+    historyTimer_.setInterval(static_cast<int>(env.timing.historySettle.count()));
+    connect(&historyTimer_, &QTimer::timeout, this, &FileActionCenter::recordQuery);
+    connect(&session_, &SearchSession::queryChanged, &historyTimer_, &QTimer::stop);
+    connect(&session_, &SearchSession::rowsChanged, this, [this] {
+        if (session_.rows().empty()) historyTimer_.stop();
+    });
+    connect(&session_, &SearchSession::answered, this, [this] {
+        if (!session_.rows().empty()) historyTimer_.start();
+    });
 }
 
-void IndexStore::setActionProblem(const std::optional<QString>& problem) {
+void FileActionCenter::setActionProblem(const std::optional<QString>& problem) {
     const QString text = problem.value_or(QString());
     if (text == actionProblem_) return;
     actionProblem_ = text;
     emit actionProblemChanged();
 }
 
-void IndexStore::setSelectedRows(std::vector<qint64> rows) {
-    std::erase_if(rows, [&](qint64 row) { return row < 0 || row >= rowCount(); });
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    if (rows == selectedRows_) return;
-    selectedRows_ = std::move(rows);
-    emit selectedRowsChanged();
-}
-
-std::vector<SearchRow> IndexStore::actionRows() const {
-    std::vector<SearchRow> rows;
-    for (const qint64 row : selectedRows_)
-        rows.push_back((*rows_)[static_cast<std::size_t>(row)]);
-    if (rows.empty())
-        if (auto row = selectedRow()) rows.push_back(std::move(*row));
-    return rows;
-}
-
-// The marks follow their entries when the same query answers again (more rows, a sort, a
-// change on disk); the rows of another query start unmarked.
-void IndexStore::keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery) {
-    if (selectedRows_.empty()) return;
-    if (!sameQuery) return setSelectedRows({});
-    std::set<std::int64_t> ids;
-    for (const qint64 row : selectedRows_)
-        if (row < static_cast<qint64>(before.size()))
-            ids.insert(before[static_cast<std::size_t>(row)].id);
-    setSelectedRows(rowsWhere(*rows_, [&](const SearchRow& row) { return ids.contains(row.id); }));
-}
-
-void IndexStore::recordQuery() {
+void FileActionCenter::recordQuery() {
     historyTimer_.stop();
-    if (!rows_->empty()) searchHistory_.record(searchedQuery_);
+    if (!session_.rows().empty()) searchHistory_.record(session_.searchedQuery());
 }
 
-void IndexStore::openSelected() {
-    const auto rows = actionRows();
+void FileActionCenter::openSelected() {
+    const auto rows = session_.actionRows();
     if (static_cast<qint64>(rows.size()) > openWithoutAsking)
         emit openNeedsConfirmation(static_cast<qint64>(rows.size()));
     else
         openRows(rows);
 }
 
-void IndexStore::openSelectedConfirmed() {
-    openRows(actionRows());
+void FileActionCenter::openSelectedConfirmed() {
+    openRows(session_.actionRows());
 }
 
-void IndexStore::openRows(const std::vector<SearchRow>& rows) {
+void FileActionCenter::openRows(const std::vector<SearchRow>& rows) {
     if (rows.empty()) return;
     recordQuery();
     for (const SearchRow& row : rows)
@@ -131,11 +117,11 @@ void IndexStore::openRows(const std::vector<SearchRow>& rows) {
     if (preferences_.closeAfterOpen()) emit hideRequested();
 }
 
-void IndexStore::revealSelected() {
-    const auto row = selectedRow();
+void FileActionCenter::revealSelected() {
+    const auto row = session_.selectedRow();
     if (!row) return;
     recordQuery();
-    QPointer<IndexStore> self(this);
+    QPointer<FileActionCenter> self(this);
     FileActions::showInFileManager(pathOf(*row), desktop_, [self](FileActions::Problem problem) {
         if (self) self->setActionProblem(problem);
     });
@@ -143,8 +129,8 @@ void IndexStore::revealSelected() {
 
 // Each item goes on its own, so one that cannot be moved keeps none of the others back;
 // what stayed remains marked, and the problem names each with its reason.
-void IndexStore::trashSelected() {
-    const auto targets = actionRows();
+void FileActionCenter::trashSelected() {
+    const auto targets = session_.actionRows();
     if (targets.empty()) return;
     recordQuery();
     std::set<std::string> trashed;
@@ -166,41 +152,42 @@ void IndexStore::trashSelected() {
         }
     }
     const auto isTrashed = [&](const SearchRow& row) { return trashed.contains(pathOf(row)); };
-    const auto gone = rowsWhere(*rows_, isTrashed);
+    const auto gone = rowsWhere(session_.rows(), isTrashed);
     if (!gone.empty()) {
         trashedRows_.clear();
         for (const qint64 row : gone)
-            trashedRows_.emplace_back(row, (*rows_)[static_cast<std::size_t>(row)]);
-        trashedQuery_ = rowsQuery_;
-        auto rows = *rows_;
+            trashedRows_.emplace_back(row, session_.rows()[static_cast<std::size_t>(row)]);
+        trashedQuery_ = session_.rowsQuery();
+        auto rows = session_.rows();
         std::erase_if(rows, isTrashed);
-        totalMatches_ = std::max<qint64>(totalMatches_ - static_cast<qint64>(gone.size()), 0);
-        rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-        setStatus(foundStatus());
+        session_.patchRows(
+            std::move(rows),
+            std::max<qint64>(session_.totalMatches() - static_cast<qint64>(gone.size()), 0));
     }
     if (!undo.trashed.empty()) setUndo(std::move(undo));
-    const auto stayed =
-        rowsWhere(*rows_, [&](const SearchRow& row) { return kept.contains(pathOf(row)); });
+    const auto stayed = rowsWhere(session_.rows(),
+                                  [&](const SearchRow& row) { return kept.contains(pathOf(row)); });
     // The marks are moved onto the shorter list before it is announced, since whoever
     // follows the rows reads the marks with them.
-    setSelectedRows(stayed);
-    if (!gone.empty()) emit rowsChanged();
+    session_.setSelectedRows(stayed);
+    if (!gone.empty()) session_.announceRows();
     // The list closes over the trashed rows; the focus lands where the first of them was.
+    const qint64 selection = session_.selection();
     const qint64 focus = !stayed.empty() ? stayed.front()
-                         : gone.empty()  ? selection_
-                                         : std::min(selection_, gone.front());
-    setSelection(std::min(focus, std::max<qint64>(rowCount() - 1, 0)));
+                         : gone.empty()  ? selection
+                                         : std::min(selection, gone.front());
+    session_.setSelection(std::min(focus, std::max<qint64>(session_.rowCount() - 1, 0)));
     if (!reasons.isEmpty()) setActionProblem(trashProblems(reasons, targets.size()));
     loadDetail();
 }
 
-FileActions::Problem IndexStore::renameSelected(const QString& typed) {
-    const auto row = selectedRow();
+FileActions::Problem FileActionCenter::renameSelected(const QString& typed) {
+    const auto row = session_.selectedRow();
     if (!row) return std::nullopt;
     return rename(*row, typed);
 }
 
-FileActions::Problem IndexStore::rename(const SearchRow& row, const QString& typed) {
+FileActions::Problem FileActionCenter::rename(const SearchRow& row, const QString& typed) {
     const auto renamed = FileActions::rename(row.directory, row.name, typed);
     if (renamed.problem || !renamed.name) return renamed.problem;
     FileActionUndo undo;
@@ -209,34 +196,32 @@ FileActions::Problem IndexStore::rename(const SearchRow& row, const QString& typ
     undo.oldName = row.name;
     undo.newName = *renamed.name;
     const std::string path = pathOf(row);
-    auto rows = *rows_;
+    auto rows = session_.rows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (pathOf(rows[i]) != path) continue;
         rows[i].name = *renamed.name;
-        pinned_ = rows[i];
-        pinnedRow_ = static_cast<qint64>(i);
+        session_.pin(rows[i], static_cast<qint64>(i));
     }
     replaceRows(std::move(rows));
     setUndo(std::move(undo));
     return std::nullopt;
 }
 
-void IndexStore::replaceRows(std::vector<SearchRow> rows) {
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-    emit rowsChanged();
+void FileActionCenter::replaceRows(std::vector<SearchRow> rows) {
+    session_.replaceRows(std::move(rows));
     loadDetail();
 }
 
-void IndexStore::setUndo(std::optional<FileActionUndo> undo) {
+void FileActionCenter::setUndo(std::optional<FileActionUndo> undo) {
     undo_ = std::move(undo);
     emit undoChanged();
 }
 
-void IndexStore::forgetUndo() {
+void FileActionCenter::forgetUndo() {
     if (undo_) setUndo(std::nullopt);
 }
 
-void IndexStore::undoLastAction() {
+void FileActionCenter::undoLastAction() {
     if (!undo_) return;
     if (undo_->kind == FileActionUndo::Kind::trash)
         undoTrash();
@@ -246,7 +231,7 @@ void IndexStore::undoLastAction() {
 
 // What comes back is listed again where it was, when the list still answers the same query;
 // what cannot come back stays recorded, so the user can free its place and try again.
-void IndexStore::undoTrash() {
+void FileActionCenter::undoTrash() {
     std::vector<FileActionUndo::Trashed> stayed;
     std::set<std::string> restored;
     QStringList reasons;
@@ -258,20 +243,22 @@ void IndexStore::undoTrash() {
             restored.insert(item.original);
         }
     }
-    if (!restored.empty() && trashedQuery_ == rowsQuery_) {
-        auto rows = *rows_;
+    if (!restored.empty() && trashedQuery_ == session_.rowsQuery()) {
+        auto rows = session_.rows();
         qint64 first = -1;
+        qint64 total = session_.totalMatches();
         for (const auto& [at, row] : trashedRows_) {
             if (!restored.contains(pathOf(row))) continue;
             const qint64 place = std::min<qint64>(at, static_cast<qint64>(rows.size()));
             rows.insert(rows.begin() + place, row);
             if (first < 0) first = place;
-            ++totalMatches_;
+            ++total;
         }
-        replaceRows(std::move(rows));
-        setStatus(foundStatus());
-        if (first >= 0) setSelection(first);
-        setSelectedRows({});
+        session_.patchRows(std::move(rows), total);
+        session_.announceRows();
+        loadDetail();
+        if (first >= 0) session_.setSelection(first);
+        session_.setSelectedRows({});
     }
     if (stayed.empty()) {
         setUndo(std::nullopt);
@@ -283,39 +270,21 @@ void IndexStore::undoTrash() {
     if (!reasons.isEmpty()) setActionProblem(reasons.join(QLatin1Char('\n')));
 }
 
-void IndexStore::undoRename() {
+void FileActionCenter::undoRename() {
     if (auto problem = undo_->renameBack()) return setActionProblem(problem);
     const std::string renamed = FileActions::fullPath(undo_->folder, undo_->newName);
-    auto rows = *rows_;
+    auto rows = session_.rows();
     for (SearchRow& row : rows) {
         if (pathOf(row) != renamed) continue;
         row.name = undo_->oldName;
-        if (pinned_ && pathOf(*pinned_) == renamed) pinned_ = row;
+        if (session_.pinned() && pathOf(*session_.pinned()) == renamed) session_.repin(row);
     }
     setUndo(std::nullopt);
     replaceRows(std::move(rows));
 }
 
-// A search of the same query may no longer find the renamed item (or finds it elsewhere):
-// it stays listed, at its row, and keeps the selection it had.
-void IndexStore::keepPinned(const std::optional<SearchRow>& selectedBefore) {
-    if (!pinned_) return;
-    const std::string path = pathOf(*pinned_);
-    auto rows = *rows_;
-    auto found =
-        std::ranges::find_if(rows, [&](const SearchRow& row) { return pathOf(row) == path; });
-    if (found == rows.end()) {
-        const auto place = std::min<qint64>(pinnedRow_, static_cast<qint64>(rows.size()));
-        found = rows.insert(rows.begin() + place, *pinned_);
-        ++totalMatches_;
-    }
-    const auto row = static_cast<qint64>(found - rows.begin());
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-    if (selectedBefore && pathOf(*selectedBefore) == path) setSelection(row);
-}
-
-void IndexStore::copySelectedPath() {
-    const auto rows = actionRows();
+void FileActionCenter::copySelectedPath() {
+    const auto rows = session_.actionRows();
     if (rows.empty()) return;
     recordQuery();
     std::vector<std::string> paths;
@@ -324,23 +293,25 @@ void IndexStore::copySelectedPath() {
     setActionProblem(FileActions::copyPaths(paths));
 }
 
-void IndexStore::copySelectedName() {
-    if (const auto row = selectedRow()) setActionProblem(FileActions::copyName(row->name));
+void FileActionCenter::copySelectedName() {
+    if (const auto row = session_.selectedRow()) setActionProblem(FileActions::copyName(row->name));
 }
 
 // The search runs again without a limit on its own copy of the index; the rows on screen
 // are only the first pages of it.
-void IndexStore::exportResults(const std::string& file) {
-    if (!index_ || !names_ || query_.isEmpty()) return;
-    Search::Request request = searchRequest();
+void FileActionCenter::exportResults(const std::string& file) {
+    const auto& index = lifecycle_.index();
+    const auto& names = lifecycle_.names();
+    if (!index || !names || session_.query().isEmpty()) return;
+    Search::Request request = session_.searchRequest();
     request.limit = std::numeric_limits<std::int64_t>::max();
     std::shared_ptr<ContentMatcher> content;
-    if (!filters_.contentQuery.empty())
-        content = std::make_shared<ContentMatcher>(filters_.contentQuery,
+    if (const auto& filters = session_.filters(); !filters.contentQuery.empty())
+        content = std::make_shared<ContentMatcher>(filters.contentQuery,
                                                    std::numeric_limits<std::int64_t>::max());
-    tasks_->run(StoreTasks::Priority::userInitiated, [this, file, request = std::move(request),
-                                                      content, index = *index_,
-                                                      names = names_]() mutable {
+    tasks_.run(StoreTasks::Priority::userInitiated, [this, file, request = std::move(request),
+                                                     content, index = *index,
+                                                     names = names]() mutable {
         request.content = content.get();
         const Search::Result result = Search::run(request, index, *names);
         std::vector<std::string> paths;
@@ -349,21 +320,15 @@ void IndexStore::exportResults(const std::string& file) {
             paths.push_back(storedPath(index, *names, hit.entry));
         auto problem =
             std::make_shared<FileActions::Problem>(FileActions::exportPaths(file, paths));
-        tasks_->deliver([this, problem] {
+        tasks_.deliver([this, problem] {
             if (*problem) setActionProblem(*problem);
             emit exported(!problem->has_value());
         });
     });
 }
 
-void IndexStore::moveSelection(qint64 delta) {
-    if (rows_->empty()) return;
-    setSelection(std::clamp(selection_ + delta, qint64{0}, rowCount() - 1));
-    if (selection_ >= rowCount() - loadMoreMargin) loadMore();
-}
-
-void IndexStore::loadDetail() {
-    const auto row = selectedRow();
+void FileActionCenter::loadDetail() {
+    const auto row = session_.selectedRow();
     if (!row) {
         if (detail_) {
             detail_.reset();
@@ -371,11 +336,11 @@ void IndexStore::loadDetail() {
         }
         return;
     }
-    tasks_->run(StoreTasks::Priority::utility, [this, path = pathOf(*row)] {
+    tasks_.run(StoreTasks::Priority::utility, [this, path = pathOf(*row)] {
         auto detail = std::make_shared<FileDetail>(FileDetail::read(path));
-        tasks_->deliver([this, path, detail] {
+        tasks_.deliver([this, path, detail] {
             // A slower read for an earlier selection never replaces the current one.
-            const auto current = selectedRow();
+            const auto current = session_.selectedRow();
             if (!current || pathOf(*current) != path) return;
             detail_ = *detail;
             emit detailChanged();
@@ -383,32 +348,24 @@ void IndexStore::loadDetail() {
     });
 }
 
-void IndexStore::saveCurrentSearch(const QString& name) {
-    if (savedSearches_.add(name, query_, filters_, sort_)) emit savedSearchesChanged();
+void FileActionCenter::saveCurrentSearch(const QString& name) {
+    if (savedSearches_.add(name, session_.query(), session_.filters(), session_.sort()))
+        emit savedSearchesChanged();
 }
 
-void IndexStore::apply(const SavedSearch& saved) {
-    isApplyingSaved_ = true;
-    setQuery(saved.query);
-    if (saved.filters != filters_) setFilters(saved.filters);
-    setSort(saved.sort);
-    isApplyingSaved_ = false;
-    search();
+void FileActionCenter::apply(const SavedSearch& saved) {
+    session_.setApplyingSaved(true);
+    session_.setQuery(saved.query);
+    if (saved.filters != session_.filters()) session_.setFilters(saved.filters);
+    session_.setSort(saved.sort);
+    session_.setApplyingSaved(false);
+    session_.search();
 }
 
-void IndexStore::removeSavedSearch(const SavedSearch& saved) {
+void FileActionCenter::removeSavedSearch(const SavedSearch& saved) {
     if (saved.isBuiltIn) return;
     savedSearches_.remove(saved);
     emit savedSearchesChanged();
-}
-
-void IndexStore::languageChanged() {
-    if (phase_ == Phase::building)
-        setStatus(tr("Building index…"));
-    else if (phase_ == Phase::ready && query_.isEmpty())
-        setStatus(readyStatus());
-    else if (!query_.isEmpty())
-        search();
 }
 
 } // namespace vesko
