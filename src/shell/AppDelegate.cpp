@@ -342,7 +342,6 @@ bool AppDelegate::saveBeforeExit() {
     if (mainWindow_ && mainWindow_->isVisible())
         store_->settings().setText(geometryKey,
                                    mainWindow_->saveGeometry().toBase64().toStdString());
-    store_->settings().sync();
     return store_->saveBeforeExit();
 }
 

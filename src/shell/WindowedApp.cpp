@@ -145,7 +145,13 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
                      [&delegate](QSessionManager&) { delegate.saveBeforeExit(); });
     delegate.launch();
     QApplication::exec();
-    if (!delegate.saveBeforeExit()) {
+    const bool saved = delegate.saveBeforeExit();
+    // The window is gone: what the last save could not do is said here.
+    for (const StoreProblem& problem : delegate.store().problems().list())
+        if (problem.kind == StoreProblem::Kind::settingsNotSaved)
+            std::fprintf(stderr, "vesko: the settings could not be saved to %s\n",
+                         qPrintable(problem.detail));
+    if (!saved) {
         // Destroying the store would wait for the save that overran; the archive on disk is
         // still the previous, whole one.
         std::fflush(nullptr);

@@ -104,11 +104,12 @@ struct IndexLifecycle::ApplyOutcome {
     SharedNameTable compactedNames; // set when the index was compacted: new ids throughout
     IndexUpdater::Report report;
     FileSystemWatcher::Batch batch;
+    std::optional<std::string> failure;
 };
 
 IndexLifecycle::IndexLifecycle(const StoreEnvironment& env, Settings& settings, StoreTasks& tasks,
-                               QObject* parent)
-    : QObject(parent), env_(env), settings_(settings), tasks_(tasks),
+                               StoreProblems& problems, QObject* parent)
+    : QObject(parent), env_(env), settings_(settings), tasks_(tasks), problems_(problems),
       navigator_(std::make_shared<IndexNavigator>()) {
     auxiliaryLastUsed_ = lastSave_ = steadyNow();
     extraRoots_ = settings_.extraRoots();
@@ -143,7 +144,7 @@ std::string IndexLifecycle::archivePath() {
     const std::string beside = besideName(wanted);
     if (displacedArchive_ != wanted) {
         displacedArchive_ = wanted;
-        emit archiveDisplaced(QString::fromStdString(wanted), QString::fromStdString(beside));
+        problems_.report(StoreProblem::Kind::archiveDisplaced, QString::fromStdString(wanted));
     }
     return beside;
 }
@@ -247,6 +248,7 @@ void IndexLifecycle::installBuild(BuildOutcome out) {
         setRefreshing(false);
         setPhase(index_ ? Phase::ready : Phase::idle);
         emit buildFailed(QString::fromStdString(*out.error));
+        problems_.report(StoreProblem::Kind::buildFailed, QString::fromStdString(*out.error));
         return;
     }
     setIndex(std::move(out.index), out.names);
@@ -384,8 +386,9 @@ void IndexLifecycle::flushPending() {
                 out->index = std::move(compacted.index);
                 out->compactedNames = std::move(compacted.names);
             }
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             // NameTableFull or bad_alloc: the installed index stays as it was.
+            out->failure = e.what();
         }
         // A large rescan (the catch-up after a start, an overflow) leaves tens of MiB of
         // freed listings in the allocator; hand them back rather than keep them resident.
@@ -401,6 +404,8 @@ void IndexLifecycle::installApplied(ApplyOutcome out, std::uint64_t epoch) {
     // What arrived meanwhile gets its own quiet period now, rather than waiting for some
     // later change to come along.
     if (pendingBatch_ && !flushTimer_.isActive()) flushTimer_.start();
+    if (out.failure)
+        problems_.report(StoreProblem::Kind::updateFailed, QString::fromStdString(*out.failure));
     // A full build installed meanwhile replaced the index this batch was applied to.
     if (epoch != indexEpoch_ || !out.index) return;
     const bool compacted = out.compactedNames != nullptr;

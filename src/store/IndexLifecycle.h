@@ -14,6 +14,7 @@
 #include "store/Permissions.h"
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
+#include "store/StoreProblems.h"
 #include "store/StoreTasks.h"
 
 #include <QObject>
@@ -46,7 +47,7 @@ public:
     Q_ENUM(Change)
 
     IndexLifecycle(const StoreEnvironment& env, Settings& settings, StoreTasks& tasks,
-                   QObject* parent = nullptr);
+                   StoreProblems& problems, QObject* parent = nullptr);
     ~IndexLifecycle() override;
 
     // Loads the archive and installs it, searchable at once, or else builds visibly.
@@ -100,7 +101,7 @@ public:
     bool isWatching() const { return watcher_ != nullptr && watcherStarted_; }
     bool navigatorReady() const;
     // Where the index is loaded from and saved to. When a folder stands in the archive's
-    // place, a name beside it, told once through `archiveDisplaced`.
+    // place, a name beside it, told once as a problem.
     std::string archivePath();
 
     bool watchLimitReached() const { return watchLimitReached_; }
@@ -157,8 +158,6 @@ signals:
     void batchApplied(qint64 added, qint64 removed);
     void archiveSaved(bool succeeded);
     void buildInstalled(bool quiet);
-    // A folder stands where the archive belongs (`wanted`); it is saved as `beside`.
-    void archiveDisplaced(const QString& wanted, const QString& beside);
 
 private:
     struct BuildOutcome;
@@ -196,6 +195,7 @@ private:
     const StoreEnvironment& env_;
     Settings& settings_;
     StoreTasks& tasks_;
+    StoreProblems& problems_;
 
     Phase phase_ = Phase::idle;
     bool isRefreshing_ = false;

@@ -49,15 +49,12 @@ StoreEnvironment StoreEnvironment::completed() const {
 IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), env_(environment.completed()),
       settings_(env_.settingsPath.empty() ? Settings::defaultFilePath() : env_.settingsPath),
-      tasks_(std::make_unique<StoreTasks>(this)), lifecycle_(env_, settings_, *tasks_),
+      tasks_(std::make_unique<StoreTasks>(this)), lifecycle_(env_, settings_, *tasks_, problems_),
       session_(env_, settings_, preferences_, *tasks_, lifecycle_),
       actions_(env_, settings_, preferences_, *tasks_, lifecycle_, session_) {
-    connect(&lifecycle_, &IndexLifecycle::archiveDisplaced, this,
-            [this](const QString& wanted, const QString& beside) {
-                actions_.setActionProblem(tr("A folder is where the index file belongs (%1), so "
-                                             "the index is saved as %2 instead.")
-                                              .arg(wanted, beside));
-            });
+    if (!settings_.problem().empty())
+        problems_.report(StoreProblem::Kind::settingsUnreadable,
+                         QString::fromStdString(settings_.filePath()));
 }
 
 IndexStore::~IndexStore() {
@@ -70,6 +67,9 @@ IndexStore::~IndexStore() {
 
 bool IndexStore::saveBeforeExit(std::chrono::milliseconds bound) {
     session_.cancelSearches();
+    if (!settings_.sync())
+        problems_.report(StoreProblem::Kind::settingsNotSaved,
+                         QString::fromStdString(settings_.filePath()));
     return lifecycle_.saveBeforeExit(bound);
 }
 

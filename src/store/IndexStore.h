@@ -12,6 +12,7 @@
 #include "store/SearchSession.h"
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
+#include "store/StoreProblems.h"
 #include "store/StoreTasks.h"
 
 #include <QObject>
@@ -39,14 +40,17 @@ public:
     const Preferences& preferences() const { return preferences_; }
     // The pool every background job of the application runs on; safe from any thread.
     StoreTasks& tasks() const { return *tasks_; }
+    StoreProblems& problems() { return problems_; }
 
-    // The termination save: searches stop, then the lifecycle's bounded save (see there).
+    // The termination save: searches stop, the preferences are written (a failure is
+    // listed), then the lifecycle's bounded save (see there).
     bool saveBeforeExit(std::chrono::milliseconds bound = std::chrono::milliseconds(5000));
 
 private:
     StoreEnvironment env_;
     Settings settings_;
     std::unique_ptr<StoreTasks> tasks_;
+    StoreProblems problems_;
     Preferences preferences_{settings_};
     IndexLifecycle lifecycle_;
     SearchSession session_;

@@ -10,6 +10,8 @@
 
 #include <QMimeDatabase>
 
+#include <regex.h>
+
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -265,6 +267,7 @@ void SearchSession::publish(SearchOutcome out) {
         narrowing_.reset();
     regexProblem_ =
         out.result.regexProblem ? QString::fromStdString(*out.result.regexProblem) : QString();
+    regexProblemGeneric_ = out.result.regexProblemCode == REG_BADPAT;
     const auto rowCount = static_cast<std::int64_t>(rows_->size());
     if (env_.devSelect && !devSelectApplied_ && *env_.devSelect >= 0 &&
         *env_.devSelect < rowCount) {
@@ -313,6 +316,7 @@ void SearchSession::clearResults() {
     highlightTerms_.clear();
     narrowing_.reset();
     regexProblem_.clear();
+    regexProblemGeneric_ = false;
     setSelection(0);
     if (isLoadingMore_) {
         isLoadingMore_ = false;

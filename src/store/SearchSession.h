@@ -79,6 +79,9 @@ public:
     bool isLoadingMore() const { return isLoadingMore_; }
     QStringList highlightTerms() const { return highlightTerms_; }
     QString regexProblem() const { return regexProblem_; }
+    // The pattern is malformed and nothing more precise is known (regcomp's REG_BADPAT), so
+    // `regexProblem` says no more than that.
+    bool regexProblemIsGeneric() const { return regexProblemGeneric_; }
     bool isSearchingContents() const { return isSearchingContents_; }
     const Filters& filters() const { return filters_; }
     void setFilters(const Filters& filters);
@@ -185,6 +188,7 @@ private:
     bool isLoadingMore_ = false;
     QStringList highlightTerms_;
     QString regexProblem_;
+    bool regexProblemGeneric_ = false;
     bool isSearchingContents_ = false;
     Filters filters_;
     ResultSort sort_;

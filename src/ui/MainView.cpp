@@ -7,6 +7,7 @@
 #include "ui/DetailBar.h"
 #include "ui/IconCache.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ProblemNotice.h"
 #include "ui/ResultActions.h"
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
@@ -72,6 +73,7 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     layout->addWidget(searchBar_);
     layout->addWidget(new SandboxNotice(store_, this));
     layout->addWidget(new WatchNotice(store_, this));
+    layout->addWidget(new ProblemNotice(store_.problems(), this));
     layout->addWidget(new ActionNotice(store_, this));
     layout->addWidget(splitter, 1);
     layout->addWidget(rule(this));

@@ -83,12 +83,9 @@ void StatePage::showState(ContentState state) {
     case ContentState::reading:
         return set({}, tr("Reading files…"), tr("Narrow by name to make this fast"));
     case ContentState::regexProblem:
-        // The C library's own text for a malformed pattern is this title word for word.
+        // A pattern merely malformed is said by the title alone.
         set("dialog-warning", tr("Invalid regular expression"),
-            store_.session().regexProblem().compare("Invalid regular expression",
-                                                    Qt::CaseInsensitive) == 0
-                ? QString()
-                : store_.session().regexProblem());
+            store_.session().regexProblemIsGeneric() ? QString() : store_.session().regexProblem());
         if (icon_->isHidden()) {
             icon_->setPixmap(
                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));

@@ -59,17 +59,25 @@ TEST_F(Lifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
 }
 
-// A folder where the archive belongs made every save fail unseen: the store says so and
-// saves beside it, where the next start looks too.
-TEST_F(Lifecycle, AFolderInTheArchivesPlaceIsToldAndTheIndexSavedBesideIt) {
+// A folder where the archive belongs made every save fail unseen, and so did preferences
+// that could not be written at exit: both are listed, and the index is saved beside the
+// folder, where the next start looks too.
+TEST_F(Lifecycle, SavesThatCannotGoWhereTheyBelongAreListed) {
     home.file("docs/alpha.txt");
     state.dir("index.veskoindex");
-    auto store = startedStore();
+    state.file("plain");
+    auto env = environment();
+    env.settingsPath = state.path("plain/vesko.conf");
+    auto store = startedStore(env);
     EXPECT_TRUE(store->saveBeforeExit());
-    const std::string beside = state.path("index-2.veskoindex");
-    EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), beside));
-    EXPECT_TRUE(store->actions().actionProblem().contains(QString::fromStdString(beside)))
-        << store->actions().actionProblem().toStdString();
+    EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), state.path("index-2.veskoindex")));
+    std::vector<std::pair<StoreProblem::Kind, QString>> listed;
+    for (const StoreProblem& problem : store->problems().list())
+        listed.emplace_back(problem.kind, problem.detail);
+    EXPECT_EQ(listed, (std::vector<std::pair<StoreProblem::Kind, QString>>{
+                          {StoreProblem::Kind::archiveDisplaced, QString::fromStdString(archive())},
+                          {StoreProblem::Kind::settingsNotSaved,
+                           QString::fromStdString(env.settingsPath)}}));
 }
 
 TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhile) {

@@ -4,7 +4,6 @@
 #include "index/IndexArchive.h"
 #include "support/TestSeed.h"
 
-
 #include <fstream>
 #include <random>
 
