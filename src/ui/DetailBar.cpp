@@ -2,10 +2,12 @@
 #include "ui/DetailBar.h"
 
 #include "store/IndexStore.h"
+#include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -126,7 +128,7 @@ void DetailBar::showPath() {
         path_->contentsRect().width() - margins.left() - margins.right() - 2 * lineEditMargin;
     path_->setText(
         ElidedText::path(pathText_, path_->fontMetrics(), width,
-                         Preferences::pathSeparator(store_.preferences().pathBarStyle())));
+                         DisplayText::pathSeparator(store_.preferences().pathBarStyle())));
     path_->setCursorPosition(0);
 }
 
@@ -144,11 +146,14 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
     // The desktop calls a folder "folder", in lower case; the list says "Folder".
     if (isDirectory)
         parts << tr("Folder");
+    else if (detail.link)
+        parts << DisplayText::linkKind(*detail.link);
     else if (detail.kind)
         parts << detail.kind->left(1).toUpper() + detail.kind->mid(1);
     if (detail.opensWith) parts << tr("Opens with %1").arg(*detail.opensWith);
-    if (detail.sizeText) parts << *detail.sizeText;
-    if (detail.modifiedText) parts << *detail.modifiedText;
+    if (detail.size) parts << DisplayText::sizeText(*detail.size);
+    parts << QLocale().toString(QDateTime::fromSecsSinceEpoch(detail.modified),
+                                QLocale::ShortFormat);
     return parts.join(QStringLiteral(" · "));
 }
 
@@ -157,7 +162,7 @@ QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
     for (const SearchRow& row : rows)
         if (!row.isDirectory) bytes += PackedSize::unpack(row.size);
     return tr("%1 items · %2")
-        .arg(QLocale().toString(static_cast<qint64>(rows.size())), Preferences::sizeText(bytes));
+        .arg(QLocale().toString(static_cast<qint64>(rows.size())), DisplayText::sizeText(bytes));
 }
 
 void DetailBar::follow() {
@@ -170,7 +175,7 @@ void DetailBar::follow() {
         warning_->hide();
         return;
     }
-    pathText_ = Preferences::pathText(store_.preferences().pathBarStyle(),
+    pathText_ = DisplayText::pathText(store_.preferences().pathBarStyle(),
                                       ResultModel::fullPath(*row), QDir::homePath());
     showPath();
     if (store_.session().selectedRows().size() > 1) {

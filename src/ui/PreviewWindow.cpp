@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/PreviewContent.h"
 
 #include <QEvent>
@@ -245,7 +246,7 @@ void PreviewWindow::presentFacts(const PreviewContent& content) {
         // Some MIME comments start in lower case ("unknown"); a line of its own reads as
         // a sentence.
         kind = content.kindText.left(1).toUpper() + content.kindText.mid(1);
-        size = Preferences::sizeText(static_cast<std::uint64_t>(content.size));
+        size = DisplayText::sizeText(static_cast<std::uint64_t>(content.size));
     }
     }
     iconLabel_->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(iconSize, iconSize));

@@ -4,6 +4,7 @@
 #include "search/Highlight.h"
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
@@ -102,8 +103,8 @@ void ResultDelegate::paintPath(QPainter* painter, const QStyleOptionViewItem& op
     QString path;
     const QRect textRect = drawWithoutText(painter, item, path).adjusted(margin, 0, -margin, 0);
     const QString separator = path.contains(u'/')
-                                  ? Preferences::pathSeparator(PathBarStyle::plain)
-                                  : Preferences::pathSeparator(PathBarStyle::breadcrumb);
+                                  ? DisplayText::pathSeparator(PathBarStyle::plain)
+                                  : DisplayText::pathSeparator(PathBarStyle::breadcrumb);
     // Measured with the font it is drawn in: the list's text size is not the style's.
     const QString shown =
         ElidedText::path(path, QFontMetrics(item.font), textRect.width(), separator);

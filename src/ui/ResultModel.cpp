@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/IconCache.h"
 
 #include <QCoreApplication>
@@ -253,15 +254,15 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::kind:
         return kindText(row);
     case Column::size:
-        return row.isDirectory ? QString() : Preferences::sizeText(row.bytes());
+        return row.isDirectory ? QString() : DisplayText::sizeText(row.bytes());
     case Column::modified:
-        return Preferences::dateText(preferences.dateStyle(), row.modified, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.modified, now_);
     case Column::created:
-        return Preferences::dateText(preferences.dateStyle(), row.created, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.created, now_);
     case Column::accessed:
-        return Preferences::dateText(preferences.dateStyle(), row.accessed, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.accessed, now_);
     case Column::path:
-        return Preferences::pathText(preferences.pathBarStyle(), shownText(row.directory),
+        return DisplayText::pathText(preferences.pathBarStyle(), shownText(row.directory),
                                      QDir::homePath());
     }
     return {};
@@ -273,7 +274,8 @@ QString ResultModel::kindText(const SearchRow& row) const {
     if (row.isSymlink) {
         auto link = linkKinds_.constFind(row.id);
         if (link == linkKinds_.constEnd())
-            link = linkKinds_.insert(row.id, FileDetail::linkKind(row.path()));
+            link = linkKinds_.insert(row.id,
+                                     DisplayText::linkKind(FileDetail::linkTarget(row.path())));
         return *link;
     }
     const QString extension = extensionOf(nameText(row));

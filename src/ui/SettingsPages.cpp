@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/Localization.h"
+#include "ui/DisplayText.h"
 #include "ui/ExclusionsView.h"
 #include "ui/HotKeyRecorder.h"
 
@@ -330,11 +331,11 @@ void LocalePage::refresh() {
     const QDateTime now = QDateTime::currentDateTime();
     dateStyle_->clear();
     for (const auto& [style, raw] : Preferences::dateStyles)
-        dateStyle_->addItem(Preferences::label(style) + QStringLiteral("  -  ") +
-                            Preferences::sample(style, now));
+        dateStyle_->addItem(DisplayText::label(style) + QStringLiteral("  -  ") +
+                            DisplayText::sample(style, now));
     pathBar_->clear();
     for (const auto& [style, raw] : Preferences::pathBarStyles)
-        pathBar_->addItem(Preferences::label(style));
+        pathBar_->addItem(DisplayText::label(style));
 }
 
 // ---- Appearance ----
@@ -352,7 +353,7 @@ void AppearancePage::refresh() {
     const QSignalBlocker blocker(appearance_);
     appearance_->clear();
     for (const auto& [appearance, raw] : Preferences::appearances)
-        appearance_->addItem(Preferences::label(appearance));
+        appearance_->addItem(DisplayText::label(appearance));
 }
 
 // ---- Index ----

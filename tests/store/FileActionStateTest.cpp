@@ -90,7 +90,7 @@ TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
     ASSERT_TRUE(select(bad));
     store->actions().loadDetail();
     ASSERT_TRUE(waitForDetail(*store));
-    EXPECT_EQ(store->actions().detail()->sizeText, "3 B") << "the twin holds 5";
+    EXPECT_EQ(store->actions().detail()->size, 3U) << "the twin holds 5";
     store->actions().copySelectedPath();
     // The file URL carries the bytes; the text is what a shell reads back as the same path.
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),

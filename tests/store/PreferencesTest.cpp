@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "store/Preferences.h"
 
-#include "store/Localization.h"
-
 #include "support/TempTree.h"
 
 #include "ActionTestSupport.h"
@@ -130,27 +128,6 @@ TEST(HotKeySettingTest, OnlyRecordableShortcutsDecode) {
     for (const auto& [json, valid] : cases) {
         EXPECT_EQ(HotKeySetting::fromJson(json).has_value(), valid) << json.toStdString();
     }
-}
-
-// "~" stands for the home folder only as a whole folder, never for a longer name.
-TEST(PathTextTest, TildeOnlyForTheWholeHomeFolder) {
-    EXPECT_EQ(Preferences::pathText(PathBarStyle::tilde, "/Users/ann/x", "/Users/ann"), "~/x");
-    EXPECT_EQ(Preferences::pathText(PathBarStyle::tilde, "/Users/anna/x", "/Users/ann"),
-              "/Users/anna/x");
-}
-
-// An entry without a date reads "-" in every style; relative dates look both ways.
-TEST(DateTextTest, NoDateAndRelative) {
-    test::TempTree tree;
-    Settings settings(tree.path("vesko.conf"));
-    Localization english(settings);
-    english.setLanguage("en");
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-    const auto seconds = static_cast<std::uint32_t>(now.toSecsSinceEpoch());
-    for (const auto& [style, raw] : Preferences::dateStyles)
-        EXPECT_EQ(Preferences::dateText(style, 0, now), "-") << raw;
-    EXPECT_EQ(Preferences::sample(DateStyle::relative, now), "3 days ago");
-    EXPECT_EQ(Preferences::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
 }
 
 TEST(AppearanceTest, DarkAndLightChangeTheApplicationPaletteAndSystemRestoresIt) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewWindow.h"
+#include "ui/DisplayText.h"
 
 #include "store/FileActions.h"
 #include "store/StoreFixture.h"
@@ -88,7 +89,7 @@ TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
     };
     const Case cases[] = {
         {binary, QMimeDatabase().mimeTypeForFile(QString::fromStdString(binary)).comment(),
-         Preferences::sizeText(9)},
+         DisplayText::sizeText(9)},
         {home.path("box"), "Folder", "3 items"},
         {home.path("gone.txt"), "Item no longer exists", ""},
     };

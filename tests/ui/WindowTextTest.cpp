@@ -3,6 +3,7 @@
 // switch at once, and every control a reader reaches has a name (and a section its state).
 #include "store/Localization.h"
 #include "store/StoreFixture.h"
+#include "ui/DisplayText.h"
 #include "ui/MainView.h"
 #include "ui/PreviewWindow.h"
 #include "ui/ResultModel.h"
@@ -249,7 +250,7 @@ TEST_F(WindowTextTest, ScreenReadersGetANameForEveryControlAndTheStateOfEverySec
     EXPECT_TRUE(count.contains(QLocale().toString(store->session().rowCount())))
         << count.toStdString();
     const QString detail = accessibleOf(view, "detailFields")->text(QAccessible::Name);
-    EXPECT_TRUE(detail.contains(Preferences::sizeText(2048))) << detail.toStdString();
+    EXPECT_TRUE(detail.contains(DisplayText::sizeText(2048))) << detail.toStdString();
     const QString hints = accessibleOf(view, "statusHints")->text(QAccessible::Name);
     EXPECT_TRUE(hints.contains("Preview")) << hints.toStdString();
 

@@ -3,10 +3,11 @@
 
 #include "store/FileActions.h"
 #include "store/Preferences.h"
+#include "ui/DisplayText.h"
 
 #include "support/TempTree.h"
 
-#include "ActionTestSupport.h"
+#include "store/ActionTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,8 @@ protected:
     // argument and one with a plural.
     static std::vector<QString> texts() {
         const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-        return {Preferences::label(DateStyle::dateOnly), *FileActions::nameProblem("a/b", "/"),
-                Preferences::sample(DateStyle::relative, now)};
+        return {DisplayText::label(DateStyle::dateOnly), *FileActions::nameProblem("a/b", "/"),
+                DisplayText::sample(DateStyle::relative, now)};
     }
 
     test::TempTree tree;
@@ -62,6 +63,27 @@ TEST_F(LocalizationTest, TheStoredLanguageAppliesFromTheStart) {
     }
     EXPECT_EQ(texts().front(), "Date only")
         << "a removed Localization leaves no translation behind";
+}
+
+// "~" stands for the home folder only as a whole folder, never for a longer name.
+TEST(PathTextTest, TildeOnlyForTheWholeHomeFolder) {
+    EXPECT_EQ(DisplayText::pathText(PathBarStyle::tilde, "/Users/ann/x", "/Users/ann"), "~/x");
+    EXPECT_EQ(DisplayText::pathText(PathBarStyle::tilde, "/Users/anna/x", "/Users/ann"),
+              "/Users/anna/x");
+}
+
+// An entry without a date reads "-" in every style; relative dates look both ways.
+TEST(DateTextTest, NoDateAndRelative) {
+    test::TempTree tree;
+    Settings settings(tree.path("vesko.conf"));
+    Localization english(settings);
+    english.setLanguage("en");
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
+    const auto seconds = static_cast<std::uint32_t>(now.toSecsSinceEpoch());
+    for (const auto& [style, raw] : Preferences::dateStyles)
+        EXPECT_EQ(DisplayText::dateText(style, 0, now), "-") << raw;
+    EXPECT_EQ(DisplayText::sample(DateStyle::relative, now), "3 days ago");
+    EXPECT_EQ(DisplayText::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
 }
 
 } // namespace
