@@ -10,7 +10,6 @@
 #include "store/SearchSession.h"
 #include "store/ShownText.h"
 
-#include <QLocale>
 #include <QPointer>
 
 #include <algorithm>
@@ -20,9 +19,6 @@
 
 namespace vesko {
 namespace {
-
-// A failed trash of many rows names this many of them; the rest are counted.
-constexpr qsizetype problemsNamed = 12;
 
 std::string pathOf(const SearchRow& row) {
     return row.path();
@@ -50,20 +46,6 @@ std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
     return found;
 }
 
-QString trashProblems(const QStringList& lines, std::size_t tried) {
-    const QLocale locale;
-    QString text =
-        FileActionCenter::tr("Not every item could be moved to the Trash (%1 of %2 stayed):")
-            .arg(locale.toString(lines.size()), locale.toString(static_cast<qint64>(tried)));
-    for (const QString& line : lines.mid(0, problemsNamed))
-        text += QLatin1Char('\n') + line;
-    if (lines.size() > problemsNamed)
-        text +=
-            QLatin1Char('\n') +
-            FileActionCenter::tr("…and %1 more").arg(locale.toString(lines.size() - problemsNamed));
-    return text;
-}
-
 } // namespace
 
 FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settings,
@@ -85,11 +67,14 @@ FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settin
     });
 }
 
-void FileActionCenter::setActionProblem(const std::optional<QString>& problem) {
-    const QString text = problem.value_or(QString());
-    if (text == actionProblem_) return;
-    actionProblem_ = text;
+void FileActionCenter::setActionProblems(ActionProblems problems) {
+    if (problems == actionProblems_) return;
+    actionProblems_ = std::move(problems);
     emit actionProblemChanged();
+}
+
+void FileActionCenter::setActionProblem(const std::optional<ActionProblem>& problem) {
+    setActionProblems(problem ? ActionProblems{{*problem}, 0} : ActionProblems{});
 }
 
 void FileActionCenter::recordQuery() {
@@ -135,7 +120,7 @@ void FileActionCenter::trashSelected() {
     recordQuery();
     std::set<std::string> trashed;
     std::set<std::string> kept;
-    QStringList reasons;
+    ActionProblems reasons{{}, static_cast<qint64>(targets.size())};
     FileActionUndo undo;
     for (const SearchRow& row : targets) {
         const std::string path = pathOf(row);
@@ -145,7 +130,8 @@ void FileActionCenter::trashSelected() {
             // One item's problem is shown as the system words it, as before marks existed.
             if (targets.size() == 1) return setActionProblem(problem);
             kept.insert(path);
-            reasons << QStringLiteral("%1: %2").arg(shownText(row.name), *problem);
+            problem->name = shownText(row.name);
+            reasons.items.push_back(*problem);
         } else {
             trashed.insert(path);
             undo.trashed.push_back({path, inTrash});
@@ -177,7 +163,7 @@ void FileActionCenter::trashSelected() {
                          : gone.empty()  ? selection
                                          : std::min(selection, gone.front());
     session_.setSelection(std::min(focus, std::max<qint64>(session_.rowCount() - 1, 0)));
-    if (!reasons.isEmpty()) setActionProblem(trashProblems(reasons, targets.size()));
+    if (!reasons.empty()) setActionProblems(std::move(reasons));
     loadDetail();
 }
 
@@ -234,11 +220,11 @@ void FileActionCenter::undoLastAction() {
 void FileActionCenter::undoTrash() {
     std::vector<FileActionUndo::Trashed> stayed;
     std::set<std::string> restored;
-    QStringList reasons;
+    ActionProblems reasons;
     for (const auto& item : undo_->trashed) {
         if (auto problem = FileActionUndo::restore(item)) {
             stayed.push_back(item);
-            reasons << *problem;
+            reasons.items.push_back(*problem);
         } else {
             restored.insert(item.original);
         }
@@ -267,7 +253,7 @@ void FileActionCenter::undoTrash() {
         rest.trashed = std::move(stayed);
         setUndo(std::move(rest));
     }
-    if (!reasons.isEmpty()) setActionProblem(reasons.join(QLatin1Char('\n')));
+    if (!reasons.empty()) setActionProblems(std::move(reasons));
 }
 
 void FileActionCenter::undoRename() {

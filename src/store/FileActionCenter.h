@@ -40,7 +40,7 @@ public:
 
     // Open, trash, copy path and drag act on the session's `actionRows`; reveal, rename and
     // copy name on its `selectedRow`. Each does nothing without a row. A failure sets
-    // `actionProblem`. Above `openWithoutAsking` rows, open only asks
+    // `actionProblems`. Above `openWithoutAsking` rows, open only asks
     // (openNeedsConfirmation); the window then calls openSelectedConfirmed.
     static constexpr qint64 openWithoutAsking = 10;
     void openSelected();
@@ -54,7 +54,7 @@ public:
     void copySelectedPath();
     void copySelectedName();
     // The last trash or rename while it can be taken back. Taking it back puts the rows
-    // back in the list; what cannot go back stays recorded and sets actionProblem.
+    // back in the list; what cannot go back stays recorded and sets actionProblems.
     const std::optional<FileActionUndo>& lastUndo() const { return undo_; }
     void undoLastAction();
     void forgetUndo();
@@ -69,9 +69,9 @@ public:
     // acts on a result, and by a timer once the results have stayed a moment.
     void recordQuery();
     SearchHistory& searchHistory() { return searchHistory_; }
-    QString actionProblem() const { return actionProblem_; }
-    // Nothing clears it: the window dismisses the problem it shows.
-    void setActionProblem(const std::optional<QString>& problem);
+    const ActionProblems& actionProblems() const { return actionProblems_; }
+    // Nothing else clears them: the window dismisses the problems it shows.
+    void dismissActionProblems() { setActionProblems({}); }
     // Open and show go through these desktop services (tests replace them).
     void setDesktop(FileActions::Desktop desktop) { desktop_ = std::move(desktop); }
     const FileActions::Desktop& desktop() const { return desktop_; }
@@ -99,6 +99,9 @@ private:
     void undoTrash();
     void undoRename();
     void replaceRows(std::vector<SearchRow> rows);
+    void setActionProblems(ActionProblems problems);
+    // One action's outcome: its problem, or none, which clears the last.
+    void setActionProblem(const std::optional<ActionProblem>& problem);
 
     Preferences& preferences_;
     StoreTasks& tasks_;
@@ -106,7 +109,7 @@ private:
     SearchSession& session_;
 
     QTimer historyTimer_;
-    QString actionProblem_;
+    ActionProblems actionProblems_;
     std::optional<FileActionUndo> undo_;
     // The trashed rows at their rows, to list them again when they come back.
     std::vector<std::pair<qint64, SearchRow>> trashedRows_;

@@ -235,9 +235,8 @@ void SearchSession::runSearch() {
 }
 
 Search::Request SearchSession::searchRequest() const {
-    const QueryDescription query{
-        query_.toStdString(),       filters_,       sort_, limit_, foldersFirst_,
-        tr("Folder").toStdString(), kindOfExtension};
+    const QueryDescription query{query_.toStdString(), filters_,    sort_,          limit_,
+                                 foldersFirst_,        folderKind_, kindOfExtension};
     return query.request(QueryPreferences::of(preferences_));
 }
 

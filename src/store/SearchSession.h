@@ -87,6 +87,8 @@ public:
     void setFilters(const Filters& filters);
     const ResultSort& sort() const { return sort_; }
     void setSort(const ResultSort& sort);
+    // What a folder's kind is called where rows sort by kind: the window's word for it.
+    void setFolderKind(const QString& name) { folderKind_ = name.toStdString(); }
     bool foldersFirst() const { return foldersFirst_; }
     void setFoldersFirst(bool on);
     // Holds searches back while several settings change at once (a saved search applied).
@@ -193,6 +195,7 @@ private:
     Filters filters_;
     ResultSort sort_;
     bool foldersFirst_ = false;
+    std::string folderKind_ = "Folder";
     std::shared_ptr<SearchGeneration> generation_;
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;

@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "ui/ActionNotice.h"
+#include "ui/ActionProblemText.h"
 #include "ui/ContentState.h"
 #include "ui/DetailBar.h"
 #include "ui/IconCache.h"
@@ -198,8 +199,8 @@ void MainView::followSidebar() {
 }
 
 void MainView::followActionProblem() {
-    const QString problem = store_.actions().actionProblem();
-    if (problem.isEmpty()) {
+    const ActionProblems& problems = store_.actions().actionProblems();
+    if (problems.empty()) {
         if (problem_) problem_->hide();
         return;
     }
@@ -209,8 +210,9 @@ void MainView::followActionProblem() {
         problem_->setObjectName("actionProblem");
         problem_->button(QMessageBox::Ok)->setText(tr("OK"));
         connect(problem_, &QMessageBox::finished, this,
-                [this] { store_.actions().setActionProblem(std::nullopt); });
+                [this] { store_.actions().dismissActionProblems(); });
     }
+    const QString problem = ActionProblemText::text(problems);
     problem_->setInformativeText(problem);
     problem_->setAccessibleDescription(problem);
     problem_->open();

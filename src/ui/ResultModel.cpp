@@ -128,6 +128,7 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
     : QAbstractTableModel(parent), store_(store), icons_(icons),
       ids_(idsOf(store.session().rows())), search_(store.session().rowsSearch()),
       now_(QDateTime::currentDateTime()) {
+    store_.session().setFolderKind(tr("Folder"));
     followColumns();
     connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultModel::followRows);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
@@ -148,6 +149,7 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
 
 bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::LanguageChange && watched == QCoreApplication::instance()) {
+        store_.session().setFolderKind(tr("Folder"));
         kinds_.clear();
         linkKinds_.clear();
         if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);

@@ -327,7 +327,7 @@ void LocalePage::refresh() {
     const QSignalBlocker a(language_), b(dateStyle_), c(pathBar_);
     language_->clear();
     for (const Localization::Choice& choice : localization_.choices())
-        language_->addItem(choice.endonym);
+        language_->addItem(choice.code ? choice.endonym : tr("System language"));
     const QDateTime now = QDateTime::currentDateTime();
     dateStyle_->clear();
     for (const auto& [style, raw] : Preferences::dateStyles)

@@ -4,6 +4,7 @@
 // helpers.
 #pragma once
 
+#include "store/ActionProblem.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
@@ -16,6 +17,13 @@
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
+
+namespace vesko {
+inline void PrintTo(const ActionProblem& problem, std::ostream* out) {
+    *out << "problem " << static_cast<int>(problem.kind) << " '" << problem.name.toStdString()
+         << "' error " << problem.error;
+}
+} // namespace vesko
 
 namespace vesko::test {
 

@@ -35,8 +35,7 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     store->session().setSelection(2);
     const std::string trashed = store->session().selectedRow()->name;
     store->actions().trashSelected();
-    EXPECT_TRUE(store->actions().actionProblem().isEmpty())
-        << store->actions().actionProblem().toStdString();
+    EXPECT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
     EXPECT_EQ(store->session().rowCount(), 2);
     EXPECT_EQ(store->session().selection(), 1);
     EXPECT_TRUE(std::filesystem::exists(state.path("data/Trash/files/" + trashed)));
@@ -44,8 +43,7 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     store->session().setSelection(0);
     const SearchRow before = *store->session().selectedRow();
     store->actions().renameSelected(" renamed.txt ");
-    ASSERT_TRUE(store->actions().actionProblem().isEmpty())
-        << store->actions().actionProblem().toStdString();
+    ASSERT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
     SearchRow expected = before;
     expected.name = "renamed.txt";
     EXPECT_EQ(store->session().rows()[0], expected);
@@ -54,7 +52,7 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     ASSERT_TRUE(waitForDetail(*store));
     EXPECT_TRUE(store->actions().detail() && store->actions().detail()->exists);
 
-    EXPECT_EQ(store->actions().renameSelected("a/b"), "A name can't contain “/”.");
+    EXPECT_EQ(store->actions().renameSelected("a/b")->kind, ActionProblem::Kind::slashInName);
     EXPECT_EQ(store->session().rows()[0], expected);
 
     // Trashing the only rows left empties the list, selection 0 and no detail.
@@ -107,8 +105,7 @@ TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].toEncoded().endsWith("/odd/bad%FFname.txt"));
     store->actions().trashSelected();
-    EXPECT_TRUE(store->actions().actionProblem().isEmpty())
-        << store->actions().actionProblem().toStdString();
+    EXPECT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
     EXPECT_EQ(test::readFile(state.path("data/Trash/files/bad\xFFname.txt")), "bad");
     EXPECT_EQ(test::readFile(twin), "twin!");
 
@@ -144,8 +141,9 @@ TEST_F(FileActionStateTest, UndoOfATrashPutsTheItemBackButNeverOverAnother) {
 
     home.file("docs/report %41 é.txt", "newcomer");
     store->actions().undoLastAction();
-    EXPECT_TRUE(store->actions().actionProblem().contains("report %41 é.txt"))
-        << store->actions().actionProblem().toStdString();
+    ASSERT_EQ(store->actions().actionProblems().items.size(), 1u);
+    EXPECT_EQ(store->actions().actionProblems().items[0].kind, ActionProblem::Kind::placeTaken);
+    EXPECT_EQ(store->actions().actionProblems().items[0].name, "report %41 é.txt");
     EXPECT_EQ(test::readFile(odd), "newcomer");
     EXPECT_EQ(test::readFile(inTrash), "odd bytes");
     EXPECT_EQ(store->session().rowCount(), 3);
@@ -181,7 +179,7 @@ TEST_F(FileActionStateTest, ARenameStaysListedAndUndoRenamesItBack) {
 
     std::ofstream(folder + "/" + before.name) << "newcomer";
     store->actions().undoLastAction();
-    EXPECT_FALSE(store->actions().actionProblem().isEmpty());
+    EXPECT_FALSE(store->actions().actionProblems().empty());
     EXPECT_EQ(test::readFile(folder + "/" + before.name), "newcomer");
     EXPECT_TRUE(std::filesystem::exists(folder + "/moved.txt"));
     std::filesystem::remove(folder + "/" + before.name);

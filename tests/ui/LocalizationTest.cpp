@@ -3,6 +3,7 @@
 
 #include "store/FileActions.h"
 #include "store/Preferences.h"
+#include "ui/ActionProblemText.h"
 #include "ui/DisplayText.h"
 
 #include "support/TempTree.h"
@@ -10,6 +11,9 @@
 #include "store/ActionTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace vesko {
 namespace {
@@ -20,7 +24,8 @@ protected:
     // argument and one with a plural.
     static std::vector<QString> texts() {
         const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-        return {DisplayText::label(DateStyle::dateOnly), *FileActions::nameProblem("a/b", "/"),
+        return {DisplayText::label(DateStyle::dateOnly),
+                ActionProblemText::sentence(*FileActions::nameProblem("a/b", "/")),
                 DisplayText::sample(DateStyle::relative, now)};
     }
 
@@ -84,6 +89,24 @@ TEST(DateTextTest, NoDateAndRelative) {
         EXPECT_EQ(DisplayText::dateText(style, 0, now), "-") << raw;
     EXPECT_EQ(DisplayText::sample(DateStyle::relative, now), "3 days ago");
     EXPECT_EQ(DisplayText::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
+}
+
+// A trash of many marked items counts what stayed, names a screenful with its reason and
+// counts the rest.
+TEST(ActionProblemTextTest, ATrashOfManyItemsSaysWhatStayedAndWhy) {
+    test::TempTree tree;
+    Settings settings(tree.path("vesko.conf"));
+    Localization english(settings);
+    english.setLanguage("en");
+    ActionProblems problems{{}, 20};
+    for (int i = 0; i < 13; ++i)
+        problems.items.push_back(
+            {ActionProblem::Kind::system, QString("f%1").arg(i), {}, EACCES, 0, {}});
+    const QStringList lines = ActionProblemText::text(problems).split('\n');
+    ASSERT_EQ(lines.size(), 14);
+    EXPECT_EQ(lines.front(), "Not every item could be moved to the Trash (13 of 20 stayed):");
+    EXPECT_EQ(lines[1], "f0: " + QString::fromLocal8Bit(std::strerror(EACCES)));
+    EXPECT_EQ(lines.back(), "…and 1 more");
 }
 
 } // namespace
