@@ -64,17 +64,18 @@ bool ensureArchive(const std::string& root, const std::string& archive) {
     if (stored && *stored == vesko::IndexBuilder::normalize({root})) return true;
     std::printf("archive: building %s for %s\n", archive.c_str(), root.c_str());
     vesko::IndexStore store(environment(root, archive, false));
-    store.start();
-    return runUntil([&] { return store.phase() == vesko::IndexStore::Phase::ready; });
+    store.lifecycle().start();
+    return runUntil(
+        [&] { return store.lifecycle().phase() == vesko::IndexLifecycle::Phase::ready; });
 }
 
 // Milliseconds from a query change to its published rows.
 double typeAndWait(vesko::IndexStore& store, const QString& text) {
     bool published = false;
-    auto connection =
-        QObject::connect(&store, &vesko::IndexStore::rowsChanged, [&] { published = true; });
+    auto connection = QObject::connect(&store.session(), &vesko::SearchSession::rowsChanged,
+                                       [&] { published = true; });
     const auto start = Clock::now();
-    store.setQuery(text);
+    store.session().setQuery(text);
     runUntil([&] { return published; });
     const double ms = millisecondsSince(start);
     QObject::disconnect(connection);
@@ -102,14 +103,14 @@ void archiveLoads(const std::string& root, const std::string& archive) {
 void startFromArchive(const std::string& root, const std::string& archive) {
     const auto start = Clock::now();
     vesko::IndexStore store(environment(root, archive, true));
-    store.start();
+    store.lifecycle().start();
     const double loadedMs = millisecondsSince(start);
     typeAndWait(store, word);
     const double firstRowsMs = millisecondsSince(start);
     std::printf("start from archive: installed in %.1f ms, first rows of \"report\" after %.1f ms "
                 "(%lld rows of %lld) %s target %.0f ms\n",
-                loadedMs, firstRowsMs, static_cast<long long>(store.rowCount()),
-                static_cast<long long>(store.totalMatches()),
+                loadedMs, firstRowsMs, static_cast<long long>(store.session().rowCount()),
+                static_cast<long long>(store.session().totalMatches()),
                 firstRowsMs < startTargetMs ? "✅" : "❌", startTargetMs);
 }
 
@@ -124,7 +125,8 @@ std::vector<Timings> engineAlone(const vesko::IndexStore& store, int repeat) {
             request.query = vesko::Search::normalize(word.left(key).toStdString());
             request.previous = previous ? &*previous : nullptr;
             const auto start = Clock::now();
-            auto result = vesko::Search::run(request, *store.index(), *store.names());
+            auto result =
+                vesko::Search::run(request, *store.lifecycle().index(), *store.lifecycle().names());
             perKey[static_cast<std::size_t>(key - 1)].add(millisecondsSince(start));
             if (result.narrowable)
                 previous = vesko::Search::Narrowing{request.query, std::move(result.names)};
@@ -136,7 +138,7 @@ std::vector<Timings> engineAlone(const vesko::IndexStore& store, int repeat) {
 void keystrokes(vesko::IndexStore& store, int repeat) {
     std::vector<Timings> perKey(static_cast<std::size_t>(word.size()));
     for (int run = 0; run < repeat; ++run) {
-        store.setQuery({});
+        store.session().setQuery({});
         for (int key = 1; key <= word.size(); ++key)
             perKey[static_cast<std::size_t>(key - 1)].add(typeAndWait(store, word.left(key)));
     }
@@ -154,14 +156,14 @@ void keystrokes(vesko::IndexStore& store, int repeat) {
 
 void waitForCatchUp(vesko::IndexStore& store) {
     int applied = 0;
-    QObject::connect(&store, &vesko::IndexStore::batchApplied, [&] { ++applied; });
+    QObject::connect(&store.lifecycle(), &vesko::IndexLifecycle::batchApplied, [&] { ++applied; });
     const auto start = Clock::now();
-    runUntil([&] { return store.isWatching(); });
+    runUntil([&] { return store.lifecycle().isWatching(); });
     std::printf("watcher: started in %.1f s, %lld folders unwatched%s\n", secondsSince(start),
-                static_cast<long long>(store.unwatchedFolders()),
-                store.watchLimitReached() ? " (watch limit reached)" : "");
+                static_cast<long long>(store.lifecycle().unwatchedFolders()),
+                store.lifecycle().watchLimitReached() ? " (watch limit reached)" : "");
     // The first batch after a start from the archive rescans the root.
-    runUntil([&] { return applied > 0 && !store.isApplying(); });
+    runUntil([&] { return applied > 0 && !store.lifecycle().isApplying(); });
     std::printf("catch-up rescan applied after %.1f s\n", secondsSince(start));
 }
 
@@ -169,7 +171,7 @@ void resident(vesko::IndexStore& store) {
     const double mib = static_cast<double>(residentKib()) / 1024.0;
     std::printf("resident with %lld entries and the watcher running: %.1f MiB (peak %.1f MiB) "
                 "%s target %.0f MiB\n",
-                static_cast<long long>(store.entryCount()), mib,
+                static_cast<long long>(store.lifecycle().entryCount()), mib,
                 static_cast<double>(peakResidentKib()) / 1024.0,
                 mib < residentTargetMiB ? "✅" : "❌", residentTargetMiB);
 }
@@ -195,7 +197,7 @@ int main(int argc, char** argv) {
     archiveLoads(*root, archive);
     startFromArchive(*root, archive);
     vesko::IndexStore store(environment(*root, archive, true));
-    store.start();
+    store.lifecycle().start();
     waitForCatchUp(store);
     keystrokes(store, repeat);
     resident(store);

@@ -49,8 +49,8 @@ vesko::StoreEnvironment environment(const std::string& root, const std::string& 
 // Milliseconds from the key event to the list painted with the rows it asked for.
 double typeKey(vesko::IndexStore& store, QLineEdit& field, vesko::ResultTable& table, QChar key) {
     bool published = false;
-    auto connection =
-        QObject::connect(&store, &vesko::IndexStore::rowsChanged, [&] { published = true; });
+    auto connection = QObject::connect(&store.session(), &vesko::SearchSession::rowsChanged,
+                                       [&] { published = true; });
     const auto start = Clock::now();
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
     QApplication::sendEvent(&field, &press);
@@ -97,9 +97,11 @@ int main(int argc, char** argv) {
     printLoad();
 
     vesko::IndexStore store(environment(*root, archive));
-    store.start();
-    if (!runUntil([&] { return store.phase() == vesko::IndexStore::Phase::ready; })) return 1;
-    std::printf("index ready: %lld entries\n", static_cast<long long>(store.entryCount()));
+    store.lifecycle().start();
+    if (!runUntil([&] { return store.lifecycle().phase() == vesko::IndexLifecycle::Phase::ready; }))
+        return 1;
+    std::printf("index ready: %lld entries\n",
+                static_cast<long long>(store.lifecycle().entryCount()));
     vesko::PreviewWindow preview(store);
     vesko::MainView view(store, preview);
     view.resize(1180, 760);
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
     Timings fromThird;
     for (int round = 0; round < repeat; ++round) {
         field->clear();
-        store.setQuery(QString());
+        store.session().setQuery(QString());
         const QString word = QStringLiteral("report");
         for (int i = 0; i < word.size(); ++i) {
             const double ms = typeKey(store, *field, view.table(), word[i]);
@@ -118,8 +120,9 @@ int main(int argc, char** argv) {
     }
     std::printf("key to painted list, typing \"report\", keys 3-6 of %d rounds: %s\n", repeat,
                 fromThird.summary("ms", 2).c_str());
-    std::printf("rows shown: %lld of %lld matches\n", static_cast<long long>(store.rowCount()),
-                static_cast<long long>(store.totalMatches()));
+    std::printf("rows shown: %lld of %lld matches\n",
+                static_cast<long long>(store.session().rowCount()),
+                static_cast<long long>(store.session().totalMatches()));
     std::printf("resident after typing: %lld MiB\n", residentKib() / 1024);
     keepUsing(store, *field, view.table(), use);
     std::printf("resident after %d s of use: %lld MiB (peak %lld MiB)\n", use, residentKib() / 1024,

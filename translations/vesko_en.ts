@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
-    <name>vesko::Preferences</name>
+    <name>vesko::DisplayText</name>
     <message numerus="yes">
         <source>%n yr. ago</source>
         <translation>

@@ -773,6 +773,7 @@ void chooseRegex(RuleChoice& choice, std::string_view typed, bool matchCase, boo
         std::make_shared<const RegexMatcher>(typed, matchCase, diacriticsFor(matchDiacritics));
     if (!matcher->isValid()) {
         choice.regexProblem = matcher->problem();
+        choice.regexProblemCode = matcher->problemCode();
         return;
     }
     choice.rule = NameRule::regex(std::move(matcher));

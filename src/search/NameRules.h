@@ -164,6 +164,7 @@ struct RuleChoice {
     std::vector<std::string> highlightTerms;
     bool narrowable = true;
     std::optional<std::string> regexProblem;
+    int regexProblemCode = 0; // see RegexMatcher::problemCode
     // Set when the text was refused as too long, or looked like an expression but was
     // searched as literal text; the caller may tell the user (describe(QueryProblem)).
     QueryProblem queryProblem = QueryProblem::none;

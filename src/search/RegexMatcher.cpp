@@ -73,6 +73,7 @@ RegexMatcher::RegexMatcher(std::string_view typed, bool caseSensitive,
     }
     char message[256] = {};
     regerror(code, &compiled_, message, sizeof message);
+    problemCode_ = code;
     problem_ = std::string(message, strnlen(message, sizeof message));
 }
 

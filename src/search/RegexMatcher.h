@@ -35,6 +35,8 @@ public:
     Unicode::Diacritics diacritics() const { return diacritics_; }
     // The compilation error as the C library words it; empty when the pattern compiled.
     const std::optional<std::string>& problem() const { return problem_; }
+    // regcomp's code for that problem (REG_BADPAT, ...); 0 for a pattern refused before it.
+    int problemCode() const { return problemCode_; }
 
     // Whether the pattern matches anywhere in the bytes. An invalid matcher matches nothing.
     // Names up to 255 bytes (every name a Linux file system allows) are copied to the stack,
@@ -69,6 +71,7 @@ private:
     bool caseSensitive_ = false;
     Unicode::Diacritics diacritics_ = Unicode::Diacritics::ignored;
     std::optional<std::string> problem_;
+    int problemCode_ = 0;
     std::string required_;
 };
 

@@ -319,6 +319,7 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
         chooseRule(request.query, filters.matchPath, filters.useRegex, filters.matchCase,
                    request.initialConsonants, filters.matchDiacritics);
     result.regexProblem = choice.regexProblem;
+    result.regexProblemCode = choice.regexProblemCode;
     result.queryProblem = choice.queryProblem;
     if (!choice.rule) return result;
     result.narrowable = choice.narrowable;

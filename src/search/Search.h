@@ -29,6 +29,7 @@ namespace Search {
 
 struct Result {
     std::optional<std::string> regexProblem;
+    int regexProblemCode = 0; // see RegexMatcher::problemCode
     QueryProblem queryProblem = QueryProblem::none;
     bool narrowable = true;
     std::vector<Hit> hits;

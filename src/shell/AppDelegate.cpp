@@ -89,10 +89,10 @@ void AppDelegate::launch() {
     connect(&preferences, &Preferences::menuBarChanged, this, &AppDelegate::setMenuBarIcon);
     connect(localization_.get(), &Localization::languageChanged, this,
             &AppDelegate::languageChanged);
-    connect(store_.get(), &IndexStore::hideRequested, this, &AppDelegate::hideApp);
-    connect(store_.get(), &IndexStore::rowsChanged, this, [this] {
+    connect(&store_->actions(), &FileActionCenter::hideRequested, this, &AppDelegate::hideApp);
+    connect(&store_->session(), &SearchSession::rowsChanged, this, [this] {
         // Clearing the rows at start is no search; the first query's rows are.
-        if (!store_->query().isEmpty()) StartupTrace::mark("first search ready");
+        if (!store_->session().query().isEmpty()) StartupTrace::mark("first search ready");
     });
     // The tray asks the session bus, which may be slow; the window comes first.
     QTimer::singleShot(0, this, [this] { setMenuBarIcon(store_->preferences().showInMenuBar()); });
@@ -103,9 +103,10 @@ void AppDelegate::launch() {
     StartupTrace::mark("show called");
     // The window manager maps the window while the archive loads; the first frame is drawn
     // when the loop runs again, with the index already searchable.
-    store_->start();
-    StartupTrace::mark(store_->phase() == IndexStore::Phase::ready ? "archive loaded"
-                                                                   : "index building");
+    store_->lifecycle().start();
+    StartupTrace::mark(store_->lifecycle().phase() == IndexLifecycle::Phase::ready
+                           ? "archive loaded"
+                           : "index building");
 }
 
 QMainWindow& AppDelegate::mainWindow() {
@@ -117,7 +118,8 @@ void AppDelegate::makeWindow() {
     if (mainWindow_) return;
     mainWindow_ = std::make_unique<QMainWindow>();
     mainWindow_->setWindowTitle(QStringLiteral("Vesko"));
-    mainWindow_->setCentralWidget(new MainView(*store_, *preview_));
+    mainView_ = new MainView(*store_, *preview_);
+    mainWindow_->setCentralWidget(mainView_);
     mainWindow_->setMinimumSize(900, 480);
     mainWindow_->resize(1180, 760);
     const auto saved = QByteArray::fromBase64(store_->settings().text(geometryKey).c_str());
@@ -145,7 +147,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
             !mainWindow_->isMinimized()) {
             // Restored from the taskbar: ready to type, as when shown any other way.
-            store_->requestFocus();
+            focusSearch();
         }
         if (event->type() == QEvent::Hide || event->type() == QEvent::Move ||
             event->type() == QEvent::Resize) {
@@ -156,7 +158,8 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     } else if (mainWindow_ && watched == mainWindow_->windowHandle() &&
                event->type() == QEvent::Expose) {
         StartupTrace::mark("window shown");
-        if (store_->phase() == IndexStore::Phase::ready && store_->query().isEmpty())
+        if (store_->lifecycle().phase() == IndexLifecycle::Phase::ready &&
+            store_->session().query().isEmpty())
             StartupTrace::mark("first search ready");
     }
     return QObject::eventFilter(watched, event);
@@ -172,7 +175,26 @@ void AppDelegate::show() {
     window.raise();
     window.activateWindow();
     applyInitialSearch();
-    store_->requestFocus();
+    focusSearch();
+}
+
+void AppDelegate::focusSearch() {
+    if (mainView_) mainView_->focusSearch();
+    emit focusRequested();
+}
+
+void AppDelegate::focusList() {
+    if (mainView_) mainView_->focusList();
+}
+
+void AppDelegate::setTrayProblem(const QString& problem) {
+    trayProblem_ = problem;
+    if (settingsWindow_) settingsWindow_->setTrayProblem(problem);
+}
+
+void AppDelegate::setHotKeyProblem(const QString& problem) {
+    hotKeyProblem_ = problem;
+    if (settingsWindow_) settingsWindow_->setHotKeyProblem(problem);
 }
 
 void AppDelegate::hideApp() {
@@ -204,19 +226,19 @@ void AppDelegate::setMenuBarIcon(bool shown) {
     if (!shown) {
         trayIcon_.reset();
         trayMenu_.reset();
-        store_->setTrayProblem({});
+        setTrayProblem({});
         return;
     }
     if (!SessionBus::answers()) {
-        store_->setTrayProblem(tr("The desktop's session bus does not answer, so the tray icon "
-                                  "cannot be shown."));
+        setTrayProblem(tr("The desktop's session bus does not answer, so the tray icon "
+                          "cannot be shown."));
         return;
     }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        store_->setTrayProblem(tr("This desktop has no system tray, so the icon cannot be shown."));
+        setTrayProblem(tr("This desktop has no system tray, so the icon cannot be shown."));
         return;
     }
-    store_->setTrayProblem({});
+    setTrayProblem({});
     if (trayIcon_) return;
     trayIcon_ = std::make_unique<QSystemTrayIcon>(trayIcon());
     trayIcon_->setToolTip(QStringLiteral("Vesko"));
@@ -236,19 +258,19 @@ void AppDelegate::setMenuBarIcon(bool shown) {
 void AppDelegate::registerHotKey(const HotKeySetting& setting) {
     hotKey_ = std::make_unique<HotKey>(setting);
     connect(hotKey_.get(), &HotKey::activated, this, &AppDelegate::toggleWindow);
-    connect(hotKey_.get(), &HotKey::failed, store_.get(), &IndexStore::setHotKeyProblem);
-    store_->setHotKeyProblem(hotKey_->registerKey() ? QString() : hotKey_->problem());
+    connect(hotKey_.get(), &HotKey::failed, this, &AppDelegate::setHotKeyProblem);
+    setHotKeyProblem(hotKey_->registerKey() ? QString() : hotKey_->problem());
 }
 
 void AppDelegate::applyInitialSearch() {
     if (initialSearchApplied_) return;
     initialSearchApplied_ = true;
     if (options_.initialContents) {
-        Filters filters = store_->filters();
+        Filters filters = store_->session().filters();
         filters.contentQuery = options_.initialContents->toStdString();
-        store_->setFilters(filters);
+        store_->session().setFilters(filters);
     }
-    if (options_.initialQuery) store_->setQuery(*options_.initialQuery);
+    if (options_.initialQuery) store_->session().setQuery(*options_.initialQuery);
 }
 
 void AppDelegate::openSettings() {
@@ -256,6 +278,8 @@ void AppDelegate::openSettings() {
         // A child window of the main one: the window manager keeps it above and centred on it.
         settingsWindow_ = std::make_unique<SettingsWindow>(*store_, *localization_, &mainWindow());
         settingsWindow_->setWindowTitle(tr("Settings"));
+        settingsWindow_->setTrayProblem(trayProblem_);
+        settingsWindow_->setHotKeyProblem(hotKeyProblem_);
     }
     settingsWindow_->present();
 }
@@ -283,7 +307,7 @@ void AppDelegate::checkForUpdates() {
 }
 
 void AppDelegate::saveCurrentSearch() {
-    if (store_->query().isEmpty()) return;
+    if (store_->session().query().isEmpty()) return;
     QInputDialog dialog(mainWindow_.get());
     dialog.setWindowTitle(tr("Save Current Search…"));
     dialog.setLabelText(tr("Name:"));
@@ -291,13 +315,13 @@ void AppDelegate::saveCurrentSearch() {
     dialog.setCancelButtonText(tr("Cancel"));
     if (dialog.exec() != QDialog::Accepted) return;
     const QString name = dialog.textValue().trimmed();
-    if (!name.isEmpty()) store_->saveCurrentSearch(name);
+    if (!name.isEmpty()) store_->actions().saveCurrentSearch(name);
 }
 
 void AppDelegate::applySavedSearch(int index) {
-    const auto& saved = store_->savedSearches();
+    const auto& saved = store_->actions().savedSearches();
     if (index < 0 || static_cast<std::size_t>(index) >= saved.size()) return;
-    store_->apply(saved[static_cast<std::size_t>(index)]);
+    store_->actions().apply(saved[static_cast<std::size_t>(index)]);
     show();
 }
 
@@ -311,15 +335,13 @@ void AppDelegate::languageChanged() {
     if (menu_) menu_->install();
     if (settingsWindow_) settingsWindow_->setWindowTitle(tr("Settings"));
     if (mainWindow_) mainWindow_->setWindowTitle(QStringLiteral("Vesko"));
-    if (!store_->trayProblem().isEmpty()) setMenuBarIcon(true);
-    store_->languageChanged();
+    if (!trayProblem_.isEmpty()) setMenuBarIcon(true);
 }
 
 bool AppDelegate::saveBeforeExit() {
     if (mainWindow_ && mainWindow_->isVisible())
         store_->settings().setText(geometryKey,
                                    mainWindow_->saveGeometry().toBase64().toStdString());
-    store_->settings().sync();
     return store_->saveBeforeExit();
 }
 

@@ -23,6 +23,7 @@ namespace vesko {
 
 class HotKey;
 class MainMenu;
+class MainView;
 class PreviewWindow;
 class SettingsWindow;
 
@@ -55,7 +56,12 @@ public:
     bool hasMainWindow() const { return mainWindow_ != nullptr; }
     // Why the tray icon cannot be shown on this desktop; empty when it can. The settings
     // page shows it beside the tray option.
-    QString trayProblem() const { return store_->trayProblem(); }
+    QString trayProblem() const { return trayProblem_; }
+    // Why the global hot key is not registered; empty while it is.
+    QString hotKeyProblem() const { return hotKeyProblem_; }
+    // The main window's search field, or its result list, takes the keyboard.
+    void focusSearch();
+    void focusList();
 
     // Window life.
     void show();
@@ -81,6 +87,7 @@ public:
     bool saveBeforeExit();
 
 signals:
+    void focusRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -89,6 +96,8 @@ private:
     void makeWindow();
     void registerHotKey(const HotKeySetting& setting);
     void applyInitialSearch();
+    void setTrayProblem(const QString& problem);
+    void setHotKeyProblem(const QString& problem);
 
     Options options_;
     std::unique_ptr<IndexStore> store_;
@@ -101,6 +110,9 @@ private:
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::unique_ptr<QMenu> trayMenu_;
     bool initialSearchApplied_ = false;
+    QString trayProblem_;
+    QString hotKeyProblem_;
+    MainView* mainView_ = nullptr;
     bool showing_ = false; // show() restores a minimized window and asks for focus itself
 };
 

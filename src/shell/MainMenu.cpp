@@ -22,12 +22,13 @@ const QString product = QStringLiteral("Vesko");
 
 MainMenu::MainMenu(QMainWindow& window, AppDelegate& app)
     : QObject(&window), window_(window), app_(app), store_(app.store()) {
-    connect(&store_, &IndexStore::selectionChanged, this, &MainMenu::refresh);
-    connect(&store_, &IndexStore::rowsChanged, this, &MainMenu::refresh);
-    connect(&store_, &IndexStore::queryChanged, this, &MainMenu::refresh);
-    connect(&store_, &IndexStore::sortChanged, this, &MainMenu::refresh);
+    connect(&store_.session(), &SearchSession::selectionChanged, this, &MainMenu::refresh);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &MainMenu::refresh);
+    connect(&store_.session(), &SearchSession::queryChanged, this, &MainMenu::refresh);
+    connect(&store_.session(), &SearchSession::sortChanged, this, &MainMenu::refresh);
     connect(&store_.preferences(), &Preferences::changed, this, &MainMenu::refresh);
-    connect(&store_, &IndexStore::savedSearchesChanged, this, &MainMenu::scheduleSearches);
+    connect(&store_.actions(), &FileActionCenter::savedSearchesChanged, this,
+            &MainMenu::scheduleSearches);
 }
 
 void MainMenu::install() {
@@ -47,8 +48,8 @@ void MainMenu::install() {
 }
 
 void MainMenu::refresh() {
-    const bool rows = store_.rowCount() > 0;
-    const bool query = !store_.query().isEmpty();
+    const bool rows = store_.session().rowCount() > 0;
+    const bool query = !store_.session().query().isEmpty();
     for (const auto& [action, needs] : validated_) {
         if (!action) continue;
         action->setEnabled(needs == Needs::nothing || (needs == Needs::rows && rows) ||
@@ -140,9 +141,9 @@ void MainMenu::buildView(QMenu* menu) {
     auto* group = new QActionGroup(menu);
     group->addAction(addCheck(
         menu, "sortByRelevance", tr("Sort by Relevance"),
-        [&s] { return s.sort().field == Field::relevance; },
+        [&s] { return s.session().sort().field == Field::relevance; },
         [&s] {
-            s.setSort(ResultSort{Field::relevance, true});
+            s.session().setSort(ResultSort{Field::relevance, true});
         }));
     const std::pair<const char*, Field> sorts[] = {{"sortByName", Field::name},
                                                    {"sortByPath", Field::path},
@@ -153,14 +154,15 @@ void MainMenu::buildView(QMenu* menu) {
     for (std::size_t i = 0; i < std::size(sorts); ++i) {
         const Field field = sorts[i].second;
         group->addAction(addCheck(
-            menu, sorts[i].first, titles[i], [&s, field] { return s.sort().field == field; },
-            [&s, field] { s.toggleSort(field); }));
+            menu, sorts[i].first, titles[i],
+            [&s, field] { return s.session().sort().field == field; },
+            [&s, field] { s.session().toggleSort(field); }));
     }
     menu->addSeparator();
     add(menu, "focusResults", tr("Move Focus to Results"), Needs::rows, {},
-        [&s] { s.requestListFocus(); });
+        [this] { app_.focusList(); });
     add(menu, "focusSearchField", tr("Move Focus to Search Field"), Needs::nothing,
-        QKeySequence(QStringLiteral("Ctrl+F")), [&s] { s.requestFocus(); });
+        QKeySequence(QStringLiteral("Ctrl+F")), [this] { app_.focusSearch(); });
 }
 
 void MainMenu::buildSearches() {
@@ -171,7 +173,7 @@ void MainMenu::buildSearches() {
     add(searches_, "saveCurrentSearch", tr("Save Current Search…"), Needs::query,
         QKeySequence(QStringLiteral("Ctrl+S")), [this] { app_.saveCurrentSearch(); });
     searches_->addSeparator();
-    const auto& saved = store_.savedSearches();
+    const auto& saved = store_.actions().savedSearches();
     for (std::size_t i = 0; i < saved.size(); ++i) {
         const int index = static_cast<int>(i);
         // Only the first nine get a key: Ctrl+1 … Ctrl+9.
@@ -204,7 +206,7 @@ void MainMenu::buildWindow(QMenu* menu) {
     menu->addSeparator();
     // The index stays searchable while the new one is built.
     add(menu, "rescan", tr("Rescan"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+R")),
-        [this] { store_.rescan(); });
+        [this] { store_.lifecycle().rescan(); });
 }
 
 void MainMenu::buildHelp(QMenu* menu) {

@@ -7,7 +7,7 @@
 #include "shell/SessionBus.h"
 #include "shell/SingleInstance.h"
 #include "shell/StartupTrace.h"
-#include "store/TerminationSignals.h"
+#include "shell/TerminationSignals.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -118,12 +118,12 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate,
                      &AppDelegate::showRequested);
     instance.setStatus([&delegate] {
-        switch (delegate.store().phase()) {
-        case IndexStore::Phase::idle:
+        switch (delegate.store().lifecycle().phase()) {
+        case IndexLifecycle::Phase::idle:
             return QByteArray("idle");
-        case IndexStore::Phase::building:
+        case IndexLifecycle::Phase::building:
             return QByteArray("building");
-        case IndexStore::Phase::ready:
+        case IndexLifecycle::Phase::ready:
             return QByteArray("ready");
         }
         return QByteArray("unknown");
@@ -132,8 +132,8 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     find.attach(instance);
     SearchProviders providers(delegate.store(), [&delegate](const QString& text) {
         delegate.show();
-        delegate.store().setQuery(text);
-        delegate.store().requestFocus();
+        delegate.store().session().setQuery(text);
+        delegate.focusSearch();
     });
     if (!providers.publish(QDBusConnection::sessionBus()) &&
         QDBusConnection::sessionBus().isConnected())
@@ -145,7 +145,13 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
                      [&delegate](QSessionManager&) { delegate.saveBeforeExit(); });
     delegate.launch();
     QApplication::exec();
-    if (!delegate.saveBeforeExit()) {
+    const bool saved = delegate.saveBeforeExit();
+    // The window is gone: what the last save could not do is said here.
+    for (const StoreProblem& problem : delegate.store().problems().list())
+        if (problem.kind == StoreProblem::Kind::settingsNotSaved)
+            std::fprintf(stderr, "vesko: the settings could not be saved to %s\n",
+                         qPrintable(problem.detail));
+    if (!saved) {
         // Destroying the store would wait for the save that overran; the archive on disk is
         // still the previous, whole one.
         std::fflush(nullptr);

@@ -52,19 +52,20 @@ bool present(const std::string& path) {
 
 } // namespace
 
+using Why = ActionProblem::Kind;
+
 FileActionUndo::Problem FileActionUndo::restore(const Trashed& item) {
     const auto [files, name] = split(item.inTrash);
     const std::string trash = split(files).first;
     const std::string info = trash + "/info/" + name + ".trashinfo";
     const auto [folder, originalName] = split(item.original);
     if (!present(item.inTrash) || !recordsPath(info, trash, item.original))
-        return tr("“%1” is no longer in the Trash.").arg(shown(originalName));
+        return ActionProblem{Why::notInTrash, shown(originalName), {}, 0, 0, {}};
     if (const int error = moveNoReplace(files, name, folder, originalName)) {
         if (error == EEXIST)
-            return tr("“%1” stays in the Trash: “%2” is in its place now.")
-                .arg(shown(originalName), shown(item.original));
-        return tr("“%1” could not be put back in “%2”: %3")
-            .arg(shown(originalName), shown(folder), QString::fromLocal8Bit(std::strerror(error)));
+            return ActionProblem{
+                Why::placeTaken, shown(originalName), shown(item.original), 0, 0, {}};
+        return ActionProblem{Why::notPutBack, shown(originalName), shown(folder), error, 0, {}};
     }
     ::unlink(info.c_str());
     return std::nullopt;
@@ -73,11 +74,8 @@ FileActionUndo::Problem FileActionUndo::restore(const Trashed& item) {
 FileActionUndo::Problem FileActionUndo::renameBack() const {
     const int error = renameNoReplace(folder, newName, oldName);
     if (error == 0) return std::nullopt;
-    if (error == EEXIST)
-        return tr("“%1” keeps its name: another item is called “%2” now.")
-            .arg(shown(newName), shown(oldName));
-    return tr("“%1” could not be renamed back to “%2”: %3")
-        .arg(shown(newName), shown(oldName), QString::fromLocal8Bit(std::strerror(error)));
+    const Why kind = error == EEXIST ? Why::nameTaken : Why::notRenamedBack;
+    return ActionProblem{kind, shown(newName), shown(oldName), error == EEXIST ? 0 : error, 0, {}};
 }
 
 } // namespace vesko

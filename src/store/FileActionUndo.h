@@ -4,8 +4,7 @@
 // replaces an item that took the old place meanwhile; the item then stays where it is.
 #pragma once
 
-#include <QCoreApplication>
-#include <QString>
+#include "store/ActionProblem.h"
 
 #include <optional>
 #include <string>
@@ -14,10 +13,7 @@
 namespace vesko {
 
 struct FileActionUndo {
-    Q_DECLARE_TR_FUNCTIONS(FileActionUndo)
-
-public:
-    using Problem = std::optional<QString>;
+    using Problem = std::optional<ActionProblem>;
     enum class Kind { trash, rename };
 
     // One item in the Trash: its path before, and its path under the Trash's "files".

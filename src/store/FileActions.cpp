@@ -34,8 +34,12 @@ std::string homeTrash() {
     return QFile::encodeName(data).toStdString() + "/Trash";
 }
 
-QString systemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+ActionProblem systemProblem(int error) {
+    return {ActionProblem::Kind::system, {}, {}, error, 0, {}};
+}
+
+ActionProblem problemOf(ActionProblem::Kind kind, const QString& name = {}) {
+    return {kind, name, {}, 0, 0, {}};
 }
 
 std::string parentOf(const std::string& path) {
@@ -77,14 +81,15 @@ std::string FileActions::fullPath(const std::string& directory, const std::strin
 }
 
 FileActions::Problem FileActions::nameProblem(const QString& name, const std::string& folder) {
-    if (name.isEmpty()) return tr("A name can't be empty.");
-    if (name.contains('/')) return tr("A name can't contain “/”.");
-    if (name.contains(QChar(0))) return tr("A name can't contain a null character.");
-    if (name == "." || name == "..") return tr("“%1” is reserved and can't be a name.").arg(name);
+    using Kind = ActionProblem::Kind;
+    if (name.isEmpty()) return problemOf(Kind::emptyName);
+    if (name.contains('/')) return problemOf(Kind::slashInName);
+    if (name.contains(QChar(0))) return problemOf(Kind::nullInName);
+    if (name == "." || name == "..") return problemOf(Kind::reservedName, name);
     long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     if (longest <= 0) longest = 255;
     if (name.toUtf8().size() > longest)
-        return tr("The name is too long: this folder allows at most %1 bytes.").arg(longest);
+        return ActionProblem{Kind::nameTooLong, {}, {}, 0, longest, {}};
     return std::nullopt;
 }
 
@@ -96,15 +101,15 @@ FileActions::Renamed FileActions::rename(const std::string& directory, const std
     const std::string target = trimmed.toStdString();
     if (target == name) return {};
     if (const int error = renameNoReplace(directory, name, target, faults))
-        return {systemText(error), std::nullopt};
+        return {systemProblem(error), std::nullopt};
     return {std::nullopt, target};
 }
 
 FileActions::Problem FileActions::moveToTrash(const std::string& path, std::string* inTrash) {
     const std::string trash = homeTrash();
-    if (trash.empty()) return systemText(ENOENT);
+    if (trash.empty()) return systemProblem(ENOENT);
     const Trash::Moved moved = Trash::move(path, trash);
-    if (moved.error) return systemText(moved.error);
+    if (moved.error) return systemProblem(moved.error);
     if (inTrash) *inTrash = moved.trashedPath;
     return std::nullopt;
 }
@@ -113,13 +118,16 @@ FileActions::Problem FileActions::exportPaths(const std::string& file,
                                               const std::vector<std::string>& paths) {
     ignoreFileSizeSignal();
     QSaveFile out(QFile::decodeName(file.c_str()));
-    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
+    const auto notWritten = [&out] {
+        return ActionProblem{ActionProblem::Kind::notWritten, {}, {}, 0, 0, out.errorString()};
+    };
+    if (!out.open(QIODevice::WriteOnly)) return notWritten();
     for (const auto& path : paths) {
         out.write(path.data(), static_cast<qint64>(path.size()));
         out.write("\n", 1);
     }
     if (paths.empty()) out.write("\n", 1);
-    if (!out.commit()) return out.errorString();
+    if (!out.commit()) return notWritten();
     return std::nullopt;
 }
 
@@ -145,21 +153,21 @@ QMimeData* FileActions::pathsData(const std::vector<std::string>& paths) {
 
 FileActions::Problem FileActions::copyPaths(const std::vector<std::string>& paths) {
     QClipboard* board = clipboard();
-    if (!board) return tr("The clipboard is not available.");
+    if (!board) return problemOf(ActionProblem::Kind::noClipboard);
     board->setMimeData(pathsData(paths));
     return std::nullopt;
 }
 
 FileActions::Problem FileActions::copyName(const std::string& name) {
     QClipboard* board = clipboard();
-    if (!board) return tr("The clipboard is not available.");
+    if (!board) return problemOf(ActionProblem::Kind::noClipboard);
     board->setText(QString::fromStdString(TerminalText::quoted(name)));
     return std::nullopt;
 }
 
 FileActions::Problem FileActions::open(const std::string& path, const Desktop& desktop) {
     if (openWith(desktop, fileUrl(path))) return std::nullopt;
-    return tr("No application could open “%1”.").arg(shownText(lastName(path)));
+    return problemOf(ActionProblem::Kind::noApplication, shownText(lastName(path)));
 }
 
 void FileActions::showInFileManager(const std::string& path, const Desktop& desktop,
@@ -167,7 +175,7 @@ void FileActions::showInFileManager(const std::string& path, const Desktop& desk
     const std::string folder = parentOf(path);
     auto fallBack = [desktop, folder, done] {
         if (openWith(desktop, fileUrl(folder))) return done(std::nullopt);
-        done(tr("No file manager could show “%1”.").arg(shownText(folder)));
+        done(problemOf(ActionProblem::Kind::noFileManager, shownText(folder)));
     };
     QDBusConnection bus = busFor(desktop);
     if (!bus.isConnected()) return fallBack();

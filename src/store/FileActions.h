@@ -2,11 +2,12 @@
 // What the user can do with an item of the result list: rename it in place, move it to the
 // Trash, copy its path or name, open it, show it in the file manager; and the export of a
 // whole result list to a text file. Paths are the index's bytes, so names that are not
-// valid UTF-8 still reach the right file. Each action answers with the problem text the
-// user sees, or nothing when it worked; none of them throws or ends the process.
+// valid UTF-8 still reach the right file. Each action answers with what kept it from
+// happening, or nothing when it worked; none of them throws or ends the process.
 #pragma once
 
-#include <QCoreApplication>
+#include "store/ActionProblem.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -23,10 +24,8 @@ namespace vesko {
 struct RenameFaults;
 
 class FileActions {
-    Q_DECLARE_TR_FUNCTIONS(FileActions)
-
 public:
-    using Problem = std::optional<QString>;
+    using Problem = std::optional<ActionProblem>;
 
     // "/" + name for an item of the root folder, else directory + "/" + name.
     static std::string fullPath(const std::string& directory, const std::string& name);

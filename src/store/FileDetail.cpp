@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/FileDetail.h"
 
-#include "store/Preferences.h"
-
-#include <QDateTime>
 #include <QFile>
-#include <QLocale>
 #include <QMimeDatabase>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -137,13 +133,13 @@ QMimeType targetTypeOf(const std::string& path) {
 
 } // namespace
 
-QString FileDetail::linkKind(const std::string& path) {
+LinkTarget FileDetail::linkTarget(const std::string& path) {
     struct stat target {};
-    if (::stat(path.c_str(), &target) != 0) return tr("Link to a missing item");
-    if (S_ISDIR(target.st_mode)) return tr("Link to a folder");
+    if (::stat(path.c_str(), &target) != 0) return {};
+    if (S_ISDIR(target.st_mode)) return {LinkTarget::Kind::folder, {}};
     const QMimeType type = targetTypeOf(path);
-    if (type.isDefault() || type.comment().isEmpty()) return tr("Link to a file");
-    return tr("Link to %1").arg(type.comment());
+    if (type.isDefault() || type.comment().isEmpty()) return {LinkTarget::Kind::file, {}};
+    return {LinkTarget::Kind::typed, type.comment()};
 }
 
 FileDetail FileDetail::read(const std::string& path) {
@@ -151,11 +147,9 @@ FileDetail FileDetail::read(const std::string& path) {
     if (::lstat(path.c_str(), &info) != 0) return {};
     FileDetail detail;
     detail.exists = true;
-    const QLocale locale;
-    detail.modifiedText =
-        locale.toString(QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec), QLocale::ShortFormat);
+    detail.modified = info.st_mtim.tv_sec;
     if (S_ISLNK(info.st_mode)) {
-        detail.kind = linkKind(path);
+        detail.link = linkTarget(path);
         struct stat target {};
         const bool reached = ::stat(path.c_str(), &target) == 0;
         if (reached && S_ISDIR(target.st_mode)) {
@@ -167,7 +161,7 @@ FileDetail FileDetail::read(const std::string& path) {
         } else {
             detail.iconName = QStringLiteral("inode-symlink");
         }
-        detail.sizeText = Preferences::sizeText(static_cast<std::uint64_t>(info.st_size));
+        detail.size = static_cast<std::uint64_t>(info.st_size);
         return detail;
     }
     const QMimeType type = typeOf(path, info);
@@ -175,7 +169,7 @@ FileDetail FileDetail::read(const std::string& path) {
     if (!type.comment().isEmpty()) detail.kind = type.comment();
     if (S_ISDIR(info.st_mode)) return detail;
     detail.opensWith = defaultApplicationName(type.name());
-    detail.sizeText = Preferences::sizeText(static_cast<std::uint64_t>(info.st_size));
+    detail.size = static_cast<std::uint64_t>(info.st_size);
     return detail;
 }
 

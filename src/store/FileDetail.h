@@ -7,30 +7,39 @@
 // what it points to.
 #pragma once
 
-#include <QCoreApplication>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vesko {
 
+// What a symbolic link reaches: nothing, a folder, a file of no known type, or a file of
+// `type` (the MIME type's description) by its name.
+struct LinkTarget {
+    enum class Kind { missing, folder, file, typed };
+    Kind kind = Kind::missing;
+    QString type;
+
+    bool operator==(const LinkTarget&) const = default;
+};
+
 struct FileDetail {
-    QString iconName;                    // the MIME type's theme icon name
-    std::optional<QString> kind;         // e.g. "folder", "PDF document"
-    std::optional<QString> opensWith;    // the default application's name; none for folders
-    std::optional<QString> sizeText;     // none for folders
-    std::optional<QString> modifiedText; // in the user's locale, short date and time
-    bool exists = false;                 // false when the item could not be read
+    QString iconName;                  // the MIME type's theme icon name
+    std::optional<QString> kind;       // e.g. "folder", "PDF document"; none for a link
+    std::optional<LinkTarget> link;    // a link's kind is what it reaches
+    std::optional<QString> opensWith;  // the default application's name; none for folders
+    std::optional<std::uint64_t> size; // in bytes; none for folders
+    std::int64_t modified = 0;         // seconds since 1970
+    bool exists = false;               // false when the item could not be read
 
     bool operator==(const FileDetail&) const = default;
 
     static FileDetail read(const std::string& path);
-    // A symbolic link's kind: "Link to " the kind of its target by name, a folder, or a
-    // missing item. Reads no content, so the list may ask it for the rows on screen.
-    static QString linkKind(const std::string& path);
-
-    Q_DECLARE_TR_FUNCTIONS(FileDetail)
+    // What a symbolic link reaches, its type by the target's name. Reads no content, so the
+    // list may ask it for the rows on screen.
+    static LinkTarget linkTarget(const std::string& path);
 };
 
 // The display name of the desktop's default application for a MIME type, following the

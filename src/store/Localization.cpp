@@ -77,7 +77,7 @@ std::vector<Localization::Choice> Localization::choices() const {
     std::sort(others.begin(), others.end(), [](const QString& a, const QString& b) {
         return QString::localeAwareCompare(endonym(a), endonym(b)) < 0;
     });
-    std::vector<Choice> list{{std::nullopt, tr("System language")},
+    std::vector<Choice> list{{std::nullopt, {}},
                              {QStringLiteral("en"), endonym(QStringLiteral("en"))}};
     for (const QString& code : others)
         list.push_back({code, endonym(code)});

@@ -22,7 +22,7 @@ class Localization : public QObject {
 public:
     struct Choice {
         std::optional<QString> code; // none: the system's language
-        QString endonym;             // the language's name in itself
+        QString endonym;             // the language's name in itself; none for the system's
         QString identity() const { return code.value_or(QStringLiteral("system")); }
         bool operator==(const Choice&) const = default;
     };

@@ -5,8 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeySequence>
-#include <QLocale>
-#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -57,37 +55,6 @@ std::string toRaw(const std::array<std::pair<Enum, std::string_view>, N>& cases,
     for (const auto& [item, text] : cases)
         if (item == value) return std::string(text);
     return std::string(cases.front().second);
-}
-
-QString relativeText(qint64 seconds) {
-    const bool future = seconds < 0;
-    const qint64 span = std::llabs(seconds);
-    struct Unit {
-        qint64 seconds;
-        const char* past;
-        const char* ahead;
-    };
-    static constexpr Unit units[] = {
-        {31'536'000, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n yr. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n yr.")},
-        {2'592'000, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n mo. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n mo.")},
-        {604'800, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n wk. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n wk.")},
-        {86'400, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n day(s) ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n day(s)")},
-        {3'600, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n hr. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n hr.")},
-        {60, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n min. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n min.")},
-        {1, QT_TRANSLATE_N_NOOP("vesko::Preferences", "%n sec. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::Preferences", "in %n sec.")}};
-    for (const auto& unit : units) {
-        if (span >= unit.seconds)
-            return Preferences::tr(future ? unit.ahead : unit.past, nullptr,
-                                   static_cast<int>(span / unit.seconds));
-    }
-    return Preferences::tr("now");
 }
 
 // A key the recorder can store: a printable character or a named key of the keyboard,
@@ -159,97 +126,6 @@ Preferences::Preferences(Settings& settings, QObject* parent)
                   .value_or(HotKeySetting{});
     const QString section = QString::fromStdString(settings.text(settingsSectionKey));
     if (!section.isEmpty()) settingsSection_ = section;
-}
-
-QString Preferences::label(PathBarStyle style) {
-    switch (style) {
-    case PathBarStyle::plain:
-        return tr("Full path");
-    case PathBarStyle::breadcrumb:
-        return tr("Breadcrumbs");
-    case PathBarStyle::tilde:
-        return tr("Shortened");
-    }
-    return {};
-}
-
-QString Preferences::label(DateStyle style) {
-    switch (style) {
-    case DateStyle::dateOnly:
-        return tr("Date only");
-    case DateStyle::dateTime:
-        return tr("Date and time");
-    case DateStyle::longDate:
-        return tr("Long date");
-    case DateStyle::relative:
-        return tr("Relative");
-    case DateStyle::isoDate:
-        return tr("ISO date");
-    case DateStyle::isoDateTime:
-        return tr("ISO date and time");
-    }
-    return {};
-}
-
-QString Preferences::label(Appearance appearance) {
-    switch (appearance) {
-    case Appearance::system:
-        return tr("System");
-    case Appearance::light:
-        return tr("Light");
-    case Appearance::dark:
-        return tr("Dark");
-    }
-    return {};
-}
-
-QString Preferences::pathText(PathBarStyle style, const QString& path, const QString& home) {
-    if (style == PathBarStyle::breadcrumb) {
-        const QStringList names = path.split('/', Qt::SkipEmptyParts);
-        return names.isEmpty() ? path : names.join(pathSeparator(style));
-    }
-    // The home folder only as whole names: /home/anna is not below /home/ann.
-    if (style == PathBarStyle::tilde && !home.isEmpty() && path.startsWith(home) &&
-        (path.size() == home.size() || path[home.size()] == '/' || home.endsWith('/')))
-        return '~' + path.mid(home.endsWith('/') ? home.size() - 1 : home.size());
-    return path;
-}
-
-QString Preferences::pathSeparator(PathBarStyle style) {
-    return style == PathBarStyle::breadcrumb ? QStringLiteral("  \u203A  ") : QStringLiteral("/");
-}
-
-QString Preferences::sizeText(std::uint64_t bytes) {
-    const QLocale locale;
-    // Qt writes the smallest sizes out as words ("23 bytes", "23 바이트"), beside symbols
-    // for all the others.
-    if (bytes < 1000) return locale.toString(static_cast<qulonglong>(bytes)) + QStringLiteral(" B");
-    return locale.formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
-}
-
-QString Preferences::dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now) {
-    if (seconds == 0) return QStringLiteral("-");
-    const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds);
-    const QLocale locale;
-    switch (style) {
-    case DateStyle::dateOnly:
-        break;
-    case DateStyle::dateTime:
-        return locale.toString(date, QLocale::ShortFormat);
-    case DateStyle::longDate:
-        return locale.toString(date.date(), QLocale::LongFormat);
-    case DateStyle::relative:
-        return relativeText(date.secsTo(now));
-    case DateStyle::isoDate:
-        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd"));
-    case DateStyle::isoDateTime:
-        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd HH:mm"));
-    }
-    return locale.toString(date.date(), QLocale::ShortFormat);
-}
-
-QString Preferences::sample(DateStyle style, const QDateTime& now) {
-    return dateText(style, static_cast<std::uint32_t>(now.toSecsSinceEpoch() - 259'200), now);
 }
 
 QPalette Preferences::palette(Appearance appearance) {

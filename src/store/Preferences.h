@@ -2,13 +2,11 @@
 // The user's display and behaviour preferences, each under a fixed key with a default, read
 // once when created and written as soon as one changes. A stored value of the wrong type or
 // an unknown text reads as the default, so a hand-edited file never breaks the application.
-// Also the text forms the result list draws with: path styles and date styles.
 #pragma once
 
 #include "store/Settings.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QObject>
 #include <QPalette>
 #include <QString>
@@ -59,20 +57,6 @@ public:
     static constexpr std::array<std::pair<Appearance, std::string_view>, 3> appearances{
         {{Appearance::system, "system"}, {Appearance::light, "light"}, {Appearance::dark, "dark"}}};
 
-    static QString label(PathBarStyle style);
-    static QString label(DateStyle style);
-    static QString label(Appearance appearance);
-
-    // How a path is drawn: unchanged, its names joined by "  ›  ", or the home folder as "~".
-    static QString pathText(PathBarStyle style, const QString& path, const QString& home);
-    // What divides the names in `pathText`.
-    static QString pathSeparator(PathBarStyle style);
-    // A file size, everywhere in one style: "23 B", "20.9 kB" (powers of 1000, the desktop's).
-    static QString sizeText(std::uint64_t bytes);
-    // How a date (seconds since 1970, 0 for none) is drawn, in the default QLocale.
-    static QString dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now);
-    // The preview of a style in the settings window: three days before now.
-    static QString sample(DateStyle style, const QDateTime& now);
     // Applies the appearance to the whole application: the platform's palette for `system`,
     // a palette of our own otherwise (the window layer pairs it with the Fusion style).
     static void apply(Appearance appearance);

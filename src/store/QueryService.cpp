@@ -59,12 +59,13 @@ void QueryService::onStoreThread(std::function<void()> work) const {
 
 void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> reply) const {
     const IndexStore& store = *store_;
-    if (store.phase() != IndexStore::Phase::ready || !store.index() || !store.names())
+    if (store.lifecycle().phase() != IndexLifecycle::Phase::ready || !store.lifecycle().index() ||
+        !store.lifecycle().names())
         return reply("error busy\n");
     if (query.sort.field == ResultSort::Field::kind && !query.countOnly)
         return reply("error unsupported\n");
     auto asked = IndexBuilder::normalize(query.roots);
-    auto ours = store.roots();
+    auto ours = store.lifecycle().roots();
     std::ranges::sort(asked);
     std::ranges::sort(ours);
     if (asked != ours) return reply("error roots\n");
@@ -72,8 +73,9 @@ void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> 
     // install a newer one meanwhile.
     store.tasks().run(
         StoreTasks::Priority::userInitiated,
-        [service = *this, query = std::move(query), index = *store.index(), names = store.names(),
-         preferences = QueryPreferences::of(store.preferences()), reply = std::move(reply)] {
+        [service = *this, query = std::move(query), index = *store.lifecycle().index(),
+         names = store.lifecycle().names(), preferences = QueryPreferences::of(store.preferences()),
+         reply = std::move(reply)] {
             QByteArray text =
                 QByteArray::fromStdString(query.answerText(index, *names, preferences));
             service.onStoreThread([reply, text = std::move(text)] { reply(text); });
@@ -85,7 +87,8 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
     onStoreThread([service = *this, text = std::move(text), back = std::move(back),
                    done = std::move(done)]() mutable {
         const IndexStore& store = *service.store_;
-        if (store.phase() != IndexStore::Phase::ready || !store.index() || !store.names()) {
+        if (store.lifecycle().phase() != IndexLifecycle::Phase::ready ||
+            !store.lifecycle().index() || !store.lifecycle().names()) {
             back->post([done = std::move(done)] { done({}); });
             return;
         }
@@ -97,8 +100,8 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
         store.tasks().run(
             StoreTasks::Priority::userInitiated,
             [service, request = query.request(QueryPreferences::of(store.preferences())),
-             index = *store.index(), names = store.names(), back = std::move(back),
-             done = std::move(done)]() mutable {
+             index = *store.lifecycle().index(), names = store.lifecycle().names(),
+             back = std::move(back), done = std::move(done)]() mutable {
                 const Search::Result result = Search::run(request, index, *names);
                 auto rows = SearchRow::build(result.hits, index, *names);
                 // The icons are looked up on the store's thread, then the hits go home.
@@ -114,14 +117,14 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
 
 void QueryService::open(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
-        FileActions::open(path, store->desktop());
+        FileActions::open(path, store->actions().desktop());
         done();
     });
 }
 
 void QueryService::showInFileManager(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
-        FileActions::showInFileManager(path, store->desktop(), [](auto) {});
+        FileActions::showInFileManager(path, store->actions().desktop(), [](auto) {});
         done();
     });
 }

@@ -53,9 +53,9 @@ ActionNotice::ActionNotice(IndexStore& store, QWidget* parent)
     row->addWidget(text_, 1);
     row->addWidget(undo_);
     row->addWidget(close_);
-    connect(undo_, &QPushButton::clicked, &store_, &IndexStore::undoLastAction);
-    connect(close_, &QToolButton::clicked, &store_, &IndexStore::forgetUndo);
-    connect(&store_, &IndexStore::undoChanged, this, &ActionNotice::follow);
+    connect(undo_, &QPushButton::clicked, &store_.actions(), &FileActionCenter::undoLastAction);
+    connect(close_, &QToolButton::clicked, &store_.actions(), &FileActionCenter::forgetUndo);
+    connect(&store_.actions(), &FileActionCenter::undoChanged, this, &ActionNotice::follow);
     follow();
 }
 
@@ -64,7 +64,7 @@ QString ActionNotice::text() const {
 }
 
 void ActionNotice::follow() {
-    const auto& undo = store_.lastUndo();
+    const auto& undo = store_.actions().lastUndo();
     setVisible(undo.has_value());
     undo_->setText(tr("Undo"));
     undo_->setToolTip(QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));

@@ -2,10 +2,12 @@
 #include "ui/DetailBar.h"
 
 #include "store/IndexStore.h"
+#include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -62,7 +64,7 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
 
     connect(copy_, &QPushButton::clicked, this, &DetailBar::copy);
     connect(copied_, &QTimer::timeout, this, &DetailBar::retranslate);
-    connect(&store_, &IndexStore::detailChanged, this, [this] {
+    connect(&store_.actions(), &FileActionCenter::detailChanged, this, [this] {
         detailFresh_ = true;
         follow();
     });
@@ -70,9 +72,9 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
         detailFresh_ = false;
         follow();
     };
-    connect(&store_, &IndexStore::selectionChanged, this, moved);
-    connect(&store_, &IndexStore::rowsChanged, this, moved);
-    connect(&store_, &IndexStore::selectedRowsChanged, this, &DetailBar::follow);
+    connect(&store_.session(), &SearchSession::selectionChanged, this, moved);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, moved);
+    connect(&store_.session(), &SearchSession::selectedRowsChanged, this, &DetailBar::follow);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pathBarStyle")) follow();
     });
@@ -91,9 +93,9 @@ void DetailBar::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslate();
         // The kind and the date were worded in the language of their reading.
-        if (store_.selectedRow() && store_.selectedRows().size() <= 1) {
+        if (store_.session().selectedRow() && store_.session().selectedRows().size() <= 1) {
             detailFresh_ = false;
-            store_.loadDetail();
+            store_.actions().loadDetail();
         }
         follow();
     }
@@ -126,7 +128,7 @@ void DetailBar::showPath() {
         path_->contentsRect().width() - margins.left() - margins.right() - 2 * lineEditMargin;
     path_->setText(
         ElidedText::path(pathText_, path_->fontMetrics(), width,
-                         Preferences::pathSeparator(store_.preferences().pathBarStyle())));
+                         DisplayText::pathSeparator(store_.preferences().pathBarStyle())));
     path_->setCursorPosition(0);
 }
 
@@ -144,11 +146,14 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
     // The desktop calls a folder "folder", in lower case; the list says "Folder".
     if (isDirectory)
         parts << tr("Folder");
+    else if (detail.link)
+        parts << DisplayText::linkKind(*detail.link);
     else if (detail.kind)
         parts << detail.kind->left(1).toUpper() + detail.kind->mid(1);
     if (detail.opensWith) parts << tr("Opens with %1").arg(*detail.opensWith);
-    if (detail.sizeText) parts << *detail.sizeText;
-    if (detail.modifiedText) parts << *detail.modifiedText;
+    if (detail.size) parts << DisplayText::sizeText(*detail.size);
+    parts << QLocale().toString(QDateTime::fromSecsSinceEpoch(detail.modified),
+                                QLocale::ShortFormat);
     return parts.join(QStringLiteral(" · "));
 }
 
@@ -157,11 +162,11 @@ QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
     for (const SearchRow& row : rows)
         if (!row.isDirectory) bytes += PackedSize::unpack(row.size);
     return tr("%1 items · %2")
-        .arg(QLocale().toString(static_cast<qint64>(rows.size())), Preferences::sizeText(bytes));
+        .arg(QLocale().toString(static_cast<qint64>(rows.size())), DisplayText::sizeText(bytes));
 }
 
 void DetailBar::follow() {
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     copy_->setEnabled(row.has_value());
     if (!row) {
         pathText_.clear();
@@ -170,23 +175,23 @@ void DetailBar::follow() {
         warning_->hide();
         return;
     }
-    pathText_ = Preferences::pathText(store_.preferences().pathBarStyle(),
+    pathText_ = DisplayText::pathText(store_.preferences().pathBarStyle(),
                                       ResultModel::fullPath(*row), QDir::homePath());
     showPath();
-    if (store_.selectedRows().size() > 1) {
-        fields_->setText(marksText(store_.actionRows()));
+    if (store_.session().selectedRows().size() > 1) {
+        fields_->setText(marksText(store_.session().actionRows()));
         warning_->hide();
         return;
     }
     // Until the detail of this row arrives the line stays empty rather than show the last one.
-    const auto& detail = store_.detail();
+    const auto& detail = store_.actions().detail();
     const bool shown = detailFresh_ && detail;
     fields_->setText(shown ? fieldsText(*detail, row->isDirectory) : QString());
     warning_->setVisible(shown && !detail->exists);
 }
 
 void DetailBar::copy() {
-    store_.copySelectedPath();
+    store_.actions().copySelectedPath();
     copy_->setText(tr("Copied"));
     copied_->start();
     emit pathCopied();

@@ -42,9 +42,9 @@ ExclusionsView::ExclusionsView(IndexStore& store, List list, QWidget* parent)
     layout->addWidget(note_);
 
     connect(addButton_, &QPushButton::clicked, this, &ExclusionsView::chooseFolders);
-    connect(&store_,
-            list_ == List::excluded ? &IndexStore::excludedFoldersChanged
-                                    : &IndexStore::extraRootsChanged,
+    connect(&store_.lifecycle(),
+            list_ == List::excluded ? &IndexLifecycle::excludedFoldersChanged
+                                    : &IndexLifecycle::extraRootsChanged,
             this, &ExclusionsView::showRows);
     retranslate();
     showRows();
@@ -55,7 +55,8 @@ void ExclusionsView::chooseFolders() {
 }
 
 QStringList ExclusionsView::folders() const {
-    return list_ == List::excluded ? store_.excludedFolderList() : store_.extraRootList();
+    return list_ == List::excluded ? store_.lifecycle().excludedFolderList()
+                                   : store_.lifecycle().extraRootList();
 }
 
 void ExclusionsView::setFolders(const QStringList& folders) {
@@ -63,9 +64,9 @@ void ExclusionsView::setFolders(const QStringList& folders) {
     for (const QString& folder : folders)
         list.push_back(folder.toStdString());
     if (list_ == List::excluded)
-        store_.setExcludedFolders(list);
+        store_.lifecycle().setExcludedFolders(list);
     else
-        store_.setExtraRoots(list);
+        store_.lifecycle().setExtraRoots(list);
 }
 
 void ExclusionsView::addFolders(const QStringList& folders) {
@@ -130,7 +131,7 @@ void ExclusionsView::showRows() {
     auto* builtInTitle = new QLabel(tr("Always left out:"), rowsBox_);
     builtInTitle->setForegroundRole(QPalette::PlaceholderText);
     rows->addWidget(builtInTitle);
-    for (const QString& folder : store_.builtInExclusionList()) {
+    for (const QString& folder : store_.lifecycle().builtInExclusionList()) {
         auto* path = new QLabel(folder, rowsBox_);
         path->setObjectName("builtInExclusion");
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);

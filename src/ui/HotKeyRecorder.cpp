@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/HotKeyRecorder.h"
 
-#include "store/IndexStore.h"
+#include "store/Preferences.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -139,8 +139,8 @@ bool isModifierOnly(int key) {
 
 } // namespace
 
-HotKeyRecorder::HotKeyRecorder(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), field_(new ShortcutField(this)),
+HotKeyRecorder::HotKeyRecorder(Preferences& preferences, QWidget* parent)
+    : QWidget(parent), preferences_(preferences), field_(new ShortcutField(this)),
       defaultButton_(new QPushButton(this)), complaint_(new QLabel(this)),
       problem_(new QLabel(this)) {
     field_->setObjectName("hotKeyField");
@@ -166,10 +166,9 @@ HotKeyRecorder::HotKeyRecorder(IndexStore& store, QWidget* parent)
     connect(defaultButton_, &QPushButton::clicked, this, [this] {
         field_->setRecording(false);
         setComplaint({});
-        store_.preferences().setHotKey(HotKeySetting{});
+        preferences_.setHotKey(HotKeySetting{});
     });
-    connect(&store_.preferences(), &Preferences::hotKeyChanged, this, &HotKeyRecorder::refresh);
-    connect(&store_, &IndexStore::hotKeyProblemChanged, this, &HotKeyRecorder::refresh);
+    connect(&preferences_, &Preferences::hotKeyChanged, this, &HotKeyRecorder::refresh);
     setComplaint({});
     retranslate();
 }
@@ -218,7 +217,7 @@ void HotKeyRecorder::capture(const QKeyEvent& event) {
     setComplaint({});
     field_->setRecording(false);
     field_->clearFocus();
-    store_.preferences().setHotKey(HotKeySetting{key, mask});
+    preferences_.setHotKey(HotKeySetting{key, mask});
 }
 
 void HotKeyRecorder::setComplaint(const QString& complaint) {
@@ -228,12 +227,15 @@ void HotKeyRecorder::setComplaint(const QString& complaint) {
 }
 
 void HotKeyRecorder::refresh() {
-    field_->setText(field_->recording() ? tr("Press keys…")
-                                        : store_.preferences().hotKey().description());
-    const QString problem = store_.hotKeyProblem();
-    problem_->setText(problem);
-    problem_->setAccessibleName(problem);
-    problem_->setVisible(!problem.isEmpty());
+    field_->setText(field_->recording() ? tr("Press keys…") : preferences_.hotKey().description());
+    problem_->setText(problemText_);
+    problem_->setAccessibleName(problemText_);
+    problem_->setVisible(!problemText_.isEmpty());
+}
+
+void HotKeyRecorder::setProblem(const QString& problem) {
+    problemText_ = problem;
+    refresh();
 }
 
 } // namespace vesko

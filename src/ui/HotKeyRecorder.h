@@ -12,17 +12,19 @@ class QPushButton;
 
 namespace vesko {
 
-class IndexStore;
+class Preferences;
 class ShortcutField;
 
 class HotKeyRecorder : public QWidget {
     Q_OBJECT
 
 public:
-    explicit HotKeyRecorder(IndexStore& store, QWidget* parent = nullptr);
+    explicit HotKeyRecorder(Preferences& preferences, QWidget* parent = nullptr);
     ~HotKeyRecorder() override;
 
     bool isRecording() const;
+    // Why the stored shortcut could not be registered; empty while it is.
+    void setProblem(const QString& problem);
 
     // The stored modifier mask of a key event's modifiers (Super 0x100, Shift 0x200,
     // Alt 0x800, Ctrl 0x1000); keypad and other flags do not count.
@@ -37,7 +39,8 @@ private:
     void setComplaint(const QString& complaint);
     void refresh();
 
-    IndexStore& store_;
+    Preferences& preferences_;
+    QString problemText_;
     ShortcutField* field_;
     QPushButton* defaultButton_;
     QLabel* complaint_;

@@ -41,18 +41,21 @@ LocationsView::LocationsView(IndexStore& store, QWidget* parent)
     layout->addLayout(rows_);
     layout->addWidget(rescan_);
 
-    connect(rescan_, &QPushButton::clicked, &store_, &IndexStore::rescan);
-    connect(&store_, &IndexStore::extraRootsChanged, this, &LocationsView::showRows);
-    connect(&store_, &IndexStore::mountedExtraRootsChanged, this, &LocationsView::showRows);
-    connect(&store_, &IndexStore::mountedVolumesChanged, this, &LocationsView::showRows);
+    connect(rescan_, &QPushButton::clicked, &store_.lifecycle(), &IndexLifecycle::rescan);
+    connect(&store_.lifecycle(), &IndexLifecycle::extraRootsChanged, this,
+            &LocationsView::showRows);
+    connect(&store_.lifecycle(), &IndexLifecycle::mountedExtraRootsChanged, this,
+            &LocationsView::showRows);
+    connect(&store_.lifecycle(), &IndexLifecycle::mountedVolumesChanged, this,
+            &LocationsView::showRows);
     showRows();
 }
 
 void LocationsView::setIndexed(const QString& path, bool on) {
-    std::vector<std::string> list = store_.extraRoots();
+    std::vector<std::string> list = store_.lifecycle().extraRoots();
     std::erase(list, path.toStdString());
     if (on) list.push_back(path.toStdString());
-    store_.setExtraRoots(list);
+    store_.lifecycle().setExtraRoots(list);
 }
 
 void LocationsView::showRows() {
@@ -74,16 +77,16 @@ void LocationsView::showRows() {
     rows->addLayout(homeRow);
 
     std::vector<std::string> shown;
-    for (const Volume& volume : store_.mountedVolumes()) {
+    for (const Volume& volume : store_.lifecycle().mountedVolumes()) {
         addRow(rows, volumeIcon(volume, style()), QString::fromStdString(volume.name),
                QString::fromStdString(volume.path));
         if (volume.isNetwork) addNote(rows, tr("Network volume - slow to index, no live updates"));
         shown.push_back(volume.path);
     }
-    for (const std::string& root : store_.extraRoots()) {
+    for (const std::string& root : store_.lifecycle().extraRoots()) {
         if (std::ranges::find(shown, root) != shown.end()) continue;
         const QString path = QString::fromStdString(root);
-        const bool mounted = store_.mountedExtraRoots().contains(root);
+        const bool mounted = store_.lifecycle().mountedExtraRoots().contains(root);
         addRow(rows,
                mounted ? themed("folder", QStyle::SP_DirIcon, style())
                        : themed("dialog-question", QStyle::SP_MessageBoxQuestion, style()),
@@ -101,8 +104,8 @@ void LocationsView::addRow(QVBoxLayout* rows, const QIcon& icon, const QString& 
     box->setToolTip(path);
     box->setAccessibleName(box->text());
     box->setAccessibleDescription(path);
-    box->setChecked(std::ranges::find(store_.extraRoots(), path.toStdString()) !=
-                    store_.extraRoots().end());
+    box->setChecked(std::ranges::find(store_.lifecycle().extraRoots(), path.toStdString()) !=
+                    store_.lifecycle().extraRoots().end());
     connect(box, &QCheckBox::toggled, this, [this, path](bool on) { setIndexed(path, on); });
     rows->addWidget(box);
 }

@@ -3,10 +3,12 @@
 
 #include "store/IndexStore.h"
 #include "ui/ActionNotice.h"
+#include "ui/ActionProblemText.h"
 #include "ui/ContentState.h"
 #include "ui/DetailBar.h"
 #include "ui/IconCache.h"
 #include "ui/PreviewWindow.h"
+#include "ui/ProblemNotice.h"
 #include "ui/ResultActions.h"
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
@@ -72,6 +74,7 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     layout->addWidget(searchBar_);
     layout->addWidget(new SandboxNotice(store_, this));
     layout->addWidget(new WatchNotice(store_, this));
+    layout->addWidget(new ProblemNotice(store_.problems(), this));
     layout->addWidget(new ActionNotice(store_, this));
     layout->addWidget(splitter, 1);
     layout->addWidget(rule(this));
@@ -81,12 +84,15 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
 
     connect(actions_, &ResultActions::pathCopied, statusBar_, &StatusBar::notePathCopied);
     connect(detailBar_, &DetailBar::pathCopied, statusBar_, &StatusBar::notePathCopied);
-    for (auto signal : {&IndexStore::phaseChanged, &IndexStore::queryChanged,
-                        &IndexStore::rowsChanged, &IndexStore::isSearchingContentsChanged,
-                        &IndexStore::needsReturnChanged, &IndexStore::filtersChanged})
-        connect(&store_, signal, this, &MainView::followContent);
-    connect(&store_, &IndexStore::actionProblemChanged, this, &MainView::followActionProblem);
-    connect(&store_, &IndexStore::openNeedsConfirmation, this, &MainView::confirmOpen);
+    connect(&store_.lifecycle(), &IndexLifecycle::phaseChanged, this, &MainView::followContent);
+    for (auto signal : {&SearchSession::queryChanged, &SearchSession::rowsChanged,
+                        &SearchSession::isSearchingContentsChanged,
+                        &SearchSession::needsReturnChanged, &SearchSession::filtersChanged})
+        connect(&store_.session(), signal, this, &MainView::followContent);
+    connect(&store_.actions(), &FileActionCenter::actionProblemChanged, this,
+            &MainView::followActionProblem);
+    connect(&store_.actions(), &FileActionCenter::openNeedsConfirmation, this,
+            &MainView::confirmOpen);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
@@ -147,8 +153,6 @@ bool MainView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainView::connectFocus() {
-    connect(&store_, &IndexStore::focusRequested, this, &MainView::focusSearch);
-    connect(&store_, &IndexStore::focusListRequested, this, &MainView::focusList);
     connect(searchBar_, &SearchBar::listWanted, this, &MainView::focusList);
     connect(table_, &ResultTable::searchFieldWanted, this, &MainView::focusSearch);
     focusFollower_ =
@@ -180,10 +184,11 @@ void MainView::followContent() {
         statePage_->showState(state);
         content_->setCurrentIndex(0);
     }
-    const bool ceiling = store_.hitCeiling();
+    const bool ceiling = store_.session().hitCeiling();
     ceilingBar_->setVisible(ceiling);
     if (ceiling) {
-        const QString count = QLocale().toString(store_.totalMatches() - store_.rowCount());
+        const QString count =
+            QLocale().toString(store_.session().totalMatches() - store_.session().rowCount());
         ceiling_->setText(tr("%1 more - narrow the search to see them").arg(count));
         ceilingBar_->setAccessibleName(ceiling_->text());
     }
@@ -194,8 +199,8 @@ void MainView::followSidebar() {
 }
 
 void MainView::followActionProblem() {
-    const QString problem = store_.actionProblem();
-    if (problem.isEmpty()) {
+    const ActionProblems& problems = store_.actions().actionProblems();
+    if (problems.empty()) {
         if (problem_) problem_->hide();
         return;
     }
@@ -205,8 +210,9 @@ void MainView::followActionProblem() {
         problem_->setObjectName("actionProblem");
         problem_->button(QMessageBox::Ok)->setText(tr("OK"));
         connect(problem_, &QMessageBox::finished, this,
-                [this] { store_.setActionProblem(std::nullopt); });
+                [this] { store_.actions().dismissActionProblems(); });
     }
+    const QString problem = ActionProblemText::text(problems);
     problem_->setInformativeText(problem);
     problem_->setAccessibleDescription(problem);
     problem_->open();
@@ -222,7 +228,7 @@ void MainView::confirmOpen(qint64 count) {
         openMany_->button(QMessageBox::Cancel)->setText(tr("Cancel"));
         openMany_->setDefaultButton(QMessageBox::Cancel);
         connect(openMany_, &QMessageBox::finished, this, [this](int answer) {
-            if (answer == QMessageBox::Open) store_.openSelectedConfirmed();
+            if (answer == QMessageBox::Open) store_.actions().openSelectedConfirmed();
         });
     }
     const QString question = tr("Open %1 items?").arg(QLocale().toString(count));

@@ -38,6 +38,10 @@ public:
     // The commands on the results, for the menu bar.
     ResultActions& actions() const { return *actions_; }
 
+    // The search field, or the result list, takes the keyboard (the shell's requests).
+    void focusSearch();
+    void focusList();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -51,8 +55,6 @@ private:
     void followSidebar();
     void followActionProblem();
     void confirmOpen(qint64 count);
-    void focusSearch();
-    void focusList();
 
     IndexStore& store_;
     PreviewWindow& preview_;

@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/PreviewContent.h"
 
 #include <QEvent>
@@ -106,8 +107,9 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     layout->addWidget(pages_);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(&store_, &IndexStore::selectionChanged, this, &PreviewWindow::followSelection);
-    connect(&store_, &IndexStore::rowsChanged, this, &PreviewWindow::followSelection);
+    connect(&store_.session(), &SearchSession::selectionChanged, this,
+            &PreviewWindow::followSelection);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &PreviewWindow::followSelection);
     retranslate();
 }
 
@@ -170,7 +172,7 @@ void PreviewWindow::follow(const std::optional<std::string>& path) {
 
 void PreviewWindow::followSelection() {
     if (!isVisible()) return;
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     if (!row) return;
     follow(row->path());
 }
@@ -244,7 +246,7 @@ void PreviewWindow::presentFacts(const PreviewContent& content) {
         // Some MIME comments start in lower case ("unknown"); a line of its own reads as
         // a sentence.
         kind = content.kindText.left(1).toUpper() + content.kindText.mid(1);
-        size = Preferences::sizeText(static_cast<std::uint64_t>(content.size));
+        size = DisplayText::sizeText(static_cast<std::uint64_t>(content.size));
     }
     }
     iconLabel_->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(iconSize, iconSize));
@@ -263,10 +265,10 @@ bool PreviewWindow::handleKey(const QKeyEvent& key) {
         hide();
         return true;
     case Qt::Key_Up:
-        store_.moveSelection(-1);
+        store_.session().moveSelection(-1);
         return true;
     case Qt::Key_Down:
-        store_.moveSelection(1);
+        store_.session().moveSelection(1);
         return true;
     default:
         return false;

@@ -2,6 +2,7 @@
 #include "ui/RenameDialog.h"
 
 #include "store/ShownText.h"
+#include "ui/ActionProblemText.h"
 #include "ui/ResultModel.h"
 
 #include <QDialogButtonBox>
@@ -59,8 +60,8 @@ QString RenameDialog::problem() const {
 void RenameDialog::accept() {
     const QString typed = field_->text();
     if (const auto refused = attempt_(typed)) {
-        problem_->setText(
-            tr("Could not rename “%1” to “%2”: %3").arg(name_, typed.trimmed(), *refused));
+        problem_->setText(tr("Could not rename “%1” to “%2”: %3")
+                              .arg(name_, typed.trimmed(), ActionProblemText::sentence(*refused)));
         problem_->setAccessibleName(problem_->text());
         problem_->show();
         field_->setFocus();

@@ -3,6 +3,7 @@
 // rename keeps the dialog open and says why, naming both the old and the typed name.
 #pragma once
 
+#include "store/ActionProblem.h"
 #include "store/SearchRow.h"
 
 #include <QDialog>
@@ -20,7 +21,7 @@ class RenameDialog : public QDialog {
 
 public:
     // Renames to the typed text; answers why it could not, or nothing once done.
-    using Attempt = std::function<std::optional<QString>(const QString& typed)>;
+    using Attempt = std::function<std::optional<ActionProblem>(const QString& typed)>;
 
     RenameDialog(const SearchRow& row, Attempt attempt, QWidget* parent = nullptr);
 

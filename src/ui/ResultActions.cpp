@@ -98,23 +98,23 @@ ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTa
     : QObject(&window), store_(store), preview_(preview), table_(table), window_(window),
       actions_(std::size(commandTable)), chooseSave_(&askForSave) {
     IndexStore& s = store_;
-    make(Command::open, [&s] { s.openSelected(); })
+    make(Command::open, [&s] { s.actions().openSelected(); })
         ->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Return),
                                                                           keys(Qt::Key_Enter)}));
     make(Command::preview, [this] {
         togglePreview();
     })->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Space)}));
-    make(Command::reveal, [&s] { s.revealSelected(); })
+    make(Command::reveal, [&s] { s.actions().revealSelected(); })
         ->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{
                                       keys(Qt::ControlModifier | Qt::Key_Return),
                                       keys(Qt::ControlModifier | Qt::Key_Enter)}));
     make(Command::copyPath, [this] {
         copyPaths();
     })->setProperty("listKeys", QVariant::fromValue(QKeySequence::keyBindings(QKeySequence::Copy)));
-    make(Command::copyName, [&s] { s.copySelectedName(); });
+    make(Command::copyName, [&s] { s.actions().copySelectedName(); });
     make(Command::rename, [this] { rename(); });
     make(Command::trash, [&s] {
-        s.trashSelected();
+        s.actions().trashSelected();
     })->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Delete)}));
     make(Command::exportResults, [this] { exportResults(); });
     for (Command command : {Command::undo, Command::redo, Command::cut, Command::copy,
@@ -147,9 +147,9 @@ ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTa
     for (QAction* each : actions_)
         window_.addAction(each);
 
-    for (auto signal :
-         {&IndexStore::selectionChanged, &IndexStore::rowsChanged, &IndexStore::queryChanged})
-        connect(&store_, signal, this, &ResultActions::refresh);
+    for (auto signal : {&SearchSession::selectionChanged, &SearchSession::rowsChanged,
+                        &SearchSession::queryChanged})
+        connect(&store_.session(), signal, this, &ResultActions::refresh);
     retranslate();
     refresh();
 }
@@ -188,8 +188,8 @@ void ResultActions::retranslate() {
 }
 
 void ResultActions::refresh() {
-    const bool selected = store_.selectedRow().has_value();
-    const bool hits = store_.totalMatches() > 0 && store_.rowCount() > 0;
+    const bool selected = store_.session().selectedRow().has_value();
+    const bool hits = store_.session().totalMatches() > 0 && store_.session().rowCount() > 0;
     for (const CommandTraits& traits : commandTable)
         action(traits.command)
             ->setEnabled(traits.needs == Needs::nothing ||
@@ -228,13 +228,13 @@ void ResultActions::editList(Command command) {
         copyPaths();
         break;
     case Command::selectAll: {
-        std::vector<qint64> all(static_cast<std::size_t>(store_.rowCount()));
+        std::vector<qint64> all(static_cast<std::size_t>(store_.session().rowCount()));
         std::iota(all.begin(), all.end(), qint64{0});
-        store_.setSelectedRows(std::move(all));
+        store_.session().setSelectedRows(std::move(all));
         break;
     }
     case Command::undo:
-        store_.undoLastAction();
+        store_.actions().undoLastAction();
         break;
     default:
         break;
@@ -246,36 +246,37 @@ void ResultActions::edit(Command command) {
     if (focus == &table_) return editList(command);
     if (focus && window_.isAncestorOf(focus) && callOwn(focus, traitsOf(command).name)) return;
     // Outside any text, Ctrl+Z still takes back the last file action.
-    if (command == Command::undo) store_.undoLastAction();
+    if (command == Command::undo) store_.actions().undoLastAction();
 }
 
 void ResultActions::copyPaths() {
-    if (!store_.selectedRow()) return;
-    store_.copySelectedPath();
+    if (!store_.session().selectedRow()) return;
+    store_.actions().copySelectedPath();
     emit pathCopied();
 }
 
 void ResultActions::togglePreview() {
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     if (row) preview_.toggle(row->path());
 }
 
 void ResultActions::rename() {
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     if (!row) return;
     auto* dialog = new RenameDialog(
-        *row, [this, row = *row](const QString& typed) { return store_.rename(row, typed); },
+        *row,
+        [this, row = *row](const QString& typed) { return store_.actions().rename(row, typed); },
         window_.window());
     dialog->open();
 }
 
 void ResultActions::exportResults() {
-    if (store_.totalMatches() == 0) return;
+    if (store_.session().totalMatches() == 0) return;
     const QString file =
         chooseSave_(window_.window(), exportProposal(store_.settings().text(exportFolderKey)));
     if (file.isEmpty()) return;
     store_.settings().setText(exportFolderKey, QFileInfo(file).absolutePath().toStdString());
-    store_.exportResults(QFile::encodeName(file).toStdString());
+    store_.actions().exportResults(QFile::encodeName(file).toStdString());
 }
 
 } // namespace vesko

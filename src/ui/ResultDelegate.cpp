@@ -4,6 +4,7 @@
 #include "search/Highlight.h"
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
 
@@ -20,13 +21,13 @@ ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItem
     // next were matched with the value read here.
     const auto follow = [this, &store] {
         initialConsonants_ = store.preferences().initialConsonants();
-        matchDiacritics_ = store.filters().matchDiacritics;
+        matchDiacritics_ = store.session().filters().matchDiacritics;
         terms_.clear();
-        for (const QString& term : store.highlightTerms())
+        for (const QString& term : store.session().highlightTerms())
             terms_.push_back(term.toStdString());
     };
     follow();
-    connect(&store, &IndexStore::rowsChanged, this, follow);
+    connect(&store.session(), &SearchSession::rowsChanged, this, follow);
 }
 
 std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,
@@ -102,8 +103,8 @@ void ResultDelegate::paintPath(QPainter* painter, const QStyleOptionViewItem& op
     QString path;
     const QRect textRect = drawWithoutText(painter, item, path).adjusted(margin, 0, -margin, 0);
     const QString separator = path.contains(u'/')
-                                  ? Preferences::pathSeparator(PathBarStyle::plain)
-                                  : Preferences::pathSeparator(PathBarStyle::breadcrumb);
+                                  ? DisplayText::pathSeparator(PathBarStyle::plain)
+                                  : DisplayText::pathSeparator(PathBarStyle::breadcrumb);
     // Measured with the font it is drawn in: the list's text size is not the style's.
     const QString shown =
         ElidedText::path(path, QFontMetrics(item.font), textRect.width(), separator);

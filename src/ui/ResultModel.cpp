@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
+#include "ui/DisplayText.h"
 #include "ui/IconCache.h"
 
 #include <QCoreApplication>
@@ -124,10 +125,12 @@ QString extensionOf(const QString& name) {
 } // namespace
 
 ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
-    : QAbstractTableModel(parent), store_(store), icons_(icons), ids_(idsOf(store.rows())),
-      search_(store.rowsSearch()), now_(QDateTime::currentDateTime()) {
+    : QAbstractTableModel(parent), store_(store), icons_(icons),
+      ids_(idsOf(store.session().rows())), search_(store.session().rowsSearch()),
+      now_(QDateTime::currentDateTime()) {
+    store_.session().setFolderKind(tr("Folder"));
     followColumns();
-    connect(&store_, &IndexStore::rowsChanged, this, &ResultModel::followRows);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultModel::followRows);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key.startsWith(QLatin1String("show")) && key != QLatin1String("showSidebar") &&
             key != QLatin1String("showInMenuBar"))
@@ -146,6 +149,7 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
 
 bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::LanguageChange && watched == QCoreApplication::instance()) {
+        store_.session().setFolderKind(tr("Folder"));
         kinds_.clear();
         linkKinds_.clear();
         if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
@@ -195,7 +199,7 @@ std::string ResultModel::pathBytes(const SearchRow& row) {
 
 const SearchRow* ResultModel::rowAt(int row) const {
     if (row < 0 || row >= rowCount()) return nullptr;
-    const auto& rows = store_.rows();
+    const auto& rows = store_.session().rows();
     const std::int64_t id = ids_[static_cast<std::size_t>(row)];
     auto place = static_cast<std::size_t>(row);
     if (following_) {
@@ -210,8 +214,8 @@ const SearchRow* ResultModel::rowAt(int row) const {
 
 bool ResultModel::isBehind() const {
     return following_ || resetting_ ||
-           !std::ranges::equal(ids_, store_.rows(), std::ranges::equal_to{}, std::identity{},
-                               &SearchRow::id);
+           !std::ranges::equal(ids_, store_.session().rows(), std::ranges::equal_to{},
+                               std::identity{}, &SearchRow::id);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -252,15 +256,15 @@ QString ResultModel::text(const SearchRow& row, Column column) const {
     case Column::kind:
         return kindText(row);
     case Column::size:
-        return row.isDirectory ? QString() : Preferences::sizeText(row.bytes());
+        return row.isDirectory ? QString() : DisplayText::sizeText(row.bytes());
     case Column::modified:
-        return Preferences::dateText(preferences.dateStyle(), row.modified, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.modified, now_);
     case Column::created:
-        return Preferences::dateText(preferences.dateStyle(), row.created, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.created, now_);
     case Column::accessed:
-        return Preferences::dateText(preferences.dateStyle(), row.accessed, now_);
+        return DisplayText::dateText(preferences.dateStyle(), row.accessed, now_);
     case Column::path:
-        return Preferences::pathText(preferences.pathBarStyle(), shownText(row.directory),
+        return DisplayText::pathText(preferences.pathBarStyle(), shownText(row.directory),
                                      QDir::homePath());
     }
     return {};
@@ -272,7 +276,8 @@ QString ResultModel::kindText(const SearchRow& row) const {
     if (row.isSymlink) {
         auto link = linkKinds_.constFind(row.id);
         if (link == linkKinds_.constEnd())
-            link = linkKinds_.insert(row.id, FileDetail::linkKind(row.path()));
+            link = linkKinds_.insert(row.id,
+                                     DisplayText::linkKind(FileDetail::linkTarget(row.path())));
         return *link;
     }
     const QString extension = extensionOf(nameText(row));
@@ -340,9 +345,9 @@ void ResultModel::followColumns() {
 void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
     linkKinds_.clear();
-    const auto& rows = store_.rows();
-    const bool sameSearch = store_.rowsSearch() == search_;
-    search_ = store_.rowsSearch();
+    const auto& rows = store_.session().rows();
+    const bool sameSearch = store_.session().rowsSearch() == search_;
+    search_ = store_.session().rowsSearch();
     if (sameSearch && followByRange(rows)) return;
     // Whoever follows the reset reads the new rows, but the view's marks and focus are only
     // put back afterwards.

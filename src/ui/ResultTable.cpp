@@ -79,24 +79,28 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
-        store_.toggleSort(ResultModel::sortField(model_.columnAt(section)));
+        store_.session().toggleSort(ResultModel::sortField(model_.columnAt(section)));
         followSort();
     });
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
         // A right click inside the marked rows acts on all of them, elsewhere on its row.
         if (const QModelIndex index = indexAt(where); index.isValid()) {
-            if (!selectionModel()->isRowSelected(index.row(), {})) store_.setSelectedRows({});
-            store_.setSelection(index.row());
+            if (!selectionModel()->isRowSelected(index.row(), {}))
+                store_.session().setSelectedRows({});
+            store_.session().setSelection(index.row());
         }
         showMenu(where);
     });
-    connect(this, &QAbstractItemView::doubleClicked, this, [this] { store_.openSelected(); });
-    connect(&store_, &IndexStore::selectionChanged, this, &ResultTable::followSelection);
-    connect(&store_, &IndexStore::rowsChanged, this, &ResultTable::followSelection);
-    connect(&store_, &IndexStore::selectedRowsChanged, this, &ResultTable::followMarks);
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this] { store_.actions().openSelected(); });
+    connect(&store_.session(), &SearchSession::selectionChanged, this,
+            &ResultTable::followSelection);
+    connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultTable::followSelection);
+    connect(&store_.session(), &SearchSession::selectedRowsChanged, this,
+            &ResultTable::followMarks);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ResultTable::writeMarks);
-    connect(&store_, &IndexStore::sortChanged, this, &ResultTable::followSort);
+    connect(&store_.session(), &SearchSession::sortChanged, this, &ResultTable::followSort);
     connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         followSort();
         followColumnWidths();
@@ -118,7 +122,7 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
 }
 
 std::optional<std::string> ResultTable::selectedPath() const {
-    const auto row = store_.selectedRow();
+    const auto row = store_.session().selectedRow();
     if (!row) return std::nullopt;
     return row->path();
 }
@@ -126,14 +130,15 @@ std::optional<std::string> ResultTable::selectedPath() const {
 void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     // While the model follows new rows, the view's rows are neither the old nor the new.
-    if (!following_ && current.isValid() && !model_.isBehind()) store_.setSelection(current.row());
+    if (!following_ && current.isValid() && !model_.isBehind())
+        store_.session().setSelection(current.row());
 }
 
 // The store moves its selection and marks before it announces the rows they number; the
 // view follows once the model has the rows.
 void ResultTable::followSelection() {
     if (writing_ || model_.isBehind()) return;
-    const qint64 row = store_.selection();
+    const qint64 row = store_.session().selection();
     following_ = true;
     if (row >= 0 && row < model_.rowCount()) {
         const QModelIndex index =
@@ -145,7 +150,7 @@ void ResultTable::followSelection() {
     }
     following_ = false;
     followMarks();
-    store_.loadDetail();
+    store_.actions().loadDetail();
 }
 
 std::vector<qint64> ResultTable::markedRows() const {
@@ -159,7 +164,7 @@ std::vector<qint64> ResultTable::markedRows() const {
 // Without marks the focused row is drawn selected, as it is what the actions act on.
 void ResultTable::followMarks() {
     if (writing_ || model_.isBehind()) return;
-    std::vector<qint64> wanted = store_.selectedRows();
+    std::vector<qint64> wanted = store_.session().selectedRows();
     if (wanted.empty() && currentIndex().isValid()) wanted.push_back(currentIndex().row());
     if (markedRows() == wanted) return;
     QItemSelection marks;
@@ -181,12 +186,12 @@ void ResultTable::writeMarks() {
     // Rows leaving or a reset take marks off the view; the store keeps its own by entry.
     if (following_ || model_.isBehind()) return;
     writing_ = true;
-    store_.setSelectedRows(markedRows());
+    store_.session().setSelectedRows(markedRows());
     writing_ = false;
 }
 
 void ResultTable::followSort() {
-    const ResultSort& sort = store_.sort();
+    const ResultSort& sort = store_.session().sort();
     const auto column = sort.isColumnSorted() ? ResultModel::columnOf(sort.field) : std::nullopt;
     const int section = column ? model_.sectionOf(*column) : -1;
     horizontalHeader()->setSortIndicator(section,
@@ -337,31 +342,31 @@ bool ResultTable::handleKey(QKeyEvent* event) {
     if (moves && (modifiers & Qt::ShiftModifier)) {
         // The view extends the marks from where they started; near the end, more rows.
         QTableView::keyPressEvent(event);
-        store_.moveSelection(0);
+        store_.session().moveSelection(0);
         return true;
     }
-    if (moves) store_.setSelectedRows({});
+    if (moves) store_.session().setSelectedRows({});
     switch (event->key()) {
     case Qt::Key_Down:
-        store_.moveSelection(1);
+        store_.session().moveSelection(1);
         return true;
     case Qt::Key_Up:
-        if (store_.selection() <= 0)
+        if (store_.session().selection() <= 0)
             emit searchFieldWanted();
         else
-            store_.moveSelection(-1);
+            store_.session().moveSelection(-1);
         return true;
     case Qt::Key_PageDown:
-        store_.moveSelection(pageStep);
+        store_.session().moveSelection(pageStep);
         return true;
     case Qt::Key_PageUp:
-        store_.moveSelection(-pageStep);
+        store_.session().moveSelection(-pageStep);
         return true;
     case Qt::Key_Home:
-        store_.moveSelection(-store_.rowCount());
+        store_.session().moveSelection(-store_.session().rowCount());
         return true;
     case Qt::Key_End:
-        store_.moveSelection(store_.rowCount());
+        store_.session().moveSelection(store_.session().rowCount());
         return true;
     case Qt::Key_Escape:
         if (preview_.isVisible()) preview_.toggle(selectedPath());
@@ -397,7 +402,7 @@ void ResultTable::wheelEvent(QWheelEvent* event) {
 }
 
 void ResultTable::showMenu(const QPoint& where) {
-    if (!store_.selectedRow() || !actions_) return;
+    if (!store_.session().selectedRow() || !actions_) return;
     QMenu menu(this);
     menu.setObjectName("resultMenu");
     menu.setAccessibleName(tr("Result actions"));
@@ -411,9 +416,9 @@ void ResultTable::showMenu(const QPoint& where) {
 }
 
 void ResultTable::startDrag(Qt::DropActions) {
-    const auto rows = store_.actionRows();
+    const auto rows = store_.session().actionRows();
     if (rows.empty()) return;
-    store_.recordQuery();
+    store_.actions().recordQuery();
     std::vector<std::string> paths;
     for (const SearchRow& row : rows)
         paths.push_back(ResultModel::pathBytes(row));

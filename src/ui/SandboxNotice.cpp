@@ -44,13 +44,14 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
 
     connect(whichOnes_, &QPushButton::toggled, explanation_, &QWidget::setVisible);
     // A sandbox given access needs a new scan anyway; the permission is checked when it ends.
-    connect(checkAgain_, &QPushButton::clicked, &store_, &IndexStore::rebuildQuietly);
+    connect(checkAgain_, &QPushButton::clicked, &store_.lifecycle(),
+            &IndexLifecycle::rebuildQuietly);
     connect(dismiss_, &QPushButton::clicked, this, [this] {
         dismissed_ = true;
         follow();
     });
-    connect(&store_, &IndexStore::phaseChanged, this, &SandboxNotice::follow);
-    connect(&store_, &IndexStore::reportChanged, this, &SandboxNotice::follow);
+    connect(&store_.lifecycle(), &IndexLifecycle::phaseChanged, this, &SandboxNotice::follow);
+    connect(&store_.lifecycle(), &IndexLifecycle::reportChanged, this, &SandboxNotice::follow);
     retranslate();
     follow();
 }
@@ -74,7 +75,7 @@ void SandboxNotice::retranslate() {
 }
 
 void SandboxNotice::follow() {
-    setVisible(!dismissed_ && store_.permission() == Permissions::Status::denied);
+    setVisible(!dismissed_ && store_.lifecycle().permission() == Permissions::Status::denied);
 }
 
 } // namespace vesko

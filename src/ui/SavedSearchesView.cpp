@@ -36,7 +36,8 @@ SavedSearchesView::SavedSearchesView(IndexStore& store, QWidget* parent)
 
     connect(saveButton_, &QPushButton::clicked, this, &SavedSearchesView::startNaming);
     connect(nameField_, &QLineEdit::returnPressed, this, &SavedSearchesView::confirmName);
-    connect(&store_, &IndexStore::savedSearchesChanged, this, &SavedSearchesView::showRows);
+    connect(&store_.actions(), &FileActionCenter::savedSearchesChanged, this,
+            &SavedSearchesView::showRows);
     retranslate();
     showRows();
 }
@@ -53,7 +54,7 @@ void SavedSearchesView::startNaming() {
 void SavedSearchesView::confirmName() {
     const QString name = nameField_->text();
     cancelNaming();
-    store_.saveCurrentSearch(name);
+    store_.actions().saveCurrentSearch(name);
 }
 
 void SavedSearchesView::cancelNaming() {
@@ -73,16 +74,17 @@ bool SavedSearchesView::eventFilter(QObject* watched, QEvent* event) {
 
 void SavedSearchesView::showRows() {
     QVBoxLayout* rows = RowList::replace(rowsBox_, this, rows_, 0);
-    for (const SavedSearch& saved : store_.savedSearches()) {
+    for (const SavedSearch& saved : store_.actions().savedSearches()) {
         auto* row = new QHBoxLayout;
         auto* apply = new RowButton(rowsBox_);
         apply->setObjectName("savedSearch");
         apply->setFullText(saved.name);
-        connect(apply, &QPushButton::clicked, this, [this, saved] { store_.apply(saved); });
+        connect(apply, &QPushButton::clicked, this,
+                [this, saved] { store_.actions().apply(saved); });
         QToolButton* remove =
             RowList::removeButton(rowsBox_, "removeSavedSearch", "window-close", saved.name);
         connect(remove, &QToolButton::clicked, this,
-                [this, saved] { store_.removeSavedSearch(saved); });
+                [this, saved] { store_.actions().removeSavedSearch(saved); });
         row->addWidget(apply, 1);
         row->addWidget(remove);
         rows->addLayout(row);

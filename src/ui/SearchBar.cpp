@@ -48,20 +48,20 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     layout->addWidget(sidebar_);
     layout->addWidget(field_, 1);
 
-    connect(field_, &QLineEdit::textEdited, &store_, &IndexStore::setQuery);
+    connect(field_, &QLineEdit::textEdited, &store_.session(), &SearchSession::setQuery);
     connect(clear_, &QAction::triggered, this, [this] {
         field_->clear();
-        store_.setQuery(QString());
+        store_.session().setQuery(QString());
         field_->setFocus();
     });
     connect(search_, &QAction::triggered, this, [this] {
-        if (store_.needsReturn()) store_.search();
+        if (store_.session().needsReturn()) store_.session().search();
         field_->setFocus();
     });
     connect(history_, &QAction::triggered, this, [this] { showHistory(false); });
     connect(sidebar_, &QToolButton::clicked, this,
             [this](bool on) { store_.preferences().setShowSidebar(on); });
-    connect(&store_, &IndexStore::queryChanged, this, &SearchBar::followQuery);
+    connect(&store_.session(), &SearchSession::queryChanged, this, &SearchBar::followQuery);
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
@@ -93,8 +93,8 @@ void SearchBar::retranslate() {
 
 void SearchBar::followQuery() {
     // A saved search or a menu command changed the query; typing already matches it.
-    if (field_->text() != store_.query()) field_->setText(store_.query());
-    clear_->setVisible(!store_.query().isEmpty());
+    if (field_->text() != store_.session().query()) field_->setText(store_.session().query());
+    clear_->setVisible(!store_.session().query().isEmpty());
 }
 
 void SearchBar::followSidebar() {
@@ -107,12 +107,12 @@ void SearchBar::showHistory(bool fromKeys) {
     fillHistory();
     historyMenu_->popup(field_->mapToGlobal(QPoint(0, field_->height())));
     const auto actions = historyMenu_->actions();
-    if (fromKeys && !store_.searchHistory().queries().isEmpty())
+    if (fromKeys && !store_.actions().searchHistory().queries().isEmpty())
         historyMenu_->setActiveAction(actions.front());
 }
 
 void SearchBar::fillHistory() {
-    SearchHistory& history = store_.searchHistory();
+    SearchHistory& history = store_.actions().searchHistory();
     historyMenu_->clear();
     for (const QString& query : history.queries()) {
         // A query is shown as typed: "&" would otherwise mark a shortcut letter.
@@ -135,8 +135,8 @@ void SearchBar::fillHistory() {
 
 void SearchBar::pick(const QString& query) {
     field_->setText(query);
-    store_.setQuery(query);
-    if (store_.needsReturn()) store_.search();
+    store_.session().setQuery(query);
+    if (store_.session().needsReturn()) store_.session().search();
     field_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -146,7 +146,7 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         !(key->modifiers() & ~Qt::KeypadModifier)) {
-        if (store_.needsReturn()) store_.search();
+        if (store_.session().needsReturn()) store_.session().search();
         return true;
     }
     const bool upOrDown = key->key() == Qt::Key_Down || key->key() == Qt::Key_Up;

@@ -3,6 +3,7 @@
 
 #include "store/IndexStore.h"
 #include "store/Localization.h"
+#include "ui/DisplayText.h"
 #include "ui/ExclusionsView.h"
 #include "ui/HotKeyRecorder.h"
 
@@ -140,20 +141,21 @@ GeneralPage::GeneralPage(IndexStore& store, QWidget* parent)
     QVBoxLayout* searching = group(QT_TR_NOOP("Searching"));
     check(
         searching, "searchAsYouType", QT_TR_NOOP("Search as you type"),
-        [this] { return store_.searchAsYouType(); },
-        [this](bool on) { store_.setSearchAsYouType(on); });
+        [this] { return store_.session().searchAsYouType(); },
+        [this](bool on) { store_.session().setSearchAsYouType(on); });
     note(searching, QT_TR_NOOP("Off: press Return to search."));
 
     QVBoxLayout* shortcut = group(QT_TR_NOOP("Shortcut"));
     // The recorder shows its own complaint and the registration problem below it.
-    shortcut->addWidget(new HotKeyRecorder(store_, this));
+    recorder_ = new HotKeyRecorder(store_.preferences(), this);
+    shortcut->addWidget(recorder_);
     note(shortcut, QT_TR_NOOP("Vesko keeps running, so the index stays in memory."));
 
     QVBoxLayout* login = group();
     login_ = check(
         login, "openAtLogin", QT_TR_NOOP("Open at Login"),
-        [this] { return store_.loginItem() == LoginItem::State::on; },
-        [this](bool on) { store_.setLoginItem(on); });
+        [this] { return loginItem_ == LoginItem::State::on; },
+        [this](bool on) { setLoginItem(on); });
     note(login,
          QT_TR_NOOP("Vesko keeps the index in memory, so it only helps if it's already running."));
     loginReason_ = note(login, nullptr);
@@ -181,18 +183,34 @@ GeneralPage::GeneralPage(IndexStore& store, QWidget* parent)
 
 void GeneralPage::showEvent(QShowEvent* event) {
     // The autostart file can change behind our back: another session, a settings tool.
-    store_.refreshLoginItem();
+    loginItem_ = LoginItem::state();
     SettingsPage::showEvent(event);
 }
 
+void GeneralPage::setLoginItem(bool on) {
+    const auto failure = LoginItem::set(on);
+    loginItemProblem_ = failure ? QString::fromStdString(*failure) : QString();
+    loginItem_ = LoginItem::state();
+    sync();
+}
+
+void GeneralPage::setTrayProblem(const QString& problem) {
+    trayProblemText_ = problem;
+    sync();
+}
+
+void GeneralPage::setHotKeyProblem(const QString& problem) {
+    recorder_->setProblem(problem);
+}
+
 void GeneralPage::refresh() {
-    const bool unavailable = store_.loginItem() == LoginItem::State::unavailable;
+    const bool unavailable = loginItem_ == LoginItem::State::unavailable;
     login_->setEnabled(!unavailable);
     loginReason_->setVisible(unavailable);
-    loginProblem_->setText(store_.loginItemProblem());
-    loginProblem_->setVisible(!store_.loginItemProblem().isEmpty());
-    trayProblem_->setText(store_.trayProblem());
-    trayProblem_->setVisible(!store_.trayProblem().isEmpty());
+    loginProblem_->setText(loginItemProblem_);
+    loginProblem_->setVisible(!loginItemProblem_.isEmpty());
+    trayProblem_->setText(trayProblemText_);
+    trayProblem_->setVisible(!trayProblemText_.isEmpty());
     retranslate();
 }
 
@@ -208,7 +226,8 @@ ResultsPage::ResultsPage(IndexStore& store, QWidget* parent)
     QVBoxLayout* results = group(QT_TR_NOOP("Results"));
     check(
         results, "foldersFirst", QT_TR_NOOP("Show folders first"),
-        [this] { return store_.foldersFirst(); }, [this](bool on) { store_.setFoldersFirst(on); });
+        [this] { return store_.session().foldersFirst(); },
+        [this](bool on) { store_.session().setFoldersFirst(on); });
     check(
         results, "closeAfterOpen", QT_TR_NOOP("Hide window after opening"),
         [prefs] { return prefs->closeAfterOpen(); },
@@ -231,12 +250,12 @@ ResultsPage::ResultsPage(IndexStore& store, QWidget* parent)
     auto* rows = choice(
         sizes, "resultLimit", QT_TR_NOOP("Rows at a time"),
         [this] {
-            const auto it = std::ranges::find(Paging::allowedSizes, store_.pageSize());
+            const auto it = std::ranges::find(Paging::allowedSizes, store_.session().pageSize());
             return it == std::end(Paging::allowedSizes)
                        ? 0
                        : static_cast<int>(it - std::begin(Paging::allowedSizes));
         },
-        [this](int i) { store_.setPageSize(Paging::allowedSizes[i]); });
+        [this](int i) { store_.session().setPageSize(Paging::allowedSizes[i]); });
     for (std::int64_t size : Paging::allowedSizes)
         rows->addItem(QLocale().toString(size));
 }
@@ -308,15 +327,15 @@ void LocalePage::refresh() {
     const QSignalBlocker a(language_), b(dateStyle_), c(pathBar_);
     language_->clear();
     for (const Localization::Choice& choice : localization_.choices())
-        language_->addItem(choice.endonym);
+        language_->addItem(choice.code ? choice.endonym : tr("System language"));
     const QDateTime now = QDateTime::currentDateTime();
     dateStyle_->clear();
     for (const auto& [style, raw] : Preferences::dateStyles)
-        dateStyle_->addItem(Preferences::label(style) + QStringLiteral("  -  ") +
-                            Preferences::sample(style, now));
+        dateStyle_->addItem(DisplayText::label(style) + QStringLiteral("  -  ") +
+                            DisplayText::sample(style, now));
     pathBar_->clear();
     for (const auto& [style, raw] : Preferences::pathBarStyles)
-        pathBar_->addItem(Preferences::label(style));
+        pathBar_->addItem(DisplayText::label(style));
 }
 
 // ---- Appearance ----
@@ -334,7 +353,7 @@ void AppearancePage::refresh() {
     const QSignalBlocker blocker(appearance_);
     appearance_->clear();
     for (const auto& [appearance, raw] : Preferences::appearances)
-        appearance_->addItem(Preferences::label(appearance));
+        appearance_->addItem(DisplayText::label(appearance));
 }
 
 // ---- Index ----

@@ -3,6 +3,7 @@
 // shown or the preference changes elsewhere, and writes it at once when the user changes it.
 #pragma once
 
+#include "store/LoginItem.h"
 #include "ui/TextBinder.h"
 
 #include <QWidget>
@@ -17,6 +18,7 @@ class QVBoxLayout;
 
 namespace vesko {
 
+class HotKeyRecorder;
 class IndexStore;
 class Localization;
 
@@ -61,13 +63,24 @@ class GeneralPage : public SettingsPage {
 public:
     GeneralPage(IndexStore& store, QWidget* parent = nullptr);
 
+    // Why the tray icon cannot be shown on this desktop; empty while it can (or is off).
+    void setTrayProblem(const QString& problem);
+    void setHotKeyProblem(const QString& problem);
+
 protected:
     void retranslate() override;
     void refresh() override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void setLoginItem(bool on);
+
     QCheckBox* login_ = nullptr;
+    // Starting at login: the state read last, and the last failure to switch it.
+    LoginItem::State loginItem_ = LoginItem::State::off;
+    QString loginItemProblem_;
+    QString trayProblemText_;
+    HotKeyRecorder* recorder_;
     QLabel* loginReason_;
     QLabel* loginProblem_;
     QLabel* trayProblem_;

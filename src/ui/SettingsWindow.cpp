@@ -55,9 +55,8 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     list_->setIconSize(QSize(20, 20));
     list_->setFixedWidth(190);
     const std::vector<SettingsPage*> pages{
-        new GeneralPage(store_),    new ResultsPage(store_),
-        new ColumnsPage(store_),    new LocalePage(store_, localization_),
-        new AppearancePage(store_), new IndexPage(store_)};
+        general_ = new GeneralPage(store_),    new ResultsPage(store_),    new ColumnsPage(store_),
+        new LocalePage(store_, localization_), new AppearancePage(store_), new IndexPage(store_)};
     for (std::size_t i = 0; i < pages.size(); ++i) {
         pages[i]->setObjectName(sections()[i] + "Page");
         pages[i]->translate();
@@ -87,13 +86,20 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     });
     // A preference can change from a menu or the tray while the window is open.
     connect(&store_.preferences(), &Preferences::changed, this, &SettingsWindow::syncPages);
-    for (auto signal : {&IndexStore::searchAsYouTypeChanged, &IndexStore::foldersFirstChanged,
-                        &IndexStore::pageSizeChanged, &IndexStore::loginItemChanged,
-                        &IndexStore::hotKeyProblemChanged, &IndexStore::trayProblemChanged})
-        connect(&store_, signal, this, &SettingsWindow::syncPages);
+    for (auto signal : {&SearchSession::searchAsYouTypeChanged, &SearchSession::foldersFirstChanged,
+                        &SearchSession::pageSizeChanged})
+        connect(&store_.session(), signal, this, &SettingsWindow::syncPages);
     connect(&localization_, &Localization::languageChanged, this, &SettingsWindow::retranslate);
     retranslate();
     showSection(store_.preferences().settingsSection());
+}
+
+void SettingsWindow::setTrayProblem(const QString& problem) {
+    general_->setTrayProblem(problem);
+}
+
+void SettingsWindow::setHotKeyProblem(const QString& problem) {
+    general_->setHotKeyProblem(problem);
 }
 
 void SettingsWindow::present() {

@@ -14,6 +14,7 @@ namespace vesko {
 
 class IndexStore;
 class Localization;
+class GeneralPage;
 class SettingsPage;
 
 class SettingsWindow : public QWidget {
@@ -30,6 +31,11 @@ public:
     // The stored names of the sections, in list order.
     static const std::vector<QString>& sections();
 
+    // The shell's problems with the tray icon and the global hot key, shown on the
+    // general page; empty while there is none.
+    void setTrayProblem(const QString& problem);
+    void setHotKeyProblem(const QString& problem);
+
 protected:
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +49,7 @@ private:
     Localization& localization_;
     QListWidget* list_;
     QStackedWidget* pages_;
+    GeneralPage* general_;
 };
 
 } // namespace vesko

@@ -75,7 +75,7 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
 
-    connect(&store_, &IndexStore::filtersChanged, this, &SidebarView::showFilters);
+    connect(&store_.session(), &SearchSession::filtersChanged, this, &SidebarView::showFilters);
     retranslate();
 }
 
@@ -101,7 +101,8 @@ QWidget* SidebarView::buildHeader() {
     clear_ = new QPushButton;
     clear_->setObjectName("clearFilters");
     texts_.text(clear_, QT_TR_NOOP("Clear"));
-    connect(clear_, &QPushButton::clicked, this, [this] { store_.setFilters(Filters()); });
+    connect(clear_, &QPushButton::clicked, this,
+            [this] { store_.session().setFilters(Filters()); });
     row->addWidget(icon);
     row->addWidget(title, 1);
     row->addWidget(clear_);
@@ -287,13 +288,13 @@ QLineEdit* SidebarView::sizeField(const char* name, double Filters::*field) {
 }
 
 void SidebarView::edit(const std::function<void(Filters&)>& change) {
-    Filters filters = store_.filters();
+    Filters filters = store_.session().filters();
     change(filters);
-    store_.setFilters(filters);
+    store_.session().setFilters(filters);
 }
 
 void SidebarView::showFilters() {
-    const Filters& f = store_.filters();
+    const Filters& f = store_.session().filters();
     for (auto [box, field] : toggles_) {
         const QSignalBlocker blocker(box);
         box->setChecked(f.*field);

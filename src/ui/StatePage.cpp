@@ -36,7 +36,8 @@ StatePage::StatePage(IndexStore& store, QWidget* parent)
     layout->addWidget(note_);
     layout->addWidget(clearFilters_, 0, Qt::AlignHCenter);
     layout->addStretch(3);
-    connect(clearFilters_, &QPushButton::clicked, this, [this] { store_.setFilters(Filters{}); });
+    connect(clearFilters_, &QPushButton::clicked, this,
+            [this] { store_.session().setFilters(Filters{}); });
 }
 
 void StatePage::retranslate() {
@@ -82,11 +83,9 @@ void StatePage::showState(ContentState state) {
     case ContentState::reading:
         return set({}, tr("Reading files…"), tr("Narrow by name to make this fast"));
     case ContentState::regexProblem:
-        // The C library's own text for a malformed pattern is this title word for word.
+        // A pattern merely malformed is said by the title alone.
         set("dialog-warning", tr("Invalid regular expression"),
-            store_.regexProblem().compare("Invalid regular expression", Qt::CaseInsensitive) == 0
-                ? QString()
-                : store_.regexProblem());
+            store_.session().regexProblemIsGeneric() ? QString() : store_.session().regexProblem());
         if (icon_->isHidden()) {
             icon_->setPixmap(
                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));
@@ -97,7 +96,7 @@ void StatePage::showState(ContentState state) {
         return set("key-enter", tr("Press Return to search"),
                    tr("Or turn on “Search as you type” in Settings."));
     case ContentState::noResults: {
-        const int hiding = store_.filters().activeCount();
+        const int hiding = store_.session().filters().activeCount();
         set({}, tr("No results"),
             hiding > 0 ? tr("%1 filters are hiding results").arg(hiding) : QString());
         clearFilters_->setVisible(hiding > 0);

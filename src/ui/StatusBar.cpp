@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QTimer>
 
 namespace vesko {
@@ -58,18 +59,20 @@ StatusBar::StatusBar(IndexStore& store, QWidget* parent)
     layout->addWidget(right_, 3);
 
     connect(copied_, &QTimer::timeout, this, &StatusBar::followStore);
-    for (auto signal : {&IndexStore::statusChanged, &IndexStore::isRefreshingChanged,
-                        &IndexStore::rowsChanged, &IndexStore::searchedQueryChanged,
-                        &IndexStore::queryChanged, &IndexStore::needsReturnChanged,
-                        &IndexStore::selectionChanged, &IndexStore::searchAsYouTypeChanged})
-        connect(&store_, signal, this, &StatusBar::followStore);
+    connect(&store_.lifecycle(), &IndexLifecycle::isRefreshingChanged, this,
+            &StatusBar::followStore);
+    for (auto signal : {&SearchSession::statusChanged, &SearchSession::rowsChanged,
+                        &SearchSession::searchedQueryChanged, &SearchSession::queryChanged,
+                        &SearchSession::needsReturnChanged, &SearchSession::selectionChanged,
+                        &SearchSession::searchAsYouTypeChanged})
+        connect(&store_.session(), signal, this, &StatusBar::followStore);
     connect(&store_.preferences(), &Preferences::hotKeyChanged, this, &StatusBar::followStore);
     followStore();
 }
 
 void StatusBar::setActions(const ResultActions& actions) {
     actions_ = &actions;
-    connect(&store_, &IndexStore::undoChanged, this, &StatusBar::layoutHints);
+    connect(&store_.actions(), &FileActionCenter::undoChanged, this, &StatusBar::layoutHints);
     layoutHints();
 }
 
@@ -85,26 +88,63 @@ void StatusBar::notePathCopied() {
 }
 
 QString StatusBar::text() const {
-    if (store_.isRefreshing()) return tr("Rescanning…");
+    if (store_.lifecycle().isRefreshing()) return tr("Rescanning…");
     if (copied_->isActive()) return tr("Path copied");
-    const QString searched = store_.searchedQuery();
-    if (!store_.searchAsYouType() && !searched.isEmpty() && searched != store_.query() &&
-        store_.rowCount() > 0)
+    const QString searched = store_.session().searchedQuery();
+    if (!store_.session().searchAsYouType() && !searched.isEmpty() &&
+        searched != store_.session().query() && store_.session().rowCount() > 0)
         return tr("Showing results for “%1”").arg(searched);
-    return store_.status();
+    return statusText(store_.session().status());
+}
+
+QString StatusBar::statusText(const SearchStatus& status) {
+    const QLocale locale;
+    const auto grouped = [&](qint64 count) { return locale.toString(count); };
+    using Kind = SearchStatus::Kind;
+    switch (status.kind) {
+    case Kind::none:
+        return {};
+    case Kind::building:
+        return tr("Building index…");
+    case Kind::buildFailed:
+        return tr("The index could not be built: %1").arg(status.detail);
+    case Kind::items:
+        return tr("%1 items").arg(grouped(status.entries));
+    case Kind::ready:
+        return tr("%1 items · %2")
+            .arg(grouped(status.entries))
+            .arg(QString::asprintf("%.1fs", status.seconds));
+    case Kind::found:
+        break;
+    }
+    QString text =
+        status.shown >= status.found
+            ? tr("%1 found").arg(grouped(status.found))
+            : tr("%1 found, showing %2").arg(grouped(status.found), grouped(status.shown));
+    if (!status.readContents) return text;
+    text += QStringLiteral("  ·  ") + tr("read %1 files").arg(grouped(status.examined));
+    if (status.skippedBinary > 0)
+        text +=
+            QStringLiteral("  ·  ") + tr("%1 binary skipped").arg(grouped(status.skippedBinary));
+    if (status.truncated > 0)
+        text += QStringLiteral("  ·  ⚠️ ") +
+                tr("%1 too large - only the first 32MB was read").arg(grouped(status.truncated));
+    if (status.hitLimit)
+        text += QStringLiteral("  ·  ⚠️ ") + tr("stopped early - narrow the name first");
+    return text;
 }
 
 std::vector<StatusBar::Hint> StatusBar::hints() const {
     std::vector<Hint> hints;
-    if (focus_ == Focus::list && store_.selectedRow() && actions_) {
+    if (focus_ == Focus::list && store_.session().selectedRow() && actions_) {
         using Command = ResultActions::Command;
         for (Command command :
              {Command::preview, Command::open, Command::reveal, Command::copyPath})
             hints.push_back(hintOf(actions_->action(command)));
-        if (store_.lastUndo()) hints.push_back(hintOf(actions_->action(Command::undo)));
+        if (store_.actions().lastUndo()) hints.push_back(hintOf(actions_->action(Command::undo)));
         hints.push_back({tr("Back to Search"), keyText(Qt::Key_Escape)});
     } else if (focus_ == Focus::query) {
-        if (store_.needsReturn())
+        if (store_.session().needsReturn())
             hints.push_back({tr("Update"), keyText(Qt::Key_Return)});
         else
             hints.push_back({tr("Browse Results"), keyText(Qt::Key_Down)});

@@ -15,6 +15,7 @@ namespace vesko {
 
 class IndexStore;
 class ResultActions;
+struct SearchStatus;
 
 class StatusBar : public QWidget {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
     void notePathCopied();
     QString text() const;
     std::vector<Hint> hints() const;
+    // The session's status in words, in the language of now.
+    static QString statusText(const SearchStatus& status);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

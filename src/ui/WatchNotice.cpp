@@ -45,9 +45,9 @@ WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     connect(copy_, &QPushButton::clicked, this, [this] {
         QApplication::clipboard()->setText(
             QStringLiteral("sudo sysctl fs.inotify.max_user_watches=%1")
-                .arg(store_.suggestedWatchLimit()));
+                .arg(store_.lifecycle().suggestedWatchLimit()));
     });
-    connect(&store_, &IndexStore::watchHealthChanged, this, &WatchNotice::follow);
+    connect(&store_.lifecycle(), &IndexLifecycle::watchHealthChanged, this, &WatchNotice::follow);
     follow();
 }
 
@@ -66,22 +66,23 @@ QString WatchNotice::command() const {
 
 void WatchNotice::follow() {
     QStringList lines;
-    const bool limit = store_.watchLimitReached() || store_.unwatchedFolders() > 0;
+    const bool limit =
+        store_.lifecycle().watchLimitReached() || store_.lifecycle().unwatchedFolders() > 0;
     if (limit)
         lines << tr("%1 folders are not watched for changes: the system's limit on watched folders "
                     "is reached. Changes there appear only when they are re-checked.")
-                     .arg(QLocale().toString(store_.unwatchedFolders()));
-    if (store_.isRecoveringOverflow())
+                     .arg(QLocale().toString(store_.lifecycle().unwatchedFolders()));
+    if (store_.lifecycle().isRecoveringOverflow())
         lines << tr("Too many changes at once: re-checking the indexed folders…");
-    for (const auto& root : store_.unreadableRoots())
+    for (const auto& root : store_.lifecycle().unreadableRoots())
         lines << tr("Cannot read %1: %2")
                      .arg(QString::fromStdString(root.path), qt_error_string(root.error));
-    if (const QStringList gone = store_.vanishedRoots(); !gone.isEmpty())
+    if (const QStringList gone = store_.lifecycle().vanishedRoots(); !gone.isEmpty())
         lines << tr("No longer found: %1").arg(gone.join(QStringLiteral(", ")));
     copy_->setText(tr("Copy Command"));
     text_->setText(lines.join(u'\n'));
-    const QString setting =
-        QStringLiteral("fs.inotify.max_user_watches=%1").arg(store_.suggestedWatchLimit());
+    const QString setting = QStringLiteral("fs.inotify.max_user_watches=%1")
+                                .arg(store_.lifecycle().suggestedWatchLimit());
     command_->setText(limit ? tr("To raise the limit: %1\nTo keep it after a restart, add the line "
                                  "%2 to a file in /etc/sysctl.d/")
                                   .arg(QStringLiteral("sudo sysctl ") + setting, setting)

@@ -42,7 +42,8 @@ protected:
         app = std::make_unique<AppDelegate>(std::move(options));
         app->launch();
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return app->store().phase() == IndexStore::Phase::ready; }, patience));
+            [&] { return app->store().lifecycle().phase() == IndexLifecycle::Phase::ready; },
+            patience));
     }
 
     IndexStore& store() { return app->store(); }
@@ -53,8 +54,8 @@ protected:
     }
     // An empty query clears the rows at once; any other publishes them later.
     void search(const QString& query) {
-        QSignalSpy published(&store(), &IndexStore::rowsChanged);
-        store().setQuery(query);
+        QSignalSpy published(&store().session(), &SearchSession::rowsChanged);
+        store().session().setQuery(query);
         if (!query.isEmpty()) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return published.count() > 0; }, patience));
         }
@@ -91,7 +92,7 @@ TEST_F(ShellDelegate, CommandsAreEnabledOnlyWithWhatTheyActOn) {
 TEST_F(ShellDelegate, SavedSearchesGetTheFirstNineDigitKeys) {
     search("alpha");
     for (int i = 1; i <= 10; ++i)
-        store().saveCurrentSearch(QStringLiteral("search %1").arg(i));
+        store().actions().saveCurrentSearch(QStringLiteral("search %1").arg(i));
     QList<QAction*> saved;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -119,7 +120,7 @@ TEST_F(ShellDelegate, ClosingHidesAndShowingAgainFocusesTheSearch) {
         if (hideFromTaskbar && !QSystemTrayIcon::isSystemTrayAvailable()) {
             EXPECT_FALSE(app->trayProblem().isEmpty());
         }
-        QSignalSpy focus(&store(), &IndexStore::focusRequested);
+        QSignalSpy focus(app.get(), &AppDelegate::focusRequested);
         app->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         EXPECT_EQ(focus.count(), 1);
@@ -145,7 +146,7 @@ TEST_F(ShellDelegate, EditKeysActOnTheFocusedFieldOrList) {
     app->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     search("a");
-    ASSERT_EQ(store().rowCount(), 3);
+    ASSERT_EQ(store().session().rowCount(), 3);
     auto* view = qobject_cast<MainView*>(window.centralWidget());
     ResultTable& table = view->table();
     table.setFocus();
@@ -153,14 +154,14 @@ TEST_F(ShellDelegate, EditKeysActOnTheFocusedFieldOrList) {
     QClipboard* clipboard = QGuiApplication::clipboard();
 
     QTest::keyClick(&table, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(store().selectedRows(), (std::vector<qint64>{0, 1, 2}));
+    EXPECT_EQ(store().session().selectedRows(), (std::vector<qint64>{0, 1, 2}));
     QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text().split('\n').size(), 3) << clipboard->text().toStdString();
     QTest::keyClick(&table, Qt::Key_V, Qt::ControlModifier);
     QTest::keyClick(&table, Qt::Key_X, Qt::ControlModifier);
     action("undo")->trigger();
     action("paste")->trigger();
-    EXPECT_EQ(store().rowCount(), 3);
+    EXPECT_EQ(store().session().rowCount(), 3);
     EXPECT_TRUE(std::filesystem::exists(tree.path("alpha.txt")));
 
     auto* field = window.findChild<QLineEdit*>("searchField");
@@ -183,10 +184,10 @@ TEST_F(ShellDelegate, EditKeysActOnTheFocusedFieldOrList) {
 TEST_F(ShellDelegate, RescanKeepsTheIndexSearchable) {
     search("alpha");
     action("rescan")->trigger();
-    EXPECT_EQ(store().phase(), IndexStore::Phase::ready);
-    EXPECT_TRUE(store().isRefreshing());
-    EXPECT_EQ(store().rowCount(), 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store().isRefreshing(); }, patience));
+    EXPECT_EQ(store().lifecycle().phase(), IndexLifecycle::Phase::ready);
+    EXPECT_TRUE(store().lifecycle().isRefreshing());
+    EXPECT_EQ(store().session().rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store().lifecycle().isRefreshing(); }, patience));
 }
 
 } // namespace

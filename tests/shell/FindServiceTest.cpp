@@ -37,9 +37,9 @@ protected:
     }
 
     void startStore() {
-        store->start();
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+        store->lifecycle().start();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
     }
 
     FindQuery query(const std::string& text) const {

@@ -66,14 +66,14 @@ protected:
         tree.file("주간보고서.hwp", "k");
         store = test::privateStore(tree.root(), state);
         ASSERT_FALSE(bus_.address().isEmpty()) << "no dbus-daemon";
-        store->setDesktop({[this](const QUrl& url) {
-                               opened.append(QString::fromLatin1(url.toEncoded()));
-                               return true;
-                           },
-                           bus_.address(), std::chrono::milliseconds(2000)});
-        store->start();
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+        store->actions().setDesktop({[this](const QUrl& url) {
+                                         opened.append(QString::fromLatin1(url.toEncoded()));
+                                         return true;
+                                     },
+                                     bus_.address(), std::chrono::milliseconds(2000)});
+        store->lifecycle().start();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
         providers = std::make_unique<SearchProviders>(
             *store, [this](const QString& text) { launched.append(text); });
         ASSERT_TRUE(providers->publish(QDBusConnection::connectToBus(bus_.address(), "vesko")))
@@ -176,8 +176,8 @@ TEST_F(SearchProvidersTest, UnusableQueriesGetAnEmptyAnswer) {
     const std::shared_future<void> open = gate.get_future().share();
     for (unsigned i = 0; i < 2 * std::max(4u, std::thread::hardware_concurrency()); ++i)
         store->tasks().run(StoreTasks::Priority::userInitiated, [open] { open.wait(); });
-    store->build();
-    ASSERT_EQ(store->phase(), IndexStore::Phase::building);
+    store->lifecycle().build();
+    ASSERT_EQ(store->lifecycle().phase(), IndexLifecycle::Phase::building);
     EXPECT_TRUE(gnomeSearch({"alpha"}).isEmpty());
     gate.set_value();
 }
@@ -188,10 +188,10 @@ TEST_F(SearchProvidersTest, LaunchersFollowTheInitialConsonantsPreferenceAsTheWi
     const QStringList report{idOf("주간보고서.hwp")};
     EXPECT_EQ(gnomeSearch({"ㅂㄱㅅ"}), report);
     store->preferences().setInitialConsonants(false);
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-    store->setQuery("ㅂㄱㅅ");
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->session().setQuery("ㅂㄱㅅ");
     ASSERT_TRUE(rows.wait(patience));
-    EXPECT_EQ(store->rowCount(), 0);
+    EXPECT_EQ(store->session().rowCount(), 0);
     EXPECT_TRUE(gnomeSearch({"ㅂㄱㅅ"}).isEmpty());
     EXPECT_EQ(gnomeSearch({"보고서"}), report);
 }

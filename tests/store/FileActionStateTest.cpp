@@ -20,7 +20,7 @@ protected:
             home.file(name, name);
     }
     static bool waitForDetail(IndexStore& store) {
-        QSignalSpy detail(&store, &IndexStore::detailChanged);
+        QSignalSpy detail(&store.actions(), &FileActionCenter::detailChanged);
         return detail.wait(test::patience) || detail.count() > 0;
     }
 
@@ -31,37 +31,37 @@ protected:
 TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     auto store = startedStore();
     searchFor(*store, "report");
-    ASSERT_EQ(store->rowCount(), 3);
-    store->setSelection(2);
-    const std::string trashed = store->selectedRow()->name;
-    store->trashSelected();
-    EXPECT_TRUE(store->actionProblem().isEmpty()) << store->actionProblem().toStdString();
-    EXPECT_EQ(store->rowCount(), 2);
-    EXPECT_EQ(store->selection(), 1);
+    ASSERT_EQ(store->session().rowCount(), 3);
+    store->session().setSelection(2);
+    const std::string trashed = store->session().selectedRow()->name;
+    store->actions().trashSelected();
+    EXPECT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
+    EXPECT_EQ(store->session().rowCount(), 2);
+    EXPECT_EQ(store->session().selection(), 1);
     EXPECT_TRUE(std::filesystem::exists(state.path("data/Trash/files/" + trashed)));
 
-    store->setSelection(0);
-    const SearchRow before = *store->selectedRow();
-    store->renameSelected(" renamed.txt ");
-    ASSERT_TRUE(store->actionProblem().isEmpty()) << store->actionProblem().toStdString();
+    store->session().setSelection(0);
+    const SearchRow before = *store->session().selectedRow();
+    store->actions().renameSelected(" renamed.txt ");
+    ASSERT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
     SearchRow expected = before;
     expected.name = "renamed.txt";
-    EXPECT_EQ(store->rows()[0], expected);
+    EXPECT_EQ(store->session().rows()[0], expected);
     EXPECT_EQ(test::readFile(before.directory + "/renamed.txt"),
               before.directory == home.root() ? "report c.txt" : "docs/" + before.name);
     ASSERT_TRUE(waitForDetail(*store));
-    EXPECT_TRUE(store->detail() && store->detail()->exists);
+    EXPECT_TRUE(store->actions().detail() && store->actions().detail()->exists);
 
-    EXPECT_EQ(store->renameSelected("a/b"), "A name can't contain “/”.");
-    EXPECT_EQ(store->rows()[0], expected);
+    EXPECT_EQ(store->actions().renameSelected("a/b")->kind, ActionProblem::Kind::slashInName);
+    EXPECT_EQ(store->session().rows()[0], expected);
 
     // Trashing the only rows left empties the list, selection 0 and no detail.
-    store->trashSelected();
-    store->setSelection(0);
-    store->trashSelected();
-    EXPECT_EQ(store->rowCount(), 0);
-    EXPECT_EQ(store->selection(), 0);
-    EXPECT_FALSE(store->detail());
+    store->actions().trashSelected();
+    store->session().setSelection(0);
+    store->actions().trashSelected();
+    EXPECT_EQ(store->session().rowCount(), 0);
+    EXPECT_EQ(store->session().selection(), 0);
+    EXPECT_FALSE(store->actions().detail());
 }
 
 // A name that is not UTF-8 beside its repaired twin (U+FFFD for the bad byte): every action
@@ -73,43 +73,45 @@ TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
     const std::string otherTwin = home.file("odd/ren\xEF\xBF\xBD.txt", "stay");
     auto store = startedStore();
     const auto select = [&](const std::string& path) {
-        for (std::size_t i = 0; i < store->rows().size(); ++i)
-            if (FileActions::fullPath(store->rows()[i].directory, store->rows()[i].name) == path)
-                return store->setSelection(qint64(i)), true;
+        for (std::size_t i = 0; i < store->session().rows().size(); ++i)
+            if (FileActions::fullPath(store->session().rows()[i].directory,
+                                      store->session().rows()[i].name) == path)
+                return store->session().setSelection(qint64(i)), true;
         return false;
     };
     std::vector<QUrl> opened;
-    store->setDesktop({[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
+    store->actions().setDesktop(
+        {[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
 
     searchFor(*store, "name.txt");
-    ASSERT_EQ(store->rowCount(), 2);
+    ASSERT_EQ(store->session().rowCount(), 2);
     ASSERT_TRUE(select(bad));
-    store->loadDetail();
+    store->actions().loadDetail();
     ASSERT_TRUE(waitForDetail(*store));
-    EXPECT_EQ(store->detail()->sizeText, "3 B") << "the twin holds 5";
-    store->copySelectedPath();
+    EXPECT_EQ(store->actions().detail()->size, 3U) << "the twin holds 5";
+    store->actions().copySelectedPath();
     // The file URL carries the bytes; the text is what a shell reads back as the same path.
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),
               "file://" + home.path("odd/bad%FFname.txt") + "\r\n");
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
               "$'" + home.path("odd/bad\\xFFname.txt'"));
-    QSignalSpy written(store.get(), &IndexStore::exported);
-    store->exportResults(state.path("exported.txt"));
+    QSignalSpy written(&store->actions(), &FileActionCenter::exported);
+    store->actions().exportResults(state.path("exported.txt"));
     ASSERT_TRUE(written.wait(test::patience));
     const std::string exported = test::readFile(state.path("exported.txt"));
     EXPECT_NE(exported.find(bad + "\n"), std::string::npos) << exported;
     EXPECT_NE(exported.find(twin + "\n"), std::string::npos) << exported;
-    store->openSelected();
+    store->actions().openSelected();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].toEncoded().endsWith("/odd/bad%FFname.txt"));
-    store->trashSelected();
-    EXPECT_TRUE(store->actionProblem().isEmpty()) << store->actionProblem().toStdString();
+    store->actions().trashSelected();
+    EXPECT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
     EXPECT_EQ(test::readFile(state.path("data/Trash/files/bad\xFFname.txt")), "bad");
     EXPECT_EQ(test::readFile(twin), "twin!");
 
     searchFor(*store, "ren");
     ASSERT_TRUE(select(other));
-    EXPECT_EQ(store->renameSelected("renamed.txt"), std::nullopt);
+    EXPECT_EQ(store->actions().renameSelected("renamed.txt"), std::nullopt);
     EXPECT_EQ(test::readFile(home.path("odd/renamed.txt")), "rename me");
     EXPECT_EQ(test::readFile(otherTwin), "stay");
 }
@@ -121,40 +123,42 @@ TEST_F(FileActionStateTest, UndoOfATrashPutsTheItemBackButNeverOverAnother) {
     const std::string odd = home.file("docs/report %41 é.txt", "odd bytes");
     auto store = startedStore();
     searchFor(*store, "report");
-    ASSERT_EQ(store->rowCount(), 4);
-    const auto at = std::ranges::find_if(
-        store->rows(), [&](const SearchRow& row) { return row.directory + "/" + row.name == odd; });
-    ASSERT_NE(at, store->rows().end());
-    const qint64 row = at - store->rows().begin();
-    store->setSelection(row);
-    store->trashSelected();
+    ASSERT_EQ(store->session().rowCount(), 4);
+    const auto at = std::ranges::find_if(store->session().rows(), [&](const SearchRow& row) {
+        return row.directory + "/" + row.name == odd;
+    });
+    ASSERT_NE(at, store->session().rows().end());
+    const qint64 row = at - store->session().rows().begin();
+    store->session().setSelection(row);
+    store->actions().trashSelected();
     ASSERT_FALSE(std::filesystem::exists(odd));
-    EXPECT_EQ(store->rowCount(), 3);
-    EXPECT_EQ(store->totalMatches(), 3);
-    EXPECT_EQ(store->status(), "3 found");
-    ASSERT_TRUE(store->lastUndo());
-    const std::string inTrash = store->lastUndo()->trashed.at(0).inTrash;
+    EXPECT_EQ(store->session().rowCount(), 3);
+    EXPECT_EQ(store->session().totalMatches(), 3);
+    EXPECT_EQ(store->session().status().found, 3);
+    ASSERT_TRUE(store->actions().lastUndo());
+    const std::string inTrash = store->actions().lastUndo()->trashed.at(0).inTrash;
     EXPECT_EQ(test::readFile(inTrash), "odd bytes");
 
     home.file("docs/report %41 é.txt", "newcomer");
-    store->undoLastAction();
-    EXPECT_TRUE(store->actionProblem().contains("report %41 é.txt"))
-        << store->actionProblem().toStdString();
+    store->actions().undoLastAction();
+    ASSERT_EQ(store->actions().actionProblems().items.size(), 1u);
+    EXPECT_EQ(store->actions().actionProblems().items[0].kind, ActionProblem::Kind::placeTaken);
+    EXPECT_EQ(store->actions().actionProblems().items[0].name, "report %41 é.txt");
     EXPECT_EQ(test::readFile(odd), "newcomer");
     EXPECT_EQ(test::readFile(inTrash), "odd bytes");
-    EXPECT_EQ(store->rowCount(), 3);
-    ASSERT_TRUE(store->lastUndo());
+    EXPECT_EQ(store->session().rowCount(), 3);
+    ASSERT_TRUE(store->actions().lastUndo());
 
     home.remove("docs/report %41 é.txt");
-    store->undoLastAction();
+    store->actions().undoLastAction();
     EXPECT_EQ(test::readFile(odd), "odd bytes");
     EXPECT_FALSE(std::filesystem::exists(inTrash));
     EXPECT_FALSE(std::filesystem::exists(state.path("data/Trash/info/report %41 é.txt.trashinfo")));
-    EXPECT_FALSE(store->lastUndo());
-    EXPECT_EQ(store->rowCount(), 4);
-    EXPECT_EQ(store->selection(), row);
-    EXPECT_EQ(store->selectedRow()->name, "report %41 é.txt");
-    EXPECT_EQ(store->status(), "4 found");
+    EXPECT_FALSE(store->actions().lastUndo());
+    EXPECT_EQ(store->session().rowCount(), 4);
+    EXPECT_EQ(store->session().selection(), row);
+    EXPECT_EQ(store->session().selectedRow()->name, "report %41 é.txt");
+    EXPECT_EQ(store->session().status().found, 4);
 }
 
 // The renamed row stays listed and selected when the same query answers again without it,
@@ -162,45 +166,45 @@ TEST_F(FileActionStateTest, UndoOfATrashPutsTheItemBackButNeverOverAnother) {
 TEST_F(FileActionStateTest, ARenameStaysListedAndUndoRenamesItBack) {
     auto store = watchingStore(environment());
     searchFor(*store, "report");
-    store->setSelection(1);
-    const SearchRow before = *store->selectedRow();
+    store->session().setSelection(1);
+    const SearchRow before = *store->session().selectedRow();
     const std::string folder = before.directory;
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    ASSERT_EQ(store->renameSelected("moved.txt"), std::nullopt);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    ASSERT_EQ(store->actions().renameSelected("moved.txt"), std::nullopt);
     ASSERT_TRUE(waitForBatch(*store, applied, 1));
     researchAndWait(*store);
-    EXPECT_EQ(store->rowCount(), 3);
-    EXPECT_EQ(store->selectedRow()->name, "moved.txt");
-    EXPECT_EQ(store->selection(), 1);
+    EXPECT_EQ(store->session().rowCount(), 3);
+    EXPECT_EQ(store->session().selectedRow()->name, "moved.txt");
+    EXPECT_EQ(store->session().selection(), 1);
 
     std::ofstream(folder + "/" + before.name) << "newcomer";
-    store->undoLastAction();
-    EXPECT_FALSE(store->actionProblem().isEmpty());
+    store->actions().undoLastAction();
+    EXPECT_FALSE(store->actions().actionProblems().empty());
     EXPECT_EQ(test::readFile(folder + "/" + before.name), "newcomer");
     EXPECT_TRUE(std::filesystem::exists(folder + "/moved.txt"));
     std::filesystem::remove(folder + "/" + before.name);
-    store->undoLastAction();
+    store->actions().undoLastAction();
     EXPECT_FALSE(std::filesystem::exists(folder + "/moved.txt"));
     EXPECT_TRUE(std::filesystem::exists(folder + "/" + before.name));
-    EXPECT_EQ(store->selectedRow()->name, before.name);
-    EXPECT_FALSE(store->lastUndo());
+    EXPECT_EQ(store->session().selectedRow()->name, before.name);
+    EXPECT_FALSE(store->actions().lastUndo());
 
-    ASSERT_EQ(store->renameSelected("moved.txt"), std::nullopt);
+    ASSERT_EQ(store->actions().renameSelected("moved.txt"), std::nullopt);
     searchFor(*store, "repor");
-    EXPECT_TRUE(std::ranges::none_of(store->rows(),
+    EXPECT_TRUE(std::ranges::none_of(store->session().rows(),
                                      [](const SearchRow& row) { return row.name == "moved.txt"; }));
 }
 
 TEST_F(FileActionStateTest, ADetailReadForAnEarlierSelectionIsDropped) {
     auto store = startedStore();
     searchFor(*store, "report");
-    store->setSelection(0);
-    store->loadDetail();
-    store->setSelection(1);
-    QSignalSpy detail(store.get(), &IndexStore::detailChanged);
+    store->session().setSelection(0);
+    store->actions().loadDetail();
+    store->session().setSelection(1);
+    QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
     QTest::qWait(200); // the read of row 0 finishes meanwhile and must not show
     EXPECT_EQ(detail.count(), 0);
-    EXPECT_FALSE(store->detail());
+    EXPECT_FALSE(store->actions().detail());
 }
 
 TEST_F(FileActionStateTest, MovingFarDownSelectsTheLastRowAndAsksForMore) {
@@ -208,16 +212,16 @@ TEST_F(FileActionStateTest, MovingFarDownSelectsTheLastRowAndAsksForMore) {
         home.file("many/item" + std::to_string(i), "");
     auto store = startedStore();
     searchFor(*store, "item");
-    ASSERT_EQ(store->rowCount(), 500);
-    store->moveSelection(1'000'000);
-    EXPECT_EQ(store->selection(), 499);
-    EXPECT_EQ(store->limit(), 1000);
-    store->moveSelection(-1'000'000);
-    EXPECT_EQ(store->selection(), 0);
+    ASSERT_EQ(store->session().rowCount(), 500);
+    store->session().moveSelection(1'000'000);
+    EXPECT_EQ(store->session().selection(), 499);
+    EXPECT_EQ(store->session().limit(), 1000);
+    store->session().moveSelection(-1'000'000);
+    EXPECT_EQ(store->session().selection(), 0);
 
     // The export writes every hit, not only the pages loaded.
-    QSignalSpy exported(store.get(), &IndexStore::exported);
-    store->exportResults(state.path("all.txt"));
+    QSignalSpy exported(&store->actions(), &FileActionCenter::exported);
+    store->actions().exportResults(state.path("all.txt"));
     ASSERT_TRUE(exported.wait(test::patience));
     EXPECT_TRUE(exported.at(0).at(0).toBool());
     EXPECT_EQ(QString::fromStdString(test::readFile(state.path("all.txt"))).count('\n'), 520);
@@ -226,33 +230,22 @@ TEST_F(FileActionStateTest, MovingFarDownSelectsTheLastRowAndAsksForMore) {
 TEST_F(FileActionStateTest, ApplyingASavedSearchSearchesOnceAndKeepsEqualFilters) {
     auto store = startedStore();
     searchFor(*store, "report");
-    store->saveCurrentSearch("  mine ");
-    ASSERT_EQ(store->savedSearches().size(), 1u);
-    SavedSearch saved = store->savedSearches()[0];
+    store->actions().saveCurrentSearch("  mine ");
+    ASSERT_EQ(store->actions().savedSearches().size(), 1u);
+    SavedSearch saved = store->actions().savedSearches()[0];
     saved.query = "item";
     saved.sort = {ResultSort::Field::name, false};
-    QSignalSpy started(store.get(), &IndexStore::searchStarted);
-    QSignalSpy filters(store.get(), &IndexStore::filtersChanged);
-    store->apply(saved);
+    QSignalSpy started(&store->session(), &SearchSession::searchStarted);
+    QSignalSpy filters(&store->session(), &SearchSession::filtersChanged);
+    store->actions().apply(saved);
     EXPECT_EQ(started.count(), 1);
     EXPECT_EQ(filters.count(), 0);
-    EXPECT_FALSE(store->isApplyingSaved());
-    EXPECT_EQ(store->query(), "item");
-    EXPECT_EQ(store->sort(), saved.sort);
+    EXPECT_FALSE(store->session().isApplyingSaved());
+    EXPECT_EQ(store->session().query(), "item");
+    EXPECT_EQ(store->session().sort(), saved.sort);
 
-    store->removeSavedSearch(saved);
-    EXPECT_TRUE(store->savedSearches().empty());
-}
-
-TEST_F(FileActionStateTest, TheStatusFollowsALanguageChange) {
-    auto store = startedStore();
-    Localization localization(store->settings());
-    QObject::connect(&localization, &Localization::languageChanged, store.get(),
-                     &IndexStore::languageChanged);
-    localization.setLanguage("ko");
-    EXPECT_TRUE(store->status().startsWith("항목")) << store->status().toStdString();
-    localization.setLanguage("en");
-    EXPECT_TRUE(store->status().contains("items")) << store->status().toStdString();
+    store->actions().removeSavedSearch(saved);
+    EXPECT_TRUE(store->actions().savedSearches().empty());
 }
 
 } // namespace

@@ -47,14 +47,14 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     const FileDetail file = FileDetail::read(tree.file("notes.txt", "12345"));
     EXPECT_TRUE(file.exists);
     EXPECT_EQ(file.opensWith, "Editor");
-    EXPECT_EQ(file.sizeText, "5 B");
-    EXPECT_TRUE(file.kind && file.modifiedText);
+    EXPECT_EQ(file.size, 5U);
+    EXPECT_TRUE(file.kind && file.modified > 0);
     EXPECT_FALSE(file.iconName.isEmpty());
 
     const FileDetail folder = FileDetail::read(tree.dir("folder"));
     EXPECT_TRUE(folder.exists);
     EXPECT_FALSE(folder.opensWith);
-    EXPECT_FALSE(folder.sizeText);
+    EXPECT_FALSE(folder.size);
     EXPECT_TRUE(folder.kind);
 
     EXPECT_EQ(FileDetail::read(tree.path("gone")), FileDetail{});
@@ -62,14 +62,15 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     // A link is not followed: its own size, as the index and the list have it, and a kind
     // that says where it leads.
     const FileDetail link = FileDetail::read(tree.symlink("notes.txt", "link"));
-    EXPECT_EQ(link.kind, "Link to " + *file.kind);
-    EXPECT_EQ(link.sizeText, "9 B");
+    EXPECT_EQ(link.link, (LinkTarget{LinkTarget::Kind::typed, *file.kind}));
+    EXPECT_EQ(link.size, 9U);
     EXPECT_EQ(link.opensWith, "Editor");
-    EXPECT_EQ(FileDetail::read(tree.symlink("folder", "to folder")).kind, "Link to a folder");
+    EXPECT_EQ(FileDetail::read(tree.symlink("folder", "to folder")).link,
+              (LinkTarget{LinkTarget::Kind::folder, {}}));
     const FileDetail dangling = FileDetail::read(tree.symlink("gone", "dangling"));
     EXPECT_TRUE(dangling.exists);
-    EXPECT_EQ(dangling.kind, "Link to a missing item");
-    EXPECT_EQ(dangling.sizeText, "4 B");
+    EXPECT_EQ(dangling.link, (LinkTarget{LinkTarget::Kind::missing, {}}));
+    EXPECT_EQ(dangling.size, 4U);
 }
 
 } // namespace

@@ -15,9 +15,9 @@ namespace vesko::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Phase = IndexStore::Phase;
+using Phase = IndexLifecycle::Phase;
 
-class IndexLifecycle : public StoreFixture {
+class Lifecycle : public StoreFixture {
 protected:
     FileSystemWatcher::Batch batchOf(std::vector<std::string> paths) {
         FileSystemWatcher::Batch batch;
@@ -28,50 +28,59 @@ protected:
     std::uint64_t eventID = 1000;
 };
 
-TEST_F(IndexLifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
+TEST_F(Lifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     home.file("docs/alpha.txt");
     auto env = environment();
     env.watchFileSystem = true;
     auto store = makeStore(env);
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
-    store->start();
-    EXPECT_EQ(store->phase(), Phase::building);
-    EXPECT_EQ(store->status(), "Building index…");
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    store->lifecycle().start();
+    EXPECT_EQ(store->lifecycle().phase(), Phase::building);
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::building);
     ASSERT_TRUE(installed.wait(patience));
-    EXPECT_EQ(store->phase(), Phase::ready);
+    EXPECT_EQ(store->lifecycle().phase(), Phase::ready);
     EXPECT_EQ(installed.front().front().toBool(), false); // visible, not quiet
-    EXPECT_TRUE(store->status().startsWith("2 items · ")) << store->status().toStdString();
-    EXPECT_EQ(store->lastEventID(), 0u);
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::ready);
+    EXPECT_EQ(store->session().status().entries, 2);
+    EXPECT_EQ(store->lifecycle().lastEventID(), 0u);
     EXPECT_DOUBLE_EQ(LastFullScan::read(store->settings()), clocks.wall.load());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->isWatching(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().isWatching(); }, patience));
 
-    const auto loaded = IndexArchive::load(store->roots(), archive());
+    const auto loaded = IndexArchive::load(store->lifecycle().roots(), archive());
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->lastEventID, 0u);
     EXPECT_EQ(loaded->index.count(), 2);
 
     // A file made now reaches the index through the watcher alone.
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
     home.file("docs/beta.txt");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->entryCount() == 3; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().entryCount() == 3; }, patience));
     searchFor(*store, "beta");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
 }
 
-// A folder where the archive belongs made every save fail unseen: the store says so and
-// saves beside it, where the next start looks too.
-TEST_F(IndexLifecycle, AFolderInTheArchivesPlaceIsToldAndTheIndexSavedBesideIt) {
+// A folder where the archive belongs made every save fail unseen, and so did preferences
+// that could not be written at exit: both are listed, and the index is saved beside the
+// folder, where the next start looks too.
+TEST_F(Lifecycle, SavesThatCannotGoWhereTheyBelongAreListed) {
     home.file("docs/alpha.txt");
     state.dir("index.veskoindex");
-    auto store = startedStore();
+    state.file("plain");
+    auto env = environment();
+    env.settingsPath = state.path("plain/vesko.conf");
+    auto store = startedStore(env);
     EXPECT_TRUE(store->saveBeforeExit());
-    const std::string beside = state.path("index-2.veskoindex");
-    EXPECT_TRUE(IndexArchive::load(store->roots(), beside));
-    EXPECT_TRUE(store->actionProblem().contains(QString::fromStdString(beside)))
-        << store->actionProblem().toStdString();
+    EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), state.path("index-2.veskoindex")));
+    std::vector<std::pair<StoreProblem::Kind, QString>> listed;
+    for (const StoreProblem& problem : store->problems().list())
+        listed.emplace_back(problem.kind, problem.detail);
+    EXPECT_EQ(listed, (std::vector<std::pair<StoreProblem::Kind, QString>>{
+                          {StoreProblem::Kind::archiveDisplaced, QString::fromStdString(archive())},
+                          {StoreProblem::Kind::settingsNotSaved,
+                           QString::fromStdString(env.settingsPath)}}));
 }
 
-TEST_F(IndexLifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhile) {
+TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhile) {
     home.file("docs/old.txt");
     startedStore().reset();    // builds and saves the archive
     home.file("docs/new.txt"); // made while Vesko was not running
@@ -80,47 +89,50 @@ TEST_F(IndexLifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMe
     auto env = environment();
     env.watchFileSystem = true;
     auto store = makeStore(env);
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    store->start();
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    store->lifecycle().start();
     // Installed synchronously, before any background work ran.
-    EXPECT_EQ(store->phase(), Phase::ready);
-    EXPECT_EQ(store->status(), "2 items");
-    EXPECT_NE(store->lastEventID(), 0u);
+    EXPECT_EQ(store->lifecycle().phase(), Phase::ready);
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::items);
+    EXPECT_EQ(store->session().status().entries, 2);
+    EXPECT_NE(store->lifecycle().lastEventID(), 0u);
     searchFor(*store, "old");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"old.txt"});
 
     // The watcher's first batch names every root, so the updater reads them all again.
     ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    EXPECT_FALSE(store->isRecoveringOverflow());
+    EXPECT_FALSE(store->lifecycle().isRecoveringOverflow());
     researchAndWait(*store);
-    EXPECT_TRUE(store->rows().empty());
+    EXPECT_TRUE(store->session().rows().empty());
     searchFor(*store, "new");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"new.txt"});
 }
 
-TEST_F(IndexLifecycle, AnArchiveThatDoesNotLoadLeadsToAVisibleBuild) {
+TEST_F(Lifecycle, AnArchiveThatDoesNotLoadLeadsToAVisibleBuild) {
     const char* damaged[] = {"", "not an archive at all", "VESKOIDX\x08\0\0\0truncated"};
     for (const char* content : damaged) {
         SCOPED_TRACE(content);
         std::ofstream(archive(), std::ios::binary | std::ios::trunc) << content;
         auto store = makeStore();
-        store->start();
-        EXPECT_EQ(store->phase(), Phase::building);
-        EXPECT_EQ(store->status(), "Building index…");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return store->phase() == Phase::ready; }, patience));
-        EXPECT_TRUE(IndexArchive::load(store->roots(), archive()));
+        store->lifecycle().start();
+        EXPECT_EQ(store->lifecycle().phase(), Phase::building);
+        EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::building);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
+        EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), archive()));
     }
 }
 
-TEST_F(IndexLifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
+TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
     auto env = environment();
     // The real ratio of batch spacing to quiet period is 0.5 : 0.7; the spacing here keeps
     // its margin under a loaded machine while the sum of the gaps exceeds the period.
     env.timing.flushDelay = 300ms;
     auto store = startedStore(env);
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
     for (int i = 0; i < 10; ++i) {
-        store->enqueue(batchOf({home.file("docs/stream" + std::to_string(i) + ".txt")}));
+        store->lifecycle().enqueue(
+            batchOf({home.file("docs/stream" + std::to_string(i) + ".txt")}));
         QTest::qWait(100);
         EXPECT_EQ(applied.count(), 0) << "flushed after batch " << i;
     }
@@ -128,13 +140,13 @@ TEST_F(IndexLifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
     QTest::qWait(50);
     EXPECT_EQ(applied.count(), 1);
     EXPECT_EQ(applied.front().front().toLongLong(), 10);
-    EXPECT_EQ(store->lastEventID(), eventID);
+    EXPECT_EQ(store->lifecycle().lastEventID(), eventID);
     searchFor(*store, "stream");
-    EXPECT_EQ(store->rowCount(), 10);
-    EXPECT_TRUE(store->status().startsWith("10 found"));
+    EXPECT_EQ(store->session().rowCount(), 10);
+    EXPECT_EQ(store->session().status().found, 10);
 }
 
-TEST_F(IndexLifecycle, ABatchArrivingWhileAnotherIsAppliedWaitsAndIsAppliedAfterIt) {
+TEST_F(Lifecycle, ABatchArrivingWhileAnotherIsAppliedWaitsAndIsAppliedAfterIt) {
     // A subtree large enough that reading it again outlasts a short quiet period.
     for (int d = 0; d < 300; ++d)
         for (int f = 0; f < 10; ++f)
@@ -142,32 +154,32 @@ TEST_F(IndexLifecycle, ABatchArrivingWhileAnotherIsAppliedWaitsAndIsAppliedAfter
     auto env = environment();
     env.timing.flushDelay = 1ms;
     auto store = startedStore(env);
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
 
     auto slow = batchOf({});
     slow.mustScanSubtrees = {home.path("bulk")};
-    store->enqueue(slow);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->isApplying(); }, patience));
-    store->enqueue(batchOf({home.file("docs/waiting.txt")}));
+    store->lifecycle().enqueue(slow);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().isApplying(); }, patience));
+    store->lifecycle().enqueue(batchOf({home.file("docs/waiting.txt")}));
     // Its quiet period passes during the application; it stays pending, not applied twice
     // at once and not lost.
     QTest::qWait(20);
     if (applied.isEmpty()) {
-        EXPECT_TRUE(store->isApplying());
-        EXPECT_TRUE(store->hasPendingBatch());
+        EXPECT_TRUE(store->lifecycle().isApplying());
+        EXPECT_TRUE(store->lifecycle().hasPendingBatch());
     }
     ASSERT_TRUE(waitForBatch(*store, applied, 2));
     EXPECT_EQ(applied.at(0).front().toLongLong(), 0);
     EXPECT_EQ(applied.at(1).front().toLongLong(), 1);
-    EXPECT_FALSE(store->hasPendingBatch());
+    EXPECT_FALSE(store->lifecycle().hasPendingBatch());
 }
 
-TEST_F(IndexLifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
+TEST_F(Lifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
     auto store = startedStore();
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    QSignalSpy saved(store.get(), &IndexStore::archiveSaved);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    QSignalSpy saved(&store->lifecycle(), &IndexLifecycle::archiveSaved);
     const auto archivedCount = [&] {
-        return IndexArchive::load(store->roots(), archive())->index.count();
+        return IndexArchive::load(store->lifecycle().roots(), archive())->index.count();
     };
     const std::int64_t built = archivedCount();
     struct Step {
@@ -180,7 +192,7 @@ TEST_F(IndexLifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(i);
         clocks.advance(steps[i].advance);
-        store->enqueue(batchOf({home.file("docs/change" + std::to_string(i))}));
+        store->lifecycle().enqueue(batchOf({home.file("docs/change" + std::to_string(i))}));
         ASSERT_TRUE(waitForBatch(*store, applied, static_cast<int>(i) + 1));
         if (steps[i].saves) {
             ++expectedSaves;
@@ -189,14 +201,14 @@ TEST_F(IndexLifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
         }
         EXPECT_EQ(saved.count(), expectedSaves);
     }
-    store->enqueue(batchOf({home.file("docs/unsaved")}));
+    store->lifecycle().enqueue(batchOf({home.file("docs/unsaved")}));
     ASSERT_TRUE(waitForBatch(*store, applied, 6));
     EXPECT_EQ(archivedCount(), built + 5);
     EXPECT_TRUE(store->saveBeforeExit());
     EXPECT_EQ(archivedCount(), built + 6);
 }
 
-TEST_F(IndexLifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
+TEST_F(Lifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
     struct Case {
         const char* name;
         std::chrono::seconds age;
@@ -212,30 +224,30 @@ TEST_F(IndexLifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto store = startedStore();
-        QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+        QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
         if (c.unresolved > 0) {
             std::vector<std::string> paths;
             for (int i = 0; i < c.unresolved; ++i)
                 paths.push_back("/nowhere-" + std::to_string(i) + "/x");
-            store->enqueue(batchOf(paths));
+            store->lifecycle().enqueue(batchOf(paths));
             ASSERT_TRUE(waitForBatch(*store, applied, 1));
-            EXPECT_EQ(store->unresolvedTotal(), c.unresolved);
+            EXPECT_EQ(store->lifecycle().unresolvedTotal(), c.unresolved);
         }
         clocks.advance(c.age);
-        store->refreshIfStale();
-        EXPECT_EQ(store->isRefreshing(), c.stale);
-        EXPECT_EQ(store->phase(), Phase::ready);
+        store->lifecycle().refreshIfStale();
+        EXPECT_EQ(store->lifecycle().isRefreshing(), c.stale);
+        EXPECT_EQ(store->lifecycle().phase(), Phase::ready);
         if (c.stale) {
-            EXPECT_EQ(store->unresolvedTotal(), 0);
-            QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
+            EXPECT_EQ(store->lifecycle().unresolvedTotal(), 0);
+            QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
             ASSERT_TRUE(installed.wait(patience));
             EXPECT_TRUE(installed.front().front().toBool());
-            EXPECT_FALSE(store->isRefreshing());
+            EXPECT_FALSE(store->lifecycle().isRefreshing());
         }
     }
 }
 
-TEST_F(IndexLifecycle, AMissingLastFullScanRebuildsQuietlyRightAfterTheArchiveLoads) {
+TEST_F(Lifecycle, AMissingLastFullScanRebuildsQuietlyRightAfterTheArchiveLoads) {
     startedStore().reset();
     {
         // An archive without a build time, and no date in the preferences.
@@ -248,30 +260,30 @@ TEST_F(IndexLifecycle, AMissingLastFullScanRebuildsQuietlyRightAfterTheArchiveLo
         settings.sync();
     }
     auto store = makeStore();
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
-    store->start();
-    EXPECT_EQ(store->phase(), Phase::ready);
-    EXPECT_TRUE(store->isRefreshing());
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    store->lifecycle().start();
+    EXPECT_EQ(store->lifecycle().phase(), Phase::ready);
+    EXPECT_TRUE(store->lifecycle().isRefreshing());
     ASSERT_TRUE(installed.wait(patience));
     EXPECT_TRUE(installed.front().front().toBool());
 }
 
-TEST_F(IndexLifecycle, AQuietRebuildKeepsTheOldIndexSearchableUntilTheNewOneIsInstalled) {
+TEST_F(Lifecycle, AQuietRebuildKeepsTheOldIndexSearchableUntilTheNewOneIsInstalled) {
     home.file("docs/report-a.txt");
     TempTree volume;
     volume.file("report-b.txt");
     auto store = startedStore();
     searchFor(*store, "report");
-    ASSERT_EQ(store->rowCount(), 1);
+    ASSERT_EQ(store->session().rowCount(), 1);
 
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
-    QSignalSpy phases(store.get(), &IndexStore::phaseChanged);
-    store->setExtraRoots({volume.root()});
-    EXPECT_TRUE(store->isRefreshing());
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    QSignalSpy phases(&store->lifecycle(), &IndexLifecycle::phaseChanged);
+    store->lifecycle().setExtraRoots({volume.root()});
+    EXPECT_TRUE(store->lifecycle().isRefreshing());
     // Searches keep answering from the old index meanwhile.
     researchAndWait(*store);
     if (installed.isEmpty()) {
-        EXPECT_EQ(store->rowCount(), 1);
+        EXPECT_EQ(store->session().rowCount(), 1);
     }
     ASSERT_TRUE(installed.count() > 0 || installed.wait(patience));
     EXPECT_EQ(phases.count(), 0); // never back to building
@@ -279,33 +291,36 @@ TEST_F(IndexLifecycle, AQuietRebuildKeepsTheOldIndexSearchableUntilTheNewOneIsIn
     EXPECT_EQ(rowNames(*store), (std::vector<std::string>{"report-a.txt", "report-b.txt"}));
 
     // Asked again while one runs: a visible build instead.
-    store->rebuildQuietly();
-    EXPECT_TRUE(store->isRefreshing());
-    store->rebuildQuietly();
-    EXPECT_EQ(store->phase(), Phase::building);
+    store->lifecycle().rebuildQuietly();
+    EXPECT_TRUE(store->lifecycle().isRefreshing());
+    store->lifecycle().rebuildQuietly();
+    EXPECT_EQ(store->lifecycle().phase(), Phase::building);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return store->phase() == Phase::ready && !store->isRefreshing(); }, patience));
+        [&] {
+            return store->lifecycle().phase() == Phase::ready && !store->lifecycle().isRefreshing();
+        },
+        patience));
 }
 
-TEST_F(IndexLifecycle, IdleNavigatorIsReleasedByTheReaperButNotWhileUsed) {
+TEST_F(Lifecycle, IdleNavigatorIsReleasedByTheReaperButNotWhileUsed) {
     auto store = startedStore();
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    store->enqueue(batchOf({home.file("docs/x")}));
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    store->lifecycle().enqueue(batchOf({home.file("docs/x")}));
     ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    ASSERT_TRUE(store->navigatorReady());
+    ASSERT_TRUE(store->lifecycle().navigatorReady());
     clocks.advance(60s);
-    store->reap();
-    EXPECT_TRUE(store->navigatorReady());
+    store->lifecycle().reap();
+    EXPECT_TRUE(store->lifecycle().navigatorReady());
     clocks.advance(31s);
-    store->reap();
-    EXPECT_FALSE(store->navigatorReady());
+    store->lifecycle().reap();
+    EXPECT_FALSE(store->lifecycle().navigatorReady());
 }
 
 // Rounds of many files made and deleted beside a few that stay: the deleted entries are
 // reclaimed as the index goes, so neither the archive nor the index's memory grows with the
 // churn. VESKO_CHURN_SCALE=10 runs the size of the reported case (50,000 over 5,000) and
 // prints the figures.
-TEST_F(IndexLifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
+TEST_F(Lifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
     const char* scaleText = std::getenv("VESKO_CHURN_SCALE");
     const int scale = scaleText ? std::max(1, std::atoi(scaleText)) : 1;
     const int kept = 500 * scale, churned = 5000 * scale, rounds = 6;
@@ -314,7 +329,8 @@ TEST_F(IndexLifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
     const std::string churn = home.dir("churn");
     auto store = watchingStore(environment());
     const auto live = [&] {
-        return store->entryCount() - IndexCompactor::deletedCount(*store->index());
+        return store->lifecycle().entryCount() -
+               IndexCompactor::deletedCount(*store->lifecycle().index());
     };
     const std::int64_t steady = live();
     const auto resident = [] { // MiB, for the printed figures only: too noisy to assert
@@ -335,18 +351,18 @@ TEST_F(IndexLifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return live() == steady; }, patience))
             << "round " << round << ": " << live();
     }
-    QSignalSpy saved(store.get(), &IndexStore::archiveSaved);
-    store->saveArchive(true);
+    QSignalSpy saved(&store->lifecycle(), &IndexLifecycle::archiveSaved);
+    store->lifecycle().saveArchive(true);
     ASSERT_TRUE(saved.wait(patience));
     const double residentAfter = resident();
     const auto memoryOf = [](const FileIndex& index, const NameTable& names) {
         return static_cast<double>(index.payloadBytes() + names.nameBytes() + names.displayBytes() +
                                    names.startsBytes());
     };
-    const double churnedMemory = memoryOf(*store->index(), *store->names());
+    const double churnedMemory = memoryOf(*store->lifecycle().index(), *store->lifecycle().names());
 
-    auto fresh = IndexBuilder::build(store->roots(), 2, std::make_shared<NameTable>(),
-                                     store->effectiveExclusions());
+    auto fresh = IndexBuilder::build(store->lifecycle().roots(), 2, std::make_shared<NameTable>(),
+                                     store->lifecycle().effectiveExclusions());
     ASSERT_FALSE(fresh.error);
     ASSERT_FALSE(IndexArchive::save(fresh.index, *fresh.names, 0, 1, state.path("fresh")));
     const auto archiveBytes = static_cast<double>(std::filesystem::file_size(archive()));

@@ -3,9 +3,9 @@
 
 #include "support/TempTree.h"
 
-#include <gtest/gtest.h>
+#include "ActionTestSupport.h"
 
-#include <filesystem>
+#include <gtest/gtest.h>
 
 namespace vesko {
 namespace {
@@ -21,9 +21,7 @@ TEST(LastFullScan, AbsentOrGarbledReadsAsDueAndATimeSurvivesTheFile) {
         LastFullScan::write(settings, 1700000000.25);
         ASSERT_TRUE(settings.sync());
     }
-    // A copy under a new name is parsed afresh; QSettings caches the original per process.
-    std::filesystem::copy_file(path, dir.path("copy.conf"));
-    Settings reopened(dir.path("copy.conf"));
+    Settings reopened(test::reopened(dir, path));
     EXPECT_DOUBLE_EQ(LastFullScan::read(reopened), 1700000000.25);
 }
 

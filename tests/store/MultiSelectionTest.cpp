@@ -23,7 +23,7 @@ namespace {
 class MultiSelectionTest : public test::StoreFixture {
 protected:
     std::vector<qint64> allRows(const IndexStore& store) {
-        std::vector<qint64> rows(static_cast<std::size_t>(store.rowCount()));
+        std::vector<qint64> rows(static_cast<std::size_t>(store.session().rowCount()));
         std::iota(rows.begin(), rows.end(), 0);
         return rows;
     }
@@ -31,9 +31,9 @@ protected:
     // so a mark past the end of the new rows at that moment reads freed memory.
     static std::shared_ptr<bool> watchStaleMarks(IndexStore& store) {
         auto stale = std::make_shared<bool>(false);
-        QObject::connect(&store, &IndexStore::rowsChanged, &store, [&store, stale] {
-            for (const qint64 row : store.selectedRows())
-                if (row >= store.rowCount()) *stale = true;
+        QObject::connect(&store.session(), &SearchSession::rowsChanged, &store, [&store, stale] {
+            for (const qint64 row : store.session().selectedRows())
+                if (row >= store.session().rowCount()) *stale = true;
         });
         return stale;
     }
@@ -50,40 +50,43 @@ TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntr
         home.file("docs/report-" + std::to_string(i) + ".txt", "");
     auto store = startedStore();
     std::vector<QUrl> opened;
-    store->setDesktop({[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
+    store->actions().setDesktop(
+        {[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
     searchFor(*store, "report");
-    ASSERT_EQ(store->rowCount(), 12);
+    ASSERT_EQ(store->session().rowCount(), 12);
 
-    store->setSelectedRows({5, 1, 3, 3, 99});
-    ASSERT_EQ(store->selectedRows(), (std::vector<qint64>{1, 3, 5}));
-    store->copySelectedPath();
+    store->session().setSelectedRows({5, 1, 3, 3, 99});
+    ASSERT_EQ(store->session().selectedRows(), (std::vector<qint64>{1, 3, 5}));
+    store->actions().copySelectedPath();
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     const QStringList lines = copied->text().split('\n');
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[1].toStdString(), pathOf(store->rows()[3]));
+    EXPECT_EQ(lines[1].toStdString(), pathOf(store->session().rows()[3]));
     EXPECT_EQ(copied->data("text/uri-list").count("\r\n"), 3);
 
     // The same query answering again keeps the marks on the same entries.
-    const SearchRow marked = store->rows()[3];
-    store->setSort({ResultSort::Field::name, false});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rows()[3].id != marked.id; }, test::patience));
-    ASSERT_EQ(store->selectedRows().size(), 3u);
-    EXPECT_TRUE(std::ranges::any_of(
-        store->selectedRows(), [&](qint64 row) { return store->rows()[row].id == marked.id; }));
+    const SearchRow marked = store->session().rows()[3];
+    store->session().setSort({ResultSort::Field::name, false});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rows()[3].id != marked.id; },
+                                test::patience));
+    ASSERT_EQ(store->session().selectedRows().size(), 3u);
+    EXPECT_TRUE(std::ranges::any_of(store->session().selectedRows(), [&](qint64 row) {
+        return store->session().rows()[row].id == marked.id;
+    }));
 
     // Above ten items open asks first and opens nothing until agreed.
-    store->setSelectedRows(allRows(*store));
-    QSignalSpy asked(store.get(), &IndexStore::openNeedsConfirmation);
-    store->openSelected();
+    store->session().setSelectedRows(allRows(*store));
+    QSignalSpy asked(&store->actions(), &FileActionCenter::openNeedsConfirmation);
+    store->actions().openSelected();
     ASSERT_EQ(asked.count(), 1);
     EXPECT_EQ(asked[0][0].toLongLong(), 12);
     EXPECT_TRUE(opened.empty());
-    store->openSelectedConfirmed();
+    store->actions().openSelectedConfirmed();
     EXPECT_EQ(opened.size(), 12u);
 
     const auto stale = watchStaleMarks(*store);
     searchFor(*store, "report-1");
-    EXPECT_TRUE(store->selectedRows().empty());
+    EXPECT_TRUE(store->session().selectedRows().empty());
     EXPECT_FALSE(*stale);
 }
 
@@ -93,9 +96,9 @@ TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotG
     for (int i = 0; i < count; ++i)
         home.file((i % 50 == 0 ? "bulk/locked/item-" : "bulk/open/item-") + std::to_string(i), "x");
     auto store = startedStore();
-    store->setPageSize(1000);
+    store->session().setPageSize(1000);
     searchFor(*store, "item-");
-    ASSERT_EQ(store->rowCount(), count);
+    ASSERT_EQ(store->session().rowCount(), count);
     for (int i = 1; i < count; i += 100)
         home.remove("bulk/open/item-" + std::to_string(i)); // vanished since the search
     ASSERT_EQ(::chown(home.root().c_str(), 65534, 65534), 0);
@@ -108,17 +111,16 @@ TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotG
 
     const int code = test::runUnprivileged([&] {
         const auto stale = watchStaleMarks(*store);
-        store->setSelectedRows(allRows(*store));
-        store->trashSelected();
+        store->session().setSelectedRows(allRows(*store));
+        store->actions().trashSelected();
         int faults = *stale ? 32 : 0;
-        if (store->rowCount() != 30) faults |= 1;
-        if (store->selectedRows() != allRows(*store)) faults |= 2;
-        for (const SearchRow& row : store->rows())
+        if (store->session().rowCount() != 30) faults |= 1;
+        if (store->session().selectedRows() != allRows(*store)) faults |= 2;
+        for (const SearchRow& row : store->session().rows())
             if (std::filesystem::exists(pathOf(row)) == (row.directory.ends_with("/open")))
                 faults |= 4; // a kept row is one that vanished or is locked
-        if (!store->actionProblem().startsWith(
-                "Not every item could be moved to the Trash (30 of 1,000 stayed):"))
-            faults |= 8;
+        const ActionProblems& problems = store->actions().actionProblems();
+        if (problems.trashTried != 1000 || problems.items.size() != 30) faults |= 8;
         const auto trashed =
             std::distance(std::filesystem::directory_iterator(state.path("data/Trash/files")), {});
         if (trashed != count - 30) faults |= 16;

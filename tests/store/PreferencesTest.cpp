@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "store/Preferences.h"
 
-#include "store/Localization.h"
-
 #include "support/TempTree.h"
 
 #include "ActionTestSupport.h"
@@ -55,16 +53,9 @@ const Snapshot defaults{true,
 
 class PreferencesTest : public testing::Test {
 protected:
-    // QSettings caches a file's values per process; a copy under a new name is read afresh.
-    std::string reopened(const std::string& path) {
-        const std::string copy = tree.path("copy" + std::to_string(++copies) + ".conf");
-        std::filesystem::copy_file(path, copy);
-        return copy;
-    }
     void TearDown() override { Preferences::apply(Appearance::system); }
 
     test::TempTree tree;
-    int copies = 0;
 };
 
 TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
@@ -108,7 +99,7 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
         EXPECT_EQ(snapshot(prefs), changed);
         ASSERT_TRUE(settings.sync());
     }
-    Settings again(reopened(file));
+    Settings again(test::reopened(tree, file));
     EXPECT_EQ(snapshot(Preferences(again)), changed);
 
     const std::string wrong = tree.file(
@@ -137,46 +128,6 @@ TEST(HotKeySettingTest, OnlyRecordableShortcutsDecode) {
     for (const auto& [json, valid] : cases) {
         EXPECT_EQ(HotKeySetting::fromJson(json).has_value(), valid) << json.toStdString();
     }
-}
-
-TEST(PathTextTest, Styles) {
-    struct Case {
-        PathBarStyle style;
-        QString path, home, expected;
-    };
-    const QString sep = QStringLiteral("  \u203A  ");
-    const Case cases[] = {
-        {PathBarStyle::plain, "/Users/ann/x", "/Users/ann", "/Users/ann/x"},
-        {PathBarStyle::breadcrumb, "/Users/ann/Documents", "",
-         "Users" + sep + "ann" + sep + "Documents"},
-        {PathBarStyle::breadcrumb, "/", "", "/"},
-        {PathBarStyle::tilde, "/Users/ann/x", "/Users/ann", "~/x"},
-        {PathBarStyle::tilde, "/Users/ann", "/Users/ann", "~"},
-        {PathBarStyle::tilde, "/tmp/x", "/Users/ann", "/tmp/x"},
-        {PathBarStyle::tilde, "/Users/anna/x", "/Users/ann", "/Users/anna/x"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Preferences::pathText(c.style, c.path, c.home), c.expected)
-            << c.path.toStdString();
-}
-
-TEST(DateTextTest, FixedFormatsRelativeAndNoDate) {
-    test::TempTree tree;
-    Settings settings(tree.path("vesko.conf"));
-    Localization english(settings);
-    english.setLanguage("en");
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-    const auto seconds = static_cast<std::uint32_t>(now.toSecsSinceEpoch());
-    const QString local = now.toString("yyyy-MM-dd HH:mm");
-    EXPECT_EQ(Preferences::dateText(DateStyle::isoDateTime, seconds, now), local);
-    EXPECT_EQ(Preferences::dateText(DateStyle::isoDate, seconds, now), local.left(10));
-    for (const auto& [style, raw] : Preferences::dateStyles) {
-        EXPECT_EQ(Preferences::dateText(style, 0, now), "-") << raw;
-        EXPECT_FALSE(Preferences::sample(style, now).isEmpty()) << raw;
-    }
-    EXPECT_EQ(Preferences::sample(DateStyle::relative, now), "3 days ago");
-    EXPECT_EQ(Preferences::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
-    EXPECT_EQ(Preferences::dateText(DateStyle::relative, seconds, now), "now");
 }
 
 TEST(AppearanceTest, DarkAndLightChangeTheApplicationPaletteAndSystemRestoresIt) {

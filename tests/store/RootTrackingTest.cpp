@@ -12,14 +12,14 @@
 namespace vesko::test {
 namespace {
 
-using Phase = IndexStore::Phase;
+using Phase = IndexLifecycle::Phase;
 
 class RootTracking : public StoreFixture {
 protected:
     // Waits for the quiet rebuild a change started; false when none started.
     static bool rebuilt(IndexStore& store, QSignalSpy& installed, int count) {
         return QTest::qWaitFor([&] { return installed.count() >= count; }, patience) &&
-               !store.isRefreshing();
+               !store.lifecycle().isRefreshing();
     }
 };
 
@@ -29,53 +29,57 @@ TEST_F(RootTracking, AVolumeToggledOnIsIndexedAndDropsOutWhileUnmounted) {
     const std::string mountPoint = disk.root();
     volumes = {Volume{mountPoint, "Disk", true, false}};
     auto store = startedStore();
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
-    EXPECT_EQ(store->mountedVolumes(), volumes);
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    EXPECT_EQ(store->lifecycle().mountedVolumes(), volumes);
 
-    store->setExtraRoots({mountPoint});
+    store->lifecycle().setExtraRoots({mountPoint});
     ASSERT_TRUE(rebuilt(*store, installed, 1));
-    EXPECT_EQ(store->roots(), (std::vector<std::string>{home.root(), mountPoint}));
+    EXPECT_EQ(store->lifecycle().roots(), (std::vector<std::string>{home.root(), mountPoint}));
     searchFor(*store, "photo");
-    EXPECT_EQ(store->rowCount(), 1);
+    EXPECT_EQ(store->session().rowCount(), 1);
 
     // Unmounted: the path is gone, the preference keeps it.
     std::filesystem::rename(mountPoint, mountPoint + ".away");
     volumes.clear();
-    store->volumesChanged();
+    store->lifecycle().volumesChanged();
     ASSERT_TRUE(rebuilt(*store, installed, 2));
-    EXPECT_EQ(store->roots(), std::vector<std::string>{home.root()});
-    EXPECT_TRUE(store->mountedExtraRoots().empty());
+    EXPECT_EQ(store->lifecycle().roots(), std::vector<std::string>{home.root()});
+    EXPECT_TRUE(store->lifecycle().mountedExtraRoots().empty());
     EXPECT_EQ(Settings(state.path("vesko.conf")).extraRoots(),
               std::vector<std::string>{mountPoint});
-    store->search();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 0; }, patience));
+    store->session().search();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 0; }, patience));
 
     // Mounted again: back in the roots.
     std::filesystem::rename(mountPoint + ".away", mountPoint);
     volumes = {Volume{mountPoint, "Disk", true, false}};
-    store->volumesChanged();
+    store->lifecycle().volumesChanged();
     ASSERT_TRUE(rebuilt(*store, installed, 3));
-    EXPECT_EQ(store->mountedExtraRoots(), std::set<std::string>{mountPoint});
+    EXPECT_EQ(store->lifecycle().mountedExtraRoots(), std::set<std::string>{mountPoint});
 }
 
 TEST_F(RootTracking, ChangesThatLeaveTheEffectiveRootsAloneDoNotRebuild) {
     TempTree disk;
     const std::string other = home.dir("excluded");
     auto store = startedStore();
-    store->setExtraRoots({disk.root()});
-    store->setExcludedFolders({other});
+    store->lifecycle().setExtraRoots({disk.root()});
+    store->lifecycle().setExcludedFolders({other});
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !store->isRefreshing() && store->phase() == Phase::ready; }, patience));
-    QSignalSpy refreshing(store.get(), &IndexStore::isRefreshingChanged);
-    QSignalSpy phases(store.get(), &IndexStore::phaseChanged);
-    QSignalSpy mounted(store.get(), &IndexStore::mountedVolumesChanged);
+        [&] {
+            return !store->lifecycle().isRefreshing() && store->lifecycle().phase() == Phase::ready;
+        },
+        patience));
+    QSignalSpy refreshing(&store->lifecycle(), &IndexLifecycle::isRefreshingChanged);
+    QSignalSpy phases(&store->lifecycle(), &IndexLifecycle::phaseChanged);
+    QSignalSpy mounted(&store->lifecycle(), &IndexLifecycle::mountedVolumesChanged);
 
-    store->setExtraRoots({disk.root()});
-    store->setExcludedFolders({other + "/", other, other + "/inner"}); // normalises to the same
-    volumes = {Volume{"/media/stick", "Stick", true, false}};          // not an extra root
-    store->volumesChanged();
+    store->lifecycle().setExtraRoots({disk.root()});
+    store->lifecycle().setExcludedFolders(
+        {other + "/", other, other + "/inner"});              // normalises to the same
+    volumes = {Volume{"/media/stick", "Stick", true, false}}; // not an extra root
+    store->lifecycle().volumesChanged();
     EXPECT_EQ(mounted.count(), 1);
-    EXPECT_EQ(store->mountedVolumes(), volumes);
+    EXPECT_EQ(store->lifecycle().mountedVolumes(), volumes);
     EXPECT_EQ(refreshing.count(), 0);
     EXPECT_EQ(phases.count(), 0);
 }
@@ -84,13 +88,13 @@ TEST_F(RootTracking, ExcludedFoldersLeaveTheIndexAfterARebuild) {
     home.file("private/secret-plan.txt");
     auto store = startedStore();
     searchFor(*store, "secret");
-    ASSERT_EQ(store->rowCount(), 1);
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
-    store->setExcludedFolders({home.path("private")});
-    EXPECT_EQ(store->excludedFolders(), std::vector<std::string>{home.path("private")});
+    ASSERT_EQ(store->session().rowCount(), 1);
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    store->lifecycle().setExcludedFolders({home.path("private")});
+    EXPECT_EQ(store->lifecycle().excludedFolders(), std::vector<std::string>{home.path("private")});
     ASSERT_TRUE(rebuilt(*store, installed, 1));
     researchAndWait(*store);
-    EXPECT_EQ(store->rowCount(), 0);
+    EXPECT_EQ(store->session().rowCount(), 0);
 }
 
 // Deleted files must not come back as hits, nor Vesko's own data: the Trash, a disk's
@@ -108,22 +112,23 @@ TEST_F(RootTracking, TheTrashAndVeskosOwnFoldersStayOutOfTheIndex) {
     auto store = watchingStore(env);
     for (const std::string& folder :
          {home.path(".local/share/Trash"), home.path(perDisk), home.path(".config/vesko")})
-        EXPECT_TRUE(store->builtInExclusionList().contains(QString::fromStdString(folder)))
+        EXPECT_TRUE(
+            store->lifecycle().builtInExclusionList().contains(QString::fromStdString(folder)))
             << folder;
     searchFor(*store, "deleted");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"deleted-now.txt"});
     searchFor(*store, "vesko-own");
-    EXPECT_EQ(store->rowCount(), 0);
+    EXPECT_EQ(store->session().rowCount(), 0);
 
     // Trashed while running, the way a file manager does it.
     searchFor(*store, "deleted");
     home.file(".local/share/Trash/info/deleted-now.txt.trashinfo", "[Trash Info]\n");
     std::filesystem::rename(home.path("docs/deleted-now.txt"),
                             home.path(".local/share/Trash/files/deleted-now.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 0; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 0; }, patience));
     QTest::qWait(200); // a late batch would bring it back
     researchAndWait(*store);
-    EXPECT_EQ(store->rowCount(), 0);
+    EXPECT_EQ(store->session().rowCount(), 0);
 }
 
 // The preferences file may be edited by hand while Vesko runs, or while it does not.
@@ -134,24 +139,24 @@ TEST_F(RootTracking, ExcludedFoldersEditedByHandApplyWhileRunningAndAtTheNextSta
         std::ofstream(state.path("vesko.conf")) << "[General]\nexcludedFolders=" << folder << "\n";
     };
     auto store = startedStore();
-    QSignalSpy installed(store.get(), &IndexStore::buildInstalled);
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
     searchFor(*store, "plan");
-    ASSERT_EQ(store->rowCount(), 2);
+    ASSERT_EQ(store->session().rowCount(), 2);
 
     excludeByHand(home.path("private"));
     ASSERT_TRUE(rebuilt(*store, installed, 1));
-    EXPECT_EQ(store->excludedFolders(), std::vector<std::string>{home.path("private")});
+    EXPECT_EQ(store->lifecycle().excludedFolders(), std::vector<std::string>{home.path("private")});
     researchAndWait(*store);
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"open-plan.txt"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isRefreshing(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->lifecycle().isRefreshing(); }, patience));
     store.reset();
 
     // The archive lists public and not private; the file now says the opposite.
     excludeByHand(home.path("public"));
     auto restarted = makeStore();
-    QSignalSpy again(restarted.get(), &IndexStore::buildInstalled);
-    restarted->start();
-    ASSERT_EQ(restarted->phase(), Phase::ready) << "the archive did not load";
+    QSignalSpy again(&restarted->lifecycle(), &IndexLifecycle::buildInstalled);
+    restarted->lifecycle().start();
+    ASSERT_EQ(restarted->lifecycle().phase(), Phase::ready) << "the archive did not load";
     ASSERT_TRUE(rebuilt(*restarted, again, 1));
     searchFor(*restarted, "plan");
     EXPECT_EQ(rowNames(*restarted), std::vector<std::string>{"secret-plan.txt"});
@@ -167,9 +172,10 @@ TEST_F(RootTracking, TheDeveloperRootReplacesEveryOtherRoot) {
     env.devRoot = std::filesystem::path(dev.root()).filename().string(); // relative
     auto store = makeStore(env);
     std::filesystem::current_path(cwd);
-    store->setExtraRoots({home.root() + "/docs"});
-    EXPECT_EQ(store->roots(), std::vector<std::string>{dev.root()});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->phase() == Phase::ready; }, patience));
+    store->lifecycle().setExtraRoots({home.root() + "/docs"});
+    EXPECT_EQ(store->lifecycle().roots(), std::vector<std::string>{dev.root()});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
     searchFor(*store, "in-");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"in-dev-root.txt"});
 }
@@ -183,17 +189,17 @@ TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
     env.home = link;
     auto store = watchingStore(env);
     searchFor(*store, "linked-home");
-    ASSERT_EQ(store->rowCount(), 1);
-    EXPECT_EQ(store->rows().front().directory, link + "/docs");
-    EXPECT_TRUE(store->unreadableRoots().empty());
+    ASSERT_EQ(store->session().rowCount(), 1);
+    EXPECT_EQ(store->session().rows().front().directory, link + "/docs");
+    EXPECT_TRUE(store->lifecycle().unreadableRoots().empty());
     searchFor(*store, "made-later");
     real.file("docs/made-later.txt");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 1; }, patience));
 
     env.home = state.path("no-such-home");
     env.archivePath = [this](const std::vector<std::string>&) { return state.path("other"); };
     auto missing = startedStore(env);
-    EXPECT_EQ(missing->unreadableRoots(),
+    EXPECT_EQ(missing->lifecycle().unreadableRoots(),
               (std::vector<IndexBuilder::UnreadableRoot>{{state.path("no-such-home"), ENOENT}}));
 }
 
@@ -202,24 +208,25 @@ TEST_F(RootTracking, AnExtraRootDeletedAndMadeAgainLosesItsEntriesThenIndexesThe
     const std::string root = disk.dir("extra");
     disk.file("extra/before-delete.txt");
     auto store = watchingStore(environment());
-    store->setExtraRoots({root});
+    store->lifecycle().setExtraRoots({root});
     searchFor(*store, "delete");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 1; }, patience));
 
     std::filesystem::remove_all(root);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 0; }, patience))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 0; }, patience))
         << "the deleted root's entries stayed";
-    EXPECT_TRUE(store->mountedExtraRoots().empty());
+    EXPECT_TRUE(store->lifecycle().mountedExtraRoots().empty());
 
     std::filesystem::create_directory(root);
     disk.file("extra/after-delete.txt");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 1; }, patience))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 1; }, patience))
         << "the root made again was not indexed";
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"after-delete.txt"});
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return store->isWatching() && !store->isRefreshing(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return store->lifecycle().isWatching() && !store->lifecycle().isRefreshing(); },
+        patience));
     disk.file("extra/later-delete.txt");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 2; }, patience))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience))
         << "the root made again is not watched";
 }
 
@@ -257,9 +264,9 @@ TEST_F(RootTracking, AFileSystemMountedInsideARootIsReadAndWatchedThenUnmountedA
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return rowNames(*store) == std::vector<std::string>{"on-mount.txt"}; }, patience))
         << "the mounted file system was not read";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->isWatching(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().isWatching(); }, patience));
     home.file("mnt/later-on-mount.txt");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 2; }, patience))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience))
         << "the mounted file system is not watched";
 
     mount.unmount();

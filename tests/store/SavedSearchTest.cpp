@@ -20,12 +20,6 @@ using test::readFile;
 
 class SavedSearchTest : public testing::Test {
 protected:
-    std::string reopened() {
-        const std::string copy = tree.path("copy" + std::to_string(++copies) + ".conf");
-        std::filesystem::copy_file(file, copy);
-        return copy;
-    }
-
     test::TempTree tree;
     std::string file = tree.path("vesko.conf");
     int copies = 0;
@@ -50,7 +44,7 @@ TEST_F(SavedSearchTest, ListSurvivesTheFileInOrderWithUpperCaseIds) {
         EXPECT_NE(saved[0].id, saved[1].id);
         ASSERT_TRUE(settings.sync());
     }
-    Settings again(reopened());
+    Settings again(test::reopened(tree, file));
     EXPECT_EQ(SavedSearches(again).list(), saved);
 
     const auto stored =

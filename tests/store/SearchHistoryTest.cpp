@@ -60,7 +60,7 @@ TEST_F(SearchHistoryTest, TheStoreRecordsQueriesThatFoundSomething) {
     auto env = environment();
     env.timing.historySettle = std::chrono::milliseconds(30);
     auto store = startedStore(env);
-    SearchHistory& history = store->searchHistory();
+    SearchHistory& history = store->actions().searchHistory();
 
     searchFor(*store, "repo");
     searchFor(*store, "report"); // typed on before the pause: only the last one counts
@@ -75,8 +75,8 @@ TEST_F(SearchHistoryTest, TheStoreRecordsQueriesThatFoundSomething) {
     store.reset();
     store = startedStore(env);
     searchFor(*store, "docs");
-    store->copySelectedPath();
-    EXPECT_EQ(store->searchHistory().queries(), (QStringList{"docs", "report"}));
+    store->actions().copySelectedPath();
+    EXPECT_EQ(store->actions().searchHistory().queries(), (QStringList{"docs", "report"}));
 }
 
 } // namespace

@@ -18,49 +18,50 @@ TEST_F(SearchState, PagesGrowByOnePageUpToTheMatchCount) {
     makeFiles("many", "match", 1200);
     auto store = startedStore();
     searchFor(*store, "match");
-    EXPECT_EQ(store->rowCount(), 500);
-    EXPECT_EQ(store->totalMatches(), 1200);
-    EXPECT_EQ(store->status(), "1,200 found, showing 500");
-    EXPECT_TRUE(store->hasMore());
+    EXPECT_EQ(store->session().rowCount(), 500);
+    EXPECT_EQ(store->session().totalMatches(), 1200);
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::found);
+    EXPECT_EQ(store->session().status().shown, 500);
+    EXPECT_TRUE(store->session().hasMore());
 
     const struct {
         qint64 rows;
-        const char* status;
         bool hasMore;
-    } pages[] = {{1000, "1,200 found, showing 1,000", true}, {1200, "1,200 found", false}};
+    } pages[] = {{1000, true}, {1200, false}};
     for (const auto& page : pages) {
-        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-        store->loadMore();
-        EXPECT_TRUE(store->isLoadingMore());
-        store->loadMore(); // ignored while one runs
+        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+        store->session().loadMore();
+        EXPECT_TRUE(store->session().isLoadingMore());
+        store->session().loadMore(); // ignored while one runs
         ASSERT_TRUE(rows.wait(patience));
-        EXPECT_EQ(store->rowCount(), page.rows);
-        EXPECT_EQ(store->status(), page.status);
-        EXPECT_EQ(store->hasMore(), page.hasMore);
-        EXPECT_FALSE(store->isLoadingMore());
+        EXPECT_EQ(store->session().rowCount(), page.rows);
+        EXPECT_EQ(store->session().status().shown, page.rows);
+        EXPECT_EQ(store->session().status().found, 1200);
+        EXPECT_EQ(store->session().hasMore(), page.hasMore);
+        EXPECT_FALSE(store->session().isLoadingMore());
     }
-    QSignalSpy started(store.get(), &IndexStore::searchStarted);
-    store->loadMore();
+    QSignalSpy started(&store->session(), &SearchSession::searchStarted);
+    store->session().loadMore();
     EXPECT_EQ(started.count(), 0);
     // Row positions follow the result order from 0.
-    for (qint64 i = 0; i < store->rowCount(); ++i)
-        ASSERT_EQ(store->rows()[static_cast<std::size_t>(i)].position, i);
+    for (qint64 i = 0; i < store->session().rowCount(); ++i)
+        ASSERT_EQ(store->session().rows()[static_cast<std::size_t>(i)].position, i);
 }
 
 TEST_F(SearchState, LoadMoreStopsAtTheCeilingOfTwentyThousandRows) {
     makeFiles("huge", "n", 20'050);
     auto store = startedStore();
-    store->setPageSize(5000);
+    store->session().setPageSize(5000);
     searchFor(*store, "n");
-    ASSERT_GT(store->totalMatches(), 20'000);
-    while (store->hasMore()) {
-        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-        store->loadMore();
+    ASSERT_GT(store->session().totalMatches(), 20'000);
+    while (store->session().hasMore()) {
+        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+        store->session().loadMore();
         ASSERT_TRUE(rows.wait(patience));
     }
-    EXPECT_EQ(store->rowCount(), 20'000);
-    EXPECT_TRUE(store->hitCeiling());
-    EXPECT_FALSE(store->hasMore());
+    EXPECT_EQ(store->session().rowCount(), 20'000);
+    EXPECT_TRUE(store->session().hitCeiling());
+    EXPECT_FALSE(store->session().hasMore());
 }
 
 TEST_F(SearchState, StoredPageSizesSnapToTheAllowedSizes) {
@@ -80,8 +81,8 @@ TEST_F(SearchState, StoredPageSizesSnapToTheAllowedSizes) {
             settings.sync();
         }
         auto store = makeStore();
-        EXPECT_EQ(store->pageSize(), c.pageSize);
-        EXPECT_EQ(store->limit(), c.pageSize);
+        EXPECT_EQ(store->session().pageSize(), c.pageSize);
+        EXPECT_EQ(store->session().limit(), c.pageSize);
     }
 }
 
@@ -90,89 +91,89 @@ TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
     {
         auto store = startedStore();
         searchFor(*store, "pref");
-        QSignalSpy started(store.get(), &IndexStore::searchStarted);
-        store->setFilters(store->filters()); // the same value
-        store->setFoldersFirst(true);        // folders come first unless the user said otherwise
-        store->setSort(store->sort());
-        store->setPageSize(500);
+        QSignalSpy started(&store->session(), &SearchSession::searchStarted);
+        store->session().setFilters(store->session().filters()); // the same value
+        store->session().setFoldersFirst(true); // folders come first unless the user said otherwise
+        store->session().setSort(store->session().sort());
+        store->session().setPageSize(500);
         EXPECT_EQ(started.count(), 0);
 
         Filters files;
         files.kind = Filters::Kind::filesOnly;
-        store->setFilters(files);
-        store->setFoldersFirst(false);
-        store->toggleSort(ResultSort::Field::size);
-        store->setPageSize(2000);
+        store->session().setFilters(files);
+        store->session().setFoldersFirst(false);
+        store->session().toggleSort(ResultSort::Field::size);
+        store->session().setPageSize(2000);
         EXPECT_EQ(started.count(), 4);
-        store->setSearchAsYouType(false);
+        store->session().setSearchAsYouType(false);
     }
     auto store = makeStore();
-    EXPECT_FALSE(store->foldersFirst());
-    EXPECT_EQ(store->sort(), (ResultSort{ResultSort::Field::size, false}));
-    EXPECT_EQ(store->pageSize(), 2000);
-    EXPECT_FALSE(store->searchAsYouType());
+    EXPECT_FALSE(store->session().foldersFirst());
+    EXPECT_EQ(store->session().sort(), (ResultSort{ResultSort::Field::size, false}));
+    EXPECT_EQ(store->session().pageSize(), 2000);
+    EXPECT_FALSE(store->session().searchAsYouType());
 }
 
 TEST_F(SearchState, WithoutSearchAsYouTypeNothingRunsUntilReturn) {
     home.file("docs/typed.txt");
     auto store = startedStore();
-    store->setSearchAsYouType(false);
-    QSignalSpy started(store.get(), &IndexStore::searchStarted);
-    store->setQuery("typ");
-    store->setQuery("typed");
+    store->session().setSearchAsYouType(false);
+    QSignalSpy started(&store->session(), &SearchSession::searchStarted);
+    store->session().setQuery("typ");
+    store->session().setQuery("typed");
     EXPECT_EQ(started.count(), 0);
-    EXPECT_TRUE(store->needsReturn());
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-    store->search(); // Return
+    EXPECT_TRUE(store->session().needsReturn());
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->session().search(); // Return
     ASSERT_TRUE(rows.wait(patience));
-    EXPECT_FALSE(store->needsReturn());
-    EXPECT_EQ(store->searchedQuery(), "typed");
+    EXPECT_FALSE(store->session().needsReturn());
+    EXPECT_EQ(store->session().searchedQuery(), "typed");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"typed.txt"});
-    store->setQuery("");
-    EXPECT_TRUE(store->rows().empty());
-    EXPECT_EQ(store->status(), "");
-    EXPECT_FALSE(store->needsReturn());
+    store->session().setQuery("");
+    EXPECT_TRUE(store->session().rows().empty());
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::none);
+    EXPECT_FALSE(store->session().needsReturn());
 }
 
 TEST_F(SearchState, ClearingTheFieldRestoresTheReadyStatusAndForgetsNarrowing) {
     home.file("docs/report.txt");
     home.file("docs/rep.txt");
     auto store = startedStore();
-    const QString ready = store->status();
+    const SearchStatus ready = store->session().status();
     searchFor(*store, "report");
-    ASSERT_TRUE(store->narrowing());
-    EXPECT_EQ(store->narrowing()->query, "report");
-    store->setQuery("");
-    EXPECT_TRUE(store->rows().empty());
-    EXPECT_EQ(store->totalMatches(), 0);
-    EXPECT_FALSE(store->narrowing());
-    EXPECT_EQ(store->status(), ready);
+    ASSERT_TRUE(store->session().narrowing());
+    EXPECT_EQ(store->session().narrowing()->query, "report");
+    store->session().setQuery("");
+    EXPECT_TRUE(store->session().rows().empty());
+    EXPECT_EQ(store->session().totalMatches(), 0);
+    EXPECT_FALSE(store->session().narrowing());
+    EXPECT_EQ(store->session().status(), ready);
     // A shorter query than the last one scans every name again.
     searchFor(*store, "rep");
-    EXPECT_EQ(store->rowCount(), 2);
+    EXPECT_EQ(store->session().rowCount(), 2);
 }
 
 TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
     makeFiles("typing", "report", 300);
     home.file("docs/repeat.txt");
     auto store = startedStore();
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-    QSignalSpy started(store.get(), &IndexStore::searchStarted);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    QSignalSpy started(&store->session(), &SearchSession::searchStarted);
     for (const char* text : {"r", "re", "rep", "repo", "repor", "report"})
-        store->setQuery(text);
+        store->session().setQuery(text);
     EXPECT_EQ(started.count(), 6); // plain queries are not debounced
     ASSERT_TRUE(rows.wait(patience));
     QTest::qWait(50);
     EXPECT_EQ(rows.count(), 1);
-    EXPECT_EQ(store->totalMatches(), 300);
-    for (const SearchRow& row : store->rows())
+    EXPECT_EQ(store->session().totalMatches(), 300);
+    for (const SearchRow& row : store->session().rows())
         ASSERT_EQ(row.name.rfind("report", 0), 0u) << row.name;
 
     // Clearing the field drops a search still running for the old text.
-    store->setQuery("repeat");
-    store->setQuery("");
+    store->session().setQuery("repeat");
+    store->session().setQuery("");
     QTest::qWait(100);
-    EXPECT_TRUE(store->rows().empty());
+    EXPECT_TRUE(store->session().rows().empty());
 }
 
 // The query keeps its accents until the engine knows whether they count, and the switch
@@ -183,20 +184,20 @@ TEST_F(SearchState, MatchDiacriticsNarrowsAndIsKeptForTheNextSession) {
     {
         auto store = startedStore();
         searchFor(*store, QString::fromUtf8("R\xC3\xA9sum\xC3\xA9"));
-        EXPECT_EQ(store->rowCount(), 2);
+        EXPECT_EQ(store->session().rowCount(), 2);
         Filters filters;
         filters.matchDiacritics = true;
-        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-        store->setFilters(filters);
+        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+        store->session().setFilters(filters);
         ASSERT_TRUE(rows.wait(patience));
-        EXPECT_EQ(store->rowCount(), 1);
+        EXPECT_EQ(store->session().rowCount(), 1);
         EXPECT_TRUE(store->preferences().matchDiacritics());
         store->settings().sync();
     }
     auto again = startedStore();
-    EXPECT_TRUE(again->filters().matchDiacritics);
+    EXPECT_TRUE(again->session().filters().matchDiacritics);
     searchFor(*again, "resume");
-    EXPECT_EQ(again->rowCount(), 1);
+    EXPECT_EQ(again->session().rowCount(), 1);
 }
 
 TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {
@@ -213,18 +214,18 @@ TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {
         Filters filters;
         filters.useRegex = c.regex;
         filters.contentQuery = c.content;
-        store->setFilters(filters);
-        EXPECT_EQ(store->debounceDelay(), c.delay);
-        QSignalSpy started(store.get(), &IndexStore::searchStarted);
-        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-        store->setQuery(QString("a") + c.name);
-        store->setQuery(QString("ab") + c.name);
-        store->setQuery("ab");
+        store->session().setFilters(filters);
+        EXPECT_EQ(store->session().debounceDelay(), c.delay);
+        QSignalSpy started(&store->session(), &SearchSession::searchStarted);
+        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+        store->session().setQuery(QString("a") + c.name);
+        store->session().setQuery(QString("ab") + c.name);
+        store->session().setQuery("ab");
         EXPECT_EQ(started.count(), 0);
         ASSERT_TRUE(rows.wait(patience));
         EXPECT_EQ(started.count(), 1);
-        EXPECT_EQ(store->searchedQuery(), "ab");
-        store->setQuery("");
+        EXPECT_EQ(store->session().searchedQuery(), "ab");
+        store->session().setQuery("");
     }
 }
 
@@ -235,14 +236,18 @@ TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
     auto store = startedStore();
     Filters filters;
     filters.contentQuery = "needle";
-    store->setFilters(filters);
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-    store->setQuery(".");
-    EXPECT_FALSE(store->isSearchingContents()); // still waiting for the delay
+    store->session().setFilters(filters);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->session().setQuery(".");
+    EXPECT_FALSE(store->session().isSearchingContents()); // still waiting for the delay
     ASSERT_TRUE(rows.wait(patience));
-    EXPECT_FALSE(store->isSearchingContents());
+    EXPECT_FALSE(store->session().isSearchingContents());
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(store->status(), "1 found  ·  read 3 files  ·  1 binary skipped");
+    const SearchStatus& status = store->session().status();
+    EXPECT_EQ(status.found, 1);
+    EXPECT_TRUE(status.readContents);
+    EXPECT_EQ(status.examined, 3);
+    EXPECT_EQ(status.skippedBinary, 1);
 }
 
 TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult) {
@@ -252,13 +257,13 @@ TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult
     env.devSelect = 3;
     auto store = startedStore(env);
     searchFor(*store, "one");
-    EXPECT_EQ(store->selection(), 0); // one row: 3 is no valid row yet
+    EXPECT_EQ(store->session().selection(), 0); // one row: 3 is no valid row yet
     searchFor(*store, "pick");
-    EXPECT_EQ(store->selection(), 3);
-    store->setSelection(1);
+    EXPECT_EQ(store->session().selection(), 3);
+    store->session().setSelection(1);
     searchFor(*store, "pick3");
     searchFor(*store, "pick");
-    EXPECT_EQ(store->selection(), 1);
+    EXPECT_EQ(store->session().selection(), 1);
 }
 
 TEST_F(SearchState, TurningOffInitialConsonantsSearchesAgainForTheJamoAlone) {
@@ -267,8 +272,8 @@ TEST_F(SearchState, TurningOffInitialConsonantsSearchesAgainForTheJamoAlone) {
     auto store = startedStore();
     searchFor(*store, "ㅂㄱ");
     searchFor(*store, "ㅂㄱㅅ"); // narrows the previous names
-    EXPECT_EQ(store->totalMatches(), 2);
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    EXPECT_EQ(store->session().totalMatches(), 2);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
     store->preferences().setInitialConsonants(false);
     ASSERT_TRUE(rows.wait(patience));
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"ㅂㄱㅅ.txt"});

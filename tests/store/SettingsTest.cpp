@@ -5,9 +5,10 @@
 
 #include "support/TempTree.h"
 
+#include "ActionTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -18,13 +19,6 @@ using Strings = std::vector<std::string>;
 
 class SettingsTest : public testing::Test {
 protected:
-    // QSettings caches a file's values, typed, for the whole process; a copy under a new
-    // name makes the reader parse the text a later start would see.
-    std::string reopened(const std::string& path) {
-        const std::string copy = tree.path("copy" + std::to_string(++copies) + ".conf");
-        std::filesystem::copy_file(path, copy);
-        return copy;
-    }
     std::string written(const std::string& text) {
         return tree.file("raw" + std::to_string(++copies) + ".conf", text);
     }
@@ -48,7 +42,7 @@ TEST_F(SettingsTest, ListsSurviveTheFileIncludingOneElementAndEmpty) {
             settings.setStringList("list" + std::to_string(i), lists[i]);
         ASSERT_TRUE(settings.sync()) << settings.problem();
     }
-    Settings again(reopened(file));
+    Settings again(test::reopened(tree, file));
     for (std::size_t i = 0; i < lists.size(); ++i)
         EXPECT_EQ(again.stringList("list" + std::to_string(i), {"default"}), lists[i]) << i;
 }
@@ -79,22 +73,19 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault) {
 }
 
 TEST_F(SettingsTest, PersistedListsKeepOrderAndStoreExclusionsNormalized) {
-    const char* savedHome = std::getenv("HOME");
-    const std::string home = savedHome ? savedHome : "";
-    setenv("HOME", "/home/tester", 1);
+    const test::ScopedEnv home("HOME", "/home/tester");
     {
         Settings settings(file);
         settings.setExtraRoots({"/mnt/z", "/mnt/a"});
         settings.setExcludedFolders({"~/Library/", "/", "", "~/Library/Caches", "/tmp/b"});
         ASSERT_TRUE(settings.sync());
     }
-    Settings again(reopened(file));
+    Settings again(test::reopened(tree, file));
     EXPECT_EQ(again.extraRoots(), (Strings{"/mnt/z", "/mnt/a"}));
     EXPECT_EQ(again.stringList("excludedFolders"), (Strings{"/home/tester/Library", "/tmp/b"}));
 
     Settings edited(written("[General]\nexcludedFolders=/x/y, ~/a/, /x\n"));
     EXPECT_EQ(edited.excludedFolders(), (Strings{"/home/tester/a", "/x"}));
-    if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 TEST_F(SettingsTest, UnparsableFileIsCopiedAsideBeforeAnyWrite) {

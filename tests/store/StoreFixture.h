@@ -68,9 +68,9 @@ protected:
     // Starts the store and waits until an index is installed.
     std::unique_ptr<IndexStore> startedStore(StoreEnvironment env) {
         auto store = makeStore(std::move(env));
-        store->start();
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+        store->lifecycle().start();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
         return store;
     }
     std::unique_ptr<IndexStore> startedStore() { return startedStore(environment()); }
@@ -78,19 +78,19 @@ protected:
     std::unique_ptr<IndexStore> watchingStore(StoreEnvironment env) {
         env.watchFileSystem = true;
         auto store = startedStore(std::move(env));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return store->isWatching(); }, patience));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().isWatching(); }, patience));
         return store;
     }
 
     // Sets the query and waits for its rows.
     static void searchFor(IndexStore& store, const QString& query) {
-        QSignalSpy rows(&store, &IndexStore::rowsChanged);
-        store.setQuery(query);
+        QSignalSpy rows(&store.session(), &SearchSession::rowsChanged);
+        store.session().setQuery(query);
         ASSERT_TRUE(rows.wait(patience) || rows.count() > 0) << query.toStdString();
     }
     static void researchAndWait(IndexStore& store) {
-        QSignalSpy rows(&store, &IndexStore::rowsChanged);
-        store.search();
+        QSignalSpy rows(&store.session(), &SearchSession::rowsChanged);
+        store.session().search();
         ASSERT_TRUE(rows.wait(patience) || rows.count() > 0);
     }
     static bool waitForBatch(IndexStore&, QSignalSpy& applied, int count) {
@@ -98,7 +98,7 @@ protected:
     }
     static std::vector<std::string> rowNames(const IndexStore& store) {
         std::vector<std::string> names;
-        for (const SearchRow& row : store.rows())
+        for (const SearchRow& row : store.session().rows())
             names.push_back(row.name);
         std::sort(names.begin(), names.end());
         return names;

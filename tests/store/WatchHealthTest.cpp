@@ -2,12 +2,8 @@
 #include "StoreFixture.h"
 
 #include "index/IndexArchive.h"
-#include "store/TerminationSignals.h"
 #include "support/TestSeed.h"
 
-#include <QEventLoop>
-
-#include <csignal>
 #include <fstream>
 #include <random>
 
@@ -25,37 +21,39 @@ TEST_F(WatchHealth, PastTheWatchLimitFoldersAreCountedAndKeptCurrentByThePeriodi
     env.watchFileSystem = true;
     env.watcherOptions.watchLimit = 3;
     auto store = startedStore(env);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->unwatchedFolders() > 0; }, patience));
-    EXPECT_TRUE(store->watchLimitReached());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->lifecycle().unwatchedFolders() > 0; }, patience));
+    EXPECT_TRUE(store->lifecycle().watchLimitReached());
     // The limit read from the kernel (8192 here) plus the unwatched folders, rounded up.
-    EXPECT_EQ(store->suggestedWatchLimit(), 9216);
+    EXPECT_EQ(store->lifecycle().suggestedWatchLimit(), 9216);
 
     // A file in an unwatched folder is found by the next periodic check alone.
     for (int i = 0; i < 6; ++i)
         home.file("many/f" + std::to_string(i) + "/late-arrival" + std::to_string(i));
-    store->reap();
-    ASSERT_TRUE(store->hasPendingBatch());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isApplying() && !store->hasPendingBatch(); },
-                                patience));
+    store->lifecycle().reap();
+    ASSERT_TRUE(store->lifecycle().hasPendingBatch());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !store->lifecycle().isApplying() && !store->lifecycle().hasPendingBatch(); },
+        patience));
     searchFor(*store, "late-arrival");
-    EXPECT_EQ(store->rowCount(), 6);
+    EXPECT_EQ(store->session().rowCount(), 6);
 }
 
 TEST_F(WatchHealth, AnOverflowIsShownUntilTheRescanOfEveryRootIsApplied) {
     auto store = startedStore();
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
-    QSignalSpy health(store.get(), &IndexStore::watchHealthChanged);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    QSignalSpy health(&store->lifecycle(), &IndexLifecycle::watchHealthChanged);
     home.file("docs/lost-event.txt");
     FileSystemWatcher::Batch overflow;
-    overflow.mustScanSubtrees = store->roots();
+    overflow.mustScanSubtrees = store->lifecycle().roots();
     overflow.lastEventID = 7;
-    store->watcherDelivered(overflow);
-    EXPECT_TRUE(store->isRecoveringOverflow());
+    store->lifecycle().watcherDelivered(overflow);
+    EXPECT_TRUE(store->lifecycle().isRecoveringOverflow());
     ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    EXPECT_FALSE(store->isRecoveringOverflow());
+    EXPECT_FALSE(store->lifecycle().isRecoveringOverflow());
     EXPECT_EQ(health.count(), 2);
     searchFor(*store, "lost-event");
-    EXPECT_EQ(store->rowCount(), 1);
+    EXPECT_EQ(store->session().rowCount(), 1);
 }
 
 TEST_F(WatchHealth, ARootThatVanishesIsShownUntilItIsBack) {
@@ -66,49 +64,42 @@ TEST_F(WatchHealth, ARootThatVanishesIsShownUntilItIsBack) {
         auto env = environment();
         env.devRoot = volume.root();
         auto store = watchingStore(env);
-        QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+        QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
         const std::string root = volume.root();
         std::filesystem::rename(root, root + ".away");
         if (replacedByFile) std::ofstream(root) << "now a file";
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->vanishedRoots().isEmpty(); }, patience));
-        EXPECT_EQ(store->vanishedRoots(), QStringList{QString::fromStdString(root)});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->lifecycle().vanishedRoots().isEmpty(); },
+                                    patience));
+        EXPECT_EQ(store->lifecycle().vanishedRoots(), QStringList{QString::fromStdString(root)});
         // The entries stay (an unplugged disk comes back) and searches keep working.
         ASSERT_TRUE(waitForBatch(*store, applied, 1));
         searchFor(*store, "on-volume");
-        EXPECT_EQ(store->rowCount(), 1);
+        EXPECT_EQ(store->session().rowCount(), 1);
 
         std::filesystem::remove(root);
         std::filesystem::rename(root + ".away", root);
         FileSystemWatcher::Batch back;
         back.mustScanSubtrees = {root};
-        store->enqueue(back);
+        store->lifecycle().enqueue(back);
         ASSERT_TRUE(waitForBatch(*store, applied, 2));
-        EXPECT_TRUE(store->vanishedRoots().isEmpty());
+        EXPECT_TRUE(store->lifecycle().vanishedRoots().isEmpty());
     }
 }
 
-TEST_F(WatchHealth, SigtermEndsTheEventLoopAndTheFinalSaveCompletes) {
+TEST_F(WatchHealth, TheFinalSaveHoldsTheLastAppliedBatch) {
     auto store = startedStore();
-    QSignalSpy applied(store.get(), &IndexStore::batchApplied);
+    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
     FileSystemWatcher::Batch batch;
     batch.paths = {home.file("docs/made-before-exit.txt")};
     batch.lastEventID = 99;
-    store->enqueue(batch);
+    store->lifecycle().enqueue(batch);
     ASSERT_TRUE(waitForBatch(*store, applied, 1)); // applied, not yet saved (interval)
 
-    for (int signalNumber : {SIGTERM, SIGINT}) {
-        TerminationSignals termination;
-        QEventLoop loop;
-        QObject::connect(&termination, &TerminationSignals::requested, &loop, &QEventLoop::quit);
-        QTimer::singleShot(0, [signalNumber] { ::raise(signalNumber); });
-        QTimer::singleShot(patience, &loop, [&loop] { loop.exit(1); });
-        EXPECT_EQ(loop.exec(), 0) << signalNumber;
-    }
     EXPECT_TRUE(store->saveBeforeExit(5s));
-    const auto loaded = IndexArchive::load(store->roots(), archive());
+    const auto loaded = IndexArchive::load(store->lifecycle().roots(), archive());
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->lastEventID, 99u);
-    EXPECT_EQ(loaded->index.count(), store->entryCount());
+    EXPECT_EQ(loaded->index.count(), store->lifecycle().entryCount());
 }
 
 // Typing, file-system changes and rebuilds at once; run under TSan to check that searches,
@@ -125,21 +116,21 @@ TEST_F(WatchHealth, TypingChangesAndRebuildsTogether) {
     const QString word = "report";
     int made = 0;
     for (int round = 0; round < 40; ++round) {
-        store->setQuery(word.left(static_cast<int>(random() % word.size()) + 1));
+        store->session().setQuery(word.left(static_cast<int>(random() % word.size()) + 1));
         switch (random() % 5) {
         case 0:
             home.file("tree/d" + std::to_string(random() % 20) + "/report-new" +
                       std::to_string(made++));
             break;
         case 1:
-            store->rebuildQuietly();
+            store->lifecycle().rebuildQuietly();
             break;
         case 2:
-            store->refreshIfStale();
+            store->lifecycle().refreshIfStale();
             clocks.advance(std::chrono::hours(25));
             break;
         case 3:
-            store->loadMore();
+            store->session().loadMore();
             break;
         default:
             break;
@@ -147,21 +138,25 @@ TEST_F(WatchHealth, TypingChangesAndRebuildsTogether) {
         QTest::qWait(static_cast<int>(random() % 15));
     }
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return store->phase() == IndexStore::Phase::ready && !store->isRefreshing(); },
+        [&] {
+            return store->lifecycle().phase() == IndexLifecycle::Phase::ready &&
+                   !store->lifecycle().isRefreshing();
+        },
         patience));
     // Let the watcher's last batches arrive, then compare with a fresh build.
     QTest::qWait(700);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isApplying() && !store->hasPendingBatch(); },
-                                patience));
-    store->setPageSize(5000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !store->lifecycle().isApplying() && !store->lifecycle().hasPendingBatch(); },
+        patience));
+    store->session().setPageSize(5000);
     searchFor(*store, "report-new");
-    EXPECT_EQ(store->totalMatches(), made);
+    EXPECT_EQ(store->session().totalMatches(), made);
     auto freshEnv = environment();
     freshEnv.archivePath = [this](const std::vector<std::string>&) { return state.path("fresh"); };
     auto fresh = startedStore(freshEnv);
     searchFor(*fresh, "report");
     searchFor(*store, "report");
-    EXPECT_EQ(store->totalMatches(), fresh->totalMatches());
+    EXPECT_EQ(store->session().totalMatches(), fresh->session().totalMatches());
 }
 
 } // namespace

@@ -34,7 +34,7 @@ protected:
     test::TempTree tree;
     StoreEnvironment environment;
     IndexStore store{environment};
-    HotKeyRecorder recorder{store};
+    HotKeyRecorder recorder{store.preferences()};
     QWidget* field = nullptr;
     QLabel* complaint = nullptr;
 };
@@ -77,7 +77,7 @@ TEST_F(HotKeyRecorderTest, StoresOnlyAKeyHeldWithAModifier) {
 TEST_F(HotKeyRecorderTest, ShowsTheRegistrationProblem) {
     auto* problem = recorder.findChild<QLabel*>("hotKeyProblem");
     EXPECT_TRUE(problem->isHidden());
-    store.setHotKeyProblem("Ctrl+F7 is already in use by another app.");
+    recorder.setProblem("Ctrl+F7 is already in use by another app.");
     EXPECT_EQ(problem->text(), "Ctrl+F7 is already in use by another app.");
     EXPECT_FALSE(problem->isHidden());
 }

@@ -55,9 +55,9 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     MainView view(*store, preview);
     EXPECT_EQ(contentStateOf(*store), ContentState::building);
     EXPECT_EQ(stateTitle(view), "Building index…");
-    store->start();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return store->phase() == IndexStore::Phase::ready; }, patience));
+    store->lifecycle().start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
     EXPECT_EQ(stateTitle(view), "Type to search");
 
     searchFor(*store, "report");
@@ -65,24 +65,24 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
 
     Filters filters;
     filters.extensions = "pdf";
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
-    store->setFilters(filters);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->session().setFilters(filters);
     ASSERT_TRUE(rows.wait(patience));
     EXPECT_EQ(stateTitle(view), "No results");
     EXPECT_EQ(view.findChild<StatePage*>()->note(), "1 filters are hiding results");
 
     filters.extensions.clear();
     filters.useRegex = true;
-    store->setFilters(filters);
+    store->session().setFilters(filters);
     searchFor(*store, "(report");
     EXPECT_EQ(stateTitle(view), "Invalid regular expression");
     EXPECT_FALSE(view.findChild<StatePage*>()->note().isEmpty());
 
-    store->setFilters(Filters{});
-    store->setSearchAsYouType(false);
-    store->setQuery("nothing-typed-yet");
-    store->setQuery(QString());
-    store->setQuery("report-2");
+    store->session().setFilters(Filters{});
+    store->session().setSearchAsYouType(false);
+    store->session().setQuery("nothing-typed-yet");
+    store->session().setQuery(QString());
+    store->session().setQuery("report-2");
     EXPECT_EQ(contentStateOf(*store), ContentState::pressReturn);
     EXPECT_EQ(stateTitle(view), "Press Return to search");
 }
@@ -95,23 +95,23 @@ TEST_F(MainViewTest, KeysMoveBetweenFieldAndListAndThroughTheRows) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     auto* field = view.findChild<QLineEdit*>("searchField");
     QTest::keyClicks(field, "report");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() == 30; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 30; }, patience));
 
     QTest::keyClick(field, Qt::Key_Down);
     ResultTable& table = view.table();
     ASSERT_TRUE(table.hasFocus());
     QTest::keyClick(&table, Qt::Key_PageDown);
-    EXPECT_EQ(store->selection(), 12);
+    EXPECT_EQ(store->session().selection(), 12);
     EXPECT_EQ(table.currentIndex().row(), 12);
     QTest::keyClick(&table, Qt::Key_PageUp);
     QTest::keyClick(&table, Qt::Key_Up);
     EXPECT_TRUE(field->hasFocus());
-    EXPECT_EQ(store->selection(), 0);
+    EXPECT_EQ(store->session().selection(), 0);
 
     // A click selects in the store as well.
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {},
                       table.visualRect(view.model().index(3, 0)).center());
-    EXPECT_EQ(store->selection(), 3);
+    EXPECT_EQ(store->session().selection(), 3);
     QTest::keyClick(&table, Qt::Key_Escape);
     EXPECT_TRUE(field->hasFocus());
 }
@@ -131,7 +131,7 @@ TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     EXPECT_EQ(detail->path(), QString::fromStdString(home.path("docs/report-7.txt")));
 
     home.remove("docs/report-7.txt");
-    store->loadDetail();
+    store->actions().loadDetail();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return detail->fields() == "Item no longer exists"; }, patience));
 }
@@ -154,20 +154,20 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     click(5, Qt::ShiftModifier);
     click(8, Qt::ControlModifier);
     QTest::keyClick(&table, Qt::Key_Down, Qt::ShiftModifier);
-    EXPECT_EQ(store->selectedRows(), (std::vector<qint64>{2, 3, 4, 5, 8, 9}));
-    EXPECT_EQ(store->selection(), 9);
+    EXPECT_EQ(store->session().selectedRows(), (std::vector<qint64>{2, 3, 4, 5, 8, 9}));
+    EXPECT_EQ(store->session().selection(), 9);
     auto* detail = view.findChild<DetailBar*>();
     EXPECT_EQ(detail->fields(),
               "6 items · " + QLocale().formattedDataSize(6 * 1500, 1, QLocale::DataSizeSIFormat));
 
-    const SearchRow vanished = store->rows()[4];
+    const SearchRow vanished = store->session().rows()[4];
     std::filesystem::remove(vanished.directory + "/" + vanished.name);
     QTest::keyClick(&table, Qt::Key_Delete);
-    ASSERT_EQ(store->rowCount(), 25);
-    ASSERT_EQ(store->selectedRows().size(), 1u);
-    EXPECT_EQ(store->rows()[store->selectedRows()[0]], vanished);
+    ASSERT_EQ(store->session().rowCount(), 25);
+    ASSERT_EQ(store->session().selectedRows().size(), 1u);
+    EXPECT_EQ(store->session().rows()[store->session().selectedRows()[0]], vanished);
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(table.currentIndex().row(), store->selectedRows()[0]);
+    EXPECT_EQ(table.currentIndex().row(), store->session().selectedRows()[0]);
     auto* problem = view.findChild<QMessageBox*>("actionProblem");
     ASSERT_TRUE(problem && problem->isVisible());
     EXPECT_TRUE(problem->informativeText().contains(QString::fromStdString(vanished.name)));
@@ -175,7 +175,7 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
 
     // A plain move drops the marks; the focused row is what the actions act on again.
     QTest::keyClick(&table, Qt::Key_Down);
-    EXPECT_TRUE(store->selectedRows().empty());
+    EXPECT_TRUE(store->session().selectedRows().empty());
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
 }
 
@@ -185,16 +185,16 @@ TEST_F(MainViewTest, ALiveChangeKeepsScrollFocusAndMarksOnTheirFiles) {
     for (int i = 10; i < 90; ++i)
         home.file("docs/entry-" + std::to_string(i) + "0.txt");
     auto store = startedStore();
-    store->setSort({ResultSort::Field::name, true});
+    store->session().setSort({ResultSort::Field::name, true});
     ShownView shown(*store);
     MainView& view = shown.view;
     ResultTable& table = view.table();
     searchFor(*store, "entry");
-    ASSERT_EQ(store->rowCount(), 80);
+    ASSERT_EQ(store->session().rowCount(), 80);
     table.setFocus();
     table.verticalScrollBar()->setValue(20);
-    store->setSelection(30);
-    store->setSelectedRows({29, 30});
+    store->session().setSelection(30);
+    store->session().setSelectedRows({29, 30});
     const int scrolled = table.verticalScrollBar()->value();
     ASSERT_EQ(scrolled, 20);
     const auto pathAt = [&](int row) {
@@ -206,22 +206,22 @@ TEST_F(MainViewTest, ALiveChangeKeepsScrollFocusAndMarksOnTheirFiles) {
     const std::string focused = pathAt(30);
     const std::vector<std::string> marked{pathAt(29), focused};
 
-    QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
     FileSystemWatcher::Batch batch;
     batch.paths = {home.file("docs/entry-355.txt")}; // between rows 25 and 26
     batch.lastEventID = 1;
-    store->enqueue(batch);
+    store->lifecycle().enqueue(batch);
     ASSERT_TRUE(rows.wait(patience));
-    ASSERT_EQ(store->rowCount(), 81);
+    ASSERT_EQ(store->session().rowCount(), 81);
     EXPECT_EQ(pathAt(26), home.path("docs/entry-355.txt"));
     EXPECT_EQ(pathAt(table.currentIndex().row()), focused);
-    EXPECT_EQ(store->selection(), 31);
+    EXPECT_EQ(store->session().selection(), 31);
     std::vector<std::string> shownMarks;
     for (const QModelIndex& index : table.selectionModel()->selectedRows())
         shownMarks.push_back(pathAt(index.row()));
     std::ranges::sort(shownMarks);
     EXPECT_EQ(shownMarks, marked);
-    EXPECT_EQ(store->selectedRows(), (std::vector<qint64>{30, 31}));
+    EXPECT_EQ(store->session().selectedRows(), (std::vector<qint64>{30, 31}));
     EXPECT_EQ(table.verticalScrollBar()->value(), scrolled);
     EXPECT_TRUE(table.hasFocus());
 }
@@ -236,7 +236,7 @@ TEST_F(MainViewTest, ColumnsFitTheirRowsWithinTheView) {
     ShownView shown(*store);
     ResultTable& table = shown.view.table();
     const ResultModel& model = shown.view.model();
-    searchFor(*store, "txt"); // a screenful and more, as the next
+    searchFor(*store, "txt");    // a screenful and more, as the next
     searchFor(*store, "report"); // a new result with the list in view
     const int kind = model.sectionOf(ResultModel::Column::kind);
     const int margins =
@@ -269,8 +269,8 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
     searchFor(*store, "report-1");
     ResultTable& table = view.table();
     table.setFocus();
-    store->setSelection(0);
-    const SearchRow first = *store->selectedRow();
+    store->session().setSelection(0);
+    const SearchRow first = *store->session().selectedRow();
     const std::string path = first.directory + "/" + first.name;
     const QString name = QString::fromStdString(first.name);
 
@@ -283,7 +283,7 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
     QTest::keyClick(&table, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(notice->isHidden());
-    EXPECT_EQ(store->selectedRow()->name, first.name);
+    EXPECT_EQ(store->session().selectedRow()->name, first.name);
 
     QTest::keyClick(&table, Qt::Key_F2);
     auto* dialog = view.findChild<RenameDialog*>("renameDialog");
@@ -298,12 +298,12 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
     dialog->field()->setText("renamed.txt");
     dialog->accept();
     EXPECT_TRUE(dialog->isHidden());
-    EXPECT_EQ(store->selectedRow()->name, "renamed.txt");
+    EXPECT_EQ(store->session().selectedRow()->name, "renamed.txt");
     EXPECT_TRUE(std::filesystem::exists(first.directory + "/renamed.txt"));
     EXPECT_EQ(notice->text(), QString("“%1” renamed to “renamed.txt”.").arg(name));
     notice->findChild<QPushButton*>("undoFileAction")->click();
     EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(store->selectedRow()->name, first.name);
+    EXPECT_EQ(store->session().selectedRow()->name, first.name);
 
     auto* field = view.findChild<QLineEdit*>("searchField");
     field->setFocus();
@@ -313,7 +313,7 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
         return QString::fromStdString(state.path("exports/found.txt"));
     });
     state.dir("exports");
-    QSignalSpy exported(store.get(), &IndexStore::exported);
+    QSignalSpy exported(&store->actions(), &FileActionCenter::exported);
     QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
     QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return exported.count() == 2; }, patience));
@@ -324,8 +324,8 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
 
 TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     auto store = startedStore();
-    store->searchHistory().record("report-2");
-    store->searchHistory().record("report-1");
+    store->actions().searchHistory().record("report-2");
+    store->actions().searchHistory().record("report-1");
     PreviewWindow preview(*store);
     MainView view(*store, preview);
     view.show();
@@ -339,12 +339,12 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     EXPECT_EQ(menu->activeAction()->text(), "report-1");
     QTest::keyClick(menu, Qt::Key_Down);
     QTest::keyClick(menu, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->rowCount() > 0; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() > 0; }, patience));
     EXPECT_EQ(field->text(), "report-2");
-    EXPECT_EQ(store->query(), "report-2");
+    EXPECT_EQ(store->session().query(), "report-2");
 
     menu->findChild<QAction*>("clearHistory")->trigger();
-    EXPECT_TRUE(store->searchHistory().queries().isEmpty());
+    EXPECT_TRUE(store->actions().searchHistory().queries().isEmpty());
 }
 
 } // namespace

@@ -59,7 +59,7 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
     dateField->setCurrentIndex(2);
     emit dateField->activated(2);
 
-    const Filters& f = store->filters();
+    const Filters& f = store->session().filters();
     EXPECT_TRUE(f.useRegex);
     EXPECT_TRUE(f.matchDiacritics);
     EXPECT_TRUE(store->preferences().matchDiacritics());
@@ -70,7 +70,7 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
     EXPECT_EQ(active->text(), "5 active"); // the date field alone never counts
 
     child<QPushButton>(sidebar, "clearFilters")->click();
-    EXPECT_TRUE(store->filters().isEmpty());
+    EXPECT_TRUE(store->session().filters().isEmpty());
     EXPECT_EQ(active->text(), "");
     EXPECT_FALSE(child<QCheckBox>(sidebar, "useRegex")->isChecked());
     EXPECT_EQ(child<QLineEdit>(sidebar, "extensions")->text(), "");
@@ -173,10 +173,10 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
     Preferences::apply(Appearance::system);
 
     // The desktop's states appear under their controls while they hold.
-    store->setTrayProblem("no tray here");
+    window.setTrayProblem("no tray here");
     EXPECT_EQ(child<QLabel>(window, "trayProblem")->text(), "no tray here");
     EXPECT_FALSE(child<QLabel>(window, "trayProblem")->isHidden());
-    store->setTrayProblem({});
+    window.setTrayProblem({});
     EXPECT_TRUE(child<QLabel>(window, "trayProblem")->isHidden());
 
     window.showSection("index");
@@ -196,9 +196,9 @@ TEST_F(PanelsTest, AddingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
     };
     const Case cases[] = {
         {ExclusionsView::List::excluded, "excludeFolder", "removeExclusion", "noExclusions",
-         [](IndexStore& s) { return s.excludedFolderList(); }},
+         [](IndexStore& s) { return s.lifecycle().excludedFolderList(); }},
         {ExclusionsView::List::added, "addFolder", "removeAddedFolder", "noAddedFolders",
-         [](IndexStore& s) { return s.extraRootList(); }},
+         [](IndexStore& s) { return s.lifecycle().extraRootList(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.add.toStdString());
@@ -263,7 +263,7 @@ TEST_F(PanelsTest, SettingsOpenCentredOverTheirWindowAndCloseByKeys) {
 TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
     auto store = makeStore();
     SavedSearchesView view(*store);
-    store->setQuery("report");
+    store->session().setQuery("report");
     child<QPushButton>(view, "saveCurrentSearch")->click();
     auto* name = child<QLineEdit>(view, "savedSearchName");
     EXPECT_TRUE(view.isNaming());
@@ -271,23 +271,23 @@ TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
     emit name->returnPressed();
     EXPECT_FALSE(view.isNaming());
     EXPECT_EQ(name->text(), "");
-    ASSERT_EQ(store->savedSearches().size(), 1u);
-    EXPECT_EQ(store->savedSearches()[0].name, "Reports");
+    ASSERT_EQ(store->actions().savedSearches().size(), 1u);
+    EXPECT_EQ(store->actions().savedSearches()[0].name, "Reports");
 
-    store->setQuery("other");
+    store->session().setQuery("other");
     child<QPushButton>(view, "savedSearch")->click();
-    EXPECT_EQ(store->query(), "report");
+    EXPECT_EQ(store->session().query(), "report");
     child<QToolButton>(view, "removeSavedSearch")->click();
     settle();
-    EXPECT_TRUE(store->savedSearches().empty());
+    EXPECT_TRUE(store->actions().savedSearches().empty());
     EXPECT_EQ(view.findChild<QPushButton*>("savedSearch"), nullptr);
 }
 
 TEST_F(PanelsTest, VolumesAreToggledAsExtraRootsAndAbsentRootsShowNotMounted) {
     volumes = {{"/media/ann/BACKUP", "BACKUP", true, false}};
     auto store = makeStore();
-    store->volumesChanged();
-    store->setExtraRoots({"/media/ann/GONE"});
+    store->lifecycle().volumesChanged();
+    store->lifecycle().setExtraRoots({"/media/ann/GONE"});
     LocationsView view(*store);
     const auto box = [&](const QString& name) {
         for (auto* found : view.findChildren<QCheckBox*>("location"))
@@ -303,11 +303,11 @@ TEST_F(PanelsTest, VolumesAreToggledAsExtraRootsAndAbsentRootsShowNotMounted) {
     ASSERT_NE(box("BACKUP"), nullptr);
     box("BACKUP")->click();
     settle();
-    EXPECT_EQ(store->extraRoots(),
+    EXPECT_EQ(store->lifecycle().extraRoots(),
               (std::vector<std::string>{"/media/ann/GONE", "/media/ann/BACKUP"}));
     box("GONE")->click();
     settle();
-    EXPECT_EQ(store->extraRoots(), std::vector<std::string>{"/media/ann/BACKUP"});
+    EXPECT_EQ(store->lifecycle().extraRoots(), std::vector<std::string>{"/media/ann/BACKUP"});
     EXPECT_FALSE(shows("Not mounted"));
 }
 

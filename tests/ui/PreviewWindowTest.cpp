@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewWindow.h"
+#include "ui/DisplayText.h"
 
 #include "store/FileActions.h"
 #include "store/StoreFixture.h"
@@ -88,7 +89,7 @@ TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
     };
     const Case cases[] = {
         {binary, QMimeDatabase().mimeTypeForFile(QString::fromStdString(binary)).comment(),
-         Preferences::sizeText(9)},
+         DisplayText::sizeText(9)},
         {home.path("box"), "Folder", "3 items"},
         {home.path("gone.txt"), "Item no longer exists", ""},
     };
@@ -109,12 +110,12 @@ TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {
         home.file(name, name);
     auto store = startedStore();
     searchFor(*store, "note");
-    ASSERT_EQ(store->rowCount(), 3);
+    ASSERT_EQ(store->session().rowCount(), 3);
     auto pathOf = [&](qint64 row) {
-        const SearchRow& r = store->rows()[std::size_t(row)];
+        const SearchRow& r = store->session().rows()[std::size_t(row)];
         return FileActions::fullPath(r.directory, r.name);
     };
-    store->setSelection(0);
+    store->session().setSelection(0);
     PreviewWindow window(*store);
     showAndWait(window, pathOf(0));
     auto* text = window.findChild<QPlainTextEdit*>("previewText");
@@ -123,8 +124,9 @@ TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {
     for (const auto& [key, selection] :
          {std::pair{Qt::Key_Down, 1}, {Qt::Key_Down, 2}, {Qt::Key_Down, 2}, {Qt::Key_Up, 1}}) {
         QTest::keyClick(text, key);
-        EXPECT_EQ(store->selection(), selection);
-        const QString name = QString::fromStdString(store->rows()[std::size_t(selection)].name);
+        EXPECT_EQ(store->session().selection(), selection);
+        const QString name =
+            QString::fromStdString(store->session().rows()[std::size_t(selection)].name);
         EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == name; }, test::patience))
             << "the preview did not follow to row " << selection;
         EXPECT_EQ(window.windowTitle(), name);

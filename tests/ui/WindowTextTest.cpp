@@ -3,6 +3,7 @@
 // switch at once, and every control a reader reaches has a name (and a section its state).
 #include "store/Localization.h"
 #include "store/StoreFixture.h"
+#include "ui/DisplayText.h"
 #include "ui/MainView.h"
 #include "ui/PreviewWindow.h"
 #include "ui/ResultModel.h"
@@ -152,9 +153,6 @@ TEST_F(WindowTextTest, ALanguageSwitchReachesEveryTextAtOnce) {
     auto store = startedStore();
     Localization localization(store->settings());
     localization.setLanguage("en");
-    // As the application does: the store words its status again.
-    QObject::connect(&localization, &Localization::languageChanged, store.get(),
-                     &IndexStore::languageChanged);
     PreviewWindow preview(*store);
     MainView view(*store, preview);
     SettingsWindow settings(*store, localization);
@@ -162,20 +160,24 @@ TEST_F(WindowTextTest, ALanguageSwitchReachesEveryTextAtOnce) {
     view.show();
     settings.show();
     searchFor(*store, "report");
-    store->setSelection(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->detail().has_value(); }, patience));
+    store->session().setSelection(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->actions().detail().has_value(); }, patience));
     auto* regex = view.findChild<QAbstractButton*>("useRegex");
+    QSignalSpy regexRows(&store->session(), &SearchSession::rowsChanged);
     regex->click();
+    ASSERT_TRUE(regexRows.wait(patience)); // the regular-expression search, delayed
     const QString homePath = QString::fromStdString(home.root());
     const std::vector<QWidget*> windows{&view, &settings, &preview};
 
     const auto switchTo = [&](const char* code) {
-        QSignalSpy rows(store.get(), &IndexStore::rowsChanged);
+        // The window words the same facts anew: no search runs again.
+        QSignalSpy searches(&store->session(), &SearchSession::searchStarted);
+        QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
         localization.setLanguage(QString::fromLatin1(code));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-        ASSERT_TRUE(rows.wait(patience) || rows.count() > 0);
-        QTest::qWait(50); // the detail read again
+        ASSERT_TRUE(detail.wait(patience) || detail.count() > 0); // the kind read again
         QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(searches.count(), 0);
     };
     switchTo("ko");
     EXPECT_TRUE(regex->isChecked()); // retitled in place, nothing rebuilt
@@ -221,8 +223,8 @@ TEST_F(WindowTextTest, ScreenReadersGetANameForEveryControlAndTheStateOfEverySec
     view.resize(1180, 760);
     view.show();
     searchFor(*store, "report-1");
-    store->setSelection(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->detail().has_value(); }, patience));
+    store->session().setSelection(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->actions().detail().has_value(); }, patience));
     view.findChild<QWidget*>("resultList")->setFocus();
     QCoreApplication::sendPostedEvents();
 
@@ -245,9 +247,10 @@ TEST_F(WindowTextTest, ScreenReadersGetANameForEveryControlAndTheStateOfEverySec
     EXPECT_GT(named, 15);
 
     const QString count = accessibleOf(view, "statusText")->text(QAccessible::Name);
-    EXPECT_TRUE(count.contains(QLocale().toString(store->rowCount()))) << count.toStdString();
+    EXPECT_TRUE(count.contains(QLocale().toString(store->session().rowCount())))
+        << count.toStdString();
     const QString detail = accessibleOf(view, "detailFields")->text(QAccessible::Name);
-    EXPECT_TRUE(detail.contains(Preferences::sizeText(2048))) << detail.toStdString();
+    EXPECT_TRUE(detail.contains(DisplayText::sizeText(2048))) << detail.toStdString();
     const QString hints = accessibleOf(view, "statusHints")->text(QAccessible::Name);
     EXPECT_TRUE(hints.contains("Preview")) << hints.toStdString();
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "store/TerminationSignals.h"
+#include "shell/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

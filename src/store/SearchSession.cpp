@@ -1,0 +1,483 @@
+// SPDX-License-Identifier: MIT
+// The search the user is typing: when a search starts, the background task that runs it,
+// dropping superseded results through the generation, paging, the status line, the
+// selection and the marks.
+#include "store/SearchSession.h"
+
+#include "search/ContentMatcher.h"
+#include "search/NameRules.h"
+#include "store/QueryDescription.h"
+
+#include <QMimeDatabase>
+
+#include <regex.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+namespace vesko {
+namespace {
+
+constexpr char searchAsYouTypeKey[] = "searchAsYouType";
+constexpr char foldersFirstKey[] = "foldersFirst";
+constexpr char resultLimitKey[] = "resultLimit";
+constexpr char sortKey[] = "sort";
+constexpr std::int64_t contentExamineLimit = 30'000;
+
+SearchStatus statusOf(SearchStatus::Kind kind) {
+    SearchStatus status;
+    status.kind = kind;
+    return status;
+}
+
+// Rows closer to the end of the loaded list than this ask for the next page.
+constexpr qint64 loadMoreMargin = 10;
+
+std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
+                              const std::function<bool(const SearchRow&)>& wanted) {
+    std::vector<qint64> found;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (wanted(rows[i])) found.push_back(static_cast<qint64>(i));
+    return found;
+}
+
+// The file type's description, for sorting by kind; the MIME database is safe from any
+// thread.
+std::string kindOfExtension(std::string_view extension) {
+    static const QMimeDatabase database;
+    const auto types = database.mimeTypesForFileName(
+        QStringLiteral("x.") +
+        QString::fromUtf8(extension.data(), static_cast<int>(extension.size())));
+    return types.isEmpty() ? std::string() : types.front().comment().toStdString();
+}
+
+} // namespace
+
+struct SearchSession::SearchOutcome {
+    std::int64_t generation = 0;
+    std::string normalizedQuery;
+    RowsAsked asked;
+    bool initialConsonants = true;
+    Search::Result result;
+    std::vector<SearchRow> rows;
+    std::shared_ptr<ContentMatcher> content;
+};
+
+SearchSession::SearchSession(const StoreEnvironment& env, Settings& settings,
+                             Preferences& preferences, StoreTasks& tasks,
+                             const IndexLifecycle& lifecycle, QObject* parent)
+    : QObject(parent), env_(env), settings_(settings), preferences_(preferences), tasks_(tasks),
+      lifecycle_(lifecycle), rows_(std::make_shared<const std::vector<SearchRow>>()),
+      generation_(std::make_shared<SearchGeneration>()) {
+    loadSearchSettings();
+    debounceTimer_.setSingleShot(true);
+    connect(&debounceTimer_, &QTimer::timeout, this, &SearchSession::runSearch);
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("initialConsonants")) search();
+    });
+    connect(&lifecycle_, &IndexLifecycle::indexReplaced, this, &SearchSession::indexReplaced);
+    connect(&lifecycle_, &IndexLifecycle::buildStarted, this,
+            [this] { setStatus(statusOf(SearchStatus::Kind::building)); });
+    connect(&lifecycle_, &IndexLifecycle::buildFailed, this, [this](const QString& error) {
+        SearchStatus failed = statusOf(SearchStatus::Kind::buildFailed);
+        failed.detail = error;
+        setStatus(failed);
+    });
+}
+
+// A new index answers the query again; one with other entry ids (built, compacted) also
+// ends the narrowing, and a compacted one the marks, which are kept by id.
+void SearchSession::indexReplaced(IndexLifecycle::Change change) {
+    switch (change) {
+    case IndexLifecycle::Change::loaded:
+        setStatus(itemsStatus());
+        search();
+        break;
+    case IndexLifecycle::Change::built:
+        narrowing_.reset();
+        setStatus(readyStatus());
+        search();
+        break;
+    case IndexLifecycle::Change::compacted:
+        narrowing_.reset();
+        setSelectedRows({});
+        search();
+        break;
+    case IndexLifecycle::Change::updated:
+        search();
+        setStatus(itemsStatus());
+        break;
+    }
+}
+
+SearchStatus SearchSession::itemsStatus() const {
+    SearchStatus status = statusOf(SearchStatus::Kind::items);
+    status.entries = lifecycle_.entryCount();
+    return status;
+}
+
+SearchStatus SearchSession::readyStatus() const {
+    const auto& report = lifecycle_.report();
+    if (!report) return itemsStatus();
+    SearchStatus status = statusOf(SearchStatus::Kind::ready);
+    status.entries = static_cast<qint64>(report->entries);
+    status.seconds = report->duration;
+    return status;
+}
+
+void SearchSession::loadSearchSettings() {
+    searchAsYouType_ = settings_.boolean(searchAsYouTypeKey, true);
+    foldersFirst_ = settings_.boolean(foldersFirstKey, true);
+    const std::int64_t noValue = std::numeric_limits<std::int64_t>::min();
+    const std::int64_t stored = settings_.integer(resultLimitKey, noValue);
+    pageSize_ = limit_ = Paging::snapped(stored == noValue ? std::nullopt : std::optional(stored));
+    sort_ = ResultSort::fromStored(settings_.contains(sortKey)
+                                       ? std::optional<std::string>(settings_.text(sortKey))
+                                       : std::nullopt);
+    filters_.matchDiacritics = preferences_.matchDiacritics();
+}
+
+void SearchSession::setQuery(const QString& text) {
+    if (text == query_) return;
+    const bool before = needsReturn();
+    query_ = text;
+    emit queryChanged();
+    if (searchAsYouType_) {
+        search();
+    } else if (text.isEmpty()) {
+        generation_->advance();
+        rows_ = std::make_shared<const std::vector<SearchRow>>();
+        rowsQuery_.clear();
+        rowsAsked_ = {};
+        ++rowsSearch_;
+        setSelectedRows({});
+        emit rowsChanged();
+        setStatus({});
+        searchedQuery_.clear();
+        emit searchedQueryChanged();
+    }
+    writeNeedsReturn(before);
+}
+
+bool SearchSession::needsReturn() const {
+    return !searchAsYouType_ && !query_.isEmpty() && query_ != searchedQuery_;
+}
+
+void SearchSession::writeNeedsReturn(bool before) {
+    if (needsReturn() != before) emit needsReturnChanged();
+}
+
+std::optional<std::chrono::milliseconds> SearchSession::debounceDelay() const {
+    if (filters_.useRegex) return env_.timing.regexDebounce;
+    if (!filters_.contentQuery.empty()) return env_.timing.contentDebounce;
+    return std::nullopt;
+}
+
+void SearchSession::search() {
+    if (isApplyingSaved_) return;
+    debounceTimer_.stop();
+    const auto delay = debounceDelay();
+    if (!delay) {
+        runSearch();
+        return;
+    }
+    debounceTimer_.start(static_cast<int>(delay->count()));
+}
+
+void SearchSession::runSearch() {
+    const auto& index = lifecycle_.index();
+    const auto& names = lifecycle_.names();
+    if (!index || !names) return;
+    if (query_.isEmpty()) {
+        clearResults();
+        return;
+    }
+    if (!isLoadingMore_ && limit_ != pageSize_) {
+        limit_ = pageSize_;
+        emit limitChanged();
+    }
+    const bool before = needsReturn();
+    searchedQuery_ = query_;
+    emit searchedQueryChanged();
+    writeNeedsReturn(before);
+
+    const std::int64_t generation = generation_->advance();
+    std::shared_ptr<ContentMatcher> content;
+    if (!filters_.contentQuery.empty())
+        content = std::make_shared<ContentMatcher>(filters_.contentQuery, contentExamineLimit);
+    if (isSearchingContents_ != (content != nullptr)) {
+        isSearchingContents_ = content != nullptr;
+        emit isSearchingContentsChanged();
+    }
+    Search::Request request = searchRequest();
+    request.content = content.get();
+    request.isCancelled = generation_->cancellation(generation);
+    auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
+    RowsAsked asked{request.query, filters_, sort_, foldersFirst_, lifecycle_.indexEpoch()};
+    tasks_.run(StoreTasks::Priority::userInitiated,
+               [this, generation, request = std::move(request), previous, content,
+                asked = std::move(asked), keep = generation_, index = *index,
+                names = names]() mutable {
+                   request.previous = previous.get();
+                   auto out = std::make_shared<SearchOutcome>();
+                   out->generation = generation;
+                   out->normalizedQuery = request.query;
+                   out->asked = std::move(asked);
+                   out->initialConsonants = request.initialConsonants;
+                   out->result = Search::run(request, index, *names);
+                   if (keep->value() != generation) return; // superseded: drop it here
+                   out->rows = SearchRow::build(out->result.hits, index, *names);
+                   out->content = std::move(content);
+                   tasks_.deliver([this, out] { publish(std::move(*out)); });
+               });
+    emit searchStarted(generation);
+}
+
+Search::Request SearchSession::searchRequest() const {
+    const QueryDescription query{query_.toStdString(), filters_,    sort_,          limit_,
+                                 foldersFirst_,        folderKind_, kindOfExtension};
+    return query.request(QueryPreferences::of(preferences_));
+}
+
+SearchStatus SearchSession::foundStatus() const {
+    SearchStatus status = contentStatus_;
+    status.kind = SearchStatus::Kind::found;
+    status.found = totalMatches_;
+    status.shown = rowCount();
+    return status;
+}
+
+void SearchSession::publish(SearchOutcome out) {
+    if (out.generation != generation_->value()) return;
+    const auto before = rows_;
+    const auto selectedBefore = selectedRow();
+    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
+    const bool sameQuery = out.normalizedQuery == rowsQuery_;
+    rowsQuery_ = out.normalizedQuery;
+    const bool sameSearch = out.asked == rowsAsked_;
+    if (!sameSearch) ++rowsSearch_;
+    rowsAsked_ = std::move(out.asked);
+    if (!sameQuery) pinned_.reset();
+    if (out.result.narrowable)
+        narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
+                                       out.initialConsonants};
+    else
+        narrowing_.reset();
+    regexProblem_ =
+        out.result.regexProblem ? QString::fromStdString(*out.result.regexProblem) : QString();
+    regexProblemGeneric_ = out.result.regexProblemCode == REG_BADPAT;
+    const auto rowCount = static_cast<std::int64_t>(rows_->size());
+    if (env_.devSelect && !devSelectApplied_ && *env_.devSelect >= 0 &&
+        *env_.devSelect < rowCount) {
+        devSelectApplied_ = true;
+        setSelection(*env_.devSelect);
+    }
+    if (isSearchingContents_) {
+        isSearchingContents_ = false;
+        emit isSearchingContentsChanged();
+    }
+    totalMatches_ = out.result.totalMatches;
+    highlightTerms_.clear();
+    for (const std::string& term : out.result.highlightTerms)
+        highlightTerms_ << QString::fromStdString(term);
+    if (isLoadingMore_) {
+        isLoadingMore_ = false;
+        emit isLoadingMoreChanged();
+    }
+    contentStatus_ = {};
+    if (const ContentMatcher* content = out.content.get()) {
+        contentStatus_.readContents = true;
+        contentStatus_.examined = content->examined();
+        contentStatus_.skippedBinary = content->skippedBinary();
+        contentStatus_.truncated = content->truncatedMiss();
+        contentStatus_.hitLimit = content->hitLimit();
+    }
+    const qint64 focus = selection_;
+    keepPinned(selectedBefore);
+    if (sameSearch && selectedBefore && selection_ == focus) keepFocusOn(selectedBefore->id);
+    // Marks first: whoever follows the rows reads the marks with them.
+    keepMarksOf(*before, sameQuery);
+    emit rowsChanged();
+    setStatus(foundStatus());
+    emit answered();
+}
+
+void SearchSession::clearResults() {
+    // A search still running for the previous text must not fill the emptied list.
+    generation_->advance();
+    rows_ = std::make_shared<const std::vector<SearchRow>>();
+    rowsQuery_.clear();
+    rowsAsked_ = {};
+    ++rowsSearch_;
+    pinned_.reset();
+    totalMatches_ = 0;
+    highlightTerms_.clear();
+    narrowing_.reset();
+    regexProblem_.clear();
+    regexProblemGeneric_ = false;
+    setSelection(0);
+    if (isLoadingMore_) {
+        isLoadingMore_ = false;
+        emit isLoadingMoreChanged();
+    }
+    setSelectedRows({});
+    emit rowsChanged();
+    if (lifecycle_.phase() == IndexLifecycle::Phase::ready) setStatus(readyStatus());
+}
+
+// A change on disk moves rows about under the user; the focus stays on its entry, or on its
+// row when the entry is gone.
+void SearchSession::keepFocusOn(std::int64_t id) {
+    const auto& rows = *rows_;
+    const auto found = std::ranges::find(rows, id, &SearchRow::id);
+    if (found != rows.end()) setSelection(static_cast<qint64>(found - rows.begin()));
+}
+
+void SearchSession::loadMore() {
+    if (!hasMore() || isLoadingMore_) return;
+    isLoadingMore_ = true;
+    emit isLoadingMoreChanged();
+    limit_ += pageSize_;
+    emit limitChanged();
+    search();
+}
+
+void SearchSession::setStatus(const SearchStatus& status) {
+    if (status == status_) return;
+    status_ = status;
+    emit statusChanged();
+}
+
+void SearchSession::setSearchAsYouType(bool on) {
+    if (on == searchAsYouType_) return;
+    const bool before = needsReturn();
+    searchAsYouType_ = on;
+    settings_.setBoolean(searchAsYouTypeKey, on);
+    emit searchAsYouTypeChanged();
+    writeNeedsReturn(before);
+    if (on) search();
+}
+
+void SearchSession::setFoldersFirst(bool on) {
+    if (on == foldersFirst_) return;
+    foldersFirst_ = on;
+    settings_.setBoolean(foldersFirstKey, on);
+    emit foldersFirstChanged();
+    search();
+}
+
+void SearchSession::setPageSize(qint64 size) {
+    if (size == pageSize_) return;
+    pageSize_ = size;
+    settings_.setInteger(resultLimitKey, size);
+    emit pageSizeChanged();
+    limit_ = size;
+    emit limitChanged();
+    search();
+}
+
+void SearchSession::setSort(const ResultSort& sort) {
+    if (sort == sort_) return;
+    sort_ = sort;
+    settings_.setText(sortKey, sort.toJson());
+    emit sortChanged();
+    search();
+}
+
+void SearchSession::toggleSort(ResultSort::Field clicked) {
+    setSort(vesko::toggleSort(sort_, clicked));
+}
+
+void SearchSession::setFilters(const Filters& filters) {
+    if (filters == filters_) return;
+    // The one switch kept across sessions: the next window starts with it as left.
+    if (filters.matchDiacritics != filters_.matchDiacritics)
+        preferences_.setMatchDiacritics(filters.matchDiacritics);
+    filters_ = filters;
+    emit filtersChanged();
+    search();
+}
+
+void SearchSession::setSelection(qint64 row) {
+    if (row == selection_) return;
+    selection_ = row;
+    emit selectionChanged();
+}
+
+std::optional<SearchRow> SearchSession::selectedRow() const {
+    if (selection_ < 0 || selection_ >= rowCount()) return std::nullopt;
+    return (*rows_)[static_cast<std::size_t>(selection_)];
+}
+
+void SearchSession::setSelectedRows(std::vector<qint64> rows) {
+    std::erase_if(rows, [&](qint64 row) { return row < 0 || row >= rowCount(); });
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows == selectedRows_) return;
+    selectedRows_ = std::move(rows);
+    emit selectedRowsChanged();
+}
+
+std::vector<SearchRow> SearchSession::actionRows() const {
+    std::vector<SearchRow> rows;
+    for (const qint64 row : selectedRows_)
+        rows.push_back((*rows_)[static_cast<std::size_t>(row)]);
+    if (rows.empty())
+        if (auto row = selectedRow()) rows.push_back(std::move(*row));
+    return rows;
+}
+
+// The marks follow their entries when the same query answers again (more rows, a sort, a
+// change on disk); the rows of another query start unmarked.
+void SearchSession::keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery) {
+    if (selectedRows_.empty()) return;
+    if (!sameQuery) return setSelectedRows({});
+    std::set<std::int64_t> ids;
+    for (const qint64 row : selectedRows_)
+        if (row < static_cast<qint64>(before.size()))
+            ids.insert(before[static_cast<std::size_t>(row)].id);
+    setSelectedRows(rowsWhere(*rows_, [&](const SearchRow& row) { return ids.contains(row.id); }));
+}
+
+// A search of the same query may no longer find the renamed item (or finds it elsewhere):
+// it stays listed, at its row, and keeps the selection it had.
+void SearchSession::keepPinned(const std::optional<SearchRow>& selectedBefore) {
+    if (!pinned_) return;
+    const std::string path = pinned_->path();
+    auto rows = *rows_;
+    auto found =
+        std::ranges::find_if(rows, [&](const SearchRow& row) { return row.path() == path; });
+    if (found == rows.end()) {
+        const auto place = std::min<qint64>(pinnedRow_, static_cast<qint64>(rows.size()));
+        found = rows.insert(rows.begin() + place, *pinned_);
+        ++totalMatches_;
+    }
+    const auto row = static_cast<qint64>(found - rows.begin());
+    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+    if (selectedBefore && selectedBefore->path() == path) setSelection(row);
+}
+
+void SearchSession::pin(const SearchRow& renamed, qint64 row) {
+    pinned_ = renamed;
+    pinnedRow_ = row;
+}
+
+void SearchSession::moveSelection(qint64 delta) {
+    if (rows_->empty()) return;
+    setSelection(std::clamp(selection_ + delta, qint64{0}, rowCount() - 1));
+    if (selection_ >= rowCount() - loadMoreMargin) loadMore();
+}
+
+void SearchSession::patchRows(std::vector<SearchRow> rows, qint64 totalMatches) {
+    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+    totalMatches_ = totalMatches;
+    setStatus(foundStatus());
+}
+
+void SearchSession::replaceRows(std::vector<SearchRow> rows) {
+    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+    emit rowsChanged();
+}
+
+} // namespace vesko

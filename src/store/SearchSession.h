@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: MIT
+// The search the user is typing: query, filters, sort and pages, the rows of the last
+// answer, the selection and the marks. A search runs on the store's tasks against a copy of
+// the installed index; superseded answers are dropped through the generation. When the
+// lifecycle installs another index, the session searches again by itself.
+#pragma once
+
+#include "search/Filters.h"
+#include "search/ResultSort.h"
+#include "search/Search.h"
+#include "store/IndexLifecycle.h"
+#include "store/Preferences.h"
+#include "store/SearchRow.h"
+#include "store/Settings.h"
+#include "store/StoreEnvironment.h"
+#include "store/StoreTasks.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesko {
+
+// What the status line says, as facts; the window words it.
+struct SearchStatus {
+    enum class Kind { none, building, buildFailed, items, ready, found };
+    Kind kind = Kind::none;
+    qint64 entries = 0; // items, ready
+    double seconds = 0; // ready: how long the build took
+    qint64 found = 0;   // found: every match, and the rows loaded of them
+    qint64 shown = 0;
+    QString detail; // buildFailed: the builder's own words
+    // A content search: files read, binary files skipped, files only partly read, and
+    // whether it stopped at its limit.
+    bool readContents = false;
+    qint64 examined = 0;
+    qint64 skippedBinary = 0;
+    qint64 truncated = 0;
+    bool hitLimit = false;
+
+    bool operator==(const SearchStatus&) const = default;
+};
+
+class SearchSession : public QObject {
+    Q_OBJECT
+
+public:
+    SearchSession(const StoreEnvironment& env, Settings& settings, Preferences& preferences,
+                  StoreTasks& tasks, const IndexLifecycle& lifecycle, QObject* parent = nullptr);
+
+    // Runs the current query again, after the debounce delay of an expensive query.
+    void search();
+    void loadMore();
+    void toggleSort(ResultSort::Field clicked);
+    // Running searches stop at their next check and deliver nothing.
+    void cancelSearches() { generation_->advance(); }
+
+    QString query() const { return query_; }
+    void setQuery(const QString& text);
+    bool searchAsYouType() const { return searchAsYouType_; }
+    void setSearchAsYouType(bool on);
+    QString searchedQuery() const { return searchedQuery_; }
+    bool needsReturn() const;
+    const SearchStatus& status() const { return status_; }
+    const std::vector<SearchRow>& rows() const { return *rows_; }
+    qint64 rowCount() const { return static_cast<qint64>(rows_->size()); }
+    qint64 pageSize() const { return pageSize_; }
+    void setPageSize(qint64 size);
+    qint64 limit() const { return limit_; }
+    qint64 totalMatches() const { return totalMatches_; }
+    bool hasMore() const { return Paging::hasMore(rowCount(), totalMatches_); }
+    bool hitCeiling() const { return Paging::hitCeiling(rowCount(), totalMatches_); }
+    bool isLoadingMore() const { return isLoadingMore_; }
+    QStringList highlightTerms() const { return highlightTerms_; }
+    QString regexProblem() const { return regexProblem_; }
+    // The pattern is malformed and nothing more precise is known (regcomp's REG_BADPAT), so
+    // `regexProblem` says no more than that.
+    bool regexProblemIsGeneric() const { return regexProblemGeneric_; }
+    bool isSearchingContents() const { return isSearchingContents_; }
+    const Filters& filters() const { return filters_; }
+    void setFilters(const Filters& filters);
+    const ResultSort& sort() const { return sort_; }
+    void setSort(const ResultSort& sort);
+    // What a folder's kind is called where rows sort by kind: the window's word for it.
+    void setFolderKind(const QString& name) { folderKind_ = name.toStdString(); }
+    bool foldersFirst() const { return foldersFirst_; }
+    void setFoldersFirst(bool on);
+    // Holds searches back while several settings change at once (a saved search applied).
+    bool isApplyingSaved() const { return isApplyingSaved_; }
+    void setApplyingSaved(bool on) { isApplyingSaved_ = on; }
+    const std::optional<Search::Narrowing>& narrowing() const { return narrowing_; }
+    // How many searches were started; each has its own generation.
+    std::int64_t generation() const { return generation_->value(); }
+    // Counts the different searches the rows answered: it stays when the same query, filters
+    // and sort answer again (a change on disk, another page) or the rows are edited in place,
+    // so a list can follow the rows instead of starting over.
+    std::int64_t rowsSearch() const { return rowsSearch_; }
+    // The delay before an expensive query runs; none for a plain query.
+    std::optional<std::chrono::milliseconds> debounceDelay() const;
+    // The request the current query, filters, sort and limit make.
+    Search::Request searchRequest() const;
+    // The normalized query the rows answer.
+    const std::string& rowsQuery() const { return rowsQuery_; }
+
+    qint64 selection() const { return selection_; }
+    void setSelection(qint64 row);
+    // Clamped to the rows; near the end of the loaded rows the next page is requested.
+    void moveSelection(qint64 delta);
+    std::optional<SearchRow> selectedRow() const;
+    // The rows marked with Shift and Ctrl, ascending and in range; empty means `selection`
+    // alone. New rows of the same query keep the marks of the entries still listed; rows of
+    // another query clear them.
+    const std::vector<qint64>& selectedRows() const { return selectedRows_; }
+    void setSelectedRows(std::vector<qint64> rows);
+    // The marked rows, else the selected row, else nothing.
+    std::vector<SearchRow> actionRows() const;
+
+    // The result actions show their effect before the watcher reports it. `patchRows`
+    // replaces the rows and the match count without telling anyone, so that the marks can
+    // be moved onto the new rows first; `announceRows` then tells.
+    void patchRows(std::vector<SearchRow> rows, qint64 totalMatches);
+    void announceRows() { emit rowsChanged(); }
+    void replaceRows(std::vector<SearchRow> rows);
+    // A renamed row stays listed at `row`, and selected while it was, until the query
+    // changes, whether or not a search of the same query still finds it.
+    void pin(const SearchRow& renamed, qint64 row);
+    const std::optional<SearchRow>& pinned() const { return pinned_; }
+    void repin(const SearchRow& renamed) { pinned_ = renamed; }
+
+signals:
+    void queryChanged();
+    void searchAsYouTypeChanged();
+    void searchedQueryChanged();
+    void needsReturnChanged();
+    void statusChanged();
+    void rowsChanged();
+    void pageSizeChanged();
+    void limitChanged();
+    void isLoadingMoreChanged();
+    void isSearchingContentsChanged();
+    void foldersFirstChanged();
+    void filtersChanged();
+    void sortChanged();
+    void selectionChanged();
+    void selectedRowsChanged();
+    void searchStarted(qint64 generation);
+    // A search's rows were published (after rowsChanged).
+    void answered();
+
+private:
+    struct SearchOutcome;
+
+    void loadSearchSettings();
+    void runSearch();
+    void publish(SearchOutcome outcome);
+    void clearResults();
+    void writeNeedsReturn(bool before);
+    void keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery);
+    void keepPinned(const std::optional<SearchRow>& selectedBefore);
+    void keepFocusOn(std::int64_t id);
+    void indexReplaced(IndexLifecycle::Change change);
+    void setStatus(const SearchStatus& status);
+    SearchStatus foundStatus() const;
+    SearchStatus readyStatus() const;
+    SearchStatus itemsStatus() const;
+
+    const StoreEnvironment& env_;
+    Settings& settings_;
+    Preferences& preferences_;
+    StoreTasks& tasks_;
+    const IndexLifecycle& lifecycle_;
+
+    QString query_;
+    bool searchAsYouType_ = true;
+    QString searchedQuery_;
+    QTimer debounceTimer_;
+    std::shared_ptr<const std::vector<SearchRow>> rows_;
+    SearchStatus status_;
+    SearchStatus contentStatus_; // what the content search adds to the count
+    std::optional<Search::Narrowing> narrowing_;
+    qint64 pageSize_ = Paging::defaultSize;
+    qint64 limit_ = Paging::defaultSize;
+    qint64 totalMatches_ = 0;
+    bool isLoadingMore_ = false;
+    QStringList highlightTerms_;
+    QString regexProblem_;
+    bool regexProblemGeneric_ = false;
+    bool isSearchingContents_ = false;
+    Filters filters_;
+    ResultSort sort_;
+    bool foldersFirst_ = false;
+    std::string folderKind_ = "Folder";
+    std::shared_ptr<SearchGeneration> generation_;
+    bool isApplyingSaved_ = false;
+    bool devSelectApplied_ = false;
+    qint64 selection_ = 0;
+    std::vector<qint64> selectedRows_;
+    std::string rowsQuery_;
+    // Everything that makes rows answer another search; ids are another index's after a build
+    // or a compaction.
+    struct RowsAsked {
+        std::string query;
+        Filters filters;
+        ResultSort sort;
+        bool foldersFirst = false;
+        std::uint64_t indexEpoch = 0;
+        bool operator==(const RowsAsked&) const = default;
+    };
+    RowsAsked rowsAsked_;
+    std::int64_t rowsSearch_ = 0;
+    std::optional<SearchRow> pinned_;
+    qint64 pinnedRow_ = 0;
+};
+
+} // namespace vesko

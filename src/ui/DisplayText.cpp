@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "ui/DisplayText.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <cstdlib>
+
+namespace vesko {
+namespace {
+
+QString relativeText(qint64 seconds) {
+    const bool future = seconds < 0;
+    const qint64 span = std::llabs(seconds);
+    struct Unit {
+        qint64 seconds;
+        const char* past;
+        const char* ahead;
+    };
+    static constexpr Unit units[] = {
+        {31'536'000, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n yr. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n yr.")},
+        {2'592'000, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n mo. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n mo.")},
+        {604'800, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n wk. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n wk.")},
+        {86'400, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n day(s) ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n day(s)")},
+        {3'600, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n hr. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n hr.")},
+        {60, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n min. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n min.")},
+        {1, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n sec. ago"),
+         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n sec.")}};
+    for (const auto& unit : units) {
+        if (span >= unit.seconds)
+            return DisplayText::tr(future ? unit.ahead : unit.past, nullptr,
+                                   static_cast<int>(span / unit.seconds));
+    }
+    return DisplayText::tr("now");
+}
+
+} // namespace
+
+QString DisplayText::label(PathBarStyle style) {
+    switch (style) {
+    case PathBarStyle::plain:
+        return tr("Full path");
+    case PathBarStyle::breadcrumb:
+        return tr("Breadcrumbs");
+    case PathBarStyle::tilde:
+        return tr("Shortened");
+    }
+    return {};
+}
+
+QString DisplayText::label(DateStyle style) {
+    switch (style) {
+    case DateStyle::dateOnly:
+        return tr("Date only");
+    case DateStyle::dateTime:
+        return tr("Date and time");
+    case DateStyle::longDate:
+        return tr("Long date");
+    case DateStyle::relative:
+        return tr("Relative");
+    case DateStyle::isoDate:
+        return tr("ISO date");
+    case DateStyle::isoDateTime:
+        return tr("ISO date and time");
+    }
+    return {};
+}
+
+QString DisplayText::label(Appearance appearance) {
+    switch (appearance) {
+    case Appearance::system:
+        return tr("System");
+    case Appearance::light:
+        return tr("Light");
+    case Appearance::dark:
+        return tr("Dark");
+    }
+    return {};
+}
+
+QString DisplayText::pathText(PathBarStyle style, const QString& path, const QString& home) {
+    if (style == PathBarStyle::breadcrumb) {
+        const QStringList names = path.split('/', Qt::SkipEmptyParts);
+        return names.isEmpty() ? path : names.join(pathSeparator(style));
+    }
+    // The home folder only as whole names: /home/anna is not below /home/ann.
+    if (style == PathBarStyle::tilde && !home.isEmpty() && path.startsWith(home) &&
+        (path.size() == home.size() || path[home.size()] == '/' || home.endsWith('/')))
+        return '~' + path.mid(home.endsWith('/') ? home.size() - 1 : home.size());
+    return path;
+}
+
+QString DisplayText::pathSeparator(PathBarStyle style) {
+    return style == PathBarStyle::breadcrumb ? QStringLiteral("  \u203A  ") : QStringLiteral("/");
+}
+
+QString DisplayText::sizeText(std::uint64_t bytes) {
+    const QLocale locale;
+    // Qt writes the smallest sizes out as words ("23 bytes", "23 바이트"), beside symbols
+    // for all the others.
+    if (bytes < 1000) return locale.toString(static_cast<qulonglong>(bytes)) + QStringLiteral(" B");
+    return locale.formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
+}
+
+QString DisplayText::dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now) {
+    if (seconds == 0) return QStringLiteral("-");
+    const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds);
+    const QLocale locale;
+    switch (style) {
+    case DateStyle::dateOnly:
+        break;
+    case DateStyle::dateTime:
+        return locale.toString(date, QLocale::ShortFormat);
+    case DateStyle::longDate:
+        return locale.toString(date.date(), QLocale::LongFormat);
+    case DateStyle::relative:
+        return relativeText(date.secsTo(now));
+    case DateStyle::isoDate:
+        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd"));
+    case DateStyle::isoDateTime:
+        return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    return locale.toString(date.date(), QLocale::ShortFormat);
+}
+
+QString DisplayText::sample(DateStyle style, const QDateTime& now) {
+    return dateText(style, static_cast<std::uint32_t>(now.toSecsSinceEpoch() - 259'200), now);
+}
+
+QString DisplayText::linkKind(const LinkTarget& target) {
+    switch (target.kind) {
+    case LinkTarget::Kind::missing:
+        return tr("Link to a missing item");
+    case LinkTarget::Kind::folder:
+        return tr("Link to a folder");
+    case LinkTarget::Kind::file:
+        return tr("Link to a file");
+    case LinkTarget::Kind::typed:
+        break;
+    }
+    return tr("Link to %1").arg(target.type);
+}
+
+} // namespace vesko
