@@ -237,7 +237,10 @@ void SearchSession::runSearch() {
 Search::Request SearchSession::searchRequest() const {
     const QueryDescription query{query_.toStdString(), filters_,    sort_,          limit_,
                                  foldersFirst_,        folderKind_, kindOfExtension};
-    return query.request(QueryPreferences::of(preferences_));
+    Search::Request request = query.request(QueryPreferences::of(preferences_));
+    // A person who mistyped sees what was probably meant; scripts get exact answers.
+    request.nearWhenEmpty = true;
+    return request;
 }
 
 SearchStatus SearchSession::foundStatus() const {
@@ -245,6 +248,8 @@ SearchStatus SearchSession::foundStatus() const {
     status.kind = SearchStatus::Kind::found;
     status.found = totalMatches_;
     status.shown = rowCount();
+    status.nearMatches = nearMatches_;
+    if (nearMatches_) status.query = searchedQuery_;
     return status;
 }
 
@@ -278,6 +283,7 @@ void SearchSession::publish(SearchOutcome out) {
         emit isSearchingContentsChanged();
     }
     totalMatches_ = out.result.totalMatches;
+    nearMatches_ = out.result.nearMatches;
     highlightTerms_.clear();
     for (const std::string& term : out.result.highlightTerms)
         highlightTerms_ << QString::fromStdString(term);
@@ -312,6 +318,7 @@ void SearchSession::clearResults() {
     ++rowsSearch_;
     pinned_.reset();
     totalMatches_ = 0;
+    nearMatches_ = false;
     highlightTerms_.clear();
     narrowing_.reset();
     regexProblem_.clear();

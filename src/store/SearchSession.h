@@ -35,6 +35,9 @@ struct SearchStatus {
     double seconds = 0; // ready: how long the build took
     qint64 found = 0;   // found: every match, and the rows loaded of them
     qint64 shown = 0;
+    // found: the query matched nothing, and these are the names one typing error away.
+    bool nearMatches = false;
+    QString query;  // found with nearMatches: the query as typed
     QString detail; // buildFailed: the builder's own words
     // A content search: files read, binary files skipped, files only partly read, and
     // whether it stopped at its limit.
@@ -183,6 +186,7 @@ private:
     std::shared_ptr<const std::vector<SearchRow>> rows_;
     SearchStatus status_;
     SearchStatus contentStatus_; // what the content search adds to the count
+    bool nearMatches_ = false;
     std::optional<Search::Narrowing> narrowing_;
     qint64 pageSize_ = Paging::defaultSize;
     qint64 limit_ = Paging::defaultSize;

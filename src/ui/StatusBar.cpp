@@ -117,6 +117,10 @@ QString StatusBar::statusText(const SearchStatus& status) {
     case Kind::found:
         break;
     }
+    if (status.nearMatches)
+        return status.found == 1 ? tr("No results for “%1”. Showing 1 near match").arg(status.query)
+                                 : tr("No results for “%1”. Showing %2 near matches")
+                                       .arg(status.query, grouped(status.found));
     QString text =
         status.shown >= status.found
             ? tr("%1 found").arg(grouped(status.found))

@@ -153,6 +153,24 @@ TEST_F(SearchState, ClearingTheFieldRestoresTheReadyStatusAndForgetsNarrowing) {
     EXPECT_EQ(store->session().rowCount(), 2);
 }
 
+// A mistyped word lists the names one error away and says so; the word typed right lists
+// its own hits again, and narrowing never starts from the near ones.
+TEST_F(SearchState, AMistypedWordShowsNearMatchesMarkedAsSuch) {
+    home.file("docs/annual-report.pdf");
+    home.file("docs/notes.txt");
+    auto store = startedStore();
+    searchFor(*store, "reprot");
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"annual-report.pdf"});
+    SearchStatus status = store->session().status();
+    EXPECT_TRUE(status.nearMatches);
+    EXPECT_EQ(status.query, "reprot");
+    EXPECT_EQ(status.found, 1);
+    EXPECT_FALSE(store->session().narrowing());
+    searchFor(*store, "report");
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"annual-report.pdf"});
+    EXPECT_FALSE(store->session().status().nearMatches);
+}
+
 TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
     makeFiles("typing", "report", 300);
     home.file("docs/repeat.txt");

@@ -199,6 +199,29 @@ TEST_F(WindowTextTest, ALanguageSwitchReachesEveryTextAtOnce) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
+// Names one error away are offered only with the word that found nothing, in the words of
+// the language chosen.
+TEST_F(WindowTextTest, NearMatchesSayWhatWasTypedInEitherLanguage) {
+    auto store = startedStore();
+    Localization localization(store->settings());
+    localization.setLanguage("en");
+    PreviewWindow preview(*store);
+    MainView view(*store, preview);
+    searchFor(*store, "reprot");
+    ASSERT_GT(store->session().rowCount(), 0);
+    auto* status = view.findChild<QLabel*>("statusText");
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("No results for “reprot”. Showing ")))
+        << status->text().toStdString();
+    localization.setLanguage("ko");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    EXPECT_TRUE(status->text().contains(QStringLiteral("reprot")) && hasHangul(status->text()))
+        << status->text().toStdString();
+    localization.setLanguage("en");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
 void eachAccessible(QAccessibleInterface* node,
                     const std::function<void(QAccessibleInterface*)>& visit, int depth = 0) {
     if (!node || depth > 40) return;
