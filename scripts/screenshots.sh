@@ -6,8 +6,8 @@
 # Starts Vesko under a private Xvfb and openbox on a small generated tree that stands as the
 # home folder (so paths show "~"), with private settings, cache and runtime folders, once per
 # appearance (light, dark) and language (English, Korean), and writes
-# STATE-APPEARANCE-LANGUAGE.png for the main window (results, empty query, no results, regex
-# problem, sidebar open), each settings page and the preview. Nothing of the user's own
+# STATE-APPEARANCE-LANGUAGE.png for the main window (results, empty query, no results, near
+# matches, regex problem, sidebar open), each settings page and the preview. Nothing of the user's own
 # settings or index is read or written.
 set -euo pipefail
 
@@ -177,6 +177,8 @@ shoot_variant() {
     shoot "$main" main-empty
     keys "$main" type "zzqxjw"
     shoot "$main" main-no-results
+    keys "$main" key ctrl+a type "reprot"
+    shoot "$main" main-near-matches
 
     keys "$main" key ctrl+alt+s
     keys "$main" key ctrl+f ctrl+a type report
