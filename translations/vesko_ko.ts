@@ -2,30 +2,30 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ko_KR">
 <context>
-    <name>FileActionUndo</name>
+    <name>vesko::ActionNotice</name>
     <message>
-        <source>“%1” is no longer in the Trash.</source>
-        <translation>“%1”이(가) 더 이상 휴지통에 없습니다.</translation>
+        <source>Undo</source>
+        <translation>실행 취소</translation>
     </message>
     <message>
-        <source>“%1” stays in the Trash: “%2” is in its place now.</source>
-        <translation>“%1”은(는) 휴지통에 남습니다: 지금 그 자리에 “%2”이(가) 있습니다.</translation>
+        <source>Dismiss</source>
+        <translation>닫기</translation>
     </message>
     <message>
-        <source>“%1” could not be put back in “%2”: %3</source>
-        <translation>“%1”을(를) “%2”에 되돌려 놓을 수 없습니다: %3</translation>
+        <source>“%1” renamed to “%2”.</source>
+        <translation>“%1”의 이름을 “%2”(으)로 바꿨습니다.</translation>
     </message>
     <message>
-        <source>“%1” keeps its name: another item is called “%2” now.</source>
-        <translation>“%1”의 이름은 그대로입니다: 지금 다른 항목의 이름이 “%2”입니다.</translation>
+        <source>“%1” moved from %2 to the Trash.</source>
+        <translation>“%1”을(를) %2에서 휴지통으로 옮겼습니다.</translation>
     </message>
     <message>
-        <source>“%1” could not be renamed back to “%2”: %3</source>
-        <translation>“%1”의 이름을 “%2”(으)로 되돌릴 수 없습니다: %3</translation>
+        <source>%1 items moved to the Trash.</source>
+        <translation>항목 %1개를 휴지통으로 옮겼습니다.</translation>
     </message>
 </context>
 <context>
-    <name>FileActions</name>
+    <name>vesko::ActionProblemText</name>
     <message>
         <source>A name can&apos;t be empty.</source>
         <translation>이름을 비워 둘 수 없습니다.</translation>
@@ -58,47 +58,33 @@
         <source>No file manager could show “%1”.</source>
         <translation>“%1”을(를) 보여 줄 파일 관리자가 없습니다.</translation>
     </message>
-</context>
-<context>
-    <name>FileDetail</name>
     <message>
-        <source>Link to a missing item</source>
-        <translation>대상이 없는 링크</translation>
+        <source>“%1” is no longer in the Trash.</source>
+        <translation>“%1”이(가) 더 이상 휴지통에 없습니다.</translation>
     </message>
     <message>
-        <source>Link to a folder</source>
-        <translation>폴더 링크</translation>
+        <source>“%1” stays in the Trash: “%2” is in its place now.</source>
+        <translation>“%1”은(는) 휴지통에 남습니다: 지금 그 자리에 “%2”이(가) 있습니다.</translation>
     </message>
     <message>
-        <source>Link to a file</source>
-        <translation>파일 링크</translation>
+        <source>“%1” could not be put back in “%2”: %3</source>
+        <translation>“%1”을(를) “%2”에 되돌려 놓을 수 없습니다: %3</translation>
     </message>
     <message>
-        <source>Link to %1</source>
-        <translation>%1 링크</translation>
-    </message>
-</context>
-<context>
-    <name>vesko::ActionNotice</name>
-    <message>
-        <source>Undo</source>
-        <translation>실행 취소</translation>
+        <source>“%1” keeps its name: another item is called “%2” now.</source>
+        <translation>“%1”의 이름은 그대로입니다: 지금 다른 항목의 이름이 “%2”입니다.</translation>
     </message>
     <message>
-        <source>Dismiss</source>
-        <translation>닫기</translation>
+        <source>“%1” could not be renamed back to “%2”: %3</source>
+        <translation>“%1”의 이름을 “%2”(으)로 되돌릴 수 없습니다: %3</translation>
     </message>
     <message>
-        <source>“%1” renamed to “%2”.</source>
-        <translation>“%1”의 이름을 “%2”(으)로 바꿨습니다.</translation>
+        <source>Not every item could be moved to the Trash (%1 of %2 stayed):</source>
+        <translation>일부 항목을 휴지통으로 옮기지 못했습니다(%2개 중 %1개 남음):</translation>
     </message>
     <message>
-        <source>“%1” moved from %2 to the Trash.</source>
-        <translation>“%1”을(를) %2에서 휴지통으로 옮겼습니다.</translation>
-    </message>
-    <message>
-        <source>%1 items moved to the Trash.</source>
-        <translation>항목 %1개를 휴지통으로 옮겼습니다.</translation>
+        <source>…and %1 more</source>
+        <translation>…외 %1개</translation>
     </message>
 </context>
 <context>
@@ -242,6 +228,161 @@
     </message>
 </context>
 <context>
+    <name>vesko::DisplayText</name>
+    <message numerus="yes">
+        <source>%n yr. ago</source>
+        <translation>
+            <numerusform>%n년 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n yr.</source>
+        <translation>
+            <numerusform>%n년 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n mo. ago</source>
+        <translation>
+            <numerusform>%n개월 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n mo.</source>
+        <translation>
+            <numerusform>%n개월 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n wk. ago</source>
+        <translation>
+            <numerusform>%n주 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n wk.</source>
+        <translation>
+            <numerusform>%n주 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) ago</source>
+        <translation>
+            <numerusform>%n일 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n day(s)</source>
+        <translation>
+            <numerusform>%n일 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hr. ago</source>
+        <translation>
+            <numerusform>%n시간 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n hr.</source>
+        <translation>
+            <numerusform>%n시간 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n min. ago</source>
+        <translation>
+            <numerusform>%n분 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n min.</source>
+        <translation>
+            <numerusform>%n분 후</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n sec. ago</source>
+        <translation>
+            <numerusform>%n초 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>in %n sec.</source>
+        <translation>
+            <numerusform>%n초 후</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation>방금</translation>
+    </message>
+    <message>
+        <source>Full path</source>
+        <translation>전체 경로</translation>
+    </message>
+    <message>
+        <source>Breadcrumbs</source>
+        <translation>단계별 경로</translation>
+    </message>
+    <message>
+        <source>Shortened</source>
+        <translation>줄인 경로</translation>
+    </message>
+    <message>
+        <source>Date only</source>
+        <translation>날짜만</translation>
+    </message>
+    <message>
+        <source>Date and time</source>
+        <translation>날짜와 시간</translation>
+    </message>
+    <message>
+        <source>Long date</source>
+        <translation>긴 날짜</translation>
+    </message>
+    <message>
+        <source>Relative</source>
+        <translation>상대 시간</translation>
+    </message>
+    <message>
+        <source>ISO date</source>
+        <translation>ISO 날짜</translation>
+    </message>
+    <message>
+        <source>ISO date and time</source>
+        <translation>ISO 날짜와 시간</translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation>시스템 설정 따름</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>밝게</translation>
+    </message>
+    <message>
+        <source>Dark</source>
+        <translation>어둡게</translation>
+    </message>
+    <message>
+        <source>Link to a missing item</source>
+        <translation>대상이 없는 링크</translation>
+    </message>
+    <message>
+        <source>Link to a folder</source>
+        <translation>폴더 링크</translation>
+    </message>
+    <message>
+        <source>Link to a file</source>
+        <translation>파일 링크</translation>
+    </message>
+    <message>
+        <source>Link to %1</source>
+        <translation>%1 링크</translation>
+    </message>
+</context>
+<context>
     <name>vesko::ExclusionsView</name>
     <message>
         <source>Exclude a Folder…</source>
@@ -381,65 +522,6 @@
     </message>
 </context>
 <context>
-    <name>vesko::IndexStore</name>
-    <message>
-        <source>Building index…</source>
-        <translation>색인을 만드는 중…</translation>
-    </message>
-    <message>
-        <source>The index could not be built: %1</source>
-        <translation>색인을 만들지 못했습니다: %1</translation>
-    </message>
-    <message>
-        <source>%1 items</source>
-        <translation>항목 %1개</translation>
-    </message>
-    <message>
-        <source>%1 items · %2</source>
-        <translation>항목 %1개 · %2</translation>
-    </message>
-    <message>
-        <source>Folder</source>
-        <translation>폴더</translation>
-    </message>
-    <message>
-        <source>%1 found</source>
-        <translation>%1개 찾음</translation>
-    </message>
-    <message>
-        <source>%1 found, showing %2</source>
-        <translation>%1개 찾음, %2개 표시</translation>
-    </message>
-    <message>
-        <source>read %1 files</source>
-        <translation>파일 %1개 읽음</translation>
-    </message>
-    <message>
-        <source>%1 binary skipped</source>
-        <translation>바이너리 파일 %1개 건너뜀</translation>
-    </message>
-    <message>
-        <source>%1 too large - only the first 32MB was read</source>
-        <translation>%1개는 너무 커서 앞의 32MB만 읽음</translation>
-    </message>
-    <message>
-        <source>stopped early - narrow the name first</source>
-        <translation>도중에 멈춤 - 먼저 이름으로 범위를 좁히세요</translation>
-    </message>
-    <message>
-        <source>Not every item could be moved to the Trash (%1 of %2 stayed):</source>
-        <translation>일부 항목을 휴지통으로 옮기지 못했습니다(%2개 중 %1개 남음):</translation>
-    </message>
-    <message>
-        <source>…and %1 more</source>
-        <translation>…외 %1개</translation>
-    </message>
-    <message>
-        <source>A folder is where the index file belongs (%1), so the index is saved as %2 instead.</source>
-        <translation>색인 파일 자리(%1)에 폴더가 있어 색인을 대신 %2에 저장합니다.</translation>
-    </message>
-</context>
-<context>
     <name>vesko::KRunnerProvider</name>
     <message>
         <source>Show in File Manager</source>
@@ -468,9 +550,6 @@
         <source>Copying always puts the real path on the clipboard.</source>
         <translation>복사하면 항상 실제 경로가 클립보드에 들어갑니다.</translation>
     </message>
-</context>
-<context>
-    <name>vesko::Localization</name>
     <message>
         <source>System language</source>
         <translation>시스템 언어</translation>
@@ -650,145 +729,6 @@
     </message>
 </context>
 <context>
-    <name>vesko::Preferences</name>
-    <message numerus="yes">
-        <source>%n yr. ago</source>
-        <translation>
-            <numerusform>%n년 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n yr.</source>
-        <translation>
-            <numerusform>%n년 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n mo. ago</source>
-        <translation>
-            <numerusform>%n개월 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n mo.</source>
-        <translation>
-            <numerusform>%n개월 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n wk. ago</source>
-        <translation>
-            <numerusform>%n주 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n wk.</source>
-        <translation>
-            <numerusform>%n주 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n day(s) ago</source>
-        <translation>
-            <numerusform>%n일 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n day(s)</source>
-        <translation>
-            <numerusform>%n일 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n hr. ago</source>
-        <translation>
-            <numerusform>%n시간 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n hr.</source>
-        <translation>
-            <numerusform>%n시간 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n min. ago</source>
-        <translation>
-            <numerusform>%n분 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n min.</source>
-        <translation>
-            <numerusform>%n분 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n sec. ago</source>
-        <translation>
-            <numerusform>%n초 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n sec.</source>
-        <translation>
-            <numerusform>%n초 후</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>now</source>
-        <translation>방금</translation>
-    </message>
-    <message>
-        <source>Full path</source>
-        <translation>전체 경로</translation>
-    </message>
-    <message>
-        <source>Breadcrumbs</source>
-        <translation>단계별 경로</translation>
-    </message>
-    <message>
-        <source>Shortened</source>
-        <translation>줄인 경로</translation>
-    </message>
-    <message>
-        <source>Date only</source>
-        <translation>날짜만</translation>
-    </message>
-    <message>
-        <source>Date and time</source>
-        <translation>날짜와 시간</translation>
-    </message>
-    <message>
-        <source>Long date</source>
-        <translation>긴 날짜</translation>
-    </message>
-    <message>
-        <source>Relative</source>
-        <translation>상대 시간</translation>
-    </message>
-    <message>
-        <source>ISO date</source>
-        <translation>ISO 날짜</translation>
-    </message>
-    <message>
-        <source>ISO date and time</source>
-        <translation>ISO 날짜와 시간</translation>
-    </message>
-    <message>
-        <source>System</source>
-        <translation>시스템 설정 따름</translation>
-    </message>
-    <message>
-        <source>Light</source>
-        <translation>밝게</translation>
-    </message>
-    <message>
-        <source>Dark</source>
-        <translation>어둡게</translation>
-    </message>
-</context>
-<context>
     <name>vesko::PreviewWindow</name>
     <message>
         <source>Preview</source>
@@ -825,6 +765,33 @@
     <message>
         <source>%1 items</source>
         <translation>항목 %1개</translation>
+    </message>
+</context>
+<context>
+    <name>vesko::ProblemNotice</name>
+    <message>
+        <source>The settings file %1 could not be read completely; its unreadable lines are kept in a copy beside it.</source>
+        <translation>설정 파일 %1을(를) 다 읽지 못했습니다. 읽지 못한 줄은 옆의 사본에 남겨 두었습니다.</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1; check that its folder exists and is writable.</source>
+        <translation>설정을 %1에 저장하지 못했습니다. 폴더가 있고 쓸 수 있는지 확인하세요.</translation>
+    </message>
+    <message>
+        <source>The index could not be built: %1</source>
+        <translation>색인을 만들지 못했습니다: %1</translation>
+    </message>
+    <message>
+        <source>A change on disk could not be taken into the index: %1</source>
+        <translation>디스크의 변경을 색인에 반영하지 못했습니다: %1</translation>
+    </message>
+    <message>
+        <source>A folder is where the index file belongs (%1), so the index is saved beside it.</source>
+        <translation>색인 파일 자리(%1)에 폴더가 있어 색인을 그 옆에 저장합니다.</translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation>닫기</translation>
     </message>
 </context>
 <context>
@@ -1440,6 +1407,54 @@
     <message>
         <source>Rescanning…</source>
         <translation>다시 스캔하는 중…</translation>
+    </message>
+    <message>
+        <source>Building index…</source>
+        <translation>색인을 만드는 중…</translation>
+    </message>
+    <message>
+        <source>The index could not be built: %1</source>
+        <translation>색인을 만들지 못했습니다: %1</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>항목 %1개</translation>
+    </message>
+    <message>
+        <source>%1 items · %2</source>
+        <translation>항목 %1개 · %2</translation>
+    </message>
+    <message>
+        <source>No results for “%1”. Showing 1 near match</source>
+        <translation>“%1”에 대한 결과가 없습니다. 비슷한 이름 1개를 표시합니다</translation>
+    </message>
+    <message>
+        <source>No results for “%1”. Showing %2 near matches</source>
+        <translation>“%1”에 대한 결과가 없습니다. 비슷한 이름 %2개를 표시합니다</translation>
+    </message>
+    <message>
+        <source>%1 found</source>
+        <translation>%1개 찾음</translation>
+    </message>
+    <message>
+        <source>%1 found, showing %2</source>
+        <translation>%1개 찾음, %2개 표시</translation>
+    </message>
+    <message>
+        <source>read %1 files</source>
+        <translation>파일 %1개 읽음</translation>
+    </message>
+    <message>
+        <source>%1 binary skipped</source>
+        <translation>바이너리 파일 %1개 건너뜀</translation>
+    </message>
+    <message>
+        <source>%1 too large - only the first 32MB was read</source>
+        <translation>%1개는 너무 커서 앞의 32MB만 읽음</translation>
+    </message>
+    <message>
+        <source>stopped early - narrow the name first</source>
+        <translation>도중에 멈춤 - 먼저 이름으로 범위를 좁히세요</translation>
     </message>
 </context>
 <context>
