@@ -18,6 +18,14 @@ set(CPACK_STRIP_FILES ON)
 
 set(VESKO_PACKAGE_MAINTAINER "The Vesko developers <developers@vesko.app>"
     CACHE STRING "The Maintainer field of the Debian package (\"Name <address>\")")
+# A build folder configured before the default carried an address still holds the bare name,
+# which Debian's tools reject; only a value with an address is a maintainer.
+if(NOT VESKO_PACKAGE_MAINTAINER MATCHES "<[^>]+@[^>]+>")
+    message(STATUS "VESKO_PACKAGE_MAINTAINER \"${VESKO_PACKAGE_MAINTAINER}\" has no address; "
+                   "the package names the Vesko developers instead")
+    set(VESKO_PACKAGE_MAINTAINER "The Vesko developers <developers@vesko.app>"
+        CACHE STRING "The Maintainer field of the Debian package (\"Name <address>\")" FORCE)
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VESKO_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
