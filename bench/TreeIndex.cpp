@@ -27,17 +27,6 @@ Times drawTimes(Rng& rng, bool setTimes, std::uint32_t now) {
     return {static_cast<std::uint32_t>(modified), static_cast<std::uint32_t>(accessed)};
 }
 
-std::string uniqueName(std::unordered_set<std::string>& taken, std::string name) {
-    if (taken.insert(name).second) return name;
-    const auto dot = name.find('.', 1);
-    const std::string stem = name.substr(0, dot),
-                      ext = dot == std::string::npos ? "" : name.substr(dot);
-    for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-        if (taken.insert(candidate).second) return candidate;
-    }
-}
-
 // A file's length as the writer decides it, drawing what the writer draws.
 std::uint64_t drawLength(const TreeShape& shape, const std::string& name, Rng& rng) {
     const std::uint32_t kind = rng.below(1000);

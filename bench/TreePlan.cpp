@@ -99,4 +99,15 @@ Plan makePlan(const TreeShape& shape) {
     return plan;
 }
 
+std::string uniqueName(std::unordered_set<std::string>& taken, std::string name) {
+    if (taken.insert(name).second) return name;
+    const auto dot = name.find('.', 1);
+    const std::string stem = name.substr(0, dot),
+                      ext = dot == std::string::npos ? "" : name.substr(dot);
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
+        if (taken.insert(candidate).second) return candidate;
+    }
+}
+
 } // namespace vesko::treegen

@@ -30,4 +30,7 @@ struct Plan {
 
 Plan makePlan(const TreeShape& shape);
 
+// `name`, or "stem (2).ext", "stem (3).ext"... when a sibling already took it; records it.
+std::string uniqueName(std::unordered_set<std::string>& taken, std::string name);
+
 } // namespace vesko::treegen

@@ -112,7 +112,6 @@ public:
 private:
     void count(const std::string& name, int depth);
     void createFile(int dirFd, const std::string& name, Rng& rng, const std::string& path);
-    std::string uniqueName(std::unordered_set<std::string>& taken, std::string name);
 
     const TreeShape& spec_;
     const Plan& plan_;
@@ -132,17 +131,6 @@ void Writer::count(const std::string& name, int depth) {
     if (name.find(bogoseoNfd_) != std::string::npos) ++stats_.bogoseoNfd;
     if (name.find("résumé") != std::string::npos) ++stats_.resumeNfc;
     if (name.find(resumeNfd_) != std::string::npos) ++stats_.resumeNfd;
-}
-
-std::string Writer::uniqueName(std::unordered_set<std::string>& taken, std::string name) {
-    if (taken.insert(name).second) return name;
-    const auto dot = name.find('.', 1);
-    const std::string stem = name.substr(0, dot),
-                      ext = dot == std::string::npos ? "" : name.substr(dot);
-    for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-        if (taken.insert(candidate).second) return candidate;
-    }
 }
 
 void Writer::createFile(int dirFd, const std::string& name, Rng& rng, const std::string& path) {

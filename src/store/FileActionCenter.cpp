@@ -38,14 +38,6 @@ std::string storedPath(const FileIndex& index, const NameTable& names, std::int6
     return path;
 }
 
-std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
-                              const std::function<bool(const SearchRow&)>& wanted) {
-    std::vector<qint64> found;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (wanted(rows[i])) found.push_back(static_cast<qint64>(i));
-    return found;
-}
-
 } // namespace
 
 FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settings,

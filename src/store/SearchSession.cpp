@@ -34,14 +34,6 @@ SearchStatus statusOf(SearchStatus::Kind kind) {
 // Rows closer to the end of the loaded list than this ask for the next page.
 constexpr qint64 loadMoreMargin = 10;
 
-std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
-                              const std::function<bool(const SearchRow&)>& wanted) {
-    std::vector<qint64> found;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (wanted(rows[i])) found.push_back(static_cast<qint64>(i));
-    return found;
-}
-
 // The file type's description, for sorting by kind; the MIME database is safe from any
 // thread.
 std::string kindOfExtension(std::string_view extension) {
@@ -232,6 +224,14 @@ void SearchSession::runSearch() {
                    tasks_.deliver([this, out] { publish(std::move(*out)); });
                });
     emit searchStarted(generation);
+}
+
+std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
+                              const std::function<bool(const SearchRow&)>& wanted) {
+    std::vector<qint64> found;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (wanted(rows[i])) found.push_back(static_cast<qint64>(i));
+    return found;
 }
 
 Search::Request SearchSession::searchRequest() const {

@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,10 @@ struct SearchStatus {
 
     bool operator==(const SearchStatus&) const = default;
 };
+
+// The positions of the rows `wanted` picks, in list order.
+std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
+                              const std::function<bool(const SearchRow&)>& wanted);
 
 class SearchSession : public QObject {
     Q_OBJECT
