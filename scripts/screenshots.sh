@@ -136,7 +136,7 @@ keys() {
 
 # Main-window position (window coordinates) of the sidebar's Regular Expression switch,
 # with the Name section open; the Korean texts are a little taller.
-declare -A regex_switch=([en]="40 351" [ko]="40 389")
+declare -A regex_switch=([en]="40 381" [ko]="40 421")
 
 shoot_variant() {
     local appearance="$1" language="$2"
