@@ -24,20 +24,6 @@ std::string pathOf(const SearchRow& row) {
     return row.path();
 }
 
-// Every name as the file system gave it, so an exported path opens its file.
-std::string storedPath(const FileIndex& index, const NameTable& names, std::int64_t entry) {
-    std::vector<std::string_view> parts{
-        names.displayBytes(index.entryName[static_cast<std::size_t>(entry)])};
-    std::uint32_t d = index.entryDir[static_cast<std::size_t>(entry)];
-    for (; index.dirParent[d] != d; d = index.dirParent[d])
-        parts.push_back(names.displayBytes(index.dirName[d]));
-    const auto root = index.rootPaths.find(d);
-    std::string path = root == index.rootPaths.end() || root->second == "/" ? "" : root->second;
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part)
-        (path += '/') += *part;
-    return path;
-}
-
 } // namespace
 
 FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settings,
@@ -295,7 +281,7 @@ void FileActionCenter::exportResults(const std::string& file) {
         std::vector<std::string> paths;
         paths.reserve(result.hits.size());
         for (const Search::Hit& hit : result.hits)
-            paths.push_back(storedPath(index, *names, hit.entry));
+            paths.push_back(index.path(hit.entry, *names));
         auto problem =
             std::make_shared<FileActions::Problem>(FileActions::exportPaths(file, paths));
         tasks_.deliver([this, problem] {

@@ -16,7 +16,7 @@ std::vector<SearchRow> SearchRow::build(const std::vector<Search::Hit>& hits,
         row.position = static_cast<std::int64_t>(rows.size());
         // The same split as the full path's last slash, without building the full path.
         row.name = names.displayBytes(index.entryName[e]);
-        row.directory = storedDirectory(index, names, index.entryDir[e]);
+        row.directory = index.pathOfDirectory(index.entryDir[e], names);
         row.isDirectory = hit.isDirectory;
         row.isSymlink = index.flags(hit.entry).contains(EntryFlags::symlink());
         row.size = index.entrySize[e];
@@ -26,20 +26,6 @@ std::vector<SearchRow> SearchRow::build(const std::vector<Search::Hit>& hits,
         rows.push_back(std::move(row));
     }
     return rows;
-}
-
-std::string SearchRow::storedDirectory(const FileIndex& index, const NameTable& names,
-                                       std::uint32_t directory) {
-    std::vector<std::string_view> components;
-    std::uint32_t d = directory;
-    for (; index.dirParent[d] != d; d = index.dirParent[d])
-        components.push_back(names.displayBytes(index.dirName[d]));
-    const auto root = index.rootPaths.find(d);
-    std::string path = root == index.rootPaths.end() ? "/" : root->second;
-    if (path == "/" && !components.empty()) path.clear();
-    for (auto c = components.rbegin(); c != components.rend(); ++c)
-        path.append(1, '/').append(*c);
-    return path.empty() ? "/" : path;
 }
 
 namespace Paging {

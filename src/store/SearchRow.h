@@ -36,9 +36,6 @@ struct SearchRow {
 
     static std::vector<SearchRow> build(const std::vector<Search::Hit>& hits,
                                         const FileIndex& index, const NameTable& names);
-    // A folder's path with every name as stored (FileIndex's paths are repaired for display).
-    static std::string storedDirectory(const FileIndex& index, const NameTable& names,
-                                       std::uint32_t directory);
 };
 
 // The result list's paging rule: one page per request, more on demand, never past a ceiling.
