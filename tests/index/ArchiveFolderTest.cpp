@@ -12,10 +12,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 namespace vesko {

@@ -26,7 +26,6 @@
 #include <chrono>
 #include <climits>
 #include <cstddef>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>

@@ -12,7 +12,6 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
-#include <algorithm>
 #include <random>
 #include <set>
 
