@@ -256,7 +256,8 @@ TEST_F(SearchProvidersTest, AFloodOfIdsNeverHoldsTheWindowsThread) {
     QStringList asked;
     for (int i = 0; i < 100'000; ++i)
         asked << known[i % known.size()] << QStringLiteral("/nowhere/%1").arg(i);
-    auto blocked = std::async(std::launch::async, [&] { return gnomeMetas(asked, "flood").size(); });
+    auto blocked =
+        std::async(std::launch::async, [&] { return gnomeMetas(asked, "flood").size(); });
     ASSERT_EQ(blocked.wait_for(std::chrono::milliseconds(patience)), std::future_status::ready);
     EXPECT_EQ(blocked.get(), GnomeSearchProvider::maximumMetas / 2);
     QDBusConnection::disconnectFromBus("flood");
