@@ -72,12 +72,10 @@ TEST(Filters, ByteBoundsTruncateTowardZeroAndClampAt64Bits) {
     EXPECT_EQ(Filters::boundBytes(std::numeric_limits<double>::infinity(), Unit::kb), top);
 }
 
-TEST(Filters, ModifiedAfterSubtractsTheSpanOfTheRange) {
+// A clock set near 1970 must not wrap around (the span itself is the sieve's date test).
+TEST(Filters, ModifiedAfterNeverWrapsAround) {
     Filters f;
-    EXPECT_FALSE(f.modifiedAfter(now).has_value());
-    f.modified = Filters::DateRange::lastWeek;
-    EXPECT_EQ(f.modifiedAfter(now + 999ms), nowSeconds - 604800);
-    f.modified = Filters::DateRange::lastYear; // a clock set near 1970 must not wrap around
+    f.modified = Filters::DateRange::lastYear;
     EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s)), 0u);
 }
 

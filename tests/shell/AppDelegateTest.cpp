@@ -3,6 +3,7 @@
 // commands are enabled, the Searches menu's keys, and how the window hides and comes back
 // (the keys themselves, pressed as a person does, are the session test's).
 #include "shell/AppDelegate.h"
+#include "ShellTestSupport.h"
 
 #include "support/TempTree.h"
 
@@ -26,12 +27,7 @@ protected:
         tree.file("beta.txt", "b");
         tree.dir("gamma");
         AppDelegate::Options options;
-        options.environment.devRoot = tree.root();
-        options.environment.settingsPath = state.path("vesko.conf");
-        options.environment.archivePath = [this](const std::vector<std::string>&) {
-            return state.path("index.veskoindex");
-        };
-        options.environment.watchFileSystem = false;
+        options.environment = test::privateEnvironment(tree.root(), state);
         options.startHidden = true;
         app = std::make_unique<AppDelegate>(std::move(options));
         app->launch();
