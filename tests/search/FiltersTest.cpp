@@ -47,11 +47,6 @@ Filters withExtensions(const std::string& text, Kind kind = Kind::all) {
 // A setting counts as a filter only when it can hide results: changed ones that hide
 // nothing leave the count at zero though the record is no longer the default.
 TEST(Filters, OnlySettingsThatHideResultsCount) {
-    Filters f;
-    f.matchPath = true;
-    f.extensions = "pdf";
-    f.maximumSize = 3;
-    EXPECT_EQ(f.activeCount(), 3);
     Filters neutral;
     neutral.dateField = Filters::DateField::accessed;
     neutral.extensions = " ,. ";
