@@ -41,8 +41,8 @@ protected:
     Collector collector;
 };
 
-// Each change in turn, with paths no earlier change touched; creations, removals and moves
-// are the live-consistency test's, which compares only paths.
+// Each change in turn: changes that leave every path as it was, which the live-consistency
+// test (comparing paths) cannot see, and a whole subtree removed.
 TEST_F(FileSystemWatcherTest, NamesEveryChangedItemByItsAbsolutePathOnTheWatchersThread) {
     for (const char* file : {"f", "g", "d/e/f"})
         tree.file(file, "1");
