@@ -1,7 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "app/EntryPoint.h"
-#include "app/DevOptions.h"
-
 #include "support/ProcessRunner.h"
 #include "support/VeskoHome.h"
 
@@ -39,15 +36,6 @@ TEST(EntryPoint, TheCommandLineLoadsNoQtAndHandsTheRestToTheWindowsExecutable) {
     const auto drift = runner.run({"--drift"});
     EXPECT_EQ(drift.status, 0) << drift.err;
     EXPECT_NE(drift.out.find("로그인 항목 상태"), std::string::npos) << drift.out;
-}
-
-TEST(DevOptions, SelectParsesSignedDecimalsOnly) {
-    EXPECT_EQ(DevOptions::parseSelect("+3"), 3);
-    EXPECT_EQ(DevOptions::parseSelect("-0"), 0);
-    EXPECT_EQ(DevOptions::parseSelect("-42"), -42);
-    EXPECT_EQ(DevOptions::parseSelect("9223372036854775807"), INT64_MAX);
-    for (const char* bad : {"3x", "", "+", "-", " 3", "12345678901234567890", "0x10", "+-1"})
-        EXPECT_EQ(DevOptions::parseSelect(bad), std::nullopt) << bad;
 }
 
 } // namespace

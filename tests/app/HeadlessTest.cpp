@@ -15,9 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 namespace vesko {

@@ -21,19 +21,11 @@ enum Place : unsigned { field = 1, list = 2, sidebar = 4, settings = 8, preview 
 constexpr unsigned inMainWindow = field | list | sidebar;
 
 const char* nameOf(Place place) {
-    switch (place) {
-    case field:
-        return "search field";
-    case list:
-        return "result list";
-    case sidebar:
-        return "sidebar";
-    case settings:
-        return "settings window";
-    case preview:
-        return "preview";
-    }
-    return "?";
+    return place == field      ? "search field"
+           : place == list     ? "result list"
+           : place == sidebar  ? "sidebar"
+           : place == settings ? "settings window"
+                               : "preview";
 }
 
 constexpr const char* query = "report";
@@ -180,11 +172,11 @@ protected:
                  return then(s.afterKeys("ctrl+f"), [&] { return s.copies({s.rows_[0]}); });
              }},
             {inMainWindow, "ctrl+w", "the window closed",
-             [](S& s, Place) { return s.mainHidden(); }},
+             [](S& s, Place) { return s.hidden("Vesko"); }},
             {inMainWindow, "ctrl+m", "the window minimized",
-             [](S& s, Place) { return s.mainHidden(); }},
+             [](S& s, Place) { return s.hidden("Vesko"); }},
             {inMainWindow, "ctrl+F7", "the hot key hides the window and shows it again",
-             [](S& s, Place) { return then(s.mainHidden(), [&] { return s.hotKeyShows(); }); }},
+             [](S& s, Place) { return then(s.hidden("Vesko"), [&] { return s.hotKeyShows(); }); }},
 
             // The settings window and the preview.
             {settings, "Escape", "the settings window closed",
@@ -499,10 +491,6 @@ protected:
         if (pollUntil([&] { return windowOf(app_->pid(), title).empty(); }, patience)) return {};
         return "the window \"" + title + "\" stayed. ";
     }
-    std::string mainHidden() const {
-        if (pollUntil([&] { return windowOf(app_->pid()).empty(); }, patience)) return {};
-        return "the main window stayed on screen. ";
-    }
     std::string hotKeyShows() const {
         xdotool({"key", "ctrl+F7"});
         if (pollUntil([&] { return !windowOf(app_->pid()).empty(); }, patience)) return {};
@@ -516,9 +504,6 @@ protected:
     std::string placeStays(Place place) const {
         if (place == settings) return shown("Settings");
         if (place == preview) return shown(rowName(0));
-        return mainShownWithSelection();
-    }
-    std::string mainShownWithSelection() const {
         if (windowOf(app_->pid()).empty()) return "the main window went away. ";
         return copies({rows_[0]});
     }
@@ -542,15 +527,13 @@ protected:
             return {};
         return "the settings file does not mention \"" + text + "\". ";
     }
-    std::string inTrash(const std::string& path) const {
-        const std::string name = fs::path(path).filename().string();
-        if (fs::exists(vesko.home.path("data/Trash/files/" + name))) return {};
-        return path + " is not in the Trash. ";
-    }
     std::string trashed(const std::string& path) const {
         if (!pollUntil([&] { return !fs::exists(fs::symlink_status(path)); }, patience))
             return path + " is still in place. ";
-        return inTrash(path) + filesIntact();
+        const std::string name = fs::path(path).filename().string();
+        if (!fs::exists(vesko.home.path("data/Trash/files/" + name)))
+            return path + " is not in the Trash. ";
+        return filesIntact();
     }
     std::string restored(const std::string& path) const {
         if (!pollUntil([&] { return fs::exists(path); }, patience)) return path + " is not back. ";

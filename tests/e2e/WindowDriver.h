@@ -4,7 +4,6 @@
 // index, preferences and Trash of a run stay in temporary folders.
 #pragma once
 
-#include "support/ChildProcess.h"
 #include "support/ProcessRunner.h"
 #include "support/VeskoHome.h"
 #include "support/XServer.h"
@@ -137,17 +136,6 @@ protected:
     // window ignoring the shortcuts that follow.
     void type(const std::string& window, const std::string& text) const {
         keys(window, {"type", "--delay", "2", text});
-    }
-    // Copies the marked rows' paths until the clipboard holds `expected`: the selection
-    // and the rows arrive asynchronously, so one early key press may copy nothing.
-    bool copiesPath(const std::string& window, const std::string& expected,
-                    milliseconds patience) const {
-        return pollUntil(
-            [&] {
-                keys(window, {"key", "ctrl+alt+c"});
-                return clipboard() == expected;
-            },
-            patience);
     }
 
     static std::string searchPath() {

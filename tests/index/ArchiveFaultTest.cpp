@@ -22,7 +22,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <map>
 
 namespace vesko {
 namespace {

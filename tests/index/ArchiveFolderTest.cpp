@@ -9,14 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sstream>
 
 namespace vesko {
 namespace {
@@ -38,10 +34,9 @@ TEST_F(ArchiveFolderTest, PrepareMakesTagsAndTightensTheFolder) {
     const std::string folder = tree.path("cache/vesko");
     EXPECT_EQ(ArchiveFolder::prepare(), folder);
     EXPECT_EQ(modeOf(folder), 0700u);
-    std::ifstream tag(folder + "/CACHEDIR.TAG");
-    std::stringstream text;
-    text << tag.rdbuf();
-    EXPECT_EQ(text.str().rfind("Signature: 8a477f597d28d172789f06886806bc55\n#", 0), 0u);
+    EXPECT_EQ(test::readFile(folder + "/CACHEDIR.TAG")
+                  .rfind("Signature: 8a477f597d28d172789f06886806bc55\n#", 0),
+              0u);
 
     // A folder left open to everyone is the user's own, so it is closed again.
     ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);

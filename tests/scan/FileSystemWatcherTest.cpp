@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -43,19 +41,14 @@ protected:
     Collector collector;
 };
 
-// Each change in turn, with paths no earlier change touched.
+// Each change in turn: changes that leave every path as it was, which the live-consistency
+// test (comparing paths) cannot see, and a whole subtree removed.
 TEST_F(FileSystemWatcherTest, NamesEveryChangedItemByItsAbsolutePathOnTheWatchersThread) {
-    for (const char* file : {"a/old", "a/x", "a/m", "f", "g", "d/e/f"})
+    for (const char* file : {"f", "g", "d/e/f"})
         tree.file(file, "1");
-    tree.dir("a/b/c");
-    tree.dir("b");
     FileSystemWatcher watcher(collector.handler(), test::fastWatcher());
     watcher.start({tree.root()}, 0);
     const std::pair<std::function<void()>, std::vector<std::string>> changes[] = {
-        {[&] { tree.file("a/b/c/new.txt"); }, {"a/b/c/new.txt"}},
-        {[&] { tree.remove("a/old"); }, {"a/old"}},
-        {[&] { rename(at("a/x"), at("a/y")); }, {"a/x", "a/y"}},
-        {[&] { rename(at("a/m"), at("b/m")); }, {"a/m", "b/m"}},
         {[&] { tree.file("f", "22"); }, {"f"}},
         {[&] { tree.chmod("g", 0600); }, {"g"}},
         {[&] { tree.remove("d"); }, {"d/e/f", "d/e", "d"}},
@@ -167,19 +160,11 @@ TEST_F(FileSystemWatcherTest, ExcludedFoldersAreNeverWatched) {
 TEST_F(FileSystemWatcherTest, StartedSinceAnEarlierRunNamesEveryRootFirst) {
     const std::string one = tree.dir("one"), two = tree.dir("two");
     FileSystemWatcher watcher(collector.handler(), test::fastWatcher());
-    const auto realtime = [] {
-        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                              std::chrono::system_clock::now().time_since_epoch())
-                                              .count());
-    };
-    const auto before = realtime();
     watcher.start({one, two}, 12345);
     ASSERT_TRUE(collector.waitFor([](const auto& seen) { return !seen.batches.empty(); }));
     const Batch first = collector.seen().batches.front();
     EXPECT_EQ(first.mustScanSubtrees, (std::vector<std::string>{one, two}));
     EXPECT_TRUE(first.paths.empty());
-    EXPECT_GE(first.lastEventID, before);
-    EXPECT_LE(first.lastEventID, realtime());
 
     watcher.start({one, two}, 0); // live changes only from here
     touch(one + "/f");

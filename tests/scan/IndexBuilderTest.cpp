@@ -2,15 +2,11 @@
 #include "scan/IndexBuilder.h"
 
 #include "index/ScratchBuffer.h"
-#include "scan/DirectoryScanner.h"
 #include "support/LivePaths.h"
 #include "support/RestoredNames.h"
 #include "support/TempTree.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 #include <set>
@@ -109,22 +105,6 @@ TEST(IndexBuilderTest, EmptyAndMissingRootsKeepTheirDirectory) {
         EXPECT_EQ(result.report.unreadableRoots, exists ? Roots() : Roots({{root, ENOENT}}));
         EXPECT_EQ(result.index.pathOfDirectory(0, *result.names), root);
     }
-}
-
-// A home folder on another disk is often a link: the root's own link is followed and its
-// path kept as given, while links below it stay entries.
-TEST(IndexBuilderTest, ARootThatIsALinkIsListedThroughIt) {
-    test::TempTree tree;
-    tree.file("real/sub/a.txt");
-    tree.symlink(tree.path("real/sub"), "real/sub-link");
-    const std::string link = tree.symlink(tree.path("real"), "link");
-    const Result result = buildOf({link}, 2);
-    expectSound(result);
-    EXPECT_EQ(entriesBelow(result, link),
-              (std::map<std::string, EntryFlags>{{"sub", EntryFlags::directory()},
-                                                 {"sub/a.txt", EntryFlags::none()},
-                                                 {"sub-link", EntryFlags::symlink()}}));
-    EXPECT_TRUE(result.report.unreadableRoots.empty());
 }
 
 TEST(IndexBuilderTest, ExcludedFoldersAndLinksAreEntriesButNeverListed) {

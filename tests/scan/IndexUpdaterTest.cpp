@@ -12,9 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <memory>
-#include <set>
 
 namespace vesko {
 namespace {

@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +20,6 @@
 #include <fstream>
 #include <optional>
 #include <random>
-#include <set>
 #include <sstream>
 
 namespace vesko {

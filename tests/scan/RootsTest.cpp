@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <tuple>
-
 namespace vesko {
 namespace {
 
@@ -55,18 +52,6 @@ TEST(ExclusionsTest, NormalizeExpandsFoldsAndSorts) {
         EXPECT_EQ(once, c.expected) << testing::PrintToString(c.input);
         EXPECT_EQ(Exclusions::normalize(once, c.home), once); // idempotent
     }
-}
-
-TEST(ExclusionsTest, DisplayShowsHomeAsTilde) {
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"/home/me", "/home/me", "~"},
-        {"/home/meg/x", "/home/me", "/home/meg/x"},
-        {"/home/me/x", "/home/me/", "~/x"},
-        {"/x", "/", "/x"},
-        {"/x", "", "/x"},
-    };
-    for (const auto& [path, home, expected] : cases)
-        EXPECT_EQ(Exclusions::display(path, home), expected) << path << " at " << home;
 }
 
 TEST(HomeFolderTest, FollowsHomeVariableWithoutTrailingSlash) {

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Volumes.h"
 
+#include "support/TempTree.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <tuple>
 
 namespace vesko {
@@ -19,16 +18,10 @@ std::string dataDir() {
     return (std::filesystem::path(__FILE__).parent_path() / "data").string();
 }
 
-std::string readData(const std::string& name) {
-    std::ifstream in(dataDir() + "/" + name);
-    EXPECT_TRUE(in) << "missing test data " << dataDir() << "/" << name;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<Volume> desktopVolumes() {
-    return Volumes::parseMountInfo(readData("mountinfo-desktop.txt"), dataDir() + "/sys-block");
+    const std::string text = test::readFile(dataDir() + "/mountinfo-desktop.txt");
+    EXPECT_FALSE(text.empty()) << "missing test data in " << dataDir();
+    return Volumes::parseMountInfo(text, dataDir() + "/sys-block");
 }
 
 // The recorded desktop: pseudo file systems, /boot, snaps, docker layers, session helpers

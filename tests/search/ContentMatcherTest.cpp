@@ -48,7 +48,6 @@ bool containsText(const ContentMatcher& m, const std::string& data) {
 TEST(ContentMatcher, ContainsFoldsOnlyAsciiLettersOfTheData) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
         {"Hello", "say HELLO there", true},
-        {"Hello", "hell", false},           // data shorter than the needle
         {"hello", "hhhhello", true},        // a partial match before the real one
         {"@", "`", false},                  // neighbours of A-Z do not fold
         {"\xC3\xA9", "caf\xC3\x89", false}, // É in the file is not é
@@ -94,7 +93,6 @@ sparse(std::int64_t size, std::int64_t offset, std::string content) {
 
 const FileCase fileCases[] = {
     {"text", text("hay\nNEEDLE\nhay"), true, {1, 0, 0, 0}},
-    {"empty", text(""), false, {1, 0, 0, 0}},
     {"shorter than the needle", text("need"), false, {1, 0, 0, 0}},
     {"zero byte early", text("needle" + withZeroAt(0, "needle")), false, {1, 1, 0, 0}},
     {"zero byte at the last probed byte", text(withZeroAt(8191, "needle")), false, {1, 1, 0, 0}},

@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The delegate over a store of a small private tree, on the run's X server: which menu
-// commands are enabled, the Searches menu's keys, and how the window hides and comes back.
+// commands are enabled, the Searches menu's keys, and how the window hides and comes back
+// (the keys themselves, pressed as a person does, are the session test's).
 #include "shell/AppDelegate.h"
+#include "ShellTestSupport.h"
 
 #include "support/TempTree.h"
-#include "ui/MainView.h"
-#include "ui/ResultTable.h"
 
 #include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace vesko {
@@ -32,12 +27,7 @@ protected:
         tree.file("beta.txt", "b");
         tree.dir("gamma");
         AppDelegate::Options options;
-        options.environment.devRoot = tree.root();
-        options.environment.settingsPath = state.path("vesko.conf");
-        options.environment.archivePath = [this](const std::vector<std::string>&) {
-            return state.path("index.veskoindex");
-        };
-        options.environment.watchFileSystem = false;
+        options.environment = test::privateEnvironment(tree.root(), state);
         options.startHidden = true;
         app = std::make_unique<AppDelegate>(std::move(options));
         app->launch();
@@ -137,48 +127,6 @@ TEST_F(ShellDelegate, ClosingHidesAndShowingAgainFocusesTheSearch) {
         EXPECT_FALSE(window.isMinimized());
         EXPECT_EQ(focus.count(), 2);
     }
-}
-
-// The standard edit keys and the Edit menu act on what has the focus: the text in the
-// field, the paths in the list; none of them reaches the menu again.
-TEST_F(ShellDelegate, EditKeysActOnTheFocusedFieldOrList) {
-    QMainWindow& window = app->mainWindow();
-    app->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    search("a");
-    ASSERT_EQ(store().session().rowCount(), 3);
-    auto* view = qobject_cast<MainView*>(window.centralWidget());
-    ResultTable& table = view->table();
-    table.setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return table.hasFocus(); }, patience));
-    QClipboard* clipboard = QGuiApplication::clipboard();
-
-    QTest::keyClick(&table, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(store().session().selectedRows(), (std::vector<qint64>{0, 1, 2}));
-    QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->text().split('\n').size(), 3) << clipboard->text().toStdString();
-    QTest::keyClick(&table, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(&table, Qt::Key_X, Qt::ControlModifier);
-    action("undo")->trigger();
-    action("paste")->trigger();
-    EXPECT_EQ(store().session().rowCount(), 3);
-    EXPECT_TRUE(std::filesystem::exists(tree.path("alpha.txt")));
-
-    auto* field = window.findChild<QLineEdit*>("searchField");
-    field->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, patience));
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(field->selectedText(), "a");
-    action("copy")->trigger();
-    EXPECT_EQ(clipboard->text(), "a");
-    QTest::keyClick(field, Qt::Key_End);
-    action("paste")->trigger();
-    EXPECT_EQ(field->text(), "aa");
-    action("undo")->trigger();
-    EXPECT_EQ(field->text(), "a");
-    action("selectAll")->trigger();
-    action("cut")->trigger();
-    EXPECT_EQ(field->text(), "");
 }
 
 TEST_F(ShellDelegate, RescanKeepsTheIndexSearchable) {

@@ -7,7 +7,6 @@
 
 #include "shell/SingleInstance.h"
 #include "store/IndexStore.h"
-#include "support/ChildProcess.h"
 #include "support/TempTree.h"
 #include "support/VeskoHome.h"
 

@@ -15,11 +15,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -251,37 +248,18 @@ TEST_F(SearchProvidersTest, OnlyIdsHandedOutAreOpenedAndEachNamesItsOwnBytes) {
 }
 
 // A flood of ids is answered for the first few from memory, on the launchers' thread: the
-// answer comes while the window's thread stands still. A launcher elsewhere marshals its
-// call on a thread of its own; the window's thread ticking meanwhile prints its longest pause.
+// answer comes while the window's thread stands still in the wait below. A launcher elsewhere
+// marshals its call on a thread of its own.
 TEST_F(SearchProvidersTest, AFloodOfIdsNeverHoldsTheWindowsThread) {
     const QStringList known = gnomeSearch({"alpha"});
     ASSERT_FALSE(known.isEmpty());
     QStringList asked;
     for (int i = 0; i < 100'000; ++i)
         asked << known[i % known.size()] << QStringLiteral("/nowhere/%1").arg(i);
-    const auto flood = [&] {
-        return std::async(std::launch::async, [&] { return gnomeMetas(asked, "flood").size(); });
-    };
-    auto blocked = flood();
+    auto blocked =
+        std::async(std::launch::async, [&] { return gnomeMetas(asked, "flood").size(); });
     ASSERT_EQ(blocked.wait_for(std::chrono::milliseconds(patience)), std::future_status::ready);
     EXPECT_EQ(blocked.get(), GnomeSearchProvider::maximumMetas / 2);
-
-    QElapsedTimer clock;
-    qint64 last = 0, longest = 0;
-    QEventLoop loop;
-    QTimer tick;
-    auto ticking = flood();
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - std::exchange(last, now));
-        if (ticking.wait_for(std::chrono::seconds(0)) == std::future_status::ready) loop.quit();
-    });
-    clock.start();
-    tick.start(1);
-    QTimer::singleShot(patience, &loop, &QEventLoop::quit);
-    loop.exec();
-    EXPECT_EQ(ticking.get(), GnomeSearchProvider::maximumMetas / 2);
-    std::printf("longest pause of the window's thread: %lld ms\n", static_cast<long long>(longest));
     QDBusConnection::disconnectFromBus("flood");
 }
 

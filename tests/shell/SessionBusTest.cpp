@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QLocale>
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 

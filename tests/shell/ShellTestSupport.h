@@ -21,7 +21,7 @@
 namespace vesko::test {
 
 // A store that indexes `root` alone, with its settings and archive in `state`.
-inline std::unique_ptr<IndexStore> privateStore(const std::string& root, TempTree& state) {
+inline StoreEnvironment privateEnvironment(const std::string& root, TempTree& state) {
     StoreEnvironment env;
     env.devRoot = root;
     env.settingsPath = state.path("vesko.conf");
@@ -29,7 +29,10 @@ inline std::unique_ptr<IndexStore> privateStore(const std::string& root, TempTre
         return state.path("index.veskoindex");
     };
     env.watchFileSystem = false;
-    return std::make_unique<IndexStore>(env);
+    return env;
+}
+inline std::unique_ptr<IndexStore> privateStore(const std::string& root, TempTree& state) {
+    return std::make_unique<IndexStore>(privateEnvironment(root, state));
 }
 
 // Runs `work` on another thread while this one serves the event loop, as a client in

@@ -19,8 +19,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
