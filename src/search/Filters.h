@@ -52,6 +52,17 @@ struct Filters {
     DateRange modified = DateRange::any;
     DateField dateField = DateField::modified;
 
+    // A family holds only files and "only folders" holds none of them, so choosing one
+    // lets go of the other rather than leaving a filter that can admit nothing.
+    void chooseKind(Kind value) {
+        kind = value;
+        if (kind == Kind::foldersOnly) family = Family::any;
+    }
+    void chooseFamily(Family value) {
+        family = value;
+        if (family != Family::any && kind == Kind::foldersOnly) kind = Kind::all;
+    }
+
     bool operator==(const Filters&) const = default;
     bool isEmpty() const { return *this == Filters(); }
 
@@ -81,12 +92,12 @@ struct Filters {
     static constexpr std::array<std::pair<DateRange, std::string_view>, 8> dateRangeTexts{
         {{DateRange::any, "any"},
          {DateRange::today, "today"},
-         {DateRange::lastWeek, "lastWeek"},
-         {DateRange::lastMonth, "lastMonth"},
-         {DateRange::lastYear, "lastYear"},
          {DateRange::thisWeek, "thisWeek"},
          {DateRange::thisMonth, "thisMonth"},
-         {DateRange::thisYear, "thisYear"}}};
+         {DateRange::thisYear, "thisYear"},
+         {DateRange::lastWeek, "lastWeek"},
+         {DateRange::lastMonth, "lastMonth"},
+         {DateRange::lastYear, "lastYear"}}};
     static constexpr std::array<std::pair<Family, std::string_view>, 7> familyTexts{
         {{Family::any, "any"},
          {Family::documents, "documents"},
