@@ -229,94 +229,6 @@
 </context>
 <context>
     <name>vesko::DisplayText</name>
-    <message numerus="yes">
-        <source>%n yr. ago</source>
-        <translation>
-            <numerusform>%n년 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n yr.</source>
-        <translation>
-            <numerusform>%n년 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n mo. ago</source>
-        <translation>
-            <numerusform>%n개월 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n mo.</source>
-        <translation>
-            <numerusform>%n개월 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n wk. ago</source>
-        <translation>
-            <numerusform>%n주 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n wk.</source>
-        <translation>
-            <numerusform>%n주 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n day(s) ago</source>
-        <translation>
-            <numerusform>%n일 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n day(s)</source>
-        <translation>
-            <numerusform>%n일 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n hr. ago</source>
-        <translation>
-            <numerusform>%n시간 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n hr.</source>
-        <translation>
-            <numerusform>%n시간 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n min. ago</source>
-        <translation>
-            <numerusform>%n분 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n min.</source>
-        <translation>
-            <numerusform>%n분 후</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n sec. ago</source>
-        <translation>
-            <numerusform>%n초 전</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>in %n sec.</source>
-        <translation>
-            <numerusform>%n초 후</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>now</source>
-        <translation>방금</translation>
-    </message>
     <message>
         <source>Full path</source>
         <translation>전체 경로</translation>
@@ -380,6 +292,26 @@
     <message>
         <source>Link to %1</source>
         <translation>%1 링크</translation>
+    </message>
+    <message>
+        <source>Just now</source>
+        <translation>방금</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s) ago</source>
+        <translation>
+            <numerusform>%n분 전</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s) ago</source>
+        <translation>
+            <numerusform>%n시간 전</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Yesterday %1</source>
+        <translation>어제 %1</translation>
     </message>
 </context>
 <context>
@@ -687,6 +619,14 @@
     <message>
         <source>Check for Updates…</source>
         <translation>업데이트 확인…</translation>
+    </message>
+    <message>
+        <source>Relative Dates</source>
+        <translation>상대 날짜</translation>
+    </message>
+    <message>
+        <source>Thumbnails</source>
+        <translation>썸네일</translation>
     </message>
 </context>
 <context>
@@ -1095,18 +1035,6 @@
         <translation>오늘</translation>
     </message>
     <message>
-        <source>This week</source>
-        <translation>이번 주</translation>
-    </message>
-    <message>
-        <source>This month</source>
-        <translation>이번 달</translation>
-    </message>
-    <message>
-        <source>This year</source>
-        <translation>올해</translation>
-    </message>
-    <message>
         <source>KB</source>
         <translation>KB</translation>
     </message>
@@ -1321,6 +1249,54 @@
     <message>
         <source>Match Diacritics</source>
         <translation>발음 구별 기호 구분</translation>
+    </message>
+    <message>
+        <source>This Week</source>
+        <translation>이번 주</translation>
+    </message>
+    <message>
+        <source>This Month</source>
+        <translation>이번 달</translation>
+    </message>
+    <message>
+        <source>This Year</source>
+        <translation>올해</translation>
+    </message>
+    <message>
+        <source>Documents</source>
+        <translation>문서</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>이미지</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>오디오</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>동영상</translation>
+    </message>
+    <message>
+        <source>Archives</source>
+        <translation>압축 파일</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>코드</translation>
+    </message>
+    <message>
+        <source>Quick filters</source>
+        <translation>빠른 필터</translation>
+    </message>
+    <message>
+        <source>Any Type</source>
+        <translation>모든 유형</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>유형</translation>
     </message>
 </context>
 <context>

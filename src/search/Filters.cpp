@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <ctime>
 #include <limits>
 
 namespace vesko {
@@ -70,6 +71,13 @@ public:
         if (record_.contains(key)) flag(key, out);
     }
 
+    // An enumeration that older records lack: absent, it keeps its default.
+    template <class E, std::size_t N>
+    void laterEnumeration(std::string_view key,
+                          const std::array<std::pair<E, std::string_view>, N>& table, E& out) {
+        if (record_.contains(key)) enumeration(key, table, out);
+    }
+
     template <class E, std::size_t N>
     void enumeration(std::string_view key,
                      const std::array<std::pair<E, std::string_view>, N>& table, E& out) {
@@ -119,6 +127,7 @@ int Filters::activeCount() const {
     n += matchCase;
     n += matchDiacritics;
     n += kind != Kind::all;
+    n += family != Family::any;
     n += !parsedExtensions().empty();
     n += !contentQuery.empty();
     n += minimumSize > 0;
@@ -148,19 +157,52 @@ std::uint64_t Filters::boundBytes(double size, SizeUnit unit) {
     return static_cast<std::uint64_t>(bytes);
 }
 
+namespace {
+
+// The start of the local day, week (from Monday), month or year holding `now`.
+std::int64_t calendarStart(Filters::DateRange range, std::time_t now) {
+    std::tm local{};
+    if (!localtime_r(&now, &local)) return now;
+    local.tm_sec = local.tm_min = local.tm_hour = 0;
+    local.tm_isdst = -1; // midnight may fall on the other side of a daylight-saving change
+    switch (range) {
+    case Filters::DateRange::thisWeek:
+        local.tm_mday -= (local.tm_wday + 6) % 7;
+        break;
+    case Filters::DateRange::thisMonth:
+        local.tm_mday = 1;
+        break;
+    case Filters::DateRange::thisYear:
+        local.tm_mday = 1;
+        local.tm_mon = 0;
+        break;
+    default:
+        break;
+    }
+    const std::time_t start = std::mktime(&local);
+    return start == static_cast<std::time_t>(-1) ? now : start;
+}
+
+} // namespace
+
 std::optional<std::uint32_t>
 Filters::modifiedAfter(std::chrono::system_clock::time_point now) const {
     if (modified == DateRange::any) return std::nullopt;
-    const auto since = now.time_since_epoch() - std::chrono::seconds(spanSeconds(modified));
-    return clampSeconds(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+    const std::int64_t seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
+    const std::int64_t span = spanSeconds(modified);
+    return clampSeconds(span > 0 ? seconds - span
+                                 : calendarStart(modified, static_cast<std::time_t>(seconds)));
 }
 
 std::int64_t Filters::spanSeconds(DateRange range) {
     switch (range) {
     case DateRange::any:
-        return 0;
     case DateRange::today:
-        return 86400;
+    case DateRange::thisWeek:
+    case DateRange::thisMonth:
+    case DateRange::thisYear:
+        return 0;
     case DateRange::lastWeek:
         return 604800;
     case DateRange::lastMonth:
@@ -201,6 +243,9 @@ std::string_view Filters::rawText(Kind value) {
 std::string_view Filters::rawText(DateRange value) {
     return textOf(dateRangeTexts, value);
 }
+std::string_view Filters::rawText(Family value) {
+    return textOf(familyTexts, value);
+}
 std::string_view Filters::rawText(DateField value) {
     return textOf(dateFieldTexts, value);
 }
@@ -212,6 +257,7 @@ Filters::Record Filters::encode() const {
     const auto text = [](std::string_view s) { return Value(std::string(s)); };
     return Record{
         {"kind", text(rawText(kind))},
+        {"family", text(rawText(family))},
         {"extensions", Value(extensions)},
         {"showInvisible", Value(showInvisible)},
         {"showPackageContents", Value(showPackageContents)},
@@ -233,6 +279,7 @@ Filters::Decoded Filters::decode(const Record& record) {
     Filters f;
     RecordReader in(record);
     in.enumeration("kind", kindTexts, f.kind);
+    in.laterEnumeration("family", familyTexts, f.family);
     in.text("extensions", f.extensions);
     in.flag("showInvisible", f.showInvisible);
     in.flag("showPackageContents", f.showPackageContents);

@@ -18,11 +18,25 @@ namespace vesko {
 
 struct Filters {
     enum class Kind { all, filesOnly, foldersOnly };
-    enum class DateRange { any, today, lastWeek, lastMonth, lastYear };
+    // today and the this* ranges start at a local calendar boundary (midnight, Monday, the
+    // first of the month, 1 January); the last* ranges are rolling spans ending now.
+    enum class DateRange {
+        any,
+        today,
+        lastWeek,
+        lastMonth,
+        lastYear,
+        thisWeek,
+        thisMonth,
+        thisYear
+    };
+    // Files of one family of types, told apart by extension; folders never belong to one.
+    enum class Family { any, documents, images, audio, video, archives, code };
     enum class DateField { modified, created, accessed };
     enum class SizeUnit { kb, mb, gb };
 
     Kind kind = Kind::all;
+    Family family = Family::any;
     std::string extensions; // as typed, e.g. ".PDF, jpg docx"
     bool showInvisible = true;
     bool showPackageContents = true;
@@ -38,6 +52,17 @@ struct Filters {
     DateRange modified = DateRange::any;
     DateField dateField = DateField::modified;
 
+    // A family holds only files and "only folders" holds none of them, so choosing one
+    // lets go of the other rather than leaving a filter that can admit nothing.
+    void chooseKind(Kind value) {
+        kind = value;
+        if (kind == Kind::foldersOnly) family = Family::any;
+    }
+    void chooseFamily(Family value) {
+        family = value;
+        if (family != Family::any && kind == Kind::foldersOnly) kind = Kind::all;
+    }
+
     bool operator==(const Filters&) const = default;
     bool isEmpty() const { return *this == Filters(); }
 
@@ -50,10 +75,12 @@ struct Filters {
     // The bounds in bytes; 0 for no bound. A bound beyond 64 bits clamps to the largest value.
     std::uint64_t minimumBytes() const { return boundBytes(minimumSize, minimumSizeUnit); }
     std::uint64_t maximumBytes() const { return boundBytes(maximumSize, maximumSizeUnit); }
-    // The oldest admitted date in the index's encoding, or nothing for `any`.
+    // The oldest admitted date in the index's encoding, or nothing for `any`. Calendar
+    // ranges are measured in the process's local time zone.
     std::optional<std::uint32_t> modifiedAfter(std::chrono::system_clock::time_point now) const;
 
     static std::uint64_t boundBytes(double size, SizeUnit unit);
+    // The length of a rolling range; 0 for `any` and the calendar ranges.
     static std::int64_t spanSeconds(DateRange range);
     static std::uint64_t bytesPerUnit(SizeUnit unit);
     // English key of the date column's label ("Modified", "Created", "Last Opened").
@@ -62,12 +89,23 @@ struct Filters {
     // Raw texts of the enumerations, in declaration order; also the lists of all cases.
     static constexpr std::array<std::pair<Kind, std::string_view>, 3> kindTexts{
         {{Kind::all, "all"}, {Kind::filesOnly, "filesOnly"}, {Kind::foldersOnly, "foldersOnly"}}};
-    static constexpr std::array<std::pair<DateRange, std::string_view>, 5> dateRangeTexts{
+    static constexpr std::array<std::pair<DateRange, std::string_view>, 8> dateRangeTexts{
         {{DateRange::any, "any"},
          {DateRange::today, "today"},
+         {DateRange::thisWeek, "thisWeek"},
+         {DateRange::thisMonth, "thisMonth"},
+         {DateRange::thisYear, "thisYear"},
          {DateRange::lastWeek, "lastWeek"},
          {DateRange::lastMonth, "lastMonth"},
          {DateRange::lastYear, "lastYear"}}};
+    static constexpr std::array<std::pair<Family, std::string_view>, 7> familyTexts{
+        {{Family::any, "any"},
+         {Family::documents, "documents"},
+         {Family::images, "images"},
+         {Family::audio, "audio"},
+         {Family::video, "video"},
+         {Family::archives, "archives"},
+         {Family::code, "code"}}};
     static constexpr std::array<std::pair<DateField, std::string_view>, 3> dateFieldTexts{
         {{DateField::modified, "modified"},
          {DateField::created, "created"},
@@ -77,11 +115,12 @@ struct Filters {
 
     static std::string_view rawText(Kind value);
     static std::string_view rawText(DateRange value);
+    static std::string_view rawText(Family value);
     static std::string_view rawText(DateField value);
     static std::string_view rawText(SizeUnit value);
 
     // The persisted form: one value per key ("kind", "extensions", ..., "dateField", and
-    // "matchDiacritics", which records saved before it existed lack), enumerations as raw
+    // "matchDiacritics" and "family", which records saved before them lack), enumerations as raw
     // texts, switches as bools, sizes as doubles. The three value types are those a settings
     // store and JSON both hold natively (QVariant, QJsonValue).
     using Value = std::variant<bool, double, std::string>;

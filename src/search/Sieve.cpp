@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "search/Sieve.h"
 
+#include "search/TypeFamily.h"
+
 namespace vesko {
 
 namespace Search {
@@ -11,8 +13,9 @@ Sieve::Sieve(const Filters& filters, const NameTable& names, const FileIndex& in
       minimumBytes_(filters.minimumBytes()), maximumBytes_(filters.maximumBytes()),
       packedMinimum_(PackedSize::pack(minimumBytes_)),
       packedMaximum_(PackedSize::pack(maximumBytes_)), modifiedAfter_(filters.modifiedAfter(now)) {
-    testsName_ = !extensions_.empty() || !filters.showInvisible;
-    isPassthrough_ = filters.kind == Filters::Kind::all && extensions_.empty() &&
+    const bool family = filters.family != Filters::Family::any;
+    testsName_ = !extensions_.empty() || !filters.showInvisible || family;
+    isPassthrough_ = filters.kind == Filters::Kind::all && !family && extensions_.empty() &&
                      filters.showInvisible && filters.showPackageContents && minimumBytes_ == 0 &&
                      maximumBytes_ == 0 && !modifiedAfter_;
     flags_ = View<std::uint8_t>::of(index_.entryFlags);
@@ -34,10 +37,12 @@ Sieve::Sieve(const Filters& filters, const NameTable& names, const FileIndex& in
 bool Sieve::admitsName(std::uint32_t nameId) const {
     const std::string_view name = names_->foldedBytes(nameId);
     if (!filters_.showInvisible && !name.empty() && name.front() == '.') return false;
-    if (extensions_.empty()) return true;
+    if (extensions_.empty() && filters_.family == Filters::Family::any) return true;
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return false;
     const std::string_view extension = name.substr(dot + 1);
+    if (!TypeFamily::holds(filters_.family, extension)) return false;
+    if (extensions_.empty()) return true;
     for (const std::string& e : extensions_)
         if (extension == e) return true;
     return false;

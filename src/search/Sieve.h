@@ -27,8 +27,8 @@ public:
 
     // True when the settings can hide nothing; the search then skips the sieve entirely.
     bool isPassthrough() const { return isPassthrough_; }
-    // Whether the live entry passes kind, size, date, visibility, extension and package
-    // tests, in that order. A deleted entry never passes, even through a passthrough sieve.
+    // Whether the live entry passes kind, size, date, visibility, extension, type family and
+    // package tests, in that order. A deleted entry never passes, even through a passthrough sieve.
     bool admits(std::int64_t entry, bool isDirectory) const;
 
     const Filters& filters() const { return filters_; }
@@ -55,7 +55,7 @@ private:
     std::uint32_t packedMaximum_ = 0;
     std::optional<std::uint32_t> modifiedAfter_;
     bool isPassthrough_ = true;
-    bool testsName_ = false; // invisible or extension test needed
+    bool testsName_ = false; // invisible, extension or family test needed
 
     View<std::uint8_t> flags_;
     View<std::uint32_t> sizes_;
@@ -67,8 +67,9 @@ inline bool Sieve::admits(std::int64_t entry, bool isDirectory) const {
     const auto i = static_cast<std::size_t>(entry);
     if (flags_[i] & EntryFlags::deletedBit) return false;
     if (isPassthrough_) return true;
-    if (isDirectory ? filters_.kind == Filters::Kind::filesOnly
-                    : filters_.kind == Filters::Kind::foldersOnly)
+    if (isDirectory
+            ? filters_.kind == Filters::Kind::filesOnly || filters_.family != Filters::Family::any
+            : filters_.kind == Filters::Kind::foldersOnly)
         return false;
     if (packedMinimum_ != 0 && sizes_[i] < packedMinimum_) return false;
     if (packedMaximum_ != 0 && (isDirectory || sizes_[i] > packedMaximum_)) return false;

@@ -130,6 +130,17 @@ void MainMenu::buildView(QMenu* menu) {
     addCheck(
         menu, "toggleModifiedColumn", tr("Modified"), [&p] { return p.showModified(); },
         [&p] { p.setShowModified(!p.showModified()); });
+    // Turning relative dates off goes back to the default style; Settings offers the others.
+    addCheck(
+        menu, "toggleRelativeDates", tr("Relative Dates"),
+        [&p] { return p.dateStyle() == DateStyle::relative; },
+        [&p] {
+            p.setDateStyle(p.dateStyle() == DateStyle::relative ? DateStyle::dateOnly
+                                                                : DateStyle::relative);
+        });
+    addCheck(
+        menu, "toggleThumbnails", tr("Thumbnails"), [&p] { return p.showThumbnails(); },
+        [&p] { p.setShowThumbnails(!p.showThumbnails()); });
     addCheck(
         menu, "toggleSidebar", tr("Show Sidebar"), [&p] { return p.showSidebar(); },
         [&p] { p.setShowSidebar(!p.showSidebar()); })

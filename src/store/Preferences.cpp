@@ -27,6 +27,7 @@ constexpr const char* hideFromDockKey = "hideFromDock";
 constexpr const char* showInMenuBarKey = "showInMenuBar";
 constexpr const char* closeAfterOpenKey = "closeAfterOpen";
 constexpr const char* showSidebarKey = "showSidebar";
+constexpr const char* showThumbnailsKey = "showThumbnails";
 constexpr const char* initialConsonantsKey = "initialConsonants";
 constexpr const char* matchDiacriticsKey = "matchDiacritics";
 constexpr const char* hotKeyKey = "hotKey";
@@ -120,6 +121,7 @@ Preferences::Preferences(Settings& settings, QObject* parent)
     showInMenuBar_ = settings.boolean(showInMenuBarKey, false);
     closeAfterOpen_ = settings.boolean(closeAfterOpenKey, false);
     showSidebar_ = settings.boolean(showSidebarKey, true);
+    showThumbnails_ = settings.boolean(showThumbnailsKey, false);
     initialConsonants_ = settings.boolean(initialConsonantsKey, true);
     matchDiacritics_ = settings.boolean(matchDiacriticsKey, false);
     hotKey_ = HotKeySetting::fromJson(QString::fromStdString(settings.text(hotKeyKey)))
@@ -185,6 +187,9 @@ void Preferences::setCloseAfterOpen(bool on) {
 }
 void Preferences::setShowSidebar(bool on) {
     writeBoolean(showSidebarKey, showSidebar_, on);
+}
+void Preferences::setShowThumbnails(bool on) {
+    writeBoolean(showThumbnailsKey, showThumbnails_, on);
 }
 void Preferences::setInitialConsonants(bool on) {
     writeBoolean(initialConsonantsKey, initialConsonants_, on);

@@ -76,6 +76,8 @@ public:
     bool showInMenuBar() const { return showInMenuBar_; }
     bool closeAfterOpen() const { return closeAfterOpen_; }
     bool showSidebar() const { return showSidebar_; }
+    // Rows show the desktop's cached thumbnails, larger, instead of type icons.
+    bool showThumbnails() const { return showThumbnails_; }
     // Whether a query of Korean initial consonants (ㅂㄱㅅ) also finds 보고서.
     bool initialConsonants() const { return initialConsonants_; }
     // Whether names match only with the query's accents (résumé is not resume); the sidebar's
@@ -100,6 +102,7 @@ public:
     void setShowInMenuBar(bool on);
     void setCloseAfterOpen(bool on);
     void setShowSidebar(bool on);
+    void setShowThumbnails(bool on);
     void setInitialConsonants(bool on);
     void setMatchDiacritics(bool on);
     void setHotKey(const HotKeySetting& hotKey);
@@ -132,6 +135,7 @@ private:
     bool showInMenuBar_ = false;
     bool closeAfterOpen_ = false;
     bool showSidebar_ = true;
+    bool showThumbnails_ = false;
     bool initialConsonants_ = true;
     bool matchDiacritics_ = false;
     HotKeySetting hotKey_;

@@ -4,40 +4,25 @@
 #include <QLocale>
 #include <QStringList>
 
-#include <cstdlib>
-
 namespace vesko {
 namespace {
 
-QString relativeText(qint64 seconds) {
-    const bool future = seconds < 0;
-    const qint64 span = std::llabs(seconds);
-    struct Unit {
-        qint64 seconds;
-        const char* past;
-        const char* ahead;
-    };
-    static constexpr Unit units[] = {
-        {31'536'000, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n yr. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n yr.")},
-        {2'592'000, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n mo. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n mo.")},
-        {604'800, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n wk. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n wk.")},
-        {86'400, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n day(s) ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n day(s)")},
-        {3'600, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n hr. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n hr.")},
-        {60, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n min. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n min.")},
-        {1, QT_TRANSLATE_N_NOOP("vesko::DisplayText", "%n sec. ago"),
-         QT_TRANSLATE_N_NOOP("vesko::DisplayText", "in %n sec.")}};
-    for (const auto& unit : units) {
-        if (span >= unit.seconds)
-            return DisplayText::tr(future ? unit.ahead : unit.past, nullptr,
-                                   static_cast<int>(span / unit.seconds));
-    }
-    return DisplayText::tr("now");
+// Near dates as a person says them ("5 minutes ago", "Yesterday 14:02"), older ones as the
+// date. A date ahead of the clock (a copy from another machine) is shown whole.
+QString relativeText(const QDateTime& date, const QDateTime& now) {
+    const QLocale locale;
+    const qint64 seconds = date.secsTo(now);
+    if (seconds < -60) return locale.toString(date, QLocale::ShortFormat);
+    if (seconds < 60) return DisplayText::tr("Just now");
+    if (seconds < 3600)
+        return DisplayText::tr("%n minute(s) ago", nullptr, static_cast<int>(seconds / 60));
+    const qint64 days = date.date().daysTo(now.date());
+    if (days == 0)
+        return DisplayText::tr("%n hour(s) ago", nullptr, static_cast<int>(seconds / 3600));
+    if (days == 1)
+        return DisplayText::tr("Yesterday %1")
+            .arg(locale.toString(date.time(), QLocale::ShortFormat));
+    return locale.toString(date.date(), QLocale::ShortFormat);
 }
 
 } // namespace
@@ -120,7 +105,7 @@ QString DisplayText::dateText(DateStyle style, std::uint32_t seconds, const QDat
     case DateStyle::longDate:
         return locale.toString(date.date(), QLocale::LongFormat);
     case DateStyle::relative:
-        return relativeText(date.secsTo(now));
+        return relativeText(date, now);
     case DateStyle::isoDate:
         return QLocale::c().toString(date, QStringLiteral("yyyy-MM-dd"));
     case DateStyle::isoDateTime:
@@ -130,7 +115,14 @@ QString DisplayText::dateText(DateStyle style, std::uint32_t seconds, const QDat
 }
 
 QString DisplayText::sample(DateStyle style, const QDateTime& now) {
-    return dateText(style, static_cast<std::uint32_t>(now.toSecsSinceEpoch() - 259'200), now);
+    // Five minutes shows what the relative style is for; three days the others' forms.
+    const qint64 before = style == DateStyle::relative ? 300 : 259'200;
+    return dateText(style, static_cast<std::uint32_t>(now.toSecsSinceEpoch() - before), now);
+}
+
+QString DisplayText::exactDate(std::uint32_t seconds) {
+    if (seconds == 0) return {};
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds), QLocale::LongFormat);
 }
 
 QString DisplayText::linkKind(const LinkTarget& target) {

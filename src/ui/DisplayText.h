@@ -31,8 +31,11 @@ public:
     static QString sizeText(std::uint64_t bytes);
     // How a date (seconds since 1970, 0 for none) is drawn, in the default QLocale.
     static QString dateText(DateStyle style, std::uint32_t seconds, const QDateTime& now);
-    // The preview of a style in the settings window: three days before now.
+    // The preview of a style in the settings window: three days before now (five minutes
+    // for the relative style).
     static QString sample(DateStyle style, const QDateTime& now);
+    // The date to the second in the locale's long form, for a tooltip; empty for no date.
+    static QString exactDate(std::uint32_t seconds);
     // "Link to " what the link reaches: a folder, a missing item, a file or its type.
     static QString linkKind(const LinkTarget& target);
 };

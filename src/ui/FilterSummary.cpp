@@ -22,23 +22,49 @@ QString bound(const char* prefix, double size, Filters::SizeUnit unit) {
     return QLatin1String(prefix) + number + ' ' + unitText(unit);
 }
 
+} // namespace
+
 QString rangeText(Filters::DateRange range) {
     switch (range) {
     case Filters::DateRange::any:
         return {};
     case Filters::DateRange::today:
         return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Today"));
+    case Filters::DateRange::thisWeek:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This Week"));
+    case Filters::DateRange::thisMonth:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This Month"));
+    case Filters::DateRange::thisYear:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This Year"));
     case Filters::DateRange::lastWeek:
-        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This week"));
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Last 7 Days"));
     case Filters::DateRange::lastMonth:
-        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This month"));
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Last 30 Days"));
     case Filters::DateRange::lastYear:
-        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "This year"));
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Last Year"));
     }
     return {};
 }
 
-} // namespace
+QString familyText(Filters::Family family) {
+    switch (family) {
+    case Filters::Family::any:
+        return {};
+    case Filters::Family::documents:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Documents"));
+    case Filters::Family::images:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Images"));
+    case Filters::Family::audio:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Audio"));
+    case Filters::Family::video:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Video"));
+    case Filters::Family::archives:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Archives"));
+    case Filters::Family::code:
+        return text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Code"));
+    }
+    return {};
+}
 
 QString unitText(Filters::SizeUnit unit) {
     switch (unit) {
@@ -70,6 +96,7 @@ QString kind(const Filters& filters) {
         pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Files"));
     if (filters.kind == Filters::Kind::foldersOnly)
         pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "Folders"));
+    if (filters.family != Filters::Family::any) pieces << familyText(filters.family);
     if (!filters.showInvisible)
         pieces << text(QT_TRANSLATE_NOOP("vesko::SidebarView", "No hidden"));
     if (!filters.showPackageContents)

@@ -18,5 +18,8 @@ QString sizeAndDate(const Filters& filters);
 // The sidebar's names of the choices, shared with its pickers.
 QString unitText(Filters::SizeUnit unit);
 QString dateFieldText(Filters::DateField field);
+// Also the quick filter buttons' words; empty for `any`.
+QString rangeText(Filters::DateRange range);
+QString familyText(Filters::Family family);
 
 } // namespace vesko::FilterSummary

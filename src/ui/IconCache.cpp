@@ -1,19 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "ui/IconCache.h"
 
+#include "store/SharedThumbnails.h"
 #include "store/StoreTasks.h"
+#include "ui/FallbackIcons.h"
 
 #include <QFileIconProvider>
 #include <QMimeDatabase>
+#include <QPixmap>
 
 namespace vesko {
-namespace {
-
-QIcon themeIcon(const QString& name, const QIcon& fallback) {
-    return name.isEmpty() ? fallback : QIcon::fromTheme(name, fallback);
-}
-
-} // namespace
 
 IconCache::IconCache(StoreTasks& tasks, QObject* parent) : QObject(parent), tasks_(tasks) {
     folderIcon_ = QIcon::fromTheme("folder", QFileIconProvider().icon(QFileIconProvider::Folder));
@@ -57,9 +53,48 @@ void IconCache::request(const SearchRow& row) {
 void IconCache::arrived(const QString& key, const Names& names, quint64 epoch) {
     if (epoch != epoch_) return;
     inFlight_.remove(key);
-    const QIcon plain = themeIcon(QStringLiteral("text-x-generic"),
-                                  QFileIconProvider().icon(QFileIconProvider::File));
-    byExtension_.insert(key, themeIcon(names.icon, themeIcon(names.generic, plain)));
+    // The theme may be a bare one with no file types at all: then a drawn icon of the
+    // type's family stands in.
+    byExtension_.insert(key, FallbackIcons::typeIcon(names.icon, names.generic));
+    announce();
+}
+
+namespace {
+
+QByteArray thumbnailKey(const SearchRow& row) {
+    return QByteArray::fromStdString(row.path()) + '\0' + QByteArray::number(row.modified);
+}
+
+} // namespace
+
+std::optional<QIcon> IconCache::thumbnail(const SearchRow& row) const {
+    const QIcon* known = thumbnails_.object(thumbnailKey(row));
+    if (!known) return std::nullopt;
+    return *known;
+}
+
+void IconCache::requestThumbnail(const SearchRow& row) {
+    QByteArray key = thumbnailKey(row);
+    if (thumbnails_.contains(key) || thumbnailsInFlight_.contains(key)) return;
+    thumbnailsInFlight_.insert(key);
+    tasks_.run(StoreTasks::Priority::utility,
+               [&tasks = tasks_, alive = std::weak_ptr(alive_), this, key = std::move(key),
+                path = row.path(), modified = row.modified, epoch = epoch_] {
+                   QImage image = SharedThumbnails::find(path, modified);
+                   // Rows are at most 48 pixels high; twice that keeps them sharp on a dense
+                   // screen.
+                   if (!image.isNull() && (image.width() > 96 || image.height() > 96))
+                       image = image.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                   tasks.deliver([alive, this, key, image, epoch] {
+                       if (!alive.expired()) thumbnailArrived(key, image, epoch);
+                   });
+               });
+}
+
+void IconCache::thumbnailArrived(const QByteArray& key, const QImage& image, quint64 epoch) {
+    if (epoch != epoch_) return;
+    thumbnailsInFlight_.remove(key);
+    thumbnails_.insert(key, new QIcon(image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image))));
     announce();
 }
 
@@ -79,6 +114,8 @@ void IconCache::announce() {
 void IconCache::clear() {
     byExtension_.clear();
     inFlight_.clear();
+    thumbnails_.clear();
+    thumbnailsInFlight_.clear();
     ++epoch_;
     folderIcon_ = QIcon::fromTheme("folder", QFileIconProvider().icon(QFileIconProvider::Folder));
 }

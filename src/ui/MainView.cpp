@@ -9,6 +9,7 @@
 #include "ui/IconCache.h"
 #include "ui/PreviewWindow.h"
 #include "ui/ProblemNotice.h"
+#include "ui/QuickFilterBar.h"
 #include "ui/ResultActions.h"
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
@@ -61,10 +62,18 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     content_->addWidget(statePage_);
     content_->addWidget(buildResultsPage());
 
+    // The quick filters stay above the list and above the "no results" page, where a
+    // person most needs to see (and undo) what narrowed the answer.
+    auto* results = new QWidget(this);
+    auto* resultsLayout = new QVBoxLayout(results);
+    resultsLayout->setContentsMargins(0, 0, 0, 0);
+    resultsLayout->setSpacing(0);
+    resultsLayout->addWidget(new QuickFilterBar(store_.session(), results));
+    resultsLayout->addWidget(content_, 1);
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(sidebar_);
-    splitter->addWidget(content_);
+    splitter->addWidget(results);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 900});
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewContent.h"
 
+#include "store/SharedThumbnails.h"
 #include "store/ShownText.h"
 
 #include <QFile>
@@ -111,6 +112,8 @@ PreviewContent PreviewContent::read(const std::string& path) {
         return content;
     if (looksLikeText(file, type) && readText(file, content)) return content;
     content.kind = Kind::other;
+    // A video or a document shows what a file manager drew of it, when one has.
+    content.image = SharedThumbnails::find(path, info.st_mtim.tv_sec);
     return content;
 }
 

@@ -23,7 +23,7 @@ struct PreviewContent {
 
     Kind kind = Kind::missing;
     QString name;
-    QImage image;
+    QImage image; // the picture itself, or for other files the desktop's cached thumbnail
     QString text;
     bool truncated = false; // the text is only the first `textLimit` bytes
     QString kindText;       // the MIME type's comment, in the user's language

@@ -4,6 +4,7 @@
 #include "store/IndexStore.h"
 #include "store/ShownText.h"
 #include "ui/DisplayText.h"
+#include "ui/FallbackIcons.h"
 #include "ui/PreviewContent.h"
 
 #include <QEvent>
@@ -240,9 +241,11 @@ void PreviewWindow::presentFacts(const PreviewContent& content) {
             size = tr("%1 items").arg(QLocale().toString(content.itemCount));
         break;
     default: {
-        const QIcon plain =
-            QIcon::fromTheme("text-x-generic", QFileIconProvider().icon(QFileIconProvider::File));
-        icon = QIcon::fromTheme(content.iconName, QIcon::fromTheme(content.genericIconName, plain));
+        icon = FallbackIcons::typeIcon(content.iconName, content.genericIconName);
+        if (!content.image.isNull()) {
+            icon = QIcon(QPixmap::fromImage(content.image));
+            iconSize = 256;
+        }
         // Some MIME comments start in lower case ("unknown"); a line of its own reads as
         // a sentence.
         kind = content.kindText.left(1).toUpper() + content.kindText.mid(1);

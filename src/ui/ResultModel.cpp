@@ -227,6 +227,9 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return text(*row, column);
     case Qt::ToolTipRole:
+        // A date column's tip is the exact time behind "Yesterday" or a short date.
+        if (const QString exact = exactDate(*row, column); !exact.isEmpty()) return exact;
+        return fullPath(*row);
     case pathRole:
         return fullPath(*row);
     case Qt::AccessibleTextRole:
@@ -236,6 +239,14 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
                    : text(*row, column);
     case Qt::DecorationRole:
         if (column != Column::name || !icons_) return {};
+        // The type's icon stands in until (and unless) a thumbnail is found.
+        if (store_.preferences().showThumbnails() && !row->isDirectory) {
+            if (const auto thumbnail = icons_->thumbnail(*row)) {
+                if (!thumbnail->isNull()) return *thumbnail;
+            } else {
+                icons_->requestThumbnail(*row);
+            }
+        }
         if (QIcon icon = icons_->icon(*row); !icon.isNull()) return icon;
         // Only rows being drawn ask, so icons load for the rows on screen alone.
         icons_->request(*row);
@@ -243,6 +254,19 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
         if (column == Column::size) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QString ResultModel::exactDate(const SearchRow& row, Column column) {
+    switch (column) {
+    case Column::modified:
+        return DisplayText::exactDate(row.modified);
+    case Column::created:
+        return DisplayText::exactDate(row.created);
+    case Column::accessed:
+        return DisplayText::exactDate(row.accessed);
     default:
         return {};
     }

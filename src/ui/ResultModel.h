@@ -68,6 +68,8 @@ private:
     void followColumns();
     bool followByRange(const std::vector<SearchRow>& rows);
     QString text(const SearchRow& row, Column column) const;
+    // The exact time of a date column; empty for other columns and rows without that date.
+    static QString exactDate(const SearchRow& row, Column column);
     QString kindText(const SearchRow& row) const;
 
     IndexStore& store_;

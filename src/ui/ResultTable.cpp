@@ -113,7 +113,8 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
             userWidths_.insert(static_cast<int>(model_.columnAt(section)), width);
     });
     connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
-        if (key == QLatin1String("listTextSize")) followTextSize();
+        if (key == QLatin1String("listTextSize") || key == QLatin1String("showThumbnails"))
+            followTextSize();
     });
     followTextSize();
     followSort();
@@ -203,8 +204,10 @@ void ResultTable::followTextSize() {
     text.setPointSizeF(store_.preferences().listTextSize());
     setFont(text);
     const int height = QFontMetrics(text).height();
-    verticalHeader()->setDefaultSectionSize(height + 8);
-    setIconSize(QSize(height + 2, height + 2));
+    // Thumbnails need room to be told apart; type icons stay the text's height.
+    const int icon = store_.preferences().showThumbnails() ? std::max(48, height + 2) : height + 2;
+    verticalHeader()->setDefaultSectionSize(std::max(height, icon - 2) + 8);
+    setIconSize(QSize(icon, icon));
     fitColumns();
 }
 

@@ -121,8 +121,18 @@ CollapsibleSection* SidebarView::buildKind() {
                                         QT_TR_NOOP("Only Folders")});
     caption(body, QT_TR_NOOP("Search for"), kindPicker_);
     body->addWidget(kindPicker_);
-    connect(kindPicker_, &QComboBox::activated, this,
-            [this](int i) { edit([i](Filters& f) { f.kind = Filters::kindTexts[i].first; }); });
+    connect(kindPicker_, &QComboBox::activated, this, [this](int i) {
+        edit([i](Filters& f) { f.chooseKind(Filters::kindTexts[i].first); });
+    });
+    familyPicker_ =
+        picker("familyPicker", {QT_TR_NOOP("Any Type"), QT_TR_NOOP("Documents"),
+                                QT_TR_NOOP("Images"), QT_TR_NOOP("Audio"), QT_TR_NOOP("Video"),
+                                QT_TR_NOOP("Archives"), QT_TR_NOOP("Code")});
+    caption(body, QT_TR_NOOP("Type"), familyPicker_);
+    body->addWidget(familyPicker_);
+    connect(familyPicker_, &QComboBox::activated, this, [this](int i) {
+        edit([i](Filters& f) { f.chooseFamily(Filters::familyTexts[i].first); });
+    });
     caption(body, QT_TR_NOOP("Include"));
     toggle(body, "showInvisible", QT_TR_NOOP("Hidden files and folders"), &Filters::showInvisible);
     // Bundles (folders named *.app) are rare on Linux; the switch shows only while a saved
@@ -209,9 +219,10 @@ CollapsibleSection* SidebarView::buildSizeAndDate() {
     connect(dateField_, &QComboBox::activated, this, [this](int i) {
         edit([i](Filters& f) { f.dateField = Filters::dateFieldTexts[i].first; });
     });
-    range_ =
-        picker("dateRange", {QT_TR_NOOP("Any Time"), QT_TR_NOOP("Today"), QT_TR_NOOP("Last 7 Days"),
-                             QT_TR_NOOP("Last 30 Days"), QT_TR_NOOP("Last Year")});
+    range_ = picker("dateRange",
+                    {QT_TR_NOOP("Any Time"), QT_TR_NOOP("Today"), QT_TR_NOOP("This Week"),
+                     QT_TR_NOOP("This Month"), QT_TR_NOOP("This Year"), QT_TR_NOOP("Last 7 Days"),
+                     QT_TR_NOOP("Last 30 Days"), QT_TR_NOOP("Last Year")});
     caption(body, QT_TR_NOOP("Date range"), range_);
     body->addWidget(range_);
     connect(range_, &QComboBox::activated, this, [this](int i) {
@@ -300,6 +311,7 @@ void SidebarView::showFilters() {
         box->setChecked(f.*field);
     }
     kindPicker_->setCurrentIndex(positionOf(Filters::kindTexts, f.kind));
+    familyPicker_->setCurrentIndex(positionOf(Filters::familyTexts, f.family));
     minimumUnit_->setCurrentIndex(positionOf(Filters::sizeUnitTexts, f.minimumSizeUnit));
     maximumUnit_->setCurrentIndex(positionOf(Filters::sizeUnitTexts, f.maximumSizeUnit));
     dateField_->setCurrentIndex(positionOf(Filters::dateFieldTexts, f.dateField));

@@ -62,6 +62,7 @@ private:
     CollapsibleSection* contents_ = nullptr;
     CollapsibleSection* meta_ = nullptr;
     QComboBox* kindPicker_ = nullptr;
+    QComboBox* familyPicker_ = nullptr;
     std::vector<std::pair<QCheckBox*, bool Filters::*>> toggles_;
     QCheckBox* packages_ = nullptr;
     QLabel* regexNote_ = nullptr;

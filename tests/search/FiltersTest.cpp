@@ -2,9 +2,11 @@
 #include "search/Sieve.h"
 
 #include "support/MemoryIndex.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <limits>
 
 namespace vesko {
@@ -74,6 +76,28 @@ TEST(Filters, ModifiedAfterNeverWrapsAround) {
     EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s)), 0u);
 }
 
+// "Today" and "This Week" mean the local calendar, not the last 24 hours or 7 days: at 07:13
+// on a Wednesday in Seoul (still Tuesday in UTC), the day began 7 hours ago, the week on Monday.
+TEST(Filters, CalendarRangesStartAtLocalMidnight) {
+    const struct {
+        Filters::DateRange range;
+        std::uint32_t start;                                     // 00:00 KST
+    } cases[] = {{Filters::DateRange::today, 1'699'974'000},     // 15 November
+                 {Filters::DateRange::thisWeek, 1'699'801'200},  // Monday 13 November
+                 {Filters::DateRange::thisMonth, 1'698'764'400}, // 1 November
+                 {Filters::DateRange::thisYear, 1'672'498'800}}; // 1 January
+    {
+        const test::ScopedEnv zone("TZ", "KST-9"); // a POSIX rule: no time zone database needed
+        tzset();
+        for (const auto& c : cases) {
+            Filters f;
+            f.modified = c.range;
+            EXPECT_EQ(f.modifiedAfter(now), c.start) << Filters::rawText(c.range);
+        }
+    }
+    tzset();
+}
+
 // ---- the persisted record -------------------------------------------------------------
 
 Filters everythingChanged() {
@@ -91,8 +115,9 @@ Filters everythingChanged() {
     f.minimumSizeUnit = Filters::SizeUnit::kb;
     f.maximumSize = 7;
     f.maximumSizeUnit = Filters::SizeUnit::gb;
-    f.modified = Filters::DateRange::lastMonth;
+    f.modified = Filters::DateRange::thisMonth;
     f.dateField = Filters::DateField::accessed;
+    f.family = Filters::Family::code;
     return f;
 }
 
@@ -140,9 +165,11 @@ TEST(FiltersRecord, AcceptsTheTextFormsAnIniSettingsFileGivesBack) {
     record["maximumSize"] = std::string("-1");
     record["someFutureKey"] = 3.0;
     record.erase("matchDiacritics"); // saved before the switch existed
+    record.erase("family");
     const Filters::Decoded decoded = Filters::decode(record);
     ASSERT_TRUE(decoded.filters) << decoded.problem;
     EXPECT_FALSE(decoded.filters->matchDiacritics);
+    EXPECT_EQ(decoded.filters->family, Filters::Family::any);
     EXPECT_TRUE(decoded.filters->useRegex);
     EXPECT_FALSE(decoded.filters->showInvisible);
     EXPECT_EQ(decoded.filters->minimumSize, 12.5);
@@ -182,6 +209,27 @@ TEST_F(SieveTest, ExtensionsMatchTheTextAfterTheLastDotOfTheLowercaseName) {
     for (const auto& [extensions, name, expected] : cases)
         EXPECT_EQ(admits(withExtensions(extensions), file(name)), expected)
             << extensions << " / " << name;
+}
+
+TEST_F(SieveTest, AFamilyAdmitsOnlyFilesOfItsTypesAndNarrowsTheExtensions) {
+    const std::int64_t photo = file("Holiday.JPG"), scan = file("scan.pdf"),
+                       drawing = file("plan.png"), bare = file("jpg");
+    folder("shots.png");
+    const std::int64_t folderNamedLikeAnImage = lastEntry();
+    Filters filters;
+    filters.family = Filters::Family::images;
+    EXPECT_TRUE(admits(filters, photo));
+    EXPECT_TRUE(admits(filters, drawing));
+    EXPECT_FALSE(admits(filters, scan));
+    EXPECT_FALSE(admits(filters, bare));
+    EXPECT_FALSE(admits(filters, folderNamedLikeAnImage));
+    filters.extensions = "png, pdf"; // both must hold
+    EXPECT_FALSE(admits(filters, photo));
+    EXPECT_TRUE(admits(filters, drawing));
+    EXPECT_FALSE(admits(filters, scan));
+    filters.family = Filters::Family::documents;
+    filters.extensions.clear();
+    EXPECT_TRUE(admits(filters, scan));
 }
 
 TEST_F(SieveTest, InvisibleTestsOnlyTheEntrysOwnName) {
@@ -264,8 +312,8 @@ TEST_F(SieveTest, MaximumSizeHidesEveryFolderAndMinimumComparesFoldersLikeFiles)
 
 TEST_F(SieveTest, DateRangeReadsOnlyTheChosenDateColumn) {
     using Field = Filters::DateField;
-    const std::uint32_t fresh = nowSeconds - 100, old = nowSeconds - 100'000,
-                        edge = nowSeconds - 86400;
+    const std::uint32_t fresh = nowSeconds - 100, old = nowSeconds - 1'000'000,
+                        edge = nowSeconds - 604800;
     for (const Field field : {Field::modified, Field::created, Field::accessed}) {
         SCOPED_TRACE(Filters::rawText(field));
         auto dates = [&](std::uint32_t chosen, std::uint32_t others) {
@@ -275,7 +323,7 @@ TEST_F(SieveTest, DateRangeReadsOnlyTheChosenDateColumn) {
                                       field == Field::accessed ? chosen : others});
         };
         Filters filters;
-        filters.modified = Filters::DateRange::today;
+        filters.modified = Filters::DateRange::lastWeek;
         filters.dateField = field;
         EXPECT_TRUE(admits(filters, dates(fresh, old)));
         EXPECT_FALSE(admits(filters, dates(old, fresh)));

@@ -2,8 +2,12 @@
 #include "ui/IconCache.h"
 
 #include "store/StoreTasks.h"
+#include "support/TempTree.h"
+#include "ui/FallbackIcons.h"
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -79,6 +83,46 @@ TEST(IconCache, FoldersNeedNoLoadAndClearForgetsFiles) {
     EXPECT_TRUE(cache.icon(fileRow("a.txt")).isNull()) << "a load from before clear() arrived";
     cache.request(fileRow("a.txt"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.icon(fileRow("a.txt")).isNull(); }, 30'000));
+}
+
+// A theme that knows only plain text: text files (source code too, whose generic icon is
+// plain text's) get its icon, the other families Vesko's drawn ones, each its own, never the
+// blank page of a missing icon.
+TEST(IconCache, TypesTheThemeLacksGetADrawnIconOfTheirFamily) {
+    test::TempTree tree;
+    tree.file("icons/sparse/index.theme",
+              "[Icon Theme]\nName=sparse\nDirectories=16\n[16]\nSize=16\nType=Fixed\n");
+    tree.dir("icons/sparse/16");
+    QImage red(16, 16, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(QString::fromStdString(tree.path("icons/sparse/16/text-x-generic.png"))));
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeSearchPaths({QString::fromStdString(tree.path("icons"))});
+    QIcon::setThemeName("sparse");
+
+    Loader loader;
+    IconCache cache(loader.tasks);
+    const char* names[] = {"notes.txt", "photo.png", "song.mp3", "backup.zip", "tool.py"};
+    for (const char* name : names)
+        cache.request(fileRow(name));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(std::begin(names), std::end(names),
+                               [&](const char* n) { return !cache.icon(fileRow(n)).isNull(); });
+        },
+        30'000));
+    const auto pixels = [](const QIcon& icon) { return icon.pixmap(16).toImage(); };
+    for (const char* text : {"notes.txt", "tool.py"})
+        EXPECT_EQ(pixels(cache.icon(fileRow(text))).pixelColor(8, 8), QColor(Qt::red)) << text;
+    using F = FallbackIcons::Family;
+    EXPECT_EQ(pixels(cache.icon(fileRow("photo.png"))), pixels(FallbackIcons::icon(F::image)));
+    EXPECT_EQ(pixels(cache.icon(fileRow("song.mp3"))), pixels(FallbackIcons::icon(F::audio)));
+    EXPECT_EQ(pixels(cache.icon(fileRow("backup.zip"))), pixels(FallbackIcons::icon(F::archive)));
+    EXPECT_NE(pixels(FallbackIcons::icon(F::image)), pixels(FallbackIcons::icon(F::plain)));
+
+    QIcon::setThemeName(themeName);
+    QIcon::setThemeSearchPaths(searchPaths);
 }
 
 } // namespace

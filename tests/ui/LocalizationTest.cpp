@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
 #include <cerrno>
 #include <cstring>
 
@@ -34,8 +36,9 @@ protected:
 };
 
 TEST_F(LocalizationTest, SwitchesEveryTextAtRunTimeAndRemembersTheChoice) {
-    const std::vector<QString> english = {"Date only", "A name can't contain “/”.", "3 days ago"};
-    const std::vector<QString> korean = {"날짜만", "이름에 “/”를 넣을 수 없습니다.", "3일 전"};
+    const std::vector<QString> english = {"Date only", "A name can't contain “/”.",
+                                          "5 minutes ago"};
+    const std::vector<QString> korean = {"날짜만", "이름에 “/”를 넣을 수 없습니다.", "5분 전"};
     Localization localization(settings);
     int changes = 0;
     QObject::connect(&localization, &Localization::languageChanged, [&] { ++changes; });
@@ -77,18 +80,35 @@ TEST(PathTextTest, TildeOnlyForTheWholeHomeFolder) {
               "/Users/anna/x");
 }
 
-// An entry without a date reads "-" in every style; relative dates look both ways.
+// An entry without a date reads "-" in every style. Relative dates say near times as a
+// person does and older or future ones as dates.
 TEST(DateTextTest, NoDateAndRelative) {
     test::TempTree tree;
     Settings settings(tree.path("vesko.conf"));
     Localization english(settings);
     english.setLanguage("en");
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-    const auto seconds = static_cast<std::uint32_t>(now.toSecsSinceEpoch());
+    const QDateTime now(QDate(2023, 11, 15), QTime(9, 30));
     for (const auto& [style, raw] : Preferences::dateStyles)
         EXPECT_EQ(DisplayText::dateText(style, 0, now), "-") << raw;
-    EXPECT_EQ(DisplayText::sample(DateStyle::relative, now), "3 days ago");
-    EXPECT_EQ(DisplayText::dateText(DateStyle::relative, seconds + 7200, now), "in 2 hr.");
+    const QLocale locale;
+    const struct {
+        qint64 before;
+        QString shown;
+    } cases[] = {
+        {20, "Just now"},
+        {300, "5 minutes ago"},
+        {3600, "1 hour ago"},
+        {2 * 3600 + 59, "2 hours ago"},
+        {10 * 3600, "Yesterday " + locale.toString(QTime(23, 30), QLocale::ShortFormat)},
+        {3 * 86400, locale.toString(QDate(2023, 11, 12), QLocale::ShortFormat)},
+        {-7200, locale.toString(now.addSecs(7200), QLocale::ShortFormat)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DisplayText::dateText(
+                      DateStyle::relative,
+                      static_cast<std::uint32_t>(now.toSecsSinceEpoch() - c.before), now),
+                  c.shown)
+            << c.before;
 }
 
 // A trash of many marked items counts what stayed, names a screenful with its reason and

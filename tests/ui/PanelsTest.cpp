@@ -8,6 +8,7 @@
 #include "ui/ExclusionsView.h"
 #include "ui/FilterSummary.h"
 #include "ui/LocationsView.h"
+#include "ui/QuickFilterBar.h"
 #include "ui/SavedSearchesView.h"
 #include "ui/SettingsWindow.h"
 #include "ui/SidebarView.h"
@@ -79,6 +80,46 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
         EXPECT_EQ(child<QLabel>(sidebar, summary)->text(), "") << summary;
 }
 
+// The quick buttons are the sidebar's settings seen from above the list: a click sets, a
+// second click clears, and each side shows what the other changed. Space works them too.
+TEST_F(PanelsTest, QuickFiltersAndTheSidebarShowOneSetting) {
+    home.file("docs/plan.pdf");
+    home.file("docs/plan.png");
+    auto store = startedStore();
+    SidebarView sidebar(*store);
+    QuickFilterBar quick(store->session());
+    auto* images = child<QToolButton>(quick, "quickImages");
+    auto* folders = child<QToolButton>(quick, "quickFolders");
+    auto* family = child<QComboBox>(sidebar, "familyPicker");
+    const Filters& f = store->session().filters();
+
+    images->click();
+    EXPECT_EQ(f.family, Filters::Family::images);
+    EXPECT_EQ(family->currentText(), "Images");
+    searchFor(*store, "plan");
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"plan.png"});
+
+    folders->click(); // folders hold no images: choosing one lets go of the other
+    EXPECT_EQ(f.kind, Filters::Kind::foldersOnly);
+    EXPECT_EQ(f.family, Filters::Family::any);
+    EXPECT_FALSE(images->isChecked());
+    folders->click();
+    EXPECT_EQ(f.kind, Filters::Kind::all);
+
+    auto* range = child<QComboBox>(sidebar, "dateRange");
+    const int thisWeek = range->findText("This Week");
+    range->setCurrentIndex(thisWeek);
+    emit range->activated(thisWeek);
+    EXPECT_TRUE(child<QToolButton>(quick, "quickThisWeek")->isChecked());
+    auto* today = child<QToolButton>(quick, "quickToday");
+    today->setFocus();
+    QTest::keyClick(today, Qt::Key_Space);
+    EXPECT_EQ(f.modified, Filters::DateRange::today);
+    EXPECT_EQ(range->currentText(), "Today");
+    QTest::keyClick(today, Qt::Key_Space);
+    EXPECT_TRUE(f.isEmpty());
+}
+
 TEST(FilterSummaryTest, ClosedSectionsSummariseTheirSettings) {
     struct Case {
         std::function<void(Filters&)> set;
@@ -91,6 +132,11 @@ TEST(FilterSummaryTest, ClosedSectionsSummariseTheirSettings) {
              f.showInvisible = f.showPackageContents = false;
          },
          "Folders · No hidden · No packages", "", "", ""},
+        {[](Filters& f) {
+             f.family = Filters::Family::audio;
+             f.modified = Filters::DateRange::thisWeek;
+         },
+         "Audio", "", "", "This Week"},
         {[](Filters& f) {
              f.matchPath = f.matchCase = f.matchDiacritics = true;
              f.extensions = ".PDF, tar.gz";
@@ -107,7 +153,7 @@ TEST(FilterSummaryTest, ClosedSectionsSummariseTheirSettings) {
              f.maximumSizeUnit = Filters::SizeUnit::gb;
              f.modified = Filters::DateRange::lastMonth;
          },
-         "", "", "", "> 1.5 MB · < 2 GB · This month"},
+         "", "", "", "> 1.5 MB · < 2 GB · Last 30 Days"},
         {[](Filters& f) { f.dateField = Filters::DateField::created; }, "", "", "", "Created"},
     };
     for (const Case& c : cases) {

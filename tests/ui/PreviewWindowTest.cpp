@@ -3,9 +3,15 @@
 #include "ui/DisplayText.h"
 
 #include "store/FileActions.h"
+#include "store/SharedThumbnails.h"
 #include "store/StoreFixture.h"
+#include "support/ScopedEnv.h"
+#include "ui/IconCache.h"
 #include "ui/PreviewContent.h"
+#include "ui/ResultModel.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLocale>
@@ -103,6 +109,53 @@ TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
         EXPECT_EQ(showing(window, "previewSize") ? label(window, "previewSize") : "", c.size);
         EXPECT_TRUE(showing(window, "previewIcon"));
     }
+}
+
+// The desktop's shared thumbnail of a video or document shows in the preview, found by the
+// name's stored bytes, and only while it was made from the file as it is now.
+TEST_F(PreviewWindowTest, OtherFilesShowTheDesktopsThumbnailWhileItMatchesTheFile) {
+    EXPECT_EQ(SharedThumbnails::uriOf("/home/u/My File&\xC3\xBC\xFF.mp4"),
+              "file:///home/u/My%20File&%C3%BC%FF.mp4"); // as GLib writes it
+    const test::ScopedEnv cache("XDG_CACHE_HOME", state.path("cache"));
+    const std::string movie = home.file("clip\xFF.mp4", std::string("\0\0\0\x18"
+                                                                    "ftypmp42",
+                                                                    12));
+    home.setModified("clip\xFF.mp4", 1'600'000'000);
+    const auto cacheThumbnail = [&](const char* size, const QByteArray& mtime) {
+        const QByteArray uri = SharedThumbnails::uriOf(movie);
+        QImage thumbnail(64, 36, QImage::Format_RGB32);
+        thumbnail.fill(Qt::darkCyan);
+        thumbnail.setText("Thumb::URI", QString::fromLatin1(uri));
+        thumbnail.setText("Thumb::MTime", QString::fromLatin1(mtime));
+        const QString folder = QString::fromStdString(state.path("cache/thumbnails/")) + size;
+        QDir().mkpath(folder);
+        const QString name = QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex();
+        ASSERT_TRUE(thumbnail.save(folder + '/' + name + ".png"));
+    };
+    cacheThumbnail("large", "1599999999"); // made before the file last changed
+    EXPECT_TRUE(PreviewContent::read(movie).image.isNull());
+    cacheThumbnail("normal", "1600000000");
+    const PreviewContent content = PreviewContent::read(movie);
+    EXPECT_EQ(content.kind, PreviewContent::Kind::other);
+    EXPECT_EQ(content.image.size(), QSize(64, 36));
+
+    auto store = startedStore();
+    PreviewWindow window(*store);
+    showAndWait(window, movie);
+    EXPECT_EQ(window.findChild<QLabel*>("previewIcon")->pixmap().size(), QSize(64, 36));
+
+    // The list's thumbnail view shows the same picture in the row.
+    IconCache icons(store->tasks());
+    ResultModel model(*store, &icons);
+    store->preferences().setShowThumbnails(true);
+    searchFor(*store, "clip");
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto icon = model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>();
+            return icon.availableSizes().contains(QSize(64, 36));
+        },
+        test::patience));
 }
 
 TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {

@@ -162,6 +162,14 @@ TEST_F(ResultModelTest, ColumnsFollowThePreferencesAndTheHeaderShowsTheSort) {
     EXPECT_EQ(model.data(model.index(0, 0), ResultModel::pathRole).toString(),
               QString::fromStdString(home.path("docs/report.txt")));
     EXPECT_FALSE(model.data(model.index(0, 1)).toString().isEmpty()); // a kind for .txt
+    // A date's tip is its exact time, whatever short form the cell shows.
+    const int modified = model.sectionOf(ResultModel::Column::modified);
+    store->preferences().setDateStyle(DateStyle::relative);
+    const QString tip = model.data(model.index(0, modified), Qt::ToolTipRole).toString();
+    EXPECT_NE(tip, model.data(model.index(0, modified)).toString());
+    EXPECT_EQ(tip, QLocale().toString(
+                       QDateTime::fromSecsSinceEpoch(store->session().rows().front().modified),
+                       QLocale::LongFormat));
 }
 
 // A newline or a right-to-left override shows as an escape in the cell and the tooltip;
