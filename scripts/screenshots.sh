@@ -137,6 +137,8 @@ keys() {
 # Main-window position (window coordinates) of the sidebar's Regular Expression switch,
 # with the Name section open; the Korean texts are a little taller.
 declare -A regex_switch=([en]="40 381" [ko]="40 421")
+# The quick filter bar's first button (Documents) above the list, sidebar closed.
+declare -A documents_button=([en]="48 71" [ko]="26 73")
 
 shoot_variant() {
     local appearance="$1" language="$2"
@@ -155,6 +157,9 @@ shoot_variant() {
     main="$(await_window "$pid")"
     sleep 1
     shoot "$main" main-results
+    xdotool mousemove --window "$main" ${documents_button[$language]} click 1
+    shoot "$main" main-quick-filter
+    xdotool mousemove --window "$main" ${documents_button[$language]} click 1
 
     keys "$main" key ctrl+y
     local preview
