@@ -148,27 +148,47 @@ void writeRoots(Writer& writer, const std::map<std::uint32_t, std::string>& root
     }
 }
 
-// Another thread may be interning into the shard. The offsets are published last, so the
-// length of `starts` taken once bounds a consistent snapshot of all four columns.
-void writeShard(Writer& writer, const NameTable::Shard& shard) {
-    const std::size_t offsets = shard.starts().count();
-    if (offsets == 0) return writer.fail(EINVAL);
-    const std::size_t last = offsets - 1;
-    writeBlock(writer, shard.bytes(), shard.starts()[last]);
-    writeBlock(writer, shard.starts(), offsets);
-    writeBlock(writer, shard.display(), shard.displayStarts()[last]);
-    writeBlock(writer, shard.displayStarts(), offsets);
+using NameCounts = NameBlockFilter::Counts;
+
+// Another thread may be interning into the shards. The offsets are published last, so the
+// length of each shard's `starts`, taken once before anything is written, bounds a
+// consistent snapshot of its four columns and of the block filter.
+NameCounts publishedNames(const NameTable& names) {
+    NameCounts counts{};
+    for (std::size_t s = 0; s < storedShardCount; ++s)
+        counts[s] = names.shard(s).nameCount();
+    return counts;
+}
+
+void writeShard(Writer& writer, const NameTable::Shard& shard, std::uint32_t names) {
+    writeBlock(writer, shard.bytes(), shard.starts()[names]);
+    writeBlock(writer, shard.starts(), std::size_t{names} + 1);
+    writeBlock(writer, shard.display(), shard.displayStarts()[names]);
+    writeBlock(writer, shard.displayStarts(), std::size_t{names} + 1);
+}
+
+void writeBlockFilter(Writer& writer, const NameTable& names, const NameCounts& counts) {
+    const NameBlockFilter::Built filter = NameBlockFilter::build(names, counts);
+    if (filter.bits.size() > UINT32_MAX) return writer.fail(EOVERFLOW);
+    writer.value(filter.bucketsLog2);
+    writer.value(static_cast<std::uint32_t>(filter.bits.size()));
+    writer.padToEight();
+    writer.append(std::as_bytes(std::span(filter.bits)));
 }
 
 int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::uint64_t lastEventID,
                  double builtAt) {
     if (names.shardsCount() != storedShardCount) return EINVAL;
+    for (std::size_t s = 0; s < storedShardCount; ++s)
+        if (names.shard(s).starts().count() == 0) return EINVAL;
+    const NameCounts counts = publishedNames(names);
     Writer writer(fd);
     writeHeader(writer, lastEventID, builtAt);
     writeRoots(writer, index.rootPaths);
     writer.value(storedShardCount);
     for (std::size_t s = 0; s < storedShardCount; ++s)
-        writeShard(writer, names.shard(s));
+        writeShard(writer, names.shard(s), counts[s]);
+    writeBlockFilter(writer, names, counts);
     writeBlock(writer, index.dirParent);
     writeBlock(writer, index.dirName);
     writeBlock(writer, index.entryName);
@@ -256,8 +276,6 @@ bool rootsMatch(const std::map<std::uint32_t, std::string>& stored,
     return true;
 }
 
-using NameCounts = std::array<std::uint32_t, storedShardCount>;
-
 // The 32 shards as mapped columns, each checked so that every offset stays inside its
 // bytes; `counts` receives each shard's number of names.
 std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader, NameCounts& counts,
@@ -275,6 +293,21 @@ std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader, 
         counts[s] = static_cast<std::uint32_t>(shard.starts.count() - 1);
     }
     return shards;
+}
+
+// The names' block filter, checked against the names it covers: a bucket count a save
+// writes and the length that count and the names give. Only a process that searches the
+// file in place keeps it; one that keeps its index updates the names without it.
+bool readBlockFilter(Reader& reader, const NameCounts& counts, const MappedArchive* archive,
+                     Use use, std::optional<NameBlockFilter>& filter) {
+    const auto bucketsLog2 = reader.value<std::uint32_t>();
+    const auto bits = reader.block<std::uint64_t>();
+    if (reader.failed() || bucketsLog2 < NameBlockFilter::fewestBucketsLog2 ||
+        bucketsLog2 > NameBlockFilter::mostBucketsLog2 ||
+        bits.size() != NameBlockFilter::wordCount(bucketsLog2, counts))
+        return false;
+    if (use == Use::searchOnly) filter.emplace(bucketsLog2, counts, bits, archive);
+    return true;
 }
 
 // The nine file-index blocks: the entries' name and directory columns stay mapped; the
@@ -387,12 +420,14 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
     NameCounts counts{};
     auto shards = readShards(reader, counts, trusted);
-    if (!shards) return std::nullopt;
+    std::optional<NameBlockFilter> filter;
+    if (!shards || !readBlockFilter(reader, counts, mapping.get(), use, filter))
+        return std::nullopt;
     loaded.index = readColumns(reader, use);
     loaded.index.rootPaths = std::move(*roots);
     if (reader.failed() || (!trusted && !isSound(loaded.index, counts))) return std::nullopt;
     loaded.index.archive = mapping;
-    loaded.names = std::make_shared<NameTable>(*shards, mapping);
+    loaded.names = std::make_shared<NameTable>(*shards, mapping, std::move(filter));
     loaded.bytes = static_cast<std::int64_t>(size);
     return loaded;
 }

@@ -17,7 +17,7 @@
 namespace vesko::IndexArchive {
 
 inline constexpr char fileName[] = "index.veskoindex";
-inline constexpr std::uint32_t version = 10; // 10: folded names lose their diacritics
+inline constexpr std::uint32_t version = 11; // 11: the names' block filter
 
 // What identifies the bytes of an archive file without reading them: its size, its
 // modification time and the checksum it ends in. A passed check leaves this mark on the file
