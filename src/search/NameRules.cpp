@@ -368,6 +368,13 @@ std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bo
                     });
 }
 
+std::size_t blockCount(const std::vector<std::uint64_t>& blocks) {
+    std::size_t count = 0;
+    for (const std::uint64_t word : blocks)
+        count += static_cast<std::size_t>(std::popcount(word));
+    return count;
+}
+
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
@@ -375,6 +382,10 @@ std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view need
     // Names that lack a trigram of the needle lie in blocks the filter rules out.
     const NameBlockFilter* filter = names.blockFilter();
     const auto blocks = filter ? filter->blocksHolding(needle) : std::nullopt;
+    // A second thread pays only when many blocks remain to be read.
+    if (blocks)
+        parallel =
+            parallel && blockCount(*blocks) * NameBlockFilter::namesPerBlock >= splitFromNames;
     auto collect = [&](auto find) {
         return collectByShard(names, test, parallel,
                               [&](const auto& shard, std::uint32_t n, auto& visit) {
