@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace vesko::IndexArchive {
 namespace {
@@ -35,9 +36,13 @@ constexpr std::size_t initialBufferBytes = 1 << 20;
 constexpr std::size_t flushThreshold = 4 << 20;
 // The file ends in the XXH3-64 hash of every byte before it.
 constexpr std::size_t checksumBytes = 8;
+// Before it, the offset of the names' block filter, which comes last so that a process
+// that keeps its index can leave it unread.
+constexpr std::size_t filterOffsetBytes = 8;
 constexpr std::size_t headerBytes = 28;
-// Shorter files cannot hold a header and a checksum and are refused without reading.
-constexpr std::int64_t minimumFileBytes = headerBytes + checksumBytes;
+// Shorter files cannot hold a header, the filter's offset and a checksum and are refused
+// without reading.
+constexpr std::int64_t minimumFileBytes = headerBytes + filterOffsetBytes + checksumBytes;
 
 static_assert(storedShardCount == NameTable::shardCount);
 
@@ -188,7 +193,6 @@ int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::ui
     writer.value(storedShardCount);
     for (std::size_t s = 0; s < storedShardCount; ++s)
         writeShard(writer, names.shard(s), counts[s]);
-    writeBlockFilter(writer, names, counts);
     writeBlock(writer, index.dirParent);
     writeBlock(writer, index.dirName);
     writeBlock(writer, index.entryName);
@@ -198,6 +202,9 @@ int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::ui
     writeBlock(writer, index.entryModified);
     writeBlock(writer, index.entryCreated);
     writeBlock(writer, index.entryAccessed);
+    const std::uint64_t filterAt = writer.position();
+    writeBlockFilter(writer, names, counts);
+    writer.value(filterAt);
     writer.finish();
     return writer.error();
 }
@@ -212,6 +219,7 @@ public:
         : base_(base), size_(size), file_(file) {}
 
     bool failed() const { return failed_; }
+    std::uint64_t offset() const { return offset_; }
     const std::uint8_t* take(std::uint64_t n) {
         if (failed_ || n > size_ - offset_) {
             failed_ = true;
@@ -407,25 +415,50 @@ std::optional<std::map<std::uint32_t, std::string>> readHead(Reader& reader, Loa
     return readRoots(reader);
 }
 
+// The filter's offset as the file's trailer gives it.
+std::uint64_t storedFilterOffset(const std::uint8_t* base, std::uint64_t size) {
+    std::uint64_t at = 0;
+    std::memcpy(&at, base + size - checksumBytes - filterOffsetBytes, sizeof at);
+    return at;
+}
+
+// The block filter, which must begin where the columns end and end where the trailer
+// begins.
+bool readFilterToTrailer(Reader& reader, const std::uint8_t* base, std::uint64_t size,
+                         const NameCounts& counts, const MappedArchive* archive, Use use,
+                         std::optional<NameBlockFilter>& filter) {
+    const std::uint64_t filterAt = reader.offset();
+    return readBlockFilter(reader, counts, archive, use, filter) &&
+           reader.offset() == size - checksumBytes - filterOffsetBytes &&
+           storedFilterOffset(base, size) == filterAt;
+}
+
 // `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
-// keeps alive. The checksum at the end is not read here, nor the bounds when `trusted`.
-std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
+// keeps alive. `held` bytes of the file's `size` are at `base`: all of them, or everything
+// before the block filter (a private copy that leaves it unread), where the columns must
+// end. The checksum at the end is not read here, nor the bounds when `trusted`.
+std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size, std::uint64_t held,
                             const SharedMappedArchive& mapping,
                             const std::vector<std::string>& expectingRoots, Use use,
                             bool trusted = false) {
     if (size < static_cast<std::uint64_t>(minimumFileBytes)) return std::nullopt;
-    Reader reader(base, size - checksumBytes, mapping ? mapping->fileDescriptor() : -1);
+    const bool whole = held >= size;
+    Reader reader(base, whole ? size - checksumBytes - filterOffsetBytes : held,
+                  mapping ? mapping->fileDescriptor() : -1);
     Loaded loaded;
     auto roots = readHead(reader, loaded);
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
     NameCounts counts{};
     auto shards = readShards(reader, counts, trusted);
-    std::optional<NameBlockFilter> filter;
-    if (!shards || !readBlockFilter(reader, counts, mapping.get(), use, filter))
-        return std::nullopt;
+    if (!shards) return std::nullopt;
     loaded.index = readColumns(reader, use);
     loaded.index.rootPaths = std::move(*roots);
-    if (reader.failed() || (!trusted && !isSound(loaded.index, counts))) return std::nullopt;
+    std::optional<NameBlockFilter> filter;
+    if (reader.failed() ||
+        (whole ? !readFilterToTrailer(reader, base, size, counts, mapping.get(), use, filter)
+               : reader.offset() != held) ||
+        (!trusted && !isSound(loaded.index, counts)))
+        return std::nullopt;
     loaded.index.archive = mapping;
     loaded.names = std::make_shared<NameTable>(*shards, mapping, std::move(filter));
     loaded.bytes = static_cast<std::int64_t>(size);
@@ -497,26 +530,46 @@ bool readExactly(int fd, void* into, std::size_t size, std::size_t offset) {
     return true;
 }
 
-// The file's first `size` bytes read into anonymous memory of its own, made read-only once
-// filled; `hash`, when given, takes the bytes before the checksum in chunks while they are
-// still in the cache. A file that shrinks while it is read is refused; one rewritten
-// meanwhile fails its checksum.
-SharedMappedArchive copyFile(int fd, std::size_t size, XXH3_state_t* hash = nullptr) {
-    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+constexpr std::size_t copyChunk = 1 << 18;
+
+// The file's first `held` bytes read into anonymous memory of its own, made read-only once
+// filled; `hash`, when given, takes the bytes of the file's `size` before the checksum in
+// chunks while they are still in the cache, also those past `held`. A file that shrinks
+// while it is read is refused; one rewritten meanwhile fails its checksum.
+SharedMappedArchive copyFile(int fd, std::size_t held, std::size_t size,
+                             XXH3_state_t* hash = nullptr) {
+    void* base = ::mmap(nullptr, held, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED) return nullptr;
-    auto copy = std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size));
+    auto copy = std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(held));
     // Large pages cut the page faults of filling tens of megabytes by a factor of 512.
-    ::madvise(base, size, MADV_HUGEPAGE);
+    ::madvise(base, held, MADV_HUGEPAGE);
     auto* p = static_cast<std::uint8_t*>(base);
     const std::size_t hashed = size - std::min(size, checksumBytes);
-    constexpr std::size_t chunk = 1 << 18;
-    for (std::size_t done = 0; done < size; done += chunk) {
-        const std::size_t n = std::min(chunk, size - done);
+    for (std::size_t done = 0; done < held; done += copyChunk) {
+        const std::size_t n = std::min(copyChunk, held - done);
         if (!readExactly(fd, p + done, n, done)) return nullptr;
         if (hash && done < hashed) XXH3_64bits_update(hash, p + done, std::min(n, hashed - done));
     }
-    ::mprotect(base, size, PROT_READ);
+    ::mprotect(base, held, PROT_READ);
+    if (hash && held < hashed) {
+        const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(copyChunk);
+        for (std::size_t done = held; done < hashed; done += copyChunk) {
+            const std::size_t n = std::min(copyChunk, hashed - done);
+            if (!readExactly(fd, buffer.get(), n, done)) return nullptr;
+            XXH3_64bits_update(hash, buffer.get(), n);
+        }
+    }
     return copy;
+}
+
+// How much of the file a private copy holds: everything before the block filter, or the
+// whole file when its trailer names no place for the filter (the parse then refuses it).
+std::size_t heldByCopy(int fd, std::size_t size) {
+    std::uint64_t filterAt = 0;
+    if (!readExactly(fd, &filterAt, sizeof filterAt, size - checksumBytes - filterOffsetBytes) ||
+        filterAt < headerBytes || filterAt > size - checksumBytes - filterOffsetBytes)
+        return size;
+    return static_cast<std::size_t>(filterAt);
 }
 
 // The private copy, or nothing when the file cannot be read or (with `check`) its bytes do
@@ -524,10 +577,12 @@ SharedMappedArchive copyFile(int fd, std::size_t size, XXH3_state_t* hash = null
 SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
     XXH3_state_t hash;
     XXH3_64bits_reset(&hash);
-    auto copy = copyFile(fd, size, check == Check::atLoad ? &hash : nullptr);
+    auto copy = copyFile(fd, heldByCopy(fd, size), size, check == Check::atLoad ? &hash : nullptr);
     if (!copy || check != Check::atLoad) return copy;
-    const auto* base = static_cast<const std::uint8_t*>(copy->base());
-    if (XXH3_64bits_digest(&hash) != storedChecksum(base, size)) return nullptr;
+    std::uint64_t stored = 0;
+    if (!readExactly(fd, &stored, sizeof stored, size - checksumBytes) ||
+        XXH3_64bits_digest(&hash) != stored)
+        return nullptr;
     return copy;
 }
 
@@ -623,10 +678,12 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const
                                            ? copyChecked(file, size, check)
                                            : mapChecked(std::move(fd), size, check);
     if (!memory) return std::nullopt;
-    auto loaded = parse(bytesOf(*memory), size, memory, expectingRoots, use, trusted);
+    auto loaded = parse(bytesOf(*memory), size, static_cast<std::uint64_t>(memory->size()), memory,
+                        expectingRoots, use, trusted);
     if (!loaded) return std::nullopt;
     loaded->mark = *mark;
     loaded->checked = trusted;
+    loaded->checkedAtLoad = check == Check::atLoad;
     ArchiveFolder::markUsed(file); // still open: the copy's or the mapping's
     return loaded;
 }
@@ -635,7 +692,10 @@ bool verify(const Loaded& loaded) {
     const MappedArchive* memory = loaded.index.archive.get();
     if (!memory) return false;
     const auto size = static_cast<std::size_t>(memory->size());
-    if (memory->fileDescriptor() < 0) return checksumHolds(bytesOf(*memory), size);
+    // A copy that leaves the filter unread was checked while it was read, or not at all.
+    if (memory->fileDescriptor() < 0)
+        return std::cmp_less(memory->size(), loaded.bytes) ? loaded.checkedAtLoad
+                                                           : checksumHolds(bytesOf(*memory), size);
     if (!mappingChecksumHolds(*memory)) return false;
     leaveMark(memory->fileDescriptor(), loaded.mark);
     return true;
@@ -647,7 +707,7 @@ std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoo
     if (reinterpret_cast<std::uintptr_t>(bytes) % 8 != 0) return std::nullopt;
     const auto* base = static_cast<const std::uint8_t*>(bytes);
     if (!checksumHolds(base, size)) return std::nullopt;
-    return parse(base, size, nullptr, expectingRoots, Use::updatable);
+    return parse(base, size, size, nullptr, expectingRoots, Use::updatable);
 }
 
 void seal(void* bytes, std::size_t size) {
@@ -660,7 +720,8 @@ std::optional<std::vector<std::string>> storedRoots(const std::string& path) {
     std::size_t size = 0;
     FileDescriptor fd = openArchive(path, size);
     if (!fd) return std::nullopt;
-    const SharedMappedArchive memory = copyFile(fd.get(), std::min(size, std::size_t{1} << 20));
+    const std::size_t head = std::min(size, std::size_t{1} << 20);
+    const SharedMappedArchive memory = copyFile(fd.get(), head, head);
     if (!memory) return std::nullopt;
     Reader reader(bytesOf(*memory), static_cast<std::uint64_t>(memory->size()));
     Loaded header;

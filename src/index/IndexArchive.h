@@ -43,6 +43,8 @@ struct Loaded {
     // The file carries the mark of a check it passed and has not changed since, so it was
     // used without checking again (only with `Check::unlessMarked`).
     bool checked = false;
+    // Its checksum was verified as it was loaded (`Check::atLoad`).
+    bool checkedAtLoad = false;
 };
 
 // The archive of these normalised roots in the prepared cache folder: one file per set.
