@@ -152,7 +152,21 @@ bench_intern() {
     "$bin/micro_intern" --benchmark_counters_tabular=true
 }
 
-search_queries=(s e json 2023 swift readme "index store" résumé 보고서)
+# A query in double quotes is one text with a space for both tools; words without quotes
+# must all occur, for Vesko as one query and for plocate as one pattern each.
+search_queries=(s e json 2023 swift readme '"index store"' "index store" résumé 보고서)
+
+# The query as plocate's patterns, each quoted for the shell.
+plocate_patterns() {
+    local q="$1" word out=()
+    if [[ "$q" == \"*\" ]]; then
+        q="${q#\"}"
+        printf "'%s'" "${q%\"}"
+        return
+    fi
+    for word in $q; do out+=("'$word'"); done
+    printf '%s' "${out[*]}"
+}
 
 # One row per query from hyperfine's CSV files (vesko first, plocate second) and the
 # counts each tool printed. The query comes last: its width in bytes is not its width on
@@ -198,25 +212,26 @@ bench_search() {
         --prunepaths '' --prunefs '' --prunenames ''
     echo
     echo "vesko:   $vesko --find --root $tree --count Q   (the archive is loaded on every run)"
-    echo "plocate: plocate -d $db -b -i -c Q   (base names, case-insensitive)"
+    echo "plocate: plocate -d $db -b -i -c Q   (base names, case-insensitive; the words of an"
+    echo "         unquoted query as patterns of their own, which must all match)"
     echo "hyperfine --shell=none, 3 warm-ups, $search_runs runs; ratio = vesko / plocate"
-    local i q
+    local i q patterns
     for i in "${!search_queries[@]}"; do
         q="${search_queries[$i]}"
+        patterns="$(plocate_patterns "$q")"
         "$vesko" --find --root "$tree" --count "$q" >"$work/vesko-$i.count" || true
-        plocate -d "$db" -b -i -c "$q" >"$work/plocate-$i.count" || true
+        eval "plocate -d '$db' -b -i -c $patterns" >"$work/plocate-$i.count" || true
         hyperfine --shell=none --style none --warmup 3 --runs "$search_runs" -i \
             --export-csv "$work/search-$i.csv" \
             --command-name vesko "$vesko --find --root '$tree' --count '$q'" \
-            --command-name plocate "plocate -d '$db' -b -i -c '$q'" >>"$work/hyperfine.log" 2>&1 ||
+            --command-name plocate "plocate -d '$db' -b -i -c $patterns" >>"$work/hyperfine.log" 2>&1 ||
             { cat "$work/hyperfine.log"; rm -rf "$work"; return 1; }
     done
     echo
     print_search_table "$work"
     echo "Counts differ where the tools differ: plocate compares bytes, so it misses names"
     echo "stored decomposed (NFD), which Vesko finds, and counts the e of a decomposed é for"
-    echo "the query e, which Vesko reads as one letter é; it takes \"index store\" as one text"
-    echo "with a space, Vesko as two words that must both occur."
+    echo "the query e, which Vesko reads as one letter é."
     rm -rf "$work"
 }
 

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "app/StoredSettings.h"
 
+#include "index/FileDescriptor.h"
 #include "index/HomeFolder.h"
 #include "scan/Roots.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 namespace vesko {
 namespace {
@@ -180,6 +182,21 @@ Kind kindOf(std::string& item) {
     return Kind::text;
 }
 
+// The whole file, or what could be read of it. Plain reads: a stream would set up the C++
+// locale, which costs a command-line search more than reading the file.
+std::string contentsOf(const std::string& path) {
+    std::string data;
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) return data;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return data;
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 bool allStartWith(const std::vector<std::string>& paths, std::string_view starts) {
     return std::all_of(paths.begin(), paths.end(), [&](const std::string& path) {
         return !path.empty() && starts.find(path.front()) != none;
@@ -191,8 +208,7 @@ bool allStartWith(const std::vector<std::string>& paths, std::string_view starts
 StoredSettings::StoredSettings() : StoredSettings(filePath()) {}
 
 StoredSettings::StoredSettings(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::string data{std::istreambuf_iterator<char>(file), {}};
+    const std::string data = contentsOf(path);
     bool general = true;
     std::size_t pos = 0;
     std::string_view line;

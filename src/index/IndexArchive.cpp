@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace vesko::IndexArchive {
 namespace {
@@ -35,9 +36,13 @@ constexpr std::size_t initialBufferBytes = 1 << 20;
 constexpr std::size_t flushThreshold = 4 << 20;
 // The file ends in the XXH3-64 hash of every byte before it.
 constexpr std::size_t checksumBytes = 8;
+// Before it, the offset of the names' block filter, which comes last so that a process
+// that keeps its index can leave it unread.
+constexpr std::size_t filterOffsetBytes = 8;
 constexpr std::size_t headerBytes = 28;
-// Shorter files cannot hold a header and a checksum and are refused without reading.
-constexpr std::int64_t minimumFileBytes = headerBytes + checksumBytes;
+// Shorter files cannot hold a header, the filter's offset and a checksum and are refused
+// without reading.
+constexpr std::int64_t minimumFileBytes = headerBytes + filterOffsetBytes + checksumBytes;
 
 static_assert(storedShardCount == NameTable::shardCount);
 
@@ -148,27 +153,46 @@ void writeRoots(Writer& writer, const std::map<std::uint32_t, std::string>& root
     }
 }
 
-// Another thread may be interning into the shard. The offsets are published last, so the
-// length of `starts` taken once bounds a consistent snapshot of all four columns.
-void writeShard(Writer& writer, const NameTable::Shard& shard) {
-    const std::size_t offsets = shard.starts().count();
-    if (offsets == 0) return writer.fail(EINVAL);
-    const std::size_t last = offsets - 1;
-    writeBlock(writer, shard.bytes(), shard.starts()[last]);
-    writeBlock(writer, shard.starts(), offsets);
-    writeBlock(writer, shard.display(), shard.displayStarts()[last]);
-    writeBlock(writer, shard.displayStarts(), offsets);
+using NameCounts = NameBlockFilter::Counts;
+
+// Another thread may be interning into the shards. The offsets are published last, so the
+// length of each shard's `starts`, taken once before anything is written, bounds a
+// consistent snapshot of its four columns and of the block filter.
+NameCounts publishedNames(const NameTable& names) {
+    NameCounts counts{};
+    for (std::size_t s = 0; s < storedShardCount; ++s)
+        counts[s] = names.shard(s).nameCount();
+    return counts;
+}
+
+void writeShard(Writer& writer, const NameTable::Shard& shard, std::uint32_t names) {
+    writeBlock(writer, shard.bytes(), shard.starts()[names]);
+    writeBlock(writer, shard.starts(), std::size_t{names} + 1);
+    writeBlock(writer, shard.display(), shard.displayStarts()[names]);
+    writeBlock(writer, shard.displayStarts(), std::size_t{names} + 1);
+}
+
+void writeBlockFilter(Writer& writer, const NameTable& names, const NameCounts& counts) {
+    const NameBlockFilter::Built filter = NameBlockFilter::build(names, counts);
+    if (filter.bits.size() > UINT32_MAX) return writer.fail(EOVERFLOW);
+    writer.value(filter.bucketsLog2);
+    writer.value(static_cast<std::uint32_t>(filter.bits.size()));
+    writer.padToEight();
+    writer.append(std::as_bytes(std::span(filter.bits)));
 }
 
 int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::uint64_t lastEventID,
                  double builtAt) {
     if (names.shardsCount() != storedShardCount) return EINVAL;
+    for (std::size_t s = 0; s < storedShardCount; ++s)
+        if (names.shard(s).starts().count() == 0) return EINVAL;
+    const NameCounts counts = publishedNames(names);
     Writer writer(fd);
     writeHeader(writer, lastEventID, builtAt);
     writeRoots(writer, index.rootPaths);
     writer.value(storedShardCount);
     for (std::size_t s = 0; s < storedShardCount; ++s)
-        writeShard(writer, names.shard(s));
+        writeShard(writer, names.shard(s), counts[s]);
     writeBlock(writer, index.dirParent);
     writeBlock(writer, index.dirName);
     writeBlock(writer, index.entryName);
@@ -178,6 +202,9 @@ int writeArchive(int fd, const FileIndex& index, const NameTable& names, std::ui
     writeBlock(writer, index.entryModified);
     writeBlock(writer, index.entryCreated);
     writeBlock(writer, index.entryAccessed);
+    const std::uint64_t filterAt = writer.position();
+    writeBlockFilter(writer, names, counts);
+    writer.value(filterAt);
     writer.finish();
     return writer.error();
 }
@@ -192,6 +219,7 @@ public:
         : base_(base), size_(size), file_(file) {}
 
     bool failed() const { return failed_; }
+    std::uint64_t offset() const { return offset_; }
     const std::uint8_t* take(std::uint64_t n) {
         if (failed_ || n > size_ - offset_) {
             failed_ = true;
@@ -256,8 +284,6 @@ bool rootsMatch(const std::map<std::uint32_t, std::string>& stored,
     return true;
 }
 
-using NameCounts = std::array<std::uint32_t, storedShardCount>;
-
 // The 32 shards as mapped columns, each checked so that every offset stays inside its
 // bytes; `counts` receives each shard's number of names.
 std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader, NameCounts& counts,
@@ -275,6 +301,21 @@ std::optional<std::vector<NameTable::RestoredShard>> readShards(Reader& reader, 
         counts[s] = static_cast<std::uint32_t>(shard.starts.count() - 1);
     }
     return shards;
+}
+
+// The names' block filter, checked against the names it covers: a bucket count a save
+// writes and the length that count and the names give. Only a process that searches the
+// file in place keeps it; one that keeps its index updates the names without it.
+bool readBlockFilter(Reader& reader, const NameCounts& counts, const MappedArchive* archive,
+                     Use use, std::optional<NameBlockFilter>& filter) {
+    const auto bucketsLog2 = reader.value<std::uint32_t>();
+    const auto bits = reader.block<std::uint64_t>();
+    if (reader.failed() || bucketsLog2 < NameBlockFilter::fewestBucketsLog2 ||
+        bucketsLog2 > NameBlockFilter::mostBucketsLog2 ||
+        bits.size() != NameBlockFilter::wordCount(bucketsLog2, counts))
+        return false;
+    if (use == Use::searchOnly) filter.emplace(bucketsLog2, counts, bits, archive);
+    return true;
 }
 
 // The nine file-index blocks: the entries' name and directory columns stay mapped; the
@@ -374,14 +415,36 @@ std::optional<std::map<std::uint32_t, std::string>> readHead(Reader& reader, Loa
     return readRoots(reader);
 }
 
+// The filter's offset as the file's trailer gives it.
+std::uint64_t storedFilterOffset(const std::uint8_t* base, std::uint64_t size) {
+    std::uint64_t at = 0;
+    std::memcpy(&at, base + size - checksumBytes - filterOffsetBytes, sizeof at);
+    return at;
+}
+
+// The block filter, which must begin where the columns end and end where the trailer
+// begins.
+bool readFilterToTrailer(Reader& reader, const std::uint8_t* base, std::uint64_t size,
+                         const NameCounts& counts, const MappedArchive* archive, Use use,
+                         std::optional<NameBlockFilter>& filter) {
+    const std::uint64_t filterAt = reader.offset();
+    return readBlockFilter(reader, counts, archive, use, filter) &&
+           reader.offset() == size - checksumBytes - filterOffsetBytes &&
+           storedFilterOffset(base, size) == filterAt;
+}
+
 // `mapping` owns the bytes when they come from a file; it may be null for bytes the caller
-// keeps alive. The checksum at the end is not read here, nor the bounds when `trusted`.
-std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
+// keeps alive. `held` bytes of the file's `size` are at `base`: all of them, or everything
+// before the block filter (a private copy that leaves it unread), where the columns must
+// end. The checksum at the end is not read here, nor the bounds when `trusted`.
+std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size, std::uint64_t held,
                             const SharedMappedArchive& mapping,
                             const std::vector<std::string>& expectingRoots, Use use,
                             bool trusted = false) {
     if (size < static_cast<std::uint64_t>(minimumFileBytes)) return std::nullopt;
-    Reader reader(base, size - checksumBytes, mapping ? mapping->fileDescriptor() : -1);
+    const bool whole = held >= size;
+    Reader reader(base, whole ? size - checksumBytes - filterOffsetBytes : held,
+                  mapping ? mapping->fileDescriptor() : -1);
     Loaded loaded;
     auto roots = readHead(reader, loaded);
     if (!roots || !rootsMatch(*roots, expectingRoots)) return std::nullopt;
@@ -390,9 +453,14 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size,
     if (!shards) return std::nullopt;
     loaded.index = readColumns(reader, use);
     loaded.index.rootPaths = std::move(*roots);
-    if (reader.failed() || (!trusted && !isSound(loaded.index, counts))) return std::nullopt;
+    std::optional<NameBlockFilter> filter;
+    if (reader.failed() ||
+        (whole ? !readFilterToTrailer(reader, base, size, counts, mapping.get(), use, filter)
+               : reader.offset() != held) ||
+        (!trusted && !isSound(loaded.index, counts)))
+        return std::nullopt;
     loaded.index.archive = mapping;
-    loaded.names = std::make_shared<NameTable>(*shards, mapping);
+    loaded.names = std::make_shared<NameTable>(*shards, mapping, std::move(filter));
     loaded.bytes = static_cast<std::int64_t>(size);
     return loaded;
 }
@@ -462,26 +530,46 @@ bool readExactly(int fd, void* into, std::size_t size, std::size_t offset) {
     return true;
 }
 
-// The file's first `size` bytes read into anonymous memory of its own, made read-only once
-// filled; `hash`, when given, takes the bytes before the checksum in chunks while they are
-// still in the cache. A file that shrinks while it is read is refused; one rewritten
-// meanwhile fails its checksum.
-SharedMappedArchive copyFile(int fd, std::size_t size, XXH3_state_t* hash = nullptr) {
-    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+constexpr std::size_t copyChunk = 1 << 18;
+
+// The file's first `held` bytes read into anonymous memory of its own, made read-only once
+// filled; `hash`, when given, takes the bytes of the file's `size` before the checksum in
+// chunks while they are still in the cache, also those past `held`. A file that shrinks
+// while it is read is refused; one rewritten meanwhile fails its checksum.
+SharedMappedArchive copyFile(int fd, std::size_t held, std::size_t size,
+                             XXH3_state_t* hash = nullptr) {
+    void* base = ::mmap(nullptr, held, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED) return nullptr;
-    auto copy = std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(size));
+    auto copy = std::make_shared<const MappedArchive>(base, static_cast<std::int64_t>(held));
     // Large pages cut the page faults of filling tens of megabytes by a factor of 512.
-    ::madvise(base, size, MADV_HUGEPAGE);
+    ::madvise(base, held, MADV_HUGEPAGE);
     auto* p = static_cast<std::uint8_t*>(base);
     const std::size_t hashed = size - std::min(size, checksumBytes);
-    constexpr std::size_t chunk = 1 << 18;
-    for (std::size_t done = 0; done < size; done += chunk) {
-        const std::size_t n = std::min(chunk, size - done);
+    for (std::size_t done = 0; done < held; done += copyChunk) {
+        const std::size_t n = std::min(copyChunk, held - done);
         if (!readExactly(fd, p + done, n, done)) return nullptr;
         if (hash && done < hashed) XXH3_64bits_update(hash, p + done, std::min(n, hashed - done));
     }
-    ::mprotect(base, size, PROT_READ);
+    ::mprotect(base, held, PROT_READ);
+    if (hash && held < hashed) {
+        const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(copyChunk);
+        for (std::size_t done = held; done < hashed; done += copyChunk) {
+            const std::size_t n = std::min(copyChunk, hashed - done);
+            if (!readExactly(fd, buffer.get(), n, done)) return nullptr;
+            XXH3_64bits_update(hash, buffer.get(), n);
+        }
+    }
     return copy;
+}
+
+// How much of the file a private copy holds: everything before the block filter, or the
+// whole file when its trailer names no place for the filter (the parse then refuses it).
+std::size_t heldByCopy(int fd, std::size_t size) {
+    std::uint64_t filterAt = 0;
+    if (!readExactly(fd, &filterAt, sizeof filterAt, size - checksumBytes - filterOffsetBytes) ||
+        filterAt < headerBytes || filterAt > size - checksumBytes - filterOffsetBytes)
+        return size;
+    return static_cast<std::size_t>(filterAt);
 }
 
 // The private copy, or nothing when the file cannot be read or (with `check`) its bytes do
@@ -489,10 +577,12 @@ SharedMappedArchive copyFile(int fd, std::size_t size, XXH3_state_t* hash = null
 SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
     XXH3_state_t hash;
     XXH3_64bits_reset(&hash);
-    auto copy = copyFile(fd, size, check == Check::atLoad ? &hash : nullptr);
+    auto copy = copyFile(fd, heldByCopy(fd, size), size, check == Check::atLoad ? &hash : nullptr);
     if (!copy || check != Check::atLoad) return copy;
-    const auto* base = static_cast<const std::uint8_t*>(copy->base());
-    if (XXH3_64bits_digest(&hash) != storedChecksum(base, size)) return nullptr;
+    std::uint64_t stored = 0;
+    if (!readExactly(fd, &stored, sizeof stored, size - checksumBytes) ||
+        XXH3_64bits_digest(&hash) != stored)
+        return nullptr;
     return copy;
 }
 
@@ -588,10 +678,12 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const
                                            ? copyChecked(file, size, check)
                                            : mapChecked(std::move(fd), size, check);
     if (!memory) return std::nullopt;
-    auto loaded = parse(bytesOf(*memory), size, memory, expectingRoots, use, trusted);
+    auto loaded = parse(bytesOf(*memory), size, static_cast<std::uint64_t>(memory->size()), memory,
+                        expectingRoots, use, trusted);
     if (!loaded) return std::nullopt;
     loaded->mark = *mark;
     loaded->checked = trusted;
+    loaded->checkedAtLoad = check == Check::atLoad;
     ArchiveFolder::markUsed(file); // still open: the copy's or the mapping's
     return loaded;
 }
@@ -600,7 +692,10 @@ bool verify(const Loaded& loaded) {
     const MappedArchive* memory = loaded.index.archive.get();
     if (!memory) return false;
     const auto size = static_cast<std::size_t>(memory->size());
-    if (memory->fileDescriptor() < 0) return checksumHolds(bytesOf(*memory), size);
+    // A copy that leaves the filter unread was checked while it was read, or not at all.
+    if (memory->fileDescriptor() < 0)
+        return std::cmp_less(memory->size(), loaded.bytes) ? loaded.checkedAtLoad
+                                                           : checksumHolds(bytesOf(*memory), size);
     if (!mappingChecksumHolds(*memory)) return false;
     leaveMark(memory->fileDescriptor(), loaded.mark);
     return true;
@@ -612,7 +707,7 @@ std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoo
     if (reinterpret_cast<std::uintptr_t>(bytes) % 8 != 0) return std::nullopt;
     const auto* base = static_cast<const std::uint8_t*>(bytes);
     if (!checksumHolds(base, size)) return std::nullopt;
-    return parse(base, size, nullptr, expectingRoots, Use::updatable);
+    return parse(base, size, size, nullptr, expectingRoots, Use::updatable);
 }
 
 void seal(void* bytes, std::size_t size) {
@@ -625,7 +720,8 @@ std::optional<std::vector<std::string>> storedRoots(const std::string& path) {
     std::size_t size = 0;
     FileDescriptor fd = openArchive(path, size);
     if (!fd) return std::nullopt;
-    const SharedMappedArchive memory = copyFile(fd.get(), std::min(size, std::size_t{1} << 20));
+    const std::size_t head = std::min(size, std::size_t{1} << 20);
+    const SharedMappedArchive memory = copyFile(fd.get(), head, head);
     if (!memory) return std::nullopt;
     Reader reader(bytesOf(*memory), static_cast<std::uint64_t>(memory->size()));
     Loaded header;

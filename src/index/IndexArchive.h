@@ -17,7 +17,7 @@
 namespace vesko::IndexArchive {
 
 inline constexpr char fileName[] = "index.veskoindex";
-inline constexpr std::uint32_t version = 10; // 10: folded names lose their diacritics
+inline constexpr std::uint32_t version = 11; // 11: the names' block filter
 
 // What identifies the bytes of an archive file without reading them: its size, its
 // modification time and the checksum it ends in. A passed check leaves this mark on the file
@@ -43,6 +43,8 @@ struct Loaded {
     // The file carries the mark of a check it passed and has not changed since, so it was
     // used without checking again (only with `Check::unlessMarked`).
     bool checked = false;
+    // Its checksum was verified as it was loaded (`Check::atLoad`).
+    bool checkedAtLoad = false;
 };
 
 // The archive of these normalised roots in the prepared cache folder: one file per set.

@@ -145,8 +145,9 @@ NameTable::NameTable() {
         shards_.push_back(std::make_unique<Shard>());
 }
 
-NameTable::NameTable(const std::vector<RestoredShard>& restored, SharedMappedArchive archive)
-    : archive_(std::move(archive)) {
+NameTable::NameTable(const std::vector<RestoredShard>& restored, SharedMappedArchive archive,
+                     std::optional<NameBlockFilter> blockFilter)
+    : archive_(std::move(archive)), blockFilter_(std::move(blockFilter)) {
     shards_.reserve(restored.size());
     for (const auto& shard : restored)
         shards_.push_back(std::make_unique<Shard>(shard));

@@ -6,11 +6,13 @@
 
 #include "index/Column.h"
 #include "index/MappedArchive.h"
+#include "index/NameBlockFilter.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -94,9 +96,11 @@ public:
     };
 
     NameTable();
-    // Restored columns may read `archive`'s memory, which the table then keeps.
+    // Restored columns may read `archive`'s memory, which the table then keeps; so may the
+    // block filter, which covers the restored names.
     explicit NameTable(const std::vector<RestoredShard>& restored,
-                       SharedMappedArchive archive = nullptr);
+                       SharedMappedArchive archive = nullptr,
+                       std::optional<NameBlockFilter> blockFilter = std::nullopt);
     NameTable(const NameTable&) = delete;
     NameTable& operator=(const NameTable&) = delete;
 
@@ -128,6 +132,8 @@ public:
     // The archive the restored columns read, or null.
     const MappedArchive* archive() const { return archive_.get(); }
     const Shard& shard(std::size_t i) const { return *shards_[i]; }
+    // Which blocks of names a text can lie in, when the table was restored with one.
+    const NameBlockFilter* blockFilter() const { return blockFilter_ ? &*blockFilter_ : nullptr; }
 
     std::int64_t uniqueCount() const;
     std::uint32_t idUpperBound() const;
@@ -148,6 +154,7 @@ public:
 private:
     std::vector<std::unique_ptr<Shard>> shards_;
     SharedMappedArchive archive_;
+    std::optional<NameBlockFilter> blockFilter_;
 };
 
 using SharedNameTable = std::shared_ptr<NameTable>;

@@ -216,38 +216,43 @@ const std::uint8_t* findNeedleByProbes(const std::uint8_t* text, std::size_t len
     return nullptr;
 }
 
-// Calls visit(id, bytes, length) for every name of one shard that contains the needle, in
-// position order, like walkShard with a substring test but without touching the names that
-// lack it: the shard's bytes are searched as one text, each occurrence is mapped back to its
-// name by a binary search of the starts, and the search resumes at the next name. An
-// occurrence that runs past the end of its name proves that name has none (any later one
-// would run further). Same reading discipline as walkShard: the count first, no byte at or
-// beyond the last published name's end. The text is read through an ArchiveWindow, a part
-// at a time; consecutive parts overlap by `width` - 1 bytes, so no occurrence falls between.
+// Calls visit(id, bytes, length) for every name at positions [first, last) of one shard
+// that contains the needle, in position order, like walkShard with a substring test but
+// without touching the names that lack it: the names' bytes are searched as one text, each
+// occurrence is mapped back to its name by a binary search of the starts, and the search
+// resumes at the next name. An occurrence that runs past the end of its name proves that
+// name has none (any later one would run further). Same reading discipline as walkShard:
+// `last` is at most the count taken first, no byte at or beyond the last published name's
+// end is read. The text and its starts are read through an ArchiveWindow each, a part at a
+// time and no further than the positions asked for; consecutive parts of the text overlap by
+// `width` - 1 bytes, so no occurrence falls between.
 //
 // find(text, length) gives the first occurrence in the text, or null; every occurrence is
 // `width` bytes long.
 // `Window` is ArchiveWindow, or InPlaceRun where nothing is read from a file.
 template <template <class> class Window, class Find, class Visit>
-void findInShardThrough(const NameTable::Shard& shard, std::uint32_t shardNumber,
-                        const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
-    const std::uint32_t count = shard.nameCount();
-    if (count == 0) return;
+void findInSpanThrough(const NameTable::Shard& shard, std::uint32_t shardNumber,
+                       const MappedArchive* archive, Find& find, std::size_t width, Visit& visit,
+                       NameBlockFilter::Span span) {
+    const std::uint32_t first = span.begin, last = span.end;
+    if (first >= last) return;
     shard.starts().withBases([&](const std::uint32_t* startsMapped, std::size_t startsMappedCount,
                                  const std::uint32_t* startsExtra) {
         // The starts are read forward too: no position below `floor` is needed again.
-        Window<std::uint32_t> starts(archive, startsMapped, startsMappedCount);
+        const std::size_t windowEnd = std::min(std::size_t{last} + 1, startsMappedCount);
+        Window<std::uint32_t> starts(archive, windowEnd > first ? startsMapped + first : nullptr,
+                                     windowEnd > first ? windowEnd - first : 0);
         auto startAbove = [&](std::uint32_t p, std::uint32_t floor) {
-            return p < startsMappedCount ? starts.element(p, floor)
-                                         : startsExtra[p - startsMappedCount];
+            return p < windowEnd ? starts.element(p - first, floor - first)
+                                 : startsExtra[p - startsMappedCount];
         };
         auto startOf = [&](std::uint32_t p) { return startAbove(p, p); };
-        // The first position in [from, count] whose name starts at or after `offset`,
+        // The first position in [from, last] whose name starts at or after `offset`,
         // galloping from `from`: hits of a common needle are mostly a name or two ahead.
         auto firstFrom = [&](std::uint32_t from, std::uint32_t offset) {
             std::uint32_t low = from, step = 1;
-            while (low < count && startAbove(low, low) < offset) {
-                const std::uint32_t probe = std::min(count, low + step);
+            while (low < last && startAbove(low, low) < offset) {
+                const std::uint32_t probe = std::min(last, low + step);
                 if (startAbove(probe, low) >= offset) {
                     std::uint32_t high = probe; // startOf(low) < offset <= startOf(high)
                     while (high - low > 1) {
@@ -261,21 +266,23 @@ void findInShardThrough(const NameTable::Shard& shard, std::uint32_t shardNumber
             }
             return low;
         };
-        const std::uint32_t end = startOf(count);
+        const std::uint32_t begin = startOf(first), end = startOf(last);
         shard.bytes().withBases([&](const std::uint8_t* bytesMapped, std::size_t bytesMappedCount,
                                     const std::uint8_t* bytesExtra) {
             const auto mappedEnd = static_cast<std::uint32_t>(bytesMappedCount);
-            std::uint32_t p = 0;
-            // Names never straddle the two runs, so each run is searched as its own text.
+            std::uint32_t p = first;
+            // Bytes [textStart, limit) of the run that holds bytes from `runStart` on. Names
+            // never straddle the two runs, so each run is searched as its own text.
             auto searchRun = [&](const std::uint8_t* run, std::uint32_t runStart,
-                                 std::uint32_t limit) {
-                Window<std::uint8_t> window(archive, run, limit - runStart);
-                std::uint32_t from = runStart; // where the search goes on, at or after startOf(p)
-                while (p < count) {
+                                 std::uint32_t textStart, std::uint32_t limit) {
+                Window<std::uint8_t> window(archive, run + (textStart - runStart),
+                                            limit - textStart);
+                std::uint32_t from = textStart; // where the search goes on, at or after startOf(p)
+                while (p < last) {
                     from = std::max(from, startOf(p));
                     if (from >= limit || limit - from < width) return;
                     std::size_t length = limit - from;
-                    const std::uint8_t* text = window.at(from - runStart, length, 2 * width);
+                    const std::uint8_t* text = window.at(from - textStart, length, 2 * width);
                     const std::uint8_t* hit = find(text, length);
                     if (!hit) {
                         if (length == limit - from) return;
@@ -287,25 +294,36 @@ void findInShardThrough(const NameTable::Shard& shard, std::uint32_t shardNumber
                     const std::uint32_t nameStart = startOf(p), nameEnd = startOf(p + 1);
                     if (at + width <= nameEnd)
                         visit(shardNumber | (p << 5),
-                              window.pointer(nameStart - runStart, nameEnd - nameStart),
+                              window.pointer(nameStart - textStart, nameEnd - nameStart),
                               std::size_t{nameEnd - nameStart});
                     ++p;
                 }
             };
-            if (mappedEnd) searchRun(bytesMapped, 0, std::min(end, mappedEnd));
-            p = firstFrom(p, mappedEnd);
-            if (end > mappedEnd) searchRun(bytesExtra, mappedEnd, end);
+            if (begin < mappedEnd) searchRun(bytesMapped, 0, begin, std::min(end, mappedEnd));
+            if (end > mappedEnd) {
+                p = firstFrom(p, mappedEnd);
+                searchRun(bytesExtra, mappedEnd, std::max(begin, mappedEnd), end);
+            }
         });
     });
 }
 
+// The same over the positions of one shard that may hold the needle: all of them, or those
+// of the blocks the filter names and the names it does not cover.
 template <class Find, class Visit>
-void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber,
-                 const MappedArchive* archive, Find& find, std::size_t width, Visit& visit) {
-    if (archive && archive->fileDescriptor() >= 0)
-        findInShardThrough<ArchiveWindow>(shard, shardNumber, archive, find, width, visit);
-    else
-        findInShardThrough<InPlaceRun>(shard, shardNumber, archive, find, width, visit);
+void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, const NameTable& names,
+                 const std::vector<std::uint64_t>* blocks, Find& find, std::size_t width,
+                 Visit& visit) {
+    const std::uint32_t count = shard.nameCount();
+    std::vector<NameBlockFilter::Span> spans{{0, count}};
+    if (blocks) spans = names.blockFilter()->spans(*blocks, shardNumber, count);
+    const MappedArchive* archive = names.archive();
+    for (const NameBlockFilter::Span span : spans) {
+        if (archive && archive->fileDescriptor() >= 0)
+            findInSpanThrough<ArchiveWindow>(shard, shardNumber, archive, find, width, visit, span);
+        else
+            findInSpanThrough<InPlaceRun>(shard, shardNumber, archive, find, width, visit, span);
+    }
 }
 
 // Below this many names a second thread costs more than it saves.
@@ -350,15 +368,30 @@ std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bo
                     });
 }
 
+std::size_t blockCount(const std::vector<std::uint64_t>& blocks) {
+    std::size_t count = 0;
+    for (const std::uint64_t word : blocks)
+        count += static_cast<std::size_t>(std::popcount(word));
+    return count;
+}
+
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
                                    bool parallel = true) {
+    // Names that lack a trigram of the needle lie in blocks the filter rules out.
+    const NameBlockFilter* filter = names.blockFilter();
+    const auto blocks = filter ? filter->blocksHolding(needle) : std::nullopt;
+    // A second thread pays only when many blocks remain to be read.
+    if (blocks)
+        parallel =
+            parallel && blockCount(*blocks) * NameBlockFilter::namesPerBlock >= splitFromNames;
     auto collect = [&](auto find) {
-        return collectByShard(
-            names, test, parallel, [&](const auto& shard, std::uint32_t n, auto& visit) {
-                findInShard(shard, n, names.archive(), find, needle.size(), visit);
-            });
+        return collectByShard(names, test, parallel,
+                              [&](const auto& shard, std::uint32_t n, auto& visit) {
+                                  findInShard(shard, n, names, blocks ? &*blocks : nullptr, find,
+                                              needle.size(), visit);
+                              });
     };
     // One search loop per way of finding, so that neither pays for the other per name.
     const std::size_t key = rarestByte(needle);
@@ -381,7 +414,7 @@ template <class Test> std::vector<std::uint32_t> findHangul(const NameTable& nam
         return InitialConsonants::findHangulLead(text, length);
     };
     return collectByShard(names, test, true, [&](const auto& shard, std::uint32_t n, auto& visit) {
-        findInShard(shard, n, names.archive(), find, 1, visit);
+        findInShard(shard, n, names, nullptr, find, 1, visit);
     });
 }
 
