@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "store/QueryService.h"
 
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
 #include "scan/IndexBuilder.h"
 #include "search/Search.h"
 #include "store/FindQuery.h"
 #include "store/IndexStore.h"
+#include "store/QueryDescription.h"
 #include "store/ShownText.h"
 
 #include <QIcon>

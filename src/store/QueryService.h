@@ -9,8 +9,6 @@
 // over and gets the answer back without reading the store itself.
 #pragma once
 
-#include "store/QueryDescription.h"
-
 #include <QByteArray>
 #include <QString>
 

@@ -163,7 +163,7 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
 QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
     std::uint64_t bytes = 0;
     for (const SearchRow& row : rows)
-        if (!row.isDirectory) bytes += PackedSize::unpack(row.size);
+        if (!row.isDirectory) bytes += row.bytes();
     return tr("%1 items · %2")
         .arg(QLocale().toString(static_cast<qint64>(rows.size())), DisplayText::sizeText(bytes));
 }

@@ -22,7 +22,7 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback, const QStyle* st
     return QIcon::fromTheme(QLatin1String(name), style->standardIcon(fallback));
 }
 
-QIcon volumeIcon(const Volume& volume, const QStyle* style) {
+QIcon volumeIcon(const VolumeRow& volume, const QStyle* style) {
     if (volume.isNetwork) return themed("network-server", QStyle::SP_DriveNetIcon, style);
     if (volume.isRemovable) return themed("drive-removable-media", QStyle::SP_DriveFDIcon, style);
     return themed("drive-harddisk", QStyle::SP_DriveHDIcon, style);
@@ -74,7 +74,7 @@ void LocationsView::showRows() {
     rows->addLayout(homeRow);
 
     std::vector<std::string> shown;
-    for (const Volume& volume : lifecycle_.mountedVolumes()) {
+    for (const VolumeRow& volume : lifecycle_.volumeRows()) {
         addRow(rows, volumeIcon(volume, style()), QString::fromStdString(volume.name),
                QString::fromStdString(volume.path));
         if (volume.isNetwork) addNote(rows, tr("Network volume - slow to index, no live updates"));

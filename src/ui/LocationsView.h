@@ -11,7 +11,6 @@ namespace vesko {
 
 class IndexLifecycle;
 class RowButton;
-struct Volume;
 
 class LocationsView : public QWidget {
     Q_OBJECT
