@@ -19,17 +19,20 @@
 
 namespace vesko {
 
+// What the watcher reports at once.
+struct WatchBatch {
+    // Items created, removed, moved, written or with changed attributes, in the order read;
+    // duplicates possible.
+    std::vector<std::string> paths;
+    // Folders whose notifications are incomplete (a lost event queue, a replaced root, an
+    // unwatched folder); the whole subtree must be read again.
+    std::vector<std::string> mustScanSubtrees;
+    std::uint64_t lastEventID = 0;
+};
+
 class FileSystemWatcher {
 public:
-    struct Batch {
-        // Items created, removed, moved, written or with changed attributes, in the order
-        // read; duplicates possible.
-        std::vector<std::string> paths;
-        // Folders whose notifications are incomplete (a lost event queue, a replaced root,
-        // an unwatched folder); the whole subtree must be read again.
-        std::vector<std::string> mustScanSubtrees;
-        std::uint64_t lastEventID = 0;
-    };
+    using Batch = WatchBatch;
 
     // Runs on the watcher's own thread, one batch at a time; it must not block for long, must
     // not throw, and must not call `start` or `stop` of the watcher that calls it.

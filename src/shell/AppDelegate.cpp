@@ -62,7 +62,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
     : QObject(parent), options_(std::move(options)),
       store_(std::make_unique<IndexStore>(options_.environment)),
       localization_(std::make_unique<Localization>(store_->settings())),
-      preview_(std::make_unique<PreviewWindow>(*store_)) {
+      preview_(std::make_unique<PreviewWindow>(store_->session(), store_->tasks())) {
     sharedDelegate() = this;
 }
 
@@ -131,7 +131,8 @@ void AppDelegate::makeWindow() {
         }
     }
     mainWindow_->installEventFilter(this);
-    menu_ = std::make_unique<MainMenu>(*mainWindow_, *this);
+    menu_ = std::make_unique<MainMenu>(*mainWindow_, *this, store_->lifecycle(), store_->session(),
+                                       store_->actions(), store_->preferences());
     menu_->install();
 }
 
@@ -276,7 +277,9 @@ void AppDelegate::applyInitialSearch() {
 void AppDelegate::openSettings() {
     if (!settingsWindow_) {
         // A child window of the main one: the window manager keeps it above and centred on it.
-        settingsWindow_ = std::make_unique<SettingsWindow>(*store_, *localization_, &mainWindow());
+        settingsWindow_ =
+            std::make_unique<SettingsWindow>(store_->lifecycle(), store_->session(),
+                                             store_->preferences(), *localization_, &mainWindow());
         settingsWindow_->setWindowTitle(tr("Settings"));
         settingsWindow_->setTrayProblem(trayProblem_);
         settingsWindow_->setHotKeyProblem(hotKeyProblem_);

@@ -9,28 +9,25 @@
 // client then reads the archive as it would without a running Vesko.
 #pragma once
 
-#include "store/FindQuery.h"
+#include "store/QueryService.h"
 
 #include <QByteArray>
 #include <QObject>
 
 namespace vesko {
 
-class IndexStore;
 class SingleInstance;
 
 class FindService : public QObject {
     Q_OBJECT
 
 public:
-    explicit FindService(IndexStore& store, QObject* parent = nullptr);
+    explicit FindService(QueryService service, QObject* parent = nullptr);
 
     void attach(SingleInstance& instance);
 
 private:
-    void answer(const QByteArray& argument, const std::function<void(const QByteArray&)>& reply);
-
-    IndexStore& store_;
+    QueryService service_;
 };
 
 } // namespace vesko

@@ -2,7 +2,10 @@
 #include "shell/MainMenu.h"
 
 #include "shell/AppDelegate.h"
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/IndexLifecycle.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "ui/MainView.h"
 #include "ui/ResultActions.h"
 
@@ -20,14 +23,16 @@ const QString product = QStringLiteral("Vesko");
 
 } // namespace
 
-MainMenu::MainMenu(QMainWindow& window, AppDelegate& app)
-    : QObject(&window), window_(window), app_(app), store_(app.store()) {
-    connect(&store_.session(), &SearchSession::selectionChanged, this, &MainMenu::refresh);
-    connect(&store_.session(), &SearchSession::rowsChanged, this, &MainMenu::refresh);
-    connect(&store_.session(), &SearchSession::queryChanged, this, &MainMenu::refresh);
-    connect(&store_.session(), &SearchSession::sortChanged, this, &MainMenu::refresh);
-    connect(&store_.preferences(), &Preferences::changed, this, &MainMenu::refresh);
-    connect(&store_.actions(), &FileActionCenter::savedSearchesChanged, this,
+MainMenu::MainMenu(QMainWindow& window, AppDelegate& app, IndexLifecycle& lifecycle,
+                   SearchSession& session, FileActionCenter& fileActions, Preferences& preferences)
+    : QObject(&window), window_(window), app_(app), lifecycle_(lifecycle), session_(session),
+      fileActions_(fileActions), preferences_(preferences) {
+    connect(&session_, &SearchSession::selectionChanged, this, &MainMenu::refresh);
+    connect(&session_, &SearchSession::rowsChanged, this, &MainMenu::refresh);
+    connect(&session_, &SearchSession::queryChanged, this, &MainMenu::refresh);
+    connect(&session_, &SearchSession::sortChanged, this, &MainMenu::refresh);
+    connect(&preferences_, &Preferences::changed, this, &MainMenu::refresh);
+    connect(&fileActions_, &FileActionCenter::savedSearchesChanged, this,
             &MainMenu::scheduleSearches);
 }
 
@@ -48,8 +53,8 @@ void MainMenu::install() {
 }
 
 void MainMenu::refresh() {
-    const bool rows = store_.session().rowCount() > 0;
-    const bool query = !store_.session().query().isEmpty();
+    const bool rows = session_.rowCount() > 0;
+    const bool query = !session_.query().isEmpty();
     for (const auto& [action, needs] : validated_) {
         if (!action) continue;
         action->setEnabled(needs == Needs::nothing || (needs == Needs::rows && rows) ||
@@ -117,7 +122,7 @@ void MainMenu::buildEdit(QMenu* menu) {
 }
 
 void MainMenu::buildView(QMenu* menu) {
-    Preferences& p = store_.preferences();
+    Preferences& p = preferences_;
     addCheck(
         menu, "toggleFullPathColumn", tr("Full Path"), [&p] { return p.showFullPath(); },
         [&p] { p.setShowFullPath(!p.showFullPath()); });
@@ -147,14 +152,14 @@ void MainMenu::buildView(QMenu* menu) {
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")));
     menu->addSeparator();
     using Field = ResultSort::Field;
-    IndexStore& s = store_;
+    SearchSession& s = session_;
     // One sort at a time: the items show as a radio group.
     auto* group = new QActionGroup(menu);
     group->addAction(addCheck(
         menu, "sortByRelevance", tr("Sort by Relevance"),
-        [&s] { return s.session().sort().field == Field::relevance; },
+        [&s] { return s.sort().field == Field::relevance; },
         [&s] {
-            s.session().setSort(ResultSort{Field::relevance, true});
+            s.setSort(ResultSort{Field::relevance, true});
         }));
     const std::pair<const char*, Field> sorts[] = {{"sortByName", Field::name},
                                                    {"sortByPath", Field::path},
@@ -165,9 +170,8 @@ void MainMenu::buildView(QMenu* menu) {
     for (std::size_t i = 0; i < std::size(sorts); ++i) {
         const Field field = sorts[i].second;
         group->addAction(addCheck(
-            menu, sorts[i].first, titles[i],
-            [&s, field] { return s.session().sort().field == field; },
-            [&s, field] { s.session().toggleSort(field); }));
+            menu, sorts[i].first, titles[i], [&s, field] { return s.sort().field == field; },
+            [&s, field] { s.toggleSort(field); }));
     }
     menu->addSeparator();
     add(menu, "focusResults", tr("Move Focus to Results"), Needs::rows, {},
@@ -184,7 +188,7 @@ void MainMenu::buildSearches() {
     add(searches_, "saveCurrentSearch", tr("Save Current Search…"), Needs::query,
         QKeySequence(QStringLiteral("Ctrl+S")), [this] { app_.saveCurrentSearch(); });
     searches_->addSeparator();
-    const auto& saved = store_.actions().savedSearches();
+    const auto& saved = fileActions_.savedSearches();
     for (std::size_t i = 0; i < saved.size(); ++i) {
         const int index = static_cast<int>(i);
         // Only the first nine get a key: Ctrl+1 … Ctrl+9.
@@ -217,7 +221,7 @@ void MainMenu::buildWindow(QMenu* menu) {
     menu->addSeparator();
     // The index stays searchable while the new one is built.
     add(menu, "rescan", tr("Rescan"), Needs::nothing, QKeySequence(QStringLiteral("Ctrl+R")),
-        [this] { store_.lifecycle().rescan(); });
+        [this] { lifecycle_.rescan(); });
 }
 
 void MainMenu::buildHelp(QMenu* menu) {

@@ -24,13 +24,17 @@ class QMenu;
 namespace vesko {
 
 class AppDelegate;
-class IndexStore;
+class FileActionCenter;
+class IndexLifecycle;
+class Preferences;
+class SearchSession;
 
 class MainMenu : public QObject {
     Q_OBJECT
 
 public:
-    MainMenu(QMainWindow& window, AppDelegate& app);
+    MainMenu(QMainWindow& window, AppDelegate& app, IndexLifecycle& lifecycle,
+             SearchSession& session, FileActionCenter& fileActions, Preferences& preferences);
 
     // Builds the whole menu bar anew, in the current language, and installs it.
     void install();
@@ -59,7 +63,10 @@ private:
 
     QMainWindow& window_;
     AppDelegate& app_;
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Preferences& preferences_;
     std::vector<std::pair<QPointer<QAction>, Needs>> validated_;
     std::vector<std::pair<QPointer<QAction>, std::function<bool()>>> checks_;
     QPointer<QMenu> searches_;

@@ -11,8 +11,10 @@
 
 namespace vesko {
 
-SearchProviders::SearchProviders(IndexStore& store, std::function<void(const QString&)> showSearch)
-    : search_(store), gnome_(std::make_unique<GnomeSearchProvider>(search_, std::move(showSearch))),
+SearchProviders::SearchProviders(QueryService service,
+                                 std::function<void(const QString&)> showSearch)
+    : search_(service),
+      gnome_(std::make_unique<GnomeSearchProvider>(search_, std::move(showSearch))),
       krunner_(std::make_unique<KRunnerProvider>(search_)) {
     thread_.setObjectName(QStringLiteral("launchers"));
     search_.moveToThread(&thread_);

@@ -19,7 +19,6 @@
 namespace vesko {
 
 class GnomeSearchProvider;
-class IndexStore;
 class KRunnerProvider;
 
 class SearchProviders {
@@ -29,7 +28,7 @@ public:
     static constexpr const char* krunnerPath = "/runner";
 
     // `showSearch` brings the window forward with the text typed in the launcher.
-    SearchProviders(IndexStore& store, std::function<void(const QString&)> showSearch);
+    SearchProviders(QueryService service, std::function<void(const QString&)> showSearch);
     ~SearchProviders();
 
     // Exports both objects and takes the bus name. False when the bus cannot be reached or

@@ -4,7 +4,10 @@
 // detail record read in the background, the saved searches and the search history.
 #include "store/FileActionCenter.h"
 
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
 #include "search/ContentMatcher.h"
+#include "search/Search.h"
 #include "store/FileActions.h"
 #include "store/IndexLifecycle.h"
 #include "store/SearchSession.h"

@@ -9,6 +9,17 @@
 // gone or cannot be read.
 #include "store/IndexLifecycle.h"
 
+#include "index/FileIndex.h"
+#include "index/IndexNavigator.h"
+#include "index/NameTable.h"
+#include "scan/FileSystemWatcher.h"
+#include "scan/IndexBuilder.h"
+#include "scan/Volumes.h"
+#include "store/Settings.h"
+#include "store/StoreEnvironment.h"
+#include "store/StoreProblems.h"
+#include "store/StoreTasks.h"
+
 #include "index/IndexArchive.h"
 #include "index/IndexCompactor.h"
 #include "scan/DirectoryScanner.h"
@@ -87,7 +98,27 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+FileSystemWatcher::Options watcherOptions(const StoreEnvironment& env) {
+    FileSystemWatcher::Options options;
+    options.watchLimit = env.watchLimit;
+    return options;
+}
+
 } // namespace
+
+struct IndexLifecycle::Engine {
+    std::optional<IndexBuilder::Report> report;
+    std::optional<FileIndex> index;
+    SharedNameTable names;
+    SharedIndexNavigator navigator = std::make_shared<IndexNavigator>();
+    std::shared_ptr<FileSystemWatcher> watcher;
+    std::optional<FileSystemWatcher::Batch> pendingBatch;
+    // Every change received since the oldest running build started. The build may have
+    // read a folder before or after a change; applied again to its result, nothing is lost.
+    std::optional<FileSystemWatcher::Batch> replay;
+    std::vector<IndexBuilder::UnreadableRoot> unreadableRoots;
+    std::vector<Volume> mountedVolumes;
+};
 
 struct IndexLifecycle::BuildOutcome {
     bool refreshing = false;
@@ -110,7 +141,7 @@ struct IndexLifecycle::ApplyOutcome {
 IndexLifecycle::IndexLifecycle(const StoreEnvironment& env, Settings& settings, StoreTasks& tasks,
                                StoreProblems& problems, QObject* parent)
     : QObject(parent), env_(env), settings_(settings), tasks_(tasks), problems_(problems),
-      navigator_(std::make_shared<IndexNavigator>()) {
+      engine_(std::make_unique<Engine>()) {
     auxiliaryLastUsed_ = lastSave_ = steadyNow();
     extraRoots_ = settings_.extraRoots();
     excludedFolders_ = settings_.excludedFolders();
@@ -128,6 +159,48 @@ IndexLifecycle::IndexLifecycle(const StoreEnvironment& env, Settings& settings, 
 
 IndexLifecycle::~IndexLifecycle() {
     stopWatching();
+}
+
+const std::optional<IndexBuilder::Report>& IndexLifecycle::report() const {
+    return engine_->report;
+}
+
+const std::optional<FileIndex>& IndexLifecycle::index() const {
+    return engine_->index;
+}
+
+const SharedNameTable& IndexLifecycle::names() const {
+    return engine_->names;
+}
+
+qint64 IndexLifecycle::entryCount() const {
+    return engine_->index ? engine_->index->count() : 0;
+}
+
+bool IndexLifecycle::hasPendingBatch() const {
+    return engine_->pendingBatch.has_value();
+}
+
+bool IndexLifecycle::isWatching() const {
+    return engine_->watcher != nullptr && watcherStarted_;
+}
+
+std::vector<UnreadableFolder> IndexLifecycle::unreadableRoots() const {
+    std::vector<UnreadableFolder> folders;
+    for (const IndexBuilder::UnreadableRoot& root : engine_->unreadableRoots)
+        folders.push_back({root.path, root.error});
+    return folders;
+}
+
+const std::vector<Volume>& IndexLifecycle::mountedVolumes() const {
+    return engine_->mountedVolumes;
+}
+
+std::vector<VolumeRow> IndexLifecycle::volumeRows() const {
+    std::vector<VolumeRow> rows;
+    for (const Volume& volume : engine_->mountedVolumes)
+        rows.push_back({volume.path, volume.name, volume.isRemovable, volume.isNetwork});
+    return rows;
 }
 
 std::chrono::steady_clock::time_point IndexLifecycle::steadyNow() const {
@@ -152,7 +225,7 @@ std::string IndexLifecycle::archivePath() {
 void IndexLifecycle::start() {
     if (phase_ != Phase::idle) return;
     permission_ = Permissions::check(env_.home);
-    mountedVolumes_ = env_.mountedVolumes();
+    engine_->mountedVolumes = env_.mountedVolumes();
     emit mountedVolumesChanged();
     mountedExtraRoots_ = existingExtraRoots();
     emit mountedExtraRootsChanged();
@@ -189,7 +262,7 @@ bool IndexLifecycle::loadArchive() {
 
 void IndexLifecycle::build() {
     setPhase(Phase::building);
-    report_.reset();
+    engine_->report.reset();
     emit reportChanged();
     emit buildStarted();
     runBuild(false);
@@ -203,13 +276,13 @@ void IndexLifecycle::rebuildQuietly() {
     setRefreshing(true);
     // The watcher keeps reporting until the new index and its own watcher are in place;
     // what it reports meanwhile is replayed onto the new index.
-    navigator_ = std::make_shared<IndexNavigator>();
+    engine_->navigator = std::make_shared<IndexNavigator>();
     runBuild(true);
 }
 
 void IndexLifecycle::runBuild(bool refreshing) {
     ++buildsRunning_;
-    if (!replay_) replay_.emplace();
+    if (!engine_->replay) engine_->replay.emplace();
     auto work = [this, refreshing, roots = roots(), excluded = effectiveExclusions(),
                  path = archivePath(), wallNow = env_.timing.wallNow,
                  workers =
@@ -241,19 +314,19 @@ void IndexLifecycle::runBuild(bool refreshing) {
 
 void IndexLifecycle::installBuild(BuildOutcome out) {
     --buildsRunning_;
-    std::optional<FileSystemWatcher::Batch> replay = std::move(replay_);
-    replay_.reset();
-    if (buildsRunning_ > 0) replay_ = replay; // the later build needs them as well
+    std::optional<FileSystemWatcher::Batch> replay = std::move(engine_->replay);
+    engine_->replay.reset();
+    if (buildsRunning_ > 0) engine_->replay = replay; // the later build needs them as well
     if (out.error) {
         setRefreshing(false);
-        setPhase(index_ ? Phase::ready : Phase::idle);
+        setPhase(engine_->index ? Phase::ready : Phase::idle);
         emit buildFailed(QString::fromStdString(*out.error));
         problems_.report(StoreProblem::Kind::buildFailed, QString::fromStdString(*out.error));
         return;
     }
     setIndex(std::move(out.index), out.names);
     ++indexEpoch_;
-    report_ = out.report;
+    engine_->report = out.report;
     footprintMB_ = out.footprintMB;
     setUnreadableRoots(out.report.unreadableRoots);
     emit reportChanged();
@@ -264,7 +337,7 @@ void IndexLifecycle::installBuild(BuildOutcome out) {
     LastFullScan::write(settings_, out.builtAt);
     unresolvedTotal_ = 0;
     lastEventID_ = 0;
-    navigator_ = std::make_shared<IndexNavigator>();
+    engine_->navigator = std::make_shared<IndexNavigator>();
     replaceWatcher(0);
     if (replay && (!replay->paths.empty() || !replay->mustScanSubtrees.empty()))
         enqueue(std::move(*replay));
@@ -273,8 +346,8 @@ void IndexLifecycle::installBuild(BuildOutcome out) {
 }
 
 void IndexLifecycle::setIndex(FileIndex index, SharedNameTable names) {
-    index_ = std::move(index);
-    names_ = std::move(names);
+    engine_->index = std::move(index);
+    engine_->names = std::move(names);
     emit indexChanged();
 }
 
@@ -288,7 +361,7 @@ void IndexLifecycle::startTimers() {
 // ---- Watching ----
 
 void IndexLifecycle::startWatching(std::uint64_t since) {
-    if (watcher_) return;
+    if (engine_->watcher) return;
     watchedRoots_ = roots();
     watcherCatchingUp_ = since != 0;
     resetWatchHealth();
@@ -299,10 +372,10 @@ void IndexLifecycle::startWatching(std::uint64_t since) {
         tasks_.deliver(
             [this, batch = std::move(batch)]() mutable { watcherDelivered(std::move(batch)); });
     };
-    watcher_ = std::make_shared<FileSystemWatcher>(handler, env_.watcherOptions);
+    engine_->watcher = std::make_shared<FileSystemWatcher>(handler, watcherOptions(env_));
     // The start-up walk adds one watch per folder: long on a big home folder, so it runs on
     // the lane while the index is already searchable.
-    tasks_.runSerially([this, serial, watcher = watcher_, roots = watchedRoots_, since,
+    tasks_.runSerially([this, serial, watcher = engine_->watcher, roots = watchedRoots_, since,
                         excluded = IndexBuilder::excluded(watchedRoots_, effectiveExclusions())] {
         try {
             watcher->start(roots, since, excluded);
@@ -331,49 +404,50 @@ void IndexLifecycle::startWatching(std::uint64_t since) {
 // The new watcher is started before the old one stops (the lane runs them in order), so
 // no change falls between the two; both deliver meanwhile.
 void IndexLifecycle::replaceWatcher(std::uint64_t since) {
-    auto old = std::move(watcher_);
-    watcher_.reset();
+    auto old = std::move(engine_->watcher);
+    engine_->watcher.reset();
     startWatching(since);
     // Stopping drops what the old watcher has read but not yet handed out (it holds changes
     // back for up to its latency to batch them), so it gets that long to hand them out.
     if (old)
-        tasks_.runSerially([old = std::move(old), linger = env_.watcherOptions.latency] {
+        tasks_.runSerially([old = std::move(old), linger = FileSystemWatcher::Options{}.latency] {
             std::this_thread::sleep_for(linger + std::chrono::milliseconds(100));
             old->stop();
         });
 }
 
 void IndexLifecycle::stopWatching() {
-    if (!watcher_) return;
+    if (!engine_->watcher) return;
     ++watcherSerial_;
     watcherStarted_ = false;
-    tasks_.runSerially([watcher = std::move(watcher_)] { watcher->stop(); });
-    watcher_.reset();
+    tasks_.runSerially([watcher = std::move(engine_->watcher)] { watcher->stop(); });
+    engine_->watcher.reset();
 }
 
 // ---- Coalescing and applying ----
 
-void IndexLifecycle::enqueue(FileSystemWatcher::Batch batch) {
-    if (replay_) merge(*replay_, batch);
-    if (!pendingBatch_) pendingBatch_.emplace();
-    merge(*pendingBatch_, std::move(batch));
+void IndexLifecycle::enqueue(WatchBatch batch) {
+    if (engine_->replay) merge(*engine_->replay, batch);
+    if (!engine_->pendingBatch) engine_->pendingBatch.emplace();
+    merge(*engine_->pendingBatch, std::move(batch));
     flushTimer_.start(); // a steady stream keeps postponing the flush
 }
 
-void IndexLifecycle::watcherDelivered(FileSystemWatcher::Batch batch) {
+void IndexLifecycle::watcherDelivered(WatchBatch batch) {
     noteWatcherBatch(batch);
     enqueue(std::move(batch));
 }
 
 void IndexLifecycle::flushPending() {
     // A batch that arrives while another is applied waits for the flush after the next one.
-    if (isApplying_ || !pendingBatch_ || !index_ || !names_) return;
-    FileSystemWatcher::Batch batch = std::move(*pendingBatch_);
-    pendingBatch_.reset();
+    if (isApplying_ || !engine_->pendingBatch || !engine_->index || !engine_->names) return;
+    FileSystemWatcher::Batch batch = std::move(*engine_->pendingBatch);
+    engine_->pendingBatch.reset();
     isApplying_ = true;
     auxiliaryLastUsed_ = steadyNow();
-    auto work = [this, epoch = indexEpoch_, index = *index_, names = names_, navigator = navigator_,
-                 excluded = effectiveExclusions(), batch = std::move(batch)] {
+    auto work = [this, epoch = indexEpoch_, index = *engine_->index, names = engine_->names,
+                 navigator = engine_->navigator, excluded = effectiveExclusions(),
+                 batch = std::move(batch)] {
         auto out = std::make_shared<ApplyOutcome>();
         try {
             IndexUpdater updater(index, names, navigator, excluded);
@@ -403,7 +477,7 @@ void IndexLifecycle::installApplied(ApplyOutcome out, std::uint64_t epoch) {
     isApplying_ = false;
     // What arrived meanwhile gets its own quiet period now, rather than waiting for some
     // later change to come along.
-    if (pendingBatch_ && !flushTimer_.isActive()) flushTimer_.start();
+    if (engine_->pendingBatch && !flushTimer_.isActive()) flushTimer_.start();
     if (out.failure)
         problems_.report(StoreProblem::Kind::updateFailed, QString::fromStdString(*out.failure));
     // A full build installed meanwhile replaced the index this batch was applied to.
@@ -413,10 +487,10 @@ void IndexLifecycle::installApplied(ApplyOutcome out, std::uint64_t epoch) {
         // Every id changed: the navigator, the narrowing and the rows belong to the old ones.
         setIndex(std::move(*out.index), std::move(out.compactedNames));
         ++indexEpoch_;
-        navigator_ = std::make_shared<IndexNavigator>();
+        engine_->navigator = std::make_shared<IndexNavigator>();
         emit indexReplaced(Change::compacted);
     } else {
-        setIndex(std::move(*out.index), names_);
+        setIndex(std::move(*out.index), engine_->names);
     }
     // The old index and names, and the listings and paths of a large batch, went back to the
     // allocator, which would keep them resident; handed back to the system off this thread.
@@ -435,7 +509,7 @@ void IndexLifecycle::installApplied(ApplyOutcome out, std::uint64_t epoch) {
 // ---- Saving ----
 
 void IndexLifecycle::saveArchive(bool force) {
-    if (!index_ || !names_) return;
+    if (!engine_->index || !engine_->names) return;
     if (!force && steadyNow() - lastSave_ <= env_.timing.saveInterval) return;
     startSave();
 }
@@ -445,7 +519,7 @@ std::shared_future<bool> IndexLifecycle::startSave() {
     auto done = std::make_shared<std::promise<bool>>();
     std::shared_future<bool> future = done->get_future().share();
     tasks_.run(StoreTasks::Priority::background,
-               [this, done, index = *index_, names = names_, id = lastEventID_,
+               [this, done, index = *engine_->index, names = engine_->names, id = lastEventID_,
                 builtAt = LastFullScan::read(settings_), path = archivePath()] {
                    // A failure leaves the previous archive in place.
                    const bool saved = !IndexArchive::save(index, *names, id, builtAt, path);
@@ -457,7 +531,7 @@ std::shared_future<bool> IndexLifecycle::startSave() {
 
 bool IndexLifecycle::saveBeforeExit(std::chrono::milliseconds bound) {
     stopWatching();
-    if (!index_ || !names_) return true;
+    if (!engine_->index || !engine_->names) return true;
     return startSave().wait_for(bound) == std::future_status::ready;
 }
 
@@ -475,11 +549,11 @@ void IndexLifecycle::refreshIfStale() {
 }
 
 void IndexLifecycle::reap() {
-    if (!isApplying_ && navigator_->isReady() &&
+    if (!isApplying_ && engine_->navigator->isReady() &&
         steadyNow() - auxiliaryLastUsed_ >= env_.timing.idleRelease)
-        navigator_->release();
+        engine_->navigator->release();
     // inotify reports nothing for these, so they are read again on every tick.
-    if (!unwatched_.empty() && index_) {
+    if (!unwatched_.empty() && engine_->index) {
         FileSystemWatcher::Batch batch;
         batch.mustScanSubtrees.assign(unwatched_.begin(), unwatched_.end());
         batch.lastEventID = lastEventID_;
@@ -488,7 +562,7 @@ void IndexLifecycle::reap() {
 }
 
 bool IndexLifecycle::navigatorReady() const {
-    return navigator_->isReady();
+    return engine_->navigator->isReady();
 }
 
 // ---- State and status ----
@@ -542,7 +616,7 @@ void IndexLifecycle::setExcludedFolders(const std::vector<std::string>& list) {
 }
 
 void IndexLifecycle::volumesChanged() {
-    mountedVolumes_ = env_.mountedVolumes();
+    engine_->mountedVolumes = env_.mountedVolumes();
     emit mountedVolumesChanged();
     checkMountsInsideRoots();
     checkExtraRoots();
@@ -607,8 +681,8 @@ void IndexLifecycle::checkMountsInsideRoots() {
         for (const std::string& root : current)
             if (point == root || point.starts_with(root == "/" ? root : root + "/"))
                 inside.push_back(point);
-    if (inside.empty() || !index_) return;
-    if (watcher_) {
+    if (inside.empty() || !engine_->index) return;
+    if (engine_->watcher) {
         rescanOnceWatched_.insert(inside.begin(), inside.end());
         replaceWatcher(0);
         return;
@@ -659,9 +733,9 @@ void IndexLifecycle::watchSettingsFile() {
 // today's (edited while Vesko was not running, or new built-in ones), a quiet rebuild puts
 // the index in line; the check runs in the background so the start is not held up.
 void IndexLifecycle::checkExclusionDrift() {
-    if (!index_ || !names_) return;
+    if (!engine_->index || !engine_->names) return;
     tasks_.run(StoreTasks::Priority::utility,
-               [this, epoch = indexEpoch_, index = *index_, names = names_,
+               [this, epoch = indexEpoch_, index = *engine_->index, names = engine_->names,
                 excluded = IndexBuilder::excluded(roots(), effectiveExclusions())] {
                    const bool differs = ExclusionDrift::differs(index, *names, excluded);
                    tasks_.deliver([this, epoch, differs] {
@@ -683,7 +757,7 @@ void IndexLifecycle::watchVolumeChanges() {
 
 std::vector<std::string> IndexLifecycle::builtInExclusions() const {
     std::vector<std::string> tops = roots();
-    for (const Volume& volume : mountedVolumes_)
+    for (const Volume& volume : engine_->mountedVolumes)
         tops.push_back(volume.path);
     std::vector<std::string> folders = Exclusions::trashFolders(env_.home, tops);
     folders.insert(folders.end(), ownFolders_.begin(), ownFolders_.end());
@@ -729,7 +803,7 @@ void IndexLifecycle::noteWatcherBatch(const FileSystemWatcher::Batch& batch) {
         return std::find(rescans.begin(), rescans.end(), root) != rescans.end();
     };
     bool changed = false;
-    const bool limitReached = watcher_ && watcher_->watchLimitReached();
+    const bool limitReached = engine_->watcher && engine_->watcher->watchLimitReached();
     if (limitReached != watchLimitReached_) {
         watchLimitReached_ = limitReached;
         changed = true;
@@ -783,8 +857,8 @@ void IndexLifecycle::updateWatchHealth(const FileSystemWatcher::Batch& applied) 
 }
 
 void IndexLifecycle::setUnreadableRoots(std::vector<IndexBuilder::UnreadableRoot> roots) {
-    if (roots == unreadableRoots_) return;
-    unreadableRoots_ = std::move(roots);
+    if (roots == engine_->unreadableRoots) return;
+    engine_->unreadableRoots = std::move(roots);
     emit watchHealthChanged();
 }
 

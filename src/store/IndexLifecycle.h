@@ -5,17 +5,7 @@
 // with copies of what it needs; results come back to the main thread and are installed there.
 #pragma once
 
-#include "index/FileIndex.h"
-#include "index/IndexNavigator.h"
-#include "index/NameTable.h"
-#include "scan/FileSystemWatcher.h"
-#include "scan/IndexBuilder.h"
-#include "scan/Volumes.h"
 #include "store/Permissions.h"
-#include "store/Settings.h"
-#include "store/StoreEnvironment.h"
-#include "store/StoreProblems.h"
-#include "store/StoreTasks.h"
 
 #include <QObject>
 #include <QStringList>
@@ -23,6 +13,7 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,7 +23,34 @@ class QFileSystemWatcher;
 
 namespace vesko {
 
+class FileIndex;
 class MountWatcher;
+class NameTable;
+class Settings;
+class StoreProblems;
+class StoreTasks;
+struct StoreEnvironment;
+struct Volume;
+struct WatchBatch;
+namespace IndexBuilder {
+struct Report;
+struct UnreadableRoot;
+} // namespace IndexBuilder
+
+// A mounted volume as the window lists it.
+struct VolumeRow {
+    std::string path;
+    std::string name;
+    bool isRemovable = false;
+    bool isNetwork = false;
+};
+
+// A root that could not be listed at all, and the errno that said why.
+struct UnreadableFolder {
+    std::string path;
+    int error = 0;
+    bool operator==(const UnreadableFolder&) const = default;
+};
 
 class IndexLifecycle : public QObject {
     Q_OBJECT
@@ -65,9 +83,9 @@ public:
     // Merges a batch of file-system changes into the pending batch and restarts the quiet
     // period after which it is applied. One batch is applied at a time; what arrives
     // meanwhile is applied after a quiet period of its own.
-    void enqueue(FileSystemWatcher::Batch batch);
+    void enqueue(WatchBatch batch);
     // A batch as the watcher delivers it: its degraded states are noted, then it is queued.
-    void watcherDelivered(FileSystemWatcher::Batch batch);
+    void watcherDelivered(WatchBatch batch);
     // Saves the archive in the background when forced or when the last save is older than
     // the save interval.
     void saveArchive(bool force);
@@ -86,19 +104,19 @@ public:
     Phase phase() const { return phase_; }
     bool isRefreshing() const { return isRefreshing_; }
     Permissions::Status permission() const { return permission_; }
-    const std::optional<IndexBuilder::Report>& report() const { return report_; }
+    const std::optional<IndexBuilder::Report>& report() const;
     double footprintMB() const { return footprintMB_; }
-    const std::optional<FileIndex>& index() const { return index_; }
-    const SharedNameTable& names() const { return names_; }
-    qint64 entryCount() const { return index_ ? index_->count() : 0; }
+    const std::optional<FileIndex>& index() const;
+    const std::shared_ptr<NameTable>& names() const;
+    qint64 entryCount() const;
     std::uint64_t lastEventID() const { return lastEventID_; }
     // Changes whenever the installed index's ids stop meaning what they meant.
     std::uint64_t indexEpoch() const { return indexEpoch_; }
     std::int64_t unresolvedTotal() const { return unresolvedTotal_; }
     bool isApplying() const { return isApplying_; }
-    bool hasPendingBatch() const { return pendingBatch_.has_value(); }
+    bool hasPendingBatch() const;
     // True once the watcher's start-up walk has finished: changes from then on are seen.
-    bool isWatching() const { return watcher_ != nullptr && watcherStarted_; }
+    bool isWatching() const;
     bool navigatorReady() const;
     // Where the index is loaded from and saved to. When a folder stands in the archive's
     // place, a name beside it, told once as a problem.
@@ -111,9 +129,7 @@ public:
     QStringList vanishedRoots() const;
     // The roots the last build or load could not list at all, with the errno that said why;
     // told with watchHealthChanged.
-    const std::vector<IndexBuilder::UnreadableRoot>& unreadableRoots() const {
-        return unreadableRoots_;
-    }
+    std::vector<UnreadableFolder> unreadableRoots() const;
 
     // The developer root alone when given; else the home folder and every extra root that
     // exists now, normalised.
@@ -128,7 +144,8 @@ public:
 
     const std::vector<std::string>& extraRoots() const { return extraRoots_; }
     const std::set<std::string>& mountedExtraRoots() const { return mountedExtraRoots_; }
-    const std::vector<Volume>& mountedVolumes() const { return mountedVolumes_; }
+    const std::vector<Volume>& mountedVolumes() const;
+    std::vector<VolumeRow> volumeRows() const;
     const std::vector<std::string>& excludedFolders() const { return excludedFolders_; }
     QStringList extraRootList() const;
     QStringList excludedFolderList() const;
@@ -162,6 +179,8 @@ signals:
 private:
     struct BuildOutcome;
     struct ApplyOutcome;
+    // What is held of the engine: the index, the watcher and their reports.
+    struct Engine;
 
     bool loadArchive();
     std::shared_future<bool> startSave();
@@ -175,10 +194,10 @@ private:
     void startTimers();
     void setPhase(Phase phase);
     void setRefreshing(bool on);
-    void setIndex(FileIndex index, SharedNameTable names);
+    void setIndex(FileIndex index, std::shared_ptr<NameTable> names);
     void resetWatchHealth();
-    void noteWatcherBatch(const FileSystemWatcher::Batch& batch);
-    void updateWatchHealth(const FileSystemWatcher::Batch& applied);
+    void noteWatcherBatch(const WatchBatch& batch);
+    void updateWatchHealth(const WatchBatch& applied);
     void setUnreadableRoots(std::vector<IndexBuilder::UnreadableRoot> roots);
     std::chrono::steady_clock::time_point steadyNow() const;
     double wallNow() const;
@@ -196,24 +215,19 @@ private:
     Settings& settings_;
     StoreTasks& tasks_;
     StoreProblems& problems_;
+    std::unique_ptr<Engine> engine_;
 
     Phase phase_ = Phase::idle;
     bool isRefreshing_ = false;
     Permissions::Status permission_ = Permissions::Status::unknown;
-    std::optional<IndexBuilder::Report> report_;
     double footprintMB_ = 0;
-    std::optional<FileIndex> index_;
-    SharedNameTable names_;
-    SharedIndexNavigator navigator_;
     std::chrono::steady_clock::time_point auxiliaryLastUsed_;
-    std::shared_ptr<FileSystemWatcher> watcher_;
     std::uint64_t watcherSerial_ = 0;
     std::vector<std::string> watchedRoots_;
     bool watcherStarted_ = false;
     bool watcherCatchingUp_ = false; // its first batch names every root on purpose
     std::uint64_t lastEventID_ = 0;
     std::int64_t unresolvedTotal_ = 0;
-    std::optional<FileSystemWatcher::Batch> pendingBatch_;
     QTimer flushTimer_;
     QTimer drainTimer_;
     QTimer reaperTimer_;
@@ -222,9 +236,6 @@ private:
     // Bumped by every installed full build, so an update of the index it replaced is dropped.
     std::uint64_t indexEpoch_ = 0;
     std::int64_t buildsRunning_ = 0;
-    // Every change received since the oldest running build started. The build may have
-    // read a folder before or after a change; applied again to its result, nothing is lost.
-    std::optional<FileSystemWatcher::Batch> replay_;
     std::string displacedArchive_; // the archive path a folder took, once told
 
     // Watcher health.
@@ -233,12 +244,10 @@ private:
     bool isRecoveringOverflow_ = false;
     std::set<std::string> vanishedRoots_;
     std::set<std::string> rescanOnceWatched_;
-    std::vector<IndexBuilder::UnreadableRoot> unreadableRoots_;
 
     // Roots and volumes.
     std::vector<std::string> extraRoots_;
     std::set<std::string> mountedExtraRoots_;
-    std::vector<Volume> mountedVolumes_;
     std::vector<std::string> excludedFolders_;
     std::vector<std::string> ownFolders_; // of the preferences and of the archive
     MountWatcher* mountWatcher_ = nullptr;

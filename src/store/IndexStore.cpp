@@ -3,6 +3,7 @@
 
 #include "index/IndexArchive.h"
 #include "scan/Roots.h"
+#include "scan/Volumes.h"
 #include "store/LastFullScan.h"
 
 #include <filesystem>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/Permissions.h"
 
+#include "scan/IndexBuilder.h"
 #include "scan/Roots.h"
 
 #include <cerrno>

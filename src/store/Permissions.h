@@ -4,11 +4,14 @@
 // folders every desktop has tells the two cases apart before a scan comes back nearly empty.
 #pragma once
 
-#include "scan/IndexBuilder.h"
-
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace vesko::IndexBuilder {
+struct Report;
+}
 
 namespace vesko::Permissions {
 

@@ -7,8 +7,8 @@
 
 namespace vesko {
 
-ProviderSearch::ProviderSearch(IndexStore& store, QObject* parent)
-    : QObject(parent), service_(store),
+ProviderSearch::ProviderSearch(QueryService service, QObject* parent)
+    : QObject(parent), service_(service),
       home_(std::make_shared<ReturnAddress>(new StoreMailbox(this))) {}
 
 ProviderSearch::~ProviderSearch() {

@@ -26,8 +26,6 @@
 
 namespace vesko {
 
-class IndexStore;
-
 class ProviderSearch : public QObject {
     Q_OBJECT
 
@@ -39,7 +37,7 @@ public:
     // Ids remembered for the launchers to name back: many searches' worth.
     static constexpr qsizetype rememberedIds = 2000;
 
-    explicit ProviderSearch(IndexStore& store, QObject* parent = nullptr);
+    explicit ProviderSearch(QueryService service, QObject* parent = nullptr);
     ~ProviderSearch() override;
 
     // `done` gets the hits, best first, with their ids remembered, later on this object's

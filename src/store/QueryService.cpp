@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "store/QueryService.h"
 
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
 #include "scan/IndexBuilder.h"
 #include "search/Search.h"
 #include "store/FindQuery.h"
 #include "store/IndexStore.h"
+#include "store/QueryDescription.h"
 #include "store/ShownText.h"
 
 #include <QIcon>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeDatabase>
 
 #include <algorithm>
@@ -37,6 +43,30 @@ std::vector<QueryService::LauncherHit> hitsOf(const std::vector<SearchRow>& rows
     return hits;
 }
 
+// The request as FindQuery::toJson writes it; nothing when a member is missing or mistyped.
+std::optional<FindQuery> findQueryOf(const QByteArray& json) {
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    if (!document.isObject()) return std::nullopt;
+    const QJsonObject object = document.object();
+    FindQuery find;
+    if (!object["query"].isString() || !object["roots"].isArray() || !object["limit"].isDouble())
+        return std::nullopt;
+    find.query = object["query"].toString().toStdString();
+    for (const QJsonValue& root : object["roots"].toArray()) {
+        if (!root.isString()) return std::nullopt;
+        find.roots.push_back(root.toString().toStdString());
+    }
+    find.limit = object["limit"].toInteger(-1);
+    const auto sort = ResultSort::fromJson(object["sort"].toString().toStdString());
+    if (find.limit < 0 || !sort) return std::nullopt;
+    find.sort = *sort;
+    for (const auto& [key, member] : FindQuery::switches) {
+        if (!object[key].isBool()) return std::nullopt;
+        find.*member = object[key].toBool();
+    }
+    return find;
+}
+
 } // namespace
 
 QueryPreferences QueryPreferences::of(const Preferences& preferences) {
@@ -57,14 +87,17 @@ void QueryService::onStoreThread(std::function<void()> work) const {
     store_->tasks().deliver(std::move(work));
 }
 
-void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> reply) const {
+void QueryService::find(const QByteArray& request,
+                        std::function<void(const QByteArray&)> reply) const {
+    auto query = findQueryOf(request);
+    if (!query) return reply("error bad request\n");
     const IndexStore& store = *store_;
     if (store.lifecycle().phase() != IndexLifecycle::Phase::ready || !store.lifecycle().index() ||
         !store.lifecycle().names())
         return reply("error busy\n");
-    if (query.sort.field == ResultSort::Field::kind && !query.countOnly)
+    if (query->sort.field == ResultSort::Field::kind && !query->countOnly)
         return reply("error unsupported\n");
-    auto asked = IndexBuilder::normalize(query.roots);
+    auto asked = IndexBuilder::normalize(query->roots);
     auto ours = store.lifecycle().roots();
     std::ranges::sort(asked);
     std::ranges::sort(ours);
@@ -73,7 +106,7 @@ void QueryService::find(FindQuery query, std::function<void(const QByteArray&)> 
     // install a newer one meanwhile.
     store.tasks().run(
         StoreTasks::Priority::userInitiated,
-        [service = *this, query = std::move(query), index = *store.lifecycle().index(),
+        [service = *this, query = std::move(*query), index = *store.lifecycle().index(),
          names = store.lifecycle().names(), preferences = QueryPreferences::of(store.preferences()),
          reply = std::move(reply)] {
             QByteArray text =

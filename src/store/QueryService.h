@@ -9,8 +9,6 @@
 // over and gets the answer back without reading the store itself.
 #pragma once
 
-#include "store/QueryDescription.h"
-
 #include <QByteArray>
 #include <QString>
 
@@ -27,7 +25,6 @@ namespace vesko {
 class IndexStore;
 class Preferences;
 class StoreMailbox;
-struct FindQuery;
 
 // A mailbox on another thread that may go away before work meant for it ends: what is
 // posted after close() is dropped.
@@ -55,14 +52,16 @@ public:
     };
     static constexpr int launcherHits = 20;
 
-    explicit QueryService(IndexStore& store) : store_(&store) {}
+    // The store is the one way in; its owner hands this out to the launchers and --find.
+    QueryService(IndexStore& store) : store_(&store) {}
 
     // From any thread: `work` runs on the store's thread.
     void onStoreThread(std::function<void()> work) const;
 
-    // On the store's thread. `reply` gets the answer of `vesko --find` in its wire form, or
-    // "error …" when only the archive can answer, also on the store's thread.
-    void find(FindQuery query, std::function<void(const QByteArray&)> reply) const;
+    // On the store's thread. `request` is a FindQuery as its toJson writes it; `reply` gets
+    // the answer of `vesko --find` in its wire form, or "error …" when the request does not
+    // decode or only the archive can answer, also on the store's thread.
+    void find(const QByteArray& request, std::function<void(const QByteArray&)> reply) const;
 
     // From any thread. The best hits for a launcher's text, handed to `back`; none while
     // the index is not ready. The store is read on its own thread, the index searched on

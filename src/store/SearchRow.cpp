@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "store/SearchRow.h"
 
+#include "index/FileIndex.h"
 #include "index/NameTable.h"
+#include "search/SearchHit.h"
 
 namespace vesko {
+
+std::uint64_t SearchRow::bytes() const {
+    return PackedSize::unpack(size);
+}
 
 std::vector<SearchRow> SearchRow::build(const std::vector<Search::Hit>& hits,
                                         const FileIndex& index, const NameTable& names) {

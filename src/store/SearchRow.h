@@ -4,9 +4,6 @@
 // page at once. Every action takes the stored bytes; what is drawn goes through shownText.
 #pragma once
 
-#include "index/FileIndex.h"
-#include "search/SearchHit.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,7 +11,11 @@
 
 namespace vesko {
 
+class FileIndex;
 class NameTable;
+namespace Search {
+struct Hit;
+}
 
 struct SearchRow {
     std::int64_t id = 0;       // entry index in the FileIndex
@@ -32,7 +33,7 @@ struct SearchRow {
 
     // The full path's stored bytes, the one way every action names the item.
     std::string path() const { return directory == "/" ? "/" + name : directory + "/" + name; }
-    std::uint64_t bytes() const { return PackedSize::unpack(size); }
+    std::uint64_t bytes() const;
 
     static std::vector<SearchRow> build(const std::vector<Search::Hit>& hits,
                                         const FileIndex& index, const NameTable& names);

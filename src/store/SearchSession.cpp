@@ -4,9 +4,18 @@
 // selection and the marks.
 #include "store/SearchSession.h"
 
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+#include "scan/IndexBuilder.h"
 #include "search/ContentMatcher.h"
 #include "search/NameRules.h"
+#include "search/Search.h"
+#include "search/SearchGeneration.h"
+#include "store/Preferences.h"
 #include "store/QueryDescription.h"
+#include "store/Settings.h"
+#include "store/StoreEnvironment.h"
+#include "store/StoreTasks.h"
 
 #include <QMimeDatabase>
 
@@ -234,6 +243,14 @@ std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
     return found;
 }
 
+void SearchSession::cancelSearches() {
+    generation_->advance();
+}
+
+std::int64_t SearchSession::generation() const {
+    return generation_->value();
+}
+
 Search::Request SearchSession::searchRequest() const {
     const QueryDescription query{query_.toStdString(), filters_,    sort_,          limit_,
                                  foldersFirst_,        folderKind_, kindOfExtension};
@@ -265,8 +282,8 @@ void SearchSession::publish(SearchOutcome out) {
     rowsAsked_ = std::move(out.asked);
     if (!sameQuery) pinned_.reset();
     if (out.result.narrowable)
-        narrowing_ = Search::Narrowing{out.normalizedQuery, std::move(out.result.names),
-                                       out.initialConsonants};
+        narrowing_ = std::make_shared<const Search::Narrowing>(Search::Narrowing{
+            out.normalizedQuery, std::move(out.result.names), out.initialConsonants});
     else
         narrowing_.reset();
     regexProblem_ =

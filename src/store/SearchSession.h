@@ -7,13 +7,8 @@
 
 #include "search/Filters.h"
 #include "search/ResultSort.h"
-#include "search/Search.h"
 #include "store/IndexLifecycle.h"
-#include "store/Preferences.h"
 #include "store/SearchRow.h"
-#include "store/Settings.h"
-#include "store/StoreEnvironment.h"
-#include "store/StoreTasks.h"
 
 #include <QObject>
 #include <QStringList>
@@ -27,6 +22,16 @@
 #include <vector>
 
 namespace vesko {
+
+class Preferences;
+class SearchGeneration;
+class Settings;
+class StoreTasks;
+struct StoreEnvironment;
+namespace Search {
+struct Narrowing;
+struct Request;
+} // namespace Search
 
 // What the status line says, as facts; the window words it.
 struct SearchStatus {
@@ -67,7 +72,7 @@ public:
     void loadMore();
     void toggleSort(ResultSort::Field clicked);
     // Running searches stop at their next check and deliver nothing.
-    void cancelSearches() { generation_->advance(); }
+    void cancelSearches();
 
     QString query() const { return query_; }
     void setQuery(const QString& text);
@@ -102,9 +107,9 @@ public:
     // Holds searches back while several settings change at once (a saved search applied).
     bool isApplyingSaved() const { return isApplyingSaved_; }
     void setApplyingSaved(bool on) { isApplyingSaved_ = on; }
-    const std::optional<Search::Narrowing>& narrowing() const { return narrowing_; }
+    const Search::Narrowing* narrowing() const { return narrowing_.get(); }
     // How many searches were started; each has its own generation.
-    std::int64_t generation() const { return generation_->value(); }
+    std::int64_t generation() const;
     // Counts the different searches the rows answered: it stays when the same query, filters
     // and sort answer again (a change on disk, another page) or the rows are edited in place,
     // so a list can follow the rows instead of starting over.
@@ -192,7 +197,7 @@ private:
     SearchStatus status_;
     SearchStatus contentStatus_; // what the content search adds to the count
     bool nearMatches_ = false;
-    std::optional<Search::Narrowing> narrowing_;
+    std::shared_ptr<const Search::Narrowing> narrowing_;
     qint64 pageSize_ = Paging::defaultSize;
     qint64 limit_ = Paging::defaultSize;
     qint64 totalMatches_ = 0;

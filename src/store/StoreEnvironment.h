@@ -4,17 +4,17 @@
 // defaults are the real ones; tests shorten the periods and drive the clocks by hand.
 #pragma once
 
-#include "scan/FileSystemWatcher.h"
-#include "scan/Volumes.h"
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vesko {
+
+struct Volume;
 
 struct StoreTiming {
     using Duration = std::chrono::milliseconds;
@@ -58,7 +58,8 @@ struct StoreEnvironment {
     std::function<bool(const std::string& path)> pathExists;
     // Where the kernel's inotify watch limit is read.
     std::string maxUserWatchesPath = "/proc/sys/fs/inotify/max_user_watches";
-    FileSystemWatcher::Options watcherOptions;
+    // Folders the watcher watches at most; past it they count as past the kernel's limit.
+    std::size_t watchLimit = std::numeric_limits<std::size_t>::max();
     // Off for tests that hand the store batches themselves.
     bool watchFileSystem = true;
     int buildWorkers = 0; // 0: the builder's default

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ActionNotice.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
 #include "store/ShownText.h"
 
 #include <QApplication>
@@ -32,9 +32,9 @@ QString nameOf(const std::string& path) {
 
 } // namespace
 
-ActionNotice::ActionNotice(IndexStore& store, QWidget* parent)
-    : QFrame(parent), store_(store), text_(new QLabel(this)), undo_(new QPushButton(this)),
-      close_(new QToolButton(this)) {
+ActionNotice::ActionNotice(FileActionCenter& fileActions, QWidget* parent)
+    : QFrame(parent), fileActions_(fileActions), text_(new QLabel(this)),
+      undo_(new QPushButton(this)), close_(new QToolButton(this)) {
     setObjectName("actionNotice");
     setFrameShape(QFrame::StyledPanel);
     setBackgroundRole(QPalette::AlternateBase);
@@ -53,9 +53,9 @@ ActionNotice::ActionNotice(IndexStore& store, QWidget* parent)
     row->addWidget(text_, 1);
     row->addWidget(undo_);
     row->addWidget(close_);
-    connect(undo_, &QPushButton::clicked, &store_.actions(), &FileActionCenter::undoLastAction);
-    connect(close_, &QToolButton::clicked, &store_.actions(), &FileActionCenter::forgetUndo);
-    connect(&store_.actions(), &FileActionCenter::undoChanged, this, &ActionNotice::follow);
+    connect(undo_, &QPushButton::clicked, &fileActions_, &FileActionCenter::undoLastAction);
+    connect(close_, &QToolButton::clicked, &fileActions_, &FileActionCenter::forgetUndo);
+    connect(&fileActions_, &FileActionCenter::undoChanged, this, &ActionNotice::follow);
     follow();
 }
 
@@ -64,7 +64,7 @@ QString ActionNotice::text() const {
 }
 
 void ActionNotice::follow() {
-    const auto& undo = store_.actions().lastUndo();
+    const auto& undo = fileActions_.lastUndo();
     setVisible(undo.has_value());
     undo_->setText(tr("Undo"));
     undo_->setToolTip(QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));

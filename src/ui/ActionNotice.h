@@ -12,13 +12,13 @@ class QToolButton;
 
 namespace vesko {
 
-class IndexStore;
+class FileActionCenter;
 
 class ActionNotice : public QFrame {
     Q_OBJECT
 
 public:
-    explicit ActionNotice(IndexStore& store, QWidget* parent = nullptr);
+    explicit ActionNotice(FileActionCenter& fileActions, QWidget* parent = nullptr);
 
     QString text() const;
 
@@ -28,7 +28,7 @@ protected:
 private:
     void follow();
 
-    IndexStore& store_;
+    FileActionCenter& fileActions_;
     QLabel* text_;
     QPushButton* undo_;
     QToolButton* close_;

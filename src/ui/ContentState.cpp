@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ContentState.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
+#include "store/SearchSession.h"
 
 namespace vesko {
 
-ContentState contentStateOf(const IndexStore& store) {
-    if (store.lifecycle().phase() != IndexLifecycle::Phase::ready) return ContentState::building;
-    if (store.session().query().isEmpty()) return ContentState::emptyQuery;
-    if (store.session().isSearchingContents()) return ContentState::reading;
+ContentState contentStateOf(const IndexLifecycle& lifecycle, const SearchSession& session) {
+    if (lifecycle.phase() != IndexLifecycle::Phase::ready) return ContentState::building;
+    if (session.query().isEmpty()) return ContentState::emptyQuery;
+    if (session.isSearchingContents()) return ContentState::reading;
     // With older results on screen the status bar says which query they belong to instead.
     // A regular-expression problem belongs to the query last run, not to the one typed since.
-    if (store.session().needsReturn() && store.session().rowCount() == 0)
-        return ContentState::pressReturn;
-    if (!store.session().regexProblem().isEmpty()) return ContentState::regexProblem;
-    if (store.session().rowCount() == 0) return ContentState::noResults;
+    if (session.needsReturn() && session.rowCount() == 0) return ContentState::pressReturn;
+    if (!session.regexProblem().isEmpty()) return ContentState::regexProblem;
+    if (session.rowCount() == 0) return ContentState::noResults;
     return ContentState::results;
 }
 

@@ -5,7 +5,8 @@
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
+class SearchSession;
 
 enum class ContentState {
     building,     // no index yet
@@ -18,6 +19,6 @@ enum class ContentState {
 };
 
 // A pending Return or a broken query says more than an empty list, so they come first.
-ContentState contentStateOf(const IndexStore& store);
+ContentState contentStateOf(const IndexLifecycle& lifecycle, const SearchSession& session);
 
 } // namespace vesko

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/DetailBar.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
 #include "ui/ResultModel.h"
@@ -28,9 +30,11 @@ constexpr int lineEditMargin = 2;
 
 } // namespace
 
-DetailBar::DetailBar(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), path_(new QLineEdit(this)), copy_(new QPushButton(this)),
-      warning_(new QLabel(this)), fields_(new QLabel(this)), copied_(new QTimer(this)) {
+DetailBar::DetailBar(SearchSession& session, FileActionCenter& fileActions,
+                     Preferences& preferences, QWidget* parent)
+    : QWidget(parent), session_(session), fileActions_(fileActions), preferences_(preferences),
+      path_(new QLineEdit(this)), copy_(new QPushButton(this)), warning_(new QLabel(this)),
+      fields_(new QLabel(this)), copied_(new QTimer(this)) {
     setObjectName("detailBar");
     path_->setObjectName("detailPath");
     path_->setReadOnly(true);
@@ -64,7 +68,7 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
 
     connect(copy_, &QPushButton::clicked, this, &DetailBar::copy);
     connect(copied_, &QTimer::timeout, this, &DetailBar::retranslate);
-    connect(&store_.actions(), &FileActionCenter::detailChanged, this, [this] {
+    connect(&fileActions_, &FileActionCenter::detailChanged, this, [this] {
         detailFresh_ = true;
         follow();
     });
@@ -72,10 +76,10 @@ DetailBar::DetailBar(IndexStore& store, QWidget* parent)
         detailFresh_ = false;
         follow();
     };
-    connect(&store_.session(), &SearchSession::selectionChanged, this, moved);
-    connect(&store_.session(), &SearchSession::rowsChanged, this, moved);
-    connect(&store_.session(), &SearchSession::selectedRowsChanged, this, &DetailBar::follow);
-    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+    connect(&session_, &SearchSession::selectionChanged, this, moved);
+    connect(&session_, &SearchSession::rowsChanged, this, moved);
+    connect(&session_, &SearchSession::selectedRowsChanged, this, &DetailBar::follow);
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pathBarStyle")) follow();
     });
     retranslate();
@@ -93,9 +97,9 @@ void DetailBar::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslate();
         // The kind and the date were worded in the language of their reading.
-        if (store_.session().selectedRow() && store_.session().selectedRows().size() <= 1) {
+        if (session_.selectedRow() && session_.selectedRows().size() <= 1) {
             detailFresh_ = false;
-            store_.actions().loadDetail();
+            fileActions_.loadDetail();
         }
         follow();
     }
@@ -126,9 +130,8 @@ void DetailBar::showPath() {
     const QMargins margins = path_->textMargins();
     const int width =
         path_->contentsRect().width() - margins.left() - margins.right() - 2 * lineEditMargin;
-    path_->setText(
-        ElidedText::path(pathText_, path_->fontMetrics(), width,
-                         DisplayText::pathSeparator(store_.preferences().pathBarStyle())));
+    path_->setText(ElidedText::path(pathText_, path_->fontMetrics(), width,
+                                    DisplayText::pathSeparator(preferences_.pathBarStyle())));
     path_->setCursorPosition(0);
 }
 
@@ -160,13 +163,13 @@ QString DetailBar::fieldsText(const FileDetail& detail, bool isDirectory) {
 QString DetailBar::marksText(const std::vector<SearchRow>& rows) {
     std::uint64_t bytes = 0;
     for (const SearchRow& row : rows)
-        if (!row.isDirectory) bytes += PackedSize::unpack(row.size);
+        if (!row.isDirectory) bytes += row.bytes();
     return tr("%1 items · %2")
         .arg(QLocale().toString(static_cast<qint64>(rows.size())), DisplayText::sizeText(bytes));
 }
 
 void DetailBar::follow() {
-    const auto row = store_.session().selectedRow();
+    const auto row = session_.selectedRow();
     copy_->setEnabled(row.has_value());
     if (!row) {
         pathText_.clear();
@@ -175,23 +178,23 @@ void DetailBar::follow() {
         warning_->hide();
         return;
     }
-    pathText_ = DisplayText::pathText(store_.preferences().pathBarStyle(),
-                                      ResultModel::fullPath(*row), QDir::homePath());
+    pathText_ = DisplayText::pathText(preferences_.pathBarStyle(), ResultModel::fullPath(*row),
+                                      QDir::homePath());
     showPath();
-    if (store_.session().selectedRows().size() > 1) {
-        fields_->setText(marksText(store_.session().actionRows()));
+    if (session_.selectedRows().size() > 1) {
+        fields_->setText(marksText(session_.actionRows()));
         warning_->hide();
         return;
     }
     // Until the detail of this row arrives the line stays empty rather than show the last one.
-    const auto& detail = store_.actions().detail();
+    const auto& detail = fileActions_.detail();
     const bool shown = detailFresh_ && detail;
     fields_->setText(shown ? fieldsText(*detail, row->isDirectory) : QString());
     warning_->setVisible(shown && !detail->exists);
 }
 
 void DetailBar::copy() {
-    store_.actions().copySelectedPath();
+    fileActions_.copySelectedPath();
     copy_->setText(tr("Copied"));
     copied_->start();
     emit pathCopied();

@@ -15,7 +15,9 @@ class QTimer;
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class FileActionCenter;
+class Preferences;
 struct FileDetail;
 struct SearchRow;
 
@@ -23,7 +25,8 @@ class DetailBar : public QWidget {
     Q_OBJECT
 
 public:
-    explicit DetailBar(IndexStore& store, QWidget* parent = nullptr);
+    explicit DetailBar(SearchSession& session, FileActionCenter& fileActions,
+                       Preferences& preferences, QWidget* parent = nullptr);
 
     // The fields of `detail` joined by " · "; a folder's kind is "Folder" as in the list.
     static QString fieldsText(const FileDetail& detail, bool isDirectory);
@@ -47,7 +50,9 @@ private:
     void retranslate();
     void showPath();
 
-    IndexStore& store_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Preferences& preferences_;
     QLineEdit* path_;
     QString pathText_; // what the path field shows when it has the room
     QPushButton* copy_;

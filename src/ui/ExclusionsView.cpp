@@ -2,7 +2,7 @@
 #include "ui/ExclusionsView.h"
 #include "ui/RowList.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -18,8 +18,8 @@
 
 namespace vesko {
 
-ExclusionsView::ExclusionsView(IndexStore& store, List list, QWidget* parent)
-    : QWidget(parent), store_(store), list_(list),
+ExclusionsView::ExclusionsView(IndexLifecycle& lifecycle, List list, QWidget* parent)
+    : QWidget(parent), lifecycle_(lifecycle), list_(list),
       chooser_([list](QWidget* parent) { return askForFolders(parent, list); }),
       title_(new QLabel(this)), rows_(new QVBoxLayout), addButton_(new QPushButton(this)),
       note_(new QLabel(this)) {
@@ -42,7 +42,7 @@ ExclusionsView::ExclusionsView(IndexStore& store, List list, QWidget* parent)
     layout->addWidget(note_);
 
     connect(addButton_, &QPushButton::clicked, this, &ExclusionsView::chooseFolders);
-    connect(&store_.lifecycle(),
+    connect(&lifecycle_,
             list_ == List::excluded ? &IndexLifecycle::excludedFoldersChanged
                                     : &IndexLifecycle::extraRootsChanged,
             this, &ExclusionsView::showRows);
@@ -55,8 +55,7 @@ void ExclusionsView::chooseFolders() {
 }
 
 QStringList ExclusionsView::folders() const {
-    return list_ == List::excluded ? store_.lifecycle().excludedFolderList()
-                                   : store_.lifecycle().extraRootList();
+    return list_ == List::excluded ? lifecycle_.excludedFolderList() : lifecycle_.extraRootList();
 }
 
 void ExclusionsView::setFolders(const QStringList& folders) {
@@ -64,9 +63,9 @@ void ExclusionsView::setFolders(const QStringList& folders) {
     for (const QString& folder : folders)
         list.push_back(folder.toStdString());
     if (list_ == List::excluded)
-        store_.lifecycle().setExcludedFolders(list);
+        lifecycle_.setExcludedFolders(list);
     else
-        store_.lifecycle().setExtraRoots(list);
+        lifecycle_.setExtraRoots(list);
 }
 
 void ExclusionsView::addFolders(const QStringList& folders) {
@@ -131,7 +130,7 @@ void ExclusionsView::showRows() {
     auto* builtInTitle = new QLabel(tr("Always left out:"), rowsBox_);
     builtInTitle->setForegroundRole(QPalette::PlaceholderText);
     rows->addWidget(builtInTitle);
-    for (const QString& folder : store_.lifecycle().builtInExclusionList()) {
+    for (const QString& folder : lifecycle_.builtInExclusionList()) {
         auto* path = new QLabel(folder, rowsBox_);
         path->setObjectName("builtInExclusion");
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);

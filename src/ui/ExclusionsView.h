@@ -16,7 +16,7 @@ class QVBoxLayout;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
 
 class ExclusionsView : public QWidget {
     Q_OBJECT
@@ -27,9 +27,9 @@ public:
 
     enum class List { excluded, added };
 
-    explicit ExclusionsView(IndexStore& store, QWidget* parent = nullptr)
-        : ExclusionsView(store, List::excluded, parent) {}
-    ExclusionsView(IndexStore& store, List list, QWidget* parent = nullptr);
+    explicit ExclusionsView(IndexLifecycle& lifecycle, QWidget* parent = nullptr)
+        : ExclusionsView(lifecycle, List::excluded, parent) {}
+    ExclusionsView(IndexLifecycle& lifecycle, List list, QWidget* parent = nullptr);
 
     // Replaces the folder dialog, for tests.
     void setChooser(Chooser chooser) { chooser_ = std::move(chooser); }
@@ -50,7 +50,7 @@ private:
     QStringList folders() const;
     void setFolders(const QStringList& folders);
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
     List list_;
     Chooser chooser_;
     QLabel* title_;

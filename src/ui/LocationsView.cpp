@@ -2,7 +2,7 @@
 #include "ui/LocationsView.h"
 #include "ui/RowList.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
 #include "ui/RowButton.h"
 
 #include <QCheckBox>
@@ -22,7 +22,7 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback, const QStyle* st
     return QIcon::fromTheme(QLatin1String(name), style->standardIcon(fallback));
 }
 
-QIcon volumeIcon(const Volume& volume, const QStyle* style) {
+QIcon volumeIcon(const VolumeRow& volume, const QStyle* style) {
     if (volume.isNetwork) return themed("network-server", QStyle::SP_DriveNetIcon, style);
     if (volume.isRemovable) return themed("drive-removable-media", QStyle::SP_DriveFDIcon, style);
     return themed("drive-harddisk", QStyle::SP_DriveHDIcon, style);
@@ -30,8 +30,8 @@ QIcon volumeIcon(const Volume& volume, const QStyle* style) {
 
 } // namespace
 
-LocationsView::LocationsView(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), rows_(new QVBoxLayout), rescan_(new RowButton(this)) {
+LocationsView::LocationsView(IndexLifecycle& lifecycle, QWidget* parent)
+    : QWidget(parent), lifecycle_(lifecycle), rows_(new QVBoxLayout), rescan_(new RowButton(this)) {
     rescan_->setObjectName("rescan");
     rescan_->setIcon(themed("view-refresh", QStyle::SP_BrowserReload, style()));
     rows_->setContentsMargins(0, 0, 0, 0);
@@ -41,21 +41,18 @@ LocationsView::LocationsView(IndexStore& store, QWidget* parent)
     layout->addLayout(rows_);
     layout->addWidget(rescan_);
 
-    connect(rescan_, &QPushButton::clicked, &store_.lifecycle(), &IndexLifecycle::rescan);
-    connect(&store_.lifecycle(), &IndexLifecycle::extraRootsChanged, this,
-            &LocationsView::showRows);
-    connect(&store_.lifecycle(), &IndexLifecycle::mountedExtraRootsChanged, this,
-            &LocationsView::showRows);
-    connect(&store_.lifecycle(), &IndexLifecycle::mountedVolumesChanged, this,
-            &LocationsView::showRows);
+    connect(rescan_, &QPushButton::clicked, &lifecycle_, &IndexLifecycle::rescan);
+    connect(&lifecycle_, &IndexLifecycle::extraRootsChanged, this, &LocationsView::showRows);
+    connect(&lifecycle_, &IndexLifecycle::mountedExtraRootsChanged, this, &LocationsView::showRows);
+    connect(&lifecycle_, &IndexLifecycle::mountedVolumesChanged, this, &LocationsView::showRows);
     showRows();
 }
 
 void LocationsView::setIndexed(const QString& path, bool on) {
-    std::vector<std::string> list = store_.lifecycle().extraRoots();
+    std::vector<std::string> list = lifecycle_.extraRoots();
     std::erase(list, path.toStdString());
     if (on) list.push_back(path.toStdString());
-    store_.lifecycle().setExtraRoots(list);
+    lifecycle_.setExtraRoots(list);
 }
 
 void LocationsView::showRows() {
@@ -77,16 +74,16 @@ void LocationsView::showRows() {
     rows->addLayout(homeRow);
 
     std::vector<std::string> shown;
-    for (const Volume& volume : store_.lifecycle().mountedVolumes()) {
+    for (const VolumeRow& volume : lifecycle_.volumeRows()) {
         addRow(rows, volumeIcon(volume, style()), QString::fromStdString(volume.name),
                QString::fromStdString(volume.path));
         if (volume.isNetwork) addNote(rows, tr("Network volume - slow to index, no live updates"));
         shown.push_back(volume.path);
     }
-    for (const std::string& root : store_.lifecycle().extraRoots()) {
+    for (const std::string& root : lifecycle_.extraRoots()) {
         if (std::ranges::find(shown, root) != shown.end()) continue;
         const QString path = QString::fromStdString(root);
-        const bool mounted = store_.lifecycle().mountedExtraRoots().contains(root);
+        const bool mounted = lifecycle_.mountedExtraRoots().contains(root);
         addRow(rows,
                mounted ? themed("folder", QStyle::SP_DirIcon, style())
                        : themed("dialog-question", QStyle::SP_MessageBoxQuestion, style()),
@@ -104,8 +101,8 @@ void LocationsView::addRow(QVBoxLayout* rows, const QIcon& icon, const QString& 
     box->setToolTip(path);
     box->setAccessibleName(box->text());
     box->setAccessibleDescription(path);
-    box->setChecked(std::ranges::find(store_.lifecycle().extraRoots(), path.toStdString()) !=
-                    store_.lifecycle().extraRoots().end());
+    box->setChecked(std::ranges::find(lifecycle_.extraRoots(), path.toStdString()) !=
+                    lifecycle_.extraRoots().end());
     connect(box, &QCheckBox::toggled, this, [this, path](bool on) { setIndexed(path, on); });
     rows->addWidget(box);
 }

@@ -9,15 +9,14 @@ class QVBoxLayout;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
 class RowButton;
-struct Volume;
 
 class LocationsView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit LocationsView(IndexStore& store, QWidget* parent = nullptr);
+    explicit LocationsView(IndexLifecycle& lifecycle, QWidget* parent = nullptr);
 
     // Adds the path to the extra roots, or takes it out.
     void setIndexed(const QString& path, bool on);
@@ -30,7 +29,7 @@ private:
     void addRow(QVBoxLayout* rows, const QIcon& icon, const QString& name, const QString& path);
     void addNote(QVBoxLayout* rows, const QString& text);
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
     QVBoxLayout* rows_;
     QWidget* rowsBox_ = nullptr;
     RowButton* rescan_;

@@ -49,12 +49,19 @@ QFrame* rule(QWidget* parent) {
 
 MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     : QWidget(parent), store_(store), preview_(preview), icons_(new IconCache(store.tasks(), this)),
-      model_(new ResultModel(store, icons_, this)), searchBar_(new SearchBar(store, this)),
-      sidebar_(new SidebarView(store, this)), content_(new QStackedWidget(this)),
-      statePage_(new StatePage(store, content_)),
-      table_(new ResultTable(store, preview, *model_, this)),
-      actions_(new ResultActions(store, preview, *table_, *this)), ceiling_(new QLabel(this)),
-      detailBar_(new DetailBar(store, this)), statusBar_(new StatusBar(store, this)) {
+      model_(new ResultModel(store.session(), store.preferences(), icons_, this)),
+      searchBar_(new SearchBar(store.session(), store.actions(), store.preferences(), this)),
+      sidebar_(new SidebarView(store.lifecycle(), store.session(), store.actions(),
+                               store.settings(), this)),
+      content_(new QStackedWidget(this)), statePage_(new StatePage(store.session(), content_)),
+      table_(new ResultTable(store.session(), store.actions(), store.preferences(), preview,
+                             *model_, this)),
+      actions_(new ResultActions(store.session(), store.actions(), store.settings(), preview,
+                                 *table_, *this)),
+      ceiling_(new QLabel(this)),
+      detailBar_(new DetailBar(store.session(), store.actions(), store.preferences(), this)),
+      statusBar_(new StatusBar(store.lifecycle(), store.session(), store.actions(),
+                               store.preferences(), this)) {
     setObjectName("mainView");
     table_->setActions(*actions_);
     statusBar_->setActions(*actions_);
@@ -81,10 +88,10 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(searchBar_);
-    layout->addWidget(new SandboxNotice(store_, this));
-    layout->addWidget(new WatchNotice(store_, this));
+    layout->addWidget(new SandboxNotice(store_.lifecycle(), this));
+    layout->addWidget(new WatchNotice(store_.lifecycle(), this));
     layout->addWidget(new ProblemNotice(store_.problems(), this));
-    layout->addWidget(new ActionNotice(store_, this));
+    layout->addWidget(new ActionNotice(store_.actions(), this));
     layout->addWidget(splitter, 1);
     layout->addWidget(rule(this));
     layout->addWidget(detailBar_);
@@ -181,12 +188,12 @@ void MainView::focusSearch() {
 }
 
 void MainView::focusList() {
-    if (contentStateOf(store_) != ContentState::results) return;
+    if (contentStateOf(store_.lifecycle(), store_.session()) != ContentState::results) return;
     table_->setFocus(Qt::ShortcutFocusReason);
 }
 
 void MainView::followContent() {
-    const ContentState state = contentStateOf(store_);
+    const ContentState state = contentStateOf(store_.lifecycle(), store_.session());
     if (state == ContentState::results) {
         content_->setCurrentIndex(1);
     } else {

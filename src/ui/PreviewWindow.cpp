@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/PreviewWindow.h"
 
-#include "store/IndexStore.h"
+#include "store/SearchSession.h"
 #include "store/ShownText.h"
+#include "store/StoreTasks.h"
 #include "ui/DisplayText.h"
 #include "ui/FallbackIcons.h"
 #include "ui/PreviewContent.h"
@@ -73,8 +74,8 @@ QLabel* factLabel(QWidget* parent, const char* objectName, int pointDelta) {
 
 } // namespace
 
-PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
-    : QWidget(parent, Qt::Tool), store_(store) {
+PreviewWindow::PreviewWindow(SearchSession& session, StoreTasks& tasks, QWidget* parent)
+    : QWidget(parent, Qt::Tool), session_(session), tasks_(tasks) {
     setObjectName("previewWindow");
     resize(720, 560);
     pages_ = new QStackedWidget(this);
@@ -108,9 +109,8 @@ PreviewWindow::PreviewWindow(IndexStore& store, QWidget* parent)
     layout->addWidget(pages_);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(&store_.session(), &SearchSession::selectionChanged, this,
-            &PreviewWindow::followSelection);
-    connect(&store_.session(), &SearchSession::rowsChanged, this, &PreviewWindow::followSelection);
+    connect(&session_, &SearchSession::selectionChanged, this, &PreviewWindow::followSelection);
+    connect(&session_, &SearchSession::rowsChanged, this, &PreviewWindow::followSelection);
     retranslate();
 }
 
@@ -173,7 +173,7 @@ void PreviewWindow::follow(const std::optional<std::string>& path) {
 
 void PreviewWindow::followSelection() {
     if (!isVisible()) return;
-    const auto row = store_.session().selectedRow();
+    const auto row = session_.selectedRow();
     if (!row) return;
     follow(row->path());
 }
@@ -181,7 +181,7 @@ void PreviewWindow::followSelection() {
 void PreviewWindow::load(const std::string& path) {
     path_ = path;
     const quint64 generation = ++*generation_;
-    StoreTasks& tasks = store_.tasks();
+    StoreTasks& tasks = tasks_;
     tasks.run(
         StoreTasks::Priority::userInitiated,
         [&tasks, latest = generation_, alive = std::weak_ptr(alive_), this, path, generation] {
@@ -268,10 +268,10 @@ bool PreviewWindow::handleKey(const QKeyEvent& key) {
         hide();
         return true;
     case Qt::Key_Up:
-        store_.session().moveSelection(-1);
+        session_.moveSelection(-1);
         return true;
     case Qt::Key_Down:
-        store_.session().moveSelection(1);
+        session_.moveSelection(1);
         return true;
     default:
         return false;

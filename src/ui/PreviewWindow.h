@@ -17,7 +17,8 @@ class QStackedWidget;
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class StoreTasks;
 class PreviewImage;
 struct PreviewContent;
 
@@ -25,7 +26,7 @@ class PreviewWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit PreviewWindow(IndexStore& store, QWidget* parent = nullptr);
+    explicit PreviewWindow(SearchSession& session, StoreTasks& tasks, QWidget* parent = nullptr);
 
     // Shows `path` when hidden, hides when shown; nothing without a path.
     void toggle(const std::optional<std::string>& path);
@@ -55,7 +56,8 @@ private:
     void presentFacts(const PreviewContent& content);
     QWidget* buildFactsPage();
 
-    IndexStore& store_;
+    SearchSession& session_;
+    StoreTasks& tasks_;
     std::string path_;
     QStackedWidget* pages_;
     PreviewImage* imageView_;

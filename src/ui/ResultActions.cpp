@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ResultActions.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/SearchSession.h"
+#include "store/Settings.h"
 #include "ui/PreviewWindow.h"
 #include "ui/RenameDialog.h"
 #include "ui/ResultModel.h"
@@ -93,28 +95,30 @@ QString askForSave(QWidget* parent, const QString& proposed) {
 
 } // namespace
 
-ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTable& table,
+ResultActions::ResultActions(SearchSession& session, FileActionCenter& fileActions,
+                             Settings& settings, PreviewWindow& preview, ResultTable& table,
                              QWidget& window)
-    : QObject(&window), store_(store), preview_(preview), table_(table), window_(window),
-      actions_(std::size(commandTable)), chooseSave_(&askForSave) {
-    IndexStore& s = store_;
-    make(Command::open, [&s] { s.actions().openSelected(); })
+    : QObject(&window), session_(session), fileActions_(fileActions), settings_(settings),
+      preview_(preview), table_(table), window_(window), actions_(std::size(commandTable)),
+      chooseSave_(&askForSave) {
+    FileActionCenter& s = fileActions_;
+    make(Command::open, [&s] { s.openSelected(); })
         ->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Return),
                                                                           keys(Qt::Key_Enter)}));
     make(Command::preview, [this] {
         togglePreview();
     })->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Space)}));
-    make(Command::reveal, [&s] { s.actions().revealSelected(); })
+    make(Command::reveal, [&s] { s.revealSelected(); })
         ->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{
                                       keys(Qt::ControlModifier | Qt::Key_Return),
                                       keys(Qt::ControlModifier | Qt::Key_Enter)}));
     make(Command::copyPath, [this] {
         copyPaths();
     })->setProperty("listKeys", QVariant::fromValue(QKeySequence::keyBindings(QKeySequence::Copy)));
-    make(Command::copyName, [&s] { s.actions().copySelectedName(); });
+    make(Command::copyName, [&s] { s.copySelectedName(); });
     make(Command::rename, [this] { rename(); });
     make(Command::trash, [&s] {
-        s.actions().trashSelected();
+        s.trashSelected();
     })->setProperty("listKeys", QVariant::fromValue(QList<QKeySequence>{keys(Qt::Key_Delete)}));
     make(Command::exportResults, [this] { exportResults(); });
     for (Command command : {Command::undo, Command::redo, Command::cut, Command::copy,
@@ -149,7 +153,7 @@ ResultActions::ResultActions(IndexStore& store, PreviewWindow& preview, ResultTa
 
     for (auto signal : {&SearchSession::selectionChanged, &SearchSession::rowsChanged,
                         &SearchSession::queryChanged})
-        connect(&store_.session(), signal, this, &ResultActions::refresh);
+        connect(&session_, signal, this, &ResultActions::refresh);
     retranslate();
     refresh();
 }
@@ -188,8 +192,8 @@ void ResultActions::retranslate() {
 }
 
 void ResultActions::refresh() {
-    const bool selected = store_.session().selectedRow().has_value();
-    const bool hits = store_.session().totalMatches() > 0 && store_.session().rowCount() > 0;
+    const bool selected = session_.selectedRow().has_value();
+    const bool hits = session_.totalMatches() > 0 && session_.rowCount() > 0;
     for (const CommandTraits& traits : commandTable)
         action(traits.command)
             ->setEnabled(traits.needs == Needs::nothing ||
@@ -228,13 +232,13 @@ void ResultActions::editList(Command command) {
         copyPaths();
         break;
     case Command::selectAll: {
-        std::vector<qint64> all(static_cast<std::size_t>(store_.session().rowCount()));
+        std::vector<qint64> all(static_cast<std::size_t>(session_.rowCount()));
         std::iota(all.begin(), all.end(), qint64{0});
-        store_.session().setSelectedRows(std::move(all));
+        session_.setSelectedRows(std::move(all));
         break;
     }
     case Command::undo:
-        store_.actions().undoLastAction();
+        fileActions_.undoLastAction();
         break;
     default:
         break;
@@ -246,37 +250,36 @@ void ResultActions::edit(Command command) {
     if (focus == &table_) return editList(command);
     if (focus && window_.isAncestorOf(focus) && callOwn(focus, traitsOf(command).name)) return;
     // Outside any text, Ctrl+Z still takes back the last file action.
-    if (command == Command::undo) store_.actions().undoLastAction();
+    if (command == Command::undo) fileActions_.undoLastAction();
 }
 
 void ResultActions::copyPaths() {
-    if (!store_.session().selectedRow()) return;
-    store_.actions().copySelectedPath();
+    if (!session_.selectedRow()) return;
+    fileActions_.copySelectedPath();
     emit pathCopied();
 }
 
 void ResultActions::togglePreview() {
-    const auto row = store_.session().selectedRow();
+    const auto row = session_.selectedRow();
     if (row) preview_.toggle(row->path());
 }
 
 void ResultActions::rename() {
-    const auto row = store_.session().selectedRow();
+    const auto row = session_.selectedRow();
     if (!row) return;
     auto* dialog = new RenameDialog(
-        *row,
-        [this, row = *row](const QString& typed) { return store_.actions().rename(row, typed); },
+        *row, [this, row = *row](const QString& typed) { return fileActions_.rename(row, typed); },
         window_.window());
     dialog->open();
 }
 
 void ResultActions::exportResults() {
-    if (store_.session().totalMatches() == 0) return;
+    if (session_.totalMatches() == 0) return;
     const QString file =
-        chooseSave_(window_.window(), exportProposal(store_.settings().text(exportFolderKey)));
+        chooseSave_(window_.window(), exportProposal(settings_.text(exportFolderKey)));
     if (file.isEmpty()) return;
-    store_.settings().setText(exportFolderKey, QFileInfo(file).absolutePath().toStdString());
-    store_.actions().exportResults(QFile::encodeName(file).toStdString());
+    settings_.setText(exportFolderKey, QFileInfo(file).absolutePath().toStdString());
+    fileActions_.exportResults(QFile::encodeName(file).toStdString());
 }
 
 } // namespace vesko

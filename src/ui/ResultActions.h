@@ -21,7 +21,9 @@ class QWidget;
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class FileActionCenter;
+class Settings;
 class PreviewWindow;
 class ResultTable;
 
@@ -49,7 +51,8 @@ public:
     using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
 
     // The actions' shortcuts work wherever the focus is inside `window`.
-    ResultActions(IndexStore& store, PreviewWindow& preview, ResultTable& table, QWidget& window);
+    ResultActions(SearchSession& session, FileActionCenter& fileActions, Settings& settings,
+                  PreviewWindow& preview, ResultTable& table, QWidget& window);
 
     QAction* action(Command command) const { return actions_[static_cast<std::size_t>(command)]; }
     // The action the list runs for this key press, or none.
@@ -73,7 +76,9 @@ private:
     void rename();
     void exportResults();
 
-    IndexStore& store_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Settings& settings_;
     PreviewWindow& preview_;
     ResultTable& table_;
     QWidget& window_;

@@ -2,7 +2,8 @@
 #include "ui/ResultDelegate.h"
 
 #include "search/Highlight.h"
-#include "store/IndexStore.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "store/ShownText.h"
 #include "ui/DisplayText.h"
 #include "ui/ElidedText.h"
@@ -16,18 +17,19 @@
 
 namespace vesko {
 
-ResultDelegate::ResultDelegate(IndexStore& store, QObject* parent) : QStyledItemDelegate(parent) {
+ResultDelegate::ResultDelegate(SearchSession& session, Preferences& preferences, QObject* parent)
+    : QStyledItemDelegate(parent) {
     // Taken with the rows: changing the preference searches again, so the rows that arrive
     // next were matched with the value read here.
-    const auto follow = [this, &store] {
-        initialConsonants_ = store.preferences().initialConsonants();
-        matchDiacritics_ = store.session().filters().matchDiacritics;
+    const auto follow = [this, &session, &preferences] {
+        initialConsonants_ = preferences.initialConsonants();
+        matchDiacritics_ = session.filters().matchDiacritics;
         terms_.clear();
-        for (const QString& term : store.session().highlightTerms())
+        for (const QString& term : session.highlightTerms())
             terms_.push_back(term.toStdString());
     };
     follow();
-    connect(&store.session(), &SearchSession::rowsChanged, this, follow);
+    connect(&session, &SearchSession::rowsChanged, this, follow);
 }
 
 std::vector<ResultDelegate::Span> ResultDelegate::spans(const std::vector<std::string>& terms,

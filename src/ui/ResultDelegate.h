@@ -11,7 +11,8 @@
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class Preferences;
 
 class ResultDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -20,7 +21,7 @@ public:
     // Start and length in the name's UTF-16 positions.
     using Span = std::pair<int, int>;
 
-    ResultDelegate(IndexStore& store, QObject* parent = nullptr);
+    ResultDelegate(SearchSession& session, Preferences& preferences, QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ResultModel.h"
 
-#include "store/IndexStore.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "store/ShownText.h"
 #include "ui/DisplayText.h"
 #include "ui/IconCache.h"
@@ -124,14 +125,15 @@ QString extensionOf(const QString& name) {
 
 } // namespace
 
-ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
-    : QAbstractTableModel(parent), store_(store), icons_(icons),
-      ids_(idsOf(store.session().rows())), search_(store.session().rowsSearch()),
+ResultModel::ResultModel(SearchSession& session, Preferences& preferences, IconCache* icons,
+                         QObject* parent)
+    : QAbstractTableModel(parent), session_(session), preferences_(preferences), icons_(icons),
+      ids_(idsOf(session.rows())), search_(session.rowsSearch()),
       now_(QDateTime::currentDateTime()) {
-    store_.session().setFolderKind(tr("Folder"));
+    session_.setFolderKind(tr("Folder"));
     followColumns();
-    connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultModel::followRows);
-    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+    connect(&session_, &SearchSession::rowsChanged, this, &ResultModel::followRows);
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key.startsWith(QLatin1String("show")) && key != QLatin1String("showSidebar") &&
             key != QLatin1String("showInMenuBar"))
             followColumns();
@@ -149,7 +151,7 @@ ResultModel::ResultModel(IndexStore& store, IconCache* icons, QObject* parent)
 
 bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::LanguageChange && watched == QCoreApplication::instance()) {
-        store_.session().setFolderKind(tr("Folder"));
+        session_.setFolderKind(tr("Folder"));
         kinds_.clear();
         linkKinds_.clear();
         if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
@@ -199,7 +201,7 @@ std::string ResultModel::pathBytes(const SearchRow& row) {
 
 const SearchRow* ResultModel::rowAt(int row) const {
     if (row < 0 || row >= rowCount()) return nullptr;
-    const auto& rows = store_.session().rows();
+    const auto& rows = session_.rows();
     const std::int64_t id = ids_[static_cast<std::size_t>(row)];
     auto place = static_cast<std::size_t>(row);
     if (following_) {
@@ -214,8 +216,8 @@ const SearchRow* ResultModel::rowAt(int row) const {
 
 bool ResultModel::isBehind() const {
     return following_ || resetting_ ||
-           !std::ranges::equal(ids_, store_.session().rows(), std::ranges::equal_to{},
-                               std::identity{}, &SearchRow::id);
+           !std::ranges::equal(ids_, session_.rows(), std::ranges::equal_to{}, std::identity{},
+                               &SearchRow::id);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -240,7 +242,7 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (column != Column::name || !icons_) return {};
         // The type's icon stands in until (and unless) a thumbnail is found.
-        if (store_.preferences().showThumbnails() && !row->isDirectory) {
+        if (preferences_.showThumbnails() && !row->isDirectory) {
             if (const auto thumbnail = icons_->thumbnail(*row)) {
                 if (!thumbnail->isNull()) return *thumbnail;
             } else {
@@ -273,7 +275,7 @@ QString ResultModel::exactDate(const SearchRow& row, Column column) {
 }
 
 QString ResultModel::text(const SearchRow& row, Column column) const {
-    Preferences& preferences = store_.preferences();
+    Preferences& preferences = preferences_;
     switch (column) {
     case Column::name:
         return nameText(row);
@@ -350,7 +352,7 @@ Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const {
 }
 
 void ResultModel::followColumns() {
-    const Preferences& preferences = store_.preferences();
+    const Preferences& preferences = preferences_;
     std::vector<Column> columns{Column::name};
     const std::pair<bool, Column> optional[] = {{preferences.showKind(), Column::kind},
                                                 {preferences.showSize(), Column::size},
@@ -369,9 +371,9 @@ void ResultModel::followColumns() {
 void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
     linkKinds_.clear();
-    const auto& rows = store_.session().rows();
-    const bool sameSearch = store_.session().rowsSearch() == search_;
-    search_ = store_.session().rowsSearch();
+    const auto& rows = session_.rows();
+    const bool sameSearch = session_.rowsSearch() == search_;
+    search_ = session_.rowsSearch();
     if (sameSearch && followByRange(rows)) return;
     // Whoever follows the reset reads the new rows, but the view's marks and focus are only
     // put back afterwards.

@@ -21,7 +21,8 @@
 namespace vesko {
 
 class IconCache;
-class IndexStore;
+class SearchSession;
+class Preferences;
 
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
@@ -32,7 +33,8 @@ public:
     static constexpr int pathRole = Qt::UserRole + 1;
 
     // `icons` may be null (no icons drawn).
-    ResultModel(IndexStore& store, IconCache* icons, QObject* parent = nullptr);
+    ResultModel(SearchSession& session, Preferences& preferences, IconCache* icons,
+                QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -72,7 +74,8 @@ private:
     static QString exactDate(const SearchRow& row, Column column);
     QString kindText(const SearchRow& row) const;
 
-    IndexStore& store_;
+    SearchSession& session_;
+    Preferences& preferences_;
     IconCache* icons_;
     std::vector<Column> columns_;
     // The ids of the rows the view knows, in its order; the store's rows are found by them.

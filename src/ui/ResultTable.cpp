@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ResultTable.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "ui/PreviewWindow.h"
 #include "ui/ResultActions.h"
 #include "ui/ResultDelegate.h"
@@ -47,13 +49,15 @@ protected:
 
 } // namespace
 
-ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel& model,
+ResultTable::ResultTable(SearchSession& session, FileActionCenter& fileActions,
+                         Preferences& preferences, PreviewWindow& preview, ResultModel& model,
                          QWidget* parent)
-    : QTableView(parent), store_(store), preview_(preview), model_(model) {
+    : QTableView(parent), session_(session), fileActions_(fileActions), preferences_(preferences),
+      preview_(preview), model_(model) {
     setObjectName("resultList");
     setAccessibleName(tr("Results"));
     setModel(&model_);
-    setItemDelegate(new ResultDelegate(store_, this));
+    setItemDelegate(new ResultDelegate(session_, preferences_, this));
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);
     setEditTriggers(NoEditTriggers);
@@ -79,28 +83,24 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
-        store_.session().toggleSort(ResultModel::sortField(model_.columnAt(section)));
+        session_.toggleSort(ResultModel::sortField(model_.columnAt(section)));
         followSort();
     });
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
         // A right click inside the marked rows acts on all of them, elsewhere on its row.
         if (const QModelIndex index = indexAt(where); index.isValid()) {
-            if (!selectionModel()->isRowSelected(index.row(), {}))
-                store_.session().setSelectedRows({});
-            store_.session().setSelection(index.row());
+            if (!selectionModel()->isRowSelected(index.row(), {})) session_.setSelectedRows({});
+            session_.setSelection(index.row());
         }
         showMenu(where);
     });
-    connect(this, &QAbstractItemView::doubleClicked, this,
-            [this] { store_.actions().openSelected(); });
-    connect(&store_.session(), &SearchSession::selectionChanged, this,
-            &ResultTable::followSelection);
-    connect(&store_.session(), &SearchSession::rowsChanged, this, &ResultTable::followSelection);
-    connect(&store_.session(), &SearchSession::selectedRowsChanged, this,
-            &ResultTable::followMarks);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { fileActions_.openSelected(); });
+    connect(&session_, &SearchSession::selectionChanged, this, &ResultTable::followSelection);
+    connect(&session_, &SearchSession::rowsChanged, this, &ResultTable::followSelection);
+    connect(&session_, &SearchSession::selectedRowsChanged, this, &ResultTable::followMarks);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ResultTable::writeMarks);
-    connect(&store_.session(), &SearchSession::sortChanged, this, &ResultTable::followSort);
+    connect(&session_, &SearchSession::sortChanged, this, &ResultTable::followSort);
     connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         followSort();
         followColumnWidths();
@@ -112,7 +112,7 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
             section < model_.columnCount() - 1)
             userWidths_.insert(static_cast<int>(model_.columnAt(section)), width);
     });
-    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("listTextSize") || key == QLatin1String("showThumbnails"))
             followTextSize();
     });
@@ -123,7 +123,7 @@ ResultTable::ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel&
 }
 
 std::optional<std::string> ResultTable::selectedPath() const {
-    const auto row = store_.session().selectedRow();
+    const auto row = session_.selectedRow();
     if (!row) return std::nullopt;
     return row->path();
 }
@@ -132,14 +132,14 @@ void ResultTable::currentChanged(const QModelIndex& current, const QModelIndex& 
     QTableView::currentChanged(current, previous);
     // While the model follows new rows, the view's rows are neither the old nor the new.
     if (!following_ && current.isValid() && !model_.isBehind())
-        store_.session().setSelection(current.row());
+        session_.setSelection(current.row());
 }
 
 // The store moves its selection and marks before it announces the rows they number; the
 // view follows once the model has the rows.
 void ResultTable::followSelection() {
     if (writing_ || model_.isBehind()) return;
-    const qint64 row = store_.session().selection();
+    const qint64 row = session_.selection();
     following_ = true;
     if (row >= 0 && row < model_.rowCount()) {
         const QModelIndex index =
@@ -151,7 +151,7 @@ void ResultTable::followSelection() {
     }
     following_ = false;
     followMarks();
-    store_.actions().loadDetail();
+    fileActions_.loadDetail();
 }
 
 std::vector<qint64> ResultTable::markedRows() const {
@@ -165,7 +165,7 @@ std::vector<qint64> ResultTable::markedRows() const {
 // Without marks the focused row is drawn selected, as it is what the actions act on.
 void ResultTable::followMarks() {
     if (writing_ || model_.isBehind()) return;
-    std::vector<qint64> wanted = store_.session().selectedRows();
+    std::vector<qint64> wanted = session_.selectedRows();
     if (wanted.empty() && currentIndex().isValid()) wanted.push_back(currentIndex().row());
     if (markedRows() == wanted) return;
     QItemSelection marks;
@@ -187,12 +187,12 @@ void ResultTable::writeMarks() {
     // Rows leaving or a reset take marks off the view; the store keeps its own by entry.
     if (following_ || model_.isBehind()) return;
     writing_ = true;
-    store_.session().setSelectedRows(markedRows());
+    session_.setSelectedRows(markedRows());
     writing_ = false;
 }
 
 void ResultTable::followSort() {
-    const ResultSort& sort = store_.session().sort();
+    const ResultSort& sort = session_.sort();
     const auto column = sort.isColumnSorted() ? ResultModel::columnOf(sort.field) : std::nullopt;
     const int section = column ? model_.sectionOf(*column) : -1;
     horizontalHeader()->setSortIndicator(section,
@@ -201,11 +201,11 @@ void ResultTable::followSort() {
 
 void ResultTable::followTextSize() {
     QFont text = font();
-    text.setPointSizeF(store_.preferences().listTextSize());
+    text.setPointSizeF(preferences_.listTextSize());
     setFont(text);
     const int height = QFontMetrics(text).height();
     // Thumbnails need room to be told apart; type icons stay the text's height.
-    const int icon = store_.preferences().showThumbnails() ? std::max(48, height + 2) : height + 2;
+    const int icon = preferences_.showThumbnails() ? std::max(48, height + 2) : height + 2;
     verticalHeader()->setDefaultSectionSize(std::max(height, icon - 2) + 8);
     setIconSize(QSize(icon, icon));
     fitColumns();
@@ -345,31 +345,31 @@ bool ResultTable::handleKey(QKeyEvent* event) {
     if (moves && (modifiers & Qt::ShiftModifier)) {
         // The view extends the marks from where they started; near the end, more rows.
         QTableView::keyPressEvent(event);
-        store_.session().moveSelection(0);
+        session_.moveSelection(0);
         return true;
     }
-    if (moves) store_.session().setSelectedRows({});
+    if (moves) session_.setSelectedRows({});
     switch (event->key()) {
     case Qt::Key_Down:
-        store_.session().moveSelection(1);
+        session_.moveSelection(1);
         return true;
     case Qt::Key_Up:
-        if (store_.session().selection() <= 0)
+        if (session_.selection() <= 0)
             emit searchFieldWanted();
         else
-            store_.session().moveSelection(-1);
+            session_.moveSelection(-1);
         return true;
     case Qt::Key_PageDown:
-        store_.session().moveSelection(pageStep);
+        session_.moveSelection(pageStep);
         return true;
     case Qt::Key_PageUp:
-        store_.session().moveSelection(-pageStep);
+        session_.moveSelection(-pageStep);
         return true;
     case Qt::Key_Home:
-        store_.session().moveSelection(-store_.session().rowCount());
+        session_.moveSelection(-session_.rowCount());
         return true;
     case Qt::Key_End:
-        store_.session().moveSelection(store_.session().rowCount());
+        session_.moveSelection(session_.rowCount());
         return true;
     case Qt::Key_Escape:
         if (preview_.isVisible()) preview_.toggle(selectedPath());
@@ -397,7 +397,7 @@ void ResultTable::wheelEvent(QWheelEvent* event) {
     if (!(event->modifiers() & Qt::ControlModifier)) return QTableView::wheelEvent(event);
     const int steps = event->angleDelta().y() / 120;
     if (steps != 0) {
-        Preferences& preferences = store_.preferences();
+        Preferences& preferences = preferences_;
         preferences.setListTextSize(
             std::clamp(preferences.listTextSize() + steps, smallestText, largestText));
     }
@@ -405,7 +405,7 @@ void ResultTable::wheelEvent(QWheelEvent* event) {
 }
 
 void ResultTable::showMenu(const QPoint& where) {
-    if (!store_.session().selectedRow() || !actions_) return;
+    if (!session_.selectedRow() || !actions_) return;
     QMenu menu(this);
     menu.setObjectName("resultMenu");
     menu.setAccessibleName(tr("Result actions"));
@@ -419,9 +419,9 @@ void ResultTable::showMenu(const QPoint& where) {
 }
 
 void ResultTable::startDrag(Qt::DropActions) {
-    const auto rows = store_.session().actionRows();
+    const auto rows = session_.actionRows();
     if (rows.empty()) return;
-    store_.actions().recordQuery();
+    fileActions_.recordQuery();
     std::vector<std::string> paths;
     for (const SearchRow& row : rows)
         paths.push_back(ResultModel::pathBytes(row));

@@ -13,7 +13,9 @@
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class FileActionCenter;
+class Preferences;
 class PreviewWindow;
 class ResultActions;
 class ResultModel;
@@ -22,8 +24,8 @@ class ResultTable : public QTableView {
     Q_OBJECT
 
 public:
-    ResultTable(IndexStore& store, PreviewWindow& preview, ResultModel& model,
-                QWidget* parent = nullptr);
+    ResultTable(SearchSession& session, FileActionCenter& fileActions, Preferences& preferences,
+                PreviewWindow& preview, ResultModel& model, QWidget* parent = nullptr);
 
     // The commands its keys and its context menu run.
     void setActions(const ResultActions& actions) { actions_ = &actions; }
@@ -56,7 +58,9 @@ private:
     int boldExtra() const;
     std::optional<std::string> selectedPath() const;
 
-    IndexStore& store_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Preferences& preferences_;
     PreviewWindow& preview_;
     ResultModel& model_;
     const ResultActions* actions_ = nullptr;

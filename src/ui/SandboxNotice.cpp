@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SandboxNotice.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,10 +13,10 @@
 
 namespace vesko {
 
-SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
-    : QFrame(parent), store_(store), text_(new QLabel(this)), explanation_(new QLabel(this)),
-      whichOnes_(new QPushButton(this)), checkAgain_(new QPushButton(this)),
-      dismiss_(new QPushButton(this)) {
+SandboxNotice::SandboxNotice(IndexLifecycle& lifecycle, QWidget* parent)
+    : QFrame(parent), lifecycle_(lifecycle), text_(new QLabel(this)),
+      explanation_(new QLabel(this)), whichOnes_(new QPushButton(this)),
+      checkAgain_(new QPushButton(this)), dismiss_(new QPushButton(this)) {
     setObjectName("sandboxNotice");
     setFrameShape(QFrame::StyledPanel);
     setBackgroundRole(QPalette::AlternateBase);
@@ -44,14 +44,13 @@ SandboxNotice::SandboxNotice(IndexStore& store, QWidget* parent)
 
     connect(whichOnes_, &QPushButton::toggled, explanation_, &QWidget::setVisible);
     // A sandbox given access needs a new scan anyway; the permission is checked when it ends.
-    connect(checkAgain_, &QPushButton::clicked, &store_.lifecycle(),
-            &IndexLifecycle::rebuildQuietly);
+    connect(checkAgain_, &QPushButton::clicked, &lifecycle_, &IndexLifecycle::rebuildQuietly);
     connect(dismiss_, &QPushButton::clicked, this, [this] {
         dismissed_ = true;
         follow();
     });
-    connect(&store_.lifecycle(), &IndexLifecycle::phaseChanged, this, &SandboxNotice::follow);
-    connect(&store_.lifecycle(), &IndexLifecycle::reportChanged, this, &SandboxNotice::follow);
+    connect(&lifecycle_, &IndexLifecycle::phaseChanged, this, &SandboxNotice::follow);
+    connect(&lifecycle_, &IndexLifecycle::reportChanged, this, &SandboxNotice::follow);
     retranslate();
     follow();
 }
@@ -75,7 +74,7 @@ void SandboxNotice::retranslate() {
 }
 
 void SandboxNotice::follow() {
-    setVisible(!dismissed_ && store_.lifecycle().permission() == Permissions::Status::denied);
+    setVisible(!dismissed_ && lifecycle_.permission() == Permissions::Status::denied);
 }
 
 } // namespace vesko

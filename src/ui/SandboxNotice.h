@@ -10,13 +10,13 @@ class QPushButton;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
 
 class SandboxNotice : public QFrame {
     Q_OBJECT
 
 public:
-    explicit SandboxNotice(IndexStore& store, QWidget* parent = nullptr);
+    explicit SandboxNotice(IndexLifecycle& lifecycle, QWidget* parent = nullptr);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -25,7 +25,7 @@ private:
     void follow();
     void retranslate();
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
     QLabel* text_;
     QLabel* explanation_;
     QPushButton* whichOnes_;

@@ -2,7 +2,7 @@
 #include "ui/SavedSearchesView.h"
 #include "ui/RowList.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
 #include "ui/RowButton.h"
 
 #include <QEvent>
@@ -15,9 +15,9 @@
 
 namespace vesko {
 
-SavedSearchesView::SavedSearchesView(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), rows_(new QVBoxLayout), saveButton_(new RowButton(this)),
-      nameField_(new QLineEdit(this)) {
+SavedSearchesView::SavedSearchesView(FileActionCenter& fileActions, QWidget* parent)
+    : QWidget(parent), fileActions_(fileActions), rows_(new QVBoxLayout),
+      saveButton_(new RowButton(this)), nameField_(new QLineEdit(this)) {
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(0);
     saveButton_->setObjectName("saveCurrentSearch");
@@ -36,7 +36,7 @@ SavedSearchesView::SavedSearchesView(IndexStore& store, QWidget* parent)
 
     connect(saveButton_, &QPushButton::clicked, this, &SavedSearchesView::startNaming);
     connect(nameField_, &QLineEdit::returnPressed, this, &SavedSearchesView::confirmName);
-    connect(&store_.actions(), &FileActionCenter::savedSearchesChanged, this,
+    connect(&fileActions_, &FileActionCenter::savedSearchesChanged, this,
             &SavedSearchesView::showRows);
     retranslate();
     showRows();
@@ -54,7 +54,7 @@ void SavedSearchesView::startNaming() {
 void SavedSearchesView::confirmName() {
     const QString name = nameField_->text();
     cancelNaming();
-    store_.actions().saveCurrentSearch(name);
+    fileActions_.saveCurrentSearch(name);
 }
 
 void SavedSearchesView::cancelNaming() {
@@ -74,17 +74,16 @@ bool SavedSearchesView::eventFilter(QObject* watched, QEvent* event) {
 
 void SavedSearchesView::showRows() {
     QVBoxLayout* rows = RowList::replace(rowsBox_, this, rows_, 0);
-    for (const SavedSearch& saved : store_.actions().savedSearches()) {
+    for (const SavedSearch& saved : fileActions_.savedSearches()) {
         auto* row = new QHBoxLayout;
         auto* apply = new RowButton(rowsBox_);
         apply->setObjectName("savedSearch");
         apply->setFullText(saved.name);
-        connect(apply, &QPushButton::clicked, this,
-                [this, saved] { store_.actions().apply(saved); });
+        connect(apply, &QPushButton::clicked, this, [this, saved] { fileActions_.apply(saved); });
         QToolButton* remove =
             RowList::removeButton(rowsBox_, "removeSavedSearch", "window-close", saved.name);
         connect(remove, &QToolButton::clicked, this,
-                [this, saved] { store_.actions().removeSavedSearch(saved); });
+                [this, saved] { fileActions_.removeSavedSearch(saved); });
         row->addWidget(apply, 1);
         row->addWidget(remove);
         rows->addLayout(row);

@@ -10,14 +10,14 @@ class QVBoxLayout;
 
 namespace vesko {
 
-class IndexStore;
+class FileActionCenter;
 class RowButton;
 
 class SavedSearchesView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SavedSearchesView(IndexStore& store, QWidget* parent = nullptr);
+    explicit SavedSearchesView(FileActionCenter& fileActions, QWidget* parent = nullptr);
 
     bool isNaming() const;
     // Opens the name field, focused.
@@ -34,7 +34,7 @@ private:
     void showRows();
     void retranslate();
 
-    IndexStore& store_;
+    FileActionCenter& fileActions_;
     QVBoxLayout* rows_;
     QWidget* rowsBox_ = nullptr;
     RowButton* saveButton_;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SearchBar.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,8 +17,10 @@
 
 namespace vesko {
 
-SearchBar::SearchBar(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), field_(new QLineEdit(this)), sidebar_(new QToolButton(this)) {
+SearchBar::SearchBar(SearchSession& session, FileActionCenter& fileActions,
+                     Preferences& preferences, QWidget* parent)
+    : QWidget(parent), session_(session), fileActions_(fileActions), preferences_(preferences),
+      field_(new QLineEdit(this)), sidebar_(new QToolButton(this)) {
     QStyle* style = QApplication::style();
     field_->setObjectName("searchField");
     search_ = field_->addAction(
@@ -48,21 +52,21 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     layout->addWidget(sidebar_);
     layout->addWidget(field_, 1);
 
-    connect(field_, &QLineEdit::textEdited, &store_.session(), &SearchSession::setQuery);
+    connect(field_, &QLineEdit::textEdited, &session_, &SearchSession::setQuery);
     connect(clear_, &QAction::triggered, this, [this] {
         field_->clear();
-        store_.session().setQuery(QString());
+        session_.setQuery(QString());
         field_->setFocus();
     });
     connect(search_, &QAction::triggered, this, [this] {
-        if (store_.session().needsReturn()) store_.session().search();
+        if (session_.needsReturn()) session_.search();
         field_->setFocus();
     });
     connect(history_, &QAction::triggered, this, [this] { showHistory(false); });
     connect(sidebar_, &QToolButton::clicked, this,
-            [this](bool on) { store_.preferences().setShowSidebar(on); });
-    connect(&store_.session(), &SearchSession::queryChanged, this, &SearchBar::followQuery);
-    connect(&store_.preferences(), &Preferences::changed, this, [this](const QString& key) {
+            [this](bool on) { preferences_.setShowSidebar(on); });
+    connect(&session_, &SearchSession::queryChanged, this, &SearchBar::followQuery);
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("showSidebar")) followSidebar();
     });
     followQuery();
@@ -93,12 +97,12 @@ void SearchBar::retranslate() {
 
 void SearchBar::followQuery() {
     // A saved search or a menu command changed the query; typing already matches it.
-    if (field_->text() != store_.session().query()) field_->setText(store_.session().query());
-    clear_->setVisible(!store_.session().query().isEmpty());
+    if (field_->text() != session_.query()) field_->setText(session_.query());
+    clear_->setVisible(!session_.query().isEmpty());
 }
 
 void SearchBar::followSidebar() {
-    const bool shown = store_.preferences().showSidebar();
+    const bool shown = preferences_.showSidebar();
     sidebar_->setChecked(shown);
     sidebar_->setAccessibleDescription(shown ? tr("Shown") : tr("Hidden"));
 }
@@ -107,12 +111,12 @@ void SearchBar::showHistory(bool fromKeys) {
     fillHistory();
     historyMenu_->popup(field_->mapToGlobal(QPoint(0, field_->height())));
     const auto actions = historyMenu_->actions();
-    if (fromKeys && !store_.actions().searchHistory().queries().isEmpty())
+    if (fromKeys && !fileActions_.searchHistory().queries().isEmpty())
         historyMenu_->setActiveAction(actions.front());
 }
 
 void SearchBar::fillHistory() {
-    SearchHistory& history = store_.actions().searchHistory();
+    SearchHistory& history = fileActions_.searchHistory();
     historyMenu_->clear();
     for (const QString& query : history.queries()) {
         // A query is shown as typed: "&" would otherwise mark a shortcut letter.
@@ -135,8 +139,8 @@ void SearchBar::fillHistory() {
 
 void SearchBar::pick(const QString& query) {
     field_->setText(query);
-    store_.session().setQuery(query);
-    if (store_.session().needsReturn()) store_.session().search();
+    session_.setQuery(query);
+    if (session_.needsReturn()) session_.search();
     field_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -146,7 +150,7 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         !(key->modifiers() & ~Qt::KeypadModifier)) {
-        if (store_.session().needsReturn()) store_.session().search();
+        if (session_.needsReturn()) session_.search();
         return true;
     }
     const bool upOrDown = key->key() == Qt::Key_Down || key->key() == Qt::Key_Up;

@@ -13,13 +13,16 @@ class QToolButton;
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
+class FileActionCenter;
+class Preferences;
 
 class SearchBar : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SearchBar(IndexStore& store, QWidget* parent = nullptr);
+    explicit SearchBar(SearchSession& session, FileActionCenter& fileActions,
+                       Preferences& preferences, QWidget* parent = nullptr);
 
     QLineEdit* field() const { return field_; }
     // Opens the recent searches under the field; from the keys, with the newest one active.
@@ -41,7 +44,9 @@ private:
     void pick(const QString& query);
     void retranslate();
 
-    IndexStore& store_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Preferences& preferences_;
     QLineEdit* field_;
     QAction* search_;
     QAction* clear_;

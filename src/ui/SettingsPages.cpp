@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SettingsPages.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
+#include "store/SearchSession.h"
 #include "store/Localization.h"
 #include "ui/DisplayText.h"
 #include "ui/ExclusionsView.h"
@@ -35,8 +36,8 @@ int positionOf(const std::array<std::pair<Enum, std::string_view>, N>& cases, En
 
 // ---- SettingsPage ----
 
-SettingsPage::SettingsPage(IndexStore& store, const char* context, QWidget* parent)
-    : QWidget(parent), store_(store), texts_(context), layout_(new QVBoxLayout(this)) {
+SettingsPage::SettingsPage(const char* context, QWidget* parent)
+    : QWidget(parent), texts_(context), layout_(new QVBoxLayout(this)) {
     layout_->setContentsMargins(20, 16, 20, 16);
     layout_->setSpacing(14);
     layout_->addStretch();
@@ -135,19 +136,20 @@ void SettingsPage::showEvent(QShowEvent* event) {
 
 // ---- General ----
 
-GeneralPage::GeneralPage(IndexStore& store, QWidget* parent)
-    : SettingsPage(store, "vesko::GeneralPage", parent) {
-    Preferences* prefs = &store_.preferences();
+GeneralPage::GeneralPage(SearchSession& session, Preferences& preferences, QWidget* parent)
+    : SettingsPage("vesko::GeneralPage", parent) {
+    Preferences* prefs = &preferences;
+    SearchSession* search = &session;
     QVBoxLayout* searching = group(QT_TR_NOOP("Searching"));
     check(
         searching, "searchAsYouType", QT_TR_NOOP("Search as you type"),
-        [this] { return store_.session().searchAsYouType(); },
-        [this](bool on) { store_.session().setSearchAsYouType(on); });
+        [search] { return search->searchAsYouType(); },
+        [search](bool on) { search->setSearchAsYouType(on); });
     note(searching, QT_TR_NOOP("Off: press Return to search."));
 
     QVBoxLayout* shortcut = group(QT_TR_NOOP("Shortcut"));
     // The recorder shows its own complaint and the registration problem below it.
-    recorder_ = new HotKeyRecorder(store_.preferences(), this);
+    recorder_ = new HotKeyRecorder(preferences, this);
     shortcut->addWidget(recorder_);
     note(shortcut, QT_TR_NOOP("Vesko keeps running, so the index stays in memory."));
 
@@ -220,14 +222,15 @@ void GeneralPage::retranslate() {
 
 // ---- Results ----
 
-ResultsPage::ResultsPage(IndexStore& store, QWidget* parent)
-    : SettingsPage(store, "vesko::ResultsPage", parent) {
-    Preferences* prefs = &store_.preferences();
+ResultsPage::ResultsPage(SearchSession& session, Preferences& preferences, QWidget* parent)
+    : SettingsPage("vesko::ResultsPage", parent) {
+    Preferences* prefs = &preferences;
+    SearchSession* search = &session;
     QVBoxLayout* results = group(QT_TR_NOOP("Results"));
     check(
         results, "foldersFirst", QT_TR_NOOP("Show folders first"),
-        [this] { return store_.session().foldersFirst(); },
-        [this](bool on) { store_.session().setFoldersFirst(on); });
+        [search] { return search->foldersFirst(); },
+        [search](bool on) { search->setFoldersFirst(on); });
     check(
         results, "closeAfterOpen", QT_TR_NOOP("Hide window after opening"),
         [prefs] { return prefs->closeAfterOpen(); },
@@ -249,22 +252,22 @@ ResultsPage::ResultsPage(IndexStore& store, QWidget* parent)
     texts_.items(textSize, {QT_TR_NOOP("Small"), QT_TR_NOOP("Medium"), QT_TR_NOOP("Large")});
     auto* rows = choice(
         sizes, "resultLimit", QT_TR_NOOP("Rows at a time"),
-        [this] {
-            const auto it = std::ranges::find(Paging::allowedSizes, store_.session().pageSize());
+        [search] {
+            const auto it = std::ranges::find(Paging::allowedSizes, search->pageSize());
             return it == std::end(Paging::allowedSizes)
                        ? 0
                        : static_cast<int>(it - std::begin(Paging::allowedSizes));
         },
-        [this](int i) { store_.session().setPageSize(Paging::allowedSizes[i]); });
+        [search](int i) { search->setPageSize(Paging::allowedSizes[i]); });
     for (std::int64_t size : Paging::allowedSizes)
         rows->addItem(QLocale().toString(size));
 }
 
 // ---- Columns ----
 
-ColumnsPage::ColumnsPage(IndexStore& store, QWidget* parent)
-    : SettingsPage(store, "vesko::ColumnsPage", parent) {
-    Preferences* prefs = &store_.preferences();
+ColumnsPage::ColumnsPage(Preferences& preferences, QWidget* parent)
+    : SettingsPage("vesko::ColumnsPage", parent) {
+    Preferences* prefs = &preferences;
     QVBoxLayout* columns = group(QT_TR_NOOP("Columns visible in the results"));
     QCheckBox* name = check(
         columns, "showName", QT_TR_NOOP("Name"), [] { return true; }, [](bool) {});
@@ -292,9 +295,9 @@ ColumnsPage::ColumnsPage(IndexStore& store, QWidget* parent)
 
 // ---- Language & Region ----
 
-LocalePage::LocalePage(IndexStore& store, Localization& localization, QWidget* parent)
-    : SettingsPage(store, "vesko::LocalePage", parent), localization_(localization) {
-    Preferences* prefs = &store_.preferences();
+LocalePage::LocalePage(Preferences& preferences, Localization& localization, QWidget* parent)
+    : SettingsPage("vesko::LocalePage", parent), localization_(localization) {
+    Preferences* prefs = &preferences;
     QVBoxLayout* language = group();
     language_ = choice(
         language, "language", QT_TR_NOOP("Language"),
@@ -340,9 +343,9 @@ void LocalePage::refresh() {
 
 // ---- Appearance ----
 
-AppearancePage::AppearancePage(IndexStore& store, QWidget* parent)
-    : SettingsPage(store, "vesko::AppearancePage", parent) {
-    Preferences* prefs = &store_.preferences();
+AppearancePage::AppearancePage(Preferences& preferences, QWidget* parent)
+    : SettingsPage("vesko::AppearancePage", parent) {
+    Preferences* prefs = &preferences;
     appearance_ = choice(
         group(), "appearance", QT_TR_NOOP("Appearance"),
         [prefs] { return positionOf(Preferences::appearances, prefs->appearance()); },
@@ -358,11 +361,11 @@ void AppearancePage::refresh() {
 
 // ---- Index ----
 
-IndexPage::IndexPage(IndexStore& store, QWidget* parent)
-    : SettingsPage(store, "vesko::IndexPage", parent) {
-    group()->addWidget(new ExclusionsView(store_, ExclusionsView::List::added, this));
+IndexPage::IndexPage(IndexLifecycle& lifecycle, QWidget* parent)
+    : SettingsPage("vesko::IndexPage", parent) {
+    group()->addWidget(new ExclusionsView(lifecycle, ExclusionsView::List::added, this));
     QVBoxLayout* excluded = group();
-    excluded->addWidget(new ExclusionsView(store_, this));
+    excluded->addWidget(new ExclusionsView(lifecycle, this));
     note(excluded, QT_TR_NOOP("Folders listed here are left out of the index."));
     note(group(),
          QT_TR_NOOP("The index is always on and follows the filesystem. Nothing to schedule."));

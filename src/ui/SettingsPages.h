@@ -19,8 +19,10 @@ class QVBoxLayout;
 namespace vesko {
 
 class HotKeyRecorder;
-class IndexStore;
+class IndexLifecycle;
 class Localization;
+class Preferences;
+class SearchSession;
 
 class SettingsPage : public QWidget {
     Q_OBJECT
@@ -32,7 +34,7 @@ public:
     void translate();
 
 protected:
-    SettingsPage(IndexStore& store, const char* context, QWidget* parent);
+    SettingsPage(const char* context, QWidget* parent);
 
     // A titled group of controls; an untitled one without `source`.
     QVBoxLayout* group(const char* source = nullptr);
@@ -50,7 +52,6 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-    IndexStore& store_;
     TextBinder texts_;
 
 private:
@@ -61,7 +62,7 @@ private:
 class GeneralPage : public SettingsPage {
     Q_OBJECT
 public:
-    GeneralPage(IndexStore& store, QWidget* parent = nullptr);
+    GeneralPage(SearchSession& session, Preferences& preferences, QWidget* parent = nullptr);
 
     // Why the tray icon cannot be shown on this desktop; empty while it can (or is off).
     void setTrayProblem(const QString& problem);
@@ -89,19 +90,19 @@ private:
 class ResultsPage : public SettingsPage {
     Q_OBJECT
 public:
-    ResultsPage(IndexStore& store, QWidget* parent = nullptr);
+    ResultsPage(SearchSession& session, Preferences& preferences, QWidget* parent = nullptr);
 };
 
 class ColumnsPage : public SettingsPage {
     Q_OBJECT
 public:
-    ColumnsPage(IndexStore& store, QWidget* parent = nullptr);
+    explicit ColumnsPage(Preferences& preferences, QWidget* parent = nullptr);
 };
 
 class LocalePage : public SettingsPage {
     Q_OBJECT
 public:
-    LocalePage(IndexStore& store, Localization& localization, QWidget* parent = nullptr);
+    LocalePage(Preferences& preferences, Localization& localization, QWidget* parent = nullptr);
 
 protected:
     void refresh() override;
@@ -116,7 +117,7 @@ private:
 class AppearancePage : public SettingsPage {
     Q_OBJECT
 public:
-    AppearancePage(IndexStore& store, QWidget* parent = nullptr);
+    explicit AppearancePage(Preferences& preferences, QWidget* parent = nullptr);
 
 protected:
     void refresh() override;
@@ -128,7 +129,7 @@ private:
 class IndexPage : public SettingsPage {
     Q_OBJECT
 public:
-    IndexPage(IndexStore& store, QWidget* parent = nullptr);
+    explicit IndexPage(IndexLifecycle& lifecycle, QWidget* parent = nullptr);
 };
 
 } // namespace vesko

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SettingsWindow.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
 #include "store/Localization.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "ui/SettingsPages.h"
 
 #include <QEvent>
@@ -47,16 +49,22 @@ const std::vector<QString>& SettingsWindow::sections() {
     return names;
 }
 
-SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QWidget* parent)
-    : QWidget(parent, Qt::Window), store_(store), localization_(localization),
-      list_(new QListWidget(this)), pages_(new QStackedWidget(this)) {
+SettingsWindow::SettingsWindow(IndexLifecycle& lifecycle, SearchSession& session,
+                               Preferences& preferences, Localization& localization,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), lifecycle_(lifecycle), session_(session),
+      preferences_(preferences), localization_(localization), list_(new QListWidget(this)),
+      pages_(new QStackedWidget(this)) {
     setObjectName("settingsWindow");
     list_->setObjectName("settingsSections");
     list_->setIconSize(QSize(20, 20));
     list_->setFixedWidth(190);
-    const std::vector<SettingsPage*> pages{
-        general_ = new GeneralPage(store_),    new ResultsPage(store_),    new ColumnsPage(store_),
-        new LocalePage(store_, localization_), new AppearancePage(store_), new IndexPage(store_)};
+    const std::vector<SettingsPage*> pages{general_ = new GeneralPage(session_, preferences_),
+                                           new ResultsPage(session_, preferences_),
+                                           new ColumnsPage(preferences_),
+                                           new LocalePage(preferences_, localization_),
+                                           new AppearancePage(preferences_),
+                                           new IndexPage(lifecycle_)};
     for (std::size_t i = 0; i < pages.size(); ++i) {
         pages[i]->setObjectName(sections()[i] + "Page");
         pages[i]->translate();
@@ -82,16 +90,16 @@ SettingsWindow::SettingsWindow(IndexStore& store, Localization& localization, QW
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
         pages_->setCurrentIndex(row);
-        store_.preferences().setSettingsSection(sections()[row]);
+        preferences_.setSettingsSection(sections()[row]);
     });
     // A preference can change from a menu or the tray while the window is open.
-    connect(&store_.preferences(), &Preferences::changed, this, &SettingsWindow::syncPages);
+    connect(&preferences_, &Preferences::changed, this, &SettingsWindow::syncPages);
     for (auto signal : {&SearchSession::searchAsYouTypeChanged, &SearchSession::foldersFirstChanged,
                         &SearchSession::pageSizeChanged})
-        connect(&store_.session(), signal, this, &SettingsWindow::syncPages);
+        connect(&session_, signal, this, &SettingsWindow::syncPages);
     connect(&localization_, &Localization::languageChanged, this, &SettingsWindow::retranslate);
     retranslate();
-    showSection(store_.preferences().settingsSection());
+    showSection(preferences_.settingsSection());
 }
 
 void SettingsWindow::setTrayProblem(const QString& problem) {
@@ -103,7 +111,7 @@ void SettingsWindow::setHotKeyProblem(const QString& problem) {
 }
 
 void SettingsWindow::present() {
-    showSection(store_.preferences().settingsSection());
+    showSection(preferences_.settingsSection());
     if (!isVisible()) centreOverParent();
     show();
     raise();

@@ -12,7 +12,9 @@ class QStackedWidget;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
+class SearchSession;
+class Preferences;
 class Localization;
 class GeneralPage;
 class SettingsPage;
@@ -21,7 +23,8 @@ class SettingsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    SettingsWindow(IndexStore& store, Localization& localization, QWidget* parent = nullptr);
+    SettingsWindow(IndexLifecycle& lifecycle, SearchSession& session, Preferences& preferences,
+                   Localization& localization, QWidget* parent = nullptr);
 
     // Shows the page stored under "settingsSection" and brings the window to the front.
     void present();
@@ -45,7 +48,9 @@ private:
     void syncPages();
     void retranslate();
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
+    SearchSession& session_;
+    Preferences& preferences_;
     Localization& localization_;
     QListWidget* list_;
     QStackedWidget* pages_;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/SidebarView.h"
 
-#include "store/IndexStore.h"
+#include "store/SearchSession.h"
+#include "store/Settings.h"
 #include "ui/CollapsibleSection.h"
 #include "ui/FilterSummary.h"
 #include "ui/LocationsView.h"
@@ -45,7 +46,9 @@ void showText(QLineEdit* field, const QString& text) {
 
 } // namespace
 
-SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), store_(store) {
+SidebarView::SidebarView(IndexLifecycle& lifecycle, SearchSession& session,
+                         FileActionCenter& fileActions, Settings& settings, QWidget* parent)
+    : QWidget(parent), session_(session), settings_(settings) {
     setObjectName("sidebar");
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
@@ -53,9 +56,9 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     layout->setSpacing(6);
     layout->addWidget(buildHeader());
     layout->addWidget(sectionTitle(QT_TR_NOOP("Saved")));
-    layout->addWidget(new SavedSearchesView(store_, content));
+    layout->addWidget(new SavedSearchesView(fileActions, content));
     layout->addWidget(sectionTitle(QT_TR_NOOP("Location")));
-    layout->addWidget(new LocationsView(store_, content));
+    layout->addWidget(new LocationsView(lifecycle, content));
     layout->addWidget(buildKind());
     layout->addWidget(buildName());
     layout->addWidget(buildContents());
@@ -75,7 +78,7 @@ SidebarView::SidebarView(IndexStore& store, QWidget* parent) : QWidget(parent), 
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
 
-    connect(&store_.session(), &SearchSession::filtersChanged, this, &SidebarView::showFilters);
+    connect(&session_, &SearchSession::filtersChanged, this, &SidebarView::showFilters);
     retranslate();
 }
 
@@ -101,8 +104,7 @@ QWidget* SidebarView::buildHeader() {
     clear_ = new QPushButton;
     clear_->setObjectName("clearFilters");
     texts_.text(clear_, QT_TR_NOOP("Clear"));
-    connect(clear_, &QPushButton::clicked, this,
-            [this] { store_.session().setFilters(Filters()); });
+    connect(clear_, &QPushButton::clicked, this, [this] { session_.setFilters(Filters()); });
     row->addWidget(icon);
     row->addWidget(title, 1);
     row->addWidget(clear_);
@@ -115,7 +117,7 @@ QWidget* SidebarView::buildHeader() {
 }
 
 CollapsibleSection* SidebarView::buildKind() {
-    kind_ = new CollapsibleSection(store_.settings(), "sbKind");
+    kind_ = new CollapsibleSection(settings_, "sbKind");
     QVBoxLayout* body = kind_->body();
     kindPicker_ = picker("kindPicker", {QT_TR_NOOP("Files & Folders"), QT_TR_NOOP("Only Files"),
                                         QT_TR_NOOP("Only Folders")});
@@ -143,7 +145,7 @@ CollapsibleSection* SidebarView::buildKind() {
 }
 
 CollapsibleSection* SidebarView::buildName() {
-    name_ = new CollapsibleSection(store_.settings(), "sbName");
+    name_ = new CollapsibleSection(settings_, "sbName");
     QVBoxLayout* body = name_->body();
     toggle(body, "matchPath", QT_TR_NOOP("Match Path"), &Filters::matchPath);
     toggle(body, "matchDiacritics", QT_TR_NOOP("Match Diacritics"), &Filters::matchDiacritics);
@@ -166,7 +168,7 @@ CollapsibleSection* SidebarView::buildName() {
 }
 
 CollapsibleSection* SidebarView::buildContents() {
-    contents_ = new CollapsibleSection(store_.settings(), "sbContent");
+    contents_ = new CollapsibleSection(settings_, "sbContent");
     QVBoxLayout* body = contents_->body();
     content_ = new QLineEdit;
     content_->setObjectName("contentQuery");
@@ -183,7 +185,7 @@ CollapsibleSection* SidebarView::buildContents() {
 }
 
 CollapsibleSection* SidebarView::buildSizeAndDate() {
-    meta_ = new CollapsibleSection(store_.settings(), "sbMeta");
+    meta_ = new CollapsibleSection(settings_, "sbMeta");
     QVBoxLayout* body = meta_->body();
     caption(body, QT_TR_NOOP("Size"));
     minimumSize_ = sizeField("minimumSize", &Filters::minimumSize);
@@ -299,13 +301,13 @@ QLineEdit* SidebarView::sizeField(const char* name, double Filters::*field) {
 }
 
 void SidebarView::edit(const std::function<void(Filters&)>& change) {
-    Filters filters = store_.session().filters();
+    Filters filters = session_.filters();
     change(filters);
-    store_.session().setFilters(filters);
+    session_.setFilters(filters);
 }
 
 void SidebarView::showFilters() {
-    const Filters& f = store_.session().filters();
+    const Filters& f = session_.filters();
     for (auto [box, field] : toggles_) {
         const QSignalBlocker blocker(box);
         box->setChecked(f.*field);

@@ -21,13 +21,17 @@ class QVBoxLayout;
 namespace vesko {
 
 class CollapsibleSection;
-class IndexStore;
+class FileActionCenter;
+class IndexLifecycle;
+class SearchSession;
+class Settings;
 
 class SidebarView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SidebarView(IndexStore& store, QWidget* parent = nullptr);
+    SidebarView(IndexLifecycle& lifecycle, SearchSession& session, FileActionCenter& fileActions,
+                Settings& settings, QWidget* parent = nullptr);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -51,7 +55,8 @@ private:
     void retranslate();
     void fitWidth();
 
-    IndexStore& store_;
+    SearchSession& session_;
+    Settings& settings_;
     TextBinder texts_{"vesko::SidebarView"};
     QScrollArea* scroll_ = nullptr;
     QWidget* scrolled_ = nullptr; // everything inside the scroll area

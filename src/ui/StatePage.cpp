@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/StatePage.h"
 
-#include "store/IndexStore.h"
+#include "store/SearchSession.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -12,8 +12,8 @@
 
 namespace vesko {
 
-StatePage::StatePage(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), icon_(new QLabel(this)), title_(new QLabel(this)),
+StatePage::StatePage(SearchSession& session, QWidget* parent)
+    : QWidget(parent), session_(session), icon_(new QLabel(this)), title_(new QLabel(this)),
       note_(new QLabel(this)), clearFilters_(new QPushButton(this)) {
     setObjectName("statePage");
     title_->setObjectName("stateTitle");
@@ -36,8 +36,7 @@ StatePage::StatePage(IndexStore& store, QWidget* parent)
     layout->addWidget(note_);
     layout->addWidget(clearFilters_, 0, Qt::AlignHCenter);
     layout->addStretch(3);
-    connect(clearFilters_, &QPushButton::clicked, this,
-            [this] { store_.session().setFilters(Filters{}); });
+    connect(clearFilters_, &QPushButton::clicked, this, [this] { session_.setFilters(Filters{}); });
 }
 
 void StatePage::retranslate() {
@@ -85,7 +84,7 @@ void StatePage::showState(ContentState state) {
     case ContentState::regexProblem:
         // A pattern merely malformed is said by the title alone.
         set("dialog-warning", tr("Invalid regular expression"),
-            store_.session().regexProblemIsGeneric() ? QString() : store_.session().regexProblem());
+            session_.regexProblemIsGeneric() ? QString() : session_.regexProblem());
         if (icon_->isHidden()) {
             icon_->setPixmap(
                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));
@@ -96,7 +95,7 @@ void StatePage::showState(ContentState state) {
         return set("key-enter", tr("Press Return to search"),
                    tr("Or turn on “Search as you type” in Settings."));
     case ContentState::noResults: {
-        const int hiding = store_.session().filters().activeCount();
+        const int hiding = session_.filters().activeCount();
         set({}, tr("No results"),
             hiding > 0 ? tr("%1 filters are hiding results").arg(hiding) : QString());
         clearFilters_->setVisible(hiding > 0);

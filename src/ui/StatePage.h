@@ -14,13 +14,13 @@ class QPushButton;
 
 namespace vesko {
 
-class IndexStore;
+class SearchSession;
 
 class StatePage : public QWidget {
     Q_OBJECT
 
 public:
-    explicit StatePage(IndexStore& store, QWidget* parent = nullptr);
+    explicit StatePage(SearchSession& session, QWidget* parent = nullptr);
 
     void showState(ContentState state);
     QString title() const;
@@ -33,7 +33,7 @@ private:
     void retranslate();
     void set(const QString& icon, const QString& title, const QString& note);
 
-    IndexStore& store_;
+    SearchSession& session_;
     QLabel* icon_;
     QLabel* title_;
     QLabel* note_;

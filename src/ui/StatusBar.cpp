@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/StatusBar.h"
 
-#include "store/IndexStore.h"
+#include "store/FileActionCenter.h"
+#include "store/IndexLifecycle.h"
+#include "store/Preferences.h"
+#include "store/SearchSession.h"
 #include "ui/ResultActions.h"
 
 #include <QAction>
@@ -38,8 +41,10 @@ QString hintHtml(const StatusBar::Hint& hint) {
 
 } // namespace
 
-StatusBar::StatusBar(IndexStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), left_(new QLabel(this)), right_(new QLabel(this)),
+StatusBar::StatusBar(IndexLifecycle& lifecycle, SearchSession& session,
+                     FileActionCenter& fileActions, Preferences& preferences, QWidget* parent)
+    : QWidget(parent), lifecycle_(lifecycle), session_(session), fileActions_(fileActions),
+      preferences_(preferences), left_(new QLabel(this)), right_(new QLabel(this)),
       copied_(new QTimer(this)) {
     setObjectName("statusBar");
     // Both labels are named by what they say, so a screen reader hears the count itself.
@@ -59,20 +64,19 @@ StatusBar::StatusBar(IndexStore& store, QWidget* parent)
     layout->addWidget(right_, 3);
 
     connect(copied_, &QTimer::timeout, this, &StatusBar::followStore);
-    connect(&store_.lifecycle(), &IndexLifecycle::isRefreshingChanged, this,
-            &StatusBar::followStore);
+    connect(&lifecycle_, &IndexLifecycle::isRefreshingChanged, this, &StatusBar::followStore);
     for (auto signal : {&SearchSession::statusChanged, &SearchSession::rowsChanged,
                         &SearchSession::searchedQueryChanged, &SearchSession::queryChanged,
                         &SearchSession::needsReturnChanged, &SearchSession::selectionChanged,
                         &SearchSession::searchAsYouTypeChanged})
-        connect(&store_.session(), signal, this, &StatusBar::followStore);
-    connect(&store_.preferences(), &Preferences::hotKeyChanged, this, &StatusBar::followStore);
+        connect(&session_, signal, this, &StatusBar::followStore);
+    connect(&preferences_, &Preferences::hotKeyChanged, this, &StatusBar::followStore);
     followStore();
 }
 
 void StatusBar::setActions(const ResultActions& actions) {
     actions_ = &actions;
-    connect(&store_.actions(), &FileActionCenter::undoChanged, this, &StatusBar::layoutHints);
+    connect(&fileActions_, &FileActionCenter::undoChanged, this, &StatusBar::layoutHints);
     layoutHints();
 }
 
@@ -88,13 +92,13 @@ void StatusBar::notePathCopied() {
 }
 
 QString StatusBar::text() const {
-    if (store_.lifecycle().isRefreshing()) return tr("Rescanning…");
+    if (lifecycle_.isRefreshing()) return tr("Rescanning…");
     if (copied_->isActive()) return tr("Path copied");
-    const QString searched = store_.session().searchedQuery();
-    if (!store_.session().searchAsYouType() && !searched.isEmpty() &&
-        searched != store_.session().query() && store_.session().rowCount() > 0)
+    const QString searched = session_.searchedQuery();
+    if (!session_.searchAsYouType() && !searched.isEmpty() && searched != session_.query() &&
+        session_.rowCount() > 0)
         return tr("Showing results for “%1”").arg(searched);
-    return statusText(store_.session().status());
+    return statusText(session_.status());
 }
 
 QString StatusBar::statusText(const SearchStatus& status) {
@@ -140,20 +144,20 @@ QString StatusBar::statusText(const SearchStatus& status) {
 
 std::vector<StatusBar::Hint> StatusBar::hints() const {
     std::vector<Hint> hints;
-    if (focus_ == Focus::list && store_.session().selectedRow() && actions_) {
+    if (focus_ == Focus::list && session_.selectedRow() && actions_) {
         using Command = ResultActions::Command;
         for (Command command :
              {Command::preview, Command::open, Command::reveal, Command::copyPath})
             hints.push_back(hintOf(actions_->action(command)));
-        if (store_.actions().lastUndo()) hints.push_back(hintOf(actions_->action(Command::undo)));
+        if (fileActions_.lastUndo()) hints.push_back(hintOf(actions_->action(Command::undo)));
         hints.push_back({tr("Back to Search"), keyText(Qt::Key_Escape)});
     } else if (focus_ == Focus::query) {
-        if (store_.session().needsReturn())
+        if (session_.needsReturn())
             hints.push_back({tr("Update"), keyText(Qt::Key_Return)});
         else
             hints.push_back({tr("Browse Results"), keyText(Qt::Key_Down)});
     }
-    hints.push_back({tr("Show Window"), store_.preferences().hotKey().description()});
+    hints.push_back({tr("Show Window"), preferences_.hotKey().description()});
     return hints;
 }
 

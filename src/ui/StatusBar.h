@@ -13,7 +13,10 @@ class QTimer;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
+class SearchSession;
+class FileActionCenter;
+class Preferences;
 class ResultActions;
 struct SearchStatus;
 
@@ -25,7 +28,9 @@ public:
     // A hint: what happens, and the key that does it.
     using Hint = std::pair<QString, QString>;
 
-    explicit StatusBar(IndexStore& store, QWidget* parent = nullptr);
+    explicit StatusBar(IndexLifecycle& lifecycle, SearchSession& session,
+                       FileActionCenter& fileActions, Preferences& preferences,
+                       QWidget* parent = nullptr);
 
     // The list's hints are these actions' own texts and keys.
     void setActions(const ResultActions& actions);
@@ -45,7 +50,10 @@ private:
     void followStore();
     void layoutHints();
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
+    SearchSession& session_;
+    FileActionCenter& fileActions_;
+    Preferences& preferences_;
     const ResultActions* actions_ = nullptr;
     QLabel* left_;
     QLabel* right_;

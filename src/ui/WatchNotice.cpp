@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/WatchNotice.h"
 
-#include "store/IndexStore.h"
+#include "store/IndexLifecycle.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,8 +16,8 @@
 
 namespace vesko {
 
-WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
-    : QFrame(parent), store_(store), text_(new QLabel(this)), command_(new QLabel(this)),
+WatchNotice::WatchNotice(IndexLifecycle& lifecycle, QWidget* parent)
+    : QFrame(parent), lifecycle_(lifecycle), text_(new QLabel(this)), command_(new QLabel(this)),
       copy_(new QPushButton(this)) {
     setObjectName("watchNotice");
     setFrameShape(QFrame::StyledPanel);
@@ -45,9 +45,9 @@ WatchNotice::WatchNotice(IndexStore& store, QWidget* parent)
     connect(copy_, &QPushButton::clicked, this, [this] {
         QApplication::clipboard()->setText(
             QStringLiteral("sudo sysctl fs.inotify.max_user_watches=%1")
-                .arg(store_.lifecycle().suggestedWatchLimit()));
+                .arg(lifecycle_.suggestedWatchLimit()));
     });
-    connect(&store_.lifecycle(), &IndexLifecycle::watchHealthChanged, this, &WatchNotice::follow);
+    connect(&lifecycle_, &IndexLifecycle::watchHealthChanged, this, &WatchNotice::follow);
     follow();
 }
 
@@ -66,23 +66,22 @@ QString WatchNotice::command() const {
 
 void WatchNotice::follow() {
     QStringList lines;
-    const bool limit =
-        store_.lifecycle().watchLimitReached() || store_.lifecycle().unwatchedFolders() > 0;
+    const bool limit = lifecycle_.watchLimitReached() || lifecycle_.unwatchedFolders() > 0;
     if (limit)
         lines << tr("%1 folders are not watched for changes: the system's limit on watched folders "
                     "is reached. Changes there appear only when they are re-checked.")
-                     .arg(QLocale().toString(store_.lifecycle().unwatchedFolders()));
-    if (store_.lifecycle().isRecoveringOverflow())
+                     .arg(QLocale().toString(lifecycle_.unwatchedFolders()));
+    if (lifecycle_.isRecoveringOverflow())
         lines << tr("Too many changes at once: re-checking the indexed folders…");
-    for (const auto& root : store_.lifecycle().unreadableRoots())
+    for (const auto& root : lifecycle_.unreadableRoots())
         lines << tr("Cannot read %1: %2")
                      .arg(QString::fromStdString(root.path), qt_error_string(root.error));
-    if (const QStringList gone = store_.lifecycle().vanishedRoots(); !gone.isEmpty())
+    if (const QStringList gone = lifecycle_.vanishedRoots(); !gone.isEmpty())
         lines << tr("No longer found: %1").arg(gone.join(QStringLiteral(", ")));
     copy_->setText(tr("Copy Command"));
     text_->setText(lines.join(u'\n'));
-    const QString setting = QStringLiteral("fs.inotify.max_user_watches=%1")
-                                .arg(store_.lifecycle().suggestedWatchLimit());
+    const QString setting =
+        QStringLiteral("fs.inotify.max_user_watches=%1").arg(lifecycle_.suggestedWatchLimit());
     command_->setText(limit ? tr("To raise the limit: %1\nTo keep it after a restart, add the line "
                                  "%2 to a file in /etc/sysctl.d/")
                                   .arg(QStringLiteral("sudo sysctl ") + setting, setting)

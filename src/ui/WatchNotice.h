@@ -11,13 +11,13 @@ class QPushButton;
 
 namespace vesko {
 
-class IndexStore;
+class IndexLifecycle;
 
 class WatchNotice : public QFrame {
     Q_OBJECT
 
 public:
-    explicit WatchNotice(IndexStore& store, QWidget* parent = nullptr);
+    explicit WatchNotice(IndexLifecycle& lifecycle, QWidget* parent = nullptr);
 
     QString text() const;
     // The command that raises the limit, or empty while the limit is not reached.
@@ -29,7 +29,7 @@ protected:
 private:
     void follow();
 
-    IndexStore& store_;
+    IndexLifecycle& lifecycle_;
     QLabel* text_;
     QLabel* command_;
     QPushButton* copy_;

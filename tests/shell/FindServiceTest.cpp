@@ -6,6 +6,7 @@
 #include "ShellTestSupport.h"
 
 #include "shell/SingleInstance.h"
+#include "store/FindQuery.h"
 #include "store/IndexStore.h"
 #include "support/TempTree.h"
 #include "support/VeskoHome.h"

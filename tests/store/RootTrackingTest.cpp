@@ -200,7 +200,7 @@ TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
     env.archivePath = [this](const std::vector<std::string>&) { return state.path("other"); };
     auto missing = startedStore(env);
     EXPECT_EQ(missing->lifecycle().unreadableRoots(),
-              (std::vector<IndexBuilder::UnreadableRoot>{{state.path("no-such-home"), ENOENT}}));
+              (std::vector<UnreadableFolder>{{state.path("no-such-home"), ENOENT}}));
 }
 
 TEST_F(RootTracking, AnExtraRootDeletedAndMadeAgainLosesItsEntriesThenIndexesTheNewOnes) {

@@ -3,6 +3,12 @@
 // hand-driven clocks, and a way to wait for its background work without fixed sleeps.
 #pragma once
 
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+#include "scan/FileSystemWatcher.h"
+#include "scan/IndexBuilder.h"
+#include "scan/Volumes.h"
+#include "search/Search.h"
 #include "store/IndexStore.h"
 #include "support/TempTree.h"
 

@@ -19,7 +19,7 @@ TEST_F(WatchHealth, PastTheWatchLimitFoldersAreCountedAndKeptCurrentByThePeriodi
         home.dir("many/f" + std::to_string(i));
     auto env = environment();
     env.watchFileSystem = true;
-    env.watcherOptions.watchLimit = 3;
+    env.watchLimit = 3;
     auto store = startedStore(env);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return store->lifecycle().unwatchedFolders() > 0; }, patience));

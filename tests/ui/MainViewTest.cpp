@@ -41,7 +41,8 @@ protected:
 
 // The view at its default size in an active window, as keys and clicks need it.
 struct ShownView {
-    explicit ShownView(IndexStore& store) : preview(store), view(store, preview) {
+    explicit ShownView(IndexStore& store)
+        : preview(store.session(), store.tasks()), view(store, preview) {
         view.resize(1180, 760);
         view.show();
     }
@@ -51,9 +52,9 @@ struct ShownView {
 
 TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     auto store = makeStore();
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
-    EXPECT_EQ(contentStateOf(*store), ContentState::building);
+    EXPECT_EQ(contentStateOf(store->lifecycle(), store->session()), ContentState::building);
     EXPECT_EQ(stateTitle(view), "Building index…");
     store->lifecycle().start();
     ASSERT_TRUE(QTest::qWaitFor(
@@ -61,7 +62,7 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     EXPECT_EQ(stateTitle(view), "Type to search");
 
     searchFor(*store, "report");
-    EXPECT_EQ(contentStateOf(*store), ContentState::results);
+    EXPECT_EQ(contentStateOf(store->lifecycle(), store->session()), ContentState::results);
 
     Filters filters;
     filters.extensions = "pdf";
@@ -83,7 +84,7 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     store->session().setQuery("nothing-typed-yet");
     store->session().setQuery(QString());
     store->session().setQuery("report-2");
-    EXPECT_EQ(contentStateOf(*store), ContentState::pressReturn);
+    EXPECT_EQ(contentStateOf(store->lifecycle(), store->session()), ContentState::pressReturn);
     EXPECT_EQ(stateTitle(view), "Press Return to search");
 }
 
@@ -119,7 +120,7 @@ TEST_F(MainViewTest, KeysMoveBetweenFieldAndListAndThroughTheRows) {
 TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     auto store = startedStore();
     store->preferences().setShowSize(false);
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
     searchFor(*store, "report-7");
     EXPECT_EQ(view.model().sectionOf(ResultModel::Column::size), -1);
@@ -326,7 +327,7 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     auto store = startedStore();
     store->actions().searchHistory().record("report-2");
     store->actions().searchHistory().record("report-1");
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));

@@ -45,7 +45,7 @@ class PanelsTest : public test::StoreFixture {};
 
 TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
     auto store = makeStore();
-    SidebarView sidebar(*store);
+    SidebarView sidebar(store->lifecycle(), store->session(), store->actions(), store->settings());
     auto* active = child<QLabel>(sidebar, "activeFilters");
     EXPECT_EQ(active->text(), "");
 
@@ -86,7 +86,7 @@ TEST_F(PanelsTest, QuickFiltersAndTheSidebarShowOneSetting) {
     home.file("docs/plan.pdf");
     home.file("docs/plan.png");
     auto store = startedStore();
-    SidebarView sidebar(*store);
+    SidebarView sidebar(store->lifecycle(), store->session(), store->actions(), store->settings());
     QuickFilterBar quick(store->session());
     auto* images = child<QToolButton>(quick, "quickImages");
     auto* folders = child<QToolButton>(quick, "quickFolders");
@@ -170,13 +170,14 @@ TEST_F(PanelsTest, SectionsStartClosedAndRememberBeingOpened) {
     auto store = makeStore();
     const char* keys[] = {"sbKind", "sbName", "sbContent", "sbMeta"};
     {
-        SidebarView sidebar(*store);
+        SidebarView sidebar(store->lifecycle(), store->session(), store->actions(),
+                            store->settings());
         for (const char* key : keys)
             EXPECT_FALSE(child<CollapsibleSection>(sidebar, key)->isOpen()) << key;
         child<QToolButton>(sidebar, "sbNameHeader")->click();
         child<QToolButton>(sidebar, "sbMetaHeader")->click();
     }
-    SidebarView again(*store);
+    SidebarView again(store->lifecycle(), store->session(), store->actions(), store->settings());
     for (const char* key : keys)
         EXPECT_EQ(child<CollapsibleSection>(again, key)->isOpen(),
                   key == std::string("sbName") || key == std::string("sbMeta"))
@@ -186,7 +187,7 @@ TEST_F(PanelsTest, SectionsStartClosedAndRememberBeingOpened) {
 TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
     auto store = makeStore();
     Localization localization(store->settings());
-    SettingsWindow window(*store, localization);
+    SettingsWindow window(store->lifecycle(), store->session(), store->preferences(), localization);
     Settings& s = store->settings();
     // A check box must store its new state under its key; a missing key reads as the
     // opposite and fails.
@@ -227,7 +228,8 @@ TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
 
     window.showSection("index");
     EXPECT_EQ(s.text("settingsSection"), "index");
-    SettingsWindow reopened(*store, localization);
+    SettingsWindow reopened(store->lifecycle(), store->session(), store->preferences(),
+                            localization);
     EXPECT_EQ(child<QListWidget>(reopened, "settingsSections")->currentRow(), 5);
 }
 
@@ -249,7 +251,7 @@ TEST_F(PanelsTest, AddingThreeFoldersAddsAllAndRemovingTheLastShowsNone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.add.toStdString());
         auto store = makeStore();
-        ExclusionsView view(*store, c.list);
+        ExclusionsView view(store->lifecycle(), c.list);
         const QStringList chosen{QString::fromStdString(home.dir("a")),
                                  QString::fromStdString(home.dir("b")),
                                  QString::fromStdString(home.dir("c"))};
@@ -287,7 +289,8 @@ TEST_F(PanelsTest, SettingsOpenCentredOverTheirWindowAndCloseByKeys) {
     main.setGeometry(100, 80, 1000, 700);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    SettingsWindow window(*store, localization, &main);
+    SettingsWindow window(store->lifecycle(), store->session(), store->preferences(), localization,
+                          &main);
     for (const QKeyCombination key :
          {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
         SCOPED_TRACE(QKeySequence(key).toString().toStdString());
@@ -308,7 +311,7 @@ TEST_F(PanelsTest, SettingsOpenCentredOverTheirWindowAndCloseByKeys) {
 
 TEST_F(PanelsTest, SavedSearchesAreNamedAppliedAndRemovedFromTheirRows) {
     auto store = makeStore();
-    SavedSearchesView view(*store);
+    SavedSearchesView view(store->actions());
     store->session().setQuery("report");
     child<QPushButton>(view, "saveCurrentSearch")->click();
     auto* name = child<QLineEdit>(view, "savedSearchName");
@@ -334,7 +337,7 @@ TEST_F(PanelsTest, VolumesAreToggledAsExtraRootsAndAbsentRootsShowNotMounted) {
     auto store = makeStore();
     store->lifecycle().volumesChanged();
     store->lifecycle().setExtraRoots({"/media/ann/GONE"});
-    LocationsView view(*store);
+    LocationsView view(store->lifecycle());
     const auto box = [&](const QString& name) {
         for (auto* found : view.findChildren<QCheckBox*>("location"))
             if (found->accessibleName() == name && !found->parentWidget()->isHidden()) return found;
@@ -364,7 +367,7 @@ TEST_F(PanelsTest, TheScrollBarNeverCoversTheSidebarsControls) {
     for (const char* key : {"sbKind", "sbName", "sbContent", "sbMeta"})
         store->settings().setBoolean(key, true);
     Localization localization(store->settings());
-    SidebarView sidebar(*store);
+    SidebarView sidebar(store->lifecycle(), store->session(), store->actions(), store->settings());
     sidebar.show();
     auto* scroll = child<QScrollArea>(sidebar, "sidebarScroll");
     for (const char* language : {"en", "ko"}) {

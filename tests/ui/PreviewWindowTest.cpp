@@ -45,7 +45,7 @@ TEST_F(PreviewWindowTest, ImagesAreScaledToFitTheirBox) {
     // The second is larger than the box: decoded at reduced size, aspect kept.
     const Case cases[] = {{{600, 300}, {600, 300}}, {{4096, 1024}, {2048, 512}}};
     auto store = makeStore();
-    PreviewWindow window(*store);
+    PreviewWindow window(store->session(), store->tasks());
     for (const Case& c : cases) {
         QImage image(c.stored, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
@@ -65,7 +65,7 @@ TEST_F(PreviewWindowTest, TextShowsOnlyItsStart) {
     for (int i = 0; i < 200'000; ++i)
         text += "\xc3\xa9";
     auto store = makeStore();
-    PreviewWindow window(*store);
+    PreviewWindow window(store->session(), store->tasks());
     showAndWait(window, home.file("notes.txt", text));
     ASSERT_TRUE(showing(window, "previewText"));
     const QString shown = window.findChild<QPlainTextEdit*>("previewText")->toPlainText();
@@ -100,7 +100,7 @@ TEST_F(PreviewWindowTest, OtherItemsShowIconKindAndSize) {
         {home.path("gone.txt"), "Item no longer exists", ""},
     };
     auto store = makeStore();
-    PreviewWindow window(*store);
+    PreviewWindow window(store->session(), store->tasks());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         showAndWait(window, c.path);
@@ -140,13 +140,13 @@ TEST_F(PreviewWindowTest, OtherFilesShowTheDesktopsThumbnailWhileItMatchesTheFil
     EXPECT_EQ(content.image.size(), QSize(64, 36));
 
     auto store = startedStore();
-    PreviewWindow window(*store);
+    PreviewWindow window(store->session(), store->tasks());
     showAndWait(window, movie);
     EXPECT_EQ(window.findChild<QLabel*>("previewIcon")->pixmap().size(), QSize(64, 36));
 
     // The list's thumbnail view shows the same picture in the row.
     IconCache icons(store->tasks());
-    ResultModel model(*store, &icons);
+    ResultModel model(store->session(), store->preferences(), &icons);
     store->preferences().setShowThumbnails(true);
     searchFor(*store, "clip");
     ASSERT_EQ(model.rowCount(), 1);
@@ -169,7 +169,7 @@ TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {
         return FileActions::fullPath(r.directory, r.name);
     };
     store->session().setSelection(0);
-    PreviewWindow window(*store);
+    PreviewWindow window(store->session(), store->tasks());
     showAndWait(window, pathOf(0));
     auto* text = window.findChild<QPlainTextEdit*>("previewText");
 

@@ -36,7 +36,7 @@ TEST_F(ResultModelTest, StaysConsistentThroughPagesToTheCeilingAndANewQuery) {
     addLongNames(home, Paging::ceiling + 300);
     auto store = startedStore();
     store->session().setPageSize(5000);
-    ResultModel model(*store, nullptr);
+    ResultModel model(store->session(), store->preferences(), nullptr);
     QAbstractItemModelTester tester(&model,
                                     QAbstractItemModelTester::FailureReportingMode::Warning);
     searchFor(*store, "report");
@@ -81,7 +81,7 @@ TEST_F(ResultModelTest, FollowsWatcherBatchesByRange) {
         make();
     auto store = startedStore();
     store->session().setSort({ResultSort::Field::size, false});
-    ResultModel model(*store, nullptr);
+    ResultModel model(store->session(), store->preferences(), nullptr);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     searchFor(*store, "item");
     const auto pathAt = [](const ResultModel& shown, int row) {
@@ -123,7 +123,7 @@ TEST_F(ResultModelTest, FollowsWatcherBatchesByRange) {
         ASSERT_TRUE(waitForBatch(*store, applied, round + 1));
         researchAndWait(*store); // a batch of sizes alone searches nothing again
 
-        ResultModel fresh(*store, nullptr);
+        ResultModel fresh(store->session(), store->preferences(), nullptr);
         ASSERT_EQ(model.rowCount(), fresh.rowCount()) << round;
         std::set<std::string> listed;
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -145,7 +145,7 @@ TEST_F(ResultModelTest, FollowsWatcherBatchesByRange) {
 TEST_F(ResultModelTest, ColumnsFollowThePreferencesAndTheHeaderShowsTheSort) {
     home.file("docs/report.txt", "four");
     auto store = startedStore();
-    ResultModel model(*store, nullptr);
+    ResultModel model(store->session(), store->preferences(), nullptr);
     QAbstractItemModelTester tester(&model,
                                     QAbstractItemModelTester::FailureReportingMode::Warning);
     store->preferences().setShowSize(false);
@@ -181,7 +181,7 @@ TEST_F(ResultModelTest, OddNamesShowVisiblyAndALinkReadsAsInTheDetailBar) {
     const std::string link = home.symlink("target.txt", "odd/link.txt");
     auto store = startedStore();
     store->preferences().setShowSize(true);
-    ResultModel model(*store, nullptr);
+    ResultModel model(store->session(), store->preferences(), nullptr);
     const auto cell = [&](ResultModel::Column column, int role = Qt::DisplayRole) {
         return model.data(model.index(0, model.sectionOf(column)), role).toString();
     };
@@ -229,7 +229,7 @@ TEST_F(ResultModelTest, HighlightFollowsTheInitialConsonantsPreference) {
     const QString name = QString::fromUtf8("ㅂㄱㅅ 보고서.txt");
     home.file(name.toStdString());
     auto store = startedStore();
-    ResultDelegate delegate(*store);
+    ResultDelegate delegate(store->session(), store->preferences());
     searchFor(*store, QString::fromUtf8("ㅂㄱㅅ"));
     EXPECT_EQ(delegate.spans(name), (std::vector<ResultDelegate::Span>{{0, 3}, {4, 3}}));
 

@@ -153,9 +153,10 @@ TEST_F(WindowTextTest, ALanguageSwitchReachesEveryTextAtOnce) {
     auto store = startedStore();
     Localization localization(store->settings());
     localization.setLanguage("en");
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
-    SettingsWindow settings(*store, localization);
+    SettingsWindow settings(store->lifecycle(), store->session(), store->preferences(),
+                            localization);
     view.resize(1180, 760);
     view.show();
     settings.show();
@@ -205,7 +206,7 @@ TEST_F(WindowTextTest, NearMatchesSayWhatWasTypedInEitherLanguage) {
     auto store = startedStore();
     Localization localization(store->settings());
     localization.setLanguage("en");
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
     searchFor(*store, "reprot");
     ASSERT_GT(store->session().rowCount(), 0);
@@ -241,7 +242,7 @@ QAccessibleInterface* accessibleOf(QWidget& root, const char* name) {
 TEST_F(WindowTextTest, ScreenReadersGetANameForEveryControlAndTheStateOfEverySection) {
     auto store = startedStore();
     store->preferences().setShowSidebar(true);
-    PreviewWindow preview(*store);
+    PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
     view.resize(1180, 760);
     view.show();
