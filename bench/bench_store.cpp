@@ -7,7 +7,10 @@
 #include "BenchSupport.h"
 #include "index/IndexArchive.h"
 #include "scan/IndexBuilder.h"
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
 #include "search/NameRules.h"
+#include "search/Search.h"
 #include "store/IndexStore.h"
 
 #include <QCoreApplication>

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         return 1;
     std::printf("index ready: %lld entries\n",
                 static_cast<long long>(store.lifecycle().entryCount()));
-    vesko::PreviewWindow preview(store);
+    vesko::PreviewWindow preview(store.session(), store.tasks());
     vesko::MainView view(store, preview);
     view.resize(1180, 760);
     view.show();
