@@ -27,9 +27,11 @@ struct WalkPlan {
     const NameTable& names;
     const Request& request;
     const std::vector<std::uint64_t>& bits;
-    // Matched names that begin with the needle, when relevance orders the page: entries of
+    // Matched names that begin with a needle, when relevance orders the page: entries of
     // weaker matches are held back until it is known that these do not fill the page.
     const std::vector<std::uint64_t>* firstTier;
+    // Matched names that may be a used file's, which outranks every held-back entry.
+    const std::vector<std::uint64_t>* usedNames;
     const PathPredicate* path;
     const Sieve* sieve;
     ContentMatcher* content;
@@ -64,7 +66,8 @@ struct EntryWalk {
     EntryWalk(const WalkPlan& plan, TopSelector selector)
         : plan(plan), selector(std::move(selector)),
           flags(ColumnView<std::uint8_t>::of(plan.index.entryFlags)), bits(plan.bits.data()),
-          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr), limit(plan.request.limit) {}
+          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr),
+          usedNames(plan.usedNames ? plan.usedNames->data() : nullptr), limit(plan.request.limit) {}
 
     const WalkPlan& plan;
     TopSelector selector;
@@ -73,6 +76,7 @@ struct EntryWalk {
     const ColumnView<std::uint8_t> flags;
     const std::uint64_t* const bits;
     const std::uint64_t* const firstTier;
+    const std::uint64_t* const usedNames;
     const std::int64_t limit;
     std::int64_t matches = 0;
     std::int64_t firstTierHits = 0;
@@ -146,6 +150,8 @@ struct EntryWalk {
             selector.offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
             if (firstTierHits == limit) heldBack = {};
+        } else if (usedNames && hasBit(usedNames, nameId)) {
+            selector.offer({entry, isDirectory}); // not counted: the name may be another copy's
         } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
@@ -199,26 +205,65 @@ struct EntryWalk {
     }
 };
 
-// The matched names that begin with the needle, as bits like `nameBits`: each half of the
-// names on its own thread into its own set, then the two sets joined.
-std::vector<std::uint64_t> prefixBits(const NameTable& names, std::string_view needle,
-                                      const std::vector<std::uint32_t>& matched,
-                                      std::uint32_t idUpperBound, bool split) {
+// The matched names that begin with a needle, and those that may name a used file, as bits
+// like `nameBits`: each half of the names on its own thread into its own sets, then joined.
+struct NameTiers {
+    std::vector<std::uint64_t> prefix;
+    std::vector<std::uint64_t> used; // empty without used files
+};
+
+NameTiers nameTiers(const NameTable& names, const std::vector<std::string>& needles,
+                    const UsedFiles* used, const std::vector<std::uint32_t>& matched,
+                    std::uint32_t idUpperBound, bool split) {
     const std::size_t words = static_cast<std::size_t>(idUpperBound) / 64 + 1;
-    std::vector<std::uint64_t> bits(words, 0), more(split ? words : 0, 0);
-    auto mark = [&](std::vector<std::uint64_t>& into, std::size_t from, std::size_t to) {
+    NameTiers tiers{std::vector<std::uint64_t>(words, 0), {}};
+    NameTiers more{std::vector<std::uint64_t>(split ? words : 0, 0), {}};
+    if (used) {
+        tiers.used.assign(words, 0);
+        more.used.assign(split ? words : 0, 0);
+    }
+    auto mark = [&](NameTiers& into, std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k) {
             const std::uint32_t id = matched[k];
-            if (id <= idUpperBound && names.foldedBytes(id).starts_with(needle))
-                into[id >> 6] |= std::uint64_t{1} << (id & 63);
+            if (id > idUpperBound) continue;
+            const std::string_view name = names.foldedBytes(id);
+            const std::uint64_t bit = std::uint64_t{1} << (id & 63);
+            for (const std::string& needle : needles)
+                if (name.starts_with(needle)) {
+                    into.prefix[id >> 6] |= bit;
+                    break;
+                }
+            if (used && used->mayName(name)) into.used[id >> 6] |= bit;
         }
     };
     const std::size_t middle = split ? matched.size() / 2 : matched.size();
     inParallel(
-        split, [&] { mark(bits, 0, middle); }, [&] { mark(more, middle, matched.size()); });
-    for (std::size_t w = 0; w < more.size(); ++w)
-        bits[w] |= more[w];
-    return bits;
+        split, [&] { mark(tiers, 0, middle); }, [&] { mark(more, middle, matched.size()); });
+    for (std::size_t w = 0; w < more.prefix.size(); ++w) {
+        tiers.prefix[w] |= more.prefix[w];
+        if (used) tiers.used[w] |= more.used[w];
+    }
+    return tiers;
+}
+
+// The words relevance ranks by, as the name table stores names (without diacritics): the
+// needle of a plain query, the words not under a negation of a boolean one (the first few:
+// each costs every weaker hit a comparison), none for a regular expression.
+std::vector<std::string> rankingNeedles(const NameRule& rule) {
+    constexpr std::size_t most = 8;
+    std::vector<std::string> words;
+    if (rule.kind() == NameRule::Kind::substring)
+        words.push_back(rule.needle());
+    else if (rule.kind() == NameRule::Kind::expression)
+        words = rule.tree()->positiveTerms();
+    std::vector<std::string> needles;
+    for (std::string& word : words) {
+        if (rule.diacritics() == Unicode::Diacritics::matched) word = Unicode::folded(word);
+        if (!word.empty() && std::ranges::find(needles, word) == needles.end())
+            needles.push_back(std::move(word));
+        if (needles.size() == most) break;
+    }
+    return needles;
 }
 
 // Walks the entries, in two halves on two threads when `split`, and merges the halves'
@@ -256,34 +301,42 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
     const Sieve sieve(filters, names, index, request.now);
     ContentMatcher* content =
         request.content && !request.content->isEmpty() ? request.content : nullptr;
-    // Relevance compares the needle with the stored names, which lack diacritics.
-    const std::string needle = choice.rule->kind() != NameRule::Kind::substring ? std::string()
-                               : choice.rule->diacritics() == Unicode::Diacritics::matched
-                                   ? Unicode::folded(choice.rule->needle())
-                                   : choice.rule->needle();
     const std::size_t count = index.entryName.count();
     // The content matcher keeps counters and a file cache of its own: it stays on one thread.
     const bool split = !content && count >= 2 && count >= request.splitFrom;
-    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
-                         request.folderKind, request.kindOf);
-    std::optional<std::vector<std::uint64_t>> firstTier;
-    if (request.sort.field == ResultSort::Field::relevance && !needle.empty()) {
-        firstTier = prefixBits(names, needle, result.names, idUpperBound, split);
-        selector.knowPrefixes(&bits, &*firstTier);
+    TopSelector selector(request.limit, request.sort, index, names, std::string(),
+                         request.foldersFirst, request.folderKind, request.kindOf);
+    std::optional<NameTiers> tiers;
+    if (request.sort.field == ResultSort::Field::relevance) {
+        auto needles = rankingNeedles(*choice.rule);
+        if (!needles.empty()) {
+            const UsedFiles* used = request.usedFiles && !request.usedFiles->empty()
+                                        ? request.usedFiles.get()
+                                        : nullptr;
+            tiers = nameTiers(names, needles, used, result.names, idUpperBound, split);
+            result.folderNoise = FolderNoise::of(index, names, request.folderNoise);
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(request.now.time_since_epoch());
+            selector.rankWith(
+                {std::move(needles), result.folderNoise, request.usedFiles, seconds.count()});
+            selector.knowPrefixes(&bits, &tiers->prefix);
+            if (used) selector.knowUsedNames(&tiers->used);
+        }
     }
     // Per-name keys up front, so full-heap offers mostly compare integers instead of reading
     // names.
     if (request.sort.field != ResultSort::Field::none || request.foldersFirst)
         selector.prepareNames(result.names);
-    // Relevance pages are filled from the names that begin with the needle first.
+    // Relevance pages are filled from the names that begin with a needle first.
     const bool tiered =
-        firstTier && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
+        tiers && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
 
     WalkPlan plan{.index = index,
                   .names = names,
                   .request = request,
                   .bits = bits,
-                  .firstTier = tiered ? &*firstTier : nullptr,
+                  .firstTier = tiered ? &tiers->prefix : nullptr,
+                  .usedNames = tiered && !tiers->used.empty() ? &tiers->used : nullptr,
                   .path = choice.path ? &*choice.path : nullptr,
                   .sieve = sieve.isPassthrough() ? nullptr : &sieve,
                   .content = content,

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <limits>
+#include <map>
 #include <random>
 #include <set>
 #include <tuple>
@@ -244,7 +245,8 @@ TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
 }
 
 // Random indexes loaded from an archive, with entries appended after loading, so the walk
-// meets the mapped run, the appended run and a split inside either. For every sort, with and
+// meets the mapped run, the appended run and a split inside either, with some files used
+// and names beginning with "." among the folders. For every sort, with and
 // without folders first, and limits that the names beginning with the query fill or do not,
 // one walk and two halves both give the brute-force page: every match, sorted by
 // `TopSelector::precedes` (itself checked against plain keys) and cut to the limit.
@@ -306,26 +308,54 @@ std::string kindOf(std::string_view extension) {
     return "Document of type " + std::string(extension);
 }
 
+// Under relevance, the files used lately come first (tier 0 used five times today, tier 1 once
+// two days ago) and entries below a hidden folder come after the rest of their match rank.
+struct Used {
+    std::map<std::string, std::uint64_t> tiers; // path -> tier
+    std::shared_ptr<const UsedFiles> files;
+};
+constexpr std::int64_t testNow = 1'700'000'000;
+
+Used usedAmong(const FileIndex& index, const NameTable& names, std::mt19937& rng) {
+    UseCounts counts;
+    Used used;
+    for (int k = 0; k < 12; ++k) {
+        const auto e = static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(index.count()));
+        const std::string path = index.path(e, names);
+        const bool often = k % 2 == 0;
+        for (int n = often ? 5 : 1; n > 0; --n)
+            counts.record(path, often ? testNow : testNow - 2 * 86400);
+        used.tiers[path] = often ? 0 : 1;
+    }
+    used.files = std::make_shared<const UsedFiles>(counts, testNow);
+    return used;
+}
+
 // The selector's order, checked against keys built here from plain strings and columns (in
 // ascending sense; index order breaks ties). Folders first only orders the two groups.
 void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector& reference,
                             const FileIndex& index, const NameTable& names, ResultSort sort,
-                            bool foldersFirst, const std::string& needle) {
+                            bool foldersFirst, const std::string& needle, const Used& used) {
     using Key = std::tuple<std::uint64_t, std::string, std::string>;
     const auto key = [&](std::int64_t e) -> Key {
         const auto i = static_cast<std::size_t>(e);
         const std::string name(names.foldedBytes(index.entryName[i]));
         switch (sort.field) {
         case ResultSort::Field::relevance: {
-            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0;
+            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0, hidden = 0;
             for (auto q = name.find(needle, 1); rank == 3 && q != std::string::npos;
                  q = name.find(needle, q + 1))
                 if (std::string_view(" (+-./@_~").find(name[q - 1]) != std::string_view::npos)
                     rank = 2;
-            for (auto d = index.entryDir[i]; index.dirParent[d] != d && depth < 129;
-                 d = index.dirParent[d])
-                ++depth;
-            return {rank << 40 | depth << 32 | name.size(), name, ""};
+            for (auto d = index.entryDir[i]; index.dirParent[d] != d; d = index.dirParent[d]) {
+                depth = std::min<std::uint64_t>(depth + 1, 129);
+                const std::string_view folder = names.foldedBytes(index.dirName[d]);
+                hidden |= folder.starts_with(".") && folder != "." && folder != "..";
+            }
+            const auto tier = used.tiers.find(index.path(e, names));
+            const std::uint64_t useTier = tier == used.tiers.end() ? 3 : tier->second;
+            return {useTier << 60 | rank << 50 | hidden << 45 | depth << 32 | name.size(), name,
+                    ""};
         }
         case ResultSort::Field::name:
             return {0, name, ""};
@@ -367,6 +397,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
         const FileIndex& index = loaded->index;
         const NameTable& names = *loaded->names;
         ASSERT_GT(index.entryName.mappedCount(), 0u);
+        const Used used = usedAmong(index, names, rng);
         for (const char* query : {"s", "a", "ab", "a.", "-", "longcommon"}) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
@@ -384,12 +415,17 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                         const ResultSort sort{field, ascending};
                         TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder",
                                               kindOf);
+                        reference.rankWith(
+                            {{query}, FolderNoise::of(index, names), used.files, testNow});
                         auto sorted = matches;
                         std::stable_sort(sorted.begin(), sorted.end(),
                                          [&](auto a, auto b) { return reference.precedes(a, b); });
                         ASSERT_NO_FATAL_FAILURE(expectOrderOfPlainKeys(
-                            sorted, reference, index, names, sort, foldersFirst, query));
+                            sorted, reference, index, names, sort, foldersFirst, query, used));
                         Search::Request request;
+                        request.usedFiles = used.files;
+                        request.now =
+                            std::chrono::system_clock::time_point(std::chrono::seconds(testNow));
                         request.query = query;
                         request.sort = sort;
                         request.foldersFirst = foldersFirst;
