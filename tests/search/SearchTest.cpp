@@ -122,6 +122,76 @@ TEST_F(SearchTest, QueriesMatchAnIndependentReading) {
     EXPECT_EQ(pathsOf(run("résumé")).size(), 1u); // the NFD name on disk is found by NFC typing
 }
 
+// A home whose application data holds copies of the user's files: the copies lie shallower
+// and come first in index order, so only the demotion of noise folders puts the user's own
+// first; among the user's own, the newer comes first, whatever its depth.
+struct RelevanceTest : ::testing::Test, test::MemoryIndex {
+    static constexpr std::uint32_t now = 1'700'000'000, day = 86400;
+    RelevanceTest() { root("/home/u"); }
+    std::int64_t add(const std::string& path, std::uint32_t age) {
+        return MemoryIndex::add(path, 0, test::Dates::all(now - age));
+    }
+    std::vector<std::string> order(const std::string& query,
+                                   std::shared_ptr<const UsedFiles> used = nullptr) {
+        Search::Request request;
+        request.query = query;
+        request.now = std::chrono::system_clock::time_point(std::chrono::seconds(now));
+        request.usedFiles = std::move(used);
+        std::vector<std::string> paths;
+        for (const auto& hit : Search::run(request, index, names).hits)
+            paths.push_back(path(hit.entry).substr(std::string("/home/u/").size()));
+        return paths;
+    }
+};
+
+TEST_F(RelevanceTest, UsersOwnNewerFilesComeBeforeNoiseAtTheSameRank) {
+    add(".cache/report.pdf", 0);
+    add("node_modules/report.pdf", 0);
+    add("build/report.pdf", 0);
+    add("Projects/app/target/report.pdf", 0);
+    add("Documents/old/report.pdf", 400 * day);
+    add("Documents/2024/q3/report.pdf", 2 * day);
+    add("my-report.pdf", 0);
+    EXPECT_EQ(order("report"),
+              (std::vector<std::string>{"Documents/2024/q3/report.pdf", "Documents/old/report.pdf",
+                                        ".cache/report.pdf", "node_modules/report.pdf",
+                                        "build/report.pdf", "Projects/app/target/report.pdf",
+                                        "my-report.pdf"}));
+}
+
+// Boolean queries were listed in index order; each hit now ranks by its best word.
+TEST_F(RelevanceTest, BooleanQueriesRankByTheirBestWord) {
+    add("notes about pdf.txt", 0);
+    add("minutes.docx", 0);
+    add("docx-template.odt", 0);
+    add("pdf-guide.pdf", 0);
+    add(".local/share/pdf-manual.pdf", 0);
+    EXPECT_EQ(order("pdf | docx"),
+              (std::vector<std::string>{"pdf-guide.pdf", "docx-template.odt",
+                                        ".local/share/pdf-manual.pdf", "minutes.docx",
+                                        "notes about pdf.txt"}));
+    EXPECT_EQ(order("pdf !guide"),
+              (std::vector<std::string>{".local/share/pdf-manual.pdf", "notes about pdf.txt"}));
+}
+
+// A file opened through Vesko comes before better matches, the most used first; its name
+// elsewhere (a copy in a cache) gains nothing.
+TEST_F(RelevanceTest, UsedFilesComeFirstByHowOftenAndLately) {
+    add("report.pdf", 0);
+    const std::int64_t annual = add("Documents/annual-report.pdf", 30 * day);
+    add("Documents/weekly report.txt", 30 * day);
+    add(".cache/weekly report.txt", 0);
+    UseCounts counts;
+    counts.record(path(annual), now - 3 * day);
+    for (int k = 0; k < 3; ++k)
+        counts.record("/home/u/Documents/weekly report.txt", now);
+    const auto used = std::make_shared<const UsedFiles>(counts, now);
+    EXPECT_EQ(
+        order("report", used),
+        (std::vector<std::string>{"Documents/weekly report.txt", "Documents/annual-report.pdf",
+                                  "report.pdf", ".cache/weekly report.txt"}));
+}
+
 // The name on disk is decomposed (NFD); typed queries arrive composed or without accents.
 TEST_F(SearchTest, DiacriticsMatchOnlyWhenAsked) {
     const Paths resume{"r\xC3\xA9sum\xC3\xA9.docx"};
