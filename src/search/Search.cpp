@@ -314,7 +314,8 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
                                         ? request.usedFiles.get()
                                         : nullptr;
             tiers = nameTiers(names, needles, used, result.names, idUpperBound, split);
-            result.folderNoise = FolderNoise::of(index, names, request.folderNoise);
+            result.folderNoise = FolderNoise::of(
+                index, names, result.folderNoise ? result.folderNoise : request.folderNoise);
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(request.now.time_since_epoch());
             selector.rankWith(

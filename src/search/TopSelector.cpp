@@ -91,15 +91,15 @@ TopSelector::TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& i
     modified_ = View<std::uint32_t>::of(index_.entryModified);
 }
 
-void TopSelector::rankWith(Signals signals) {
-    if (!signals.needles.empty()) {
-        needle_ = std::move(signals.needles.front());
-        moreNeedles_.assign(std::make_move_iterator(signals.needles.begin() + 1),
-                            std::make_move_iterator(signals.needles.end()));
+void TopSelector::rankWith(Signals given) {
+    if (!given.needles.empty()) {
+        needle_ = std::move(given.needles.front());
+        moreNeedles_.assign(std::make_move_iterator(given.needles.begin() + 1),
+                            std::make_move_iterator(given.needles.end()));
     }
-    noise_ = std::move(signals.noise);
-    used_ = signals.used && !signals.used->empty() ? std::move(signals.used) : nullptr;
-    now_ = signals.now;
+    noise_ = std::move(given.noise);
+    used_ = given.used && !given.used->empty() ? std::move(given.used) : nullptr;
+    now_ = given.now;
     ordersNone_ = sort_.field == ResultSort::Field::none ||
                   (sort_.field == ResultSort::Field::relevance && needle_.empty());
 }

@@ -95,7 +95,7 @@ public:
         std::shared_ptr<const UsedFiles> used;
         std::int64_t now = 0;
     };
-    void rankWith(Signals signals);
+    void rankWith(Signals given);
 
     // Offers in rising entry order when the sort is `none` without folders first: that one
     // keeps the first `limit` hits it is offered.

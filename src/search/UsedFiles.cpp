@@ -25,9 +25,10 @@ bool isFolder(std::string_view folder, std::uint32_t dir, const FileIndex& index
               const NameTable& names) {
     for (std::uint32_t d = dir;; d = index.dirParent[d]) {
         if (index.dirParent[d] == d) {
+            // A root of "/" adds no text of its own: "/a" lies in its child "a".
             const auto root = index.rootPaths.find(d);
-            const std::string_view base = root == index.rootPaths.end() ? "/" : root->second;
-            return base == "/" ? folder.empty() : folder == base;
+            if (root == index.rootPaths.end() || root->second == "/") return folder.empty();
+            return folder == root->second;
         }
         const std::string_view name = names.displayBytes(index.dirName[d]);
         if (folder.size() <= name.size() || !folder.ends_with(name) ||

@@ -40,7 +40,7 @@ std::vector<QueryService::LauncherHit> hitsOf(const std::vector<SearchRow>& rows
 } // namespace
 
 QueryPreferences QueryPreferences::of(const Preferences& preferences) {
-    return {preferences.initialConsonants()};
+    return beside(preferences.filePath(), preferences.initialConsonants());
 }
 
 void ReturnAddress::post(std::function<void()> work) {
@@ -117,6 +117,7 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
 
 void QueryService::open(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        store->actions().searchHistory().recordUse(path);
         FileActions::open(path, store->actions().desktop());
         done();
     });
@@ -124,6 +125,7 @@ void QueryService::open(std::string path, std::function<void()> done) const {
 
 void QueryService::showInFileManager(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        store->actions().searchHistory().recordUse(path);
         FileActions::showInFileManager(path, store->actions().desktop(), [](auto) {});
         done();
     });

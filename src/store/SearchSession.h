@@ -206,6 +206,9 @@ private:
     bool foldersFirst_ = false;
     std::string folderKind_ = "Folder";
     std::shared_ptr<SearchGeneration> generation_;
+    // What relevance worked out of the folders of this index epoch, for the next search.
+    std::shared_ptr<const FolderNoise> folderNoise_;
+    std::uint64_t folderNoiseEpoch_ = 0;
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
     qint64 selection_ = 0;

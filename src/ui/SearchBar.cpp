@@ -33,6 +33,7 @@ SearchBar::SearchBar(IndexStore& store, QWidget* parent)
     history_->setObjectName("historyButton");
     historyMenu_ = new QMenu(this);
     historyMenu_->setObjectName("searchHistoryMenu");
+    historyMenu_->setToolTipsVisible(true);
     field_->installEventFilter(this);
 
     sidebar_->setObjectName("sidebarToggle");
@@ -127,9 +128,11 @@ void SearchBar::fillHistory() {
     keep->setObjectName("keepHistory");
     keep->setCheckable(true);
     keep->setChecked(history.keepsHistory());
+    keep->setToolTip(tr("Also remembers which files you open, to put them first by relevance"));
     connect(keep, &QAction::toggled, &history, &SearchHistory::setKeepsHistory);
     QAction* clear = historyMenu_->addAction(tr("Clear History"), &history, &SearchHistory::clear);
     clear->setObjectName("clearHistory");
+    clear->setToolTip(tr("Also forgets which files you opened"));
     clear->setEnabled(!history.queries().isEmpty());
 }
 
