@@ -4,7 +4,8 @@
 // own document beside what application data holds of the same word: copies in caches, the
 // Trash, a browser cache and Flatpak and Steam folders, a package folder in node_modules and
 // site-packages, bytecode in __pycache__, build output in target and build, a branch in .git,
-// a man page. Caches are fresher than the document. Each word is asked four ways: the word,
+// a man page, and the settings and snap folders of an application of that name. Caches are
+// fresher than the document. Each word is asked four ways: the word,
 // its first four letters, "word ext" and "word !tmp". Printed: how often the intended file
 // is first and among the first three under the order before noise, use and age counted
 // (rank, depth, length; boolean queries in index order, worked out here), then under
@@ -18,6 +19,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,7 +36,9 @@ constexpr std::array<const char*, 4> extensions{"pdf", "docx", "odt", "xlsx"};
 constexpr std::int64_t day = 86400;
 
 // Where application data keeps something of the word W with extension E.
-const std::array<const char*, 14> noiseKinds{
+const std::array<const char*, 16> noiseKinds{
+    ".config/W/",
+    "snap/W/current/",
     ".cache/evolution/mail/attachments/W.E",
     ".local/share/Trash/files/W.E",
     ".cache/mozilla/firefox/x1y2.default-release/cache2/W.E",
@@ -140,7 +144,7 @@ std::vector<std::int64_t> orderBefore(const std::string& query, const FileIndex&
     Search::Request request;
     request.query = query;
     request.sort = {ResultSort::Field::none, true};
-    request.limit = 0;
+    request.limit = std::numeric_limits<std::int64_t>::max();
     const Search::Result all = Search::run(request, index, names);
     std::vector<std::int64_t> hits;
     for (const auto& hit : all.hits)
@@ -229,14 +233,16 @@ int main(int argc, char** argv) {
     const auto used = std::make_shared<const UsedFiles>(counts, now);
 
     Tally before, after, afterUsed;
-    std::array<Tally, 4> byForm;
+    std::array<Tally, 4> byForm, beforeByForm;
     std::shared_ptr<const FolderNoise> noise;
     for (const Case& c : cases) {
         const std::string queries[] = {c.word, c.word.substr(0, 4), c.word + " " + c.extension,
                                        c.word + " !tmp"};
         for (std::size_t form = 0; form < std::size(queries); ++form) {
             const std::string& query = queries[form];
-            before.count(positionOf(c.intended, orderBefore(query, index, names)));
+            const int old = positionOf(c.intended, orderBefore(query, index, names));
+            before.count(old);
+            beforeByForm[form].count(old);
             for (const bool withUses : {false, true}) {
                 Search::Request request;
                 request.query = query;
@@ -258,10 +264,12 @@ int main(int argc, char** argv) {
     before.print("before: rank, depth, length; boolean in index order");
     after.print("relevance, no use counts");
     afterUsed.print("relevance, half the intended files opened lately");
-    std::printf("\nrelevance without use counts, by query form:\n");
-    const char* const formLabels[] = {"  the word", "  its first four letters", "  \"word ext\"",
-                                      "  \"word !tmp\""};
-    for (std::size_t form = 0; form < byForm.size(); ++form)
-        byForm[form].print(formLabels[form]);
+    std::printf("\nby query form, before and with relevance (no use counts):\n");
+    const char* const formLabels[] = {"the word", "its first four letters", "\"word ext\"",
+                                      "\"word !tmp\""};
+    for (std::size_t form = 0; form < byForm.size(); ++form) {
+        beforeByForm[form].print(("  " + std::string(formLabels[form]) + ", before").c_str());
+        byForm[form].print(("  " + std::string(formLabels[form]) + ", relevance").c_str());
+    }
     return 0;
 }
