@@ -139,6 +139,8 @@ struct EntryWalk {
     }
 
     // `dir` is read only by a path query: the directory column stays unread otherwise.
+    // `WithUsed`: used names were marked, so the walk without them pays no test for them.
+    template <bool WithUsed>
     void visit(std::int64_t entry, std::uint32_t nameId, const std::uint32_t* dir, bool testsRest) {
         const std::uint8_t flagBits = flags[static_cast<std::size_t>(entry)];
         if (flagBits & EntryFlags::deletedBit) return;
@@ -150,7 +152,7 @@ struct EntryWalk {
             selector.offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
             if (firstTierHits == limit) heldBack = {};
-        } else if (usedNames && hasBit(usedNames, nameId)) {
+        } else if (WithUsed && hasBit(usedNames, nameId)) {
             selector.offer({entry, isDirectory}); // not counted: the name may be another copy's
         } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
@@ -161,6 +163,7 @@ struct EntryWalk {
     // Outside path mode most entries fail the name bit, so that test stays in the loop and
     // only the entries that pass it pay for the call. The names are read a part at a time
     // (ArchiveWindow); the other columns only where an entry is visited.
+    template <bool WithUsed>
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
         const bool everyEntry = plan.path != nullptr;
@@ -174,8 +177,8 @@ struct EntryWalk {
                 const std::uint32_t* part = window.at(from, n);
                 for (std::size_t i = 0; i < n; ++i) {
                     if (!everyEntry && (i = nextMatch(part, bits, i, n)) == n) break;
-                    visit(static_cast<std::int64_t>(start + from + i), part[i], dirRun + from + i,
-                          testsRest);
+                    visit<WithUsed>(static_cast<std::int64_t>(start + from + i), part[i],
+                                    dirRun + from + i, testsRest);
                 }
                 from += n;
             }
@@ -183,18 +186,24 @@ struct EntryWalk {
         return true;
     }
 
+    bool walkRun(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
+                 std::size_t length) {
+        return usedNames ? walk<true>(nameRun, dirRun, start, length)
+                         : walk<false>(nameRun, dirRun, start, length);
+    }
+
     // Entries [begin, end), which may straddle the mapped and the appended run.
     void run(std::size_t begin, std::size_t end) {
         const std::size_t mapped = plan.mapped;
         if (begin < mapped) {
             const std::size_t stop = std::min(end, mapped);
-            cancelled = !walk(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
+            cancelled = !walkRun(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
             if (cancelled) return;
         }
         if (end > mapped) {
             const std::size_t from = std::max(begin, mapped);
-            cancelled = !walk(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
-                              from, end - from);
+            cancelled = !walkRun(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
+                                 from, end - from);
         }
     }
 
@@ -222,17 +231,28 @@ NameTiers nameTiers(const NameTable& names, const std::vector<std::string>& need
         tiers.used.assign(words, 0);
         more.used.assign(split ? words : 0, 0);
     }
+    const std::vector<std::string_view> terms(needles.begin(), needles.end());
+    const std::string_view first = terms.front();
+    // A plain word without used files, the common case, tests one prefix per name.
+    auto markPrefixes = [&](NameTiers& into, std::size_t from, std::size_t to) {
+        std::uint64_t* const bits = into.prefix.data();
+        for (std::size_t k = from; k < to; ++k) {
+            const std::uint32_t id = matched[k];
+            if (id <= idUpperBound && names.foldedBytes(id).starts_with(first))
+                bits[id >> 6] |= std::uint64_t{1} << (id & 63);
+        }
+    };
     auto mark = [&](NameTiers& into, std::size_t from, std::size_t to) {
+        if (terms.size() == 1 && !used) return markPrefixes(into, from, to);
         for (std::size_t k = from; k < to; ++k) {
             const std::uint32_t id = matched[k];
             if (id > idUpperBound) continue;
             const std::string_view name = names.foldedBytes(id);
             const std::uint64_t bit = std::uint64_t{1} << (id & 63);
-            for (const std::string& needle : needles)
-                if (name.starts_with(needle)) {
-                    into.prefix[id >> 6] |= bit;
-                    break;
-                }
+            bool isPrefix = name.starts_with(first);
+            for (std::size_t w = 1; w < terms.size() && !isPrefix; ++w)
+                isPrefix = name.starts_with(terms[w]);
+            if (isPrefix) into.prefix[id >> 6] |= bit;
             if (used && used->mayName(name)) into.used[id >> 6] |= bit;
         }
     };

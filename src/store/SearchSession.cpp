@@ -205,7 +205,7 @@ void SearchSession::runSearch() {
     Search::Request request = searchRequest();
     request.content = content.get();
     request.isCancelled = generation_->cancellation(generation);
-    if (folderNoiseEpoch_ == lifecycle_.indexEpoch()) request.folderNoise = folderNoise_;
+    request.folderNoise = folderNoise();
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
     RowsAsked asked{request.query, filters_, sort_, foldersFirst_, lifecycle_.indexEpoch()};
     tasks_.run(StoreTasks::Priority::userInitiated,

@@ -98,6 +98,11 @@ public:
     // What a folder's kind is called where rows sort by kind: the window's word for it.
     void setFolderKind(const QString& name) { folderKind_ = name.toStdString(); }
     bool foldersFirst() const { return foldersFirst_; }
+    // The noise folders the last relevance search worked out for the installed index, for
+    // other searches of it to reuse; null when there are none yet.
+    std::shared_ptr<const FolderNoise> folderNoise() const {
+        return folderNoiseEpoch_ == lifecycle_.indexEpoch() ? folderNoise_ : nullptr;
+    }
     void setFoldersFirst(bool on);
     // Holds searches back while several settings change at once (a saved search applied).
     bool isApplyingSaved() const { return isApplyingSaved_; }
