@@ -41,6 +41,10 @@ void SearchHistory::recordUse(const std::string& path) {
     UseCounts::recordIn(UseCounts::fileBeside(settings_.filePath()), path, now.count());
 }
 
+bool SearchHistory::remembersUses() const {
+    return !UseCounts::read(UseCounts::fileBeside(settings_.filePath())).uses().empty();
+}
+
 void SearchHistory::clear() {
     UseCounts::forget(UseCounts::fileBeside(settings_.filePath()));
     // Also removes a stored list that could not be read, which the user asked to forget.

@@ -35,6 +35,8 @@ public:
     void record(const QString& query);
     // One more use of the file at `path` (stored bytes), unless history is off.
     void recordUse(const std::string& path);
+    // Whether any use is kept (launchers record uses without a query).
+    bool remembersUses() const;
     // Forgets the queries and the use counts.
     void clear();
     void setKeepsHistory(bool on);

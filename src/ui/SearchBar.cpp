@@ -133,7 +133,7 @@ void SearchBar::fillHistory() {
     QAction* clear = historyMenu_->addAction(tr("Clear History"), &history, &SearchHistory::clear);
     clear->setObjectName("clearHistory");
     clear->setToolTip(tr("Also forgets which files you opened"));
-    clear->setEnabled(!history.queries().isEmpty());
+    clear->setEnabled(!history.queries().isEmpty() || history.remembersUses());
 }
 
 void SearchBar::pick(const QString& query) {

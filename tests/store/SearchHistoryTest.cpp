@@ -102,8 +102,10 @@ TEST_F(SearchHistoryTest, UseCountsArePrivateAndForgottenWithTheHistory) {
     ASSERT_EQ(::stat(file.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
 
-    history.clear(); // no query was kept, the uses still go
+    EXPECT_TRUE(history.remembersUses()); // so Clear History is offered without a query
+    history.clear();                      // no query was kept, the uses still go
     EXPECT_NE(::stat(file.c_str(), &status), 0);
+    EXPECT_FALSE(history.remembersUses());
     history.setKeepsHistory(false);
     history.recordUse(odd);
     EXPECT_NE(::stat(file.c_str(), &status), 0);
