@@ -9,6 +9,8 @@
 #   scripts/bench.sh memory    peak resident memory of `vesko --find` building and saving the
 #                              index, then answering from the saved archive; the archive's size
 #   scripts/bench.sh archive   saving and loading the archive (bench_archive)
+#   scripts/bench.sh rank      how often relevance puts the intended file first and in the
+#                              first three, before and after (bench_rank, in memory)
 #   scripts/bench.sh update    applying a batch, a change's delay and the watcher's start-up
 #                              (bench_update; it touches 1,000 files of the tree)
 #   scripts/bench.sh all       walk, intern, search and memory, in that order
@@ -253,6 +255,16 @@ bench_update() {
     describe_machine
     describe_tree
     "$bin/bench_update" "$tree"
+}
+
+# How often relevance puts the intended file first, on the generated home built in memory
+# with application data added (no tree on disk needed).
+bench_rank() {
+    build bench_rank
+    say "rank: the intended file among the first hits, before and after"
+    describe_machine
+    echo "home:    generated in memory, $entries entries, seed $seed, plus the noise of 19 words"
+    "$bin/bench_rank" /home/user --entries "$entries" --seed "$seed"
 }
 
 # Peak resident memory (the kernel's maximum RSS, from GNU time) of whole processes: a

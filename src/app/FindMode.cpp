@@ -305,8 +305,9 @@ int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
     if (const auto found = answerFromInstance(find, options)) return finish(*found);
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);
-    // The window's preference, read from its settings file as the window reads it.
-    const QueryPreferences preferences{StoredSettings().boolean("initialConsonants", true)};
+    // The window's preference and use counts, read from its files as the window reads them.
+    const QueryPreferences preferences = QueryPreferences::beside(
+        StoredSettings::filePath(), StoredSettings().boolean("initialConsonants", true));
     auto result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     // Nothing found in an archive is shown before its checksum has passed.
     if (!IndexSource::confirm(*outcome.source)) {

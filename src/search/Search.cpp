@@ -27,9 +27,11 @@ struct WalkPlan {
     const NameTable& names;
     const Request& request;
     const std::vector<std::uint64_t>& bits;
-    // Matched names that begin with the needle, when relevance orders the page: entries of
+    // Matched names that begin with a needle, when relevance orders the page: entries of
     // weaker matches are held back until it is known that these do not fill the page.
     const std::vector<std::uint64_t>* firstTier;
+    // Matched names that may be a used file's, which outranks every held-back entry.
+    const std::vector<std::uint64_t>* usedNames;
     const PathPredicate* path;
     const Sieve* sieve;
     ContentMatcher* content;
@@ -64,7 +66,8 @@ struct EntryWalk {
     EntryWalk(const WalkPlan& plan, TopSelector selector)
         : plan(plan), selector(std::move(selector)),
           flags(ColumnView<std::uint8_t>::of(plan.index.entryFlags)), bits(plan.bits.data()),
-          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr), limit(plan.request.limit) {}
+          firstTier(plan.firstTier ? plan.firstTier->data() : nullptr),
+          usedNames(plan.usedNames ? plan.usedNames->data() : nullptr), limit(plan.request.limit) {}
 
     const WalkPlan& plan;
     TopSelector selector;
@@ -73,6 +76,7 @@ struct EntryWalk {
     const ColumnView<std::uint8_t> flags;
     const std::uint64_t* const bits;
     const std::uint64_t* const firstTier;
+    const std::uint64_t* const usedNames;
     const std::int64_t limit;
     std::int64_t matches = 0;
     std::int64_t firstTierHits = 0;
@@ -135,6 +139,8 @@ struct EntryWalk {
     }
 
     // `dir` is read only by a path query: the directory column stays unread otherwise.
+    // `WithUsed`: used names were marked, so the walk without them pays no test for them.
+    template <bool WithUsed>
     void visit(std::int64_t entry, std::uint32_t nameId, const std::uint32_t* dir, bool testsRest) {
         const std::uint8_t flagBits = flags[static_cast<std::size_t>(entry)];
         if (flagBits & EntryFlags::deletedBit) return;
@@ -146,6 +152,8 @@ struct EntryWalk {
             selector.offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
             if (firstTierHits == limit) heldBack = {};
+        } else if (WithUsed && hasBit(usedNames, nameId)) {
+            selector.offer({entry, isDirectory}); // not counted: the name may be another copy's
         } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
@@ -155,6 +163,7 @@ struct EntryWalk {
     // Outside path mode most entries fail the name bit, so that test stays in the loop and
     // only the entries that pass it pay for the call. The names are read a part at a time
     // (ArchiveWindow); the other columns only where an entry is visited.
+    template <bool WithUsed>
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
         const bool everyEntry = plan.path != nullptr;
@@ -168,8 +177,8 @@ struct EntryWalk {
                 const std::uint32_t* part = window.at(from, n);
                 for (std::size_t i = 0; i < n; ++i) {
                     if (!everyEntry && (i = nextMatch(part, bits, i, n)) == n) break;
-                    visit(static_cast<std::int64_t>(start + from + i), part[i], dirRun + from + i,
-                          testsRest);
+                    visit<WithUsed>(static_cast<std::int64_t>(start + from + i), part[i],
+                                    dirRun + from + i, testsRest);
                 }
                 from += n;
             }
@@ -177,18 +186,24 @@ struct EntryWalk {
         return true;
     }
 
+    bool walkRun(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
+                 std::size_t length) {
+        return usedNames ? walk<true>(nameRun, dirRun, start, length)
+                         : walk<false>(nameRun, dirRun, start, length);
+    }
+
     // Entries [begin, end), which may straddle the mapped and the appended run.
     void run(std::size_t begin, std::size_t end) {
         const std::size_t mapped = plan.mapped;
         if (begin < mapped) {
             const std::size_t stop = std::min(end, mapped);
-            cancelled = !walk(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
+            cancelled = !walkRun(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
             if (cancelled) return;
         }
         if (end > mapped) {
             const std::size_t from = std::max(begin, mapped);
-            cancelled = !walk(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
-                              from, end - from);
+            cancelled = !walkRun(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
+                                 from, end - from);
         }
     }
 
@@ -199,26 +214,76 @@ struct EntryWalk {
     }
 };
 
-// The matched names that begin with the needle, as bits like `nameBits`: each half of the
-// names on its own thread into its own set, then the two sets joined.
-std::vector<std::uint64_t> prefixBits(const NameTable& names, std::string_view needle,
-                                      const std::vector<std::uint32_t>& matched,
-                                      std::uint32_t idUpperBound, bool split) {
+// The matched names that begin with a needle, and those that may name a used file, as bits
+// like `nameBits`: each half of the names on its own thread into its own sets, then joined.
+struct NameTiers {
+    std::vector<std::uint64_t> prefix;
+    std::vector<std::uint64_t> used; // empty without used files
+};
+
+NameTiers nameTiers(const NameTable& names, const std::vector<std::string>& needles,
+                    const UsedFiles* used, const std::vector<std::uint32_t>& matched,
+                    std::uint32_t idUpperBound, bool split) {
     const std::size_t words = static_cast<std::size_t>(idUpperBound) / 64 + 1;
-    std::vector<std::uint64_t> bits(words, 0), more(split ? words : 0, 0);
-    auto mark = [&](std::vector<std::uint64_t>& into, std::size_t from, std::size_t to) {
+    NameTiers tiers{std::vector<std::uint64_t>(words, 0), {}};
+    NameTiers more{std::vector<std::uint64_t>(split ? words : 0, 0), {}};
+    if (used) {
+        tiers.used.assign(words, 0);
+        more.used.assign(split ? words : 0, 0);
+    }
+    const std::vector<std::string_view> terms(needles.begin(), needles.end());
+    const std::string_view first = terms.front();
+    // A plain word without used files, the common case, tests one prefix per name.
+    auto markPrefixes = [&](NameTiers& into, std::size_t from, std::size_t to) {
+        std::uint64_t* const bits = into.prefix.data();
         for (std::size_t k = from; k < to; ++k) {
             const std::uint32_t id = matched[k];
-            if (id <= idUpperBound && names.foldedBytes(id).starts_with(needle))
-                into[id >> 6] |= std::uint64_t{1} << (id & 63);
+            if (id <= idUpperBound && names.foldedBytes(id).starts_with(first))
+                bits[id >> 6] |= std::uint64_t{1} << (id & 63);
+        }
+    };
+    auto mark = [&](NameTiers& into, std::size_t from, std::size_t to) {
+        if (terms.size() == 1 && !used) return markPrefixes(into, from, to);
+        for (std::size_t k = from; k < to; ++k) {
+            const std::uint32_t id = matched[k];
+            if (id > idUpperBound) continue;
+            const std::string_view name = names.foldedBytes(id);
+            const std::uint64_t bit = std::uint64_t{1} << (id & 63);
+            bool isPrefix = name.starts_with(first);
+            for (std::size_t w = 1; w < terms.size() && !isPrefix; ++w)
+                isPrefix = name.starts_with(terms[w]);
+            if (isPrefix) into.prefix[id >> 6] |= bit;
+            if (used && used->mayName(name)) into.used[id >> 6] |= bit;
         }
     };
     const std::size_t middle = split ? matched.size() / 2 : matched.size();
     inParallel(
-        split, [&] { mark(bits, 0, middle); }, [&] { mark(more, middle, matched.size()); });
-    for (std::size_t w = 0; w < more.size(); ++w)
-        bits[w] |= more[w];
-    return bits;
+        split, [&] { mark(tiers, 0, middle); }, [&] { mark(more, middle, matched.size()); });
+    for (std::size_t w = 0; w < more.prefix.size(); ++w) {
+        tiers.prefix[w] |= more.prefix[w];
+        if (used) tiers.used[w] |= more.used[w];
+    }
+    return tiers;
+}
+
+// The words relevance ranks by, as the name table stores names (without diacritics): the
+// needle of a plain query, the words not under a negation of a boolean one (the first few:
+// each costs every weaker hit a comparison), none for a regular expression.
+std::vector<std::string> rankingNeedles(const NameRule& rule) {
+    constexpr std::size_t most = 8;
+    std::vector<std::string> words;
+    if (rule.kind() == NameRule::Kind::substring)
+        words.push_back(rule.needle());
+    else if (rule.kind() == NameRule::Kind::expression)
+        words = rule.tree()->positiveTerms();
+    std::vector<std::string> needles;
+    for (std::string& word : words) {
+        if (rule.diacritics() == Unicode::Diacritics::matched) word = Unicode::folded(word);
+        if (!word.empty() && std::ranges::find(needles, word) == needles.end())
+            needles.push_back(std::move(word));
+        if (needles.size() == most) break;
+    }
+    return needles;
 }
 
 // Walks the entries, in two halves on two threads when `split`, and merges the halves'
@@ -256,34 +321,43 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
     const Sieve sieve(filters, names, index, request.now);
     ContentMatcher* content =
         request.content && !request.content->isEmpty() ? request.content : nullptr;
-    // Relevance compares the needle with the stored names, which lack diacritics.
-    const std::string needle = choice.rule->kind() != NameRule::Kind::substring ? std::string()
-                               : choice.rule->diacritics() == Unicode::Diacritics::matched
-                                   ? Unicode::folded(choice.rule->needle())
-                                   : choice.rule->needle();
     const std::size_t count = index.entryName.count();
     // The content matcher keeps counters and a file cache of its own: it stays on one thread.
     const bool split = !content && count >= 2 && count >= request.splitFrom;
-    TopSelector selector(request.limit, request.sort, index, names, needle, request.foldersFirst,
-                         request.folderKind, request.kindOf);
-    std::optional<std::vector<std::uint64_t>> firstTier;
-    if (request.sort.field == ResultSort::Field::relevance && !needle.empty()) {
-        firstTier = prefixBits(names, needle, result.names, idUpperBound, split);
-        selector.knowPrefixes(&bits, &*firstTier);
+    TopSelector selector(request.limit, request.sort, index, names, std::string(),
+                         request.foldersFirst, request.folderKind, request.kindOf);
+    std::optional<NameTiers> tiers;
+    if (request.sort.field == ResultSort::Field::relevance) {
+        auto needles = rankingNeedles(*choice.rule);
+        if (!needles.empty()) {
+            const UsedFiles* used = request.usedFiles && !request.usedFiles->empty()
+                                        ? request.usedFiles.get()
+                                        : nullptr;
+            tiers = nameTiers(names, needles, used, result.names, idUpperBound, split);
+            result.folderNoise = FolderNoise::of(
+                index, names, result.folderNoise ? result.folderNoise : request.folderNoise);
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(request.now.time_since_epoch());
+            selector.rankWith(
+                {std::move(needles), result.folderNoise, request.usedFiles, seconds.count()});
+            selector.knowPrefixes(&bits, &tiers->prefix);
+            if (used) selector.knowUsedNames(&tiers->used);
+        }
     }
     // Per-name keys up front, so full-heap offers mostly compare integers instead of reading
     // names.
     if (request.sort.field != ResultSort::Field::none || request.foldersFirst)
         selector.prepareNames(result.names);
-    // Relevance pages are filled from the names that begin with the needle first.
+    // Relevance pages are filled from the names that begin with a needle first.
     const bool tiered =
-        firstTier && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
+        tiers && !request.foldersFirst && count <= std::numeric_limits<std::uint32_t>::max();
 
     WalkPlan plan{.index = index,
                   .names = names,
                   .request = request,
                   .bits = bits,
-                  .firstTier = tiered ? &*firstTier : nullptr,
+                  .firstTier = tiered ? &tiers->prefix : nullptr,
+                  .usedNames = tiered && !tiers->used.empty() ? &tiers->used : nullptr,
                   .path = choice.path ? &*choice.path : nullptr,
                   .sieve = sieve.isPassthrough() ? nullptr : &sieve,
                   .content = content,

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ struct Result {
     std::vector<std::string> highlightTerms;
     // The hits are names one typing error from the query, which found nothing itself.
     bool nearMatches = false;
+    // What relevance worked out of the index's folders; hand it to the next search of the
+    // same generation of the index (Request::folderNoise).
+    std::shared_ptr<const FolderNoise> folderNoise;
 };
 
 struct Request {
@@ -60,6 +64,11 @@ struct Request {
     // Empty: never cancelled. Called from both threads of a split walk at once.
     std::function<bool()> isCancelled;
     TopSelector::KindLookup kindOf; // description of a file type by extension
+    // Relevance puts the files the user acted on first (null: no use known) and the entries
+    // of noise folders after the rest; a FolderNoise of an earlier search of this generation
+    // of the index spares working out again the folders it covers.
+    std::shared_ptr<const UsedFiles> usedFiles;
+    std::shared_ptr<const FolderNoise> folderNoise;
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
     // From this many entries on the walk is split across two threads: below it, starting a
     // thread costs more than it saves.

@@ -42,6 +42,22 @@ const Column<std::uint32_t>& valueColumnFor(const FileIndex& index, ResultSort::
 // Match rank and length packed in 32 bits: a name component is far below 2^30 bytes.
 constexpr std::uint32_t lengthMask = (1u << 30) - 1;
 
+// The relevance key, smaller first: the use tier, the match rank, then the entry's place
+// (noise folder, age, depth), then the name's length.
+constexpr int useShift = 48, rankShift = 46, noiseShift = 44, ageShift = 42, depthShift = 32;
+constexpr std::uint64_t placeMask =
+    ((std::uint64_t{1} << rankShift) - 1) & ~((std::uint64_t{1} << depthShift) - 1);
+// A key whose top bits are this belongs to an unused file whose name begins with a needle.
+constexpr std::uint64_t unusedPrefixMatch = std::uint64_t{UsedFiles::unusedTier} << 2;
+
+// Modified within a day, a week, a month, or earlier (also unknown or far in the future).
+std::uint64_t ageBucket(std::uint32_t modified, std::int64_t now) {
+    constexpr std::int64_t day = 86400;
+    const std::int64_t age = now - static_cast<std::int64_t>(modified);
+    if (modified == 0 || age < -day) return 3;
+    return age < day ? 0 : age < 7 * day ? 1 : age < 31 * day ? 2 : 3;
+}
+
 } // namespace
 
 TopSelector::TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& index,
@@ -72,6 +88,20 @@ TopSelector::TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& i
     dirParent_ = View<std::uint32_t>::of(index_.dirParent);
     dirName_ = View<std::uint32_t>::of(index_.dirName);
     valueColumn_ = View<std::uint32_t>::of(valueColumnFor(index_, sort.field));
+    modified_ = View<std::uint32_t>::of(index_.entryModified);
+}
+
+void TopSelector::rankWith(Signals given) {
+    if (!given.needles.empty()) {
+        needle_ = std::move(given.needles.front());
+        moreNeedles_.assign(std::make_move_iterator(given.needles.begin() + 1),
+                            std::make_move_iterator(given.needles.end()));
+    }
+    noise_ = std::move(given.noise);
+    used_ = given.used && !given.used->empty() ? std::move(given.used) : nullptr;
+    now_ = given.now;
+    ordersNone_ = sort_.field == ResultSort::Field::none ||
+                  (sort_.field == ResultSort::Field::relevance && needle_.empty());
 }
 
 void TopSelector::prepareNames(const std::vector<std::uint32_t>& nameIds) {
@@ -119,10 +149,32 @@ inline std::uint32_t TopSelector::nameLength(std::uint32_t name) const {
 }
 
 // The first byte alone settles most names, without a call to memcmp.
+inline bool TopSelector::beginsWithOne(std::string_view name, std::string_view needle) const {
+    const std::size_t n = needle.size();
+    return n != 0 && name.size() >= n && name[0] == needle[0] &&
+           (n == 1 || std::memcmp(name.data() + 1, needle.data() + 1, n - 1) == 0);
+}
+
 inline bool TopSelector::beginsWithNeedle(std::string_view name) const {
-    const std::size_t n = needle_.size();
-    return n != 0 && name.size() >= n && name[0] == needle_[0] &&
-           (n == 1 || std::memcmp(name.data() + 1, needle_.data() + 1, n - 1) == 0);
+    if (beginsWithOne(name, needle_)) return true;
+    for (const std::string& more : moreNeedles_)
+        if (beginsWithOne(name, more)) return true;
+    return false;
+}
+
+inline bool TopSelector::mayBeUsed(std::uint32_t name) const {
+    if (!used_) return false;
+    if (knownUsed_ && (name >> 6) < knownUsed_->size())
+        return (*knownUsed_)[name >> 6] >> (name & 63) & 1;
+    return used_->mayName(lowercaseName(name));
+}
+
+// Noise folder, age and depth, in their places of the relevance key.
+inline std::uint64_t TopSelector::placeKey(std::size_t entry, std::uint32_t directory) {
+    std::uint64_t key = static_cast<std::uint64_t>(depthOf(directory)) << depthShift;
+    if (noise_ && noise_->isNoise(directory)) key |= std::uint64_t{1} << noiseShift;
+    if (now_ != 0) key |= ageBucket(modified_[entry], now_) << ageShift;
+    return key;
 }
 
 // The two caches every hit of a large relevance search is tested against; their misses are
@@ -172,16 +224,20 @@ void TopSelector::offer(Search::Hit hit) {
 }
 
 // What the root alone decides on a full heap, before the hit's whole key is computed. Under
-// relevance the root soon is a shallow prefix match, and then most hits are turned away by
-// two small per-name and per-directory caches instead of their name bytes.
+// relevance the root soon is a prefix match in a shallow folder of the user's own, and then
+// most hits are turned away by small per-name and per-directory caches instead of their
+// name bytes.
 bool TopSelector::losesToRoot(Search::Hit hit) {
     const Slot& root = heap_[0];
     if (foldersFirst_ && hit.isDirectory != root.isDirectory) return !hit.isDirectory;
     if (ordersNone_) return hit.entry > root.entry;
-    if (sort_.field != ResultSort::Field::relevance || root.key >> 40 != 0) return false;
+    if (sort_.field != ResultSort::Field::relevance || root.key >> rankShift != unusedPrefixMatch)
+        return false;
     const auto i = static_cast<std::size_t>(hit.entry);
-    if (!isPrefixMatch(entryName_[i])) return true; // a higher rank
-    return static_cast<std::uint64_t>(depthOf(entryDir_[i])) > (root.key >> 32 & 0xFF);
+    const std::uint32_t name = entryName_[i];
+    if (mayBeUsed(name)) return false;
+    if (!isPrefixMatch(name)) return true; // a higher rank
+    return placeKey(i, entryDir_[i]) > (root.key & placeMask);
 }
 
 std::vector<Search::Hit> TopSelector::finish() {
@@ -215,7 +271,7 @@ TopSelector::Slot TopSelector::slotOf(Search::Hit hit) {
     Slot slot{0, hit.entry, entryName_[i], 0, hit.isDirectory};
     switch (sort_.field) {
     case ResultSort::Field::relevance:
-        if (!needle_.empty()) slot.key = relevanceKey(slot.name, entryDir_[i]);
+        if (!needle_.empty()) slot.key = relevanceKey(hit.entry, slot.name, entryDir_[i]);
         break;
     case ResultSort::Field::none:
         break;
@@ -270,17 +326,31 @@ std::uint32_t TopSelector::relevanceState(std::uint32_t name) {
     return state;
 }
 
-// Rank, then depth, then length, each smaller first, as one integer.
-std::uint64_t TopSelector::relevanceKey(std::uint32_t name, std::uint32_t directory) {
+// The best match rank over the needles; a prefix of any one is settled before this.
+int TopSelector::bestRank(std::uint32_t name) const {
+    int rank = names_.matchRank(name, needle_).rank;
+    for (std::size_t k = 0; k < moreNeedles_.size() && rank > 0; ++k)
+        rank = std::min(rank, names_.matchRank(name, moreNeedles_[k]).rank);
+    return rank;
+}
+
+std::uint64_t TopSelector::useTier(std::int64_t entry, std::uint32_t name) {
+    if (!mayBeUsed(name)) return UsedFiles::unusedTier;
+    return static_cast<std::uint64_t>(used_->tier(entry, index_, names_));
+}
+
+// Use tier, rank, noise, age, depth, then length, each smaller first, as one integer.
+std::uint64_t TopSelector::relevanceKey(std::int64_t entry, std::uint32_t name,
+                                        std::uint32_t directory) {
     std::uint32_t packed = relevanceState(name);
     if (packed >> 30 == 1) {
-        const MatchRank rank = names_.matchRank(name, needle_);
-        packed = static_cast<std::uint32_t>(rank.rank) << 30 | (packed & lengthMask);
+        packed = static_cast<std::uint32_t>(bestRank(name)) << 30 | (packed & lengthMask);
         std::uint32_t* cached = cacheSlot(caches_.relevance, name, Caches::unknownRelevance);
         if (cached && packed != Caches::unknownRelevance) *cached = packed;
     }
-    const auto steps = static_cast<std::uint64_t>(depthOf(directory));
-    return static_cast<std::uint64_t>(packed >> 30) << 40 | steps << 32 | (packed & lengthMask);
+    return useTier(entry, name) << useShift |
+           static_cast<std::uint64_t>(packed >> 30) << rankShift |
+           placeKey(static_cast<std::size_t>(entry), directory) | (packed & lengthMask);
 }
 
 std::uint64_t TopSelector::namePrefix(std::uint32_t name) {

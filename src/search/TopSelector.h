@@ -10,12 +10,15 @@
 
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
+#include "search/FolderNoise.h"
 #include "search/ResultSort.h"
 #include "search/SearchHit.h"
+#include "search/UsedFiles.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,8 +72,8 @@ public:
     static constexpr int maxDepth = 129;
 
     // `needle` is the lowercase substring a plain query looks for; empty for regular
-    // expressions and boolean queries, under which relevance orders nothing. The selector
-    // keeps a copy of the index value and refers to `names`, which must outlive it.
+    // expressions, under which relevance orders nothing. The selector keeps a copy of the
+    // index value and refers to `names`, which must outlive it.
     TopSelector(std::int64_t limit, ResultSort sort, const FileIndex& index, const NameTable& names,
                 std::string needle, bool foldersFirst, std::string folderKind,
                 KindLookup kindOf = {});
@@ -80,6 +83,19 @@ public:
     // instead of at random once per offered entry, which is what dominates `offer` on a
     // large index. Optional: keys of names not given are computed when first needed.
     void prepareNames(const std::vector<std::uint32_t>& nameIds);
+
+    // What relevance weighs besides how the name matches `needle`, in this order: the tier
+    // of a file the user acted on (before everything else), the match rank (the best over
+    // `needles`, the words of a boolean query; they replace `needle` when given), whether
+    // the entry lies in a noise folder, its age against `now` (a day, a week, a month,
+    // older; seconds since 1970, 0 for none), then depth and length. Call before offering.
+    struct Signals {
+        std::vector<std::string> needles;
+        std::shared_ptr<const FolderNoise> noise;
+        std::shared_ptr<const UsedFiles> used;
+        std::int64_t now = 0;
+    };
+    void rankWith(Signals given);
 
     // Offers in rising entry order when the sort is `none` without folders first: that one
     // keeps the first `limit` hits it is offered.
@@ -94,6 +110,9 @@ public:
         knownMatched_ = matched;
         knownPrefixes_ = prefixes;
     }
+    // Which names may be those of used files, as UsedFiles::mayName says, worked out the same
+    // way; outlives the selector and its copies.
+    void knowUsedNames(const std::vector<std::uint64_t>* usedNames) { knownUsed_ = usedNames; }
     // The retained hits in display order. The selector is left empty.
     std::vector<Search::Hit> finish();
     std::size_t retainedCount() const { return usesList_ ? list_.size() : heap_.size(); }
@@ -136,7 +155,11 @@ private:
     void siftDown(std::size_t i);
     std::uint32_t kindIndex(std::uint32_t name, bool isDirectory);
     std::uint32_t relevanceState(std::uint32_t name);
-    std::uint64_t relevanceKey(std::uint32_t name, std::uint32_t directory);
+    std::uint64_t relevanceKey(std::int64_t entry, std::uint32_t name, std::uint32_t directory);
+    int bestRank(std::uint32_t name) const;
+    std::uint64_t placeKey(std::size_t entry, std::uint32_t directory);
+    std::uint64_t useTier(std::int64_t entry, std::uint32_t name);
+    bool mayBeUsed(std::uint32_t name) const;
     std::uint64_t namePrefix(std::uint32_t name);
     std::uint64_t pathPrefix(std::uint32_t directory);
     std::size_t pathKeyOffset();
@@ -151,6 +174,7 @@ private:
     int depthOf(std::uint32_t directory);
     int walkDepth(std::uint32_t directory);
     bool beginsWithNeedle(std::string_view name) const;
+    bool beginsWithOne(std::string_view name, std::string_view needle) const;
     std::uint32_t internKind(std::string text);
 
     std::int64_t limit_;
@@ -158,6 +182,10 @@ private:
     FileIndex index_;
     const NameTable& names_;
     std::string needle_;
+    std::vector<std::string> moreNeedles_; // the other words of a boolean query
+    std::shared_ptr<const FolderNoise> noise_;
+    std::shared_ptr<const UsedFiles> used_;
+    std::int64_t now_ = 0;
     bool foldersFirst_;
     KindLookup kindOf_;
     bool usesList_;   // no ordering at all: the first `limit` hits in index order
@@ -167,6 +195,7 @@ private:
     std::vector<Slot> heap_;
     const std::vector<std::uint64_t>* knownMatched_ = nullptr;
     const std::vector<std::uint64_t>* knownPrefixes_ = nullptr;
+    const std::vector<std::uint64_t>* knownUsed_ = nullptr;
     std::vector<std::uint32_t> chain_;         // scratch for the cache walks
     std::optional<std::size_t> pathKeyOffset_; // bytes every directory path shares
     std::vector<std::uint32_t> shardStart_;    // where each shard's names begin in name caches
@@ -186,6 +215,7 @@ private:
     View<std::uint32_t> dirParent_;
     View<std::uint32_t> dirName_;
     View<std::uint32_t> valueColumn_; // size or date column for those fields
+    View<std::uint32_t> modified_;
 };
 
 } // namespace vesko

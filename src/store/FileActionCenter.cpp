@@ -78,8 +78,10 @@ void FileActionCenter::openSelectedConfirmed() {
 void FileActionCenter::openRows(const std::vector<SearchRow>& rows) {
     if (rows.empty()) return;
     recordQuery();
-    for (const SearchRow& row : rows)
+    for (const SearchRow& row : rows) {
+        searchHistory_.recordUse(pathOf(row));
         if (auto problem = FileActions::open(pathOf(row), desktop_)) setActionProblem(problem);
+    }
     if (preferences_.closeAfterOpen()) emit hideRequested();
 }
 
@@ -87,6 +89,7 @@ void FileActionCenter::revealSelected() {
     const auto row = session_.selectedRow();
     if (!row) return;
     recordQuery();
+    searchHistory_.recordUse(pathOf(*row));
     QPointer<FileActionCenter> self(this);
     FileActions::showInFileManager(pathOf(*row), desktop_, [self](FileActions::Problem problem) {
         if (self) self->setActionProblem(problem);
@@ -255,13 +258,18 @@ void FileActionCenter::copySelectedPath() {
     if (rows.empty()) return;
     recordQuery();
     std::vector<std::string> paths;
-    for (const SearchRow& row : rows)
+    for (const SearchRow& row : rows) {
         paths.push_back(pathOf(row));
+        searchHistory_.recordUse(paths.back());
+    }
     setActionProblem(FileActions::copyPaths(paths));
 }
 
 void FileActionCenter::copySelectedName() {
-    if (const auto row = session_.selectedRow()) setActionProblem(FileActions::copyName(row->name));
+    const auto row = session_.selectedRow();
+    if (!row) return;
+    searchHistory_.recordUse(pathOf(*row));
+    setActionProblem(FileActions::copyName(row->name));
 }
 
 // The search runs again without a limit on its own copy of the index; the rows on screen

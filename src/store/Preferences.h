@@ -84,6 +84,8 @@ public:
     // Match Diacritics switch, kept across sessions.
     bool matchDiacritics() const { return matchDiacritics_; }
     HotKeySetting hotKey() const { return hotKey_; }
+    // Where the preferences are kept; the use counts lie beside it.
+    std::string filePath() const { return settings_.filePath(); }
     QString settingsSection() const { return settingsSection_; }
 
     void setShowSize(bool on);

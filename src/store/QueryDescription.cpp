@@ -5,6 +5,10 @@
 
 namespace vesko {
 
+QueryPreferences QueryPreferences::beside(const std::string& settingsFile, bool initialConsonants) {
+    return {initialConsonants, UsedFiles::current(UseCounts::fileBeside(settingsFile))};
+}
+
 Search::Request QueryDescription::request(const QueryPreferences& preferences) const {
     Search::Request request;
     request.query = Search::normalize(text, filters.matchDiacritics);
@@ -15,6 +19,7 @@ Search::Request QueryDescription::request(const QueryPreferences& preferences) c
     request.folderKind = folderKind;
     request.kindOf = kindOf;
     request.initialConsonants = preferences.initialConsonants;
+    request.usedFiles = preferences.usedFiles;
     return request;
 }
 

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace vesko {
 
 class Preferences;
+class UsedFiles;
 namespace Search {
 struct Request;
 }
@@ -24,8 +26,13 @@ struct Request;
 // never reach the index, so every asker of the one index already agrees on them.
 struct QueryPreferences {
     bool initialConsonants = true;
+    // The files the user acted on, which relevance puts first; null when none.
+    std::shared_ptr<const UsedFiles> usedFiles;
 
     static QueryPreferences of(const Preferences& preferences);
+    // With the use counts kept beside `settingsFile`: how the window and `vesko --find`
+    // alike find them.
+    static QueryPreferences beside(const std::string& settingsFile, bool initialConsonants);
 };
 
 // What a search asks for, whoever asks it.

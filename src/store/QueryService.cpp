@@ -70,7 +70,7 @@ std::optional<FindQuery> findQueryOf(const QByteArray& json) {
 } // namespace
 
 QueryPreferences QueryPreferences::of(const Preferences& preferences) {
-    return {preferences.initialConsonants()};
+    return beside(preferences.filePath(), preferences.initialConsonants());
 }
 
 void ReturnAddress::post(std::function<void()> work) {
@@ -130,26 +130,30 @@ void QueryService::launcherSearch(std::string text, std::shared_ptr<ReturnAddres
         query.filters.matchDiacritics = store.preferences().matchDiacritics();
         query.sort = {ResultSort::Field::relevance, true};
         query.limit = launcherHits;
-        store.tasks().run(
-            StoreTasks::Priority::userInitiated,
-            [service, request = query.request(QueryPreferences::of(store.preferences())),
-             index = *store.lifecycle().index(), names = store.lifecycle().names(),
-             back = std::move(back), done = std::move(done)]() mutable {
-                const Search::Result result = Search::run(request, index, *names);
-                auto rows = SearchRow::build(result.hits, index, *names);
-                // The icons are looked up on the store's thread, then the hits go home.
-                service.onStoreThread([rows = std::move(rows), back = std::move(back),
-                                       done = std::move(done)]() mutable {
-                    back->post([hits = hitsOf(rows), done = std::move(done)]() mutable {
-                        done(std::move(hits));
-                    });
-                });
-            });
+        Search::Request request = query.request(QueryPreferences::of(store.preferences()));
+        request.folderNoise = store.session().folderNoise();
+        store.tasks().run(StoreTasks::Priority::userInitiated,
+                          [service, request = std::move(request),
+                           index = *store.lifecycle().index(), names = store.lifecycle().names(),
+                           back = std::move(back), done = std::move(done)]() mutable {
+                              const Search::Result result = Search::run(request, index, *names);
+                              auto rows = SearchRow::build(result.hits, index, *names);
+                              // The icons are looked up on the store's thread, then the hits go
+                              // home.
+                              service.onStoreThread([rows = std::move(rows), back = std::move(back),
+                                                     done = std::move(done)]() mutable {
+                                  back->post(
+                                      [hits = hitsOf(rows), done = std::move(done)]() mutable {
+                                          done(std::move(hits));
+                                      });
+                              });
+                          });
     });
 }
 
 void QueryService::open(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        store->actions().searchHistory().recordUse(path);
         FileActions::open(path, store->actions().desktop());
         done();
     });
@@ -157,6 +161,7 @@ void QueryService::open(std::string path, std::function<void()> done) const {
 
 void QueryService::showInFileManager(std::string path, std::function<void()> done) const {
     onStoreThread([store = store_, path = std::move(path), done = std::move(done)] {
+        store->actions().searchHistory().recordUse(path);
         FileActions::showInFileManager(path, store->actions().desktop(), [](auto) {});
         done();
     });

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "store/SearchHistory.h"
 
+#include "search/UseCounts.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <chrono>
 
 namespace vesko {
 namespace {
@@ -29,7 +33,20 @@ void SearchHistory::record(const QString& query) {
     store();
 }
 
+void SearchHistory::recordUse(const std::string& path) {
+    if (!keep_) return;
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    // Ranking hints only: a use that cannot be written is simply not counted.
+    UseCounts::recordIn(UseCounts::fileBeside(settings_.filePath()), path, now.count());
+}
+
+bool SearchHistory::remembersUses() const {
+    return !UseCounts::read(UseCounts::fileBeside(settings_.filePath())).uses().empty();
+}
+
 void SearchHistory::clear() {
+    UseCounts::forget(UseCounts::fileBeside(settings_.filePath()));
     // Also removes a stored list that could not be read, which the user asked to forget.
     const bool hadStored = settings_.contains(historyKey);
     if (queries_.isEmpty() && !hadStored) return;

@@ -3,6 +3,8 @@
 // newest first, kept as one JSON array of texts under "searchHistory". The user may keep
 // none ("keepSearchHistory" off), which also forgets what was kept. A list that does not
 // read as an array of texts is treated as empty, so a hand-edited file never breaks a start.
+// The files the user acted on are history too: their use counts (UseCounts, beside the
+// settings file) are kept and forgotten with the queries.
 #pragma once
 
 #include "store/Settings.h"
@@ -12,6 +14,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 
 namespace vesko {
 
@@ -30,6 +33,11 @@ public:
     // Puts `query` (trimmed) first, dropping an earlier copy and whatever falls past the
     // capacity. A blank query, or one recorded while history is off, is ignored.
     void record(const QString& query);
+    // One more use of the file at `path` (stored bytes), unless history is off.
+    void recordUse(const std::string& path);
+    // Whether any use is kept (launchers record uses without a query).
+    bool remembersUses() const;
+    // Forgets the queries and the use counts.
     void clear();
     void setKeepsHistory(bool on);
 

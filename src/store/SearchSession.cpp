@@ -214,6 +214,7 @@ void SearchSession::runSearch() {
     Search::Request request = searchRequest();
     request.content = content.get();
     request.isCancelled = generation_->cancellation(generation);
+    request.folderNoise = folderNoise();
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
     RowsAsked asked{request.query, filters_, sort_, foldersFirst_, lifecycle_.indexEpoch()};
     tasks_.run(StoreTasks::Priority::userInitiated,
@@ -279,6 +280,10 @@ void SearchSession::publish(SearchOutcome out) {
     rowsQuery_ = out.normalizedQuery;
     const bool sameSearch = out.asked == rowsAsked_;
     if (!sameSearch) ++rowsSearch_;
+    if (out.result.folderNoise) {
+        folderNoise_ = out.result.folderNoise;
+        folderNoiseEpoch_ = out.asked.indexEpoch;
+    }
     rowsAsked_ = std::move(out.asked);
     if (!sameQuery) pinned_.reset();
     if (out.result.narrowable)

@@ -103,6 +103,11 @@ public:
     // What a folder's kind is called where rows sort by kind: the window's word for it.
     void setFolderKind(const QString& name) { folderKind_ = name.toStdString(); }
     bool foldersFirst() const { return foldersFirst_; }
+    // The noise folders the last relevance search worked out for the installed index, for
+    // other searches of it to reuse; null when there are none yet.
+    std::shared_ptr<const FolderNoise> folderNoise() const {
+        return folderNoiseEpoch_ == lifecycle_.indexEpoch() ? folderNoise_ : nullptr;
+    }
     void setFoldersFirst(bool on);
     // Holds searches back while several settings change at once (a saved search applied).
     bool isApplyingSaved() const { return isApplyingSaved_; }
@@ -211,6 +216,9 @@ private:
     bool foldersFirst_ = false;
     std::string folderKind_ = "Folder";
     std::shared_ptr<SearchGeneration> generation_;
+    // What relevance worked out of the folders of this index epoch, for the next search.
+    std::shared_ptr<const FolderNoise> folderNoise_;
+    std::uint64_t folderNoiseEpoch_ = 0;
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
     qint64 selection_ = 0;

@@ -37,6 +37,7 @@ SearchBar::SearchBar(SearchSession& session, FileActionCenter& fileActions,
     history_->setObjectName("historyButton");
     historyMenu_ = new QMenu(this);
     historyMenu_->setObjectName("searchHistoryMenu");
+    historyMenu_->setToolTipsVisible(true);
     field_->installEventFilter(this);
 
     sidebar_->setObjectName("sidebarToggle");
@@ -131,10 +132,12 @@ void SearchBar::fillHistory() {
     keep->setObjectName("keepHistory");
     keep->setCheckable(true);
     keep->setChecked(history.keepsHistory());
+    keep->setToolTip(tr("Also remembers which files you open, to put them first by relevance"));
     connect(keep, &QAction::toggled, &history, &SearchHistory::setKeepsHistory);
     QAction* clear = historyMenu_->addAction(tr("Clear History"), &history, &SearchHistory::clear);
     clear->setObjectName("clearHistory");
-    clear->setEnabled(!history.queries().isEmpty());
+    clear->setToolTip(tr("Also forgets which files you opened"));
+    clear->setEnabled(!history.queries().isEmpty() || history.remembersUses());
 }
 
 void SearchBar::pick(const QString& query) {

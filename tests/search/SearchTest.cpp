@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <limits>
+#include <map>
 #include <random>
 #include <set>
 #include <tuple>
@@ -119,6 +120,76 @@ TEST_F(SearchTest, QueriesMatchAnIndependentReading) {
     }
     EXPECT_EQ(run("").totalMatches, 0);
     EXPECT_EQ(pathsOf(run("résumé")).size(), 1u); // the NFD name on disk is found by NFC typing
+}
+
+// A home whose application data holds copies of the user's files: the copies lie shallower
+// and come first in index order, so only the demotion of noise folders puts the user's own
+// first; among the user's own, the newer comes first, whatever its depth.
+struct RelevanceTest : ::testing::Test, test::MemoryIndex {
+    static constexpr std::uint32_t now = 1'700'000'000, day = 86400;
+    RelevanceTest() { root("/home/u"); }
+    std::int64_t add(const std::string& path, std::uint32_t age) {
+        return MemoryIndex::add(path, 0, test::Dates::all(now - age));
+    }
+    std::vector<std::string> order(const std::string& query,
+                                   std::shared_ptr<const UsedFiles> used = nullptr) {
+        Search::Request request;
+        request.query = query;
+        request.now = std::chrono::system_clock::time_point(std::chrono::seconds(now));
+        request.usedFiles = std::move(used);
+        std::vector<std::string> paths;
+        for (const auto& hit : Search::run(request, index, names).hits)
+            paths.push_back(path(hit.entry).substr(std::string("/home/u/").size()));
+        return paths;
+    }
+};
+
+TEST_F(RelevanceTest, UsersOwnNewerFilesComeBeforeNoiseAtTheSameRank) {
+    add(".cache/report.pdf", 0);
+    add("node_modules/report.pdf", 0);
+    add("build/report.pdf", 0);
+    add("Projects/app/target/report.pdf", 0);
+    add("Documents/old/report.pdf", 400 * day);
+    add("Documents/2024/q3/report.pdf", 2 * day);
+    add("my-report.pdf", 0);
+    EXPECT_EQ(order("report"),
+              (std::vector<std::string>{"Documents/2024/q3/report.pdf", "Documents/old/report.pdf",
+                                        ".cache/report.pdf", "node_modules/report.pdf",
+                                        "build/report.pdf", "Projects/app/target/report.pdf",
+                                        "my-report.pdf"}));
+}
+
+// Boolean queries were listed in index order; each hit now ranks by its best word.
+TEST_F(RelevanceTest, BooleanQueriesRankByTheirBestWord) {
+    add("notes about pdf.txt", 0);
+    add("minutes.docx", 0);
+    add("docx-template.odt", 0);
+    add("pdf-guide.pdf", 0);
+    add(".local/share/pdf-manual.pdf", 0);
+    EXPECT_EQ(order("pdf | docx"),
+              (std::vector<std::string>{"pdf-guide.pdf", "docx-template.odt",
+                                        ".local/share/pdf-manual.pdf", "minutes.docx",
+                                        "notes about pdf.txt"}));
+    EXPECT_EQ(order("pdf !guide"),
+              (std::vector<std::string>{".local/share/pdf-manual.pdf", "notes about pdf.txt"}));
+}
+
+// A file opened through Vesko comes before better matches, the most used first; its name
+// elsewhere (a copy in a cache) gains nothing.
+TEST_F(RelevanceTest, UsedFilesComeFirstByHowOftenAndLately) {
+    add("report.pdf", 0);
+    const std::int64_t annual = add("Documents/annual-report.pdf", 30 * day);
+    add("Documents/weekly report.txt", 30 * day);
+    add(".cache/weekly report.txt", 0);
+    UseCounts counts;
+    counts.record(path(annual), now - 3 * day);
+    for (int k = 0; k < 3; ++k)
+        counts.record("/home/u/Documents/weekly report.txt", now);
+    const auto used = std::make_shared<const UsedFiles>(counts, now);
+    EXPECT_EQ(
+        order("report", used),
+        (std::vector<std::string>{"Documents/weekly report.txt", "Documents/annual-report.pdf",
+                                  "report.pdf", ".cache/weekly report.txt"}));
 }
 
 // The name on disk is decomposed (NFD); typed queries arrive composed or without accents.
@@ -244,7 +315,8 @@ TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
 }
 
 // Random indexes loaded from an archive, with entries appended after loading, so the walk
-// meets the mapped run, the appended run and a split inside either. For every sort, with and
+// meets the mapped run, the appended run and a split inside either, with some files used
+// and names beginning with "." among the folders. For every sort, with and
 // without folders first, and limits that the names beginning with the query fill or do not,
 // one walk and two halves both give the brute-force page: every match, sorted by
 // `TopSelector::precedes` (itself checked against plain keys) and cut to the limit.
@@ -306,26 +378,54 @@ std::string kindOf(std::string_view extension) {
     return "Document of type " + std::string(extension);
 }
 
+// Under relevance, the files used lately come first (tier 0 used five times today, tier 1 once
+// two days ago) and entries below a hidden folder come after the rest of their match rank.
+struct Used {
+    std::map<std::string, std::uint64_t> tiers; // path -> tier
+    std::shared_ptr<const UsedFiles> files;
+};
+constexpr std::int64_t testNow = 1'700'000'000;
+
+Used usedAmong(const FileIndex& index, const NameTable& names, std::mt19937& rng) {
+    UseCounts counts;
+    Used used;
+    for (int k = 0; k < 12; ++k) {
+        const auto e = static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(index.count()));
+        const std::string path = index.path(e, names);
+        const bool often = k % 2 == 0;
+        for (int n = often ? 5 : 1; n > 0; --n)
+            counts.record(path, often ? testNow : testNow - 2 * 86400);
+        used.tiers[path] = often ? 0 : 1;
+    }
+    used.files = std::make_shared<const UsedFiles>(counts, testNow);
+    return used;
+}
+
 // The selector's order, checked against keys built here from plain strings and columns (in
 // ascending sense; index order breaks ties). Folders first only orders the two groups.
 void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector& reference,
                             const FileIndex& index, const NameTable& names, ResultSort sort,
-                            bool foldersFirst, const std::string& needle) {
+                            bool foldersFirst, const std::string& needle, const Used& used) {
     using Key = std::tuple<std::uint64_t, std::string, std::string>;
     const auto key = [&](std::int64_t e) -> Key {
         const auto i = static_cast<std::size_t>(e);
         const std::string name(names.foldedBytes(index.entryName[i]));
         switch (sort.field) {
         case ResultSort::Field::relevance: {
-            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0;
+            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0, hidden = 0;
             for (auto q = name.find(needle, 1); rank == 3 && q != std::string::npos;
                  q = name.find(needle, q + 1))
                 if (std::string_view(" (+-./@_~").find(name[q - 1]) != std::string_view::npos)
                     rank = 2;
-            for (auto d = index.entryDir[i]; index.dirParent[d] != d && depth < 129;
-                 d = index.dirParent[d])
-                ++depth;
-            return {rank << 40 | depth << 32 | name.size(), name, ""};
+            for (auto d = index.entryDir[i]; index.dirParent[d] != d; d = index.dirParent[d]) {
+                depth = std::min<std::uint64_t>(depth + 1, 129);
+                const std::string_view folder = names.foldedBytes(index.dirName[d]);
+                hidden |= folder.starts_with(".") && folder != "." && folder != "..";
+            }
+            const auto tier = used.tiers.find(index.path(e, names));
+            const std::uint64_t useTier = tier == used.tiers.end() ? 3 : tier->second;
+            return {useTier << 60 | rank << 50 | hidden << 45 | depth << 32 | name.size(), name,
+                    ""};
         }
         case ResultSort::Field::name:
             return {0, name, ""};
@@ -367,6 +467,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
         const FileIndex& index = loaded->index;
         const NameTable& names = *loaded->names;
         ASSERT_GT(index.entryName.mappedCount(), 0u);
+        const Used used = usedAmong(index, names, rng);
         for (const char* query : {"s", "a", "ab", "a.", "-", "longcommon"}) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
@@ -384,12 +485,17 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                         const ResultSort sort{field, ascending};
                         TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder",
                                               kindOf);
+                        reference.rankWith(
+                            {{query}, FolderNoise::of(index, names), used.files, testNow});
                         auto sorted = matches;
                         std::stable_sort(sorted.begin(), sorted.end(),
                                          [&](auto a, auto b) { return reference.precedes(a, b); });
                         ASSERT_NO_FATAL_FAILURE(expectOrderOfPlainKeys(
-                            sorted, reference, index, names, sort, foldersFirst, query));
+                            sorted, reference, index, names, sort, foldersFirst, query, used));
                         Search::Request request;
+                        request.usedFiles = used.files;
+                        request.now =
+                            std::chrono::system_clock::time_point(std::chrono::seconds(testNow));
                         request.query = query;
                         request.sort = sort;
                         request.foldersFirst = foldersFirst;

@@ -3,7 +3,11 @@
 
 #include "ActionTestSupport.h"
 
+#include "search/UseCounts.h"
+#include "store/FindQuery.h"
 #include "store/SearchHistory.h"
+
+#include <sys/stat.h>
 
 namespace vesko {
 namespace {
@@ -77,6 +81,85 @@ TEST_F(SearchHistoryTest, TheStoreRecordsQueriesThatFoundSomething) {
     searchFor(*store, "docs");
     store->actions().copySelectedPath();
     EXPECT_EQ(store->actions().searchHistory().queries(), (QStringList{"docs", "report"}));
+}
+
+// The files acted on are history too: private, read back alike, forgotten with the queries,
+// and not kept while history is off.
+TEST_F(SearchHistoryTest, UseCountsArePrivateAndForgottenWithTheHistory) {
+    const std::string file = UseCounts::fileBeside(settings.filePath());
+    EXPECT_EQ(file, state.path("used-files"));
+    SearchHistory history(settings);
+    const std::string odd = "/home/u/tab\there\nnew\\line \xFF";
+    history.recordUse(odd);
+    history.recordUse("/home/u/a.txt");
+    history.recordUse(odd);
+    const auto uses = UseCounts::read(file).uses();
+    ASSERT_EQ(uses.size(), 2u);
+    EXPECT_EQ(uses[0].path, odd);
+    EXPECT_EQ(uses[0].count, 2u);
+    EXPECT_EQ(uses[1].path, "/home/u/a.txt");
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    EXPECT_TRUE(history.remembersUses()); // so Clear History is offered without a query
+    history.clear();                      // no query was kept, the uses still go
+    EXPECT_NE(::stat(file.c_str(), &status), 0);
+    EXPECT_FALSE(history.remembersUses());
+    history.setKeepsHistory(false);
+    history.recordUse(odd);
+    EXPECT_NE(::stat(file.c_str(), &status), 0);
+}
+
+TEST(UseCounts, KeepsTheMostRecentUpToTheCapacityAndSkipsLinesThatDoNotRead) {
+    UseCounts counts;
+    for (int i = 0; i < 510; ++i)
+        counts.record("/f" + std::to_string(i), i);
+    counts.record("/f100", 600);
+    ASSERT_EQ(counts.uses().size(), UseCounts::capacity);
+    EXPECT_EQ(counts.uses().front(), (UseCounts::Use{"/f100", 2, 600}));
+    EXPECT_EQ(counts.uses().back().path, "/f10");
+    EXPECT_EQ(UseCounts::parse(counts.text()).uses(), counts.uses());
+
+    const auto read = UseCounts::parse("vesko used files 1\nx\t1\t/a\n0\t1\t/zero\n"
+                                       "2\t5\trelative\n2\t7\t/bad\\q\n1\t9\t/fine\n"
+                                       "4\t3\t/fine\n");
+    EXPECT_EQ(read.uses(), (std::vector<UseCounts::Use>{{"/fine", 1, 9}}));
+    EXPECT_TRUE(UseCounts::parse("3\t5\t/no-header\n").uses().empty());
+}
+
+// `vesko --find --sort relevance` and the window list one query in one order: used files,
+// the user's own files, then what lies in application data and dependencies. (The window's
+// Folders First, on by default, only lifts the folders ahead in that order.)
+TEST_F(SearchHistoryTest, TheWindowAndFindOrderRelevanceAlike) {
+    for (const char* file : {"node_modules/pdf/report.pdf", ".cache/thumbs/minutes.docx",
+                             "docs/old-report.pdf", "docs/minutes.docx", "pdf-guide.pdf"})
+        home.file(file, "");
+    const auto env = environment();
+    auto store = startedStore(env);
+    store->actions().searchHistory().recordUse(home.path("docs/old-report.pdf"));
+    store->session().setFoldersFirst(false);
+    searchFor(*store, "pdf | docx");
+    std::vector<std::string> window;
+    for (const SearchRow& row : store->session().rows())
+        window.push_back(row.path());
+
+    FindQuery find;
+    find.query = "pdf | docx";
+    find.roots = store->lifecycle().roots();
+    find.limit = 0;
+    const FileIndex& index = *store->lifecycle().index();
+    const NameTable& names = *store->lifecycle().names();
+    const auto result =
+        find.search(index, names, {}, QueryPreferences::beside(env.settingsPath, true));
+    std::vector<std::string> found;
+    find.report(result, index, names, [&](std::string_view path) { found.emplace_back(path); });
+    EXPECT_EQ(window, found);
+    EXPECT_EQ(window, (std::vector<std::string>{
+                          home.path("docs/old-report.pdf"), home.path("pdf-guide.pdf"),
+                          home.path("node_modules/pdf"), home.path("docs/minutes.docx"),
+                          home.path("node_modules/pdf/report.pdf"),
+                          home.path(".cache/thumbs/minutes.docx")}));
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// The folders whose contents are rarely what a person searches for: hidden ones (settings,
+// caches, browser profiles, version control) and the dependency, build and cache folders
+// tools fill by the thousand. Relevance ranks what lies inside them after the user's own
+// files of the same match rank. One bit per directory, worked out once for an index's
+// generation and extended as directories are appended.
+#pragma once
+
+#include "index/FileIndex.h"
+#include "index/NameTable.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vesko {
+
+class FolderNoise {
+public:
+    // Whether a folder of this folded name holds noise: a name beginning with "." (.cache,
+    // .local, .mozilla, .git, .var, .steam ...), node_modules, bower_components, vendor,
+    // __pycache__, site-packages, dist-packages, venv, target, build, cmake-build-*,
+    // cmakefiles, steamapps, snap. A root is never noise: the user chose to index it.
+    static bool isNoiseName(std::string_view folded);
+
+    // The bits of every directory of `index`. Directories `older` covers keep its bits, so a
+    // search after a live update works out only the new ones; `older` must come from the same
+    // generation of the index (ids that still mean the same folders). Relies on every parent
+    // id being smaller than its child's, as the scanner and the updater number them.
+    static std::shared_ptr<const FolderNoise> of(const FileIndex& index, const NameTable& names,
+                                                 std::shared_ptr<const FolderNoise> older = {});
+
+    std::uint32_t count() const { return count_; }
+    // False for a directory beyond `count`.
+    bool isNoise(std::uint32_t directory) const {
+        return directory < count_ && (bits_[directory >> 6] >> (directory & 63) & 1);
+    }
+
+private:
+    std::vector<std::uint64_t> bits_;
+    std::uint32_t count_ = 0;
+};
+
+} // namespace vesko
