@@ -992,6 +992,14 @@
         <source>Clear History</source>
         <translation>기록 지우기</translation>
     </message>
+    <message>
+        <source>Also remembers which files you open, to put them first by relevance</source>
+        <translation>열었던 파일을 기억해 관련도 순서에서 앞에 둡니다</translation>
+    </message>
+    <message>
+        <source>Also forgets which files you opened</source>
+        <translation>열었던 파일 기록도 함께 지웁니다</translation>
+    </message>
 </context>
 <context>
     <name>vesko::SettingsWindow</name>
