@@ -23,6 +23,7 @@
 
 namespace vesko {
 
+class FolderNoise;
 class Preferences;
 class SearchGeneration;
 class Settings;
