@@ -46,6 +46,13 @@ QString foldersWords() {
 QuickFilterBar::QuickFilterBar(SearchSession& session, QWidget* parent)
     : QWidget(parent), session_(session) {
     setObjectName("quickFilters");
+    // A set filter hides results, so it must stand out in either appearance; the style's
+    // own sunken look is close to invisible in a dark palette.
+    setStyleSheet(QStringLiteral(
+        "QToolButton { padding: 2px 6px; border: 1px solid transparent; border-radius: 4px; }"
+        "QToolButton:focus { border-color: palette(highlight); }"
+        "QToolButton:checked { background: palette(highlight); color: palette(highlighted-text); "
+        "}"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 3, 6, 3);
     row->setSpacing(2);
