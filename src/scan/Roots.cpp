@@ -133,15 +133,4 @@ std::vector<std::string> Exclusions::trashFolders(const std::string& home,
     return folders;
 }
 
-std::string Exclusions::display(const std::string& path, const std::string& home) {
-    const std::string base = trimTrailingSlashes(home);
-    if (base.empty()) return path;
-    if (path == base) return "~";
-    // With "/" as the home folder every path would be "inside"; show them as they are.
-    if (base == "/" || !isInside(path, base)) return path;
-    std::string shown = "~";
-    shown.append(path, base.size());
-    return shown;
-}
-
 } // namespace vesko

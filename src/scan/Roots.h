@@ -20,9 +20,6 @@ namespace Exclusions {
 std::vector<std::string> normalize(const std::vector<std::string>& folders,
                                    const std::string& home);
 
-// "~" for the home folder, "~/rest" inside it, anything else unchanged.
-std::string display(const std::string& path, const std::string& home);
-
 // Where deleted files wait, which a search must not offer back as if they were still in
 // place: the user's Trash ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) and the
 // `.Trash-UID` folder file managers make at the top of every other disk, for each of `tops`
