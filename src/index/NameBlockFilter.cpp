@@ -18,6 +18,17 @@ std::uint32_t trigramAt(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
 }
 
+// The name's folded bytes, or nothing when its starts do not lie within the shard's bytes:
+// a damaged table is still written whole (and rejected when read back), never read past
+// its end here.
+std::string_view boundedName(const NameTable::Shard& shard, std::uint32_t position) {
+    const auto& starts = shard.starts();
+    if (std::size_t{position} + 1 >= starts.count()) return {};
+    const std::uint32_t from = starts[position], to = starts[position + 1];
+    if (from > to || to > shard.bytes().count()) return {};
+    return shard.foldedBytes(position);
+}
+
 std::uint32_t bucketOf(std::uint32_t trigram, std::uint32_t bucketsLog2) {
     return (trigram * 0x9E3779B1u) >> (32 - bucketsLog2);
 }
@@ -43,7 +54,7 @@ std::uint32_t bucketsLog2For(const NameTable& names, const NameBlockFilter::Coun
     std::uint64_t trigrams = 0;
     for (std::size_t s = 0; s < covered.size(); ++s)
         for (std::uint32_t p = 0; p < covered[s]; ++p)
-            trigrams += std::max<std::size_t>(names.shard(s).foldedBytes(p).size(), 2) - 2;
+            trigrams += std::max<std::size_t>(boundedName(names.shard(s), p).size(), 2) - 2;
     const std::uint64_t perBlock = trigrams / std::max<std::size_t>(1, totalBlocks(covered));
     const auto log2 = static_cast<std::uint32_t>(std::bit_width(2 * perBlock));
     return std::clamp(log2, NameBlockFilter::fewestBucketsLog2, NameBlockFilter::mostBucketsLog2);
@@ -68,7 +79,7 @@ NameBlockFilter::Built NameBlockFilter::build(const NameTable& names, const Coun
             std::ranges::fill(seen, 0);
             const std::uint32_t end = std::min(covered[s], first + namesPerBlock);
             for (std::uint32_t p = first; p < end; ++p) {
-                const std::string_view name = names.shard(s).foldedBytes(p);
+                const std::string_view name = boundedName(names.shard(s), p);
                 const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
                 for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
                     const std::uint32_t bucket = bucketOf(trigramAt(bytes + i), built.bucketsLog2);
