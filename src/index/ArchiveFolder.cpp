@@ -32,12 +32,8 @@ constexpr char tagText[] = "Signature: 8a477f597d28d172789f06886806bc55\n"
                            "this folder.\n"
                            "# See https://bford.info/cachedir/\n";
 
-// XDG_CACHE_HOME counts only when absolute, as the base-directory rules require.
 std::string cacheFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        return std::string(cache) + "/vesko";
-    const std::string home = homeFolder();
-    return (home == "/" ? std::string() : home) + "/.cache/vesko";
+    return cacheHome() + "/vesko";
 }
 
 // The archives list the user's private file names: a folder made by an older version or by

@@ -31,4 +31,10 @@ std::string homeFolder() {
     return home;
 }
 
+std::string cacheHome() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
+    const std::string home = homeFolder();
+    return (home == "/" ? std::string() : home) + "/.cache";
+}
+
 } // namespace vesko

@@ -9,5 +9,8 @@ namespace vesko {
 // $HOME when set and not empty, else the password database's entry for this user; trailing
 // slashes dropped ("/" stays "/"). Empty when neither knows.
 std::string homeFolder();
+// The user's cache folder: $XDG_CACHE_HOME when absolute (the base-directory rules ignore a
+// relative one), else ~/.cache; a home of "/" gives "/.cache".
+std::string cacheHome();
 
 } // namespace vesko

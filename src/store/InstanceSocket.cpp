@@ -51,10 +51,7 @@ std::optional<std::string> runtimeFolder() {
 
 // In the user's own cache rather than /tmp, where another user could make the folder first.
 std::string cacheRunFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        return std::string(cache) + "/vesko/run";
-    const std::string home = homeFolder();
-    return (home == "/" ? std::string() : home) + "/.cache/vesko/run";
+    return cacheHome() + "/vesko/run";
 }
 
 std::chrono::milliseconds remaining(std::chrono::steady_clock::time_point deadline) {

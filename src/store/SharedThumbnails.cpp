@@ -8,17 +8,8 @@
 #include <QHash>
 #include <QImageReader>
 
-#include <cstdlib>
-
 namespace vesko::SharedThumbnails {
 namespace {
-
-// What GLib leaves unescaped in a file URI's path.
-bool keptInUri(unsigned char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    return std::string_view("!$&'()*+,-./:=@_~").find(static_cast<char>(c)) !=
-           std::string_view::npos;
-}
 
 quint32 bigEndian(const char* bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -63,26 +54,14 @@ QHash<QByteArray, QByteArray> headerTexts(QFile& png) {
 } // namespace
 
 QByteArray uriOf(const std::string& path) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    QByteArray uri("file://");
-    uri.reserve(static_cast<qsizetype>(7 + path.size() * 3));
-    for (const char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (keptInUri(c)) {
-            uri.append(ch);
-        } else {
-            uri.append('%');
-            uri.append(hex[c >> 4]);
-            uri.append(hex[c & 15]);
-        }
-    }
-    return uri;
+    // GLib leaves these unescaped in a path beside the unreserved characters; the cache's
+    // file names are hashes of GLib's form, so another escaping would find nothing.
+    const QByteArray raw(path.data(), static_cast<qsizetype>(path.size()));
+    return "file://" + raw.toPercentEncoding("!$&'()*+,:=@/");
 }
 
 std::string folder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && cache[0] == '/') return std::string(cache) + "/thumbnails";
-    return homeFolder() + "/.cache/thumbnails";
+    return cacheHome() + "/thumbnails";
 }
 
 QImage find(const std::string& path, std::int64_t modifiedSeconds) {

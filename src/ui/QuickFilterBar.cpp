@@ -104,7 +104,7 @@ void QuickFilterBar::add(const char* name, bool (*holds)(const Filters&),
         apply(filters, on);
         session_.setFilters(filters);
     });
-    choices_.push_back({button, holds, apply, text});
+    choices_.push_back({button, holds, text});
 }
 
 void QuickFilterBar::showFilters() {

@@ -28,9 +28,8 @@ protected:
 private:
     struct Choice {
         QToolButton* button;
-        // Whether the filters hold this choice, and how a click (set or clear) changes them.
+        // Whether the filters hold this choice; a click's change is bound to the button.
         bool (*holds)(const Filters&);
-        void (*apply)(Filters&, bool on);
         QString (*text)();
     };
     void add(const char* name, bool (*holds)(const Filters&), void (*apply)(Filters&, bool),
