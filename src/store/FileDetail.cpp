@@ -2,6 +2,7 @@
 #include "store/FileDetail.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QMimeDatabase>
 #include <QStandardPaths>
 #include <QTextStream>
