@@ -202,7 +202,8 @@ TEST_F(FileActionStateTest, ADetailReadForAnEarlierSelectionIsDropped) {
     store->actions().loadDetail();
     store->session().setSelection(1);
     QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
-    QTest::qWait(200); // the read of row 0 finishes meanwhile and must not show
+    store->tasks().waitForDone(); // the read of row 0 is over
+    QCoreApplication::sendPostedEvents(); // and its result delivered
     EXPECT_EQ(detail.count(), 0);
     EXPECT_FALSE(store->actions().detail());
 }
