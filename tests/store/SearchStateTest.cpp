@@ -164,7 +164,7 @@ TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
         store->session().setQuery(text);
     EXPECT_EQ(started.count(), 6); // plain queries are not debounced
     ASSERT_TRUE(rows.wait(patience));
-    settle(*store);
+    finishTasks(*store);
     EXPECT_EQ(rows.count(), 1);
     EXPECT_EQ(store->session().totalMatches(), 300);
     for (const SearchRow& row : store->session().rows())
@@ -173,7 +173,7 @@ TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
     // Clearing the field drops a search still running for the old text.
     store->session().setQuery("repeat");
     store->session().setQuery("");
-    settle(*store);
+    finishTasks(*store);
     EXPECT_TRUE(store->session().rows().empty());
 }
 

@@ -101,7 +101,7 @@ protected:
     }
     // Lets every search, read and save started so far finish and hand back its result, so a
     // check that something did not happen needs no sleep.
-    static void settle(IndexStore& store) {
+    static void finishTasks(IndexStore& store) {
         store.tasks().waitForDone();
         QCoreApplication::sendPostedEvents();
     }
