@@ -213,6 +213,7 @@ TEST_F(Lifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
     EXPECT_EQ(archivedCount(), built + 5);
     EXPECT_TRUE(store->saveBeforeExit());
     EXPECT_EQ(archivedCount(), built + 6);
+    EXPECT_EQ(IndexArchive::load(store->lifecycle().roots(), archive())->lastEventID, eventID);
 }
 
 TEST_F(Lifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
