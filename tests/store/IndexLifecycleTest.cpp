@@ -6,8 +6,6 @@
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -108,19 +106,16 @@ TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhi
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"new.txt"});
 }
 
+// Which damage the loader refuses is the archive's own test; here, what the store does then.
 TEST_F(Lifecycle, AnArchiveThatDoesNotLoadLeadsToAVisibleBuild) {
-    const char* damaged[] = {"", "not an archive at all", "VESKOIDX\x08\0\0\0truncated"};
-    for (const char* content : damaged) {
-        SCOPED_TRACE(content);
-        std::ofstream(archive(), std::ios::binary | std::ios::trunc) << content;
-        auto store = makeStore();
-        store->lifecycle().start();
-        EXPECT_EQ(store->lifecycle().phase(), Phase::building);
-        EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::building);
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
-        EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), archive()));
-    }
+    std::ofstream(archive(), std::ios::binary) << "VESKOIDX\x08\0\0\0truncated";
+    auto store = makeStore();
+    store->lifecycle().start();
+    EXPECT_EQ(store->lifecycle().phase(), Phase::building);
+    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::building);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
+    EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), archive()));
 }
 
 TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
@@ -130,16 +125,28 @@ TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
     env.timing.flushDelay = 300ms;
     auto store = startedStore(env);
     QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
+    const auto merged = [&] {
+        qint64 batches = 0;
+        for (const auto& flush : applied)
+            batches += flush.front().toLongLong();
+        return batches;
+    };
+    // Only a machine too busy to keep the pace may see a gap longer than the quiet period.
+    bool paced = true;
+    auto previous = std::chrono::steady_clock::now();
     for (int i = 0; i < 10; ++i) {
         store->lifecycle().enqueue(
             batchOf({home.file("docs/stream" + std::to_string(i) + ".txt")}));
+        const auto now = std::chrono::steady_clock::now();
+        paced = paced && now - previous < env.timing.flushDelay;
+        previous = now;
         QTest::qWait(100);
-        EXPECT_EQ(applied.count(), 0) << "flushed after batch " << i;
     }
-    ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    QTest::qWait(50);
-    EXPECT_EQ(applied.count(), 1);
-    EXPECT_EQ(applied.front().front().toLongLong(), 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return merged() == 10; }, patience));
+    EXPECT_FALSE(store->lifecycle().hasPendingBatch());
+    if (paced) {
+        EXPECT_EQ(applied.count(), 1);
+    }
     EXPECT_EQ(store->lifecycle().lastEventID(), eventID);
     searchFor(*store, "stream");
     EXPECT_EQ(store->session().rowCount(), 10);
@@ -206,6 +213,7 @@ TEST_F(Lifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
     EXPECT_EQ(archivedCount(), built + 5);
     EXPECT_TRUE(store->saveBeforeExit());
     EXPECT_EQ(archivedCount(), built + 6);
+    EXPECT_EQ(IndexArchive::load(store->lifecycle().roots(), archive())->lastEventID, eventID);
 }
 
 TEST_F(Lifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
@@ -318,12 +326,9 @@ TEST_F(Lifecycle, IdleNavigatorIsReleasedByTheReaperButNotWhileUsed) {
 
 // Rounds of many files made and deleted beside a few that stay: the deleted entries are
 // reclaimed as the index goes, so neither the archive nor the index's memory grows with the
-// churn. VESKO_CHURN_SCALE=10 runs the size of the reported case (50,000 over 5,000) and
-// prints the figures.
+// churn.
 TEST_F(Lifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
-    const char* scaleText = std::getenv("VESKO_CHURN_SCALE");
-    const int scale = scaleText ? std::max(1, std::atoi(scaleText)) : 1;
-    const int kept = 500 * scale, churned = 5000 * scale, rounds = 6;
+    const int kept = 500, churned = 5000, rounds = 6;
     for (int i = 0; i < kept; ++i)
         home.file("keep/" + std::to_string(i / 500) + "/kept-" + std::to_string(i) + ".txt");
     const std::string churn = home.dir("churn");
@@ -333,14 +338,6 @@ TEST_F(Lifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
                IndexCompactor::deletedCount(*store->lifecycle().index());
     };
     const std::int64_t steady = live();
-    const auto resident = [] { // MiB, for the printed figures only: too noisy to assert
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.starts_with("VmRSS:")) return std::stod(line.substr(6)) / 1024;
-        return 0.0;
-    };
-    const double residentBefore = resident();
     for (int round = 0; round < rounds; ++round) {
         for (int i = 0; i < churned; ++i)
             std::ofstream(churn + "/r" + std::to_string(round) + "-" + std::to_string(i) + ".tmp");
@@ -354,7 +351,6 @@ TEST_F(Lifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
     QSignalSpy saved(&store->lifecycle(), &IndexLifecycle::archiveSaved);
     store->lifecycle().saveArchive(true);
     ASSERT_TRUE(saved.wait(patience));
-    const double residentAfter = resident();
     const auto memoryOf = [](const FileIndex& index, const NameTable& names) {
         return static_cast<double>(index.payloadBytes() + names.nameBytes() + names.displayBytes() +
                                    names.startsBytes());
@@ -370,11 +366,6 @@ TEST_F(Lifecycle, ChurnIsReclaimedInTheArchiveAndInMemory) {
     const double freshMemory = memoryOf(fresh.index, *fresh.names);
     EXPECT_LE(archiveBytes, 1.5 * freshBytes);
     EXPECT_LE(churnedMemory, 1.3 * freshMemory);
-    if (scaleText)
-        std::printf("churn %d x %d over %d: archive %.0f KB (fresh %.0f KB), index memory %.0f KB "
-                    "(fresh %.0f KB), resident %.1f MB after churn, %.1f MB before\n",
-                    rounds, churned, kept, archiveBytes / 1024, freshBytes / 1024,
-                    churnedMemory / 1024, freshMemory / 1024, residentAfter, residentBefore);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/LoginItem.h"
 
+#include "support/ChildProcess.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -41,17 +42,6 @@ TEST(LoginItem, StateFromTheAutostartEntry) {
     }
 }
 
-TEST(LoginItem, UnavailableWhenTheFolderCannotBeMade) {
-    test::TempTree config;
-    config.file("autostart"); // a file where the folder should be
-    EXPECT_EQ(LoginItem::state(config.path("autostart")), State::unavailable);
-    EXPECT_EQ(LoginItem::state(config.path("autostart/deeper")), State::unavailable);
-    if (::geteuid() == 0) return; // root writes anywhere
-    config.dir("locked");
-    config.chmod("locked", 0500);
-    EXPECT_EQ(LoginItem::state(config.path("locked/autostart")), State::unavailable);
-}
-
 TEST(LoginItem, SwitchingOnAndOffRoundTrips) {
     test::TempTree config;
     const std::string folder = config.path("fresh/autostart"); // neither folder exists yet
@@ -74,15 +64,25 @@ TEST(LoginItem, SwitchingOnAndOffRoundTrips) {
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
-// The system's words for why switching failed, for the settings page to show.
-TEST(LoginItem, AFolderThatCannotBeWrittenIsReported) {
+// A folder that cannot be made leaves the switch unavailable, and switching says why in the
+// system's words, for the settings page to show.
+TEST(LoginItem, AFolderThatCannotBeMadeOrWrittenIsReported) {
     test::TempTree config;
     config.file("config/autostart"); // a file where the folder should be
+    EXPECT_EQ(LoginItem::state(config.path("config/autostart")), State::unavailable);
+    EXPECT_EQ(LoginItem::state(config.path("config/autostart/deeper")), State::unavailable);
     EXPECT_EQ(LoginItem::set(config.path("config/autostart"), true), std::strerror(ENOTDIR));
-    if (::geteuid() == 0) return; // root writes anywhere
     config.dir("locked");
     config.chmod("locked", 0500);
-    EXPECT_EQ(LoginItem::set(config.path("locked/autostart"), true), std::strerror(EACCES));
+    const int code = test::runUnprivileged([&] {
+        return LoginItem::state(config.path("locked/autostart")) == State::unavailable &&
+                       LoginItem::set(config.path("locked/autostart"), true) ==
+                           std::strerror(EACCES)
+                   ? 0
+                   : 1;
+    });
+    if (code == test::cannotSetUpChild) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(code, 0);
 }
 
 } // namespace

@@ -107,7 +107,7 @@ TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotG
     for (const std::string& place : {state.root(), state.path("data")})
         ASSERT_EQ(::chown(place.c_str(), 65534, 65534), 0);
     home.chmod("bulk/locked", 0555);
-    QTest::qWait(50); // the detail read of the first row is done before the fork
+    finishTasks(*store); // the detail read of the first row is done before the fork
 
     const int code = test::runUnprivileged([&] {
         const auto stale = watchStaleMarks(*store);

@@ -7,6 +7,8 @@
 #include "store/FindQuery.h"
 #include "store/SearchHistory.h"
 
+#include <QTimer>
+
 #include <sys/stat.h>
 
 namespace vesko {
@@ -72,7 +74,13 @@ TEST_F(SearchHistoryTest, TheStoreRecordsQueriesThatFoundSomething) {
     EXPECT_EQ(history.queries(), QStringList{"report"});
 
     searchFor(*store, "nothing-like-this");
-    QTest::qWait(100);
+    // Timers of one interval fire in the order they started: once this one has, a wait for
+    // the history started by the answer is over too.
+    QTimer later;
+    later.setSingleShot(true);
+    QSignalSpy passed(&later, &QTimer::timeout);
+    later.start(env.timing.historySettle);
+    ASSERT_TRUE(passed.wait(test::patience));
     EXPECT_EQ(history.queries(), QStringList{"report"});
 
     env.timing.historySettle = std::chrono::hours(1);

@@ -48,28 +48,11 @@ TEST_F(SearchState, PagesGrowByOnePageUpToTheMatchCount) {
         ASSERT_EQ(store->session().rows()[static_cast<std::size_t>(i)].position, i);
 }
 
-TEST_F(SearchState, LoadMoreStopsAtTheCeilingOfTwentyThousandRows) {
-    makeFiles("huge", "n", 20'050);
-    auto store = startedStore();
-    store->session().setPageSize(5000);
-    searchFor(*store, "n");
-    ASSERT_GT(store->session().totalMatches(), 20'000);
-    while (store->session().hasMore()) {
-        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
-        store->session().loadMore();
-        ASSERT_TRUE(rows.wait(patience));
-    }
-    EXPECT_EQ(store->session().rowCount(), 20'000);
-    EXPECT_TRUE(store->session().hitCeiling());
-    EXPECT_FALSE(store->session().hasMore());
-}
-
 TEST_F(SearchState, StoredPageSizesSnapToTheAllowedSizes) {
     const struct {
         const char* stored; // nullptr: no value
         qint64 pageSize;
-    } cases[] = {{nullptr, 500}, {"500", 500}, {"700", 1000}, {"3001", 5000},
-                 {"9000", 5000}, {"abc", 500}, {"2.5", 500},  {"-4", 500}};
+    } cases[] = {{nullptr, 500}, {"700", 1000}, {"9000", 5000}, {"2.5", 500}, {"-4", 500}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "none");
         {
@@ -181,7 +164,7 @@ TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
         store->session().setQuery(text);
     EXPECT_EQ(started.count(), 6); // plain queries are not debounced
     ASSERT_TRUE(rows.wait(patience));
-    QTest::qWait(50);
+    finishTasks(*store);
     EXPECT_EQ(rows.count(), 1);
     EXPECT_EQ(store->session().totalMatches(), 300);
     for (const SearchRow& row : store->session().rows())
@@ -190,7 +173,7 @@ TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
     // Clearing the field drops a search still running for the old text.
     store->session().setQuery("repeat");
     store->session().setQuery("");
-    QTest::qWait(100);
+    finishTasks(*store);
     EXPECT_TRUE(store->session().rows().empty());
 }
 

@@ -28,25 +28,6 @@ protected:
     int copies = 0;
 };
 
-TEST_F(SettingsTest, ListsSurviveTheFileIncludingOneElementAndEmpty) {
-    const std::vector<Strings> lists = {{},
-                                        {"/one"},
-                                        {""},
-                                        {"a", "b, c"},
-                                        {"/home/me/My Files"},
-                                        {"@at", "quote\"d", "back\\slash"},
-                                        {"한국어", "e\u0301"}};
-    {
-        Settings settings(file);
-        for (std::size_t i = 0; i < lists.size(); ++i)
-            settings.setStringList("list" + std::to_string(i), lists[i]);
-        ASSERT_TRUE(settings.sync()) << settings.problem();
-    }
-    Settings again(test::reopened(tree, file));
-    for (std::size_t i = 0; i < lists.size(); ++i)
-        EXPECT_EQ(again.stringList("list" + std::to_string(i), {"default"}), lists[i]) << i;
-}
-
 TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault) {
     Settings settings(
         written("[General]\nflag=maybe\ncount=12abc\nwhole=1.5\nhuge=99999999999999999999\n"
@@ -72,15 +53,22 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault) {
     EXPECT_EQ(settings.integer("list", 3), 3);
 }
 
-TEST_F(SettingsTest, PersistedListsKeepOrderAndStoreExclusionsNormalized) {
+// Read back past QSettings' cache: lists of one item or none are where its file format
+// loses the type.
+TEST_F(SettingsTest, ListsSurviveTheFileAndExclusionsAreStoredNormalized) {
     const test::ScopedEnv home("HOME", "/home/tester");
+    const std::vector<Strings> lists = {{}, {"/one"}, {""}, {"a", "b, c", "@at", "quote\"d"}};
     {
         Settings settings(file);
+        for (std::size_t i = 0; i < lists.size(); ++i)
+            settings.setStringList("list" + std::to_string(i), lists[i]);
         settings.setExtraRoots({"/mnt/z", "/mnt/a"});
         settings.setExcludedFolders({"~/Library/", "/", "", "~/Library/Caches", "/tmp/b"});
         ASSERT_TRUE(settings.sync());
     }
     Settings again(test::reopened(tree, file));
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        EXPECT_EQ(again.stringList("list" + std::to_string(i), {"default"}), lists[i]) << i;
     EXPECT_EQ(again.extraRoots(), (Strings{"/mnt/z", "/mnt/a"}));
     EXPECT_EQ(again.stringList("excludedFolders"), (Strings{"/home/tester/Library", "/tmp/b"}));
 
@@ -101,14 +89,6 @@ TEST_F(SettingsTest, UnparsableFileIsCopiedAsideBeforeAnyWrite) {
         }
     }
     EXPECT_TRUE(kept);
-}
-
-TEST_F(SettingsTest, UnwritableFileReportsAProblem) {
-    tree.file("plain");
-    Settings settings(tree.path("plain/vesko.conf"));
-    settings.setText("k", "v");
-    EXPECT_FALSE(settings.sync());
-    EXPECT_NE(settings.problem().find("could not be saved"), std::string::npos);
 }
 
 } // namespace

@@ -99,6 +99,12 @@ protected:
         store.session().search();
         ASSERT_TRUE(rows.wait(patience) || rows.count() > 0);
     }
+    // Lets every search, read and save started so far finish and hand back its result, so a
+    // check that something did not happen needs no sleep.
+    static void finishTasks(IndexStore& store) {
+        store.tasks().waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
     static bool waitForBatch(IndexStore&, QSignalSpy& applied, int count) {
         return QTest::qWaitFor([&] { return applied.count() >= count; }, patience);
     }

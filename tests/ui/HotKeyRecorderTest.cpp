@@ -74,13 +74,5 @@ TEST_F(HotKeyRecorderTest, StoresOnlyAKeyHeldWithAModifier) {
     EXPECT_EQ(stored(), HotKeySetting{});
 }
 
-TEST_F(HotKeyRecorderTest, ShowsTheRegistrationProblem) {
-    auto* problem = recorder.findChild<QLabel*>("hotKeyProblem");
-    EXPECT_TRUE(problem->isHidden());
-    recorder.setProblem("Ctrl+F7 is already in use by another app.");
-    EXPECT_EQ(problem->text(), "Ctrl+F7 is already in use by another app.");
-    EXPECT_FALSE(problem->isHidden());
-}
-
 } // namespace
 } // namespace vesko

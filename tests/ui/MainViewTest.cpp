@@ -88,35 +88,6 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     EXPECT_EQ(stateTitle(view), "Press Return to search");
 }
 
-// The list and the field hand the keys back and forth without moving the selection.
-TEST_F(MainViewTest, KeysMoveBetweenFieldAndListAndThroughTheRows) {
-    auto store = startedStore();
-    ShownView shown(*store);
-    MainView& view = shown.view;
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
-    auto* field = view.findChild<QLineEdit*>("searchField");
-    QTest::keyClicks(field, "report");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 30; }, patience));
-
-    QTest::keyClick(field, Qt::Key_Down);
-    ResultTable& table = view.table();
-    ASSERT_TRUE(table.hasFocus());
-    QTest::keyClick(&table, Qt::Key_PageDown);
-    EXPECT_EQ(store->session().selection(), 12);
-    EXPECT_EQ(table.currentIndex().row(), 12);
-    QTest::keyClick(&table, Qt::Key_PageUp);
-    QTest::keyClick(&table, Qt::Key_Up);
-    EXPECT_TRUE(field->hasFocus());
-    EXPECT_EQ(store->session().selection(), 0);
-
-    // A click selects in the store as well.
-    QTest::mouseClick(table.viewport(), Qt::LeftButton, {},
-                      table.visualRect(view.model().index(3, 0)).center());
-    EXPECT_EQ(store->session().selection(), 3);
-    QTest::keyClick(&table, Qt::Key_Escape);
-    EXPECT_TRUE(field->hasFocus());
-}
-
 TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     auto store = startedStore();
     store->preferences().setShowSize(false);

@@ -2,7 +2,6 @@
 #include "ui/PreviewWindow.h"
 #include "ui/DisplayText.h"
 
-#include "store/FileActions.h"
 #include "store/SharedThumbnails.h"
 #include "store/StoreFixture.h"
 #include "support/ScopedEnv.h"
@@ -156,37 +155,6 @@ TEST_F(PreviewWindowTest, OtherFilesShowTheDesktopsThumbnailWhileItMatchesTheFil
             return icon.availableSizes().contains(QSize(64, 36));
         },
         test::patience));
-}
-
-TEST_F(PreviewWindowTest, ArrowsMoveTheSelectionAndThePreviewFollows) {
-    for (const char* name : {"note1.txt", "note2.txt", "note3.txt"})
-        home.file(name, name);
-    auto store = startedStore();
-    searchFor(*store, "note");
-    ASSERT_EQ(store->session().rowCount(), 3);
-    auto pathOf = [&](qint64 row) {
-        const SearchRow& r = store->session().rows()[std::size_t(row)];
-        return FileActions::fullPath(r.directory, r.name);
-    };
-    store->session().setSelection(0);
-    PreviewWindow window(store->session(), store->tasks());
-    showAndWait(window, pathOf(0));
-    auto* text = window.findChild<QPlainTextEdit*>("previewText");
-
-    // The third Down is at the last row: the selection stays and nothing reloads.
-    for (const auto& [key, selection] :
-         {std::pair{Qt::Key_Down, 1}, {Qt::Key_Down, 2}, {Qt::Key_Down, 2}, {Qt::Key_Up, 1}}) {
-        QTest::keyClick(text, key);
-        EXPECT_EQ(store->session().selection(), selection);
-        const QString name =
-            QString::fromStdString(store->session().rows()[std::size_t(selection)].name);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == name; }, test::patience))
-            << "the preview did not follow to row " << selection;
-        EXPECT_EQ(window.windowTitle(), name);
-    }
-
-    QTest::keyClick(text, Qt::Key_Space);
-    EXPECT_FALSE(window.isShown());
 }
 
 } // namespace

@@ -207,16 +207,13 @@ TEST(ResultDelegateTest, SpansAreInTheNamesOwnPositions) {
         QString name;
         Spans expected;
     };
+    // Which ranges are marked is the highlight's test; these are the conversions to spans.
     const Case cases[] = {
-        {{"read"}, "README.md", {{0, 4}}},
         {{"a"}, "banana", {{1, 1}, {3, 1}, {5, 1}}},
-        {{"ab", "cd"}, "abcd", {{0, 4}}},
         // A character outside the basic plane takes two positions in the name.
         {{"read"}, QString::fromUtf8("\xF0\x9F\x98\x80read.md"), {{2, 4}}},
         // So does nothing stop after a replacement character.
         {{"x"}, QString::fromUtf8("\xFF\xFEx"), {{2, 1}}},
-        {{}, "anything", {}},
-        {{"zz"}, "report", {}},
     };
     for (const Case& item : cases)
         EXPECT_EQ(ResultDelegate::spans(item.terms, item.name), item.expected)
