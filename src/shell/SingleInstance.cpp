@@ -130,7 +130,8 @@ QByteArray SingleInstance::answer(const QByteArray& request) {
     }
     if (verb == "search-in") {
         const qsizetype gap = argument.indexOf(' ');
-        const QByteArray folder = QByteArray::fromPercentEncoding(argument.left(gap));
+        const QByteArray folder =
+            QByteArray::fromPercentEncoding(gap < 0 ? argument : argument.left(gap));
         if (!folder.startsWith('/')) return "error no folder\n";
         emit searchInRequested(folder, gap < 0 ? QByteArray() : argument.mid(gap + 1));
         return "ok\n";

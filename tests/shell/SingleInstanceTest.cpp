@@ -40,10 +40,14 @@ TEST(SingleInstance, ShowAndSearchInCarryTheirArgumentsAndUnknownRequestsAreRefu
     const std::string odd = "/tmp/a b%41\n/bad\xFF\xEF\xBF\xBD";
     EXPECT_EQ(sendWhileServing(path, InstanceSocket::searchInRequest(odd, "tok")),
               Handover::delivered);
+    EXPECT_EQ(sendWhileServing(path, InstanceSocket::searchInRequest("/tmp", nullptr)),
+              Handover::delivered);
     EXPECT_EQ(sendWhileServing(path, "search-in relative"), Handover::rejected);
-    ASSERT_EQ(searchIn.count(), 1);
+    ASSERT_EQ(searchIn.count(), 2);
     EXPECT_EQ(searchIn[0][0].toByteArray().toStdString(), odd);
     EXPECT_EQ(searchIn[0][1].toByteArray(), QByteArray("tok"));
+    EXPECT_EQ(searchIn[1][0].toByteArray(), QByteArray("/tmp"));
+    EXPECT_TRUE(searchIn[1][1].toByteArray().isEmpty());
 }
 
 TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {
