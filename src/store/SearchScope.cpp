@@ -7,6 +7,8 @@
 #include "store/StoreTasks.h"
 #include "store/WalkedFolder.h"
 
+#include <QString>
+
 #include <algorithm>
 #include <atomic>
 
@@ -122,7 +124,10 @@ void SearchScope::stopWalk() {
 }
 
 void SearchScope::addToRoots() {
-    if (state_ != State::outside || isIndexed(path_)) return;
+    // The preferences keep folders as text: a name that is not UTF-8 would be stored as
+    // another folder's, so such a folder stays searchable here but is never added.
+    const bool keptAsText = QString::fromStdString(path_).toStdString() == path_;
+    if (state_ != State::outside || isIndexed(path_) || !keptAsText) return;
     auto roots = lifecycle_.extraRoots();
     roots.push_back(path_);
     lifecycle_.setExtraRoots(roots);

@@ -88,7 +88,10 @@ void ScopeChip::follow() {
     cancel_->setText(tr("Cancel"));
     cancel_->setVisible(state == SearchScope::State::walking);
     add_->setText(tr("Add to Indexed Folders"));
-    add_->setVisible(state == SearchScope::State::outside);
+    // Roots are kept as text (see SearchScope::addToRoots).
+    const std::string& bytes = scope_.path();
+    add_->setVisible(state == SearchScope::State::outside &&
+                     QString::fromStdString(bytes).toStdString() == bytes);
     clear_->setText(tr("Search Everywhere"));
     clear_->setToolTip(tr("Search Everywhere (Backspace in the empty search field)"));
     clear_->setAccessibleName(clear_->text());
