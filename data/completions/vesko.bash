@@ -4,7 +4,7 @@ _vesko() {
     _init_completion || return
 
     case "$prev" in
-    --root | --watch | --dev-root)
+    --root | --watch | --dev-root | --search-in | --in)
         _filedir -d
         return
         ;;
@@ -27,13 +27,13 @@ _vesko() {
         [[ ${words[i]} == -- ]] && return
     done
 
-    local modes='--find --scan --bench --drift --watch --help --version --hidden --dev-root
+    local modes='--find --scan --bench --drift --watch --help --version --hidden --search-in --dev-root
                  --dev-query --dev-contents --dev-select'
     local options=''
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in
         --find)
-            options='--root --limit --sort --ascending --descending --regex --path --case
+            options='--root --in --limit --sort --ascending --descending --regex --path --case
                      --match-diacritics --count --print0 --existing --'
             ;;
         --scan) options='--root --archive --query --out' ;;

@@ -1,6 +1,6 @@
 # fish completion for vesko
 
-set -l no_mode 'not __fish_seen_argument -l find -l scan -l bench -l drift -l watch -l help -l version -l hidden'
+set -l no_mode 'not __fish_seen_argument -l find -l scan -l bench -l drift -l watch -l help -l version -l hidden -l search-in'
 
 complete -c vesko -f
 complete -c vesko -n $no_mode -l find -d 'Print the path of each hit'
@@ -9,6 +9,7 @@ complete -c vesko -n $no_mode -l bench -d 'Benchmark searches over the saved arc
 complete -c vesko -n $no_mode -l drift -d 'Check the once-a-day full rescan rule'
 complete -c vesko -n $no_mode -l watch -x -a '(__fish_complete_directories)' -d 'Probe the live-update path in a folder'
 complete -c vesko -n $no_mode -l hidden -d 'Start with the window hidden'
+complete -c vesko -n $no_mode -l search-in -x -a '(__fish_complete_directories)' -d 'Search only in this folder'
 complete -c vesko -n $no_mode -l dev-root -x -a '(__fish_complete_directories)' -d 'Index only this folder'
 complete -c vesko -n $no_mode -l dev-query -x -d 'Start with this query'
 complete -c vesko -n $no_mode -l dev-contents -x -d 'Start with this content filter'
@@ -18,6 +19,7 @@ complete -c vesko -n $no_mode -l version -d 'Print the version'
 
 set -l finding '__fish_seen_argument -l find'
 complete -c vesko -n $finding -l root -x -a '(__fish_complete_directories)' -d 'Search the index of this folder'
+complete -c vesko -n $finding -l in -x -a '(__fish_complete_directories)' -d 'Only what lies in this folder'
 complete -c vesko -n $finding -l limit -x -d 'At most N paths (0 for all)'
 complete -c vesko -n $finding -l sort -x -a 'relevance none name path kind size modified created accessed' -d 'Order of the hits'
 complete -c vesko -n $finding -l ascending -d 'Sort upwards'

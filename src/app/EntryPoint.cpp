@@ -2,6 +2,7 @@
 #include "app/EntryPoint.h"
 
 #include "app/FindMode.h"
+#include "app/SearchIn.h"
 #include "app/WindowExecutable.h"
 
 #include <algorithm>
@@ -43,6 +44,7 @@ std::string usageText() {
            "  --out PATH             write the report of the mode to PATH\n"
            "  --find QUERY           print the full path of each hit, one per line\n"
            "      --root PATH        search this folder instead of the usual roots\n"
+           "      --in DIR           only what lies in the folder DIR\n"
            "      --limit N          at most N paths (default 100; 0 for all)\n"
            "      --sort FIELD       relevance, none, name, path, kind, size, modified,\n"
            "                         created or accessed (default relevance)\n"
@@ -60,6 +62,8 @@ std::string usageText() {
            "\n"
            "Without a mode, Vesko starts its window, or brings forward the window of the\n"
            "Vesko already running and exits.\n"
+           "  --search-in DIR        search only in the folder DIR (relative to the working\n"
+           "                         folder); a folder outside the indexed ones is read once\n"
            "  --hidden               start with the window hidden (used at login)\n"
            "  --dev-root PATH        index only this folder\n"
            "  --dev-query TEXT       start with this query\n"
@@ -79,6 +83,10 @@ int runCommandLine(const Arguments& args) {
     case Mode::version:
         std::printf("vesko %s\n", VESKO_VERSION);
         return 0;
+    case Mode::windowed: {
+        const auto checked = SearchIn::checked(args);
+        return checked ? WindowExecutable::run(*checked) : 2;
+    }
     default:
         break;
     }

@@ -23,9 +23,9 @@ Arguments optionsOf(const Arguments& all);
 
 std::string usageText();
 
-// What `vesko` does itself, without loading Qt: --find, --help and --version. Every other
-// mode, and a sort by kind, runs in the window's executable, which it replaces this process
-// with. Returns the process's exit status.
+// What `vesko` does itself, without loading Qt: --find, --help and --version, and the check
+// of --search-in's folder. Every other mode, and a sort by kind, runs in the window's
+// executable, which it replaces this process with. Returns the process's exit status.
 int runCommandLine(const Arguments& args);
 
 } // namespace EntryPoint

@@ -3,6 +3,7 @@
 
 #include "app/EntryPoint.h"
 #include "app/IndexSource.h"
+#include "app/SearchIn.h"
 #include "app/StoredSettings.h"
 #include "index/ArchiveFaultGuard.h"
 #include "scan/IndexBuilder.h"
@@ -97,6 +98,8 @@ private:
             ascending_ = arg == "--ascending";
         } else if (arg == "--root") {
             if (auto value = next(arg, "a folder")) options_.root = *value;
+        } else if (arg == "--in") {
+            if (auto value = next(arg, "a folder")) options_.in = *value;
         } else if (arg == "--limit") {
             takeLimit();
         } else if (arg == "--sort") {
@@ -301,7 +304,13 @@ int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
     ArchiveFaultGuard::install("vesko: the saved index changed while it was read; run the "
                                "search again\n",
                                statusTrouble);
-    const FindQuery find = findQuery(options, request->roots);
+    FindQuery find = findQuery(options, request->roots);
+    if (options.in) {
+        const SearchIn::Folder folder = SearchIn::resolve(*options.in);
+        if (!folder.problem.empty())
+            return trouble("cannot search in " + *options.in + ": " + folder.problem);
+        find.within = folder.path;
+    }
     if (const auto found = answerFromInstance(find, options)) return finish(*found);
     auto outcome = IndexSource::open(*request);
     if (!outcome.source) return trouble(outcome.problem);

@@ -23,6 +23,7 @@ inline constexpr int statusTrouble = 2;
 struct Options {
     std::string query;
     std::optional<std::string> root; // as given; replaces the usual roots
+    std::optional<std::string> in;   // as given; only what lies in this folder
     std::int64_t limit = 100;        // 0: every hit
     ResultSort sort;                 // relevance unless --sort says otherwise
     bool useRegex = false;

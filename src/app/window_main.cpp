@@ -6,15 +6,20 @@
 #include "app/FindMode.h"
 #include "app/Headless.h"
 #include "app/MimeKinds.h"
+#include "app/SearchIn.h"
 #include "shell/WindowedApp.h"
 
 namespace vesko {
 namespace {
 
-int runWindowed(const Arguments& args) {
+int runWindowed(const Arguments& given) {
+    // Started by `vesko`, the folder is checked already; started directly, not yet.
+    const auto args = SearchIn::checked(given);
+    if (!args) return 2;
     WindowedApp::Launch launch;
-    launch.arguments = args;
-    launch.hidden = DevOptions::hasIn(args, "--hidden");
+    launch.arguments = *args;
+    launch.searchIn = DevOptions::valueIn(EntryPoint::optionsOf(*args), "--search-in");
+    launch.hidden = DevOptions::hasIn(*args, "--hidden");
     launch.devRoot = DevOptions::root();
     launch.devQuery = DevOptions::query();
     launch.devContents = DevOptions::contents();

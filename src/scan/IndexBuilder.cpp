@@ -248,8 +248,9 @@ struct Accumulator {
 class Worker {
 public:
     Worker(WorkStack& stack, Accumulator& accumulator, NameTable& names,
-           const ExcludedSet& excluded)
-        : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded) {}
+           const ExcludedSet& excluded, const Limits& limits)
+        : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded),
+          limits_(limits) {}
 
     // Never throws: a failure stops the whole build through the stack.
     void run() noexcept {
@@ -274,6 +275,10 @@ private:
             // Buffers the table outgrew stay for lock-free readers, and a table being
             // built has none; left alone they would double its footprint.
             if (listed % foldersPerRelease == 0) names_.releaseRetired();
+            if (limits_.listedFolders)
+                limits_.listedFolders->fetch_add(1, std::memory_order_relaxed);
+            if (limits_.cancel && limits_.cancel->load(std::memory_order_relaxed))
+                stack_.stop(cancelledText);
             directory = stack_.next(children_);
         }
         if (stack_.error()) entries_.clear();
@@ -332,6 +337,7 @@ private:
     Accumulator& accumulator_;
     NameTable& names_;
     const ExcludedSet& excluded_;
+    const Limits& limits_;
     std::span<std::byte> buffer_;
     EntryBlocks entries_;
     std::vector<Child> children_;
@@ -342,16 +348,17 @@ private:
 
 // Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
 void runWorkers(int workers, WorkStack& stack, Accumulator& accumulator, NameTable& names,
-                const ExcludedSet& excluded) {
+                const ExcludedSet& excluded, const Limits& limits) {
     std::vector<std::jthread> threads;
     try {
         threads.reserve(static_cast<std::size_t>(workers - 1));
         for (int i = 1; i < workers; ++i)
-            threads.emplace_back([&] { Worker(stack, accumulator, names, excluded).run(); });
+            threads.emplace_back(
+                [&] { Worker(stack, accumulator, names, excluded, limits).run(); });
     } catch (const std::system_error&) {
         // Fewer threads than asked: the ones started, and this one, still finish the scan.
     }
-    Worker(stack, accumulator, names, excluded).run();
+    Worker(stack, accumulator, names, excluded, limits).run();
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -421,7 +428,7 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     } catch (const std::bad_alloc&) {
         return failed(std::move(result), "out of memory before scanning", start);
     }
-    runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet);
+    runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet, limits);
     result.report = accumulator.report;
     auto& unreadable = result.report.unreadableRoots;
     std::sort(unreadable.begin(), unreadable.end(), [&](const auto& a, const auto& b) {

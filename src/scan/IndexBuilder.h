@@ -9,6 +9,7 @@
 #include "index/NameTable.h"
 #include "scan/Roots.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -70,7 +71,14 @@ struct Limits {
     // Listed folders kept open at once so that their sub-folders are opened by name; past
     // it a folder is opened by its whole path, which costs a lookup of every component.
     int heldFolders = 256;
+    // For a caller that shows the build and lets the user stop it (set from any thread): the
+    // folders listed so far, and a stop at the next folder, which fails the build with
+    // `cancelledText`.
+    std::atomic<std::int64_t>* listedFolders = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
 };
+
+inline constexpr char cancelledText[] = "cancelled";
 
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
 // Unreadable folders are counted in `deniedDirectories` and never stop the build. What

@@ -34,6 +34,7 @@ struct WalkPlan {
     const std::vector<std::uint64_t>* usedNames;
     const PathPredicate* path;
     const Sieve* sieve;
+    const FolderScope* scope;
     ContentMatcher* content;
     // entryName and entryDir share their split: both are mapped by the same load.
     std::size_t mapped = 0;
@@ -130,6 +131,7 @@ struct EntryWalk {
     // Filters and content, which most searches do not use.
     bool admitsRest(std::int64_t entry, std::uint32_t nameId, const std::uint32_t* dir,
                     bool isDirectory) const {
+        if (plan.scope && !plan.scope->contains(*dir)) return false;
         if (plan.path && !admitsEntry(plan.path, hasBit(bits, nameId), *dir,
                                       [&] { return plan.index.foldedPath(entry, plan.names); }))
             return false;
@@ -138,7 +140,8 @@ struct EntryWalk {
                (!isDirectory && plan.content->matches(plan.index.path(entry, plan.names)));
     }
 
-    // `dir` is read only by a path query: the directory column stays unread otherwise.
+    // `dir` is read only by a path query or a scope: the directory column stays unread
+    // otherwise.
     // `WithUsed`: used names were marked, so the walk without them pays no test for them.
     template <bool WithUsed>
     void visit(std::int64_t entry, std::uint32_t nameId, const std::uint32_t* dir, bool testsRest) {
@@ -167,7 +170,7 @@ struct EntryWalk {
     bool walk(const std::uint32_t* nameRun, const std::uint32_t* dirRun, std::size_t start,
               std::size_t length) {
         const bool everyEntry = plan.path != nullptr;
-        const bool testsRest = plan.path || plan.sieve || plan.content;
+        const bool testsRest = plan.path || plan.sieve || plan.scope || plan.content;
         ArchiveWindow<std::uint32_t> window(plan.index.archive.get(), nameRun, length);
         for (std::size_t block = 0; block < length; block += cancellationStride) {
             if (plan.request.isCancelled && plan.request.isCancelled()) return false;
@@ -360,6 +363,7 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
                   .usedNames = tiered && !tiers->used.empty() ? &tiers->used : nullptr,
                   .path = choice.path ? &*choice.path : nullptr,
                   .sieve = sieve.isPassthrough() ? nullptr : &sieve,
+                  .scope = result.scope.get(),
                   .content = content,
                   .dirCopy = {}};
     plan.mapColumns();
@@ -404,6 +408,13 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
         return result;
     }
 
+    if (!request.within.empty()) {
+        result.scope = FolderScope::of(index, names, request.within, request.scope);
+        if (!result.scope->isResolved()) {
+            result.duration = secondsSince(start);
+            return result;
+        }
+    }
     if (choice.path) fillUnder(*choice.path, result.names, index, names);
     if (!result.names.empty() || choice.path) walkMatches(request, index, names, choice, result);
     if (result.totalMatches == 0 && wantsNearMatches(request, choice)) {

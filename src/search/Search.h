@@ -9,6 +9,7 @@
 #include "index/NameTable.h"
 #include "search/ContentMatcher.h"
 #include "search/Filters.h"
+#include "search/FolderScope.h"
 #include "search/NameRules.h"
 #include "search/ResultSort.h"
 #include "search/SearchGeneration.h"
@@ -43,6 +44,8 @@ struct Result {
     // What relevance worked out of the index's folders; hand it to the next search of the
     // same generation of the index (Request::folderNoise).
     std::shared_ptr<const FolderNoise> folderNoise;
+    // The folder the search was limited to, for the next search of it (Request::scope).
+    std::shared_ptr<const FolderScope> scope;
 };
 
 struct Request {
@@ -69,6 +72,11 @@ struct Request {
     // of the index spares working out again the folders it covers.
     std::shared_ptr<const UsedFiles> usedFiles;
     std::shared_ptr<const FolderNoise> folderNoise;
+    // Only what lies below this folder (absolute, bytes as stored); empty: the whole index.
+    // A scope of the same folder from an earlier search of this generation of the index
+    // spares walking the folders again; a folder the index lacks finds nothing.
+    std::string within;
+    std::shared_ptr<const FolderScope> scope;
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
     // From this many entries on the walk is split across two threads: below it, starting a
     // thread costs more than it saves.

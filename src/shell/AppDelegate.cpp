@@ -223,6 +223,12 @@ void AppDelegate::showRequested(const QByteArray& activationToken) {
     show();
 }
 
+void AppDelegate::searchInRequested(const QByteArray& folder, const QByteArray& activationToken) {
+    showRequested(activationToken);
+    store_->scope().enter(folder.toStdString());
+    focusSearch();
+}
+
 void AppDelegate::setMenuBarIcon(bool shown) {
     if (!shown) {
         trayIcon_.reset();
@@ -271,6 +277,7 @@ void AppDelegate::applyInitialSearch() {
         filters.contentQuery = options_.initialContents->toStdString();
         store_->session().setFilters(filters);
     }
+    if (options_.initialScope) store_->scope().enter(*options_.initialScope);
     if (options_.initialQuery) store_->session().setQuery(*options_.initialQuery);
 }
 

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QMainWindow;
 class QMenu;
@@ -37,6 +38,8 @@ public:
         // Set into the search field and the content filter when the window is first shown.
         std::optional<QString> initialQuery;
         std::optional<QString> initialContents;
+        // --search-in: the folder the searches are limited to (absolute, stored bytes).
+        std::optional<std::string> initialScope;
     };
 
     explicit AppDelegate(Options options, QObject* parent = nullptr);
@@ -70,6 +73,8 @@ public:
     void setMenuBarIcon(bool shown);
     // A later start asked for the window (see SingleInstance).
     void showRequested(const QByteArray& activationToken);
+    // A later start asked to search in a folder (absolute, its bytes).
+    void searchInRequested(const QByteArray& folder, const QByteArray& activationToken);
 
     // Menu commands that need more than one store call.
     void openSettings();

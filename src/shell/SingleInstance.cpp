@@ -128,6 +128,14 @@ QByteArray SingleInstance::answer(const QByteArray& request) {
         emit showRequested(argument);
         return "ok\n";
     }
+    if (verb == "search-in") {
+        const qsizetype gap = argument.indexOf(' ');
+        const QByteArray folder =
+            QByteArray::fromPercentEncoding(gap < 0 ? argument : argument.left(gap));
+        if (!folder.startsWith('/')) return "error no folder\n";
+        emit searchInRequested(folder, gap < 0 ? QByteArray() : argument.mid(gap + 1));
+        return "ok\n";
+    }
     if (verb == "ping") return "ok\n";
     if (verb == "status") return (status_ ? status_() : QByteArray("unknown")) + "\nok\n";
     return "error unknown request\n";

@@ -11,6 +11,9 @@
 //                  XDG_ACTIVATION_TOKEN, which lets a Wayland compositor raise the window.
 //   ping           only "ok": is a Vesko running?
 //   status         one data line, the index's phase: "idle", "building" or "ready".
+//   search-in FOLDER [TOKEN]
+//                  show the window with the searches limited to FOLDER, an absolute path
+//                  percent-encoded (InstanceSocket::searchInRequest); TOKEN as for show.
 //   find JSON      a `vesko --find` search on the live index (see FindService).
 // An unknown verb gets "error unknown request", so older and newer builds can talk.
 //
@@ -99,6 +102,8 @@ public:
 signals:
     // A later start asked for the window, with its activation token (maybe empty).
     void showRequested(const QByteArray& activationToken);
+    // A later start asked to search in a folder: its bytes, decoded.
+    void searchInRequested(const QByteArray& folder, const QByteArray& activationToken);
 
 private:
     void serve(QLocalSocket* socket);

@@ -43,18 +43,19 @@ constexpr auto retryPause = std::chrono::milliseconds(40);
 
 enum class Start { owner, handedOver, ownerSilent, alone };
 
-std::string requestFor(bool hidden) {
-    std::string request = hidden ? "ping" : "show";
-    if (const char* token = std::getenv("XDG_ACTIVATION_TOKEN"); token && !hidden)
-        request += std::string(" ") + token;
+std::string requestFor(const Launch& launch) {
+    const char* token = std::getenv("XDG_ACTIVATION_TOKEN");
+    if (launch.searchIn) return InstanceSocket::searchInRequest(*launch.searchIn, token);
+    std::string request = launch.hidden ? "ping" : "show";
+    if (token && !launch.hidden) request += std::string(" ") + token;
     return request;
 }
 
 // Takes the lock and so the socket, or hands the request to the Vesko that holds it. While
 // another holds the lock its socket may not be there yet: the request is tried again until
 // the owner listens or lets the lock go.
-Start claimOrHandOver(const std::string& socket, InstanceLock& lock, bool hidden) {
-    const std::string request = requestFor(hidden);
+Start claimOrHandOver(const std::string& socket, InstanceLock& lock, const Launch& launch) {
+    const std::string request = requestFor(launch);
     const auto deadline = std::chrono::steady_clock::now() + listenPatience;
     for (;;) {
         if (lock.take()) return Start::owner;
@@ -87,6 +88,7 @@ AppDelegate::Options optionsFor(const Launch& launch) {
     options.environment.devSelect = launch.devSelect;
     if (launch.devQuery) options.initialQuery = QString::fromStdString(*launch.devQuery);
     if (launch.devContents) options.initialContents = QString::fromStdString(*launch.devContents);
+    options.initialScope = launch.searchIn;
     return options;
 }
 
@@ -117,6 +119,8 @@ int runApplication(const Launch& launch, const std::optional<std::string>& socke
     AppDelegate delegate(optionsFor(launch));
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate,
                      &AppDelegate::showRequested);
+    QObject::connect(&instance, &SingleInstance::searchInRequested, &delegate,
+                     &AppDelegate::searchInRequested);
     instance.setStatus([&delegate] {
         switch (delegate.store().lifecycle().phase()) {
         case IndexLifecycle::Phase::idle:
@@ -172,7 +176,7 @@ int run(const Launch& launch) {
     std::optional<InstanceLock> lock;
     if (socket) {
         lock.emplace(SingleInstance::lockPath(*socket));
-        switch (claimOrHandOver(*socket, *lock, launch.hidden)) {
+        switch (claimOrHandOver(*socket, *lock, launch)) {
         case Start::owner:
             break;
         case Start::handedOver:

@@ -12,8 +12,9 @@
 namespace vesko::WindowedApp {
 
 struct Launch {
-    std::vector<std::string> arguments; // argv, the program included
-    bool hidden = false;                // resident with the window hidden (autostart)
+    std::vector<std::string> arguments;  // argv, the program included
+    bool hidden = false;                 // resident with the window hidden (autostart)
+    std::optional<std::string> searchIn; // absolute: the folder the searches are limited to
     std::optional<std::string> devRoot;
     std::optional<std::string> devQuery;
     std::optional<std::string> devContents;

@@ -40,6 +40,7 @@ std::optional<std::string> jsonText(std::string_view text) {
 QueryDescription description(const FindQuery& find, const TopSelector::KindLookup& kindOf) {
     QueryDescription query;
     query.text = find.query;
+    query.within = find.within;
     query.filters.useRegex = find.useRegex;
     query.filters.matchDiacritics = find.matchDiacritics;
     query.filters.matchPath = find.matchPath;
@@ -178,7 +179,14 @@ std::optional<std::string> FindQuery::toJson() const {
         if (!path) return std::nullopt;
         json += (json.back() == '[' ? "" : ",") + *path;
     }
-    json += "],\"limit\":" + std::to_string(limit) + ",\"sort\":" + *jsonText(sort.toJson());
+    if (!within.empty()) {
+        const auto folder = jsonText(within);
+        if (!folder) return std::nullopt;
+        json += "],\"within\":" + *folder;
+    } else {
+        json += "]";
+    }
+    json += ",\"limit\":" + std::to_string(limit) + ",\"sort\":" + *jsonText(sort.toJson());
     for (const auto& [key, member] : FindQuery::switches)
         json += ",\"" + std::string(key) + "\":" + (this->*member ? "true" : "false");
     return json + "}";

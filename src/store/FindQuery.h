@@ -26,6 +26,7 @@ namespace vesko {
 struct FindQuery {
     std::string query;
     std::vector<std::string> roots; // normalised; a live index answers only for the same ones
+    std::string within;             // absolute: only what lies in this folder; empty: all
     std::int64_t limit = 100;       // 0: every hit
     ResultSort sort;
     bool useRegex = false;

@@ -52,7 +52,8 @@ IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
       settings_(env_.settingsPath.empty() ? Settings::defaultFilePath() : env_.settingsPath),
       tasks_(std::make_unique<StoreTasks>(this)), lifecycle_(env_, settings_, *tasks_, problems_),
       session_(env_, settings_, preferences_, *tasks_, lifecycle_),
-      actions_(env_, settings_, preferences_, *tasks_, lifecycle_, session_) {
+      actions_(env_, settings_, preferences_, *tasks_, lifecycle_, session_),
+      scope_(lifecycle_, session_, *tasks_, env_.buildWorkers) {
     if (!settings_.problem().empty())
         problems_.report(StoreProblem::Kind::settingsUnreadable,
                          QString::fromStdString(settings_.filePath()));
@@ -62,6 +63,7 @@ IndexStore::~IndexStore() {
     // Running searches stop at their next check; the watcher delivers nothing more once its
     // stop has run on the lane; builds and saves are waited for, as they hold the rooms.
     session_.cancelSearches();
+    scope_.clear();
     lifecycle_.stopWatching();
     tasks_->waitForDone();
 }

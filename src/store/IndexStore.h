@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The application's state, in three rooms wired together here: the index's life
-// (IndexLifecycle), the search the user is typing (SearchSession) and what the user does
-// with the results (FileActionCenter). It owns what they share: the preferences file, the
-// preferences read from it and the pool their background work runs on. Every member lives
-// on the main thread; background results come back to it before they are installed.
+// (IndexLifecycle), the search the user is typing (SearchSession, with the folder it is
+// limited to, SearchScope) and what the user does with the results (FileActionCenter). It
+// owns what they share: the preferences file, the preferences read from it and the pool
+// their background work runs on. Every member lives on the main thread; background results
+// come back to it before they are installed.
 #pragma once
 
 #include "store/FileActionCenter.h"
 #include "store/IndexLifecycle.h"
 #include "store/Preferences.h"
+#include "store/SearchScope.h"
 #include "store/SearchSession.h"
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
@@ -33,6 +35,7 @@ public:
     const IndexLifecycle& lifecycle() const { return lifecycle_; }
     SearchSession& session() { return session_; }
     const SearchSession& session() const { return session_; }
+    SearchScope& scope() { return scope_; }
     FileActionCenter& actions() { return actions_; }
     const FileActionCenter& actions() const { return actions_; }
     Settings& settings() { return settings_; }
@@ -55,6 +58,7 @@ private:
     IndexLifecycle lifecycle_;
     SearchSession session_;
     FileActionCenter actions_;
+    SearchScope scope_;
 };
 
 } // namespace vesko

@@ -30,6 +30,12 @@ std::optional<std::string> path(Folder folder = Folder::make);
 // The lock file beside the socket.
 std::string lockPath(const std::string& socket);
 
+// The request that asks the running Vesko to search in `folder`: "search-in FOLDER [TOKEN]",
+// the folder's bytes percent-encoded (a folder name may hold spaces, line feeds or bytes
+// that are not UTF-8, and the protocol is one line of UTF-8), then the caller's activation
+// token when there is one.
+std::string searchInRequest(const std::string& folder, const char* activationToken);
+
 // A connected socket, or none with the reason in `failure`.
 FileDescriptor connectTo(const std::string& path, Handover& failure);
 // Sends one request and waits at most `patience` for its final answer line; the data lines

@@ -13,6 +13,7 @@ Search::Request QueryDescription::request(const QueryPreferences& preferences) c
     Search::Request request;
     request.query = Search::normalize(text, filters.matchDiacritics);
     request.filters = filters;
+    request.within = within;
     request.sort = sort;
     request.limit = limit;
     request.foldersFirst = foldersFirst;

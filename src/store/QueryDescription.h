@@ -45,6 +45,7 @@ struct QueryDescription {
     std::string folderKind = "Folder";
     // The description of a file type by extension, for sorting by kind; empty when unused.
     std::function<std::string(std::string_view extension)> kindOf;
+    std::string within; // absolute: only what lies in this folder; empty: the whole index
 
     // The engine's request for this search under these preferences.
     Search::Request request(const QueryPreferences& preferences) const;

@@ -56,6 +56,10 @@ std::optional<FindQuery> findQueryOf(const QByteArray& json) {
         if (!root.isString()) return std::nullopt;
         find.roots.push_back(root.toString().toStdString());
     }
+    if (object.contains("within")) {
+        if (!object["within"].isString()) return std::nullopt;
+        find.within = object["within"].toString().toStdString();
+    }
     find.limit = object["limit"].toInteger(-1);
     const auto sort = ResultSort::fromJson(object["sort"].toString().toStdString());
     if (find.limit < 0 || !sort) return std::nullopt;

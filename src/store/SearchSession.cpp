@@ -16,6 +16,7 @@
 #include "store/Settings.h"
 #include "store/StoreEnvironment.h"
 #include "store/StoreTasks.h"
+#include "store/WalkedFolder.h"
 
 #include <QMimeDatabase>
 
@@ -186,9 +187,26 @@ void SearchSession::search() {
     debounceTimer_.start(static_cast<int>(delay->count()));
 }
 
+void SearchSession::setScope(std::string path, std::shared_ptr<const WalkedFolder> walked) {
+    if (path == scopePath_ && walked == walked_) return;
+    scopePath_ = std::move(path);
+    walked_ = std::move(walked);
+    ++scopeSerial_;
+    scope_.reset();
+    // Name ids of one table mean nothing in another.
+    narrowing_.reset();
+    emit scopeChanged();
+    // A folder still being read answers nothing yet, rather than what the last scope found.
+    if (walked_ && !walked_->index) {
+        clearResults();
+        return;
+    }
+    search();
+}
+
 void SearchSession::runSearch() {
-    const auto& index = lifecycle_.index();
-    const auto& names = lifecycle_.names();
+    const auto& index = walked_ ? walked_->index : lifecycle_.index();
+    const auto& names = walked_ ? walked_->names : lifecycle_.names();
     if (!index || !names) return;
     if (query_.isEmpty()) {
         clearResults();
@@ -214,13 +232,15 @@ void SearchSession::runSearch() {
     Search::Request request = searchRequest();
     request.content = content.get();
     request.isCancelled = generation_->cancellation(generation);
-    request.folderNoise = folderNoise();
+    const std::uint64_t epoch = walked_ ? 0 : lifecycle_.indexEpoch();
+    request.folderNoise = walked_ ? nullptr : folderNoise();
+    if (scopeEpoch_ == epoch) request.scope = scope_;
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
-    RowsAsked asked{request.query, filters_, sort_, foldersFirst_, lifecycle_.indexEpoch()};
+    RowsAsked asked{request.query, filters_, sort_, foldersFirst_, epoch, scopeSerial_};
     tasks_.run(StoreTasks::Priority::userInitiated,
                [this, generation, request = std::move(request), previous, content,
-                asked = std::move(asked), keep = generation_, index = *index,
-                names = names]() mutable {
+                asked = std::move(asked), keep = generation_, ownIndex = walked_ != nullptr,
+                index = *index, names = names]() mutable {
                    request.previous = previous.get();
                    auto out = std::make_shared<SearchOutcome>();
                    out->generation = generation;
@@ -228,7 +248,8 @@ void SearchSession::runSearch() {
                    out->asked = std::move(asked);
                    out->initialConsonants = request.initialConsonants;
                    out->result = Search::run(request, index, *names);
-                   if (keep->value() != generation) return; // superseded: drop it here
+                   if (ownIndex) out->result.folderNoise.reset(); // of another index
+                   if (keep->value() != generation) return;       // superseded: drop it here
                    out->rows = SearchRow::build(out->result.hits, index, *names);
                    out->content = std::move(content);
                    tasks_.deliver([this, out] { publish(std::move(*out)); });
@@ -253,8 +274,8 @@ std::int64_t SearchSession::generation() const {
 }
 
 Search::Request SearchSession::searchRequest() const {
-    const QueryDescription query{query_.toStdString(), filters_,    sort_,          limit_,
-                                 foldersFirst_,        folderKind_, kindOfExtension};
+    const QueryDescription query{query_.toStdString(), filters_,    sort_,           limit_,
+                                 foldersFirst_,        folderKind_, kindOfExtension, scopePath_};
     Search::Request request = query.request(QueryPreferences::of(preferences_));
     // A person who mistyped sees what was probably meant; scripts get exact answers.
     request.nearWhenEmpty = true;
@@ -280,6 +301,10 @@ void SearchSession::publish(SearchOutcome out) {
     rowsQuery_ = out.normalizedQuery;
     const bool sameSearch = out.asked == rowsAsked_;
     if (!sameSearch) ++rowsSearch_;
+    if (out.result.scope && out.asked.scopeSerial == scopeSerial_) {
+        scope_ = out.result.scope;
+        scopeEpoch_ = out.asked.indexEpoch;
+    }
     if (out.result.folderNoise) {
         folderNoise_ = out.result.folderNoise;
         folderNoiseEpoch_ = out.asked.indexEpoch;

@@ -24,11 +24,13 @@
 namespace vesko {
 
 class FolderNoise;
+class FolderScope;
 class Preferences;
 class SearchGeneration;
 class Settings;
 class StoreTasks;
 struct StoreEnvironment;
+struct WalkedFolder;
 namespace Search {
 struct Narrowing;
 struct Request;
@@ -110,6 +112,10 @@ public:
         return folderNoiseEpoch_ == lifecycle_.indexEpoch() ? folderNoise_ : nullptr;
     }
     void setFoldersFirst(bool on);
+    // Limits the searches to the folder at `path` (stored bytes; empty: the whole index). A
+    // folder outside the indexed roots is searched in `walked`, its own index, instead.
+    void setScope(std::string path, std::shared_ptr<const WalkedFolder> walked = nullptr);
+    const std::string& scopePath() const { return scopePath_; }
     // Holds searches back while several settings change at once (a saved search applied).
     bool isApplyingSaved() const { return isApplyingSaved_; }
     void setApplyingSaved(bool on) { isApplyingSaved_ = on; }
@@ -169,6 +175,7 @@ signals:
     void selectionChanged();
     void selectedRowsChanged();
     void searchStarted(qint64 generation);
+    void scopeChanged();
     // A search's rows were published (after rowsChanged).
     void answered();
 
@@ -220,6 +227,13 @@ private:
     // What relevance worked out of the folders of this index epoch, for the next search.
     std::shared_ptr<const FolderNoise> folderNoise_;
     std::uint64_t folderNoiseEpoch_ = 0;
+    std::string scopePath_;
+    std::shared_ptr<const WalkedFolder> walked_;
+    // Bumped by every scope set: rows of another scope answer another search.
+    std::uint64_t scopeSerial_ = 0;
+    // The folders of the scope as the last search of this index epoch marked them.
+    std::shared_ptr<const FolderScope> scope_;
+    std::uint64_t scopeEpoch_ = 0;
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
     qint64 selection_ = 0;
@@ -233,6 +247,7 @@ private:
         ResultSort sort;
         bool foldersFirst = false;
         std::uint64_t indexEpoch = 0;
+        std::uint64_t scopeSerial = 0;
         bool operator==(const RowsAsked&) const = default;
     };
     RowsAsked rowsAsked_;

@@ -14,6 +14,7 @@
 #include "ui/ResultModel.h"
 #include "ui/ResultTable.h"
 #include "ui/SandboxNotice.h"
+#include "ui/ScopeChip.h"
 #include "ui/SearchBar.h"
 #include "ui/SidebarView.h"
 #include "ui/StatePage.h"
@@ -88,6 +89,7 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(searchBar_);
+    layout->addWidget(new ScopeChip(store_.scope(), store_.preferences(), this));
     layout->addWidget(new SandboxNotice(store_.lifecycle(), this));
     layout->addWidget(new WatchNotice(store_.lifecycle(), this));
     layout->addWidget(new ProblemNotice(store_.problems(), this));
@@ -158,7 +160,17 @@ MainView::~MainView() {
 }
 
 // The field would take Ctrl+E as "end of line"; in this window it exports, as the menu says.
+// Backspace in the empty field takes away the folder the search is limited to, as it takes
+// away a character: the last thing that narrowed the search.
 bool MainView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == searchBar_->field() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Backspace &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+        searchBar_->field()->text().isEmpty() &&
+        store_.scope().state() != SearchScope::State::none) {
+        store_.scope().clear();
+        return true;
+    }
     if (watched == searchBar_->field() && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
+#include "app/SearchIn.h"
 #include "support/ProcessRunner.h"
+#include "support/ScopedEnv.h"
 #include "support/VeskoHome.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace vesko {
@@ -36,6 +39,35 @@ TEST(EntryPoint, TheCommandLineLoadsNoQtAndHandsTheRestToTheWindowsExecutable) {
     const auto drift = runner.run({"--drift"});
     EXPECT_EQ(drift.status, 0) << drift.err;
     EXPECT_NE(drift.out.find("로그인 항목 상태"), std::string::npos) << drift.out;
+}
+
+// A relative folder is the caller's, spelled as the caller's shell spells it (through a link
+// the index knows it by), its bytes as given; a folder that cannot be searched is refused
+// on the terminal before any window starts (without a display a window would exit with 1).
+TEST(EntryPoint, SearchInTakesTheCallersFolderAndRefusesWhatCannotBeSearched) {
+    test::VeskoHome runner;
+    runner.home.dir("real/bad\xFF/sub");
+    runner.home.file("a-file");
+    ASSERT_EQ(::symlink(runner.home.path("real").c_str(), runner.home.path("link").c_str()), 0);
+    const std::string before = std::filesystem::current_path();
+    ASSERT_EQ(::chdir(runner.home.path("link").c_str()), 0);
+    {
+        test::ScopedEnv pwd("PWD", runner.home.path("link"));
+        const auto folder = SearchIn::resolve("./bad\xFF/sub/../");
+        EXPECT_EQ(folder.problem, "");
+        EXPECT_EQ(folder.path, runner.home.path("link/bad\xFF"));
+    }
+    ASSERT_EQ(::chdir(before.c_str()), 0);
+    const struct {
+        std::string dir, says;
+    } refused[] = {{runner.home.path("none"), "No such file or directory"},
+                   {runner.home.path("a-file"), "Not a directory"}};
+    for (const auto& [dir, says] : refused) {
+        const auto started = runner.run({"--search-in", dir});
+        EXPECT_EQ(started.status, 2) << dir;
+        EXPECT_EQ(started.err, "vesko: cannot search in " + dir + ": " + says + "\n");
+    }
+    EXPECT_EQ(runner.run({"--search-in"}).status, 2);
 }
 
 } // namespace

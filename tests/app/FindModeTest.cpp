@@ -114,6 +114,7 @@ TEST_F(FindModeRun, PrintsWhatFindListsAndReusesTheSavedIndex) {
     tree.addTrickyTree();
     for (int i = 0; i < 30; ++i)
         tree.file("many/Report " + std::to_string(i) + ".txt");
+    tree.file("manyx/Report x.txt");
     const test::Finished first = vesko({"--root", tree.root(), "--limit", "0", "readme"});
     EXPECT_EQ(first.status, FindMode::statusHits);
     EXPECT_EQ(lineSet(first), listing("readme"));
@@ -127,8 +128,16 @@ TEST_F(FindModeRun, PrintsWhatFindListsAndReusesTheSavedIndex) {
         EXPECT_EQ(lineSet(run), listing(query)) << query;
         EXPECT_EQ(run.err, "") << "the archive was not reused: " << run.err;
     }
+    // --in keeps to one folder's subtree, as `find DIR -mindepth 1 -iname` does.
+    std::set<std::string> inMany;
+    for (const std::string& path : listing("report"))
+        if (path.starts_with(tree.path("many/"))) inMany.insert(path);
+    EXPECT_EQ(inMany.size(), 30u);
+    EXPECT_EQ(lineSet(vesko(
+                  {"--root", tree.root(), "--in", tree.path("many"), "--limit", "0", "report"})),
+              inMany);
     const test::Finished limited = vesko({"--root", tree.root(), "report"});
-    EXPECT_EQ(lines(limited).size(), 30u);
+    EXPECT_EQ(lines(limited).size(), 31u);
     const test::Finished first10 = vesko({"--root", tree.root(), "--limit", "10", "report"});
     EXPECT_EQ(lines(first10).size(), 10u);
 }

@@ -41,6 +41,20 @@ XDG_CONFIG_HOME="$prefix/config" XDG_CACHE_HOME="$prefix/cache" "$prefix/bin/ves
     fail "vesko --drift, run by lib/vesko/vesko-window, exits with $?"
 
 quiet desktop-file-validate "$desktop"
+# "Search Here with Vesko": an Open With choice for folders in GNOME Files, a context-menu
+# entry in Dolphin (a KDE service menu, which desktop-file-validate does not know), and the
+# main entry never the folders' default opener.
+search_here="$share/applications/app.vesko.Vesko.searchhere.desktop"
+service_menu="$share/kio/servicemenus/app.vesko.Vesko.searchhere.desktop"
+quiet desktop-file-validate "$search_here"
+for f in "$search_here" "$service_menu"; do
+    grep -qx 'Exec=vesko --search-in %f' "$f" && grep -qx 'MimeType=inode/directory;' "$f" &&
+        grep -q '^Name\[ko\]=' "$f" || fail "$(basename "$f") does not search a folder in both languages"
+done
+grep -qx 'NoDisplay=true' "$search_here" || fail "Search Here shows in the application menu"
+grep -qx 'Type=Service' "$service_menu" && grep -qx 'X-KDE-ServiceTypes=KonqPopupMenu/Plugin' "$service_menu" ||
+    fail "the Dolphin service menu is not one"
+! grep -q '^MimeType=.*inode/directory' "$desktop" || fail "the main entry claims folders"
 out="$(appstreamcli validate --no-net --strict "$metainfo" 2>&1)" || fail "appstreamcli validate: $out"
 grep -qx 'Exec=vesko' "$desktop" || fail "the desktop entry does not start the installed vesko"
 grep -qx "Icon=$(basename "$icon" .svg)" "$desktop" || fail "the desktop entry names another icon"

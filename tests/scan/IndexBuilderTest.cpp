@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <memory>
 #include <set>
 #include <string>
@@ -205,6 +207,18 @@ TEST(IndexBuilderTest, FolderCountPastTheLimitEndsTheBuildWithAnError) {
         ASSERT_TRUE(over.error);
         EXPECT_NE(over.error->find("folders"), std::string::npos) << *over.error;
         EXPECT_EQ(over.index.count(), 0);
+        // Cancelled before it starts: every folder listed counted, none after the first each.
+        std::atomic<bool> cancel{true};
+        std::atomic<std::int64_t> listed{0};
+        IndexBuilder::Limits limits;
+        limits.cancel = &cancel;
+        limits.listedFolders = &listed;
+        const Result cancelled =
+            IndexBuilder::build({tree.root()}, workers, std::make_shared<NameTable>(), {}, limits);
+        EXPECT_EQ(cancelled.error, IndexBuilder::cancelledText);
+        EXPECT_EQ(cancelled.index.count(), 0);
+        EXPECT_GE(listed, 1);
+        EXPECT_LE(listed, workers);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "index/IndexArchive.h"
 #include "index/Unicode.h"
 #include "scan/IndexBuilder.h"
+#include "scan/IndexUpdater.h"
 #include "search/SearchGeneration.h"
 #include "support/MemoryIndex.h"
 #include "support/TempTree.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <map>
@@ -543,6 +545,74 @@ TEST_F(SearchWalkEquivalence, PartsOfASavedArchiveMatchLikeTheWholeText) {
                 << query << ", split from " << splitFrom;
         }
     }
+}
+
+// What a scope admits, by path below the tree's root, over a split and an unsplit walk alike.
+Paths scopedPaths(const test::TempTree& tree, const FileIndex& index, const NameTable& names,
+                  const std::string& query, const std::string& within,
+                  std::shared_ptr<const FolderScope> older = {}) {
+    Search::Request request;
+    request.query = query;
+    request.limit = std::numeric_limits<std::int64_t>::max();
+    request.within = within;
+    request.scope = std::move(older);
+    Paths paths;
+    for (const std::size_t splitFrom : {std::size_t{0}, std::numeric_limits<std::size_t>::max()}) {
+        request.splitFrom = splitFrom;
+        const auto result = Search::run(request, index, names);
+        EXPECT_EQ(result.totalMatches, static_cast<std::int64_t>(result.hits.size())) << within;
+        for (const auto& hit : result.hits)
+            paths.insert(index.path(hit.entry, names).substr(tree.root().size() + 1));
+    }
+    return paths;
+}
+
+// `a/b` must not take in its sibling `a/bc`, nor a folder whose name is not UTF-8 the folder
+// its lossy decoding names.
+TEST(FolderScopeTest, KeepsToOneSubtree) {
+    test::TempTree tree;
+    for (const char* file : {"a/x1", "a/b/x2", "a/b/deep/x3", "a/bc/x4", "a/bad\xFF/x5",
+                             "a/bad\xEF\xBF\xBD/x6", "other/x7"})
+        tree.file(file);
+    const auto built = IndexBuilder::build({tree.root()}, 2, std::make_shared<NameTable>());
+    const auto& names = *built.names;
+    const auto scoped = [&](const std::string& within) {
+        return scopedPaths(tree, built.index, names, "x", within);
+    };
+    EXPECT_EQ(scoped(tree.path("a/b")), (Paths{"a/b/x2", "a/b/deep/x3"}));
+    EXPECT_EQ(scoped(tree.path("a/b") + "//"), scoped(tree.path("a/b")));
+    EXPECT_EQ(scoped(tree.path("a/bc")), Paths{"a/bc/x4"});
+    EXPECT_EQ(scoped(tree.path("a/bad\xFF")), Paths{"a/bad\xFF/x5"});
+    EXPECT_EQ(scoped(tree.root()).size(), 7u);
+    EXPECT_EQ(scoped(tree.path("a/none")), Paths{});
+    EXPECT_EQ(scoped(tree.root() + "-sibling"), Paths{});
+}
+
+// A scope kept across live updates takes in the folders made below it, holds nothing once its
+// folder is renamed away, and moves to the folder made again under its name.
+TEST(FolderScopeTest, FollowsLiveUpdates) {
+    test::TempTree tree;
+    tree.file("a/b/x1");
+    tree.file("a/c/x2");
+    auto built = IndexBuilder::build({tree.root()}, 2, std::make_shared<NameTable>());
+    IndexUpdater updater(built.index, built.names, nullptr);
+    const std::string within = tree.path("a/b");
+    auto scope = FolderScope::of(updater.index(), *built.names, within);
+    const auto apply = [&](const std::string& changed) {
+        FileSystemWatcher::Batch batch;
+        batch.paths.push_back(tree.path(changed));
+        updater.apply(batch);
+        const Paths found = scopedPaths(tree, updater.index(), *built.names, "x", within, scope);
+        scope = FolderScope::of(updater.index(), *built.names, within,
+                                scope); // as the session keeps it
+        return found;
+    };
+    tree.file("a/b/new/x3");
+    EXPECT_EQ(apply("a/b"), (Paths{"a/b/x1", "a/b/new/x3"}));
+    ASSERT_EQ(std::rename(tree.path("a/b").c_str(), tree.path("a/old").c_str()), 0);
+    EXPECT_EQ(apply("a"), Paths{});
+    tree.file("a/b/x4");
+    EXPECT_EQ(apply("a"), Paths{"a/b/x4"});
 }
 
 } // namespace

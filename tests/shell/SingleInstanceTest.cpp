@@ -22,7 +22,7 @@ Handover sendWhileServing(const std::string& path, const std::string& request) {
         [&] { return SingleInstance::send(path, request, std::chrono::milliseconds(5000)); });
 }
 
-TEST(SingleInstance, ShowCarriesTheActivationTokenAndUnknownRequestsAreRefused) {
+TEST(SingleInstance, ShowAndSearchInCarryTheirArgumentsAndUnknownRequestsAreRefused) {
     test::TempTree folder;
     const std::string path = folder.path("vesko.socket");
     SingleInstance server;
@@ -34,6 +34,20 @@ TEST(SingleInstance, ShowCarriesTheActivationTokenAndUnknownRequestsAreRefused) 
     ASSERT_EQ(shown.count(), 2);
     EXPECT_EQ(shown[0][0].toByteArray(), QByteArray("token-123"));
     EXPECT_TRUE(shown[1][0].toByteArray().isEmpty());
+
+    // A folder's bytes arrive whole: spaces, a line feed, a percent sign, not UTF-8.
+    QSignalSpy searchIn(&server, &SingleInstance::searchInRequested);
+    const std::string odd = "/tmp/a b%41\n/bad\xFF\xEF\xBF\xBD";
+    EXPECT_EQ(sendWhileServing(path, InstanceSocket::searchInRequest(odd, "tok")),
+              Handover::delivered);
+    EXPECT_EQ(sendWhileServing(path, InstanceSocket::searchInRequest("/tmp", nullptr)),
+              Handover::delivered);
+    EXPECT_EQ(sendWhileServing(path, "search-in relative"), Handover::rejected);
+    ASSERT_EQ(searchIn.count(), 2);
+    EXPECT_EQ(searchIn[0][0].toByteArray().toStdString(), odd);
+    EXPECT_EQ(searchIn[0][1].toByteArray(), QByteArray("tok"));
+    EXPECT_EQ(searchIn[1][0].toByteArray(), QByteArray("/tmp"));
+    EXPECT_TRUE(searchIn[1][1].toByteArray().isEmpty());
 }
 
 TEST(SingleInstance, StaleSocketsAreTakenOverAndForeignOnesLeftAlone) {

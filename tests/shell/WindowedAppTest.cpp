@@ -107,6 +107,10 @@ TEST_F(ShellExecutable, SecondStartShowsTheRunningWindowAndCtrlQSavesAndQuits) {
     const auto second = test::run(launch({}));
     EXPECT_EQ(second.status, 0) << second.err;
     ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindow(first.pid()) == window; }, patience));
+    // "Search here" from a file manager reaches the same window.
+    const auto searchHere = test::run(launch({"--search-in", tree.path("beta")}));
+    EXPECT_EQ(searchHere.status, 0) << searchHere.err;
+    EXPECT_EQ(searchHere.err, "");
 
     xdotool({"windowactivate", "--sync", window, "key", "ctrl+q"});
     const auto finished = first.wait();

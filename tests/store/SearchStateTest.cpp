@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "StoreFixture.h"
 
+#include <future>
+#include <utility>
+
 namespace vesko::test {
 namespace {
 
@@ -278,6 +281,60 @@ TEST_F(SearchState, TurningOffInitialConsonantsSearchesAgainForTheJamoAlone) {
     store->preferences().setInitialConsonants(false);
     ASSERT_TRUE(rows.wait(patience));
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"ㅂㄱㅅ.txt"});
+}
+
+// "Search here": a folder of the index answers at once and counts only its own hits; one
+// outside the roots answers nothing until its walk ends, a cancelled walk never answers, and
+// the folder joins the roots only when asked.
+TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
+    for (const char* file : {"docs/report.txt", "docs/sub/report2.txt", "docsx/report3.txt"})
+        home.file(file);
+    TempTree elsewhere;
+    elsewhere.file("report4.txt");
+    elsewhere.file("deep/report5.txt");
+    auto store = startedStore();
+    SearchScope& scope = store->scope();
+    // Opened at the latest when it goes, before the store waits for the walks it holds.
+    struct Gate {
+        std::promise<void> promise;
+        std::shared_future<void> opened = promise.get_future().share();
+        bool isOpen = false;
+        void open() {
+            if (!std::exchange(isOpen, true)) promise.set_value();
+        }
+        ~Gate() { open(); }
+    } gate;
+    scope.setWalkGate([opened = gate.opened] { opened.wait(); });
+    searchFor(*store, "report");
+    ASSERT_EQ(store->session().totalMatches(), 3);
+
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    scope.enter(home.path("docs") + "/");
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_EQ(scope.state(), SearchScope::State::inside);
+    EXPECT_EQ(rowNames(*store), (std::vector<std::string>{"report.txt", "report2.txt"}));
+    EXPECT_EQ(store->session().status().found, 2);
+
+    scope.enter(elsewhere.root());
+    EXPECT_EQ(scope.state(), SearchScope::State::walking);
+    EXPECT_EQ(store->session().rowCount(), 0);
+    scope.clear(); // Cancel, while the walk is held at its gate
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 3; }, patience));
+    scope.enter(elsewhere.root());
+    QSignalSpy changed(&scope, &SearchScope::changed);
+    gate.open();
+    ASSERT_TRUE(changed.wait(patience));
+    EXPECT_EQ(scope.state(), SearchScope::State::outside);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
+    EXPECT_EQ(rowNames(*store), (std::vector<std::string>{"report4.txt", "report5.txt"}));
+    EXPECT_TRUE(store->lifecycle().extraRoots().empty());
+    EXPECT_GE(scope.foldersRead(), 2);
+
+    scope.addToRoots();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return scope.state() == SearchScope::State::inside; }, patience));
+    EXPECT_EQ(store->lifecycle().extraRoots(), std::vector<std::string>{elsewhere.root()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
 }
 
 } // namespace

@@ -16,14 +16,17 @@
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolButton>
 
 #include <filesystem>
+#include <future>
 
 namespace vesko {
 namespace {
@@ -317,6 +320,72 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
 
     menu->findChild<QAction*>("clearHistory")->trigger();
     EXPECT_TRUE(store->actions().searchHistory().queries().isEmpty());
+}
+
+// The chip names the folder the search keeps to, its bytes whole in the tooltip; its clear
+// button and Backspace in the empty field (not in a field with text, not in the list) go
+// back to the whole index.
+TEST_F(MainViewTest, TheScopeChipShowsTheFolderAndClearsIt) {
+    home.file("docs2/report-x.txt");
+    home.file("bad\xFF/report-odd.txt");
+    home.file("bad\xEF\xBF\xBD/report-decoy.txt");
+    auto store = startedStore();
+    ShownView shown(*store);
+    MainView& view = shown.view;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    auto* chip = view.findChild<QWidget*>("scopeChip");
+    auto* path = view.findChild<QLabel*>("scopePath");
+    auto* field = view.findChild<QLineEdit*>("searchField");
+    ASSERT_TRUE(chip && path && field);
+    EXPECT_FALSE(chip->isVisible());
+    QTest::keyClicks(field, "report");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 33; }, patience));
+
+    store->scope().enter(home.path("bad\xFF"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 1; }, patience));
+    EXPECT_TRUE(chip->isVisible());
+    EXPECT_EQ(store->session().rows().front().name, "report-odd.txt");
+    EXPECT_EQ(path->toolTip(), QString::fromStdString(home.root()) + "/bad\\xFF");
+    EXPECT_TRUE(path->text().endsWith("bad\\xFF")) << path->text().toStdString();
+
+    store->scope().enter(home.path("docs"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 30; }, patience));
+    QTest::keyClick(field, Qt::Key_Backspace); // takes a character, not the folder
+    EXPECT_EQ(field->text(), "repor");
+    QTest::keyClick(field, Qt::Key_Down);
+    ASSERT_TRUE(view.table().hasFocus());
+    QTest::keyClick(&view.table(), Qt::Key_Backspace);
+    EXPECT_EQ(store->scope().state(), SearchScope::State::inside);
+    field->clear();
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(store->scope().state(), SearchScope::State::none);
+    EXPECT_FALSE(chip->isVisible());
+
+    store->scope().enter(home.path("docs"));
+    ASSERT_TRUE(chip->isVisible());
+    chip->findChild<QToolButton*>("scopeClear")->click();
+    EXPECT_EQ(store->scope().state(), SearchScope::State::none);
+    EXPECT_TRUE(store->session().scopePath().empty());
+
+    // A folder outside the index: Cancel while it is read, Add once it is.
+    test::TempTree elsewhere;
+    elsewhere.file("report-far.txt");
+    std::promise<void> gate;
+    store->scope().setWalkGate([opened = gate.get_future().share()] { opened.wait(); });
+    store->scope().enter(elsewhere.root());
+    auto* cancel = chip->findChild<QToolButton*>("scopeCancel");
+    auto* add = chip->findChild<QToolButton*>("scopeAdd");
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_FALSE(add->isVisible());
+    cancel->click();
+    gate.set_value();
+    EXPECT_EQ(store->scope().state(), SearchScope::State::none);
+    store->scope().setWalkGate({});
+    store->scope().enter(elsewhere.root());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return add->isVisible(); }, patience));
+    EXPECT_FALSE(cancel->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 1; }, patience));
 }
 
 } // namespace
