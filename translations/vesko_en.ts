@@ -18,4 +18,14 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>vesko::ScopeChip</name>
+    <message numerus="yes">
+        <source>Reading the folder… %Ln folder(s)</source>
+        <translation>
+            <numerusform>Reading the folder… %Ln folder</numerusform>
+            <numerusform>Reading the folder… %Ln folders</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

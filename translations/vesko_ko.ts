@@ -951,6 +951,47 @@
     </message>
 </context>
 <context>
+    <name>vesko::ScopeChip</name>
+    <message>
+        <source>In:</source>
+        <translation>위치:</translation>
+    </message>
+    <message numerus="yes">
+        <source>Reading the folder… %Ln folder(s)</source>
+        <translation>
+            <numerusform>폴더를 읽는 중… 폴더 %Ln개</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>This folder cannot be read</source>
+        <translation>이 폴더를 읽을 수 없습니다</translation>
+    </message>
+    <message>
+        <source>Not in the indexed folders</source>
+        <translation>색인된 폴더에 없음</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>Add to Indexed Folders</source>
+        <translation>색인할 폴더에 추가</translation>
+    </message>
+    <message>
+        <source>Search Everywhere</source>
+        <translation>모든 곳에서 검색</translation>
+    </message>
+    <message>
+        <source>Search Everywhere (Backspace in the empty search field)</source>
+        <translation>모든 곳에서 검색 (빈 검색창에서 Backspace)</translation>
+    </message>
+    <message>
+        <source>Searching in %1</source>
+        <translation>%1에서 검색 중</translation>
+    </message>
+</context>
+<context>
     <name>vesko::SearchBar</name>
     <message>
         <source>Search</source>

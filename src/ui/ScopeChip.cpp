@@ -15,6 +15,9 @@
 #include <QLocale>
 #include <QToolButton>
 
+#include <algorithm>
+#include <climits>
+
 namespace vesko {
 
 ScopeChip::ScopeChip(SearchScope& scope, Preferences& preferences, QWidget* parent)
@@ -72,8 +75,8 @@ void ScopeChip::follow() {
     showPath();
     switch (state) {
     case SearchScope::State::walking:
-        state_->setText(
-            tr("Reading the folder… %1 folders").arg(QLocale().toString(scope_.foldersRead())));
+        state_->setText(tr("Reading the folder… %Ln folder(s)", nullptr,
+                           static_cast<int>(std::min<qint64>(scope_.foldersRead(), INT_MAX))));
         break;
     case SearchScope::State::failed:
         state_->setText(tr("This folder cannot be read"));
