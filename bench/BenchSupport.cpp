@@ -20,10 +20,20 @@ double millisecondsSince(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-double threadMilliseconds() {
+namespace {
+double cpuMilliseconds(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+} // namespace
+
+double threadMilliseconds() {
+    return cpuMilliseconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double processMilliseconds() {
+    return cpuMilliseconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 Options& Options::count(std::string name, int& value) {

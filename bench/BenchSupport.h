@@ -17,6 +17,8 @@ double secondsSince(Clock::time_point since);
 double millisecondsSince(Clock::time_point since);
 // Processor time of the calling thread, which waiting for a busy machine leaves out.
 double threadMilliseconds();
+// The same for every thread of the process, for work split across threads.
+double processMilliseconds();
 
 // "PROGRAM ROOT [--name N | --name TEXT | --name]...": the options a program declares,
 // each bound to the variable that holds its default.
