@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSupport.h"
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -129,6 +130,11 @@ long long statusKib(const char* field) {
 
 long long residentKib() {
     return statusKib("VmRSS:");
+}
+
+long long minorFaults() {
+    rusage usage{};
+    return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt : -1;
 }
 
 long long peakResidentKib() {

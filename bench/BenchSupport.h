@@ -67,5 +67,8 @@ void printLoad();
 // Resident size (VmRSS) and its peak so far (VmHWM) in KiB; -1 when /proc is unreadable.
 long long residentKib();
 long long peakResidentKib();
+// Page faults of the whole process so far that needed no disk read: on a virtual machine
+// each fresh page can cost more than the work that touches it.
+long long minorFaults();
 
 } // namespace vesko::bench

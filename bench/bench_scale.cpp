@@ -174,7 +174,7 @@ timedLoad(const Settings& settings, vesko::IndexArchive::Use use, double& ms, do
 // noise the first search worked out, as the window's session does.
 void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loaded) {
     constexpr std::size_t steps = std::size(typing);
-    std::vector<Timings> walls(steps), cpus(steps);
+    std::vector<Timings> walls(steps), cpus(steps), faults(steps);
     std::vector<std::int64_t> matches(steps);
     std::shared_ptr<const vesko::FolderNoise> noise;
     for (int run = 0; run < settings.repeat; ++run) {
@@ -187,8 +187,10 @@ void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loa
             request.folderNoise = noise;
             const auto keyBegan = Clock::now();
             const double cpuBegan = processMilliseconds();
+            const long long faultsBefore = minorFaults();
             auto result = vesko::Search::run(request, loaded.index, *loaded.names);
             cpus[k].add(processMilliseconds() - cpuBegan);
+            faults[k].add(static_cast<double>(minorFaults() - faultsBefore));
             walls[k].add(millisecondsSince(keyBegan));
             matches[k] = result.totalMatches;
             noise = result.folderNoise;
@@ -198,16 +200,16 @@ void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loa
                                                     std::move(result.names)};
         }
     }
-    std::printf("\n%-10s %9s %9s %9s %8s  (median of %d, relevance, limit 500; cpu: both "
+    std::printf("\n%-10s %9s %9s %9s %7s %8s  (median of %d, relevance, limit 500; cpu: both "
                 "threads' processor time, the floor of two busy cores' wall time is half "
-                "of it)\n",
-                "typing", "matches", "ms", "cpu ms", "target", settings.repeat);
+                "of it; faults: fresh pages)\n",
+                "typing", "matches", "ms", "cpu ms", "faults", "target", settings.repeat);
     for (std::size_t k = 0; k < steps; ++k) {
         const double target = k >= 2 ? narrowedTargetMs : keystrokeTargetMs;
         const double ms = walls[k].median();
-        std::printf("%-10s %9lld %9.2f %9.2f %5.0f %s\n", typing[k],
-                    static_cast<long long>(matches[k]), ms, cpus[k].median(), target,
-                    verdict(ms, target, " ms").c_str());
+        std::printf("%-10s %9lld %9.2f %9.2f %7.0f %5.0f %s\n", typing[k],
+                    static_cast<long long>(matches[k]), ms, cpus[k].median(), faults[k].median(),
+                    target, verdict(ms, target, " ms").c_str());
     }
 }
 
