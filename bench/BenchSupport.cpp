@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSupport.h"
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -20,10 +21,20 @@ double millisecondsSince(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-double threadMilliseconds() {
+namespace {
+double cpuMilliseconds(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+} // namespace
+
+double threadMilliseconds() {
+    return cpuMilliseconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double processMilliseconds() {
+    return cpuMilliseconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 Options& Options::count(std::string name, int& value) {
@@ -119,6 +130,11 @@ long long statusKib(const char* field) {
 
 long long residentKib() {
     return statusKib("VmRSS:");
+}
+
+long long minorFaults() {
+    rusage usage{};
+    return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt : -1;
 }
 
 long long peakResidentKib() {

@@ -17,6 +17,8 @@ double secondsSince(Clock::time_point since);
 double millisecondsSince(Clock::time_point since);
 // Processor time of the calling thread, which waiting for a busy machine leaves out.
 double threadMilliseconds();
+// The same for every thread of the process, for work split across threads.
+double processMilliseconds();
 
 // "PROGRAM ROOT [--name N | --name TEXT | --name]...": the options a program declares,
 // each bound to the variable that holds its default.
@@ -65,5 +67,8 @@ void printLoad();
 // Resident size (VmRSS) and its peak so far (VmHWM) in KiB; -1 when /proc is unreadable.
 long long residentKib();
 long long peakResidentKib();
+// Page faults of the whole process so far that needed no disk read: on a virtual machine
+// each fresh page can cost more than the work that touches it.
+long long minorFaults();
 
 } // namespace vesko::bench

@@ -21,7 +21,9 @@
 #                              generator's plan in memory (no files: 10 million would need
 #                              more free inodes than most machines have): build peak against
 #                              the archive, what each column costs an entry, the load from
-#                              the archive, resident memory and every keystroke of "report"
+#                              the archive (private copy and mapped), resident memory and
+#                              every keystroke of "report", each target with its figure and
+#                              "met" or how far short
 #
 # Environment:
 #   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000); every benchmark uses it
@@ -332,7 +334,7 @@ bench_sizes() {
 }
 
 usage() {
-    sed -n '2,38p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,42p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 

@@ -104,8 +104,13 @@ public:
         return i < m ? mapped_[i] : extra_->data()[i - m];
     }
 
-    // Only for indexes at or above mappedCount: the mapped run is never written.
-    void set(std::size_t i, T value) { writableExtra().mutableData()[i - mapped_.size()] = value; }
+    // The mapped run is never written: the first write below mappedCount moves the whole
+    // column into memory of its own, so a loaded index pays for the copy only when an update
+    // reaches that column, and other copies keep reading the mapping.
+    void set(std::size_t i, T value) {
+        if (i < mapped_.size()) ownMapped();
+        writableExtra().mutableData()[i - mapped_.size()] = value;
+    }
 
     void append(T element) { append(&element, 1); }
     void append(const T* elements, std::size_t n) {
@@ -149,6 +154,15 @@ public:
     }
 
 private:
+    void ownMapped() {
+        auto all = std::make_shared<Storage>();
+        all->reserve(count());
+        all->append(mapped_.data(), mapped_.size());
+        if (const std::size_t n = extraCount()) all->append(extra_->data(), n);
+        mapped_ = {};
+        extra_ = std::move(all);
+    }
+
     Storage& writableExtra() {
         if (!extra_) {
             extra_ = std::make_shared<Storage>();

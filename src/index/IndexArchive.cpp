@@ -256,12 +256,6 @@ private:
     bool failed_ = false;
 };
 
-template <class T> Column<T> owned(std::span<const T> run) {
-    Column<T> column;
-    column.append(run);
-    return column;
-}
-
 std::optional<std::map<std::uint32_t, std::string>> readRoots(Reader& reader) {
     std::map<std::uint32_t, std::string> roots;
     const std::uint32_t count = reader.value<std::uint32_t>();
@@ -318,23 +312,20 @@ bool readBlockFilter(Reader& reader, const NameCounts& counts, const MappedArchi
     return true;
 }
 
-// The nine file-index blocks: the entries' name and directory columns stay mapped; the
-// folders' columns and those the updater rewrites in place are copied unless the index is
-// only searched.
-FileIndex readColumns(Reader& reader, Use use) {
-    auto entryColumn = [&]<class T>(std::span<const T> run) {
-        return use == Use::searchOnly ? Column<T>(run) : owned(run);
-    };
+// The nine file-index blocks, read in place: a process that keeps its index reads them from
+// its private copy of the file, and a column the updater rewrites moves into memory of its own
+// on the first write (Column::set), away from the start.
+FileIndex readColumns(Reader& reader) {
     FileIndex index;
-    index.dirParent = entryColumn(reader.block<std::uint32_t>());
-    index.dirName = entryColumn(reader.block<std::uint32_t>());
+    index.dirParent = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.dirName = Column<std::uint32_t>(reader.block<std::uint32_t>());
     index.entryName = Column<std::uint32_t>(reader.block<std::uint32_t>());
     index.entryDir = Column<std::uint32_t>(reader.block<std::uint32_t>());
-    index.entryFlags = entryColumn(reader.block<std::uint8_t>());
-    index.entrySize = entryColumn(reader.block<std::uint32_t>());
-    index.entryModified = entryColumn(reader.block<std::uint32_t>());
-    index.entryCreated = entryColumn(reader.block<std::uint32_t>());
-    index.entryAccessed = entryColumn(reader.block<std::uint32_t>());
+    index.entryFlags = Column<std::uint8_t>(reader.block<std::uint8_t>());
+    index.entrySize = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.entryModified = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.entryCreated = Column<std::uint32_t>(reader.block<std::uint32_t>());
+    index.entryAccessed = Column<std::uint32_t>(reader.block<std::uint32_t>());
     return index;
 }
 
@@ -386,9 +377,7 @@ bool isSound(const FileIndex& index, const NameCounts& names) {
     if (!allBelow(index.dirParent, directories) || !allBelow(index.entryDir, directories) ||
         !allNamed(index.dirName, names) || !allNamed(index.entryName, names))
         return false;
-    // Loaded whole, the column is either all mapped or all copied.
-    const std::uint32_t* parent =
-        index.dirParent.mappedCount() ? index.dirParent.mappedBase() : index.dirParent.extraBase();
+    const std::uint32_t* parent = index.dirParent.mappedBase(); // loaded whole, in place
     for (const auto& [id, path] : index.rootPaths)
         if (id >= directories || parent[id] != id) return false;
     return parentsComeFirst(parent, directories);
@@ -451,7 +440,7 @@ std::optional<Loaded> parse(const std::uint8_t* base, std::uint64_t size, std::u
     NameCounts counts{};
     auto shards = readShards(reader, counts, trusted);
     if (!shards) return std::nullopt;
-    loaded.index = readColumns(reader, use);
+    loaded.index = readColumns(reader);
     loaded.index.rootPaths = std::move(*roots);
     std::optional<NameBlockFilter> filter;
     if (reader.failed() ||

@@ -61,10 +61,11 @@ std::optional<std::string> save(const FileIndex& index, const NameTable& names,
 
 // What the caller does with a loaded index.
 // `updatable`: the process keeps the index (the window, for days) and updates it. The file
-// is read into private memory, so another program truncating or rewriting it later cannot
-// harm the process, and the checksum is verified before anything is used.
+// is read once into private memory, so another program truncating or rewriting it later
+// cannot harm the process, and the checksum is verified before anything is used. The columns
+// read that copy in place; a column moves into memory of its own when first written.
 // `searchOnly`: the process searches and exits. The file is mapped and used in place,
-// copying nothing; appending still works but `Column::set` on a mapped element does not.
+// copying nothing.
 // Such a process must expect SIGBUS if the file is truncated under it (ArchiveFaultGuard).
 enum class Use { updatable, searchOnly };
 

@@ -326,6 +326,132 @@ void findInShard(const NameTable::Shard& shard, std::uint32_t shardNumber, const
     }
 }
 
+#if defined(__x86_64__)
+// Where a shard's names follow one another in memory, each matching name found in one pass
+// over the bytes: the places where the needle's probe bytes all agree, 64 at a time as one
+// mask, swept alongside the names' starts in order. A common needle ("r", "re": half the
+// names of a home folder) costs one test per candidate place instead of a new search
+// started after every matching name, and a rare one costs the pass alone. The gallop over
+// the starts keeps names without a candidate unread. Same order and reading discipline as
+// findInSpanThrough, for names held in memory (no block filter, no file to read through).
+class NameSweep {
+public:
+    NameSweep(std::string_view needle, Probes probes) : needle_(needle), probes_(probes) {}
+
+    template <class Visit>
+    __attribute__((target("avx2"))) void shard(const NameTable::Shard& shard,
+                                               std::uint32_t shardNumber, Visit& visit) const {
+        const std::uint32_t count = shard.nameCount();
+        if (count == 0) return;
+        shard.starts().withBases([&](const std::uint32_t* startsMapped,
+                                     std::size_t startsMappedCount,
+                                     const std::uint32_t* startsExtra) {
+            auto startOf = [&](std::uint32_t p) {
+                return p < startsMappedCount ? startsMapped[p] : startsExtra[p - startsMappedCount];
+            };
+            shard.bytes().withBases([&](const std::uint8_t* bytesMapped,
+                                        std::size_t bytesMappedCount,
+                                        const std::uint8_t* bytesExtra) {
+                const auto mappedEnd = static_cast<std::uint32_t>(bytesMappedCount);
+                const std::uint32_t begin = startOf(0), end = startOf(count);
+                Cursor<decltype(startOf)> names{startOf, 0, startOf(1), count, shardNumber};
+                // Names never straddle the two runs, so each is swept as its own text.
+                if (begin < mappedEnd)
+                    run(bytesMapped, 0, begin, std::min(end, mappedEnd), names, visit);
+                if (end > mappedEnd)
+                    run(bytesExtra, mappedEnd, std::max(begin, mappedEnd), end, names, visit);
+            });
+        });
+    }
+
+private:
+    // The name that holds the place looked at last: [start of p, end).
+    template <class StartOf> struct Cursor {
+        StartOf& startOf;
+        std::uint32_t p, end, last, shardNumber;
+
+        // Moves to the name that holds `place`, galloping over the names before it.
+        void holdPlace(std::uint32_t place) {
+            // Candidates of a common needle mostly lie in the next name or the one after.
+            for (int near = 0; near < 4; ++near) {
+                if (end > place) return;
+                end = startOf(++p + 1);
+            }
+            if (end > place) return;
+            std::uint32_t low = p + 1, step = 1; // startOf(low) <= place
+            for (;;) {
+                const std::uint32_t probe = std::min(last, low + step);
+                if (startOf(probe) > place) {
+                    std::uint32_t high = probe;
+                    while (high - low > 1) {
+                        const std::uint32_t middle = low + (high - low) / 2;
+                        (startOf(middle) > place ? high : low) = middle;
+                    }
+                    p = low;
+                    end = startOf(high);
+                    return;
+                }
+                low = probe;
+                step *= 2;
+            }
+        }
+    };
+
+    // The bytes [from, limit) of the run that holds bytes from `runStart` on.
+    template <class Names, class Visit>
+    __attribute__((target("avx2"))) void run(const std::uint8_t* text, std::uint32_t runStart,
+                                             std::uint32_t from, std::uint32_t limit, Names& names,
+                                             Visit& visit) const {
+        const auto n = static_cast<std::uint32_t>(needle_.size());
+        if (limit - from < n) return;
+        // The place after the last one tested: past the name just found, else the next byte.
+        auto test = [&](std::uint32_t place) -> std::uint32_t {
+            names.holdPlace(place);
+            if (place + n > names.end || !holdsNeedleAt(text + (place - runStart)))
+                return place + 1;
+            const std::uint32_t start = names.startOf(names.p);
+            visit(names.shardNumber | (names.p << 5), text + (start - runStart),
+                  std::size_t{names.end - start});
+            return names.end;
+        };
+        std::uint32_t after = from; // where the places not yet tested begin
+        const __m256i first = _mm256_set1_epi8(needle_[probes_.first]);
+        const __m256i second = _mm256_set1_epi8(needle_[probes_.second]);
+        const __m256i third = _mm256_set1_epi8(needle_[probes_.third]);
+        std::uint32_t block = from;
+        // Every place of the block and the needle after it lie within the run.
+        for (; limit - block >= 64 + n - 1; block += 64) {
+            const std::uint8_t* at = text + (block - runStart);
+            const __m256i low = probeBlock(at, probes_, first, second, third);
+            const __m256i high = probeBlock(at + 32, probes_, first, second, third);
+            std::uint64_t mask =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(low)) |
+                std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+            // The name found last may reach into this block, or past it.
+            auto dropBeforeAfter = [&] {
+                if (after > block)
+                    mask = after - block >= 64 ? 0 : mask & (~std::uint64_t{0} << (after - block));
+            };
+            for (dropBeforeAfter(); mask != 0; dropBeforeAfter())
+                after = test(block + std::countr_zero(mask));
+        }
+        const auto key = static_cast<std::uint8_t>(needle_[probes_.first]);
+        for (std::uint32_t place = std::max(block, after); place <= limit - n;)
+            place = text[place - runStart + probes_.first] == key ? test(place) : place + 1;
+    }
+
+    // A typed needle is short: a call to memcmp would cost more than the comparison.
+    bool holdsNeedleAt(const std::uint8_t* place) const {
+        for (std::size_t i = 0; i < needle_.size(); ++i)
+            if (place[i] != static_cast<std::uint8_t>(needle_[i])) return false;
+        return true;
+    }
+
+    std::string_view needle_;
+    Probes probes_;
+};
+#endif
+
 // Below this many names a second thread costs more than it saves.
 constexpr std::size_t splitFromNames = 1 << 17;
 
@@ -343,11 +469,27 @@ std::vector<std::uint32_t> inHalves(std::size_t count, bool split, Work&& work) 
     return first;
 }
 
-bool worthSplitting(const NameTable& names) {
+std::size_t publishedNames(const NameTable& names) {
     std::size_t total = 0;
     for (std::size_t s = 0; s < names.shardsCount(); ++s)
         total += names.shard(s).nameCount();
-    return total >= splitFromNames;
+    return total;
+}
+
+bool worthSplitting(const NameTable& names) {
+    return publishedNames(names) >= splitFromNames;
+}
+
+// Whether findAll sweeps the names (NameSweep) rather than searching them one occurrence at
+// a time.
+bool sweeps(const NameTable& names, bool filtered) {
+#if defined(__x86_64__)
+    return !filtered && hasWideVectors() &&
+           (!names.archive() || names.archive()->fileDescriptor() < 0);
+#else
+    (void)names, (void)filtered;
+    return false;
+#endif
 }
 
 // Every name that eachInShard(shard, number, visit) visits and that passes test(bytes,
@@ -393,6 +535,14 @@ std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view need
                                               needle.size(), visit);
                               });
     };
+#if defined(__x86_64__)
+    if (sweeps(names, blocks.has_value())) {
+        const NameSweep sweep(needle, needle.size() == 1 ? Probes{0, 0, 0} : probesOf(needle));
+        return collectByShard(
+            names, test, parallel,
+            [&](const auto& shard, std::uint32_t n, auto& visit) { sweep.shard(shard, n, visit); });
+    }
+#endif
     // One search loop per way of finding, so that neither pays for the other per name.
     const std::size_t key = rarestByte(needle);
     if (needle.size() >= 2 &&
@@ -677,7 +827,14 @@ std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTabl
     auto test = [bytes, length](const std::uint8_t* name, std::size_t nameLength) {
         return containsSubstring(name, nameLength, bytes, length);
     };
-    if (extends(needle, previous)) return scanSome(names, previous->names, test);
+    // Testing the earlier matches one by one costs about ten times a sweep's share per name:
+    // while they are many (the second or third key of a common word), sweeping them all anew
+    // is cheaper.
+    constexpr std::size_t sweepsPerTest = 10;
+    if (extends(needle, previous) &&
+        (previous->names.size() * sweepsPerTest < publishedNames(names) ||
+         !sweeps(names, names.blockFilter() != nullptr)))
+        return scanSome(names, previous->names, test);
     return findAll(names, needle, [](const std::uint8_t*, std::size_t) { return true; });
 }
 

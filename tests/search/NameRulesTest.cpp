@@ -38,7 +38,10 @@ struct Table {
 };
 
 TEST(NameRulesTest, NarrowingUsesPreviousOnlyForStrictExtensions) {
-    Table t({"rep", "report", "prepare", "red", "pre"});
+    std::vector<std::string> given{"rep", "report", "prepare", "red", "pre"};
+    for (int i = 0; i < 40; ++i)
+        given.push_back("x" + std::to_string(i));
+    Table t(given);
     // A deliberately incomplete previous list shows which searches consulted it.
     const std::uint32_t report = t.names.intern("report");
     const Narrowing previous{"re", {report}};

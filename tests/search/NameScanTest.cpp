@@ -61,9 +61,28 @@ TEST(NameScan, WholeTextSearchEqualsPerNameTest) {
     NameTable builtOnly;
     for (const auto& name : randomNames(random, 2000))
         builtOnly.intern(name);
+    // Names longer than the 64 bytes compared at once, holding a needle many times over.
+    for (int i = 0; i < 40; ++i) {
+        std::string name;
+        for (const auto& part : randomNames(random, 30))
+            name += part + "ab";
+        builtOnly.intern(name);
+    }
 
-    const char* needles[] = {"a",   "\xC3\xA9",         "ab",    "ba", "a.",          " c",
-                             "abc", "\xC3\xA9\xC3\xA9", "c.a b", "zz", "aaaaaaaaaaaa"};
+    const std::string longNeedle = "ab" + std::string(68, 'a');
+    const char* needles[] = {"a",
+                             "\xC3\xA9",
+                             "ab",
+                             "ba",
+                             "a.",
+                             " c",
+                             "abc",
+                             "c.a b",
+                             "zz",
+                             "aaaaaaaaaaaa",
+                             "bab",
+                             "\xC3\xA9\xC3\xA9",
+                             longNeedle.c_str()};
     const char* expressions[] = {"ab c", "ab|ca", "ab !c", "<a|b> \"c.\"", "!a"};
     const char* patterns[] = {"ab+c", "^c.*a$", "b\\.a", "[ab]c"};
     for (const NameTable* table : {mixed.get(), &builtOnly}) {
