@@ -185,6 +185,14 @@ shoot_variant() {
     keys "$main" key ctrl+a type "reprot"
     shoot "$main" main-near-matches
 
+    # Search Here from a file manager: a second start hands the folder to this window.
+    env HOME="$tree" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$work/cache" \
+        XDG_RUNTIME_DIR="$home/run" XDG_DATA_HOME="$home/data" QT_QPA_PLATFORM=xcb \
+        WAYLAND_DISPLAY= "$vesko" --search-in "$tree/Projects" >>"$work/vesko-$variant.log" 2>&1
+    keys "$main" key ctrl+f ctrl+a type report
+    shoot "$main" main-search-here
+    keys "$main" key ctrl+a BackSpace BackSpace
+
     keys "$main" key ctrl+alt+s
     keys "$main" key ctrl+f ctrl+a type report
     shoot "$main" main-sidebar

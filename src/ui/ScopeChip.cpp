@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
+#include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -35,7 +36,10 @@ ScopeChip::ScopeChip(SearchScope& scope, Preferences& preferences, QWidget* pare
     cancel_->setObjectName("scopeCancel");
     add_->setObjectName("scopeAdd");
     clear_->setObjectName("scopeClear");
-    clear_->setIcon(QIcon::fromTheme("edit-clear"));
+    // Themes without edit-clear (Adwaita on a bare window manager) get the style's own, the
+    // same cross the search field's clear button shows.
+    clear_->setIcon(
+        QIcon::fromTheme("edit-clear", style()->standardIcon(QStyle::SP_LineEditClearButton)));
     clear_->setAutoRaise(true);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 2, 4, 2);
@@ -45,6 +49,8 @@ ScopeChip::ScopeChip(SearchScope& scope, Preferences& preferences, QWidget* pare
     layout->addWidget(cancel_);
     layout->addWidget(add_);
     layout->addWidget(clear_);
+    // The path grows only up to its whole text, so the buttons stay beside it.
+    layout->addStretch(1);
     connect(cancel_, &QToolButton::clicked, &scope_, &SearchScope::clear);
     connect(clear_, &QToolButton::clicked, &scope_, &SearchScope::clear);
     connect(add_, &QToolButton::clicked, &scope_, &SearchScope::addToRoots);
@@ -98,14 +104,13 @@ void ScopeChip::follow() {
     clear_->setText(tr("Search Everywhere"));
     clear_->setToolTip(tr("Search Everywhere (Backspace in the empty search field)"));
     clear_->setAccessibleName(clear_->text());
-    if (clear_->icon().isNull())
-        clear_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    else
-        clear_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    clear_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setAccessibleName(tr("Searching in %1").arg(path_->toolTip()));
 }
 
 void ScopeChip::showPath() {
+    path_->setMaximumWidth(
+        std::max(path_->minimumWidth(), path_->fontMetrics().horizontalAdvance(pathText_) + 8));
     path_->setText(ElidedText::path(pathText_, path_->fontMetrics(), path_->contentsRect().width(),
                                     DisplayText::pathSeparator(preferences_.pathBarStyle())));
 }
