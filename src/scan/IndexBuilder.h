@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
 // stack of folders, list each with one bulk call per buffer, intern names into the shared
-// NameTable, keep entries in private blocks and merge them once at the end, giving each
-// block back as it is copied, so that a build peaks near the size of what it builds.
+// NameTable, keep entries in blocks of their own and merge them once at the end, giving each
+// block back as it is copied, so that a build peaks near the size of what it builds. While
+// it runs it can hand out copies of what has been read so far (Publication).
 #pragma once
 
 #include "index/FileIndex.h"
@@ -10,7 +11,9 @@
 #include "scan/Roots.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +83,22 @@ struct Limits {
 
 inline constexpr char cancelledText[] = "cancelled";
 
+// The entries read so far while a build runs, with the folders and names they refer to, in
+// storage of their own: nothing a reader of it holds is written by the scan again.
+struct Partial {
+    FileIndex index;
+    SharedNameTable names;
+};
+
+// Partial indexes handed out while the scan runs, for a window that answers before the scan
+// ends. `publish` is called on a worker thread, one call at a time, at most once per
+// `interval` (longer when copying takes long) and only when more was read since the last
+// call; that worker lists nothing meanwhile. Each call costs a copy of what was read so far.
+struct Publication {
+    std::chrono::milliseconds interval{250};
+    std::function<void(Partial)> publish;
+};
+
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
 // Unreadable folders are counted in `deniedDirectories` and never stop the build. What
 // does stop it: a folder count past `limits.maxDirectories`, a name-table shard with no
@@ -91,6 +110,7 @@ inline constexpr char cancelledText[] = "cancelled";
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders = {});
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
-             const std::vector<std::string>& excludedFolders, const Limits& limits);
+             const std::vector<std::string>& excludedFolders, const Limits& limits,
+             const Publication* publication = nullptr);
 
 } // namespace vesko::IndexBuilder
