@@ -4,6 +4,8 @@
 #include "scan/DirectoryScanner.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <atomic>
@@ -491,6 +493,20 @@ std::vector<std::string> defaultRoots() {
 int defaultWorkers() {
     const unsigned processors = std::thread::hardware_concurrency();
     return static_cast<int>(std::clamp(processors, 2u, 8u));
+}
+
+std::int64_t expectedEntries(const std::vector<std::string>& roots, std::int64_t cap) {
+    std::vector<dev_t> counted;
+    std::int64_t total = 0;
+    for (const std::string& root : normalize(roots)) {
+        struct stat info {};
+        struct statvfs fs {};
+        if (::stat(root.c_str(), &info) != 0 || ::statvfs(root.c_str(), &fs) != 0) continue;
+        if (std::find(counted.begin(), counted.end(), info.st_dev) != counted.end()) continue;
+        counted.push_back(info.st_dev);
+        if (fs.f_files > fs.f_ffree) total += static_cast<std::int64_t>(fs.f_files - fs.f_ffree);
+    }
+    return std::min(total, cap);
 }
 
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,

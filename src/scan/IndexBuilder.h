@@ -65,6 +65,12 @@ std::vector<std::string> defaultRoots();
 // Active processors, at least 2 and at most 8.
 int defaultWorkers();
 
+// About how many entries a build of the roots will find, for telling its progress before
+// it ends: the used inodes (statvfs f_files - f_ffree) of each file system a root lies on,
+// each file system counted once. A file system holds more than the roots inside it, so this
+// guesses high; never above `cap`. 0 when no file system tells (btrfs keeps no count).
+std::int64_t expectedEntries(const std::vector<std::string>& roots, std::int64_t cap = 100'000'000);
+
 // Directory ids are 32-bit and the count must fit in 32 bits as well.
 inline constexpr std::uint64_t maxDirectories = 0xFFFFFFFFull;
 

@@ -129,6 +129,23 @@ TEST(IndexBuilderTest, PartialIndexesAreSoundGrowingPartsOfTheWhole) {
     }
 }
 
+// The "of about N" of a first scan: at least what the tree holds, one file system counted
+// once however many roots lie on it, never above the cap, nothing from a missing root.
+TEST(IndexBuilderTest, ExpectedEntriesCountEachFileSystemOnce) {
+    test::TempTree tree;
+    for (int f = 0; f < 50; ++f)
+        tree.file("a/f" + std::to_string(f));
+    tree.dir("b");
+    const Result built = buildOf({tree.root()}, 2);
+    const std::int64_t one = IndexBuilder::expectedEntries({tree.path("a")});
+    if (one == 0) GTEST_SKIP() << "this file system keeps no inode count";
+    EXPECT_GE(one, built.index.count());
+    // Other programs create and remove files meanwhile, so only roughly equal.
+    EXPECT_LT(IndexBuilder::expectedEntries({tree.path("a"), tree.path("b")}), one + one / 2);
+    EXPECT_EQ(IndexBuilder::expectedEntries({tree.path("a")}, 10), 10);
+    EXPECT_EQ(IndexBuilder::expectedEntries({tree.path("missing")}), 0);
+}
+
 TEST(IndexBuilderTest, EmptyAndMissingRootsKeepTheirDirectory) {
     test::TempTree tree;
     for (const bool exists : {true, false}) {
