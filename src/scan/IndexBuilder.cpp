@@ -280,7 +280,8 @@ public:
     Publisher(const Publication& publication, Accumulator& accumulator, WorkStack& stack,
               NameTable& names, const std::vector<std::string>& roots)
         : publication_(publication), accumulator_(accumulator), stack_(stack), names_(names),
-          roots_(roots), due_(ticks(Clock::now() + publication.interval)) {}
+          roots_(roots), due_(ticks(Clock::now() + publication.interval)),
+          wait_(publication.interval) {}
 
     void publishIfDue() {
         if (ticks(Clock::now()) < due_.load(std::memory_order_relaxed)) return;
@@ -298,9 +299,12 @@ public:
             cost = Clock::now() - start;
             publication_.publish(std::move(partial));
         }
-        // Copying grows with the tree; past a point the interval grows with it, so that
-        // copies never take more than a small share of the scan.
-        due_.store(ticks(Clock::now() + std::max<Clock::duration>(publication_.interval, 8 * cost)),
+        // Copying, and searching each copy, grows with the tree: the waits double, so that a
+        // long scan makes a few copies rather than one every interval, and each wait is long
+        // beside the copy it follows.
+        wait_ = std::min<Clock::duration>(
+            2 * wait_, std::max<Clock::duration>(publication_.longest, publication_.interval));
+        due_.store(ticks(Clock::now() + std::max<Clock::duration>(wait_, 10 * cost)),
                    std::memory_order_relaxed);
     }
 
@@ -332,6 +336,7 @@ private:
     const std::vector<std::string>& roots_;
     std::mutex mutex_;
     std::atomic<std::int64_t> due_;
+    Clock::duration wait_;      // before the next copy, under mutex_
     std::size_t published_ = 0; // entries in the last copy handed out, under mutex_
 };
 
