@@ -52,6 +52,10 @@ bool isSeparator(unsigned char c) {
     }
 }
 
+template <class T> void appendAll(Column<T>& to, const Column<T>& from) {
+    from.forEachRegion([&](const T* p, std::size_t, std::size_t n) { to.append(p, n); });
+}
+
 template <class T> Column<T> concurrentCopy(const Column<T>& given) {
     auto column =
         Column<T>::concurrentlyRead(std::span<const T>(given.mappedBase(), given.mappedCount()));
@@ -96,6 +100,20 @@ void NameHashIndex::insertIfAbsent(std::uint64_t key, std::uint32_t id) {
     }
 }
 
+void NameHashIndex::clear() {
+    prefetchBase_.store(nullptr, std::memory_order_relaxed);
+    slots_ = std::vector<Slot>();
+    count_ = 0;
+    shift_ = 64;
+}
+
+void NameHashIndex::prefetch(std::uint64_t key) const {
+    const Slot* base = prefetchBase_.load(std::memory_order_relaxed);
+    if (!base) return;
+    const int shift = prefetchShift_.load(std::memory_order_relaxed);
+    __builtin_prefetch(base + ((key * 0x9E3779B97F4A7C15ull) >> shift));
+}
+
 void NameHashIndex::reserve(std::size_t n) {
     std::size_t capacity = 16;
     while (capacity < n * 2)
@@ -107,6 +125,8 @@ void NameHashIndex::rehash(std::size_t capacity) {
     std::vector<Slot> old(capacity, Slot{0, empty});
     old.swap(slots_);
     shift_ = 64 - std::countr_zero(capacity);
+    prefetchBase_.store(slots_.data(), std::memory_order_relaxed);
+    prefetchShift_.store(shift_, std::memory_order_relaxed);
     count_ = 0;
     for (const Slot& slot : old)
         if (slot.value != empty) insertIfAbsent(slot.key, slot.value);
@@ -155,6 +175,11 @@ NameTable::NameTable(const std::vector<RestoredShard>& restored, SharedMappedArc
 
 std::uint64_t NameTable::keyOf(std::string_view displayBytes) {
     return keyFromHash(fnv1a(displayBytes), displayBytes.size());
+}
+
+void NameTable::prefetch(const char* bytes, std::size_t length) const {
+    const std::uint64_t hash = fnv1a({bytes, length});
+    shards_[hash & 31]->index_.prefetch(keyFromHash(hash, length));
 }
 
 std::uint32_t NameTable::intern(const char* input, std::size_t length) {
@@ -249,6 +274,24 @@ int NameTable::compareFolded(std::uint32_t a, std::uint32_t b) const {
     return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
 }
 
+std::shared_ptr<NameTable> NameTable::snapshot() {
+    auto copy = std::make_shared<NameTable>(std::vector<RestoredShard>(shards_.size()));
+    for (std::size_t s = 0; s < shards_.size(); ++s) {
+        Shard& from = *shards_[s];
+        Shard& to = *copy->shards_[s];
+        std::lock_guard guard(from.lock_);
+        to.bytes_.reserveCapacity(from.bytes_.count());
+        to.starts_.reserveCapacity(from.starts_.count());
+        to.display_.reserveCapacity(from.display_.count());
+        to.displayStarts_.reserveCapacity(from.displayStarts_.count());
+        appendAll(to.bytes_, from.bytes_);
+        appendAll(to.starts_, from.starts_);
+        appendAll(to.display_, from.display_);
+        appendAll(to.displayStarts_, from.displayStarts_);
+    }
+    return copy;
+}
+
 void NameTable::rebuildIndexIfNeeded() {
     for (std::size_t s = 0; s < shards_.size(); ++s) {
         Shard& shard = *shards_[s];
@@ -265,7 +308,7 @@ void NameTable::rebuildIndexIfNeeded() {
 void NameTable::releaseIndex() {
     for (auto& shard : shards_) {
         std::lock_guard guard(shard->lock_);
-        shard->index_ = NameHashIndex();
+        shard->index_.clear();
     }
 }
 

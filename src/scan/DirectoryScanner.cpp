@@ -116,9 +116,11 @@ std::uint32_t secondsIf(const struct statx& sx, unsigned bit, const struct statx
     return (sx.stx_mask & bit) ? clampSeconds(t.tv_sec) : 0;
 }
 
-void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry) {
+void deliver(int dirFd, const struct dirent64& d, const EntryCallback& onEntry,
+             const NameHint& beforeStat) {
     const char* name = d.d_name;
     const std::size_t length = std::strlen(name);
+    if (beforeStat) beforeStat(name, length);
     struct statx sx;
     if (::statx(dirFd, name, statFlags, statMask, &sx) != 0) {
         if (errno == ENOENT) return; // removed since the listing
@@ -170,7 +172,7 @@ Outcome scan(const char* path, std::span<std::byte> buffer, std::int64_t& syscal
 }
 
 Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
-             EntryCallback onEntry) {
+             EntryCallback onEntry, NameHint beforeStat) {
     for (;;) {
         const long n = ::syscall(SYS_getdents64, directory, buffer.data(), buffer.size());
         ++syscalls;
@@ -182,7 +184,7 @@ Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
         for (long offset = 0; offset < n;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer.data() + offset);
             offset += d->d_reclen;
-            if (!isDotOrDotDot(d->d_name)) deliver(directory, *d, onEntry);
+            if (!isDotOrDotDot(d->d_name)) deliver(directory, *d, onEntry, beforeStat);
         }
     }
 }

@@ -49,6 +49,27 @@ private:
                   std::uint32_t, std::uint32_t);
 };
 
+// Told each name just before its statx, so that the caller can start fetching what it will
+// need for the entry while the kernel works. Empty by default; non-owning, as above.
+class NameHint {
+public:
+    NameHint() = default;
+    template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, NameHint>)
+        NameHint(F&& f) // NOLINT: implicit by design, like a function reference
+        : object_(const_cast<void*>(static_cast<const void*>(&f))),
+          call_([](void* o, const char* name, std::size_t length) {
+              (*static_cast<std::remove_reference_t<F>*>(o))(name, length);
+          }) {}
+
+    explicit operator bool() const { return call_ != nullptr; }
+    void operator()(const char* name, std::size_t length) const { call_(object_, name, length); }
+
+private:
+    void* object_ = nullptr;
+    void (*call_)(void*, const char*, std::size_t) = nullptr;
+};
+
 // An owned file descriptor, closed when it goes; -1 when nothing is open.
 using Descriptor = FileDescriptor;
 
@@ -78,7 +99,7 @@ Descriptor openDirectoryAt(int parent, const char* name);
 
 // Lists the open directory `directory` as `scan` below does once it has opened its path.
 Outcome scan(int directory, std::span<std::byte> buffer, std::int64_t& syscalls,
-             EntryCallback onEntry);
+             EntryCallback onEntry, NameHint beforeStat = {});
 
 // Lists the directory at path (absolute, or relative to the working directory; any length,
 // see `openDirectory`). Fails when it cannot be opened as a directory (missing, no

@@ -4,6 +4,8 @@
 #include "scan/DirectoryScanner.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <atomic>
@@ -126,6 +128,12 @@ public:
         return std::make_shared<const HeldFolder>(std::move(fd), held_);
     }
 
+    // A copy of the directory table as it stands, for a snapshot while the scan goes on.
+    std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>> directories() {
+        std::lock_guard lock(mutex_);
+        return {dirParent_, dirName_};
+    }
+
     // After the workers have returned.
     std::vector<std::uint32_t>& dirParent() { return dirParent_; }
     std::vector<std::uint32_t>& dirName() { return dirName_; }
@@ -173,7 +181,8 @@ private:
 
 // A run of one worker's entries in its own anonymous mapping, handed back to the kernel
 // as soon as the merge has copied it: the build never holds the entries twice over, as
-// heap blocks freed in the middle of an arena would.
+// heap blocks freed in the middle of an arena would. Entries below the published count are
+// written once and never again, so another thread may copy them while the worker goes on.
 class EntryBlock {
 public:
     static constexpr std::size_t capacity = std::size_t{1} << 16;
@@ -194,13 +203,15 @@ public:
     EntryBlock(const EntryBlock&) = delete;
     EntryBlock& operator=(const EntryBlock&) = delete;
 
-    bool isFull() const { return count_ == capacity; }
-    std::size_t count() const { return count_; }
+    // The writing worker's view.
+    bool isFull() const { return count_.load(std::memory_order_relaxed) == capacity; }
+    // Any thread's: entries below it are complete.
+    std::size_t published() const { return count_.load(std::memory_order_acquire); }
 
     void add(std::uint32_t name, std::uint32_t dir, EntryFlags flags, std::uint64_t size,
              std::uint32_t modified, std::uint32_t created, std::uint32_t accessed) {
         Columns& c = *columns_;
-        const std::size_t i = count_++;
+        const std::size_t i = count_.load(std::memory_order_relaxed);
         c.name[i] = name;
         c.dir[i] = dir;
         c.flags[i] = flags.rawValue;
@@ -208,49 +219,133 @@ public:
         c.modified[i] = modified;
         c.created[i] = created;
         c.accessed[i] = accessed;
+        count_.store(i + 1, std::memory_order_release);
     }
 
-    void appendTo(FileIndex& index) const {
+    // The first n entries; n at most `published()`.
+    void appendTo(FileIndex& index, std::size_t n) const {
         const Columns& c = *columns_;
-        index.entryName.append(c.name, count_);
-        index.entryDir.append(c.dir, count_);
-        index.entryFlags.append(c.flags, count_);
-        index.entrySize.append(c.size, count_);
-        index.entryModified.append(c.modified, count_);
-        index.entryCreated.append(c.created, count_);
-        index.entryAccessed.append(c.accessed, count_);
+        index.entryName.append(c.name, n);
+        index.entryDir.append(c.dir, n);
+        index.entryFlags.append(c.flags, n);
+        index.entrySize.append(c.size, n);
+        index.entryModified.append(c.modified, n);
+        index.entryCreated.append(c.created, n);
+        index.entryAccessed.append(c.accessed, n);
     }
 
 private:
     Columns* columns_ = nullptr;
-    std::size_t count_ = 0;
+    std::atomic<std::size_t> count_{0};
 };
 
 using EntryBlocks = std::vector<std::unique_ptr<EntryBlock>>;
 
-// Receives every worker's entries and counts, under one lock taken once per worker.
+// Every worker's entry blocks, in the order they were begun, and the workers' counts. The
+// lock is taken once per block begun, once per snapshot and once per worker at its end.
 struct Accumulator {
     std::mutex lock;
     EntryBlocks blocks;
     Report report;
 
-    void merge(EntryBlocks&& entries, std::int64_t denied, std::int64_t syscalls,
-               std::vector<UnreadableRoot>&& roots) {
+    EntryBlock* begin() {
+        auto block = std::make_unique<EntryBlock>();
         std::lock_guard guard(lock);
-        std::move(entries.begin(), entries.end(), std::back_inserter(blocks));
-        entries.clear();
+        blocks.push_back(std::move(block));
+        return blocks.back().get();
+    }
+
+    // Each block with its entries published now.
+    std::vector<std::pair<const EntryBlock*, std::size_t>> publishedBlocks() {
+        std::lock_guard guard(lock);
+        std::vector<std::pair<const EntryBlock*, std::size_t>> list;
+        list.reserve(blocks.size());
+        for (const auto& block : blocks)
+            list.emplace_back(block.get(), block->published());
+        return list;
+    }
+
+    void merge(std::int64_t denied, std::int64_t syscalls, std::vector<UnreadableRoot>&& roots) {
+        std::lock_guard guard(lock);
         report.deniedDirectories += denied;
         report.syscalls += syscalls;
         std::move(roots.begin(), roots.end(), std::back_inserter(report.unreadableRoots));
     }
 };
 
+// Copies what has been read so far and hands it out, at most once per interval. Workers
+// ask between folders; the first to find it due does it while the others go on listing.
+class Publisher {
+public:
+    Publisher(const Publication& publication, Accumulator& accumulator, WorkStack& stack,
+              NameTable& names, const std::vector<std::string>& roots)
+        : publication_(publication), accumulator_(accumulator), stack_(stack), names_(names),
+          roots_(roots), due_(ticks(Clock::now() + publication.interval)),
+          wait_(publication.interval) {}
+
+    void publishIfDue() {
+        if (ticks(Clock::now()) < due_.load(std::memory_order_relaxed)) return;
+        std::unique_lock busy(mutex_, std::try_to_lock);
+        if (!busy || ticks(Clock::now()) < due_.load(std::memory_order_relaxed)) return;
+        const auto start = Clock::now();
+        auto blocks = accumulator_.publishedBlocks();
+        std::size_t entries = 0;
+        for (const auto& [block, n] : blocks)
+            entries += n;
+        Clock::duration cost{};
+        if (entries != published_) {
+            published_ = entries;
+            Partial partial = snapshot(blocks, entries);
+            cost = Clock::now() - start;
+            publication_.publish(std::move(partial));
+        }
+        // Copying, and searching each copy, grows with the tree: the waits double, so that a
+        // long scan makes a few copies rather than one every interval, and each wait is long
+        // beside the copy it follows.
+        wait_ = std::min<Clock::duration>(
+            2 * wait_, std::max<Clock::duration>(publication_.longest, publication_.interval));
+        due_.store(ticks(Clock::now() + std::max<Clock::duration>(wait_, 10 * cost)),
+                   std::memory_order_relaxed);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static std::int64_t ticks(Clock::time_point t) { return t.time_since_epoch().count(); }
+
+    // Entries first, then the folders, then the names: each is read after what refers to it
+    // was written, so every id in the copy resolves within it.
+    Partial snapshot(const std::vector<std::pair<const EntryBlock*, std::size_t>>& blocks,
+                     std::size_t entries) {
+        Partial partial;
+        partial.index.reserveEntries(entries);
+        for (const auto& [block, n] : blocks)
+            block->appendTo(partial.index, n);
+        auto [parents, names] = stack_.directories();
+        partial.index.dirParent = Column<std::uint32_t>(parents);
+        partial.index.dirName = Column<std::uint32_t>(names);
+        for (std::size_t i = 0; i < roots_.size(); ++i)
+            partial.index.rootPaths[static_cast<std::uint32_t>(i)] = roots_[i];
+        partial.names = names_.snapshot();
+        return partial;
+    }
+
+    const Publication& publication_;
+    Accumulator& accumulator_;
+    WorkStack& stack_;
+    NameTable& names_;
+    const std::vector<std::string>& roots_;
+    std::mutex mutex_;
+    std::atomic<std::int64_t> due_;
+    Clock::duration wait_;      // before the next copy, under mutex_
+    std::size_t published_ = 0; // entries in the last copy handed out, under mutex_
+};
+
 class Worker {
 public:
     Worker(WorkStack& stack, Accumulator& accumulator, NameTable& names,
-           const ExcludedSet& excluded, const Limits& limits)
+           const ExcludedSet& excluded, const Limits& limits, Publisher* publisher)
         : stack_(stack), accumulator_(accumulator), names_(names), excluded_(excluded),
-          limits_(limits) {}
+          limits_(limits), publisher_(publisher) {}
 
     // Never throws: a failure stops the whole build through the stack.
     void run() noexcept {
@@ -272,6 +367,7 @@ private:
         auto directory = stack_.take();
         for (int listed = 1; directory; ++listed) {
             list(*directory);
+            if (publisher_) publisher_->publishIfDue();
             // Buffers the table outgrew stay for lock-free readers, and a table being
             // built has none; left alone they would double its footprint.
             if (listed % foldersPerRelease == 0) names_.releaseRetired();
@@ -281,8 +377,7 @@ private:
                 stack_.stop(cancelledText);
             directory = stack_.next(children_);
         }
-        if (stack_.error()) entries_.clear();
-        accumulator_.merge(std::move(entries_), denied_, syscalls_, std::move(unreadableRoots_));
+        accumulator_.merge(denied_, syscalls_, std::move(unreadableRoots_));
     }
 
     void list(Directory& directory) {
@@ -305,13 +400,15 @@ private:
                                  std::uint64_t size, std::uint32_t modified, std::uint32_t created,
                                  std::uint32_t accessed) {
             const std::uint32_t nameId = names_.intern(name, length);
-            if (entries_.empty() || entries_.back()->isFull())
-                entries_.push_back(std::make_unique<EntryBlock>());
-            entries_.back()->add(nameId, directory.id, flags, size, modified, created, accessed);
+            if (!block_ || block_->isFull()) block_ = accumulator_.begin();
+            block_->add(nameId, directory.id, flags, size, modified, created, accessed);
             if (flags.contains(EntryFlags::directory()))
                 addChild(directory, name, length, nameId, held);
         };
-        if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry) ==
+        const auto prefetch = [this](const char* name, std::size_t length) {
+            names_.prefetch(name, length);
+        };
+        if (DirectoryScanner::scan(dirFd, buffer_, syscalls_, onEntry, prefetch) ==
             DirectoryScanner::Outcome::failed) {
             if (directory.isRoot) unreadableRoots_.push_back({directory.path, errno});
             ++denied_;
@@ -338,8 +435,9 @@ private:
     NameTable& names_;
     const ExcludedSet& excluded_;
     const Limits& limits_;
+    Publisher* publisher_;
     std::span<std::byte> buffer_;
-    EntryBlocks entries_;
+    EntryBlock* block_ = nullptr;
     std::vector<Child> children_;
     std::int64_t denied_ = 0;
     std::int64_t syscalls_ = 0;
@@ -348,17 +446,17 @@ private:
 
 // Runs `workers` copies of the worker loop, one on the calling thread, and waits for all.
 void runWorkers(int workers, WorkStack& stack, Accumulator& accumulator, NameTable& names,
-                const ExcludedSet& excluded, const Limits& limits) {
+                const ExcludedSet& excluded, const Limits& limits, Publisher* publisher) {
     std::vector<std::jthread> threads;
     try {
         threads.reserve(static_cast<std::size_t>(workers - 1));
         for (int i = 1; i < workers; ++i)
             threads.emplace_back(
-                [&] { Worker(stack, accumulator, names, excluded, limits).run(); });
+                [&] { Worker(stack, accumulator, names, excluded, limits, publisher).run(); });
     } catch (const std::system_error&) {
         // Fewer threads than asked: the ones started, and this one, still finish the scan.
     }
-    Worker(stack, accumulator, names, excluded, limits).run();
+    Worker(stack, accumulator, names, excluded, limits, publisher).run();
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -380,11 +478,11 @@ Result failed(Result result, std::string reason, std::chrono::steady_clock::time
 FileIndex mergeBlocks(EntryBlocks& blocks) {
     std::size_t n = 0;
     for (const auto& block : blocks)
-        n += block->count();
+        n += block->published();
     FileIndex index;
     index.reserveEntries(n);
     for (auto& block : blocks) {
-        block->appendTo(index);
+        block->appendTo(index, block->published());
         block.reset();
     }
     blocks.clear();
@@ -402,13 +500,28 @@ int defaultWorkers() {
     return static_cast<int>(std::clamp(processors, 2u, 8u));
 }
 
+std::int64_t expectedEntries(const std::vector<std::string>& roots, std::int64_t cap) {
+    std::vector<dev_t> counted;
+    std::int64_t total = 0;
+    for (const std::string& root : normalize(roots)) {
+        struct stat info {};
+        struct statvfs fs {};
+        if (::stat(root.c_str(), &info) != 0 || ::statvfs(root.c_str(), &fs) != 0) continue;
+        if (std::find(counted.begin(), counted.end(), info.st_dev) != counted.end()) continue;
+        counted.push_back(info.st_dev);
+        if (fs.f_files > fs.f_ffree) total += static_cast<std::int64_t>(fs.f_files - fs.f_ffree);
+    }
+    return std::min(total, cap);
+}
+
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders) {
     return build(roots, workers, std::move(names), excludedFolders, Limits{});
 }
 
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
-             const std::vector<std::string>& excludedFolders, const Limits& limits) {
+             const std::vector<std::string>& excludedFolders, const Limits& limits,
+             const Publication* publication) {
     const auto start = std::chrono::steady_clock::now();
     Result result;
     result.names = names ? std::move(names) : std::make_shared<NameTable>();
@@ -428,7 +541,11 @@ Result build(const std::vector<std::string>& roots, int workers, SharedNameTable
     } catch (const std::bad_alloc&) {
         return failed(std::move(result), "out of memory before scanning", start);
     }
-    runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet, limits);
+    std::optional<Publisher> publisher;
+    if (publication && publication->publish)
+        publisher.emplace(*publication, accumulator, stack, table, normalized);
+    runWorkers(std::max(workers, 1), stack, accumulator, table, excludedSet, limits,
+               publisher ? &*publisher : nullptr);
     result.report = accumulator.report;
     auto& unreadable = result.report.unreadableRoots;
     std::sort(unreadable.begin(), unreadable.end(), [&](const auto& a, const auto& b) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
 // stack of folders, list each with one bulk call per buffer, intern names into the shared
-// NameTable, keep entries in private blocks and merge them once at the end, giving each
-// block back as it is copied, so that a build peaks near the size of what it builds.
+// NameTable, keep entries in blocks of their own and merge them once at the end, giving each
+// block back as it is copied, so that a build peaks near the size of what it builds. While
+// it runs it can hand out copies of what has been read so far (Publication).
 #pragma once
 
 #include "index/FileIndex.h"
@@ -10,7 +11,9 @@
 #include "scan/Roots.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +65,12 @@ std::vector<std::string> defaultRoots();
 // Active processors, at least 2 and at most 8.
 int defaultWorkers();
 
+// About how many entries a build of the roots will find, for telling its progress before
+// it ends: the used inodes (statvfs f_files - f_ffree) of each file system a root lies on,
+// each file system counted once. A file system holds more than the roots inside it, so this
+// guesses high; never above `cap`. 0 when no file system tells (btrfs keeps no count).
+std::int64_t expectedEntries(const std::vector<std::string>& roots, std::int64_t cap = 100'000'000);
+
 // Directory ids are 32-bit and the count must fit in 32 bits as well.
 inline constexpr std::uint64_t maxDirectories = 0xFFFFFFFFull;
 
@@ -80,6 +89,24 @@ struct Limits {
 
 inline constexpr char cancelledText[] = "cancelled";
 
+// The entries read so far while a build runs, with the folders and names they refer to, in
+// storage of their own: nothing a reader of it holds is written by the scan again.
+struct Partial {
+    FileIndex index;
+    SharedNameTable names;
+};
+
+// Partial indexes handed out while the scan runs, for a window that answers before the scan
+// ends. `publish` is called on a worker thread, one call at a time, only when more was read
+// since the last call; that worker lists nothing meanwhile. The first call comes `interval`
+// after the start, each later one twice the wait before it after the last, up to `longest`
+// (and ten times as long as the last copy took): each call costs a copy of what was read.
+struct Publication {
+    std::chrono::milliseconds interval{250};
+    std::chrono::milliseconds longest{2000};
+    std::function<void(Partial)> publish;
+};
+
 // `excludedFolders` is the user's list; the fixed and per-root exclusions are added.
 // Unreadable folders are counted in `deniedDirectories` and never stop the build. What
 // does stop it: a folder count past `limits.maxDirectories`, a name-table shard with no
@@ -91,6 +118,7 @@ inline constexpr char cancelledText[] = "cancelled";
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
              const std::vector<std::string>& excludedFolders = {});
 Result build(const std::vector<std::string>& roots, int workers, SharedNameTable names,
-             const std::vector<std::string>& excludedFolders, const Limits& limits);
+             const std::vector<std::string>& excludedFolders, const Limits& limits,
+             const Publication* publication = nullptr);
 
 } // namespace vesko::IndexBuilder

@@ -91,9 +91,20 @@ void AppDelegate::launch() {
             &AppDelegate::languageChanged);
     connect(&store_->actions(), &FileActionCenter::hideRequested, this, &AppDelegate::hideApp);
     connect(&store_->session(), &SearchSession::rowsChanged, this, [this] {
-        // Clearing the rows at start is no search; the first query's rows are.
+        // Clearing the rows at start is no search; the first query's rows are, also when
+        // they come from the part of a first scan read so far.
         if (!store_->session().query().isEmpty()) StartupTrace::mark("first search ready");
     });
+    connect(&store_->lifecycle(), &IndexLifecycle::indexReplaced, this,
+            [this](IndexLifecycle::Change change) {
+                // With nothing typed, the first part of a first scan makes the window
+                // searchable (a whole index counts once the window shows, below).
+                if (change == IndexLifecycle::Change::partial &&
+                    store_->session().query().isEmpty())
+                    StartupTrace::mark("first search ready");
+            });
+    connect(&store_->lifecycle(), &IndexLifecycle::buildInstalled, this,
+            [] { StartupTrace::mark("first scan installed"); });
     // The tray asks the session bus, which may be slow; the window comes first.
     QTimer::singleShot(0, this, [this] { setMenuBarIcon(store_->preferences().showInMenuBar()); });
     registerHotKey(preferences.hotKey());

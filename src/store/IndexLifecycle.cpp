@@ -37,6 +37,7 @@
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
+#include <mutex>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -49,6 +50,8 @@ namespace {
 
 constexpr std::int64_t largeRescan = 1000;   // folders
 constexpr std::int64_t largeChange = 10'000; // entries added and removed
+// The entry count of the last index built or loaded: the best guess of the next first scan.
+constexpr char entriesKey[] = "indexEntries";
 
 double residentMebibytes() {
     std::ifstream status("/proc/self/status");
@@ -120,8 +123,17 @@ struct IndexLifecycle::Engine {
     std::vector<Volume> mountedVolumes;
 };
 
+// The latest part of a first scan, waiting for the main thread. A newer part replaces one
+// not yet taken, so a busy main thread never has copies of the index queued up.
+struct IndexLifecycle::PartialBox {
+    std::mutex lock;
+    std::optional<IndexBuilder::Partial> latest;
+    bool closed = false; // main thread: the build has ended
+};
+
 struct IndexLifecycle::BuildOutcome {
     bool refreshing = false;
+    std::shared_ptr<PartialBox> partials;
     FileIndex index;
     SharedNameTable names;
     IndexBuilder::Report report;
@@ -238,6 +250,7 @@ bool IndexLifecycle::loadArchive() {
     auto loaded = IndexArchive::load(roots(), archivePath(), IndexArchive::Use::updatable);
     if (!loaded) return false;
     setIndex(std::move(loaded->index), loaded->names);
+    settings_.setInteger(entriesKey, entryCount());
     // inotify keeps no history, so whatever the archive says, the files may have changed
     // since it was written: a non-zero identifier makes the watcher's first batch name every
     // root. An archive saved right after a full build holds 0; its build time stands in.
@@ -283,15 +296,33 @@ void IndexLifecycle::rebuildQuietly() {
 void IndexLifecycle::runBuild(bool refreshing) {
     ++buildsRunning_;
     if (!engine_->replay) engine_->replay.emplace();
-    auto work = [this, refreshing, roots = roots(), excluded = effectiveExclusions(),
+    // With nothing to search yet, what the scan has read is searched while it goes on.
+    std::shared_ptr<PartialBox> partials;
+    if (!refreshing && !engine_->index) partials = std::make_shared<PartialBox>();
+    auto work = [this, refreshing, partials, roots = roots(), excluded = effectiveExclusions(),
                  path = archivePath(), wallNow = env_.timing.wallNow,
+                 interval = env_.timing.partialInterval, handedOver = env_.partialHandedOver,
                  workers =
                      env_.buildWorkers > 0 ? env_.buildWorkers : IndexBuilder::defaultWorkers()] {
         auto out = std::make_shared<BuildOutcome>();
         out->refreshing = refreshing;
+        out->partials = partials;
+        IndexBuilder::Publication publication;
+        publication.interval = interval;
+        if (partials)
+            publication.publish = [this, partials, handedOver](IndexBuilder::Partial part) {
+                bool waiting = false;
+                {
+                    std::lock_guard guard(partials->lock);
+                    waiting = partials->latest.has_value();
+                    partials->latest = std::move(part);
+                }
+                if (!waiting) tasks_.deliver([this, partials] { installPartial(*partials); });
+                if (handedOver) handedOver();
+            };
         try {
-            auto result =
-                IndexBuilder::build(roots, workers, std::make_shared<NameTable>(), excluded);
+            auto result = IndexBuilder::build(roots, workers, std::make_shared<NameTable>(),
+                                              excluded, {}, &publication);
             out->error = result.error;
             out->index = std::move(result.index);
             out->names = std::move(result.names);
@@ -312,20 +343,51 @@ void IndexLifecycle::runBuild(bool refreshing) {
                std::move(work));
 }
 
+void IndexLifecycle::installPartial(PartialBox& box) {
+    std::optional<IndexBuilder::Partial> part;
+    {
+        std::lock_guard guard(box.lock);
+        part = std::move(box.latest);
+        box.latest.reset();
+    }
+    // A whole index, from another build that ended first, is never replaced by a part.
+    if (!part || box.closed || phase_ != Phase::building || hasWholeIndex()) return;
+    const qint64 entries = part->index.count();
+    setIndex(std::move(part->index), std::move(part->names));
+    ++indexEpoch_;
+    scanProgress_ = ScanProgress{entries, expectedEntries()};
+    emit indexReplaced(Change::partial);
+}
+
+bool IndexLifecycle::hasWholeIndex() const {
+    return engine_->index && engine_->names && !scanProgress_;
+}
+
+qint64 IndexLifecycle::expectedEntries() const {
+    const std::int64_t last = settings_.integer(entriesKey, 0);
+    return last > 0 ? last : IndexBuilder::expectedEntries(roots());
+}
+
 void IndexLifecycle::installBuild(BuildOutcome out) {
     --buildsRunning_;
+    if (out.partials) out.partials->closed = true;
+    const bool wasPartial = scanProgress_.has_value();
+    scanProgress_.reset();
     std::optional<FileSystemWatcher::Batch> replay = std::move(engine_->replay);
     engine_->replay.reset();
     if (buildsRunning_ > 0) engine_->replay = replay; // the later build needs them as well
     if (out.error) {
+        // The part read before the failure is no index to keep.
+        if (wasPartial) setIndex({}, nullptr);
         setRefreshing(false);
-        setPhase(engine_->index ? Phase::ready : Phase::idle);
+        setPhase(hasWholeIndex() ? Phase::ready : Phase::idle);
         emit buildFailed(QString::fromStdString(*out.error));
         problems_.report(StoreProblem::Kind::buildFailed, QString::fromStdString(*out.error));
         return;
     }
     setIndex(std::move(out.index), out.names);
     ++indexEpoch_;
+    settings_.setInteger(entriesKey, out.report.entries);
     engine_->report = out.report;
     footprintMB_ = out.footprintMB;
     setUnreadableRoots(out.report.unreadableRoots);
@@ -345,7 +407,7 @@ void IndexLifecycle::installBuild(BuildOutcome out) {
     emit buildInstalled(out.refreshing);
 }
 
-void IndexLifecycle::setIndex(FileIndex index, SharedNameTable names) {
+void IndexLifecycle::setIndex(std::optional<FileIndex> index, SharedNameTable names) {
     engine_->index = std::move(index);
     engine_->names = std::move(names);
     emit indexChanged();
@@ -440,7 +502,7 @@ void IndexLifecycle::watcherDelivered(WatchBatch batch) {
 
 void IndexLifecycle::flushPending() {
     // A batch that arrives while another is applied waits for the flush after the next one.
-    if (isApplying_ || !engine_->pendingBatch || !engine_->index || !engine_->names) return;
+    if (isApplying_ || !engine_->pendingBatch || !hasWholeIndex()) return;
     FileSystemWatcher::Batch batch = std::move(*engine_->pendingBatch);
     engine_->pendingBatch.reset();
     isApplying_ = true;
@@ -509,7 +571,7 @@ void IndexLifecycle::installApplied(ApplyOutcome out, std::uint64_t epoch) {
 // ---- Saving ----
 
 void IndexLifecycle::saveArchive(bool force) {
-    if (!engine_->index || !engine_->names) return;
+    if (!hasWholeIndex()) return;
     if (!force && steadyNow() - lastSave_ <= env_.timing.saveInterval) return;
     startSave();
 }
@@ -531,7 +593,7 @@ std::shared_future<bool> IndexLifecycle::startSave() {
 
 bool IndexLifecycle::saveBeforeExit(std::chrono::milliseconds bound) {
     stopWatching();
-    if (!engine_->index || !engine_->names) return true;
+    if (!hasWholeIndex()) return true;
     return startSave().wait_for(bound) == std::future_status::ready;
 }
 
@@ -553,7 +615,7 @@ void IndexLifecycle::reap() {
         steadyNow() - auxiliaryLastUsed_ >= env_.timing.idleRelease)
         engine_->navigator->release();
     // inotify reports nothing for these, so they are read again on every tick.
-    if (!unwatched_.empty() && engine_->index) {
+    if (!unwatched_.empty() && hasWholeIndex()) {
         FileSystemWatcher::Batch batch;
         batch.mustScanSubtrees.assign(unwatched_.begin(), unwatched_.end());
         batch.lastEventID = lastEventID_;
@@ -681,7 +743,7 @@ void IndexLifecycle::checkMountsInsideRoots() {
         for (const std::string& root : current)
             if (point == root || point.starts_with(root == "/" ? root : root + "/"))
                 inside.push_back(point);
-    if (inside.empty() || !engine_->index) return;
+    if (inside.empty() || !hasWholeIndex()) return;
     if (engine_->watcher) {
         rescanOnceWatched_.insert(inside.begin(), inside.end());
         replaceWatcher(0);

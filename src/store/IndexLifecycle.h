@@ -60,8 +60,9 @@ public:
     Q_ENUM(Phase)
     // What an installed index means for what was found in the one before: `loaded` and
     // `built` are new indexes, `compacted` renumbered every entry, `updated` added or removed
-    // entries under the same ids.
-    enum class Change { loaded, built, compacted, updated };
+    // entries under the same ids, `partial` is the part a first scan has read so far, with
+    // ids of its own.
+    enum class Change { loaded, built, compacted, updated, partial };
     Q_ENUM(Change)
 
     IndexLifecycle(const StoreEnvironment& env, Settings& settings, StoreTasks& tasks,
@@ -100,6 +101,15 @@ public:
     void reap();
     // No batch is delivered any more once the lane has run the stop.
     void stopWatching();
+
+    // How far a first scan has come while what it has read is searched: the entries read
+    // and about how many there will be (0 when nothing tells). Only while a part is installed.
+    struct ScanProgress {
+        qint64 entries = 0;
+        qint64 expected = 0;
+        bool operator==(const ScanProgress&) const = default;
+    };
+    const std::optional<ScanProgress>& scanProgress() const { return scanProgress_; }
 
     Phase phase() const { return phase_; }
     bool isRefreshing() const { return isRefreshing_; }
@@ -179,6 +189,7 @@ signals:
 private:
     struct BuildOutcome;
     struct ApplyOutcome;
+    struct PartialBox;
     // What is held of the engine: the index, the watcher and their reports.
     struct Engine;
 
@@ -186,6 +197,11 @@ private:
     std::shared_future<bool> startSave();
     void runBuild(bool refreshing);
     void installBuild(BuildOutcome outcome);
+    void installPartial(PartialBox& box);
+    // A whole index is installed, not the part of a first scan: it may be updated and saved.
+    bool hasWholeIndex() const;
+    // What the first scan's progress is measured against.
+    qint64 expectedEntries() const;
     // `since` 0 watches from now on; another value makes the first batch name every root.
     void startWatching(std::uint64_t since);
     void replaceWatcher(std::uint64_t since);
@@ -194,7 +210,7 @@ private:
     void startTimers();
     void setPhase(Phase phase);
     void setRefreshing(bool on);
-    void setIndex(FileIndex index, std::shared_ptr<NameTable> names);
+    void setIndex(std::optional<FileIndex> index, std::shared_ptr<NameTable> names);
     void resetWatchHealth();
     void noteWatcherBatch(const WatchBatch& batch);
     void updateWatchHealth(const WatchBatch& applied);
@@ -219,6 +235,7 @@ private:
 
     Phase phase_ = Phase::idle;
     bool isRefreshing_ = false;
+    std::optional<ScanProgress> scanProgress_;
     Permissions::Status permission_ = Permissions::Status::unknown;
     double footprintMB_ = 0;
     std::chrono::steady_clock::time_point auxiliaryLastUsed_;

@@ -110,6 +110,11 @@ void SearchSession::indexReplaced(IndexLifecycle::Change change) {
         search();
         setStatus(itemsStatus());
         break;
+    case IndexLifecycle::Change::partial:
+        // More of the first scan: the query answers again from what has been read so far.
+        narrowing_.reset();
+        if (!query_.isEmpty()) search();
+        break;
     }
 }
 

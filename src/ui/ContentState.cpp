@@ -7,7 +7,9 @@
 namespace vesko {
 
 ContentState contentStateOf(const IndexLifecycle& lifecycle, const SearchSession& session) {
-    if (lifecycle.phase() != IndexLifecycle::Phase::ready) return ContentState::building;
+    // What a first scan has read so far is searched like a whole index.
+    if (lifecycle.phase() != IndexLifecycle::Phase::ready && !lifecycle.scanProgress())
+        return ContentState::building;
     if (session.query().isEmpty()) return ContentState::emptyQuery;
     if (session.isSearchingContents()) return ContentState::reading;
     // With older results on screen the status bar says which query they belong to instead.

@@ -9,7 +9,7 @@ class IndexLifecycle;
 class SearchSession;
 
 enum class ContentState {
-    building,     // no index yet
+    building,     // nothing to search yet
     emptyQuery,   // nothing typed
     reading,      // a content search is reading files
     regexProblem, // the regular expression does not compile

@@ -65,6 +65,7 @@ StatusBar::StatusBar(IndexLifecycle& lifecycle, SearchSession& session,
 
     connect(copied_, &QTimer::timeout, this, &StatusBar::followStore);
     connect(&lifecycle_, &IndexLifecycle::isRefreshingChanged, this, &StatusBar::followStore);
+    connect(&lifecycle_, &IndexLifecycle::indexChanged, this, &StatusBar::followStore);
     for (auto signal : {&SearchSession::statusChanged, &SearchSession::rowsChanged,
                         &SearchSession::searchedQueryChanged, &SearchSession::queryChanged,
                         &SearchSession::needsReturnChanged, &SearchSession::selectionChanged,
@@ -98,7 +99,24 @@ QString StatusBar::text() const {
     if (!session_.searchAsYouType() && !searched.isEmpty() && searched != session_.query() &&
         session_.rowCount() > 0)
         return tr("Showing results for “%1”").arg(searched);
-    return statusText(session_.status());
+    const auto& progress = lifecycle_.scanProgress();
+    if (!progress) return statusText(session_.status());
+    const QString scanning = progressText(progress->entries, progress->expected);
+    if (session_.status().kind != SearchStatus::Kind::found) return scanning;
+    return statusText(session_.status()) + QStringLiteral("  ·  ") + scanning;
+}
+
+QString StatusBar::progressText(qint64 entries, qint64 expected) {
+    const QLocale locale;
+    // A guess shows as one: two significant digits.
+    qint64 unit = 1;
+    while (expected / unit >= 100)
+        unit *= 10;
+    expected = (expected + unit / 2) / unit * unit;
+    // An estimate the scan has passed says nothing any more.
+    if (expected <= entries) return tr("Still indexing: %1").arg(locale.toString(entries));
+    return tr("Still indexing: %1 of about %2")
+        .arg(locale.toString(entries), locale.toString(expected));
 }
 
 QString StatusBar::statusText(const SearchStatus& status) {

@@ -41,6 +41,8 @@ public:
     std::vector<Hint> hints() const;
     // The session's status in words, in the language of now.
     static QString statusText(const SearchStatus& status);
+    // How far the first scan has come: entries read, and about how many there will be.
+    static QString progressText(qint64 entries, qint64 expected);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

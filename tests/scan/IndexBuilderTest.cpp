@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-
 #include <memory>
 #include <set>
 #include <string>
@@ -92,6 +92,58 @@ TEST(IndexBuilderTest, EveryWorkerCountAndOpeningAgreeWithNftw) {
         EXPECT_EQ(result.report.deniedDirectories, 0);
         EXPECT_EQ(rows(result), rows(one));
     }
+}
+
+// What a window searches while the first scan runs: every copy handed out is a sound index
+// of part of the tree (each id resolves within the copy, each path is one the whole build
+// lists), and each holds more than the one before. The one-worker build waits for the
+// callback, so a copy is seen while the scan is held mid-tree.
+TEST(IndexBuilderTest, PartialIndexesAreSoundGrowingPartsOfTheWhole) {
+    test::TempTree tree;
+    for (int d = 0; d < 40; ++d)
+        for (int f = 0; f < 5; ++f)
+            tree.file(std::string("d").append(std::to_string(d)) + "/f" + std::to_string(f));
+    tree.addTrickyTree();
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers");
+        std::vector<std::multiset<std::string>> seen;
+        IndexBuilder::Publication publication;
+        publication.interval = std::chrono::milliseconds(0);
+        publication.publish = [&](IndexBuilder::Partial partial) {
+            EXPECT_EQ(partial.index.checkInvariants(), "");
+            EXPECT_EQ(partial.names->checkInvariants(), "");
+            seen.push_back(test::livePaths(partial.index, *partial.names));
+        };
+        const Result whole = IndexBuilder::build(
+            {tree.root()}, workers, std::make_shared<NameTable>(), {}, {}, &publication);
+        expectSound(whole);
+        const auto all = test::livePaths(whole.index, *whole.names);
+        ASSERT_GE(seen.size(), workers == 1 ? 2u : 1u);
+        EXPECT_LT(seen.front().size(), all.size());
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_TRUE(std::includes(all.begin(), all.end(), seen[i].begin(), seen[i].end()));
+            if (i > 0) {
+                EXPECT_GT(seen[i].size(), seen[i - 1].size());
+            }
+        }
+    }
+}
+
+// The "of about N" of a first scan: at least what the tree holds, one file system counted
+// once however many roots lie on it, never above the cap, nothing from a missing root.
+TEST(IndexBuilderTest, ExpectedEntriesCountEachFileSystemOnce) {
+    test::TempTree tree;
+    for (int f = 0; f < 50; ++f)
+        tree.file("a/f" + std::to_string(f));
+    tree.dir("b");
+    const Result built = buildOf({tree.root()}, 2);
+    const std::int64_t one = IndexBuilder::expectedEntries({tree.path("a")});
+    if (one == 0) GTEST_SKIP() << "this file system keeps no inode count";
+    EXPECT_GE(one, built.index.count());
+    // Other programs create and remove files meanwhile, so only roughly equal.
+    EXPECT_LT(IndexBuilder::expectedEntries({tree.path("a"), tree.path("b")}), one + one / 2);
+    EXPECT_EQ(IndexBuilder::expectedEntries({tree.path("a")}, 10), 10);
+    EXPECT_EQ(IndexBuilder::expectedEntries({tree.path("missing")}), 0);
 }
 
 TEST(IndexBuilderTest, EmptyAndMissingRootsKeepTheirDirectory) {

@@ -6,8 +6,10 @@
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 namespace vesko::test {
 namespace {
@@ -55,6 +57,60 @@ TEST_F(Lifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().entryCount() == 3; }, patience));
     searchFor(*store, "beta");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
+}
+
+// Holds the first scan where it hands a part over, until the test opens it.
+struct ScanGate {
+    std::mutex lock;
+    std::condition_variable opened;
+    bool isOpen = false;
+    void wait() {
+        std::unique_lock guard(lock);
+        opened.wait(guard, [&] { return isOpen; });
+    }
+    void open() {
+        std::lock_guard guard(lock);
+        isOpen = true;
+        opened.notify_all();
+    }
+};
+
+// Without an archive, the query typed before the start answers from the first part the
+// scan has read while the scan is held, with its progress, then from the whole index.
+// Nothing of the part is saved or kept: the archive and the next estimate are the whole's.
+TEST_F(Lifecycle, FirstScanIsSearchedWhileItRunsThenReplacedByTheWhole) {
+    home.file("report-top.txt");
+    for (int d = 0; d < 6; ++d)
+        home.file("r" + std::to_string(d) + "/report-" + std::to_string(d) + ".txt");
+    auto gate = std::make_shared<ScanGate>();
+    auto env = environment();
+    env.buildWorkers = 1;
+    env.timing.partialInterval = 0ms;
+    env.partialHandedOver = [gate] { gate->wait(); };
+    auto store = makeStore(env);
+    const std::shared_ptr<void> opensAtTheEnd(nullptr, [gate](void*) { gate->open(); });
+    store->settings().setInteger("indexEntries", 5000); // the last index's size
+    store->session().setQuery("report");
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->lifecycle().start();
+    ASSERT_TRUE(rows.wait(patience));
+    EXPECT_EQ(store->lifecycle().phase(), Phase::building);
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"report-top.txt"});
+    const auto progress = store->lifecycle().scanProgress();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->entries, store->lifecycle().entryCount());
+    EXPECT_EQ(progress->expected, 5000);
+    store->lifecycle().saveArchive(true);
+    EXPECT_FALSE(std::filesystem::exists(archive()));
+
+    QSignalSpy installed(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    gate->open();
+    ASSERT_TRUE(installed.wait(patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 7; }, patience));
+    EXPECT_FALSE(store->lifecycle().scanProgress());
+    EXPECT_EQ(store->lifecycle().phase(), Phase::ready);
+    EXPECT_EQ(store->settings().integer("indexEntries", 0), 14);
+    EXPECT_EQ(IndexArchive::load(store->lifecycle().roots(), archive())->index.count(), 14);
 }
 
 // A folder where the archive belongs made every save fail unseen, and so did preferences

@@ -8,6 +8,7 @@
 #include "ui/PreviewWindow.h"
 #include "ui/ResultModel.h"
 #include "ui/SettingsWindow.h"
+#include "ui/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -220,6 +221,24 @@ TEST_F(WindowTextTest, NearMatchesSayWhatWasTypedInEitherLanguage) {
         << status->text().toStdString();
     localization.setLanguage("en");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// The first scan's progress: numbers grouped as the locale groups them, the estimate shown
+// as the round guess it is, and dropped once the scan has passed it.
+TEST(StatusBarText, FirstScanProgressIsGroupedRoundedAndDropsAPassedEstimate) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(StatusBar::progressText(412'000, 1'000'000),
+              QStringLiteral("Still indexing: 412,000 of about 1,000,000"));
+    EXPECT_EQ(StatusBar::progressText(412'000, 1'452'141),
+              QStringLiteral("Still indexing: 412,000 of about 1,500,000"));
+    EXPECT_EQ(StatusBar::progressText(96, 97), QStringLiteral("Still indexing: 96 of about 97"));
+    EXPECT_EQ(StatusBar::progressText(1'200'000, 1'000'000),
+              QStringLiteral("Still indexing: 1,200,000"));
+    EXPECT_EQ(StatusBar::progressText(5, 0), QStringLiteral("Still indexing: 5"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(StatusBar::progressText(412'000, 1'000'000),
+              QStringLiteral("Still indexing: 412.000 of about 1.000.000"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
