@@ -1481,6 +1481,14 @@
         <source>stopped early - narrow the name first</source>
         <translation>도중에 멈춤 - 먼저 이름으로 범위를 좁히세요</translation>
     </message>
+    <message>
+        <source>Still indexing: %1</source>
+        <translation>아직 색인하는 중: %1개</translation>
+    </message>
+    <message>
+        <source>Still indexing: %1 of about %2</source>
+        <translation>아직 색인하는 중: 약 %2개 중 %1개</translation>
+    </message>
 </context>
 <context>
     <name>vesko::WatchNotice</name>
