@@ -193,7 +193,7 @@ void firstRows(const vesko::IndexStore& store, int repeat) {
         Timings t;
         for (int run = 0; run < repeat; ++run) {
             vesko::Search::Request request = store.session().searchRequest();
-            request.query = "e";
+            request.query = std::string(1, 'e'); // a literal trips GCC 12's -Wrestrict
             request.keepsAll = keepsAll;
             const auto start = Clock::now();
             const auto result =
@@ -224,11 +224,21 @@ void dragTo(vesko::IndexStore& store) {
 std::vector<std::string> lines(std::istream& in, std::string_view prefix) {
     std::vector<std::string> found;
     for (std::string line; std::getline(in, line);)
-        if (line.starts_with(prefix)) found.push_back(line.substr(prefix.size()));
+        if (line.starts_with(prefix))
+            found.emplace_back(std::string_view(line).substr(prefix.size()));
     return found;
 }
 
+// --find knows no folders first: the window's list is compared without it.
 void agreement(vesko::IndexStore& store, const std::string& archive) {
+    if (store.session().foldersFirst()) {
+        bool published = false;
+        auto connection = QObject::connect(&store.session(), &vesko::SearchSession::rowsChanged,
+                                           [&] { published = true; });
+        store.session().setFoldersFirst(false);
+        runUntil([&] { return published; });
+        QObject::disconnect(connection);
+    }
     std::vector<std::string> listed;
     const qint64 rows = store.session().rowCount();
     listed.reserve(static_cast<std::size_t>(rows));

@@ -12,7 +12,7 @@ namespace vesko {
 namespace {
 
 // Pages kept besides the one asked for: the screen and a drag's worth around it.
-constexpr std::size_t keptPages = 12;
+constexpr std::size_t keptPages = 8;
 
 } // namespace
 
