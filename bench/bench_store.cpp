@@ -252,7 +252,10 @@ void agreement(vesko::IndexStore& store, const std::string& archive) {
     const double exportMs = millisecondsSince(start);
     std::ifstream file(archive + ".export.txt");
     const bool exportAgrees = lines(file, "") == listed;
-    vesko::FindQuery find{.query = "e", .roots = {}, .limit = 0, .sort = store.session().sort()};
+    vesko::FindQuery find;
+    find.query = std::string(1, 'e');
+    find.limit = 0;
+    find.sort = store.session().sort();
     std::istringstream answer(find.answerText(*store.lifecycle().index(),
                                               *store.lifecycle().names(),
                                               vesko::QueryPreferences::of(store.preferences())));

@@ -59,7 +59,10 @@ TEST_F(SearchState, TheListExportAndFindAgreeOnEveryHit) {
             written.push_back(line);
         EXPECT_EQ(written, listed);
 
-        FindQuery find{.query = "match", .roots = {}, .limit = 0, .sort = sort};
+        FindQuery find;
+        find.query = "match";
+        find.limit = 0;
+        find.sort = sort;
         std::vector<std::string> found;
         std::istringstream answer(find.answerText(*store->lifecycle().index(),
                                                   *store->lifecycle().names(),
