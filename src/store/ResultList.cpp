@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/ResultList.h"
 
+#include "index/FileIndex.h"
 #include "index/NameTable.h"
 #include "search/ResultOrder.h"
 #include "search/SearchHit.h"
@@ -18,10 +19,11 @@ constexpr std::size_t keptPages = 8;
 
 ResultList::ResultList(std::shared_ptr<ResultOrder> order, FileIndex index,
                        std::shared_ptr<const NameTable> names, std::vector<SearchRow> first)
-    : order_(std::move(order)), index_(std::move(index)), names_(std::move(names)) {
+    : order_(std::move(order)), index_(std::make_shared<const FileIndex>(std::move(index))),
+      names_(std::move(names)) {
     if (!order_ && names_)
         order_ =
-            std::make_shared<ResultOrder>(TopSelector(0, {}, index_, *names_, {}, false, {}),
+            std::make_shared<ResultOrder>(TopSelector(0, {}, *index_, *names_, {}, false, {}),
                                           std::vector<std::uint32_t>{}, std::vector<Search::Hit>{});
     const qint64 whole = std::min<qint64>(static_cast<qint64>(first.size()), count());
     for (qint64 start = 0; start + pageRows <= whole || (start < whole && whole == count());
@@ -35,6 +37,11 @@ ResultList::ResultList(std::shared_ptr<ResultOrder> order, FileIndex index,
 ResultList::ResultList(const ResultList& other)
     : order_(other.order_ ? std::make_shared<ResultOrder>(*other.order_) : nullptr),
       index_(other.index_), names_(other.names_), pages_(other.pages_), edited_(other.edited_) {}
+
+const FileIndex& ResultList::index() const {
+    static const FileIndex none;
+    return index_ ? *index_ : none;
+}
 
 qint64 ResultList::count() const {
     return order_ ? static_cast<qint64>(order_->size()) : 0;
@@ -54,9 +61,9 @@ const std::vector<SearchRow>& ResultList::page(qint64 number) const {
     hits.reserve(last - first);
     for (std::size_t k = first; k < last; ++k) {
         const std::uint32_t entry = order_->entryAt(k);
-        hits.push_back({entry, index_.flags(entry).contains(EntryFlags::directory())});
+        hits.push_back({entry, index_->flags(entry).contains(EntryFlags::directory())});
     }
-    return pages_.emplace(number, SearchRow::build(hits, index_, *names_)).first->second;
+    return pages_.emplace(number, SearchRow::build(hits, *index_, *names_)).first->second;
 }
 
 SearchRow ResultList::row(qint64 position) const {

@@ -5,7 +5,6 @@
 // into a copy, so whoever still reads the list before the edit keeps seeing it whole.
 #pragma once
 
-#include "index/FileIndex.h"
 #include "store/SearchRow.h"
 
 #include <QtGlobal>
@@ -19,6 +18,7 @@
 
 namespace vesko {
 
+class FileIndex;
 class NameTable;
 class ResultOrder;
 
@@ -72,7 +72,8 @@ public:
     std::vector<std::string> paths() const;
     // The hits' ids, in no defined order.
     std::vector<std::int64_t> ids() const;
-    const FileIndex& index() const { return index_; }
+    // An empty index for a list of no search.
+    const FileIndex& index() const;
     // The order, the pages of rows kept and the edited rows.
     std::size_t memoryBytes() const;
 
@@ -80,7 +81,7 @@ private:
     const std::vector<SearchRow>& page(qint64 number) const;
 
     std::shared_ptr<ResultOrder> order_;
-    FileIndex index_;
+    std::shared_ptr<const FileIndex> index_; // the search's copy, shared by the list's copies
     std::shared_ptr<const NameTable> names_;
     mutable std::map<qint64, std::vector<SearchRow>> pages_;
     std::map<std::int64_t, SearchRow> edited_; // by id
