@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: MIT
-// bench_store ROOT [--archive PATH] [--repeat K]: the store as the window drives it, with
-// ROOT as its only root. Prints (1) start from the archive to the first published rows of
-// "report", (2) keystroke to published rows while "report" is typed one key at a time, page
-// 500, median of K runs per key, and (3) resident memory with the index loaded and the
-// watcher running. The archive at PATH is built first when it does not hold ROOT.
+// bench_store ROOT [--archive PATH] [--repeat K] [--list]: the store as the window drives it,
+// with ROOT as its only root. Prints (1) start from the archive to the first published rows
+// of "report", (2) keystroke to published rows while "report" is typed one key at a time,
+// median of K runs per key, and (3) resident memory with the index loaded and the watcher
+// running. With --list, only the whole list of "e": its first rows against the page alone,
+// the rows of ten scroll-bar positions, its memory, and whether the list, Export and --find
+// agree on every hit. The archive at PATH is built first when it does not hold ROOT.
 #include "BenchSupport.h"
-#include "index/IndexArchive.h"
-#include "scan/IndexBuilder.h"
 #include "index/FileIndex.h"
+#include "index/IndexArchive.h"
 #include "index/NameTable.h"
+#include "scan/IndexBuilder.h"
 #include "search/NameRules.h"
 #include "search/Search.h"
+#include "store/FindQuery.h"
 #include "store/IndexStore.h"
 
 #include <QCoreApplication>
@@ -20,8 +23,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -32,6 +37,8 @@ constexpr double startTargetMs = 100;
 constexpr double keystrokeTargetMs = 20;
 constexpr double narrowedTargetMs = 5; // from the third key on
 constexpr double residentTargetMiB = 150;
+constexpr double frameMs = 16;
+constexpr double listTargetMiB = 8;
 const QString word = QStringLiteral("report");
 
 // Runs the event loop until `done` holds; false after `seconds`.
@@ -179,14 +186,115 @@ void resident(vesko::IndexStore& store) {
                 mib < residentTargetMiB ? "✅" : "❌", residentTargetMiB);
 }
 
+// The engine's answer to "e" with and without every hit kept: the first rows cost what the
+// page alone costs plus the ids.
+void firstRows(const vesko::IndexStore& store, int repeat) {
+    for (const bool keepsAll : {false, true}) {
+        Timings t;
+        for (int run = 0; run < repeat; ++run) {
+            vesko::Search::Request request = store.session().searchRequest();
+            request.query = std::string(1, 'e'); // a literal trips GCC 12's -Wrestrict
+            request.keepsAll = keepsAll;
+            const auto start = Clock::now();
+            const auto result =
+                vesko::Search::run(request, *store.lifecycle().index(), *store.lifecycle().names());
+            t.add(millisecondsSince(start));
+        }
+        std::printf("Search::run \"e\", %s: %s\n",
+                    keepsAll ? "page and every hit kept" : "page of 500 alone",
+                    t.summary("ms", 1).c_str());
+    }
+}
+
+// Ten scroll-bar positions, each until the 40 rows of a screen are made.
+void dragTo(vesko::IndexStore& store) {
+    const qint64 rows = store.session().rowCount();
+    Timings t;
+    for (int k = 0; k < 10; ++k) {
+        const qint64 position = rows * ((k * 7) % 10) / 10 + k * 997 % 1000;
+        const auto start = Clock::now();
+        for (qint64 row = position; row < std::min(rows, position + 40); ++row)
+            store.session().row(row);
+        t.add(millisecondsSince(start));
+    }
+    std::printf("scroll bar to 10 positions, a screen of rows each: %s %s target %.0f ms\n",
+                t.summary("ms", 2).c_str(), t.worst() < frameMs ? "✅" : "❌", frameMs);
+}
+
+std::vector<std::string> lines(std::istream& in, std::string_view prefix) {
+    std::vector<std::string> found;
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(prefix))
+            found.emplace_back(std::string_view(line).substr(prefix.size()));
+    return found;
+}
+
+// --find knows no folders first: the window's list is compared without it.
+void agreement(vesko::IndexStore& store, const std::string& archive) {
+    if (store.session().foldersFirst()) {
+        bool published = false;
+        auto connection = QObject::connect(&store.session(), &vesko::SearchSession::rowsChanged,
+                                           [&] { published = true; });
+        store.session().setFoldersFirst(false);
+        runUntil([&] { return published; });
+        QObject::disconnect(connection);
+    }
+    std::vector<std::string> listed;
+    const qint64 rows = store.session().rowCount();
+    listed.reserve(static_cast<std::size_t>(rows));
+    for (qint64 row = 0; row < rows; ++row)
+        listed.push_back(store.session().row(row).path());
+    bool written = false;
+    QObject::connect(&store.actions(), &vesko::FileActionCenter::exported, [&] { written = true; });
+    const auto start = Clock::now();
+    store.actions().exportResults(archive + ".export.txt");
+    runUntil([&] { return written; });
+    const double exportMs = millisecondsSince(start);
+    std::ifstream file(archive + ".export.txt");
+    const bool exportAgrees = lines(file, "") == listed;
+    vesko::FindQuery find;
+    find.query = std::string(1, 'e');
+    find.limit = 0;
+    find.sort = store.session().sort();
+    std::istringstream answer(find.answerText(*store.lifecycle().index(),
+                                              *store.lifecycle().names(),
+                                              vesko::QueryPreferences::of(store.preferences())));
+    const bool findAgrees = lines(answer, "path ") == listed;
+    std::printf("list, Export (%.0f ms) and --find on all %lld hits: Export %s, --find %s\n",
+                exportMs, static_cast<long long>(rows), exportAgrees ? "agrees ✅" : "differs ❌",
+                findAgrees ? "agrees ✅" : "differs ❌");
+}
+
+void wholeList(const std::string& root, const std::string& archive, int repeat) {
+    vesko::IndexStore store(environment(root, archive, false));
+    store.lifecycle().start();
+    runUntil([&] { return store.lifecycle().phase() == vesko::IndexLifecycle::Phase::ready; });
+    firstRows(store, repeat);
+    Timings published;
+    for (int run = 0; run < repeat; ++run) {
+        store.session().setQuery({});
+        published.add(typeAndWait(store, "e"));
+    }
+    std::printf("\"e\" to its first published rows, %lld hits: %s\n",
+                static_cast<long long>(store.session().rowCount()),
+                published.summary("ms", 1).c_str());
+    dragTo(store);
+    const double mib = static_cast<double>(store.session().list().memoryBytes()) / 1048576.0;
+    std::printf("the whole list of \"e\" after the drags: %.2f MiB %s target %.0f MiB\n", mib,
+                mib < listTargetMiB ? "✅" : "❌", listTargetMiB);
+    agreement(store, archive);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::string archive = "/tmp/vesko-bench-store/index.veskoindex";
     int repeat = 7;
-    auto root = Options("bench_store ROOT [--archive PATH] [--repeat K]")
+    bool listOnly = false;
+    auto root = Options("bench_store ROOT [--archive PATH] [--repeat K] [--list]")
                     .text("--archive", archive)
                     .count("--repeat", repeat)
+                    .flag("--list", listOnly)
                     .parse(argc, argv);
     if (!root) return 2;
     int qtArgc = 1;
@@ -196,6 +304,10 @@ int main(int argc, char** argv) {
     if (!ensureArchive(*root, archive)) {
         std::fprintf(stderr, "bench_store: the build did not finish\n");
         return 1;
+    }
+    if (listOnly) {
+        wholeList(*root, archive, repeat);
+        return 0;
     }
     archiveLoads(*root, archive);
     startFromArchive(*root, archive);

@@ -68,7 +68,8 @@ struct EntryWalk {
         : plan(plan), selector(std::move(selector)),
           flags(ColumnView<std::uint8_t>::of(plan.index.entryFlags)), bits(plan.bits.data()),
           firstTier(plan.firstTier ? plan.firstTier->data() : nullptr),
-          usedNames(plan.usedNames ? plan.usedNames->data() : nullptr), limit(plan.request.limit) {}
+          usedNames(plan.usedNames ? plan.usedNames->data() : nullptr), limit(plan.request.limit),
+          keepsAll(plan.request.keepsAll) {}
 
     const WalkPlan& plan;
     TopSelector selector;
@@ -79,7 +80,9 @@ struct EntryWalk {
     const std::uint64_t* const firstTier;
     const std::uint64_t* const usedNames;
     const std::int64_t limit;
+    const bool keepsAll;
     std::int64_t matches = 0;
+    std::vector<std::uint32_t> all; // every hit, when kept
     std::int64_t firstTierHits = 0;
     std::vector<std::uint32_t> heldBack; // weaker matches, offered only when needed
     bool cancelled = false;
@@ -150,6 +153,7 @@ struct EntryWalk {
         const bool isDirectory = flagBits & EntryFlags::directoryBit;
         if (testsRest && !admitsRest(entry, nameId, dir, isDirectory)) return;
         ++matches;
+        if (keepsAll) all.push_back(static_cast<std::uint32_t>(entry));
         if (!firstTier || hasBit(firstTier, nameId)) {
             ++firstTierHits;
             selector.offer({entry, isDirectory});
@@ -293,6 +297,13 @@ std::vector<std::string> rankingNeedles(const NameRule& rule) {
 // pages. Hits of weaker relevance tiers are offered only when the first tier of both halves
 // together does not fill the page.
 void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Result& result) {
+    // The whole list's order is the page's, without the walk's knowledge of this search's names.
+    std::optional<TopSelector> order;
+    if (plan.request.keepsAll) {
+        order.emplace(selector);
+        order->knowPrefixes(nullptr, nullptr);
+        order->knowUsedNames(nullptr);
+    }
     const std::size_t count = plan.index.entryName.count();
     const std::size_t middle = split ? count / 2 : count;
     EntryWalk first{plan, std::move(selector)};
@@ -312,6 +323,11 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
             split, [&] { first.offerHeldBack(); }, [&] { second->offerHeldBack(); });
     if (second) first.selector.absorb(second->selector);
     result.hits = first.selector.finish();
+    result.order.reset();
+    if (!order || cancelled) return;
+    if (second) first.all.insert(first.all.end(), second->all.begin(), second->all.end());
+    result.order =
+        std::make_shared<ResultOrder>(std::move(*order), std::move(first.all), result.hits);
 }
 
 // Everything after the name stage: the entries whose names matched, through the filters,

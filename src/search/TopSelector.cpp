@@ -266,6 +266,44 @@ bool TopSelector::precedes(std::int64_t a, std::int64_t b) {
     return slotPrecedes(x, y);
 }
 
+std::size_t TopSelector::cacheBytes() const {
+    const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
+    std::size_t total = bytes(caches_.path) + bytes(caches_.pathPrefix) + bytes(caches_.depth) +
+                        bytes(caches_.kind) + bytes(caches_.kindPrefix) + bytes(caches_.relevance) +
+                        bytes(caches_.namePrefix) + bytes(caches_.prefix) + bytes(heap_) +
+                        bytes(list_);
+    for (const auto& path : caches_.path)
+        if (path) total += path->capacity();
+    return total;
+}
+
+std::uint32_t TopSelector::digest(std::int64_t entry) {
+    const auto i = static_cast<std::size_t>(entry);
+    const bool isDirectory = entryFlags_[i] & EntryFlags::directoryBit;
+    const std::uint32_t group = foldersFirst_ && !isDirectory ? 1u << 31 : 0;
+    if (ordersNone_) return group;
+    const std::uint64_t key = slotOf({entry, isDirectory}).key;
+    std::uint32_t bits;
+    switch (sort_.field) {
+    case ResultSort::Field::relevance:
+        // Everything above the length, which stays below 2^30, fits in 18 bits; the length
+        // takes the 12 below them.
+        return group | static_cast<std::uint32_t>((key >> 32) << 12 |
+                                                  std::min<std::uint64_t>(key & lengthMask, 4095));
+    case ResultSort::Field::size:
+    case ResultSort::Field::modified:
+    case ResultSort::Field::created:
+    case ResultSort::Field::accessed:
+        bits = static_cast<std::uint32_t>(key >> 1); // a 32-bit column
+        break;
+    default:
+        bits = static_cast<std::uint32_t>(key >> 33); // a text's first bytes
+        break;
+    }
+    if (!sort_.ascending) bits = ~bits & 0x7FFFFFFFu;
+    return group | bits;
+}
+
 TopSelector::Slot TopSelector::slotOf(Search::Hit hit) {
     const auto i = static_cast<std::size_t>(hit.entry);
     Slot slot{0, hit.entry, entryName_[i], 0, hit.isDirectory};

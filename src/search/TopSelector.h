@@ -119,6 +119,9 @@ public:
 
     // Whether entry a is shown before entry b; false only when a is b.
     bool precedes(std::int64_t a, std::int64_t b);
+    // The entry's place in the order squeezed into 32 bits: when two digests differ, the
+    // entry of the smaller is shown first; equal digests leave it to `precedes`.
+    std::uint32_t digest(std::int64_t entry);
     // Parent steps from the directory to its root, at most `maxDepth`.
     int depth(std::uint32_t directory);
     // The description sorting by kind uses: `folderKind` for a folder, else that of the
@@ -128,6 +131,8 @@ public:
     const std::string& directoryPath(std::uint32_t directory);
 
     const Caches& caches() const { return caches_; }
+    // The bytes the derived keys take, paths and kind texts roughly.
+    std::size_t cacheBytes() const;
 
     // The extension kindKey looks up: after the last ".", empty when there is no dot or the
     // only dot is the first byte.

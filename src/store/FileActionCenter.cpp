@@ -6,10 +6,9 @@
 
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
-#include "search/ContentMatcher.h"
-#include "search/Search.h"
 #include "store/FileActions.h"
 #include "store/IndexLifecycle.h"
+#include "store/ResultList.h"
 #include "store/SearchSession.h"
 #include "store/ShownText.h"
 
@@ -17,7 +16,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <set>
 
 namespace vesko {
@@ -41,10 +39,10 @@ FileActionCenter::FileActionCenter(const StoreEnvironment& env, Settings& settin
     connect(&historyTimer_, &QTimer::timeout, this, &FileActionCenter::recordQuery);
     connect(&session_, &SearchSession::queryChanged, &historyTimer_, &QTimer::stop);
     connect(&session_, &SearchSession::rowsChanged, this, [this] {
-        if (session_.rows().empty()) historyTimer_.stop();
+        if (session_.rowCount() == 0) historyTimer_.stop();
     });
     connect(&session_, &SearchSession::answered, this, [this] {
-        if (!session_.rows().empty()) historyTimer_.start();
+        if (session_.rowCount() > 0) historyTimer_.start();
     });
 }
 
@@ -60,7 +58,7 @@ void FileActionCenter::setActionProblem(const std::optional<ActionProblem>& prob
 
 void FileActionCenter::recordQuery() {
     historyTimer_.stop();
-    if (!session_.rows().empty()) searchHistory_.record(session_.searchedQuery());
+    if (session_.rowCount() > 0) searchHistory_.record(session_.searchedQuery());
 }
 
 void FileActionCenter::openSelected() {
@@ -121,22 +119,29 @@ void FileActionCenter::trashSelected() {
             undo.trashed.push_back({path, inTrash});
         }
     }
-    const auto isTrashed = [&](const SearchRow& row) { return trashed.contains(pathOf(row)); };
-    const auto gone = rowsWhere(session_.rows(), isTrashed);
+    // The targets are rows of the list, so their positions say where they are listed.
+    std::vector<qint64> gone, stayed;
+    for (const SearchRow& row : targets)
+        (trashed.contains(pathOf(row)) ? gone : stayed).push_back(row.position);
+    std::ranges::sort(gone);
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
     if (!gone.empty()) {
         trashedRows_.clear();
-        for (const qint64 row : gone)
-            trashedRows_.emplace_back(row, session_.rows()[static_cast<std::size_t>(row)]);
+        auto list = std::make_shared<ResultList>(session_.list());
+        for (auto at = gone.rbegin(); at != gone.rend(); ++at) {
+            trashedRows_.emplace(trashedRows_.begin(), *at, session_.row(*at));
+            list->erase(*at);
+        }
         trashedQuery_ = session_.rowsQuery();
-        auto rows = session_.rows();
-        std::erase_if(rows, isTrashed);
         session_.patchRows(
-            std::move(rows),
+            std::move(list),
             std::max<qint64>(session_.totalMatches() - static_cast<qint64>(gone.size()), 0));
+        // Rows below a trashed one moved up.
+        for (qint64& row : stayed)
+            row -= std::ranges::upper_bound(gone, row) - gone.begin();
     }
     if (!undo.trashed.empty()) setUndo(std::move(undo));
-    const auto stayed = rowsWhere(session_.rows(),
-                                  [&](const SearchRow& row) { return kept.contains(pathOf(row)); });
+    std::ranges::sort(stayed);
     // The marks are moved onto the shorter list before it is announced, since whoever
     // follows the rows reads the marks with them.
     session_.setSelectedRows(stayed);
@@ -165,20 +170,20 @@ FileActions::Problem FileActionCenter::rename(const SearchRow& row, const QStrin
     undo.folder = row.directory;
     undo.oldName = row.name;
     undo.newName = *renamed.name;
-    const std::string path = pathOf(row);
-    auto rows = session_.rows();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (pathOf(rows[i]) != path) continue;
-        rows[i].name = *renamed.name;
-        session_.pin(rows[i], static_cast<qint64>(i));
+    if (row.position < session_.rowCount() && session_.row(row.position).id == row.id) {
+        SearchRow shown = session_.row(row.position);
+        shown.name = *renamed.name;
+        session_.pin(shown, row.position);
+        auto list = std::make_shared<ResultList>(session_.list());
+        list->replace(row.position, shown);
+        replaceRows(std::move(list));
     }
-    replaceRows(std::move(rows));
     setUndo(std::move(undo));
     return std::nullopt;
 }
 
-void FileActionCenter::replaceRows(std::vector<SearchRow> rows) {
-    session_.replaceRows(std::move(rows));
+void FileActionCenter::replaceRows(std::shared_ptr<const ResultList> list) {
+    session_.replaceRows(std::move(list));
     loadDetail();
 }
 
@@ -214,17 +219,17 @@ void FileActionCenter::undoTrash() {
         }
     }
     if (!restored.empty() && trashedQuery_ == session_.rowsQuery()) {
-        auto rows = session_.rows();
+        auto list = std::make_shared<ResultList>(session_.list());
         qint64 first = -1;
         qint64 total = session_.totalMatches();
         for (const auto& [at, row] : trashedRows_) {
             if (!restored.contains(pathOf(row))) continue;
-            const qint64 place = std::min<qint64>(at, static_cast<qint64>(rows.size()));
-            rows.insert(rows.begin() + place, row);
+            const qint64 place = std::min<qint64>(at, list->count());
+            list->insert(place, row);
             if (first < 0) first = place;
             ++total;
         }
-        session_.patchRows(std::move(rows), total);
+        session_.patchRows(std::move(list), total);
         session_.announceRows();
         loadDetail();
         if (first >= 0) session_.setSelection(first);
@@ -243,14 +248,19 @@ void FileActionCenter::undoTrash() {
 void FileActionCenter::undoRename() {
     if (auto problem = undo_->renameBack()) return setActionProblem(problem);
     const std::string renamed = FileActions::fullPath(undo_->folder, undo_->newName);
-    auto rows = session_.rows();
-    for (SearchRow& row : rows) {
-        if (pathOf(row) != renamed) continue;
-        row.name = undo_->oldName;
-        if (session_.pinned() && pathOf(*session_.pinned()) == renamed) session_.repin(row);
-    }
+    const auto& pinned = session_.pinned();
+    qint64 at = -1;
+    if (pinned && pathOf(*pinned) == renamed)
+        at = session_.list().positionOf(pinned->id).value_or(-1);
+    const std::string oldName = undo_->oldName;
     setUndo(std::nullopt);
-    replaceRows(std::move(rows));
+    if (at < 0) return;
+    SearchRow row = session_.row(at);
+    row.name = oldName;
+    session_.repin(row);
+    auto list = std::make_shared<ResultList>(session_.list());
+    list->replace(at, row);
+    replaceRows(std::move(list));
 }
 
 void FileActionCenter::copySelectedPath() {
@@ -272,29 +282,14 @@ void FileActionCenter::copySelectedName() {
     setActionProblem(FileActions::copyName(row->name));
 }
 
-// The search runs again without a limit on its own copy of the index; the rows on screen
-// are only the first pages of it.
+// Every row of the list in its order, edits and all. A copy of the list settles the order
+// of what nobody has looked at yet off the main thread.
 void FileActionCenter::exportResults(const std::string& file) {
-    const auto& index = lifecycle_.index();
-    const auto& names = lifecycle_.names();
-    if (!index || !names || session_.query().isEmpty()) return;
-    Search::Request request = session_.searchRequest();
-    request.limit = std::numeric_limits<std::int64_t>::max();
-    std::shared_ptr<ContentMatcher> content;
-    if (const auto& filters = session_.filters(); !filters.contentQuery.empty())
-        content = std::make_shared<ContentMatcher>(filters.contentQuery,
-                                                   std::numeric_limits<std::int64_t>::max());
-    tasks_.run(StoreTasks::Priority::userInitiated, [this, file, request = std::move(request),
-                                                     content, index = *index,
-                                                     names = names]() mutable {
-        request.content = content.get();
-        const Search::Result result = Search::run(request, index, *names);
-        std::vector<std::string> paths;
-        paths.reserve(result.hits.size());
-        for (const Search::Hit& hit : result.hits)
-            paths.push_back(index.path(hit.entry, *names));
+    if (session_.query().isEmpty()) return;
+    auto list = std::make_shared<ResultList>(session_.list());
+    tasks_.run(StoreTasks::Priority::userInitiated, [this, file, list] {
         auto problem =
-            std::make_shared<FileActions::Problem>(FileActions::exportPaths(file, paths));
+            std::make_shared<FileActions::Problem>(FileActions::exportPaths(file, list->paths()));
         tasks_.deliver([this, problem] {
             if (*problem) setActionProblem(*problem);
             emit exported(!problem->has_value());

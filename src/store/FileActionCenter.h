@@ -9,6 +9,7 @@
 #include "store/FileActions.h"
 #include "store/FileDetail.h"
 #include "store/Preferences.h"
+#include "store/ResultList.h"
 #include "store/SavedSearch.h"
 #include "store/SearchHistory.h"
 #include "store/SearchRow.h"
@@ -98,7 +99,7 @@ private:
     void setUndo(std::optional<FileActionUndo> undo);
     void undoTrash();
     void undoRename();
-    void replaceRows(std::vector<SearchRow> rows);
+    void replaceRows(std::shared_ptr<const ResultList> list);
     void setActionProblems(ActionProblems problems);
     // One action's outcome: its problem, or none, which clears the last.
     void setActionProblem(const std::optional<ActionProblem>& problem);

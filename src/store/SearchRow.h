@@ -39,23 +39,16 @@ struct SearchRow {
                                         const FileIndex& index, const NameTable& names);
 };
 
-// The result list's paging rule: one page per request, more on demand, never past a ceiling.
+// How many rows an answer makes with the search, a choice of the settings; the rest of the
+// list is made as it is shown.
 namespace Paging {
 
-inline constexpr std::int64_t ceiling = 20'000;
 inline constexpr std::int64_t allowedSizes[] = {500, 1000, 2000, 3000, 5000};
 inline constexpr std::int64_t defaultSize = 500;
 
 // A stored page size snapped to the allowed sizes: the smallest not below it, at most the
 // largest; nothing stored (or not a whole number) gives the default.
 std::int64_t snapped(std::optional<std::int64_t> stored);
-
-inline bool hasMore(std::int64_t rows, std::int64_t totalMatches) {
-    return rows < totalMatches && rows < ceiling;
-}
-inline bool hitCeiling(std::int64_t rows, std::int64_t totalMatches) {
-    return rows >= ceiling && rows < totalMatches;
-}
 
 } // namespace Paging
 } // namespace vesko

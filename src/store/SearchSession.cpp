@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The search the user is typing: when a search starts, the background task that runs it,
-// dropping superseded results through the generation, paging, the status line, the
-// selection and the marks.
+// dropping superseded results through the generation, the list of every hit, the status
+// line, the selection and the marks.
 #include "store/SearchSession.h"
 
 #include "index/FileIndex.h"
@@ -41,8 +41,9 @@ SearchStatus statusOf(SearchStatus::Kind kind) {
     return status;
 }
 
-// Rows closer to the end of the loaded list than this ask for the next page.
-constexpr qint64 loadMoreMargin = 10;
+// Marks are carried to another order of the same query one pass over the hits each; beyond
+// this many the carrying would cost more than the marks are worth, and they are dropped.
+constexpr std::size_t mostMarksCarried = 256;
 
 // The file type's description, for sorting by kind; the MIME database is safe from any
 // thread.
@@ -62,7 +63,7 @@ struct SearchSession::SearchOutcome {
     RowsAsked asked;
     bool initialConsonants = true;
     Search::Result result;
-    std::vector<SearchRow> rows;
+    std::shared_ptr<const ResultList> list;
     std::shared_ptr<ContentMatcher> content;
 };
 
@@ -70,7 +71,7 @@ SearchSession::SearchSession(const StoreEnvironment& env, Settings& settings,
                              Preferences& preferences, StoreTasks& tasks,
                              const IndexLifecycle& lifecycle, QObject* parent)
     : QObject(parent), env_(env), settings_(settings), preferences_(preferences), tasks_(tasks),
-      lifecycle_(lifecycle), rows_(std::make_shared<const std::vector<SearchRow>>()),
+      lifecycle_(lifecycle), list_(std::make_shared<const ResultList>()),
       generation_(std::make_shared<SearchGeneration>()) {
     loadSearchSettings();
     debounceTimer_.setSingleShot(true);
@@ -138,7 +139,7 @@ void SearchSession::loadSearchSettings() {
     foldersFirst_ = settings_.boolean(foldersFirstKey, true);
     const std::int64_t noValue = std::numeric_limits<std::int64_t>::min();
     const std::int64_t stored = settings_.integer(resultLimitKey, noValue);
-    pageSize_ = limit_ = Paging::snapped(stored == noValue ? std::nullopt : std::optional(stored));
+    pageSize_ = Paging::snapped(stored == noValue ? std::nullopt : std::optional(stored));
     sort_ = ResultSort::fromStored(settings_.contains(sortKey)
                                        ? std::optional<std::string>(settings_.text(sortKey))
                                        : std::nullopt);
@@ -154,12 +155,11 @@ void SearchSession::setQuery(const QString& text) {
         search();
     } else if (text.isEmpty()) {
         generation_->advance();
-        rows_ = std::make_shared<const std::vector<SearchRow>>();
         rowsQuery_.clear();
         rowsAsked_ = {};
         ++rowsSearch_;
         setSelectedRows({});
-        emit rowsChanged();
+        setList(std::make_shared<const ResultList>(), false);
         setStatus({});
         searchedQuery_.clear();
         emit searchedQueryChanged();
@@ -217,10 +217,6 @@ void SearchSession::runSearch() {
         clearResults();
         return;
     }
-    if (!isLoadingMore_ && limit_ != pageSize_) {
-        limit_ = pageSize_;
-        emit limitChanged();
-    }
     const bool before = needsReturn();
     searchedQuery_ = query_;
     emit searchedQueryChanged();
@@ -240,6 +236,7 @@ void SearchSession::runSearch() {
     const std::uint64_t epoch = walked_ ? 0 : lifecycle_.indexEpoch();
     request.folderNoise = walked_ ? nullptr : folderNoise();
     if (scopeEpoch_ == epoch) request.scope = scope_;
+    request.keepsAll = true;
     auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
     RowsAsked asked{request.query, filters_, sort_, foldersFirst_, epoch, scopeSerial_};
     tasks_.run(StoreTasks::Priority::userInitiated,
@@ -255,19 +252,13 @@ void SearchSession::runSearch() {
                    out->result = Search::run(request, index, *names);
                    if (ownIndex) out->result.folderNoise.reset(); // of another index
                    if (keep->value() != generation) return;       // superseded: drop it here
-                   out->rows = SearchRow::build(out->result.hits, index, *names);
+                   auto rows = SearchRow::build(out->result.hits, index, *names);
+                   out->list = std::make_shared<const ResultList>(std::move(out->result.order),
+                                                                  index, names, std::move(rows));
                    out->content = std::move(content);
                    tasks_.deliver([this, out] { publish(std::move(*out)); });
                });
     emit searchStarted(generation);
-}
-
-std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
-                              const std::function<bool(const SearchRow&)>& wanted) {
-    std::vector<qint64> found;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (wanted(rows[i])) found.push_back(static_cast<qint64>(i));
-    return found;
 }
 
 void SearchSession::cancelSearches() {
@@ -279,7 +270,7 @@ std::int64_t SearchSession::generation() const {
 }
 
 Search::Request SearchSession::searchRequest() const {
-    const QueryDescription query{query_.toStdString(), filters_,    sort_,           limit_,
+    const QueryDescription query{query_.toStdString(), filters_,    sort_,           pageSize_,
                                  foldersFirst_,        folderKind_, kindOfExtension, scopePath_};
     Search::Request request = query.request(QueryPreferences::of(preferences_));
     // A person who mistyped sees what was probably meant; scripts get exact answers.
@@ -291,7 +282,6 @@ SearchStatus SearchSession::foundStatus() const {
     SearchStatus status = contentStatus_;
     status.kind = SearchStatus::Kind::found;
     status.found = totalMatches_;
-    status.shown = rowCount();
     status.nearMatches = nearMatches_;
     if (nearMatches_) status.query = searchedQuery_;
     return status;
@@ -299,9 +289,10 @@ SearchStatus SearchSession::foundStatus() const {
 
 void SearchSession::publish(SearchOutcome out) {
     if (out.generation != generation_->value()) return;
-    const auto before = rows_;
+    const auto before = list_;
     const auto selectedBefore = selectedRow();
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(out.rows));
+    list_ = std::move(out.list);
+    ++listVersion_;
     const bool sameQuery = out.normalizedQuery == rowsQuery_;
     rowsQuery_ = out.normalizedQuery;
     const bool sameSearch = out.asked == rowsAsked_;
@@ -324,7 +315,7 @@ void SearchSession::publish(SearchOutcome out) {
     regexProblem_ =
         out.result.regexProblem ? QString::fromStdString(*out.result.regexProblem) : QString();
     regexProblemGeneric_ = out.result.regexProblemCode == REG_BADPAT;
-    const auto rowCount = static_cast<std::int64_t>(rows_->size());
+    const auto rowCount = list_->count();
     if (env_.devSelect && !devSelectApplied_ && *env_.devSelect >= 0 &&
         *env_.devSelect < rowCount) {
         devSelectApplied_ = true;
@@ -339,10 +330,6 @@ void SearchSession::publish(SearchOutcome out) {
     highlightTerms_.clear();
     for (const std::string& term : out.result.highlightTerms)
         highlightTerms_ << QString::fromStdString(term);
-    if (isLoadingMore_) {
-        isLoadingMore_ = false;
-        emit isLoadingMoreChanged();
-    }
     contentStatus_ = {};
     if (const ContentMatcher* content = out.content.get()) {
         contentStatus_.readContents = true;
@@ -355,8 +342,12 @@ void SearchSession::publish(SearchOutcome out) {
     keepPinned(selectedBefore);
     if (sameSearch && selectedBefore && selection_ == focus) keepFocusOn(selectedBefore->id);
     // Marks first: whoever follows the rows reads the marks with them.
+    if (sameSearch) {
+        previous_ = before;
+        change_ = changeBetween(*before, *list_);
+    }
     keepMarksOf(*before, sameQuery);
-    emit rowsChanged();
+    announceRows();
     setStatus(foundStatus());
     emit answered();
 }
@@ -364,7 +355,6 @@ void SearchSession::publish(SearchOutcome out) {
 void SearchSession::clearResults() {
     // A search still running for the previous text must not fill the emptied list.
     generation_->advance();
-    rows_ = std::make_shared<const std::vector<SearchRow>>();
     rowsQuery_.clear();
     rowsAsked_ = {};
     ++rowsSearch_;
@@ -376,30 +366,40 @@ void SearchSession::clearResults() {
     regexProblem_.clear();
     regexProblemGeneric_ = false;
     setSelection(0);
-    if (isLoadingMore_) {
-        isLoadingMore_ = false;
-        emit isLoadingMoreChanged();
-    }
     setSelectedRows({});
-    emit rowsChanged();
+    setList(std::make_shared<const ResultList>(), false);
     if (lifecycle_.phase() == IndexLifecycle::Phase::ready) setStatus(readyStatus());
 }
 
 // A change on disk moves rows about under the user; the focus stays on its entry, or on its
 // row when the entry is gone.
 void SearchSession::keepFocusOn(std::int64_t id) {
-    const auto& rows = *rows_;
-    const auto found = std::ranges::find(rows, id, &SearchRow::id);
-    if (found != rows.end()) setSelection(static_cast<qint64>(found - rows.begin()));
+    if (const auto found = list_->positionOf(id)) setSelection(*found);
 }
 
-void SearchSession::loadMore() {
-    if (!hasMore() || isLoadingMore_) return;
-    isLoadingMore_ = true;
-    emit isLoadingMoreChanged();
-    limit_ += pageSize_;
-    emit limitChanged();
-    search();
+std::vector<SearchRow> SearchSession::rows(qint64 first, qint64 last) const {
+    std::vector<SearchRow> rows;
+    for (qint64 position = first; position < std::min(last, rowCount()); ++position)
+        rows.push_back(row(position));
+    return rows;
+}
+
+void SearchSession::setList(std::shared_ptr<const ResultList> list, bool sameSearch) {
+    previous_ = list_;
+    list_ = std::move(list);
+    ++listVersion_;
+    if (!sameSearch) previous_.reset();
+    announceRows();
+}
+
+// Whoever follows the rows learns from the change how the list before became this one;
+// neither outlives the announcement.
+void SearchSession::announceRows() {
+    if (!change_ && previous_ && previous_ != list_) change_ = changeBetween(*previous_, *list_);
+    if (!change_) previous_.reset();
+    emit rowsChanged();
+    previous_.reset();
+    change_.reset();
 }
 
 void SearchSession::setStatus(const SearchStatus& status) {
@@ -431,9 +431,6 @@ void SearchSession::setPageSize(qint64 size) {
     pageSize_ = size;
     settings_.setInteger(resultLimitKey, size);
     emit pageSizeChanged();
-    limit_ = size;
-    emit limitChanged();
-    search();
 }
 
 void SearchSession::setSort(const ResultSort& sort) {
@@ -466,7 +463,7 @@ void SearchSession::setSelection(qint64 row) {
 
 std::optional<SearchRow> SearchSession::selectedRow() const {
     if (selection_ < 0 || selection_ >= rowCount()) return std::nullopt;
-    return (*rows_)[static_cast<std::size_t>(selection_)];
+    return row(selection_);
 }
 
 void SearchSession::setSelectedRows(std::vector<qint64> rows) {
@@ -480,8 +477,8 @@ void SearchSession::setSelectedRows(std::vector<qint64> rows) {
 
 std::vector<SearchRow> SearchSession::actionRows() const {
     std::vector<SearchRow> rows;
-    for (const qint64 row : selectedRows_)
-        rows.push_back((*rows_)[static_cast<std::size_t>(row)]);
+    for (const qint64 position : selectedRows_)
+        rows.push_back(row(position));
     if (rows.empty())
         if (auto row = selectedRow()) rows.push_back(std::move(*row));
     return rows;
@@ -489,32 +486,42 @@ std::vector<SearchRow> SearchSession::actionRows() const {
 
 // The marks follow their entries when the same query answers again (more rows, a sort, a
 // change on disk); the rows of another query start unmarked.
-void SearchSession::keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery) {
+void SearchSession::keepMarksOf(const ResultList& before, bool sameQuery) {
     if (selectedRows_.empty()) return;
     if (!sameQuery) return setSelectedRows({});
-    std::set<std::int64_t> ids;
+    std::vector<qint64> marks;
+    if (change_) {
+        for (const qint64 row : selectedRows_)
+            if (const auto found = change_->follow(row)) marks.push_back(*found);
+        return setSelectedRows(std::move(marks));
+    }
+    if (selectedRows_.size() > mostMarksCarried) return setSelectedRows({});
     for (const qint64 row : selectedRows_)
-        if (row < static_cast<qint64>(before.size()))
-            ids.insert(before[static_cast<std::size_t>(row)].id);
-    setSelectedRows(rowsWhere(*rows_, [&](const SearchRow& row) { return ids.contains(row.id); }));
+        if (row < before.count())
+            if (const auto found = list_->positionOf(before.idAt(row))) marks.push_back(*found);
+    setSelectedRows(std::move(marks));
 }
 
 // A search of the same query may no longer find the renamed item (or finds it elsewhere):
 // it stays listed, at its row, and keeps the selection it had.
+// It is looked for on the rows about its place, as a person would see it move.
 void SearchSession::keepPinned(const std::optional<SearchRow>& selectedBefore) {
     if (!pinned_) return;
     const std::string path = pinned_->path();
-    auto rows = *rows_;
-    auto found =
-        std::ranges::find_if(rows, [&](const SearchRow& row) { return row.path() == path; });
-    if (found == rows.end()) {
-        const auto place = std::min<qint64>(pinnedRow_, static_cast<qint64>(rows.size()));
-        found = rows.insert(rows.begin() + place, *pinned_);
+    const qint64 near = std::min(pinnedRow_, list_->count());
+    std::optional<qint64> found;
+    for (qint64 r = std::max<qint64>(near - ResultList::pageRows, 0);
+         !found && r < std::min(near + ResultList::pageRows, list_->count()); ++r)
+        if (list_->row(r).path() == path) found = r;
+    if (!found) {
+        auto list = std::make_shared<ResultList>(*list_);
+        list->insert(near, *pinned_);
+        list_ = std::move(list);
+        ++listVersion_;
+        found = near;
         ++totalMatches_;
     }
-    const auto row = static_cast<qint64>(found - rows.begin());
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-    if (selectedBefore && selectedBefore->path() == path) setSelection(row);
+    if (selectedBefore && selectedBefore->path() == path) setSelection(*found);
 }
 
 void SearchSession::pin(const SearchRow& renamed, qint64 row) {
@@ -523,20 +530,20 @@ void SearchSession::pin(const SearchRow& renamed, qint64 row) {
 }
 
 void SearchSession::moveSelection(qint64 delta) {
-    if (rows_->empty()) return;
+    if (rowCount() == 0) return;
     setSelection(std::clamp(selection_ + delta, qint64{0}, rowCount() - 1));
-    if (selection_ >= rowCount() - loadMoreMargin) loadMore();
 }
 
-void SearchSession::patchRows(std::vector<SearchRow> rows, qint64 totalMatches) {
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
+void SearchSession::patchRows(std::shared_ptr<const ResultList> list, qint64 totalMatches) {
+    if (!previous_) previous_ = list_;
+    list_ = std::move(list);
+    ++listVersion_;
     totalMatches_ = totalMatches;
     setStatus(foundStatus());
 }
 
-void SearchSession::replaceRows(std::vector<SearchRow> rows) {
-    rows_ = std::make_shared<const std::vector<SearchRow>>(std::move(rows));
-    emit rowsChanged();
+void SearchSession::replaceRows(std::shared_ptr<const ResultList> list) {
+    setList(std::move(list), true);
 }
 
 } // namespace vesko

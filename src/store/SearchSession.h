@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The search the user is typing: query, filters, sort and pages, the rows of the last
-// answer, the selection and the marks. A search runs on the store's tasks against a copy of
-// the installed index; superseded answers are dropped through the generation. When the
-// lifecycle installs another index, the session searches again by itself.
+// The search the user is typing: query, filters, sort, every hit of the last answer (rows
+// made as they are looked at), the selection and the marks. A search runs on the store's tasks
+// against a copy of the installed index; superseded answers are dropped through the generation.
+// When the lifecycle installs another index, the session searches again by itself.
 #pragma once
 
 #include "search/Filters.h"
 #include "search/ResultSort.h"
 #include "store/IndexLifecycle.h"
+#include "store/ResultList.h"
 #include "store/SearchRow.h"
 
 #include <QObject>
@@ -42,8 +43,7 @@ struct SearchStatus {
     Kind kind = Kind::none;
     qint64 entries = 0; // items, ready
     double seconds = 0; // ready: how long the build took
-    qint64 found = 0;   // found: every match, and the rows loaded of them
-    qint64 shown = 0;
+    qint64 found = 0;   // found: every match, each a row of the list
     // found: the query matched nothing, and these are the names one typing error away.
     bool nearMatches = false;
     QString query;  // found with nearMatches: the query as typed
@@ -59,10 +59,6 @@ struct SearchStatus {
     bool operator==(const SearchStatus&) const = default;
 };
 
-// The positions of the rows `wanted` picks, in list order.
-std::vector<qint64> rowsWhere(const std::vector<SearchRow>& rows,
-                              const std::function<bool(const SearchRow&)>& wanted);
-
 class SearchSession : public QObject {
     Q_OBJECT
 
@@ -72,7 +68,6 @@ public:
 
     // Runs the current query again, after the debounce delay of an expensive query.
     void search();
-    void loadMore();
     void toggleSort(ResultSort::Field clicked);
     // Running searches stop at their next check and deliver nothing.
     void cancelSearches();
@@ -84,15 +79,24 @@ public:
     QString searchedQuery() const { return searchedQuery_; }
     bool needsReturn() const;
     const SearchStatus& status() const { return status_; }
-    const std::vector<SearchRow>& rows() const { return *rows_; }
-    qint64 rowCount() const { return static_cast<qint64>(rows_->size()); }
+    // Every hit of the last answer is a row; rows are made as they are asked for.
+    const ResultList& list() const { return *list_; }
+    // Rises with every list the session installs, edits included.
+    std::uint64_t listVersion() const { return listVersion_; }
+    qint64 rowCount() const { return list_->count(); }
+    // `position` < rowCount.
+    SearchRow row(qint64 position) const { return list_->row(position); }
+    // Rows [first, last), for callers that take several at once.
+    std::vector<SearchRow> rows(qint64 first, qint64 last) const;
+    // While rowsChanged is delivered for another answer to the same search: the list before
+    // and how it became the current one, row ranges at a time; none when the rows answer
+    // another search or too much changed (a reset, then).
+    const std::shared_ptr<const ResultList>& previousList() const { return previous_; }
+    const std::optional<RowsChange>& rowsChange() const { return change_; }
+    // How many rows each answer makes with the search; the rest are made as they are shown.
     qint64 pageSize() const { return pageSize_; }
     void setPageSize(qint64 size);
-    qint64 limit() const { return limit_; }
     qint64 totalMatches() const { return totalMatches_; }
-    bool hasMore() const { return Paging::hasMore(rowCount(), totalMatches_); }
-    bool hitCeiling() const { return Paging::hitCeiling(rowCount(), totalMatches_); }
-    bool isLoadingMore() const { return isLoadingMore_; }
     QStringList highlightTerms() const { return highlightTerms_; }
     QString regexProblem() const { return regexProblem_; }
     // The pattern is malformed and nothing more precise is known (regcomp's REG_BADPAT), so
@@ -135,7 +139,7 @@ public:
 
     qint64 selection() const { return selection_; }
     void setSelection(qint64 row);
-    // Clamped to the rows; near the end of the loaded rows the next page is requested.
+    // Clamped to the rows.
     void moveSelection(qint64 delta);
     std::optional<SearchRow> selectedRow() const;
     // The rows marked with Shift and Ctrl, ascending and in range; empty means `selection`
@@ -147,11 +151,11 @@ public:
     std::vector<SearchRow> actionRows() const;
 
     // The result actions show their effect before the watcher reports it. `patchRows`
-    // replaces the rows and the match count without telling anyone, so that the marks can
+    // replaces the list and the match count without telling anyone, so that the marks can
     // be moved onto the new rows first; `announceRows` then tells.
-    void patchRows(std::vector<SearchRow> rows, qint64 totalMatches);
-    void announceRows() { emit rowsChanged(); }
-    void replaceRows(std::vector<SearchRow> rows);
+    void patchRows(std::shared_ptr<const ResultList> list, qint64 totalMatches);
+    void announceRows();
+    void replaceRows(std::shared_ptr<const ResultList> list);
     // A renamed row stays listed at `row`, and selected while it was, until the query
     // changes, whether or not a search of the same query still finds it.
     void pin(const SearchRow& renamed, qint64 row);
@@ -166,8 +170,6 @@ signals:
     void statusChanged();
     void rowsChanged();
     void pageSizeChanged();
-    void limitChanged();
-    void isLoadingMoreChanged();
     void isSearchingContentsChanged();
     void foldersFirstChanged();
     void filtersChanged();
@@ -187,7 +189,8 @@ private:
     void publish(SearchOutcome outcome);
     void clearResults();
     void writeNeedsReturn(bool before);
-    void keepMarksOf(const std::vector<SearchRow>& before, bool sameQuery);
+    void setList(std::shared_ptr<const ResultList> list, bool sameSearch);
+    void keepMarksOf(const ResultList& before, bool sameQuery);
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
     void keepFocusOn(std::int64_t id);
     void indexReplaced(IndexLifecycle::Change change);
@@ -206,15 +209,16 @@ private:
     bool searchAsYouType_ = true;
     QString searchedQuery_;
     QTimer debounceTimer_;
-    std::shared_ptr<const std::vector<SearchRow>> rows_;
+    std::shared_ptr<const ResultList> list_;
+    std::shared_ptr<const ResultList> previous_;
+    std::optional<RowsChange> change_;
+    std::uint64_t listVersion_ = 0;
     SearchStatus status_;
     SearchStatus contentStatus_; // what the content search adds to the count
     bool nearMatches_ = false;
     std::shared_ptr<const Search::Narrowing> narrowing_;
     qint64 pageSize_ = Paging::defaultSize;
-    qint64 limit_ = Paging::defaultSize;
     qint64 totalMatches_ = 0;
-    bool isLoadingMore_ = false;
     QStringList highlightTerms_;
     QString regexProblem_;
     bool regexProblemGeneric_ = false;

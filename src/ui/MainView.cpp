@@ -59,7 +59,6 @@ MainView::MainView(IndexStore& store, PreviewWindow& preview, QWidget* parent)
                              *model_, this)),
       actions_(new ResultActions(store.session(), store.actions(), store.settings(), preview,
                                  *table_, *this)),
-      ceiling_(new QLabel(this)),
       detailBar_(new DetailBar(store.session(), store.actions(), store.preferences(), this)),
       statusBar_(new StatusBar(store.lifecycle(), store.session(), store.actions(),
                                store.preferences(), this)) {
@@ -135,23 +134,10 @@ void MainView::changeEvent(QEvent* event) {
 
 QWidget* MainView::buildResultsPage() {
     auto* page = new QWidget(content_);
-    ceilingBar_ = new QWidget(page);
-    ceilingBar_->setObjectName("ceilingBar");
-    ceilingBar_->setBackgroundRole(QPalette::AlternateBase);
-    ceilingBar_->setAutoFillBackground(true);
-    auto* icon = new QLabel(ceilingBar_);
-    icon->setPixmap(QIcon::fromTheme("view-filter", QApplication::style()->standardIcon(
-                                                        QStyle::SP_FileDialogDetailedView))
-                        .pixmap(16, 16));
-    auto* bar = new QHBoxLayout(ceilingBar_);
-    bar->setContentsMargins(8, 4, 8, 4);
-    bar->addWidget(icon);
-    bar->addWidget(ceiling_, 1);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(table_, 1);
-    layout->addWidget(ceilingBar_);
     return page;
 }
 
@@ -211,14 +197,6 @@ void MainView::followContent() {
     } else {
         statePage_->showState(state);
         content_->setCurrentIndex(0);
-    }
-    const bool ceiling = store_.session().hitCeiling();
-    ceilingBar_->setVisible(ceiling);
-    if (ceiling) {
-        const QString count =
-            QLocale().toString(store_.session().totalMatches() - store_.session().rowCount());
-        ceiling_->setText(tr("%1 more - narrow the search to see them").arg(count));
-        ceilingBar_->setAccessibleName(ceiling_->text());
     }
 }
 

@@ -66,8 +66,6 @@ private:
     StatePage* statePage_;
     ResultTable* table_;
     ResultActions* actions_;
-    QWidget* ceilingBar_ = nullptr;
-    QLabel* ceiling_;
     DetailBar* detailBar_;
     StatusBar* statusBar_;
     QMessageBox* problem_ = nullptr;

@@ -24,6 +24,9 @@
 namespace vesko {
 namespace {
 
+// What Select All marks at most: as many rows as the list used to hold at all.
+constexpr qint64 mostMarkedByAll = 20'000;
+
 using Command = ResultActions::Command;
 
 constexpr char exportFolderKey[] = "exportFolder";
@@ -232,7 +235,10 @@ void ResultActions::editList(Command command) {
         copyPaths();
         break;
     case Command::selectAll: {
-        std::vector<qint64> all(static_cast<std::size_t>(session_.rowCount()));
+        // The marks are what Copy, Open and Move to Trash take, row by row: past the first
+        // rows of a very long list they would copy or open more than anyone means to.
+        std::vector<qint64> all(
+            static_cast<std::size_t>(std::min(session_.rowCount(), mostMarkedByAll)));
         std::iota(all.begin(), all.end(), qint64{0});
         session_.setSelectedRows(std::move(all));
         break;

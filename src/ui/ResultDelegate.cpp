@@ -130,7 +130,8 @@ void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     // Escapes in a name (a newline, an override, a byte that is not UTF-8) are drawn fainter
     // than the name, so "a\nb" typed with a backslash and a real line break read apart.
     const auto* model = qobject_cast<const ResultModel*>(index.model());
-    const SearchRow* row = index.column() == 0 && model ? model->rowAt(index.row()) : nullptr;
+    const auto row =
+        index.column() == 0 && model ? model->rowAt(index.row()) : std::optional<SearchRow>();
     EscapeSpans escapes;
     if (row) shownText(row->name, &escapes);
     if (index.column() != 0 || (terms_.empty() && escapes.empty())) {

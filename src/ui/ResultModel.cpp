@@ -23,100 +23,6 @@ namespace {
 
 using Column = ResultModel::Column;
 
-std::vector<std::int64_t> idsOf(const std::vector<SearchRow>& rows) {
-    std::vector<std::int64_t> ids;
-    ids.reserve(rows.size());
-    for (const SearchRow& row : rows)
-        ids.push_back(row.id);
-    return ids;
-}
-
-// One change of the rows on one contiguous range, as a view is told of it.
-struct RangeStep {
-    enum class Kind { remove, insert, move };
-    Kind kind;
-    int first; // the first row removed or moved, or where the inserted rows go
-    int count;
-    int to = 0; // where moved rows go: before this row, numbered as before the move
-};
-
-// Beyond this many steps the view redraws everything anyway: a reset is cheaper.
-constexpr std::size_t mostSteps = 64;
-
-void applyStep(std::vector<std::int64_t>& ids, const RangeStep& step,
-               const std::vector<std::int64_t>& wanted) {
-    const auto at = [&](int row) { return ids.begin() + row; };
-    switch (step.kind) {
-    case RangeStep::Kind::remove:
-        ids.erase(at(step.first), at(step.first + step.count));
-        break;
-    case RangeStep::Kind::insert:
-        // Every row before an insertion is in place already, so it takes the same rows of
-        // `wanted`.
-        ids.insert(at(step.first), wanted.begin() + step.first,
-                   wanted.begin() + step.first + step.count);
-        break;
-    case RangeStep::Kind::move:
-        std::rotate(at(step.to), at(step.first), at(step.first + step.count));
-        break;
-    }
-}
-
-// The steps that turn `ids` into `wanted` (both without repeats; `places` says where each
-// wanted id goes): the rows gone are removed from the last, then from the top down each
-// row not yet in place is inserted or moved up with the rows following it there; nothing
-// when that takes too many steps.
-std::optional<std::vector<RangeStep>> stepsBetween(std::vector<std::int64_t> ids,
-                                                   const std::vector<std::int64_t>& wanted,
-                                                   const QHash<std::int64_t, int>& places) {
-    std::vector<RangeStep> steps;
-    const auto take = [&](const RangeStep& step) {
-        applyStep(ids, step, wanted);
-        steps.push_back(step);
-        return steps.size() <= mostSteps;
-    };
-    const auto gone = [&](std::size_t row) { return !places.contains(ids[row]); };
-    for (std::size_t end = ids.size(); end > 0;) {
-        if (!gone(end - 1)) {
-            --end;
-            continue;
-        }
-        std::size_t first = end - 1;
-        while (first > 0 && gone(first - 1))
-            --first;
-        if (!take(
-                {RangeStep::Kind::remove, static_cast<int>(first), static_cast<int>(end - first)}))
-            return std::nullopt;
-        end = first;
-    }
-    const QSet<std::int64_t> kept(ids.begin(), ids.end());
-    if (static_cast<std::size_t>(kept.size()) != ids.size()) return std::nullopt;
-    for (std::size_t row = 0; row < wanted.size();) {
-        if (row < ids.size() && ids[row] == wanted[row]) {
-            ++row;
-            continue;
-        }
-        std::size_t count = 1;
-        RangeStep step{RangeStep::Kind::insert, static_cast<int>(row), 0};
-        if (!kept.contains(wanted[row])) {
-            while (row + count < wanted.size() && !kept.contains(wanted[row + count]))
-                ++count;
-        } else {
-            const auto from = static_cast<std::size_t>(
-                std::find(ids.begin() + static_cast<std::ptrdiff_t>(row), ids.end(), wanted[row]) -
-                ids.begin());
-            while (from + count < ids.size() && row + count < wanted.size() &&
-                   ids[from + count] == wanted[row + count])
-                ++count;
-            step = {RangeStep::Kind::move, static_cast<int>(from), 0, static_cast<int>(row)};
-        }
-        step.count = static_cast<int>(count);
-        if (!take(step)) return std::nullopt;
-        row += count;
-    }
-    return steps;
-}
-
 // The extension a kind is looked up by; a leading dot alone (".bashrc") is no extension.
 QString extensionOf(const QString& name) {
     const auto dot = name.lastIndexOf(u'.');
@@ -128,7 +34,7 @@ QString extensionOf(const QString& name) {
 ResultModel::ResultModel(SearchSession& session, Preferences& preferences, IconCache* icons,
                          QObject* parent)
     : QAbstractTableModel(parent), session_(session), preferences_(preferences), icons_(icons),
-      ids_(idsOf(session.rows())), search_(session.rowsSearch()),
+      rows_(session.rowCount()), version_(session.listVersion()), search_(session.rowsSearch()),
       now_(QDateTime::currentDateTime()) {
     session_.setFolderKind(tr("Folder"));
     followColumns();
@@ -161,7 +67,7 @@ bool ResultModel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int ResultModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(ids_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_);
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
@@ -199,30 +105,29 @@ std::string ResultModel::pathBytes(const SearchRow& row) {
     return row.path();
 }
 
-const SearchRow* ResultModel::rowAt(int row) const {
-    if (row < 0 || row >= rowCount()) return nullptr;
-    const auto& rows = session_.rows();
-    const std::int64_t id = ids_[static_cast<std::size_t>(row)];
-    auto place = static_cast<std::size_t>(row);
-    if (following_) {
-        const auto found = places_.constFind(id);
-        if (found == places_.constEnd()) return nullptr; // a row on its way out
-        place = static_cast<std::size_t>(*found);
+std::optional<SearchRow> ResultModel::rowAt(int row) const {
+    if (row < 0 || row >= rowCount()) return std::nullopt;
+    if (!following_) {
+        // The store replaces its list just before it tells us; until then they may differ.
+        if (version_ != session_.listVersion()) return std::nullopt;
+        return session_.row(row);
     }
-    // The store replaces its rows just before it tells us; until then they may differ.
-    if (place >= rows.size() || rows[place].id != id) return nullptr;
-    return &rows[place];
+    qint64 offset = row;
+    for (const Run& run : runs_) {
+        if (offset < run.count)
+            return (run.current ? session_.list() : *before_).row(run.start + offset);
+        offset -= run.count;
+    }
+    return std::nullopt;
 }
 
 bool ResultModel::isBehind() const {
-    return following_ || resetting_ ||
-           !std::ranges::equal(ids_, session_.rows(), std::ranges::equal_to{}, std::identity{},
-                               &SearchRow::id);
+    return following_ || resetting_ || version_ != session_.listVersion();
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    const SearchRow* row = rowAt(index.row());
+    const std::optional<SearchRow> row = rowAt(index.row());
     if (!row) return {};
     const Column column = columnAt(index.column());
     switch (role) {
@@ -318,7 +223,7 @@ QString ResultModel::kindText(const SearchRow& row) const {
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
         // The row titles are not drawn, but a screen reader announces each row by its title.
-        const SearchRow* row = role == Qt::AccessibleTextRole ? rowAt(section) : nullptr;
+        const auto row = role == Qt::AccessibleTextRole ? rowAt(section) : std::nullopt;
         return row ? QVariant(nameText(*row)) : QVariant();
     }
     if (section < 0 || section >= columnCount()) return {};
@@ -371,56 +276,123 @@ void ResultModel::followColumns() {
 void ResultModel::followRows() {
     now_ = QDateTime::currentDateTime();
     linkKinds_.clear();
-    const auto& rows = session_.rows();
     const bool sameSearch = session_.rowsSearch() == search_;
     search_ = session_.rowsSearch();
-    if (sameSearch && followByRange(rows)) return;
+    const auto& change = session_.rowsChange();
+    const auto& before = session_.previousList();
+    if (sameSearch && change && before && before->count() == rows_) return followByRange(*change);
     // Whoever follows the reset reads the new rows, but the view's marks and focus are only
     // put back afterwards.
     resetting_ = true;
     beginResetModel();
-    ids_ = idsOf(rows);
+    rows_ = session_.rowCount();
+    version_ = session_.listVersion();
     endResetModel();
     resetting_ = false;
 }
 
-bool ResultModel::followByRange(const std::vector<SearchRow>& rows) {
-    const std::vector<std::int64_t> wanted = idsOf(rows);
-    QHash<std::int64_t, int> places;
-    places.reserve(static_cast<qsizetype>(wanted.size()));
-    for (std::size_t row = 0; row < wanted.size(); ++row)
-        places.insert(wanted[row], static_cast<int>(row));
-    // An id twice: the rows cannot be told apart by it.
-    if (static_cast<std::size_t>(places.size()) != wanted.size()) return false;
-    const auto steps = stepsBetween(ids_, wanted, places);
-    if (!steps) return false;
-    places_ = std::move(places);
+// Rows that left go first; the moved rows then go to the end, so the rows that stay are in
+// their final order; then from the top, rows that came are put in and moved rows put back.
+// A moved row keeps its persistent index, so a view's focus and marks stay on its file.
+void ResultModel::followByRange(const RowsChange& change) {
+    before_ = session_.previousList();
+    runs_ = {{false, 0, rows_}};
     following_ = true;
-    for (const RangeStep& step : *steps) {
-        const int last = step.first + step.count - 1;
-        switch (step.kind) {
-        case RangeStep::Kind::remove:
-            beginRemoveRows({}, step.first, last);
-            applyStep(ids_, step, wanted);
-            endRemoveRows();
-            break;
-        case RangeStep::Kind::insert:
-            beginInsertRows({}, step.first, last);
-            applyStep(ids_, step, wanted);
+    for (const auto& [first, count] : change.removed) {
+        beginRemoveRows({}, static_cast<int>(first), static_cast<int>(first + count - 1));
+        cut(first, count);
+        endRemoveRows();
+    }
+    auto moves = change.moved;
+    std::ranges::sort(moves, std::greater{}, &RowsChange::Move::from);
+    std::vector<qint64> tail; // the moved rows at the end, by their row before
+    for (const RowsChange::Move& move : moves) {
+        qint64 row = move.from;
+        for (const auto& [first, count] : change.removed)
+            if (first < move.from) row -= count;
+        if (row + 1 != rows_) moveRow(row, rows_);
+        tail.push_back(move.from);
+    }
+    std::ranges::sort(moves, std::less{}, &RowsChange::Move::to);
+    auto move = moves.begin();
+    auto insert = change.inserted.begin();
+    while (move != moves.end() || insert != change.inserted.end()) {
+        if (insert == change.inserted.end() || (move != moves.end() && move->to < insert->first)) {
+            const auto at = std::ranges::find(tail, move->from);
+            const qint64 row = rows_ - static_cast<qint64>(tail.size()) + (at - tail.begin());
+            if (row != move->to) moveRow(row, move->to);
+            tail.erase(at);
+            ++move;
+        } else {
+            beginInsertRows({}, static_cast<int>(insert->first),
+                            static_cast<int>(insert->first + insert->count - 1));
+            put(insert->first, {true, insert->first, insert->count});
             endInsertRows();
-            break;
-        case RangeStep::Kind::move:
-            beginMoveRows({}, step.first, last, {}, step.to);
-            applyStep(ids_, step, wanted);
-            endMoveRows();
-            break;
+            ++insert;
         }
     }
     following_ = false;
-    places_.clear();
+    runs_.clear();
+    before_.reset();
+    version_ = session_.listVersion();
     // Rows kept may have changed too (a size, a date, a name renamed in place).
-    if (!ids_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    return true;
+    if (rows_ > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+// Moves one row to before row `to`, numbered as before the move.
+void ResultModel::moveRow(qint64 row, qint64 to) {
+    beginMoveRows({}, static_cast<int>(row), static_cast<int>(row), {}, static_cast<int>(to));
+    const Run piece = runAt(row);
+    cut(row, 1);
+    put(to > row ? to - 1 : to, piece);
+    endMoveRows();
+}
+
+ResultModel::Run ResultModel::runAt(qint64 row) const {
+    for (const Run& run : runs_) {
+        if (row < run.count) return {run.current, run.start + row, 1};
+        row -= run.count;
+    }
+    return {};
+}
+
+// Takes rows [first, first + count) out of the runs.
+void ResultModel::cut(qint64 first, qint64 count) {
+    std::vector<Run> kept;
+    qint64 at = 0;
+    for (const Run& run : runs_) {
+        const qint64 end = at + run.count;
+        if (at < first) kept.push_back({run.current, run.start, std::min(run.count, first - at)});
+        if (end > first + count) {
+            const qint64 from = std::max(first + count, at);
+            kept.push_back({run.current, run.start + (from - at), end - from});
+        }
+        at = end;
+    }
+    runs_ = std::move(kept);
+    rows_ -= count;
+}
+
+// Puts the run's rows in at row `row`.
+void ResultModel::put(qint64 row, Run piece) {
+    std::vector<Run> runs;
+    qint64 at = 0;
+    bool placed = false;
+    for (const Run& run : runs_) {
+        const qint64 end = at + run.count;
+        if (!placed && row < end) {
+            if (row > at) runs.push_back({run.current, run.start, row - at});
+            runs.push_back(piece);
+            runs.push_back({run.current, run.start + (row - at), end - row});
+            placed = true;
+        } else {
+            runs.push_back(run);
+        }
+        at = end;
+    }
+    if (!placed) runs.push_back(piece);
+    runs_ = std::move(runs);
+    rows_ += piece.count;
 }
 
 } // namespace vesko

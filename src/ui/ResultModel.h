@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The result list's table: one row per row of the store, one column per visible field. It
-// reads the store's rows on demand and never copies them. A new search resets it; rows of the
-// same search again (a change on disk, another page, a trash) are followed by range: the
-// rows that left are removed, the rows that came are inserted and the rows that moved are
-// moved, so the view keeps its scroll position, focus and marks on their files.
+// The result list's table: one row per hit of the store's list, one column per visible field.
+// It asks the list for the rows the view draws and keeps none itself. A new search resets it;
+// another answer to the same search (a change on disk, a trash) is followed by range: the
+// rows that left are removed and the rows that came are inserted, so the view keeps its
+// scroll position, focus and marks on their files.
 #pragma once
 
+#include "store/ResultList.h"
 #include "store/SearchOptions.h"
 #include "store/SearchRow.h"
 
@@ -56,7 +57,8 @@ public:
     static QString fullPath(const SearchRow& row);
     // The path as the file system spells it, for handing the file to other programs.
     static std::string pathBytes(const SearchRow& row);
-    const SearchRow* rowAt(int row) const;
+    // None while the store's list is one the view has not followed yet.
+    std::optional<SearchRow> rowAt(int row) const;
     // The store announced rows this model has not followed yet (or is following them now):
     // its row numbers do not name the store's rows.
     bool isBehind() const;
@@ -68,7 +70,8 @@ protected:
 private:
     void followRows();
     void followColumns();
-    bool followByRange(const std::vector<SearchRow>& rows);
+    void followByRange(const RowsChange& change);
+
     QString text(const SearchRow& row, Column column) const;
     // The exact time of a date column; empty for other columns and rows without that date.
     static QString exactDate(const SearchRow& row, Column column);
@@ -78,10 +81,21 @@ private:
     Preferences& preferences_;
     IconCache* icons_;
     std::vector<Column> columns_;
-    // The ids of the rows the view knows, in its order; the store's rows are found by them.
-    std::vector<std::int64_t> ids_;
-    // While following by range: where each id sits in the store's new rows.
-    QHash<std::int64_t, int> places_;
+    qint64 rows_ = 0;           // the rows the view knows
+    std::uint64_t version_ = 0; // the store's list they are
+    // While following by range, the view's rows are runs of the list before and of the
+    // current one.
+    struct Run {
+        bool current = false;
+        qint64 start = 0;
+        qint64 count = 0;
+    };
+    std::vector<Run> runs_;
+    Run runAt(qint64 row) const;
+    void cut(qint64 first, qint64 count);
+    void put(qint64 row, Run piece);
+    void moveRow(qint64 row, qint64 to);
+    std::shared_ptr<const ResultList> before_;
     bool following_ = false;
     bool resetting_ = false;
     std::int64_t search_ = 0; // the store's rowsSearch the known rows answer

@@ -2,7 +2,7 @@
 // The result list: the store's selection is the view's current row, the rows marked with
 // Shift and Ctrl are the store's selectedRows, and every key, click, drag and menu acts
 // through the store's file actions. Rows have one fixed height, so a
-// list of 20,000 rows costs what the rows on screen cost.
+// list of every hit costs what the rows on screen cost.
 #pragma once
 
 #include <QHash>

@@ -143,10 +143,7 @@ QString StatusBar::statusText(const SearchStatus& status) {
         return status.found == 1 ? tr("No results for “%1”. Showing 1 near match").arg(status.query)
                                  : tr("No results for “%1”. Showing %2 near matches")
                                        .arg(status.query, grouped(status.found));
-    QString text =
-        status.shown >= status.found
-            ? tr("%1 found").arg(grouped(status.found))
-            : tr("%1 found, showing %2").arg(grouped(status.found), grouped(status.shown));
+    QString text = tr("%1 found").arg(grouped(status.found));
     if (!status.readContents) return text;
     text += QStringLiteral("  ·  ") + tr("read %1 files").arg(grouped(status.examined));
     if (status.skippedBinary > 0)

@@ -437,6 +437,39 @@ void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector
     }
 }
 
+// The whole list kept besides the page: pages settled in random order, single positions
+// looked up before their part is sorted, and a hit taken out and put back, all agree with
+// the full sort.
+void expectWholeOrder(Search::Request request, const FileIndex& index, const NameTable& names,
+                      const std::vector<std::int64_t>& sorted) {
+    request.keepsAll = true;
+    request.limit = 40;
+    request.splitFrom = 0;
+    const auto result = Search::run(request, index, names);
+    if (sorted.empty()) return;
+    ASSERT_TRUE(result.order);
+    ResultOrder& order = *result.order;
+    ASSERT_EQ(order.size(), sorted.size());
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(sorted.size()));
+    for (std::size_t k = 0; k < sorted.size(); k += sorted.size() / 5 + 1)
+        ASSERT_EQ(order.positionOf(static_cast<std::uint32_t>(sorted[k])), k);
+    constexpr std::size_t page = 64;
+    std::vector<std::size_t> starts;
+    for (std::size_t k = 0; k < sorted.size(); k += page)
+        starts.push_back(k);
+    std::shuffle(starts.begin(), starts.end(), rng);
+    for (const std::size_t start : starts) {
+        order.settle(start, start + page);
+        for (std::size_t k = start; k < std::min(start + page, sorted.size()); ++k)
+            ASSERT_EQ(order.entryAt(k), sorted[k]) << k;
+    }
+    const std::size_t middle = sorted.size() / 2;
+    order.erase(middle);
+    order.insert(middle, static_cast<std::uint32_t>(sorted[middle]));
+    for (std::size_t k = 0; k < sorted.size(); ++k)
+        ASSERT_EQ(order.entryAt(k), sorted[k]) << k;
+}
+
 TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
     for (const auto& [mapped, appended] : {std::pair{900, 200}, {200, 900}}) {
         auto loaded = randomIndex(mapped, appended);
@@ -492,6 +525,7 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                                     << "limit " << limit << ", split from " << splitFrom;
                             }
                         }
+                        ASSERT_NO_FATAL_FAILURE(expectWholeOrder(request, index, names, sorted));
                     }
         }
     }

@@ -157,7 +157,7 @@ TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhi
     ASSERT_TRUE(waitForBatch(*store, applied, 1));
     EXPECT_FALSE(store->lifecycle().isRecoveringOverflow());
     researchAndWait(*store);
-    EXPECT_TRUE(store->session().rows().empty());
+    EXPECT_TRUE(store->session().rowCount() == 0);
     searchFor(*store, "new");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"new.txt"});
 }

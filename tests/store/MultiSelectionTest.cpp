@@ -61,17 +61,17 @@ TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntr
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     const QStringList lines = copied->text().split('\n');
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[1].toStdString(), pathOf(store->session().rows()[3]));
+    EXPECT_EQ(lines[1].toStdString(), pathOf(store->session().row(3)));
     EXPECT_EQ(copied->data("text/uri-list").count("\r\n"), 3);
 
     // The same query answering again keeps the marks on the same entries.
-    const SearchRow marked = store->session().rows()[3];
+    const SearchRow marked = store->session().row(3);
     store->session().setSort({ResultSort::Field::name, false});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rows()[3].id != marked.id; },
-                                test::patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->session().row(3).id != marked.id; }, test::patience));
     ASSERT_EQ(store->session().selectedRows().size(), 3u);
     EXPECT_TRUE(std::ranges::any_of(store->session().selectedRows(), [&](qint64 row) {
-        return store->session().rows()[row].id == marked.id;
+        return store->session().row(row).id == marked.id;
     }));
 
     // Above ten items open asks first and opens nothing until agreed.
@@ -116,7 +116,7 @@ TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotG
         int faults = *stale ? 32 : 0;
         if (store->session().rowCount() != 30) faults |= 1;
         if (store->session().selectedRows() != allRows(*store)) faults |= 2;
-        for (const SearchRow& row : store->session().rows())
+        for (const SearchRow& row : store->session().rows(0, store->session().rowCount()))
             if (std::filesystem::exists(pathOf(row)) == (row.directory.ends_with("/open")))
                 faults |= 4; // a kept row is one that vanished or is locked
         const ActionProblems& problems = store->actions().actionProblems();

@@ -193,7 +193,7 @@ TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
     auto store = watchingStore(env);
     searchFor(*store, "linked-home");
     ASSERT_EQ(store->session().rowCount(), 1);
-    EXPECT_EQ(store->session().rows().front().directory, link + "/docs");
+    EXPECT_EQ(store->session().row(0).directory, link + "/docs");
     EXPECT_TRUE(store->lifecycle().unreadableRoots().empty());
     searchFor(*store, "made-later");
     real.file("docs/made-later.txt");

@@ -149,7 +149,7 @@ TEST_F(SearchHistoryTest, TheWindowAndFindOrderRelevanceAlike) {
     store->session().setFoldersFirst(false);
     searchFor(*store, "pdf | docx");
     std::vector<std::string> window;
-    for (const SearchRow& row : store->session().rows())
+    for (const SearchRow& row : store->session().rows(0, store->session().rowCount()))
         window.push_back(row.path());
 
     FindQuery find;

@@ -110,7 +110,7 @@ protected:
     }
     static std::vector<std::string> rowNames(const IndexStore& store) {
         std::vector<std::string> names;
-        for (const SearchRow& row : store.session().rows())
+        for (const SearchRow& row : store.session().rows(0, store.session().rowCount()))
             names.push_back(row.name);
         std::sort(names.begin(), names.end());
         return names;
