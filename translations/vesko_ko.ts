@@ -640,10 +640,6 @@
         <translation>필터</translation>
     </message>
     <message>
-        <source>%1 more - narrow the search to see them</source>
-        <translation>%1개 더 있음 - 보려면 검색 범위를 좁히세요</translation>
-    </message>
-    <message>
         <source>Could not complete that</source>
         <translation>작업을 완료할 수 없습니다</translation>
     </message>
@@ -1460,10 +1456,6 @@
     <message>
         <source>%1 found</source>
         <translation>%1개 찾음</translation>
-    </message>
-    <message>
-        <source>%1 found, showing %2</source>
-        <translation>%1개 찾음, %2개 표시</translation>
     </message>
     <message>
         <source>read %1 files</source>
