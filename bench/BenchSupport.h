@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every benchmark program shares: its command line (one root and a few named
 // options), the median of repeated runs and the lines that print them, so each program
 // reads its options and reports its figures the same way.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A seeded generator of a folder tree shaped like a real home folder (hidden config and
 // cache folders, source trees, photo and document folders, Korean and NFC/NFD accented
 // names), so scans and searches are measured on the same tree on every machine.

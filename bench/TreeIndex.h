@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated tree's index built straight from its plan, without creating a file: the
 // entries, names, lengths and times the writer would put on disk and a scan would read back.
 // For sizes beyond the free inodes of a machine (ten million entries) and beyond the time a

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated tree's folders, their names, themes and file counts, decided before
 // anything touches the disk, so the writer's threads can fill folders in any order.
 #pragma once

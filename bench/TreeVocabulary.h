@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words, extensions and name shapes of the generated home folder, and the seeded
 // random stream every choice draws from: what a name or a file's content looks like,
 // not where it goes.

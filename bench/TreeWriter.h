@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a planned tree below its root with a few threads: folders, files with their
 // lengths, contents and times. Every folder draws from its own seeded stream, so the
 // tree is the same whatever the number of threads or the order they take folders in.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bare_walk ROOT [--threads N] [--uring]: the floor no scanner can beat. It makes exactly
 // the scan's system calls (open, getdents64 into 256 KiB until 0, one statx per entry) and
 // nothing else: no names interned, no columns, no merge. With --uring the statx calls of

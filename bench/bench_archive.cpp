@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_archive ROOT [--repeat K]: builds the index of ROOT once, then times K saves and K
 // loads (median, default 5) of its archive in a temporary folder, and prints the seconds,
 // the file size and the bytes per entry. The loads run with the file in the page cache,

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_rank [--entries N] [--seed S]: how often relevance puts the file the user means first.
 // A generated home (TreeIndex, in memory) gets, for each of 19 words it never uses, the user's
 // own document beside what application data holds of the same word: copies in caches, the

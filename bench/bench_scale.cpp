@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_scale ARCHIVE --entries N [--seed S] [--load] [--repeat K]: the figures that grow
 // with the index, at any size, without a tree on disk. Without --load it builds the index of
 // the generated tree straight from the generator's plan (TreeIndex), saves it to ARCHIVE and

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_scan ROOT [--workers N] [--repeat K]: times IndexBuilder::build over ROOT and prints
 // one line per run with the counts, the seconds, the index payload per entry and the
 // process's resident size while the built index is held, with its peak. Compare with

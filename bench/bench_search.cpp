@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_search ROOT [--archive PATH] [--repeat K] [--only QUERY]: Search::run over the index
 // of ROOT, in process. The index is loaded from PATH when that archive was built for ROOT,
 // else built once in memory and saved to PATH for the next run. Each query runs K times (default 7)

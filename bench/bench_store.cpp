@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_store ROOT [--archive PATH] [--repeat K] [--list]: the store as the window drives it,
 // with ROOT as its only root. Prints (1) start from the archive to the first published rows
 // of "report", (2) keystroke to published rows while "report" is typed one key at a time,

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_update ROOT [--repeat K]: the live-update path over a built tree. (1) applying a batch
 // of 1,000 touched files in 100 folders; (2) the delay from creating a file to the moment
 // its batch has been applied, through a real watcher at its default 0.5 s coalescing;

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_window ROOT [--archive PATH] [--repeat K] [--use SECONDS]: the search screen over
 // ROOT's index, typing "report" one key at a time. Each key is timed from its key event to
 // the result list painted with that key's rows; prints the median from the third key on.

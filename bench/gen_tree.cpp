@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gen_tree ROOT [--entries N] [--seed S]: makes the benchmark tree once and reuses it while
 // the stamp beside it (ROOT.vesko-tree-stamp) names the same generator, seed and size.
 // gen_tree --verify [--entries N] [--seed S]: checks that generation is deterministic.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NameTable::intern throughput (names per second): ASCII names, which take the fast path,
 // and Korean and decomposed accented names, which take the Unicode path; new names into
 // an empty table and names the table already holds; one thread and two threads sharing

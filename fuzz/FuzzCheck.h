@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The property checks of the fuzz targets: a broken property prints what broke and aborts,
 // so libFuzzer keeps the input as a crash just as it does for a sanitizer report.
 #pragma once

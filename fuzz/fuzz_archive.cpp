@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as an index archive. Most are rejected; whatever loads must be safe to
 // use as the store would use it: the index keeps its invariants, every name reads back,
 // every path can be built, names can be searched and interned, and saving the loaded index

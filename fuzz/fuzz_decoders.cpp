@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two persisted records. The whole input is read as the stored JSON of a ResultSort,
 // and as a Filters record written one member a line, "key:" then a type letter and the
 // value: "b1"/"b0" a bool, "d" a decimal number (strtod: also nan, inf, hex floats), "s" a

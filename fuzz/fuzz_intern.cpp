@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interns arbitrary bytes: every piece of the input between zero bytes, and the whole input
 // (zero bytes included) as one more name. Checks the id, display and folded-form contracts of
 // the name table, then restores the table from its own columns as a load would and checks

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A query and the names to test it on: the input up to the first zero byte is the query
 // text, each further piece between zero bytes is one name. Lexes, parses and evaluates the
 // query against every name and compares with a plain reference evaluation, then runs the

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A regular-expression query and the names to test it on: the first byte's low bit chooses
 // case-sensitive matching, the bytes up to the next zero byte are the pattern, each further
 // piece between zero bytes is one name, matched in its folded form as the search does.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --bench and --drift: search timings at growing result limits over the saved archive, and
 // the rebuild-when-stale rule run against the real preferences file.
 #include "app/Headless.h"

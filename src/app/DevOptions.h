@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Values that follow a flag on the command line, read once per process. Flags match only
 // as whole, case-sensitive arguments; there are no short or joined forms.
 #pragma once

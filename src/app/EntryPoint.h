@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chooses what one run of the executable does: a command-line mode, or the application.
 #pragma once
 

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko --find QUERY`: the scripting mode. Prints the full path of each hit, one per line
 // (or NUL-separated), in result order, or only the number of matches, from the saved index
 // of the roots, scanning them first when there is none. Exit status 0 with hits, 1 without,

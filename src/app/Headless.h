@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostic command-line modes: a scan report over one root, search benchmarks and the
 // drift and live-update probes over the saved archive. They run synchronously, show no
 // window and print Korean reports, line by line or collected into the --out file.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one answer the command-line modes need before they can search: the index of these
 // roots. Each set of roots has its own archive, used when it is intact and was built for
 // exactly these roots; otherwise the roots are scanned, with progress on standard error,

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kind of a file as the desktop names it, by extension: the comment of the MIME type
 // registered for it ("PDF document"). Sorting by kind calls this once per distinct
 // extension; the shared MIME database is read on the first call, not before.

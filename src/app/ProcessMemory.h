@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much memory this process holds, as the kernel reports it in /proc/self/status: the
 // figures the diagnostic reports print next to the index's own byte counts.
 #pragma once

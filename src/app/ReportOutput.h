@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a diagnostic mode's report goes: each line to standard output as it is produced, or,
 // with an output path, all lines kept and written to that file in one step when the mode ends.
 // Also the padded printf-style pieces the report's fixed-width columns are made of.

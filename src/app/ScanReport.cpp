@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --scan report: one real build of one root, then the archive round trip, the memory
 // breakdown and timed searches of every kind against the fresh index.
 #include "app/Headless.h"

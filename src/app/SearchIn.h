@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko --search-in DIR`: the window, with its searches limited to one folder. The folder
 // is checked here, before any window starts, so a mistyped one is said on the terminal that
 // asked rather than in a window.

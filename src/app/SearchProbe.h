@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timed-search half of the scan report: sorts, boolean and regular-expression queries,
 // content searches, path searches and typing, each run once through the real engine against
 // one index and printed with its match count and time.

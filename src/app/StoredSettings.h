@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few preferences the command line needs, read from the window's settings file without
 // Qt: the folders to index and leave out, and the switches that change what a query finds.
 // The file is the INI text QSettings writes (see store/Settings.h); this reads its

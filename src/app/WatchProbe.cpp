@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --watch: the live-update path end to end over the saved archive. A file is created and
 // deleted in the probe folder; the watcher's batches go through the updater, and a search
 // must find the file after the creation and miss it after the deletion. The file gets a

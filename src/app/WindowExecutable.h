@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable that holds the window, which `vesko` becomes for every mode it does not
 // answer itself. Installed as lib/vesko/vesko-window beside bin/; in a build folder it lies
 // beside `vesko`.

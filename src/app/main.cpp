@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko`: the command line answers itself and starts the window's executable for the rest,
 // so a script's run never loads the window's libraries.
 #include "app/DevOptions.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's executable, started by `vesko` for every mode that needs Qt: the window, the
 // diagnostic reports, and --find sorted by kind (the desktop's MIME database names kinds).
 #include "app/DevOptions.h"

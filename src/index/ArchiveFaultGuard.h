@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For a short-lived process that searches an archive through its mapping: when another
 // program truncates the file (SIGBUS on the next read) or rewrites it in place (names and
 // ids change under the search, which can then fault anywhere), the process says so and

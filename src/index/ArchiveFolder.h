@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cache folder that holds the index archives: one archive per set of roots, a few kept,
 // and the private temporary files of saves in progress. Several processes may save into it
 // at once; each writer holds a lock on its own temporary file, so a sweep removes only what

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a run of a column that lies in an archive file's mapping through a small buffer
 // (pread) instead of through the mapping. A search that reads each byte once pays for every
 // page it touches: under a hypervisor that keeps the page tables itself, the first read of

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fixed-width column: a read-only run served from a file mapping, followed by elements
 // appended in memory. Copies share the appended part until one of them writes (copy on
 // write), so a search can keep a cheap snapshot while the updater appends to its own copy.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-entry flag byte, the 32-bit packed size and the 32-bit date encoding.
 #pragma once
 

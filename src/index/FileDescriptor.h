@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one owner of a POSIX file descriptor: closed when it goes, on every path, and never
 // twice. Also the one loop that writes a whole buffer, since write(2) may stop short.
 #pragma once

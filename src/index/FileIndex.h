@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory model of everything indexed: one row per entry and one per listed
 // directory, each attribute its own column. Names live in the NameTable; paths are rebuilt
 // by walking the directory table up to a root. A value type: copies share storage.

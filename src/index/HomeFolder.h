@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the user's home folder is, for the roots and for the cache folder alike.
 #pragma once
 

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a whole index (FileIndex and NameTable) to one file and loads it back at the next
 // start. A checksum of the whole file guards against damage; the structure and every bound
 // are checked as well, so a file is used only when both hold. A process that keeps its

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ids never move while an index is updated, so a deleted entry stays as a flagged row, a
 // deleted folder keeps its record and a name no live entry uses stays in the table. Under
 // churn (files made and deleted by the thousand) that dead weight would grow without end;

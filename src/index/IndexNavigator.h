@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Downward links that the index itself does not store: the child directories and the entries
 // of each directory, and the directory that an absolute path names. Auxiliary tables for the
 // live updater, built on demand and released when idle (about 8 bytes per directory plus 4 per

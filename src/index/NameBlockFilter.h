@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which blocks of names can hold a text. Each shard's names are cut into blocks of 256
 // positions; for every trigram of the folded names (three consecutive bytes, hashed into a
 // fixed number of buckets), one bit per block says whether a name of that block holds a

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every distinct entry name stored once, behind a 32-bit id: a folded form that all
 // matching runs over, and the display form as the file system gave it when that differs.
 // 32 shards with a lock each let the parallel scan intern from many threads at once.

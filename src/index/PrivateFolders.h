@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders Vesko makes for the user's own data (cache, autostart, Trash): missing parents
 // included, each new one private to the user.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A large zero-filled work array taken straight from the kernel (anonymous mapping), so
 // tables of tens of millions of entries are zeroed lazily and returned in full on release.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few Unicode operations the engine needs, in one place so names, queries and root
 // paths are folded the same way: NFC composition, full case folding, diacritics, UTF-8 repair.
 #pragma once

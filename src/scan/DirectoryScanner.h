@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists one directory without following links: names in large getdents64 batches, then
 // one statx per entry for its type, size and three times. The inner loop of the full
 // scan, so it allocates nothing and hands each entry straight to the caller.

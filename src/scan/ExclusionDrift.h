@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether an index was built under other exclusions than the ones in force now. The
 // archive keeps no list of them, but the index shows them: an excluded folder is an entry
 // without a folder record (its contents never listed), any other folder has one.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns inotify's per-folder change notifications for whole trees into batches of absolute
 // paths for the updater: what changed, which subtrees must be rescanned because the
 // notifications for them are incomplete, and an event identifier that grows across restarts.

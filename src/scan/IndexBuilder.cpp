@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scan/IndexBuilder.h"
 
 #include "scan/DirectoryScanner.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds a complete FileIndex of a set of roots in one parallel pass: workers share a LIFO
 // stack of folders, list each with one bulk call per buffer, intern names into the shared
 // NameTable, keep entries in blocks of their own and merge them once at the end, giving each

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Applies one batch of file-system changes to an index without a full scan: every folder the
 // batch names is read once and compared with what the index holds for it. Vanished entries
 // are flagged deleted, survivors get fresh metadata, new ones are appended; ids never move.

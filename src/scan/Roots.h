@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's excluded folders as they are kept and shown, and the home folder they are
 // written against. The build's own root and exclusion rules live with the builder.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mounted volumes a user may add as extra roots, read from /proc/self/mountinfo. Pseudo
 // file systems and the root file system are not volumes.
 #pragma once

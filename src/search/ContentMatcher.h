@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The optional search inside file contents: one matcher per search tests one file path at
 // a time for the content query, reading at most the first 32 MiB of a file, skipping files
 // that look binary and giving up after a fixed number of files, with counters for the status.

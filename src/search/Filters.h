@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sidebar's filter record: kind, extensions, visibility, matching switches, content
 // query, size bounds and date range, with its persisted form.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folders whose contents are rarely what a person searches for: hidden ones (settings,
 // caches, browser profiles, version control) and the dependency, build and cache folders
 // tools fill by the thousand. Relevance ranks what lies inside them after the user's own

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A search limited to one folder and everything below it. Each folder of the index gets one
 // bit, worked out once by walking the parent column, so a keystroke tests an entry's folder
 // with one load and never compares a path. Extended, not redone, as live updates append

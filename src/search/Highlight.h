@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a result row marks the query's terms in a displayed name: every case-insensitive
 // occurrence of every highlight term, merged into sorted, non-overlapping ranges.
 #pragma once

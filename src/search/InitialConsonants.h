@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korean initial-consonant search: a term typed only as the consonants that begin syllables
 // (ㅂㄱㅅ) also finds the names whose consecutive syllables begin with them (보고서), the way
 // Korean users abbreviate a word without switching input modes. Works on folded names,

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first stage of a search: which unique names of the name table match the query.
 // Chooses between a plain substring, a boolean expression and a regular expression, tests
 // every name once in place (or only the previous matches when the query just grew), and

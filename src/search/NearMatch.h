@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names one typing error away from a query that found nothing: "reprot" finds "report.pdf".
 // Offered only in place of an empty answer, and always marked as such, so a search that
 // finds something never changes.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The boolean query language of the search field: words that must all occur, `|` for
 // alternatives, `!` for negation, `<` `>` for grouping and double quotes for literal text.
 // Query text becomes an immutable tree that is evaluated once per unique name.

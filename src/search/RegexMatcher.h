@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A compiled POSIX extended regular expression, tested against whole names: their folded
 // bytes when case is ignored, their display bytes in NFC when it matters. One search owns
 // one matcher; an invalid pattern keeps the system's message for the user.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every hit of one search, in display order where someone has looked. Sorting 669,312 hits
 // costs far more than the page a person sees, so a range is settled only when asked for: it
 // is partitioned off at its two ends (nth_element within the part that holds it) and sorted

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order results are shown in: a field and a direction, the column-click cycle that
 // changes it, and its persisted form, a two-key JSON object kept in the preferences.
 #pragma once

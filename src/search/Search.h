@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one entry point of the engine: a query, the index and the name table in, the ordered
 // page of hits, the match count and what the next keystroke can reuse out. Names first, then
 // every entry once through the name bits, flags, filters and content, a large index in two

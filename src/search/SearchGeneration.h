@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The counter that tells a running search it has been overtaken. The store owns one and
 // bumps it for every new search.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One result of a search: the entry it names and whether that entry is a folder, carried
 // along so ordering and display need not read the flag column again.
 #pragma once

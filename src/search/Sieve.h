@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-search form of the filter record: turns it into the entry columns' own encodings
 // once, so the search loop compares integers.
 #pragma once

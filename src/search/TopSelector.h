@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the best `limit` hits of one search under a `ResultSort` while the search walks the
 // index, in a bounded binary heap whose root is the retained hit that would be shown last,
 // and orders them at the end. Also the one definition of "entry a is shown before entry b":

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two pieces of one search at once, the second on a thread of its own: how the name stage
 // and the entry walk use both cores of a user's machine.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The families of file types the quick filters offer, each a fixed set of lower-case
 // extensions. An extension belongs to at most one family, so a file never shows under two.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files the user opened, revealed or copied through Vesko: how often and when last, so
 // relevance can put them first. One small private file beside the settings file, read by the
 // window and by `vesko --find` alike, and written whole under a temporary name and renamed

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The use counts as relevance reads them: each used file's tier (the most used and most
 // recent first) and a quick test of whether a name can belong to one, so the hits of a large
 // search pay one bit test and only the few candidates compare their paths.

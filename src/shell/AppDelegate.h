@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running application: it owns the store and the windows, answers the menu commands,
 // keeps the tray icon and the global hot key, and saves the index when the session ends.
 // Vesko stays resident: closing the main window only hides it, so the index stays loaded.

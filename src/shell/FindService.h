@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko --find` answered by the running window from its live index, so a file made
 // seconds ago is found without waiting for the next save of the archive.
 //

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // org.gnome.Shell.SearchProvider2: the overview sends what is typed, shows our best hits
 // with their names, folders and type icons, and opens the one chosen. Ids are
 // ProviderSearch's; one never handed out is neither described nor opened. Searches answer

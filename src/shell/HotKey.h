@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One system-wide shortcut that shows or hides the window from any application: a key grab
 // on the X11 root window, or the desktop portal's global shortcuts on Wayland.
 #pragma once

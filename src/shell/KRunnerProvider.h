@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // org.kde.krunner1 on /runner: KRunner sends what is typed, lists our best hits with their
 // folders, and runs the chosen one: opened, or shown in the file manager. Match ids are
 // ProviderSearch's (the file URL, which is also the match's url); one never handed out runs

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's menu bar: File, Edit, View, Searches, Window and Help, with Ctrl
 // shortcuts. Commands that act on the selection, the rows or the query are enabled only
 // while there is one, so their shortcuts do nothing otherwise. Each action's object name is

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop portal's global shortcuts (Wayland, where applications cannot grab keys): a
 // portal session with one shortcut, "toggle-window", that the desktop lets the user confirm.
 #pragma once

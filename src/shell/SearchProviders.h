@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vesko's answers to the desktop's launchers on the session bus, under the name
 // app.vesko.Vesko: GNOME Shell's overview (GnomeSearchProvider) and KDE's KRunner
 // (KRunnerProvider), both over one ProviderSearch of the window's index. The three live on

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the desktop's session bus answers at all. Qt's first use of the bus waits for
 // its handshake without a time limit, so a bus that accepts connections and then says
 // nothing would freeze the window; this asks first, with a bound.

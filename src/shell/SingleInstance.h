@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One running Vesko per user. The first windowed start listens on a local socket; a later
 // start hands its request to it and exits, so a system shortcut that runs `vesko` brings
 // the running window forward.

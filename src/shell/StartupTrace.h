@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // With VESKO_TRACE_STARTUP=1, each stage of a windowed start prints to standard error how
 // long after the process started it was reached; otherwise nothing is printed.
 #pragma once

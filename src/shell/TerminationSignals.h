@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns SIGTERM and SIGINT into a signal on the main thread, so that the event loop ends
 // normally and the store's final save runs, instead of the process dying mid-way. The
 // handler only writes one byte to a pipe; everything else happens on the main thread.

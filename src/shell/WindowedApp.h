@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windowed start: check for a display, hand over to the Vesko that holds the instance
 // lock, or take the lock, make the application, run its event loop and save the index when
 // it ends.

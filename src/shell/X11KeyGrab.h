@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A passive key grab on the X11 root window: the X server sends the key to Vesko whichever
 // window has the focus. Grabbed presses arrive through one native event filter per process.
 #pragma once

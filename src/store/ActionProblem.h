@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kept an action on a file from happening, as facts (a kind, the names concerned, the
 // system's error number); the window words them in the language it shows.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store's side of the file actions: the actions on the selected and marked rows, the
 // patches to the row list that show a trash or rename before the watcher reports it, the
 // detail record read in the background, the saved searches and the search history.

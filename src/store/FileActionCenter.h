@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user does with the results: open, reveal, trash, rename and copy the selected or
 // marked rows, take the last trash or rename back, read the selected row's detail, export
 // every hit, and keep the saved searches and the search history. A trash or rename shows in

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the last trash or rename did, kept so that it can be taken back: the items put in
 // the Trash with where each went, or the one name that changed. Taking it back never
 // replaces an item that took the old place meanwhile; the item then stays where it is.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user can do with an item of the result list: rename it in place, move it to the
 // Trash, copy its path or name, open it, show it in the file manager; and the export of a
 // whole result list to a text file. Paths are the index's bytes, so names that are not

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the detail bar shows for the selected item: its kind, the application that opens
 // it, its size and modification date. Read off the main thread (everything here is safe
 // to call from any thread); the icon is left to the window as a theme icon name. The item

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One `vesko --find` search as a value: what the command line asked for, answered the same
 // way from the saved index or from a running window's live one, and sent between the two
 // as one JSON line over the window's socket (the protocol is FindService's). Plain C++, so

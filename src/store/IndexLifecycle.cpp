@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index over time: start from the archive or a full build, live updates from the
 // watcher, quiet rebuilds, saves, and the timers that release memory and catch drift. What
 // is indexed: the home folder and the extra roots that exist now (or the one developer

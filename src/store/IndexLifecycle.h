@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index's life on the main thread: loaded from the archive or built, kept current from
 // the watcher (whose degraded states it tells), rebuilt quietly when what is indexed changes
 // (roots, exclusions, volumes), compacted and saved. Heavy work runs on the store's tasks

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's state, in three rooms wired together here: the index's life
 // (IndexLifecycle), the search the user is typing (SearchSession, with the folder it is
 // limited to, SearchScope) and what the user does with the results (FileActionCenter). It

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running Vesko's socket as a client sees it: where it is and how one request is sent.
 // Plain POSIX, so `vesko --find` reaches the window without loading Qt, and a start of the
 // window can hand over before any application object exists. The protocol and the server

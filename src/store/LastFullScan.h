@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the last full scan finished, kept in the preferences as seconds since 1970, and the
 // rule that decides when the index has drifted long enough to be rebuilt.
 #pragma once

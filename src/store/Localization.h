@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which language the texts are shown in. Every user-visible text is looked up by its
 // English wording through tr(); the translations are compiled into the program, and the
 // language the user picks replaces them at run time, without a restart.

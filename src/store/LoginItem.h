@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting Vesko when the user logs in, through the desktop's XDG autostart folder: the item
 // is the file app.vesko.Vesko.desktop there, and a desktop entry can be present yet disabled.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tells the store when the set of mounts changes. The kernel flags a change of
 // /proc/self/mountinfo as an exceptional condition (POLLPRI) on an open descriptor of it,
 // which a socket notifier of the exception type turns into a signal on the main thread.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether Vesko can see into the user's home folder at all. Linux has no per-application
 // disk permission, but a Flatpak or Snap sandbox without home access hides it; opening a few
 // folders every desktop has tells the two cases apart before a scan comes back nearly empty.

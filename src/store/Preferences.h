@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's display and behaviour preferences, each under a fixed key with a default, read
 // once when created and written as soon as one changes. A stored value of the wrong type or
 // an unknown text reads as the default, so a hand-edited file never breaks the application.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search behind the desktop's launchers (GNOME's overview, KRunner), living on the
 // launchers' own thread: it hands what the user typed there to the QueryService and keeps
 // the hits it returned, so that a launcher's calls, however large, never wait for the

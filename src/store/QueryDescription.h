@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a search asks for and the user's preferences that change what it finds, turned into
 // the engine's request by the one builder that every asker uses: the window, its launchers,
 // `vesko --find` through the window and `vesko --find` alone. Plain C++, so the command line

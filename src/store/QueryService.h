@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way into the index for every asker: the window's search, `vesko --find` answered
 // by the running window, and the desktop's launchers. All of them describe what they want
 // the same way and get their engine request from one builder, with the user's preferences

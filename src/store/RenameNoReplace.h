@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renaming inside one folder without ever replacing what is already at the new name, also
 // when it appears while the rename runs. The kernel's RENAME_NOREPLACE does this in one
 // step; where a file system refuses the flag, a file is linked then unlinked and a folder

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of one answer. Every hit is kept as an id in the search's ResultOrder; a row is
 // made only when the list asks for it, a page at a time, and the pages looked at last are
 // kept. The window's own edits (a trash shown before the watcher confirms it, a rename) go

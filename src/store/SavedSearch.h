@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A saved search: a named snapshot of the query, the filters and the sort, and the user's
 // list of them, kept as one JSON array under "savedSearches". A list that cannot be read
 // is shown as empty and left as it is on disk until the user changes the list.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queries the user came back to: the most recent distinct queries that found something,
 // newest first, kept as one JSON array of texts under "searchHistory". The user may keep
 // none ("keepSearchHistory" off), which also forgets what was kept. A list that does not

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One displayed result: the entry, its place in the result, its name and folder as the file
 // system spells them, and the columns the list shows. Built off the main thread for a whole
 // page at once. Every action takes the stored bytes; what is drawn goes through shownText.

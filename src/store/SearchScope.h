@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Search here": the searches limited to one folder. A folder inside the indexed roots is
 // searched in the index at once; one outside them is read once into an index of its own,
 // which is never saved and never joins the roots unless the user adds the folder.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search the user is typing: when a search starts, the background task that runs it,
 // dropping superseded results through the generation, the list of every hit, the status
 // line, the selection and the marks.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search the user is typing: query, filters, sort, every hit of the last answer (rows
 // made as they are looked at), the selection and the marks. A search runs on the store's tasks
 // against a copy of the installed index; superseded answers are dropped through the generation.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's preferences: one INI file at $XDG_CONFIG_HOME/vesko/vesko.conf read and written
 // through typed accessors. The only place that touches QSettings; callers see standard types.
 // A stored value that does not parse as the type asked for reads as the caller's default.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thumbnails the desktop's file managers keep for everyone in ~/.cache/thumbnails (the
 // freedesktop thumbnail cache). Vesko only reads them: a thumbnail is made by whoever shows a
 // folder first, and one that does not match the file as it is now is never shown.

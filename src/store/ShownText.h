@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and paths as a person may trust them on screen. A name is bytes: it may hold a
 // newline that cuts it at its first line, a right-to-left override that shows
 // "rtl\u202Etxt.exe" as "rtlexe.txt", or bytes that are not UTF-8 and would be repaired

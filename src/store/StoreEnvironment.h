@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the store takes from the outside world: its timers' periods, its clocks, where
 // the preferences, the archive and the mount table live, and the developer options. The
 // defaults are the real ones; tests shorten the periods and drive the clocks by hand.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What went wrong that the user should know and no other place shows: one list, each
 // problem a kind, the path or the system's words it concerns, when it was first seen and
 // how often since. The window shows the list in one place and words each kind itself.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store's background work: one pool whose queue runs the most urgent work first
 // (searches before updates before saves), one serial lane for the watcher, whose start and
 // stop must never overlap, and the way results get back to the store's thread. Built on

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names shown on a terminal or pasted into one: a name may hold bytes that a terminal obeys
 // instead of showing (ESC sequences that set the title or move the cursor, CR, newline) or
 // characters that reorder the line it is on (a right-to-left override). Such a path is

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving an item to the Trash by the bytes of its path, in the freedesktop Trash layout:
 // the user's own Trash for items on the volume of their data folder, else
 // the Trash at the top of the item's own volume (.Trash/UID when the volume has a shared

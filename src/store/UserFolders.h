@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's folders as the index finds and makes them (the home folder, private folders)
 // and the descriptor that owns an open file, handed on for the layers above the store,
 // which reach the engine only through it.

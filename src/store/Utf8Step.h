@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading stored name bytes one character at a time, and the characters that disguise a
 // name when shown: what the window's shown text and the terminal's quoting agree on.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A folder outside the indexed roots, read once into an index of its own for the searches
 // limited to it. Never saved and never watched: it answers as the folder was when read.
 #pragma once

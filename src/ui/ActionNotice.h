@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line under the search field after a trash or a rename: what moved where, with Undo
 // (the Edit menu's Undo, Ctrl+Z, does the same from the list). Shown while the store can
 // still take the action back; closing it forgets the action.

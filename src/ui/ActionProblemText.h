@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sentences the window shows for what kept an action on a file from happening.
 #pragma once
 

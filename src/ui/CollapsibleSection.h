@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A titled part of the sidebar that folds away to a one-line summary. Its open state is the
 // user's and survives restarts, under a key of its own in the settings file.
 #pragma once

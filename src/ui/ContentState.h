@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the middle of the search screen shows: a message for each state the search can be in,
 // or the result list. One state at a time, chosen from the store's flags.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Below the list: the selected item's full path (selectable, with a copy button) and what
 // the file system says about it: kind, the application that opens it, size, modified date;
 // with several rows marked, their count and size instead.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words and number forms the window draws the preferences and the files with: the
 // styles' names, paths, sizes, dates and a link's kind, in the language and locale shown.
 // The store keeps the values.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text cut to a width so that what tells it apart stays in sight: a path keeps the folders
 // nearest its end, a name keeps its first match. Qt's own eliding keeps a fixed end instead,
 // which for paths is the prefix every row shares.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editors of the settings window's Index page: the folders left out of the index, and
 // the folders indexed besides the home folder. One row per folder with a remove button,
 // and a folder chooser that adds several at once. The store normalises each list and

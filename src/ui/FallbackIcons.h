@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Icons for file types drawn by Vesko itself, one per family of types, for desktops whose
 // icon theme has neither the type's own icon nor its generic one (a bare window manager, or
 // a theme with few types), so a list of documents is not a column of blank pages.

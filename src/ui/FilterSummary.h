@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-line summaries a closed sidebar section shows of its filter settings, so a hidden
 // setting that narrows the results is never invisible. Empty when the section is at its
 // defaults.

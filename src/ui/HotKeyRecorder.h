@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records the global hot key: a click starts recording, the next key pressed with a
 // modifier becomes the shortcut, Escape cancels. Below the field it shows why a press was
 // refused and why the stored shortcut could not be registered.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small icons of the result rows, loaded off the main thread and shared: one per
 // extension (and one for folders), looked up by the desktop's MIME database and icon theme,
 // with drawn ones by family of types where the theme has none.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sidebar's list of what is indexed: the home folder always, and each mounted volume the
 // user can add or drop, with the extra roots that are configured but absent right now.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search screen: query field, filters sidebar, result list, detail and status bars.
 // It observes the store and calls its operations; it keeps only what is on screen.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/PreviewContent.h"
 
 #include "store/SharedThumbnails.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the preview window shows for one path, read in the background: a decoded image, the
 // start of a text file, or the facts shown beside an icon. A plain value, so it can be read
 // on a worker thread and handed to the window whole.

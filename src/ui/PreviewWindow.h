@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A non-modal preview of the selected result: images, the start of text files, or the
 // item's icon, kind and size. While shown it follows the store's selection, and the arrow
 // keys move that selection, so the user can step through results without leaving it.

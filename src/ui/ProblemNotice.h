@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store's problems in one place above the results, each worded here in the language of
 // now: preferences that could not be read or saved, a build or an update that failed, a
 // folder where the index file belongs. Closing it clears the list.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The row of one-click filters above the results: families of file types and folders, and
 // calendar date ranges. Each button is the sidebar's own setting seen from here: a click sets
 // it, a second click clears it, and a change made in the sidebar shows here at once.

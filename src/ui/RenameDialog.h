@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asks for an item's new name, with the name but not its extension selected. A refused
 // rename keeps the dialog open and says why, naming both the old and the typed name.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command on the results, as one table of actions shared by the menu bar, the list's
 // context menu, the list's own keys and the key hints, so that a menu entry, a key and a
 // hint cannot disagree. Each action is named by its command ("openSelectedFile", "copy", …);

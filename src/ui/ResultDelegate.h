@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a result row's name with the query's terms emphasised; the other columns are drawn
 // the standard way. The terms come with each result, so the ranges follow the search.
 #pragma once

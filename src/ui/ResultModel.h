@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result list's table: one row per hit of the store's list, one column per visible field.
 // It asks the list for the rows the view draws and keeps none itself. A new search resets it;
 // another answer to the same search (a change on disk, a trash) is followed by range: the

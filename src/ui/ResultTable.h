@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result list: the store's selection is the view's current row, the rows marked with
 // Shift and Ctrl are the store's selectedRows, and every key, click, drag and menu acts
 // through the store's file actions. Rows have one fixed height, so a

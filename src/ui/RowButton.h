@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sidebar row that acts when clicked: flat, left-aligned, lit under the pointer, and cut
 // short with "…" when the sidebar is narrower than its text.
 #pragma once

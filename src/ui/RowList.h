@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small lists of the sidebar and the settings (saved searches, locations, excluded
 // folders) are rebuilt whole when their data changes; these are the pieces they share.
 #pragma once

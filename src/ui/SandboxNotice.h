@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shown while the home folder cannot be read (a sandbox without home access): says so, how
 // to grant access, and checks again on request.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's saved searches inside the sidebar: a row applies one, its button removes it,
 // and an inline field saves the current query, filters and sort under a new name.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder the searches are limited to, shown above the results as a chip: "In:" and the
 // path as the window draws paths, cut in the middle, whole in the tooltip. A folder outside
 // the indexed ones shows its reading with a Cancel, then offers to join the indexed folders.

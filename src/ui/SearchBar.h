@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The top of the search screen: the query field (bound to the store's query), its clear
 // button, the recent searches (a button, or Up and Down in the empty field) and the button
 // that shows or hides the filters.

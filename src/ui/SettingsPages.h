@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages of the settings window. Each control reads its preference when the page is
 // shown or the preference changes elsewhere, and writes it at once when the user changes it.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings window: a list of sections on the left, the chosen page on the right. The
 // chosen section is remembered, so the window reopens where the user left it.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter panel beside the results: saved searches, locations and the filter sections.
 // It edits the store's filter record in place; every change runs the search again.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message shown in place of the result list: a title, a note and, when filters hide
 // every result, the button that clears them.
 #pragma once

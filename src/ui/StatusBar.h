@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bottom line: what the store is doing on the left, the keys that work where the focus
 // is on the right, in the desktop's own key names.
 #pragma once

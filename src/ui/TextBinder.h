@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Remembers the English text behind every caption, placeholder and choice of a view, so that
 // a language switch re-sets them all in place: no view is rebuilt and no state is lost.
 // Texts are marked with QT_TR_NOOP in the view's own member functions, so they are found

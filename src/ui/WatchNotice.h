@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the watcher cannot keep up with, where the user sees it: folders past the system's
 // inotify limit (with the command that raises it), an event overflow being recovered, a
 // searched folder that is gone.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko --find` and its saved index as users meet them from outside: several first runs at
 // once, a damaged archive, an archive changed while it is read, and queries of other
 // folders next to the home folder's index.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostic modes run as the real executable against a generated tree, with the cache,
 // configuration and home folders pointed into a temporary folder so that no run touches the
 // user's own index or preferences. Plus the pieces of the report that can be checked alone.

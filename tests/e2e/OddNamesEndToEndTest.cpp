@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names that lie (not UTF-8 beside their repaired decoy, a line feed, a right-to-left
 // override, 255 bytes, links, NFD) through every action that takes a row in the real window:
 // the row is found by its path as Copy Path puts it in text/uri-list, then opened, shown in

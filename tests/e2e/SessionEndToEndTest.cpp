@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A person's session with the real executable: every key the window names (menu shortcuts,
 // the list's keys, the preview's, the settings window's and the standard edit keys), pressed
 // with the focus in each place a person leaves it, and for each the process still runs and

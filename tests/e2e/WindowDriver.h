@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the real executable as a user does: its own X server and window manager, keys sent
 // through XTest (xdotool), the clipboard read back with xclip, and a private home so the
 // index, preferences and Trash of a run stay in temporary folders.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An archive that cannot be written: its folder under a regular file, on a read-only mount
 // or without write permission, or a disk that fills up during the write. Saving must fail
 // with a message naming the file and the cause, and the archive saved before must still load.

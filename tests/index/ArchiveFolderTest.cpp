@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cache folder: its modes, its tag, what the sweep removes and what it must leave, and
 // which archives are kept when there are more sets of roots than room.
 #include "index/ArchiveFolder.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
 #include "support/MemoryIndex.h"

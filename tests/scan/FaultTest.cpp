@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner's listing of one folder, and the faults a user's machine produces sooner or
 // later: folders deeper than PATH_MAX, entries that change between listing and statx,
 // folders without read or search permission, and a folder that becomes readable while it

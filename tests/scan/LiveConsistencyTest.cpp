@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Incremental updates must equal a fresh listing: random rounds of file-system changes, each
 // followed by applying its batches and comparing the live paths of the index with nftw.
 // VESKO_LIVE_ROUNDS sets the rounds of each variant, VESKO_TEST_SEED replays a failure.

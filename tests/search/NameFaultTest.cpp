@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names a file system allows and a user rarely types: control characters, bytes that are
 // no UTF-8, and the longest names (255 bytes) in one-, two- and three-byte characters. Each
 // goes through the scan, the archive and a search, and must come out whole at every step.

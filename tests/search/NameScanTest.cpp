@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name stage finds candidates by searching each shard's bytes as one text; these
 // tables hold it to the plain per-name test, ids and order included.
 #include "search/NameRules.h"

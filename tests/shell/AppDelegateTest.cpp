@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The delegate over a store of a small private tree, on the run's X server: which menu
 // commands are enabled, the Searches menu's keys, and how the window hides and comes back
 // (the keys themselves, pressed as a person does, are the session test's).

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vesko --find` through a running Vesko: the answer from the live index matches the one
 // from the archive and includes what changed seconds ago; a Vesko that cannot answer
 // declines (a stopped one is passed over in WindowedAppTest).

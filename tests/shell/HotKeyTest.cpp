@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/HotKey.h"
 #include "shell/PortalShortcut.h"
 

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GNOME's and KRunner's providers on a private session bus, called as the launchers call
 // them: the best hits, their metas, and opening one (recorded instead of performed).
 #include "shell/SearchProviders.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's tests need a real X server: key grabs, window activation and the clipboard
 // do not exist on the offscreen platform. The whole run gets one private Xvfb.
 #include "support/XServer.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the shell's tests share: a store over a private tree that never watches the disk, a
 // client served from this thread, and a socket that takes connections and never answers, as
 // a hung Vesko or bus does.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real executable on the run's X server, with private runtime, settings and cache
 // folders: the hand-over to a running Vesko, quitting with Ctrl+Q or SIGTERM, and a start
 // without any display.

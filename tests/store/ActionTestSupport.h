@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers of the file-action, preference and settings tests: Qt texts printed as
 // text, a preferences file read as a later start would, and the shared file and environment
 // helpers.

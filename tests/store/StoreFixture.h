@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A store over a private temporary home, archive and preferences, with short timers and
 // hand-driven clocks, and a way to wait for its background work without fixed sleeps.
 #pragma once

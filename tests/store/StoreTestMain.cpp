@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store needs an application object for its timers, notifiers and queued results, and a
 // GUI one for the clipboard; without a display it runs on the offscreen platform.
 #include <QGuiApplication>

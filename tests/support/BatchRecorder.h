@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records the batches a watcher hands over on its own thread, so that a test can wait for
 // a path to be reported (with a timeout) instead of sleeping.
 #pragma once

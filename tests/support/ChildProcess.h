@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs part of a test in a forked child: to give up root (which reads every folder, so
 // permission faults are only seen as another user) or to change the process for good
 // (a seccomp filter) without touching the test runner.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chain of folders all of one name whose path passes what the kernel takes at once
 // (PATH_MAX), made level by level through descriptors, and removed by rm, which walks by
 // descriptors too (a path-walking removal would take seconds for thousands of levels).

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two sides every live-update comparison checks: the paths an index holds as live, and
 // the paths a tree holds on disk, both as the stored bytes.
 #pragma once

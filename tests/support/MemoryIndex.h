@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small indexes built in memory, without touching the disk: roots, folders and files with
 // the flags, sizes and dates a test needs, laid out as the scanner would lay them out.
 #pragma once

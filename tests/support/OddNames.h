@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names that a file manager gets wrong when it identifies a file by the text it shows: each
 // stands in a folder of its own making, and the invalid one has a decoy beside it whose name
 // is what a lossy decoding turns it into.

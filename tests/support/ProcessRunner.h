@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program as a child process for end-to-end tests: environment overrides, standard
 // input closed, standard output and error captured (output optionally through a
 // pseudo-terminal), exit status or signal reported, killed after a timeout.

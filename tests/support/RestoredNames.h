@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Name tables restored from columns, as the archive loader makes them: the names are read
 // from fixed storage (which the table keeps alive), and the hash index is built only when
 // asked.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sets environment variables for one scope and puts back what was there before, so a test
 // that points the cache or home folder elsewhere leaves the next test the process's own.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary folder tree for tests, removed (permissions restored first) when it goes.
 // `addTrickyTree` lays out the names that break scanners: spaces, hidden names, case
 // variants, NFD and invalid UTF-8, deep nesting and a symbolic-link loop.

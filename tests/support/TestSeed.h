@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seeds for randomised tests: VESKO_TEST_SEED replays a run (CI sets it, so its runs are
 // repeatable); without it every run draws a fresh seed. The seed is printed either way, so
 // a failure can always be replayed.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real executable with a private home: HOME, XDG_CACHE_HOME, XDG_CONFIG_HOME and
 // XDG_DATA_HOME all point into one temporary folder, so no run touches the user's index or
 // preferences. Only for test programs built with VESKO_EXECUTABLE defined.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private X server (Xvfb) for tests of real windows, keys and the clipboard, with an
 // optional window manager so activation and focus behave as on a desktop. Stopped, with
 // everything it started, when the object goes away.

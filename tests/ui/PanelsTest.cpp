@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sidebar, the settings window and their list editors, driven through their controls
 // over a store with private preferences.
 #include "store/Localization.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widget tests run on the offscreen platform: real widgets, events and painting, no display.
 #include <QApplication>
 #include <QLocale>

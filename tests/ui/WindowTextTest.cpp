@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window says, to the eye and to a screen reader: every text follows a language
 // switch at once, and every control a reader reaches has a name (and a section its state).
 #include "store/Localization.h"
