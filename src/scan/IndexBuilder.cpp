@@ -302,6 +302,12 @@ public:
         // Copying, and searching each copy, grows with the tree: the waits double, so that a
         // long scan makes a few copies rather than one every interval, and each wait is long
         // beside the copy it follows.
+        // An interval of zero asks for a copy after every folder that added entries, however
+        // long the copies take.
+        if (publication_.interval == Clock::duration::zero()) {
+            due_.store(ticks(Clock::now()), std::memory_order_relaxed);
+            return;
+        }
         wait_ = std::min<Clock::duration>(
             2 * wait_, std::max<Clock::duration>(publication_.longest, publication_.interval));
         due_.store(ticks(Clock::now() + std::max<Clock::duration>(wait_, 10 * cost)),

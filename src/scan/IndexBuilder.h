@@ -101,6 +101,7 @@ struct Partial {
 // since the last call; that worker lists nothing meanwhile. The first call comes `interval`
 // after the start, each later one twice the wait before it after the last, up to `longest`
 // (and ten times as long as the last copy took): each call costs a copy of what was read.
+// An interval of zero calls after every folder that added entries.
 struct Publication {
     std::chrono::milliseconds interval{250};
     std::chrono::milliseconds longest{2000};
