@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/FileDetail.h"
 
+#include "store/BytePathFile.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QMimeDatabase>
@@ -116,11 +118,9 @@ QMimeType typeOf(const std::string& path, const struct stat& info) {
     if (S_ISCHR(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/chardevice"));
     if (S_ISBLK(info.st_mode)) return database.mimeTypeForName(QStringLiteral("inode/blockdevice"));
     const QString name = QString::fromStdString(lastName(path));
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-    QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    return database.mimeTypeForFileNameAndData(name, &file);
+    BytePathFile opened(path, O_NOFOLLOW);
+    if (!opened) return database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    return database.mimeTypeForFileNameAndData(name, &opened.file());
 }
 
 // A link's target type by the name it resolves to, without reading it.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/PreviewContent.h"
 
+#include "store/BytePathFile.h"
 #include "store/SharedThumbnails.h"
 #include "store/ShownText.h"
 
@@ -10,9 +11,8 @@
 
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vesko {
 namespace {
@@ -27,12 +27,6 @@ void dropCutSequence(QByteArray& bytes) {
     const uchar lead = uchar(bytes[start]);
     const qsizetype expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     if (bytes.size() - start < expected) bytes.truncate(start);
-}
-
-// Opened by the stored bytes of its path, which a QString would repair into another name.
-bool openByBytes(QFile& file, const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 }
 
 // Text by its type, or an unknown type whose start holds no NUL byte: a file of known
@@ -95,12 +89,13 @@ PreviewContent PreviewContent::read(const std::string& path) {
         content.itemCount = countEntries(path);
         return content;
     }
-    QFile file;
-    const bool opened = S_ISREG(info.st_mode) && openByBytes(file, path);
+    std::optional<BytePathFile> opened;
+    if (S_ISREG(info.st_mode)) opened.emplace(path);
+    if (opened && !*opened) opened.reset();
     const QMimeDatabase database;
     const QMimeType type =
         opened
-            ? database.mimeTypeForFileNameAndData(QString::fromStdString(name), &file)
+            ? database.mimeTypeForFileNameAndData(QString::fromStdString(name), &opened->file())
             : database.mimeTypeForFile(QString::fromStdString(name), QMimeDatabase::MatchExtension);
     content.kindText = type.comment();
     content.iconName = type.iconName();
@@ -108,6 +103,7 @@ PreviewContent PreviewContent::read(const std::string& path) {
     content.size = static_cast<qint64>(info.st_size);
     content.kind = Kind::other;
     if (!opened) return content;
+    QFile& file = opened->file();
     if (type.name().startsWith(QStringLiteral("image/")) && readImage(file, content))
         return content;
     if (looksLikeText(file, type) && readText(file, content)) return content;

@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/FileDetail.h"
 
+#include "scan/DirectoryScanner.h"
+
 #include "support/TempTree.h"
 
 #include "ActionTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 namespace vesko {
 namespace {
@@ -71,6 +76,26 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     EXPECT_TRUE(dangling.exists);
     EXPECT_EQ(dangling.link, (LinkTarget{LinkTarget::Kind::missing, {}}));
     EXPECT_EQ(dangling.size, 4U);
+}
+
+// The type is read from the file's first bytes on one task queue while the updater lists
+// folders on another; the descriptor numbers they get are shared. The second thread waits
+// on a relaxed flag, which orders nothing for the thread checker, as two queues would.
+TEST_F(FileDetailTest, TheFileReadForItsTypeIsClosedBeforeItsNumberIsReused) {
+    const std::string notes = tree.file("notes.txt", "12345");
+    const std::string folder = tree.dir("folder");
+    std::atomic<bool> read{false};
+    std::thread reader([&] {
+        EXPECT_TRUE(FileDetail::read(notes).kind);
+        read.store(true, std::memory_order_relaxed);
+    });
+    std::thread lister([&] {
+        while (!read.load(std::memory_order_relaxed))
+            std::this_thread::yield();
+        EXPECT_TRUE(DirectoryScanner::openDirectory(folder.c_str()));
+    });
+    reader.join();
+    lister.join();
 }
 
 } // namespace
