@@ -348,6 +348,12 @@ TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
     EXPECT_EQ(scope.state(), SearchScope::State::outside);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
     EXPECT_EQ(rowNames(*store), (std::vector<std::string>{"report4.txt", "report5.txt"}));
+    // Export writes the walked folder's paths, not the index's entries of the same ids.
+    QSignalSpy exported(&store->actions(), &FileActionCenter::exported);
+    store->actions().exportResults(home.path("walked.txt"));
+    ASSERT_TRUE(exported.wait(patience));
+    EXPECT_EQ(readFile(home.path("walked.txt")),
+              elsewhere.path("report4.txt") + "\n" + elsewhere.path("deep/report5.txt") + "\n");
     EXPECT_TRUE(store->lifecycle().extraRoots().empty());
     EXPECT_GE(scope.foldersRead(), 2);
 
