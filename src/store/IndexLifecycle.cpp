@@ -9,6 +9,8 @@
 // gone or cannot be read.
 #include "store/IndexLifecycle.h"
 
+#include "store/PartialBox.h"
+
 #include "index/FileIndex.h"
 #include "index/IndexNavigator.h"
 #include "index/NameTable.h"
@@ -121,14 +123,6 @@ struct IndexLifecycle::Engine {
     std::optional<FileSystemWatcher::Batch> replay;
     std::vector<IndexBuilder::UnreadableRoot> unreadableRoots;
     std::vector<Volume> mountedVolumes;
-};
-
-// The latest part of a first scan, waiting for the main thread. A newer part replaces one
-// not yet taken, so a busy main thread never has copies of the index queued up.
-struct IndexLifecycle::PartialBox {
-    std::mutex lock;
-    std::optional<IndexBuilder::Partial> latest;
-    bool closed = false; // main thread: the build has ended
 };
 
 struct IndexLifecycle::BuildOutcome {
@@ -311,13 +305,8 @@ void IndexLifecycle::runBuild(bool refreshing) {
         publication.interval = interval;
         if (partials)
             publication.publish = [this, partials, handedOver](IndexBuilder::Partial part) {
-                bool waiting = false;
-                {
-                    std::lock_guard guard(partials->lock);
-                    waiting = partials->latest.has_value();
-                    partials->latest = std::move(part);
-                }
-                if (!waiting) tasks_.deliver([this, partials] { installPartial(*partials); });
+                if (partials->put(std::move(part)))
+                    tasks_.deliver([this, partials] { installPartial(*partials); });
                 if (handedOver) handedOver();
             };
         try {
@@ -344,12 +333,7 @@ void IndexLifecycle::runBuild(bool refreshing) {
 }
 
 void IndexLifecycle::installPartial(PartialBox& box) {
-    std::optional<IndexBuilder::Partial> part;
-    {
-        std::lock_guard guard(box.lock);
-        part = std::move(box.latest);
-        box.latest.reset();
-    }
+    std::optional<IndexBuilder::Partial> part = box.take();
     // A whole index, from another build that ended first, is never replaced by a part.
     if (!part || box.closed || phase_ != Phase::building || hasWholeIndex()) return;
     const qint64 entries = part->index.count();

@@ -26,6 +26,7 @@ namespace vesko {
 class FileIndex;
 class MountWatcher;
 class NameTable;
+class PartialBox;
 class Settings;
 class StoreProblems;
 class StoreTasks;
@@ -189,7 +190,6 @@ signals:
 private:
     struct BuildOutcome;
     struct ApplyOutcome;
-    struct PartialBox;
     // What is held of the engine: the index, the watcher and their reports.
     struct Engine;
 

@@ -53,7 +53,7 @@ IndexStore::IndexStore(StoreEnvironment environment, QObject* parent)
       tasks_(std::make_unique<StoreTasks>(this)), lifecycle_(env_, settings_, *tasks_, problems_),
       session_(env_, settings_, preferences_, *tasks_, lifecycle_),
       actions_(env_, settings_, preferences_, *tasks_, lifecycle_, session_),
-      scope_(lifecycle_, session_, *tasks_, env_.buildWorkers) {
+      scope_(lifecycle_, session_, *tasks_, env_) {
     if (!settings_.problem().empty())
         problems_.report(StoreProblem::Kind::settingsUnreadable,
                          QString::fromStdString(settings_.filePath()));

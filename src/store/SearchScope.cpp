@@ -3,7 +3,9 @@
 
 #include "scan/IndexBuilder.h"
 #include "store/IndexLifecycle.h"
+#include "store/PartialBox.h"
 #include "store/SearchSession.h"
+#include "store/StoreEnvironment.h"
 #include "store/StoreTasks.h"
 #include "store/WalkedFolder.h"
 
@@ -29,9 +31,10 @@ struct SearchScope::Walk {
 };
 
 SearchScope::SearchScope(IndexLifecycle& lifecycle, SearchSession& session, StoreTasks& tasks,
-                         int workers, QObject* parent)
+                         const StoreEnvironment& env, QObject* parent)
     : QObject(parent), lifecycle_(lifecycle), session_(session), tasks_(tasks),
-      workers_(workers > 0 ? workers : IndexBuilder::defaultWorkers()) {
+      workers_(env.buildWorkers > 0 ? env.buildWorkers : IndexBuilder::defaultWorkers()),
+      partialInterval_(env.timing.partialInterval), partialHandedOver_(env.partialHandedOver) {
     progressTimer_.setInterval(100);
     connect(&progressTimer_, &QTimer::timeout, this, [this] {
         const qint64 listed = walk_ ? walk_->listed.load(std::memory_order_relaxed) : 0;
@@ -81,40 +84,65 @@ void SearchScope::clear() {
 void SearchScope::startWalk() {
     walk_ = std::make_shared<Walk>();
     foldersRead_ = 0;
-    // Until the walk ends the scope answers nothing rather than the whole index.
+    // Until a part is read the scope answers nothing rather than the whole index.
     session_.setScope(path_, std::make_shared<WalkedFolder>());
     setState(State::walking);
     progressTimer_.start();
-    tasks_.run(StoreTasks::Priority::userInitiated, [this, walk = walk_, path = path_,
-                                                     excluded = lifecycle_.effectiveExclusions(),
-                                                     workers = workers_, gate = walkGate_] {
-        if (gate) gate();
-        IndexBuilder::Limits limits;
-        limits.listedFolders = &walk->listed;
-        limits.cancel = &walk->cancel;
-        auto built = std::make_shared<IndexBuilder::Result>(
-            IndexBuilder::build({path}, workers, std::make_shared<NameTable>(), excluded, limits));
-        if (walk->cancel) return;
-        tasks_.deliver([this, walk, built] {
-            if (walk != walk_) return; // cleared or entered elsewhere meanwhile
-            walk_.reset();
-            progressTimer_.stop();
-            foldersRead_ = built->report.directories;
-            emit progressChanged();
-            if (built->error || !built->report.unreadableRoots.empty()) {
-                problem_ = built->error ? *built->error : "unreadable";
-                session_.setScope(path_, std::make_shared<WalkedFolder>());
-                setState(State::failed);
-                return;
-            }
-            auto folder = std::make_shared<WalkedFolder>();
-            folder->path = path_;
-            folder->index = std::move(built->index);
-            folder->names = built->names;
-            session_.setScope(path_, std::move(folder));
-            setState(State::outside);
-        });
-    });
+    auto partials = std::make_shared<PartialBox>();
+    IndexBuilder::Publication publication;
+    publication.interval = partialInterval_;
+    publication.publish = [this, walk = walk_, partials,
+                           handedOver = partialHandedOver_](IndexBuilder::Partial part) {
+        if (partials->put(std::move(part)))
+            tasks_.deliver([this, walk, partials] { showPart(walk, *partials); });
+        if (handedOver) handedOver();
+    };
+    tasks_.run(StoreTasks::Priority::userInitiated,
+               [this, walk = walk_, partials, publication = std::move(publication), path = path_,
+                excluded = lifecycle_.effectiveExclusions(), workers = workers_, gate = walkGate_] {
+                   if (gate) gate();
+                   IndexBuilder::Limits limits;
+                   limits.listedFolders = &walk->listed;
+                   limits.cancel = &walk->cancel;
+                   auto built = std::make_shared<IndexBuilder::Result>(
+                       IndexBuilder::build({path}, workers, std::make_shared<NameTable>(), excluded,
+                                           limits, &publication));
+                   if (walk->cancel) return;
+                   tasks_.deliver([this, walk, partials, built] {
+                       partials->closed = true;
+                       if (walk == walk_) finishWalk(*built);
+                   });
+               });
+}
+
+// What the walk has read so far answers while it reads on.
+void SearchScope::showPart(const std::shared_ptr<Walk>& walk, PartialBox& partials) {
+    auto part = partials.take();
+    if (!part || partials.closed || walk != walk_) return;
+    auto folder = std::make_shared<WalkedFolder>();
+    folder->path = path_;
+    folder->index = std::move(part->index);
+    folder->names = std::move(part->names);
+    session_.setScope(path_, std::move(folder));
+}
+
+void SearchScope::finishWalk(IndexBuilder::Result& built) {
+    walk_.reset();
+    progressTimer_.stop();
+    foldersRead_ = built.report.directories;
+    emit progressChanged();
+    if (built.error || !built.report.unreadableRoots.empty()) {
+        problem_ = built.error ? *built.error : "unreadable";
+        session_.setScope(path_, std::make_shared<WalkedFolder>());
+        setState(State::failed);
+        return;
+    }
+    auto folder = std::make_shared<WalkedFolder>();
+    folder->path = path_;
+    folder->index = std::move(built.index);
+    folder->names = built.names;
+    session_.setScope(path_, std::move(folder));
+    setState(State::outside);
 }
 
 void SearchScope::stopWalk() {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,20 +16,27 @@
 namespace vesko {
 
 class IndexLifecycle;
+class PartialBox;
 class SearchSession;
 class StoreTasks;
+struct StoreEnvironment;
+namespace IndexBuilder {
+struct Result;
+}
 
 class SearchScope : public QObject {
     Q_OBJECT
 
 public:
     // none: the whole index. inside: a folder of the index. walking: an outside folder being
-    // read, which answers nothing yet. outside: read, and searched in its own index.
+    // read, which answers from what has been read so far once a part is handed out (a long
+    // read's first part comes after the first scan's interval). outside: read, and searched
+    // in its own index.
     // failed: it could not be read (see problem).
     enum class State { none, inside, walking, outside, failed };
 
-    SearchScope(IndexLifecycle& lifecycle, SearchSession& session, StoreTasks& tasks, int workers,
-                QObject* parent = nullptr);
+    SearchScope(IndexLifecycle& lifecycle, SearchSession& session, StoreTasks& tasks,
+                const StoreEnvironment& env, QObject* parent = nullptr);
     ~SearchScope() override;
 
     // Limits the searches to the folder at `path`: absolute, its stored bytes.
@@ -59,6 +67,8 @@ private:
     struct Walk;
 
     void startWalk();
+    void showPart(const std::shared_ptr<Walk>& walk, PartialBox& partials);
+    void finishWalk(IndexBuilder::Result& built);
     void stopWalk();
     void setState(State state);
     void followRoots();
@@ -67,6 +77,8 @@ private:
     SearchSession& session_;
     StoreTasks& tasks_;
     int workers_;
+    std::chrono::milliseconds partialInterval_;
+    std::function<void()> partialHandedOver_;
     State state_ = State::none;
     std::string path_;
     std::string problem_;

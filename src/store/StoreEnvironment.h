@@ -29,7 +29,8 @@ struct StoreTiming {
     Duration reaperInterval{30'000};
     // The navigator is released once unused this long.
     Duration idleRelease{90'000};
-    // While a first scan runs, what it has read is installed at most this often.
+    // While a first scan, or the read of a folder outside the roots, runs, what it has read
+    // is installed at most this often.
     Duration partialInterval{250};
     // Expensive searches wait this long for the next keystroke.
     Duration regexDebounce{250};
@@ -65,8 +66,8 @@ struct StoreEnvironment {
     // Off for tests that hand the store batches themselves.
     bool watchFileSystem = true;
     int buildWorkers = 0; // 0: the builder's default
-    // Called on the scan's thread after each part of a first scan is handed over; the scan
-    // waits for it, so a test can hold the scan there.
+    // Called on the scan's thread after each part of a first scan or of an outside folder's
+    // read is handed over; the scan waits for it, so a test can hold the scan there.
     std::function<void()> partialHandedOver;
     // --dev-root: index exactly this folder. --dev-select: select this row once.
     std::optional<std::string> devRoot;

@@ -59,22 +59,6 @@ TEST_F(Lifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
 }
 
-// Holds the first scan where it hands a part over, until the test opens it.
-struct ScanGate {
-    std::mutex lock;
-    std::condition_variable opened;
-    bool isOpen = false;
-    void wait() {
-        std::unique_lock guard(lock);
-        opened.wait(guard, [&] { return isOpen; });
-    }
-    void open() {
-        std::lock_guard guard(lock);
-        isOpen = true;
-        opened.notify_all();
-    }
-};
-
 // Without an archive, the query typed before the start answers from the first part the
 // scan has read while the scan is held, with its progress, then from the whole index.
 // Nothing of the part is saved or kept: the archive and the next estimate are the whole's.

@@ -3,7 +3,6 @@
 
 #include "store/FindQuery.h"
 
-#include <future>
 #include <random>
 #include <sstream>
 #include <utility>
@@ -316,16 +315,9 @@ TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
     auto store = startedStore();
     SearchScope& scope = store->scope();
     // Opened at the latest when it goes, before the store waits for the walks it holds.
-    struct Gate {
-        std::promise<void> promise;
-        std::shared_future<void> opened = promise.get_future().share();
-        bool isOpen = false;
-        void open() {
-            if (!std::exchange(isOpen, true)) promise.set_value();
-        }
-        ~Gate() { open(); }
-    } gate;
-    scope.setWalkGate([opened = gate.opened] { opened.wait(); });
+    auto gate = std::make_shared<ScanGate>();
+    const std::shared_ptr<void> opensAtTheEnd(nullptr, [gate](void*) { gate->open(); });
+    scope.setWalkGate([gate] { gate->wait(); });
     searchFor(*store, "report");
     ASSERT_EQ(store->session().totalMatches(), 3);
 
@@ -343,7 +335,7 @@ TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().totalMatches() == 3; }, patience));
     scope.enter(elsewhere.root());
     QSignalSpy changed(&scope, &SearchScope::changed);
-    gate.open();
+    gate->open();
     ASSERT_TRUE(changed.wait(patience));
     EXPECT_EQ(scope.state(), SearchScope::State::outside);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
@@ -362,6 +354,35 @@ TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
         QTest::qWaitFor([&] { return scope.state() == SearchScope::State::inside; }, patience));
     EXPECT_EQ(store->lifecycle().extraRoots(), std::vector<std::string>{elsewhere.root()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
+}
+
+// A long read of an outside folder answers from what it has read so far.
+TEST_F(SearchState, AnOutsideFolderAnswersWhileItIsRead) {
+    TempTree elsewhere;
+    elsewhere.file("report-top.txt");
+    for (const char* file : {"a/report-a.txt", "b/report-b.txt", "c/report-c.txt"})
+        elsewhere.file(file);
+    auto gate = std::make_shared<ScanGate>();
+    auto held = std::make_shared<std::atomic<bool>>(false);
+    auto env = environment();
+    env.buildWorkers = 1;
+    env.timing.partialInterval = 0ms;
+    env.partialHandedOver = [gate, held] {
+        if (*held) gate->wait();
+    };
+    auto store = startedStore(env);
+    const std::shared_ptr<void> opensAtTheEnd(nullptr, [gate](void*) { gate->open(); });
+    searchFor(*store, "report");
+    *held = true;
+    store->scope().enter(elsewhere.root());
+    // The walk is held after its first folder, which holds one match.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 1; }, patience));
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"report-top.txt"});
+    EXPECT_EQ(store->scope().state(), SearchScope::State::walking);
+    gate->open();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return store->scope().state() == SearchScope::State::outside; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 4; }, patience));
 }
 
 } // namespace

@@ -19,7 +19,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace vesko::test {
 
@@ -33,6 +35,22 @@ struct ManualClocks {
     void advance(std::chrono::seconds by) {
         steadyOffsetMs += std::chrono::duration_cast<std::chrono::milliseconds>(by).count();
         wall = wall + static_cast<double>(by.count());
+    }
+};
+
+// Holds a scan where it hands a part over, until the test opens it.
+struct ScanGate {
+    std::mutex lock;
+    std::condition_variable opened;
+    bool isOpen = false;
+    void wait() {
+        std::unique_lock guard(lock);
+        opened.wait(guard, [&] { return isOpen; });
+    }
+    void open() {
+        std::lock_guard guard(lock);
+        isOpen = true;
+        opened.notify_all();
     }
 };
 
