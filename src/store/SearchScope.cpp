@@ -161,11 +161,17 @@ void SearchScope::addToRoots() {
     lifecycle_.setExtraRoots(roots);
 }
 
-// Once a build holds the folder, the index answers for it and follows its changes.
+// Once a build holds the folder, the index answers for it and follows its changes; once the
+// folder has left the roots (removed or excluded), it is read once as any outside folder.
 void SearchScope::followRoots() {
-    if (state_ != State::outside || !isIndexed(path_)) return;
-    session_.setScope(path_);
-    setState(State::inside);
+    if (path_.empty()) return;
+    const bool indexed = isIndexed(path_);
+    if (state_ == State::outside && indexed) {
+        session_.setScope(path_);
+        setState(State::inside);
+    } else if (state_ == State::inside && !indexed) {
+        startWalk();
+    }
 }
 
 void SearchScope::setState(State state) {

@@ -354,6 +354,12 @@ TEST_F(SearchState, SearchHereKeepsToTheFolderInsideAndOutsideTheRoots) {
         QTest::qWaitFor([&] { return scope.state() == SearchScope::State::inside; }, patience));
     EXPECT_EQ(store->lifecycle().extraRoots(), std::vector<std::string>{elsewhere.root()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
+
+    // Taken out of the roots again, the folder is read on its own rather than left empty.
+    store->lifecycle().setExtraRoots({});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return scope.state() == SearchScope::State::outside; }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->session().rowCount() == 2; }, patience));
 }
 
 // A long read of an outside folder answers from what it has read so far.
