@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StoreFixture.h"
 
-#include "store/MountWatcher.h"
 #include "support/ScopedEnv.h"
 
 #include <filesystem>
@@ -277,19 +276,6 @@ TEST_F(RootTracking, AFileSystemMountedInsideARootIsReadAndWatchedThenUnmountedA
         [&] { return rowNames(*store) == std::vector<std::string>{"hidden-by-mount.txt"}; },
         patience))
         << "after unmounting, the folder's own contents did not come back";
-}
-
-TEST_F(RootTracking, TheMountTableSignalsAChangeWhenAFileSystemIsMounted) {
-    MountWatcher watcher;
-    ASSERT_TRUE(watcher.watch("/proc/self/mountinfo"));
-    QSignalSpy changed(&watcher, &MountWatcher::changed);
-    TempTree point;
-    if (::mount("vesko-test", point.root().c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "no permission to mount here";
-    const bool seen = changed.wait(patience);
-    ::umount(point.root().c_str());
-    EXPECT_TRUE(seen);
-    EXPECT_FALSE(watcher.watch(state.path("no-such-file")));
 }
 
 } // namespace
