@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
 
@@ -273,8 +274,13 @@ TEST_F(ExportTest, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("out")), fs::directory_iterator()), 1);
 }
 
-// A path's text and URL are the odd-name action test's; a name goes as text alone.
-TEST(ClipboardTest, ANameGoesAsText) {
+// A path goes as text a shell reads back as the same bytes, and as a file URL; a name as text.
+TEST(ClipboardTest, PathGoesAsQuotedTextAndFileUrlNameAsText) {
+    ASSERT_FALSE(FileActions::copyPath("/home/ann/a b/\xff.txt"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->text(), "$'/home/ann/a b/\\xFF.txt'");
+    EXPECT_EQ(data->data("text/uri-list"), "file:///home/ann/a%20b/%FF.txt\r\n");
     ASSERT_FALSE(FileActions::copyName("보고서.pdf"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "보고서.pdf");
 }
