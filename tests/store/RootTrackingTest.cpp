@@ -164,24 +164,6 @@ TEST_F(RootTracking, ExcludedFoldersEditedByHandApplyWhileRunningAndAtTheNextSta
     EXPECT_EQ(rowNames(*restarted), std::vector<std::string>{"secret-plan.txt"});
 }
 
-TEST_F(RootTracking, TheDeveloperRootReplacesEveryOtherRoot) {
-    home.file("docs/in-home.txt");
-    TempTree dev;
-    dev.file("in-dev-root.txt");
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(std::filesystem::path(dev.root()).parent_path());
-    auto env = environment();
-    env.devRoot = std::filesystem::path(dev.root()).filename().string(); // relative
-    auto store = makeStore(env);
-    std::filesystem::current_path(cwd);
-    store->lifecycle().setExtraRoots({home.root() + "/docs"});
-    EXPECT_EQ(store->lifecycle().roots(), std::vector<std::string>{dev.root()});
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
-    searchFor(*store, "in-");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"in-dev-root.txt"});
-}
-
 // Paths show the link the user's home is, as given; only the root's own link is followed.
 TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
     TempTree real;
