@@ -28,17 +28,14 @@ TEST(EntryPoint, AfterTheDoubleDashEveryArgumentIsTheQuery) {
     EXPECT_FALSE(std::filesystem::exists(runner.home.path("config/vesko/vesko.conf")));
 }
 
-// A script's run loads none of the window's libraries, and the window's modes still start.
-TEST(EntryPoint, TheCommandLineLoadsNoQtAndHandsTheRestToTheWindowsExecutable) {
+// A script's run loads none of the window's libraries (the window's modes starting from it
+// are the diagnostic modes' and the shell's tests).
+TEST(EntryPoint, TheCommandLineLoadsNoQt) {
     const test::Finished needed =
         test::run({{"/usr/bin/env", "readelf", "-d", VESKO_EXECUTABLE}, {}});
     ASSERT_EQ(needed.status, 0) << needed.err;
     EXPECT_NE(needed.out.find("libicuuc"), std::string::npos) << needed.out;
     EXPECT_EQ(needed.out.find("libQt"), std::string::npos) << needed.out;
-    test::VeskoHome runner;
-    const auto drift = runner.run({"--drift"});
-    EXPECT_EQ(drift.status, 0) << drift.err;
-    EXPECT_NE(drift.out.find("로그인 항목 상태"), std::string::npos) << drift.out;
 }
 
 // A relative folder is the caller's, spelled as the caller's shell spells it (through a link

@@ -296,40 +296,22 @@ Batch collectRound(test::BatchRecorder& collector, const test::TempTree& tree, i
     return batch;
 }
 
-// Variant (b): the real watcher produces the batches. Past its cap on watches, folders go
-// unwatched and are named once in mustScanSubtrees; the rescan and the comparison of their
-// parents must still bring the index up to date.
-void watchAndCompare(const char* seedName, int folders, int files, std::size_t watchLimit,
-                     int rounds) {
-    const bool capped = watchLimit != SIZE_MAX;
+// Variant (b): the real watcher produces the batches.
+TEST(LiveConsistency, BatchesFromTheWatcher) {
     test::TempTree tree, outside;
-    TreeMutator mutator(tree, outside, test::testSeed(seedName));
-    mutator.populate(folders, files);
+    TreeMutator mutator(tree, outside, test::testSeed("LiveConsistencyWatcher"));
+    mutator.populate(200, 2000);
     LiveIndex live(tree.root());
     test::BatchRecorder collector;
-    FileSystemWatcher watcher(collector.handler(), test::fastWatcher(watchLimit));
+    FileSystemWatcher watcher(collector.handler(), test::fastWatcher());
     watcher.start({tree.root()}, 0);
-    EXPECT_EQ(watcher.watchLimitReached(), capped);
+    const int rounds = envInt("VESKO_LIVE_ROUNDS", 60);
     for (int round = 0; round < rounds; ++round) {
-        mutator.round(!capped && round == rounds / 3);
-        // Unwatched folders report nothing: only the first batch's rescan covers them.
-        if (capped && round + 1 < rounds) continue;
-        const Batch batch = collectRound(collector, tree, round);
-        if (capped) {
-            EXPECT_FALSE(batch.mustScanSubtrees.empty());
-        }
-        live.apply(batch);
+        mutator.round(round == rounds / 3);
+        live.apply(collectRound(collector, tree, round));
         ASSERT_NO_FATAL_FAILURE(expectConsistent(live, tree, round, mutator));
     }
     EXPECT_TRUE(watcher.isRunning());
-}
-
-TEST(LiveConsistency, BatchesFromTheWatcher) {
-    watchAndCompare("LiveConsistencyWatcher", 200, 2000, SIZE_MAX, envInt("VESKO_LIVE_ROUNDS", 60));
-}
-
-TEST(LiveConsistency, WatchLimitReached) {
-    watchAndCompare("LiveConsistencyWatchLimit", 60, 400, 8, 3);
 }
 
 } // namespace

@@ -3,11 +3,6 @@
 
 #include "ActionTestSupport.h"
 
-#include "store/Localization.h"
-
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <fstream>
 
 namespace vesko {
@@ -62,58 +57,6 @@ TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     EXPECT_EQ(store->session().rowCount(), 0);
     EXPECT_EQ(store->session().selection(), 0);
     EXPECT_FALSE(store->actions().detail());
-}
-
-// A name that is not UTF-8 beside its repaired twin (U+FFFD for the bad byte): every action
-// on the first row reaches the first file, checked on disk.
-TEST_F(FileActionStateTest, ANameThatIsNotUtf8IsNeverTakenForItsRepairedTwin) {
-    const std::string bad = home.file("odd/bad\xFFname.txt", "bad");
-    const std::string twin = home.file("odd/bad\xEF\xBF\xBDname.txt", "twin!");
-    const std::string other = home.file("odd/ren\xFE.txt", "rename me");
-    const std::string otherTwin = home.file("odd/ren\xEF\xBF\xBD.txt", "stay");
-    auto store = startedStore();
-    const auto select = [&](const std::string& path) {
-        for (qint64 i = 0; i < store->session().rowCount(); ++i)
-            if (FileActions::fullPath(store->session().row(i).directory,
-                                      store->session().row(i).name) == path)
-                return store->session().setSelection(qint64(i)), true;
-        return false;
-    };
-    std::vector<QUrl> opened;
-    store->actions().setDesktop(
-        {[&](const QUrl& url) { return opened.push_back(url), true; }, {}, {}});
-
-    searchFor(*store, "name.txt");
-    ASSERT_EQ(store->session().rowCount(), 2);
-    ASSERT_TRUE(select(bad));
-    store->actions().loadDetail();
-    ASSERT_TRUE(waitForDetail(*store));
-    EXPECT_EQ(store->actions().detail()->size, 3U) << "the twin holds 5";
-    store->actions().copySelectedPath();
-    // The file URL carries the bytes; the text is what a shell reads back as the same path.
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),
-              "file://" + home.path("odd/bad%FFname.txt") + "\r\n");
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
-              "$'" + home.path("odd/bad\\xFFname.txt'"));
-    QSignalSpy written(&store->actions(), &FileActionCenter::exported);
-    store->actions().exportResults(state.path("exported.txt"));
-    ASSERT_TRUE(written.wait(test::patience));
-    const std::string exported = test::readFile(state.path("exported.txt"));
-    EXPECT_NE(exported.find(bad + "\n"), std::string::npos) << exported;
-    EXPECT_NE(exported.find(twin + "\n"), std::string::npos) << exported;
-    store->actions().openSelected();
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_TRUE(opened[0].toEncoded().endsWith("/odd/bad%FFname.txt"));
-    store->actions().trashSelected();
-    EXPECT_EQ(store->actions().actionProblems().items, std::vector<ActionProblem>{});
-    EXPECT_EQ(test::readFile(state.path("data/Trash/files/bad\xFFname.txt")), "bad");
-    EXPECT_EQ(test::readFile(twin), "twin!");
-
-    searchFor(*store, "ren");
-    ASSERT_TRUE(select(other));
-    EXPECT_EQ(store->actions().renameSelected("renamed.txt"), std::nullopt);
-    EXPECT_EQ(test::readFile(home.path("odd/renamed.txt")), "rename me");
-    EXPECT_EQ(test::readFile(otherTwin), "stay");
 }
 
 // Undo puts the trashed item back at its exact path (a "%41" in the name is no escape in

@@ -6,6 +6,8 @@
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
 
+#include <QTimer>
+
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -208,9 +210,14 @@ TEST_F(Lifecycle, ABatchArrivingWhileAnotherIsAppliedWaitsAndIsAppliedAfterIt) {
     store->lifecycle().enqueue(slow);
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().isApplying(); }, patience));
     store->lifecycle().enqueue(batchOf({home.file("docs/waiting.txt")}));
-    // Its quiet period passes during the application; it stays pending, not applied twice
-    // at once and not lost.
-    QTest::qWait(20);
+    // Its quiet period passes during the application (timers of one interval fire in the
+    // order they started, so once this one has, so has the flush); it stays pending, not
+    // applied twice at once and not lost.
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    QSignalSpy passed(&quiet, &QTimer::timeout);
+    quiet.start(env.timing.flushDelay);
+    ASSERT_TRUE(passed.wait(patience));
     if (applied.isEmpty()) {
         EXPECT_TRUE(store->lifecycle().isApplying());
         EXPECT_TRUE(store->lifecycle().hasPendingBatch());

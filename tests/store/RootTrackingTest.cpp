@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StoreFixture.h"
 
-#include "store/MountWatcher.h"
 #include "support/ScopedEnv.h"
 
 #include <filesystem>
@@ -165,24 +164,6 @@ TEST_F(RootTracking, ExcludedFoldersEditedByHandApplyWhileRunningAndAtTheNextSta
     EXPECT_EQ(rowNames(*restarted), std::vector<std::string>{"secret-plan.txt"});
 }
 
-TEST_F(RootTracking, TheDeveloperRootReplacesEveryOtherRoot) {
-    home.file("docs/in-home.txt");
-    TempTree dev;
-    dev.file("in-dev-root.txt");
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(std::filesystem::path(dev.root()).parent_path());
-    auto env = environment();
-    env.devRoot = std::filesystem::path(dev.root()).filename().string(); // relative
-    auto store = makeStore(env);
-    std::filesystem::current_path(cwd);
-    store->lifecycle().setExtraRoots({home.root() + "/docs"});
-    EXPECT_EQ(store->lifecycle().roots(), std::vector<std::string>{dev.root()});
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
-    searchFor(*store, "in-");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"in-dev-root.txt"});
-}
-
 // Paths show the link the user's home is, as given; only the root's own link is followed.
 TEST_F(RootTracking, AHomeFolderThatIsALinkIsIndexedAndWatchedThroughIt) {
     TempTree real;
@@ -277,19 +258,6 @@ TEST_F(RootTracking, AFileSystemMountedInsideARootIsReadAndWatchedThenUnmountedA
         [&] { return rowNames(*store) == std::vector<std::string>{"hidden-by-mount.txt"}; },
         patience))
         << "after unmounting, the folder's own contents did not come back";
-}
-
-TEST_F(RootTracking, TheMountTableSignalsAChangeWhenAFileSystemIsMounted) {
-    MountWatcher watcher;
-    ASSERT_TRUE(watcher.watch("/proc/self/mountinfo"));
-    QSignalSpy changed(&watcher, &MountWatcher::changed);
-    TempTree point;
-    if (::mount("vesko-test", point.root().c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "no permission to mount here";
-    const bool seen = changed.wait(patience);
-    ::umount(point.root().c_str());
-    EXPECT_TRUE(seen);
-    EXPECT_FALSE(watcher.watch(state.path("no-such-file")));
 }
 
 } // namespace

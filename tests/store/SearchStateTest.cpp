@@ -12,13 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class SearchState : public StoreFixture {
-protected:
-    void makeFiles(const std::string& folder, const std::string& stem, int count) {
-        for (int i = 0; i < count; ++i)
-            home.file(folder + "/" + stem + std::to_string(i) + ".txt");
-    }
-};
+class SearchState : public StoreFixture {};
 
 // Every hit is a row, in the order of the whole sort however the rows are visited, and the
 // list, Export and --find (through its live-index answer) agree on each of them.
@@ -69,26 +63,6 @@ TEST_F(SearchState, TheListExportAndFindAgreeOnEveryHit) {
         for (std::string line; std::getline(answer, line);)
             if (line.starts_with("path ")) found.push_back(line.substr(5));
         EXPECT_EQ(found, listed);
-    }
-}
-
-TEST_F(SearchState, StoredPageSizesSnapToTheAllowedSizes) {
-    const struct {
-        const char* stored; // nullptr: no value
-        qint64 pageSize;
-    } cases[] = {{nullptr, 500}, {"700", 1000}, {"9000", 5000}, {"2.5", 500}, {"-4", 500}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored ? c.stored : "none");
-        {
-            Settings settings(state.path("vesko.conf"));
-            if (c.stored)
-                settings.setText("resultLimit", c.stored);
-            else
-                settings.remove("resultLimit");
-            settings.sync();
-        }
-        auto store = makeStore();
-        EXPECT_EQ(store->session().pageSize(), c.pageSize);
     }
 }
 
@@ -159,26 +133,9 @@ TEST_F(SearchState, ClearingTheFieldRestoresTheReadyStatusAndForgetsNarrowing) {
     EXPECT_EQ(store->session().rowCount(), 2);
 }
 
-// A mistyped word lists the names one error away and says so; the word typed right lists
-// its own hits again, and narrowing never starts from the near ones.
-TEST_F(SearchState, AMistypedWordShowsNearMatchesMarkedAsSuch) {
-    home.file("docs/annual-report.pdf");
-    home.file("docs/notes.txt");
-    auto store = startedStore();
-    searchFor(*store, "reprot");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"annual-report.pdf"});
-    SearchStatus status = store->session().status();
-    EXPECT_TRUE(status.nearMatches);
-    EXPECT_EQ(status.query, "reprot");
-    EXPECT_EQ(status.found, 1);
-    EXPECT_FALSE(store->session().narrowing());
-    searchFor(*store, "report");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"annual-report.pdf"});
-    EXPECT_FALSE(store->session().status().nearMatches);
-}
-
 TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
-    makeFiles("typing", "report", 300);
+    for (int i = 0; i < 300; ++i)
+        home.file("typing/report" + std::to_string(i) + ".txt");
     home.file("docs/repeat.txt");
     auto store = startedStore();
     QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
@@ -272,35 +229,6 @@ TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
     EXPECT_TRUE(status.readContents);
     EXPECT_EQ(status.examined, 3);
     EXPECT_EQ(status.skippedBinary, 1);
-}
-
-TEST_F(SearchState, TheDeveloperSelectionIsAppliedOnceToTheFirstLongEnoughResult) {
-    makeFiles("sel", "pick", 5);
-    home.file("docs/one.txt");
-    auto env = environment();
-    env.devSelect = 3;
-    auto store = startedStore(env);
-    searchFor(*store, "one");
-    EXPECT_EQ(store->session().selection(), 0); // one row: 3 is no valid row yet
-    searchFor(*store, "pick");
-    EXPECT_EQ(store->session().selection(), 3);
-    store->session().setSelection(1);
-    searchFor(*store, "pick3");
-    searchFor(*store, "pick");
-    EXPECT_EQ(store->session().selection(), 1);
-}
-
-TEST_F(SearchState, TurningOffInitialConsonantsSearchesAgainForTheJamoAlone) {
-    home.file("docs/보고서.hwp");
-    home.file("docs/ㅂㄱㅅ.txt");
-    auto store = startedStore();
-    searchFor(*store, "ㅂㄱ");
-    searchFor(*store, "ㅂㄱㅅ"); // narrows the previous names
-    EXPECT_EQ(store->session().totalMatches(), 2);
-    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
-    store->preferences().setInitialConsonants(false);
-    ASSERT_TRUE(rows.wait(patience));
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"ㅂㄱㅅ.txt"});
 }
 
 // "Search here": a folder of the index answers at once and counts only its own hits; one
