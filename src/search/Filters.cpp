@@ -6,8 +6,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
+#include <langinfo.h>
 #include <limits>
+#include <locale.h>
 
 namespace vesko {
 namespace {
@@ -157,17 +160,33 @@ std::uint64_t Filters::boundBytes(double size, SizeUnit unit) {
     return static_cast<std::uint64_t>(bytes);
 }
 
+int Filters::localeFirstWeekday() {
+    static const int day = [] {
+        const locale_t locale = ::newlocale(LC_TIME_MASK, "", nullptr);
+        if (locale == nullptr) return 1;
+        // glibc gives the week's first day as an offset from a reference date, itself a
+        // Sunday (19971130) or a Monday (19971201), packed into the pointer's bits.
+        const auto reference = static_cast<std::uint32_t>(
+            reinterpret_cast<std::uintptr_t>(::nl_langinfo_l(_NL_TIME_WEEK_1STDAY, locale)));
+        const int offset = ::nl_langinfo_l(_NL_TIME_FIRST_WEEKDAY, locale)[0];
+        ::freelocale(locale);
+        const int base = reference == 19971130 ? 0 : 1;
+        return offset >= 1 && offset <= 7 ? (base + offset - 1) % 7 : 1;
+    }();
+    return day;
+}
+
 namespace {
 
-// The start of the local day, week (from Monday), month or year holding `now`.
-std::int64_t calendarStart(Filters::DateRange range, std::time_t now) {
+// The start of the local day, week, month or year holding `now`.
+std::int64_t calendarStart(Filters::DateRange range, std::time_t now, int firstWeekday) {
     std::tm local{};
     if (!localtime_r(&now, &local)) return now;
     local.tm_sec = local.tm_min = local.tm_hour = 0;
     local.tm_isdst = -1; // midnight may fall on the other side of a daylight-saving change
     switch (range) {
     case Filters::DateRange::thisWeek:
-        local.tm_mday -= (local.tm_wday + 6) % 7;
+        local.tm_mday -= (local.tm_wday - firstWeekday % 7 + 7) % 7;
         break;
     case Filters::DateRange::thisMonth:
         local.tm_mday = 1;
@@ -185,14 +204,15 @@ std::int64_t calendarStart(Filters::DateRange range, std::time_t now) {
 
 } // namespace
 
-std::optional<std::uint32_t>
-Filters::modifiedAfter(std::chrono::system_clock::time_point now) const {
+std::optional<std::uint32_t> Filters::modifiedAfter(std::chrono::system_clock::time_point now,
+                                                    int firstWeekday) const {
     if (modified == DateRange::any) return std::nullopt;
     const std::int64_t seconds =
         std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
     const std::int64_t span = spanSeconds(modified);
-    return clampSeconds(span > 0 ? seconds - span
-                                 : calendarStart(modified, static_cast<std::time_t>(seconds)));
+    return clampSeconds(
+        span > 0 ? seconds - span
+                 : calendarStart(modified, static_cast<std::time_t>(seconds), firstWeekday));
 }
 
 std::int64_t Filters::spanSeconds(DateRange range) {

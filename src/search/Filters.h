@@ -76,8 +76,14 @@ struct Filters {
     std::uint64_t minimumBytes() const { return boundBytes(minimumSize, minimumSizeUnit); }
     std::uint64_t maximumBytes() const { return boundBytes(maximumSize, maximumSizeUnit); }
     // The oldest admitted date in the index's encoding, or nothing for `any`. Calendar
-    // ranges are measured in the process's local time zone.
-    std::optional<std::uint32_t> modifiedAfter(std::chrono::system_clock::time_point now) const;
+    // ranges are measured in the process's local time zone; a week begins on `firstWeekday`
+    // (0 Sunday to 6 Saturday, as struct tm counts), which differs between locales.
+    std::optional<std::uint32_t> modifiedAfter(std::chrono::system_clock::time_point now,
+                                               int firstWeekday) const;
+
+    // The first day of the week in the environment's LC_TIME locale, 0 Sunday to 6
+    // Saturday; Monday where the locale does not say.
+    static int localeFirstWeekday();
 
     static std::uint64_t boundBytes(double size, SizeUnit unit);
     // The length of a rolling range; 0 for `any` and the calendar ranges.

@@ -337,7 +337,7 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
     const std::uint32_t idUpperBound = names.idUpperBound();
     const auto bits = nameBits(result.names, idUpperBound);
     const Filters& filters = request.filters;
-    const Sieve sieve(filters, names, index, request.now);
+    const Sieve sieve(filters, names, index, request.now, request.firstWeekday);
     ContentMatcher* content =
         request.content && !request.content->isEmpty() ? request.content : nullptr;
     const std::size_t count = index.entryName.count();

@@ -83,6 +83,7 @@ struct Request {
     std::string within;
     std::shared_ptr<const FolderScope> scope;
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
+    int firstWeekday = 1; // where "this week" begins: 0 Sunday to 6 Saturday
     // From this many entries on the walk is split across two threads: below it, starting a
     // thread costs more than it saves.
     std::size_t splitFrom = 65536;

@@ -8,11 +8,12 @@ namespace vesko {
 namespace Search {
 
 Sieve::Sieve(const Filters& filters, const NameTable& names, const FileIndex& index,
-             std::chrono::system_clock::time_point now)
+             std::chrono::system_clock::time_point now, int firstWeekday)
     : filters_(filters), names_(&names), index_(index), extensions_(filters.parsedExtensions()),
       minimumBytes_(filters.minimumBytes()), maximumBytes_(filters.maximumBytes()),
       packedMinimum_(PackedSize::pack(minimumBytes_)),
-      packedMaximum_(PackedSize::pack(maximumBytes_)), modifiedAfter_(filters.modifiedAfter(now)) {
+      packedMaximum_(PackedSize::pack(maximumBytes_)),
+      modifiedAfter_(filters.modifiedAfter(now, firstWeekday)) {
     const bool family = filters.family != Filters::Family::any;
     testsName_ = !extensions_.empty() || !filters.showInvisible || family;
     isPassthrough_ = filters.kind == Filters::Kind::all && !family && extensions_.empty() &&

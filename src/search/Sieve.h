@@ -23,7 +23,7 @@ namespace Search {
 class Sieve {
 public:
     Sieve(const Filters& filters, const NameTable& names, const FileIndex& index,
-          std::chrono::system_clock::time_point now);
+          std::chrono::system_clock::time_point now, int firstWeekday);
 
     // True when the settings can hide nothing; the search then skips the sieve entirely.
     bool isPassthrough() const { return isPassthrough_; }

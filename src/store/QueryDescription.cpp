@@ -6,7 +6,8 @@
 namespace vesko {
 
 QueryPreferences QueryPreferences::beside(const std::string& settingsFile, bool initialConsonants) {
-    return {initialConsonants, UsedFiles::current(UseCounts::fileBeside(settingsFile))};
+    return {initialConsonants, Filters::localeFirstWeekday(),
+            UsedFiles::current(UseCounts::fileBeside(settingsFile))};
 }
 
 Search::Request QueryDescription::request(const QueryPreferences& preferences) const {
@@ -21,6 +22,7 @@ Search::Request QueryDescription::request(const QueryPreferences& preferences) c
     request.kindOf = kindOf;
     request.initialConsonants = preferences.initialConsonants;
     request.usedFiles = preferences.usedFiles;
+    request.firstWeekday = preferences.firstWeekday;
     return request;
 }
 

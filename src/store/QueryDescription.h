@@ -26,6 +26,9 @@ struct Request;
 // never reach the index, so every asker of the one index already agrees on them.
 struct QueryPreferences {
     bool initialConsonants = true;
+    // Where "This Week" begins, 0 Sunday to 6 Saturday: the user's locale's, as the
+    // desktop's calendar has it.
+    int firstWeekday = 1;
     // The files the user acted on, which relevance puts first; null when none.
     std::shared_ptr<const UsedFiles> usedFiles;
 

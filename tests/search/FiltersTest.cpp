@@ -32,7 +32,7 @@ struct SieveTest : ::testing::Test, test::MemoryIndex {
         return MemoryIndex::folder(name, parent, test::Dates::all(nowSeconds));
     }
     bool admits(const Filters& filters, std::int64_t entry) {
-        const Search::Sieve sieve(filters, names, index, now);
+        const Search::Sieve sieve(filters, names, index, now, 1);
         return sieve.admits(entry, index.flags(entry).contains(EntryFlags::directory()));
     }
 };
@@ -73,26 +73,31 @@ TEST(Filters, ByteBoundsTruncateTowardZeroAndClampAt64Bits) {
 TEST(Filters, ModifiedAfterNeverWrapsAround) {
     Filters f;
     f.modified = Filters::DateRange::lastYear;
-    EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s)), 0u);
+    EXPECT_EQ(f.modifiedAfter(std::chrono::system_clock::time_point(1000s), 1), 0u);
 }
 
 // "Today" and "This Week" mean the local calendar, not the last 24 hours or 7 days: at 07:13
-// on a Wednesday in Seoul (still Tuesday in UTC), the day began 7 hours ago, the week on Monday.
+// on a Wednesday in Seoul (still Tuesday in UTC), the day began 7 hours ago, the week on Monday,
+// or on Sunday where the locale starts it there.
 TEST(Filters, CalendarRangesStartAtLocalMidnight) {
     const struct {
         Filters::DateRange range;
-        std::uint32_t start;                                     // 00:00 KST
-    } cases[] = {{Filters::DateRange::today, 1'699'974'000},     // 15 November
-                 {Filters::DateRange::thisWeek, 1'699'801'200},  // Monday 13 November
-                 {Filters::DateRange::thisMonth, 1'698'764'400}, // 1 November
-                 {Filters::DateRange::thisYear, 1'672'498'800}}; // 1 January
+        int firstWeekday;
+        std::uint32_t start;                                        // 00:00 KST
+    } cases[] = {{Filters::DateRange::today, 1, 1'699'974'000},     // 15 November
+                 {Filters::DateRange::thisWeek, 1, 1'699'801'200},  // Monday 13 November
+                 {Filters::DateRange::thisWeek, 0, 1'699'714'800},  // Sunday 12 November
+                 {Filters::DateRange::thisWeek, 3, 1'699'974'000},  // Wednesday, today
+                 {Filters::DateRange::thisWeek, 6, 1'699'628'400},  // Saturday 11 November
+                 {Filters::DateRange::thisMonth, 1, 1'698'764'400}, // 1 November
+                 {Filters::DateRange::thisYear, 1, 1'672'498'800}}; // 1 January
     {
         const test::ScopedEnv zone("TZ", "KST-9"); // a POSIX rule: no time zone database needed
         tzset();
         for (const auto& c : cases) {
             Filters f;
             f.modified = c.range;
-            EXPECT_EQ(f.modifiedAfter(now), c.start) << Filters::rawText(c.range);
+            EXPECT_EQ(f.modifiedAfter(now, c.firstWeekday), c.start) << Filters::rawText(c.range);
         }
     }
     tzset();
@@ -183,7 +188,7 @@ TEST_F(SieveTest, KindSelectsFilesOrFolders) {
     folder("dir");
     const std::int64_t d = lastEntry();
     Filters filters;
-    EXPECT_TRUE(Search::Sieve(filters, names, index, now).isPassthrough());
+    EXPECT_TRUE(Search::Sieve(filters, names, index, now, 1).isPassthrough());
     for (const auto& [kind, fileShown, folderShown] :
          {std::tuple{Kind::all, true, true}, std::tuple{Kind::filesOnly, true, false},
           std::tuple{Kind::foldersOnly, false, true}}) {
@@ -195,13 +200,18 @@ TEST_F(SieveTest, KindSelectsFilesOrFolders) {
 
 TEST_F(SieveTest, ExtensionsMatchTheTextAfterTheLastDotOfTheLowercaseName) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
-        {"PDF", "REPORT.PDF", true}, {"PDF", "pdf", false}, // no dot
-        {"PDF", ".pdf", false},                             // the dot is the first character
-        {"pdf", "a.pdf.txt", false}, {"pdf", "a.pdfx", false}, {"md,,txt", "x.txt", true},
-        {"tar.gz", "x.tar", true},   {"gz", "a.", false},      // empty extension
-        {"ÄRZ,Ω", "a.ω", true},      {"md\tx", "a.md", false}, // only comma, space and full stop
-                                                               // separate
-        {", . ,", "a.pdf", true},                              // no extension given: no filter
+        {"PDF", "REPORT.PDF", true},
+        {"PDF", "pdf", false},  // no dot
+        {"PDF", ".pdf", false}, // the dot is the first character
+        {"pdf", "a.pdf.txt", false},
+        {"pdf", "a.pdfx", false},
+        {"md,,txt", "x.txt", true},
+        {"tar.gz", "x.tar", true},
+        {"gz", "a.", false}, // empty extension
+        {"ÄRZ,Ω", "a.ω", true},
+        {"md\tx", "a.md", false}, // only comma, space and full stop
+                                  // separate
+        {", . ,", "a.pdf", true}, // no extension given: no filter
     };
     for (const auto& [extensions, name, expected] : cases)
         EXPECT_EQ(admits(withExtensions(extensions), file(name)), expected)
