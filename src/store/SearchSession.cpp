@@ -296,6 +296,10 @@ void SearchSession::publish(SearchOutcome out) {
     const bool sameQuery = out.normalizedQuery == rowsQuery_;
     rowsQuery_ = out.normalizedQuery;
     const bool sameSearch = out.asked == rowsAsked_;
+    // Another index (built, loaded, compacted, or a walked folder's) numbers its entries
+    // anew: an id carried over would name another file.
+    const bool sameIds = out.asked.indexEpoch == rowsAsked_.indexEpoch &&
+                         out.asked.scopeSerial == rowsAsked_.scopeSerial;
     if (!sameSearch) ++rowsSearch_;
     if (out.result.scope && out.asked.scopeSerial == scopeSerial_) {
         scope_ = out.result.scope;
@@ -346,7 +350,7 @@ void SearchSession::publish(SearchOutcome out) {
         previous_ = before;
         change_ = changeBetween(*before, *list_);
     }
-    keepMarksOf(*before, sameQuery);
+    keepMarksOf(*before, sameQuery && sameIds);
     announceRows();
     setStatus(foundStatus());
     emit answered();
@@ -484,11 +488,11 @@ std::vector<SearchRow> SearchSession::actionRows() const {
     return rows;
 }
 
-// The marks follow their entries when the same query answers again (more rows, a sort, a
-// change on disk); the rows of another query start unmarked.
-void SearchSession::keepMarksOf(const ResultList& before, bool sameQuery) {
+// The marks follow their entries when the same query answers again from the same index
+// (a sort, a change on disk); the rows of another query or another index start unmarked.
+void SearchSession::keepMarksOf(const ResultList& before, bool carried) {
     if (selectedRows_.empty()) return;
-    if (!sameQuery) return setSelectedRows({});
+    if (!carried) return setSelectedRows({});
     std::vector<qint64> marks;
     if (change_) {
         for (const qint64 row : selectedRows_)

@@ -190,7 +190,7 @@ private:
     void clearResults();
     void writeNeedsReturn(bool before);
     void setList(std::shared_ptr<const ResultList> list, bool sameSearch);
-    void keepMarksOf(const ResultList& before, bool sameQuery);
+    void keepMarksOf(const ResultList& before, bool carried);
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
     void keepFocusOn(std::int64_t id);
     void indexReplaced(IndexLifecycle::Change change);

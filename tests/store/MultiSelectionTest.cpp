@@ -74,6 +74,20 @@ TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntr
         return store->session().row(row).id == marked.id;
     }));
 
+    // A rescan numbers the entries anew (one more at the top shifts every id below it): a
+    // mark may go, but never onto another file.
+    std::vector<std::string> markedPaths;
+    for (const qint64 row : store->session().selectedRows())
+        markedPaths.push_back(pathOf(store->session().row(row)));
+    home.file("a-new-file.txt");
+    QSignalSpy rebuilt(&store->lifecycle(), &IndexLifecycle::buildInstalled);
+    store->lifecycle().rescan();
+    ASSERT_TRUE(rebuilt.wait(test::patience));
+    finishTasks(*store);
+    for (const qint64 row : store->session().selectedRows())
+        EXPECT_TRUE(std::ranges::count(markedPaths, pathOf(store->session().row(row))) == 1)
+            << pathOf(store->session().row(row));
+
     // Above ten items open asks first and opens nothing until agreed.
     store->session().setSelectedRows(allRows(*store));
     QSignalSpy asked(&store->actions(), &FileActionCenter::openNeedsConfirmation);
