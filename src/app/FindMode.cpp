@@ -169,6 +169,11 @@ std::optional<IndexSource::Request> indexRequest(const Options& options, std::st
         const auto root = resolveRoot(*options.root, problem);
         if (!root) return std::nullopt;
         request.roots = {*root};
+        // The window keeps only its own roots current; another folder's index is read again
+        // once a day, as the window rescans its own.
+        if (IndexBuilder::normalize(request.roots) !=
+            IndexBuilder::normalize(IndexSource::usualRoots(StoredSettings().extraRoots())))
+            request.maxAge = 86400;
     } else {
         request.roots = IndexSource::usualRoots(StoredSettings().extraRoots());
     }
@@ -320,7 +325,6 @@ int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
     auto result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     // Nothing found in an archive is shown before its checksum has passed.
     if (!IndexSource::confirm(*outcome.source)) {
-        std::fputs("vesko: the saved index is damaged\n", stderr);
         outcome = IndexSource::rescan(*request);
         if (!outcome.source) return trouble(outcome.problem);
         result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);

@@ -54,9 +54,10 @@ void keepRecentArchives(const Request& request, const std::string& saved) {
     ArchiveFolder::keepRecent(saved.substr(0, saved.rfind('/')), kept);
 }
 
+// `why` finishes "the saved index of ROOTS": why it is not used.
 Outcome scan(const Request& request, const std::vector<std::string>& roots,
-             const std::string& archivePath) {
-    say(request.progress, "vesko: no saved index of %s; scanning…\n", describeRoots(roots).c_str());
+             const std::string& archivePath, const std::string& why) {
+    say(request.progress, "vesko: %s; scanning…\n", why.c_str());
     auto excluded =
         request.excludedFolders ? request.excludedFolders() : std::vector<std::string>{};
     // As the window leaves them out: the Trash folders and Vesko's own.
@@ -107,7 +108,16 @@ Outcome open(const Request& request) {
     auto loaded =
         IndexArchive::load(roots, archivePath, request.use,
                            later ? IndexArchive::Check::unlessMarked : IndexArchive::Check::atLoad);
-    if (!loaded) return scan(request, roots, archivePath);
+    if (!loaded)
+        return scan(request, roots, archivePath, "no saved index of " + describeRoots(roots));
+    const double age = static_cast<double>(std::time(nullptr)) - loaded->builtAt;
+    if (request.maxAge > 0 && age > request.maxAge) {
+        const auto days = static_cast<long long>(age / 86400);
+        return scan(request, roots, archivePath,
+                    "the saved index of " + describeRoots(roots) + " is " +
+                        (days == 1 ? std::string("a day") : std::to_string(days) + " days") +
+                        " old");
+    }
     std::shared_future<bool> check;
     if (later && !loaded->checked) {
         // The checksum reads the whole file on the second core while the search runs; once
@@ -128,7 +138,8 @@ bool confirm(const Source& source) {
 Outcome rescan(const Request& request) {
     const auto roots = IndexBuilder::normalize(request.roots);
     if (roots.empty()) return {std::nullopt, "no folder to index"};
-    return scan(request, roots, archivePathOf(request, roots));
+    return scan(request, roots, archivePathOf(request, roots),
+                "the saved index of " + describeRoots(roots) + " is damaged");
 }
 
 } // namespace vesko::IndexSource

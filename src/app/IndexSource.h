@@ -35,6 +35,9 @@ struct Request {
     // searches, unless the file passed a check before and is unchanged since; the caller
     // must then `confirm` the source before showing anything.
     bool checkInBackground = false;
+    // Seconds after which a saved archive is scanned again instead of used; 0: never. For
+    // roots that nothing keeps current, unlike the window's.
+    double maxAge = 0;
     // The window's roots, whose archive is never removed to make room for another set's.
     // Asked only after a scan; null: protect only the archive just saved.
     std::function<std::vector<std::string>()> usualRoots;
@@ -67,7 +70,8 @@ Outcome open(const Request& request);
 // everything found in it must be dropped (then `rescan`). True when no check was pending.
 bool confirm(const Source& source);
 
-// Scans the request's roots, replacing their archive, without looking at it.
+// Scans the request's roots, replacing their archive, without looking at it: for an
+// archive that `confirm` found damaged.
 Outcome rescan(const Request& request);
 
 } // namespace IndexSource

@@ -6,10 +6,13 @@
 
 #include "support/TempTree.h"
 
+#include "index/IndexArchive.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -86,6 +89,27 @@ TEST_F(FindArchiveTest, DamagedArchiveNeverChangesTheAnswer) {
         EXPECT_EQ(run.status, 0) << "byte " << at << ": " << run.err;
         EXPECT_EQ(run.out, first.out) << "byte " << at;
     }
+}
+
+// Nothing keeps another folder's index current: it answers as saved for a day, then the
+// folder is read again.
+TEST_F(FindArchiveTest, AnotherFoldersIndexIsReadAgainOnceADay) {
+    const std::vector<std::string> count = {"--root", tree.path("t"), "--count", "txt"};
+    ASSERT_EQ(vesko(count).out, "180\n");
+    tree.file("t/new.txt");
+    EXPECT_EQ(vesko(count).out, "180\n");
+    const auto archives = runner.archives();
+    ASSERT_EQ(archives.size(), 1u);
+    const std::vector<std::string> roots = {fs::canonical(tree.path("t")).string()};
+    auto saved = IndexArchive::load(roots, archives[0]);
+    ASSERT_TRUE(saved);
+    const double twoDaysAgo = static_cast<double>(std::time(nullptr)) - 2 * 86400;
+    ASSERT_FALSE(IndexArchive::save(saved->index, *saved->names, 0, twoDaysAgo, archives[0]));
+    saved.reset();
+    const test::Finished old = vesko(count);
+    EXPECT_EQ(old.out, "181\n");
+    EXPECT_NE(old.err.find("is 2 days old; scanning"), std::string::npos) << old.err;
+    EXPECT_EQ(vesko(count).err, "");
 }
 
 // Another program truncates or rewrites the archive while a search reads it: the search may
