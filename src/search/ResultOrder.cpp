@@ -58,7 +58,7 @@ bool ResultOrder::prepare(const std::function<bool()>& isCancelled) {
     for (std::size_t start = 0; start < size();) {
         if (isCancelled && isCancelled()) return false;
         const std::size_t end = partEnd(start);
-        if (end - start >= 2) orderByDigest(start, end, items, spare);
+        if (end - start >= 2 && !orderByDigest(start, end, items, spare, isCancelled)) return false;
         start = end;
     }
     digested_ = true;
@@ -68,17 +68,22 @@ bool ResultOrder::prepare(const std::function<bool()>& isCancelled) {
 // Hits of different digests are where the full order puts them once sorted by digest, so
 // each change of digest within the part is a boundary. Only unsettled parts are ordered: a
 // hit the window put back at a place of its own stays there.
-void ResultOrder::orderByDigest(std::size_t first, std::size_t last, std::vector<Item>& items,
-                                std::vector<Item>& spare) {
+bool ResultOrder::orderByDigest(std::size_t first, std::size_t last, std::vector<Item>& items,
+                                std::vector<Item>& spare,
+                                const std::function<bool()>& isCancelled) {
     items.clear();
-    for (std::size_t k = first; k < last; ++k)
+    for (std::size_t k = first; k < last; ++k) {
+        // A keystroke's search should not wait long for the last one's order.
+        if (isCancelled && k % 4096 == 0 && isCancelled()) return false;
         items.push_back({selector_.digest(entries_[k]), entries_[k]});
+    }
     sortByDigest(items, spare);
     for (std::size_t k = first; k < last; ++k) {
         entries_[k] = items[k - first].entry;
         if (k > first && items[k - first - 1].digest != items[k - first].digest)
             boundary_[k] = true;
     }
+    return true;
 }
 
 bool ResultOrder::adopt(ResultOrder&& prepared) {

@@ -68,8 +68,8 @@ private:
     };
 
     bool before(std::uint32_t a, std::uint32_t b) { return selector_.precedes(a, b); }
-    void orderByDigest(std::size_t first, std::size_t last, std::vector<Item>& items,
-                       std::vector<Item>& spare);
+    bool orderByDigest(std::size_t first, std::size_t last, std::vector<Item>& items,
+                       std::vector<Item>& spare, const std::function<bool()>& isCancelled);
     void splitAt(std::size_t position);
     std::size_t partStart(std::size_t position) const;
     std::size_t partEnd(std::size_t position) const;

@@ -209,6 +209,15 @@ void SearchSession::setScope(std::string path, std::shared_ptr<const WalkedFolde
     search();
 }
 
+namespace {
+
+// From this many hits on the list is ordered by digest on the pool. Below it the window's
+// thread does so within half a frame at the first drag, which costs less than the pass
+// competing with the next keystroke's search for the two cores.
+constexpr std::size_t preparedFrom = 65536;
+
+} // namespace
+
 void SearchSession::runSearch() {
     const auto& index = walked_ ? walked_->index : lifecycle_.index();
     const auto& names = walked_ ? walked_->names : lifecycle_.names();
@@ -255,7 +264,7 @@ void SearchSession::runSearch() {
                    auto rows = SearchRow::build(out->result.hits, index, *names);
                    const std::shared_ptr<ResultOrder> order = out->result.order;
                    // Taken before the window can touch the order.
-                   auto prepared = order && order->size() > out->result.hits.size()
+                   auto prepared = order && order->size() >= preparedFrom
                                        ? std::make_shared<ResultOrder>(*order)
                                        : nullptr;
                    out->list = std::make_shared<const ResultList>(std::move(out->result.order),
