@@ -4,6 +4,11 @@
 // is partitioned off at its two ends (nth_element within the part that holds it) and sorted
 // between them. What is settled stays settled, so scrolling and dragging refine the same
 // list, and every settled position holds exactly what a full sort would put there.
+//
+// Partitioning the whole list by full comparisons is what made the first drag slow, so the
+// hits are first ordered by digest (a radix sort, see TopSelector::digest): every change of
+// digest is then a boundary, and a range asked for sorts only hits of equal digest. That pass
+// runs once, on a copy away from the window's thread (prepare), which the order adopts.
 #pragma once
 
 #include "search/SearchHit.h"
@@ -11,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -25,7 +31,7 @@ public:
     ResultOrder(TopSelector order, std::vector<std::uint32_t> all,
                 const std::vector<Search::Hit>& first);
 
-    std::size_t size() const { return items_.size(); }
+    std::size_t size() const { return entries_.size(); }
     // Puts positions [first, last) in their final order.
     void settle(std::size_t first, std::size_t last);
     // The entry shown at `position` (< size), settling that position first if needed.
@@ -38,24 +44,32 @@ public:
     void erase(std::size_t position);
     void insert(std::size_t position, std::uint32_t entry);
 
+    // Orders the hits by digest, unless `isCancelled` says the answer is no longer wanted
+    // first (then false). Meant for a copy on another thread, which the original adopts.
+    bool prepare(const std::function<bool()>& isCancelled = {});
+    // Takes over the prepared copy's order if this one was neither edited nor ordered by
+    // digest since the copy was made; false when it keeps its own.
+    bool adopt(ResultOrder&& prepared);
+    bool isPrepared() const { return digested_; }
+
     // Each hit once, in no defined order.
     template <class Visit> void forEachEntry(Visit&& visit) const {
-        for (const Item& item : items_)
-            visit(item.entry);
+        for (const std::uint32_t entry : entries_)
+            visit(entry);
     }
     // What the list holds on to, selector caches included.
     std::size_t memoryBytes() const;
 
 private:
-    // The digest orders two hits when it differs (see TopSelector::digest); only equal
-    // digests pay for the full comparison.
+    // Only while a part is ordered by digest.
     struct Item {
         std::uint32_t digest;
         std::uint32_t entry;
     };
 
-    bool before(const Item& a, const Item& b);
-    void digestAll();
+    bool before(std::uint32_t a, std::uint32_t b) { return selector_.precedes(a, b); }
+    bool orderByDigest(std::size_t first, std::size_t last, std::vector<Item>& items,
+                       std::vector<Item>& spare, const std::function<bool()>& isCancelled);
     void splitAt(std::size_t position);
     std::size_t partStart(std::size_t position) const;
     std::size_t partEnd(std::size_t position) const;
@@ -64,11 +78,13 @@ private:
     }
 
     TopSelector selector_;
-    std::vector<Item> items_;
+    // The hits' entries: 4 bytes a hit, digests are not kept once they placed the hits.
+    std::vector<std::uint32_t> entries_;
     // boundary_[i]: the hits before position i are exactly the first i of the full order.
     // One more than the hits; the ends are always boundaries.
-    std::vector<std::uint8_t> boundary_;
+    std::vector<bool> boundary_;
     bool digested_ = false;
+    std::uint64_t edits_ = 0; // erase and insert calls, which a prepared copy did not see
 };
 
 } // namespace vesko

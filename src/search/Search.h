@@ -59,7 +59,7 @@ struct Request {
     Filters filters;
     ResultSort sort;
     std::int64_t limit = 500;
-    // Keep every hit in a ResultOrder besides the page of `limit`: 4 to 9 bytes a hit.
+    // Keep every hit in a ResultOrder besides the page of `limit`: 4 bytes and a bit a hit.
     bool keepsAll = false;
     ContentMatcher* content = nullptr;
     bool foldersFirst = false;

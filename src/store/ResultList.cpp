@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
+#include <unordered_map>
 
 namespace vesko {
 namespace {
@@ -103,10 +105,28 @@ void ResultList::replace(qint64 position, const SearchRow& row) {
 
 std::vector<std::string> ResultList::paths() const {
     std::vector<std::string> paths;
-    paths.reserve(static_cast<std::size_t>(count()));
-    if (order_) order_->settle(0, order_->size());
-    for (qint64 position = 0; position < count(); ++position)
-        paths.push_back(row(position).path());
+    if (!order_) return paths;
+    paths.reserve(order_->size());
+    order_->settle(0, order_->size());
+    // Hits share folders: each folder's path is made once, not once a row.
+    std::unordered_map<std::uint32_t, std::string> folders;
+    for (std::size_t position = 0; position < order_->size(); ++position) {
+        const std::uint32_t entry = order_->entryAt(position);
+        if (const auto found = edited_.find(entry); found != edited_.end()) {
+            paths.push_back(found->second.path());
+            continue;
+        }
+        const std::uint32_t directory = index_->entryDir[entry];
+        auto [folder, added] = folders.try_emplace(directory);
+        if (added) folder->second = index_->pathOfDirectory(directory, *names_);
+        const std::string_view name = names_->displayBytes(index_->entryName[entry]);
+        std::string path;
+        path.reserve(folder->second.size() + 1 + name.size());
+        if (folder->second != "/") path = folder->second;
+        path += '/';
+        path += name;
+        paths.push_back(std::move(path));
+    }
     return paths;
 }
 

@@ -209,6 +209,15 @@ void SearchSession::setScope(std::string path, std::shared_ptr<const WalkedFolde
     search();
 }
 
+namespace {
+
+// From this many hits on the list is ordered by digest on the pool. Below it the window's
+// thread does so within half a frame at the first drag, which costs less than the pass
+// competing with the next keystroke's search for the two cores.
+constexpr std::size_t preparedFrom = 65536;
+
+} // namespace
+
 void SearchSession::runSearch() {
     const auto& index = walked_ ? walked_->index : lifecycle_.index();
     const auto& names = walked_ ? walked_->names : lifecycle_.names();
@@ -253,10 +262,21 @@ void SearchSession::runSearch() {
                    if (ownIndex) out->result.folderNoise.reset(); // of another index
                    if (keep->value() != generation) return;       // superseded: drop it here
                    auto rows = SearchRow::build(out->result.hits, index, *names);
+                   const std::shared_ptr<ResultOrder> order = out->result.order;
+                   // Taken before the window can touch the order.
+                   auto prepared = order && order->size() >= preparedFrom
+                                       ? std::make_shared<ResultOrder>(*order)
+                                       : nullptr;
                    out->list = std::make_shared<const ResultList>(std::move(out->result.order),
                                                                   index, names, std::move(rows));
                    out->content = std::move(content);
                    tasks_.deliver([this, out] { publish(std::move(*out)); });
+                   // The first rows are on their way; ordering the rest here spares the
+                   // window's thread that pass at the first drag of the scroll bar.
+                   if (!prepared || !prepared->prepare(request.isCancelled)) return;
+                   tasks_.deliver([this, order, prepared] {
+                       if (order->adopt(std::move(*prepared))) emit orderPrepared();
+                   });
                });
     emit searchStarted(generation);
 }

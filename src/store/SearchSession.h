@@ -180,6 +180,9 @@ signals:
     void scopeChanged();
     // A search's rows were published (after rowsChanged).
     void answered();
+    // The published list was ordered by digest on the pool: from now on any range of it is
+    // sorted without a pass over every hit.
+    void orderPrepared();
 
 private:
     struct SearchOutcome;

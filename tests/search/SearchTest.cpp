@@ -439,9 +439,10 @@ void expectOrderOfPlainKeys(const std::vector<std::int64_t>& sorted, TopSelector
 
 // The whole list kept besides the page: pages settled in random order, single positions
 // looked up before their part is sorted, and a hit taken out and put back, all agree with
-// the full sort.
+// the full sort, whether the order was prepared by itself or adopted a prepared copy; a copy
+// prepared before an edit is refused.
 void expectWholeOrder(Search::Request request, const FileIndex& index, const NameTable& names,
-                      const std::vector<std::int64_t>& sorted) {
+                      const std::vector<std::int64_t>& sorted, bool adopts) {
     request.keepsAll = true;
     request.limit = 40;
     request.splitFrom = 0;
@@ -450,6 +451,14 @@ void expectWholeOrder(Search::Request request, const FileIndex& index, const Nam
     ASSERT_TRUE(result.order);
     ResultOrder& order = *result.order;
     ASSERT_EQ(order.size(), sorted.size());
+    if (adopts) {
+        ResultOrder prepared = order, edited = order, stale = order;
+        ASSERT_TRUE(prepared.prepare());
+        ASSERT_TRUE(stale.prepare());
+        edited.erase(sorted.size() - 1);
+        EXPECT_FALSE(edited.adopt(std::move(stale)));
+        ASSERT_TRUE(order.adopt(std::move(prepared)));
+    }
     std::mt19937 rng(static_cast<std::mt19937::result_type>(sorted.size()));
     for (std::size_t k = 0; k < sorted.size(); k += sorted.size() / 5 + 1)
         ASSERT_EQ(order.positionOf(static_cast<std::uint32_t>(sorted[k])), k);
@@ -525,7 +534,8 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
                                     << "limit " << limit << ", split from " << splitFrom;
                             }
                         }
-                        ASSERT_NO_FATAL_FAILURE(expectWholeOrder(request, index, names, sorted));
+                        ASSERT_NO_FATAL_FAILURE(
+                            expectWholeOrder(request, index, names, sorted, ascending));
                     }
         }
     }
