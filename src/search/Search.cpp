@@ -6,6 +6,7 @@
 #include "search/TwoThreads.h"
 
 #include <algorithm>
+#include <array>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -86,6 +87,27 @@ struct EntryWalk {
     std::int64_t firstTierHits = 0;
     std::vector<std::uint32_t> heldBack; // weaker matches, offered only when needed
     bool cancelled = false;
+    // Hits wait here a few offers, their columns fetched meanwhile (TopSelector::prefetch).
+    static constexpr std::size_t queueLength = 16;
+    std::array<Hit, queueLength> queue;
+    std::size_t queueHead = 0, queued = 0;
+
+    void offer(Hit hit) {
+        selector.prefetch(hit.entry);
+        if (queued < queueLength) {
+            queue[(queueHead + queued++) % queueLength] = hit;
+            return;
+        }
+        selector.offer(queue[queueHead]);
+        queue[queueHead] = hit;
+        queueHead = (queueHead + 1) % queueLength;
+    }
+
+    // The waiting hits, in the order they came.
+    void offerQueued() {
+        for (; queued > 0; --queued, queueHead = (queueHead + 1) % queueLength)
+            selector.offer(queue[queueHead]);
+    }
 
     static bool hasBit(const std::uint64_t* bits, std::uint32_t id) {
         return (bits[id >> 6] >> (id & 63)) & 1;
@@ -156,11 +178,11 @@ struct EntryWalk {
         if (keepsAll) all.push_back(static_cast<std::uint32_t>(entry));
         if (!firstTier || hasBit(firstTier, nameId)) {
             ++firstTierHits;
-            selector.offer({entry, isDirectory});
+            offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
             if (firstTierHits == limit) heldBack = {};
         } else if (WithUsed && hasBit(usedNames, nameId)) {
-            selector.offer({entry, isDirectory}); // not counted: the name may be another copy's
+            offer({entry, isDirectory}); // not counted: the name may be another copy's
         } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
@@ -205,18 +227,23 @@ struct EntryWalk {
         if (begin < mapped) {
             const std::size_t stop = std::min(end, mapped);
             cancelled = !walkRun(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
-            if (cancelled) return;
+            if (cancelled) {
+                offerQueued();
+                return;
+            }
         }
         if (end > mapped) {
             const std::size_t from = std::max(begin, mapped);
             cancelled = !walkRun(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
                                  from, end - from);
         }
+        offerQueued();
     }
 
     void offerHeldBack() {
         for (const std::uint32_t entry : heldBack)
-            selector.offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
+            offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
+        offerQueued();
         heldBack = {};
     }
 };
