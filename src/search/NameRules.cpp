@@ -482,7 +482,11 @@ struct Beginnings {
     }
     void note(std::vector<std::uint32_t>* into, std::uint32_t id, const std::uint8_t* name,
               std::size_t length) const {
-        if (into && length >= needle.size() && std::memcmp(name, needle.data(), needle.size()) == 0)
+        // The first byte settles most names without a call to memcmp; the needle is never
+        // empty.
+        const std::size_t n = needle.size();
+        if (into && length >= n && name[0] == static_cast<std::uint8_t>(needle[0]) &&
+            std::memcmp(name + 1, needle.data() + 1, n - 1) == 0)
             into->push_back(id);
     }
     std::vector<std::uint32_t> all() && {
