@@ -40,7 +40,10 @@ std::uint64_t drawLength(const TreeShape& shape, const std::string& name, Rng& r
 } // namespace
 
 PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape) {
-    const Plan plan = makePlan(shape);
+    return indexFromPlan(root, shape, makePlan(shape));
+}
+
+PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape, const Plan& plan) {
     const auto now = static_cast<std::uint32_t>(std::time(nullptr));
     PlannedIndex out{FileIndex{}, std::make_shared<NameTable>()};
     FileIndex& index = out.index;
@@ -57,7 +60,10 @@ PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape) {
         std::int64_t entry; // -1 for the root
     };
     std::deque<Pending> queue{{0, 0, -1}};
-    while (!queue.empty()) {
+    for (std::size_t listed = 1; !queue.empty(); ++listed) {
+        // As the scan's workers do: buffers the name table outgrew are kept for lock-free
+        // readers, which a table being built has none of.
+        if (listed % 1024 == 0) names.releaseRetired();
         const Pending at = queue.front();
         queue.pop_front();
         const PlannedFolder& folder = plan.folders[at.folder];
@@ -86,6 +92,7 @@ PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape) {
             index.entryAccessed.set(static_cast<std::size_t>(at.entry), own.accessed);
         }
     }
+    names.releaseRetired();
     return out;
 }
 

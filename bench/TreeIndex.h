@@ -6,6 +6,7 @@
 #pragma once
 
 #include "TreeGenerator.h"
+#include "TreePlan.h"
 #include "index/FileIndex.h"
 #include "index/NameTable.h"
 
@@ -20,5 +21,8 @@ struct PlannedIndex {
 
 // The index of the tree `shape` describes, rooted at `root` (a path that need not exist).
 PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape);
+// The same from a plan made beforehand (makePlan(shape)), so that a caller can tell the
+// plan's memory, which stands in for the file system, from the index's.
+PlannedIndex indexFromPlan(const std::string& root, const TreeShape& shape, const Plan& plan);
 
 } // namespace vesko::treegen

@@ -69,49 +69,34 @@ template <class T> Column<T> concurrentCopy(const Column<T>& given) {
 
 // ---- NameHashIndex ------------------------------------------------------------------
 
-std::size_t NameHashIndex::slotOf(std::uint64_t key) const {
-    // Keys of one shard share their low five bits, so mix before taking the top bits.
-    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
-}
-
-const std::uint32_t* NameHashIndex::find(std::uint64_t key) const {
-    if (count_ == 0) return nullptr;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
-        const Slot& slot = slots_[i];
-        if (slot.value == empty) return nullptr;
-        if (slot.key == key) return &slot.value;
-    }
-}
-
 // Kept at most half full: a lookup of a new name (the common case in a scan) then probes
 // about two slots with linear probing instead of six at 70%.
-void NameHashIndex::insertIfAbsent(std::uint64_t key, std::uint32_t id) {
+void NameHashIndex::insert(std::uint64_t key, std::uint32_t id) {
     if ((count_ + 1) * 2 > slots_.size()) rehash(std::max<std::size_t>(16, slots_.size() * 2));
+    place(tagOf(key), id);
+}
+
+void NameHashIndex::place(std::uint32_t tag, std::uint32_t id) {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = slotOf(key);; i = (i + 1) & mask) {
-        Slot& slot = slots_[i];
-        if (slot.value == empty) {
-            slot = {key, id};
-            ++count_;
-            return;
-        }
-        if (slot.key == key) return;
-    }
+    std::size_t i = tag >> shift_;
+    while (slots_[i].value != empty)
+        i = (i + 1) & mask;
+    slots_[i] = {tag, id};
+    ++count_;
 }
 
 void NameHashIndex::clear() {
     prefetchBase_.store(nullptr, std::memory_order_relaxed);
     slots_ = std::vector<Slot>();
     count_ = 0;
-    shift_ = 64;
+    shift_ = 32;
 }
 
 void NameHashIndex::prefetch(std::uint64_t key) const {
     const Slot* base = prefetchBase_.load(std::memory_order_relaxed);
     if (!base) return;
     const int shift = prefetchShift_.load(std::memory_order_relaxed);
-    __builtin_prefetch(base + ((key * 0x9E3779B97F4A7C15ull) >> shift));
+    __builtin_prefetch(base + (tagOf(key) >> shift));
 }
 
 void NameHashIndex::reserve(std::size_t n) {
@@ -121,15 +106,16 @@ void NameHashIndex::reserve(std::size_t n) {
     if (capacity > slots_.size()) rehash(capacity);
 }
 
+// The slot's bits alone place it again: no name is read while the table grows.
 void NameHashIndex::rehash(std::size_t capacity) {
     std::vector<Slot> old(capacity, Slot{0, empty});
     old.swap(slots_);
-    shift_ = 64 - std::countr_zero(capacity);
+    shift_ = 32 - std::countr_zero(capacity);
     prefetchBase_.store(slots_.data(), std::memory_order_relaxed);
     prefetchShift_.store(shift_, std::memory_order_relaxed);
     count_ = 0;
     for (const Slot& slot : old)
-        if (slot.value != empty) insertIfAbsent(slot.key, slot.value);
+        if (slot.value != empty) place(slot.tag, slot.value);
 }
 
 // ---- Shard --------------------------------------------------------------------------
@@ -215,10 +201,12 @@ std::uint32_t NameTable::intern(const char* input, std::size_t length) {
     const std::uint32_t shardNumber = static_cast<std::uint32_t>(hash & 31);
     Shard& shard = *shards_[shardNumber];
     std::lock_guard guard(shard.lock_);
-    if (const std::uint32_t* found = shard.index_.find(key)) {
-        if (shard.displayBytes(*found >> 5) == in) return *found;
+    const auto isName = [&](std::uint32_t id) {
+        if (shard.displayBytes(id >> 5) == in) return true;
         shard.hashCollisions_.fetch_add(1, std::memory_order_relaxed);
-    }
+        return false;
+    };
+    if (const std::uint32_t* found = shard.index_.find(key, isName)) return *found;
 
     const std::uint32_t position = shard.nameCount();
     const std::uint64_t bytesEnd = shard.bytes_.count() + lower.size();
@@ -234,7 +222,7 @@ std::uint32_t NameTable::intern(const char* input, std::size_t length) {
     shard.bytes_.append(reinterpret_cast<const std::uint8_t*>(lower.data()), lower.size());
     shard.starts_.append(static_cast<std::uint32_t>(bytesEnd));
     const std::uint32_t id = shardNumber | (position << 5);
-    shard.index_.insertIfAbsent(key, id);
+    shard.index_.insert(key, id);
     return id;
 }
 
@@ -300,8 +288,8 @@ void NameTable::rebuildIndexIfNeeded() {
         if (!shard.index_.isEmpty() || names == 0) continue;
         shard.index_.reserve(names);
         for (std::uint32_t p = 0; p < names; ++p)
-            shard.index_.insertIfAbsent(keyOf(shard.displayBytes(p)),
-                                        static_cast<std::uint32_t>(s) | (p << 5));
+            shard.index_.insert(keyOf(shard.displayBytes(p)),
+                                static_cast<std::uint32_t>(s) | (p << 5));
     }
 }
 
@@ -383,12 +371,12 @@ std::int64_t NameTable::mappedNameBytes() const {
 }
 
 std::int64_t NameTable::hashTableBytes() {
-    std::int64_t entries = 0;
+    std::int64_t total = 0;
     for (auto& shard : shards_) {
         std::lock_guard guard(shard->lock_);
-        entries += static_cast<std::int64_t>(shard->index_.count());
+        total += static_cast<std::int64_t>(shard->index_.bytes());
     }
-    return 12 * entries;
+    return total;
 }
 
 namespace {

@@ -32,38 +32,56 @@ struct MatchRank {
     std::uint32_t length = 0; // byte length of the folded name
 };
 
-// Open-addressing map from a name's 64-bit key to the first id stored with that key.
+// Open-addressing map from a name's 64-bit key to the ids stored with it. A slot keeps 32
+// mixed bits of the key beside the id, eight bytes where the whole key took sixteen: at ten
+// million entries that is over a hundred megabytes less. Two names may share those bits, so
+// a lookup asks the caller which of the candidates is the name.
 class NameHashIndex {
 public:
     bool isEmpty() const { return count_ == 0; }
     std::size_t count() const { return count_; }
-    // The id stored for key, or nullptr.
-    const std::uint32_t* find(std::uint64_t key) const;
-    // Stores key -> id unless the key is present already.
-    void insertIfAbsent(std::uint64_t key, std::uint32_t id);
+    // The first id stored under key's bits for which is(id) holds, or nullptr.
+    template <class Is> const std::uint32_t* find(std::uint64_t key, Is&& is) const {
+        if (count_ == 0) return nullptr;
+        const std::uint32_t tag = tagOf(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = tag >> shift_;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.value == empty) return nullptr;
+            if (slot.tag == tag && is(slot.value)) return &slot.value;
+        }
+    }
+    // Stores key -> id; the caller knows the name is not stored yet.
+    void insert(std::uint64_t key, std::uint32_t id);
     void reserve(std::size_t n);
     // Empty again, its memory returned.
     void clear();
     // Asks the processor for the slot a lookup of key starts at. Safe without the lock and
     // against a concurrent rehash: a prefetch of a stale or wrong address never faults.
     void prefetch(std::uint64_t key) const;
+    std::size_t bytes() const { return slots_.capacity() * sizeof(Slot); }
+
+    // The bits of key a slot keeps. Keys of one shard share their low five bits, so they are
+    // mixed first; the top bits of the result choose the slot.
+    static std::uint32_t tagOf(std::uint64_t key) {
+        return static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> 32);
+    }
 
 private:
     static constexpr std::uint32_t empty = 0xFFFFFFFFu;
-    std::size_t slotOf(std::uint64_t key) const;
+    void place(std::uint32_t tag, std::uint32_t id);
     void rehash(std::size_t capacity);
-    // Key beside value, so a probe touches one cache line.
     struct Slot {
-        std::uint64_t key;
+        std::uint32_t tag;
         std::uint32_t value;
     };
     std::vector<Slot> slots_;
     std::size_t count_ = 0;
-    int shift_ = 64;
+    int shift_ = 32;
     // Copies of the slots' address and shift for `prefetch`, which runs outside the lock:
     // on a line of their own, apart from the shard's lock that every intern writes.
     alignas(64) std::atomic<const Slot*> prefetchBase_{nullptr};
-    std::atomic<int> prefetchShift_{64};
+    std::atomic<int> prefetchShift_{32};
 };
 
 class NameTable {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "search/FolderNoise.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vesko {
@@ -32,15 +33,23 @@ std::shared_ptr<const FolderNoise> FolderNoise::of(const FileIndex& index, const
     std::uint32_t from = 0;
     if (older && older->count_ < count) {
         noise->bits_ = older->bits_;
+        noise->depths_ = older->depths_;
         from = older->count_;
     }
     noise->bits_.resize(count / 64 + 1, 0);
+    noise->depths_.resize(count, unknownDepth);
     noise->count_ = count;
     const ColumnView<std::uint32_t> parents = ColumnView<std::uint32_t>::of(index.dirParent);
     const ColumnView<std::uint32_t> dirNames = ColumnView<std::uint32_t>::of(index.dirName);
     for (std::uint32_t d = from; d < count; ++d) {
         const std::uint32_t parent = parents[d];
-        if (parent == d) continue; // a root
+        if (parent == d) { // a root
+            noise->depths_[d] = 0;
+            continue;
+        }
+        if (parent < d && noise->depths_[parent] != unknownDepth)
+            noise->depths_[d] =
+                static_cast<std::uint8_t>(std::min(deepest, noise->depths_[parent] + 1));
         const bool inherited = parent < d && noise->isNoise(parent);
         if (inherited || isNoiseName(names.foldedBytes(dirNames[d])))
             noise->bits_[d >> 6] |= std::uint64_t{1} << (d & 63);

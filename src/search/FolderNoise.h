@@ -3,7 +3,8 @@
 // caches, browser profiles, version control) and the dependency, build and cache folders
 // tools fill by the thousand. Relevance ranks what lies inside them after the user's own
 // files of the same match rank. One bit per directory, worked out once for an index's
-// generation and extended as directories are appended.
+// generation and extended as directories are appended; beside it each directory's depth,
+// which relevance weighs next and which every search would otherwise work out again.
 #pragma once
 
 #include "index/FileIndex.h"
@@ -31,7 +32,16 @@ public:
     static std::shared_ptr<const FolderNoise> of(const FileIndex& index, const NameTable& names,
                                                  std::shared_ptr<const FolderNoise> older = {});
 
+    // Depth is counted up to this many parent steps; deeper directories all rank alike.
+    static constexpr int deepest = 129;
+    static constexpr std::uint8_t unknownDepth = 0xFF;
+
     std::uint32_t count() const { return count_; }
+    // Parent steps from the directory to its root, at most `deepest`; unknownDepth beyond
+    // `count` or below a parent numbered after its child.
+    std::uint8_t depth(std::uint32_t directory) const {
+        return directory < count_ ? depths_[directory] : unknownDepth;
+    }
     // False for a directory beyond `count`.
     bool isNoise(std::uint32_t directory) const {
         return directory < count_ && (bits_[directory >> 6] >> (directory & 63) & 1);
@@ -39,6 +49,7 @@ public:
 
 private:
     std::vector<std::uint64_t> bits_;
+    std::vector<std::uint8_t> depths_;
     std::uint32_t count_ = 0;
 };
 

@@ -469,6 +469,32 @@ std::vector<std::uint32_t> inHalves(std::size_t count, bool split, Work&& work) 
     return first;
 }
 
+// The matched names that begin with `needle`, noted while their bytes are at hand: relevance
+// ranks them first, and reading every matched name a second time costs about what matching
+// them did. Each half of a split pass notes into its own list.
+struct Beginnings {
+    std::string_view needle;
+    std::vector<std::uint32_t> halves[2];
+
+    // The list of the half that begins at `from`, or null when nobody asked.
+    static std::vector<std::uint32_t>* of(Beginnings* beginnings, std::size_t from) {
+        return beginnings ? &beginnings->halves[from == 0 ? 0 : 1] : nullptr;
+    }
+    void note(std::vector<std::uint32_t>* into, std::uint32_t id, const std::uint8_t* name,
+              std::size_t length) const {
+        // The first byte settles most names without a call to memcmp; the needle is never
+        // empty.
+        const std::size_t n = needle.size();
+        if (into && length >= n && name[0] == static_cast<std::uint8_t>(needle[0]) &&
+            std::memcmp(name + 1, needle.data() + 1, n - 1) == 0)
+            into->push_back(id);
+    }
+    std::vector<std::uint32_t> all() && {
+        halves[0].insert(halves[0].end(), halves[1].begin(), halves[1].end());
+        return std::move(halves[0]);
+    }
+};
+
 std::size_t publishedNames(const NameTable& names) {
     std::size_t total = 0;
     for (std::size_t s = 0; s < names.shardsCount(); ++s)
@@ -496,13 +522,17 @@ bool sweeps(const NameTable& names, bool filtered) {
 // length), shard 0 first.
 template <class Test, class EachInShard>
 std::vector<std::uint32_t> collectByShard(const NameTable& names, Test& test, bool parallel,
-                                          EachInShard&& eachInShard) {
+                                          EachInShard&& eachInShard,
+                                          Beginnings* beginnings = nullptr) {
     return inHalves(names.shardsCount(), parallel && worthSplitting(names),
                     [&](std::size_t from, std::size_t to) {
                         std::vector<std::uint32_t> matched;
+                        std::vector<std::uint32_t>* begins = Beginnings::of(beginnings, from);
                         auto visit = [&](std::uint32_t id, const std::uint8_t* name,
                                          std::size_t length) {
-                            if (test(name, length)) matched.push_back(id);
+                            if (!test(name, length)) return;
+                            matched.push_back(id);
+                            if (begins) beginnings->note(begins, id, name, length);
                         };
                         for (std::size_t s = from; s < to; ++s)
                             eachInShard(names.shard(s), static_cast<std::uint32_t>(s), visit);
@@ -520,7 +550,7 @@ std::size_t blockCount(const std::vector<std::uint64_t>& blocks) {
 // Every name that contains the needle and passes test(bytes, length), in the order of scanAll.
 template <class Test>
 std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view needle, Test&& test,
-                                   bool parallel = true) {
+                                   bool parallel = true, Beginnings* beginnings = nullptr) {
     // Names that lack a trigram of the needle lie in blocks the filter rules out.
     const NameBlockFilter* filter = names.blockFilter();
     const auto blocks = filter ? filter->blocksHolding(needle) : std::nullopt;
@@ -529,18 +559,21 @@ std::vector<std::uint32_t> findAll(const NameTable& names, std::string_view need
         parallel =
             parallel && blockCount(*blocks) * NameBlockFilter::namesPerBlock >= splitFromNames;
     auto collect = [&](auto find) {
-        return collectByShard(names, test, parallel,
-                              [&](const auto& shard, std::uint32_t n, auto& visit) {
-                                  findInShard(shard, n, names, blocks ? &*blocks : nullptr, find,
-                                              needle.size(), visit);
-                              });
+        return collectByShard(
+            names, test, parallel,
+            [&](const auto& shard, std::uint32_t n, auto& visit) {
+                findInShard(shard, n, names, blocks ? &*blocks : nullptr, find, needle.size(),
+                            visit);
+            },
+            beginnings);
     };
 #if defined(__x86_64__)
     if (sweeps(names, blocks.has_value())) {
         const NameSweep sweep(needle, needle.size() == 1 ? Probes{0, 0, 0} : probesOf(needle));
         return collectByShard(
             names, test, parallel,
-            [&](const auto& shard, std::uint32_t n, auto& visit) { sweep.shard(shard, n, visit); });
+            [&](const auto& shard, std::uint32_t n, auto& visit) { sweep.shard(shard, n, visit); },
+            beginnings);
     }
 #endif
     // One search loop per way of finding, so that neither pays for the other per name.
@@ -606,21 +639,24 @@ std::vector<std::uint32_t> scanDisplayed(const NameTable& names, Test&& test, bo
 // hold (a narrowing kept across a table replacement) are dropped.
 template <class Test>
 std::vector<std::uint32_t> scanSome(const NameTable& names, const std::vector<std::uint32_t>& ids,
-                                    Test&& test) {
-    return inHalves(
-        ids.size(), ids.size() >= splitFromNames, [&](std::size_t from, std::size_t to) {
-            std::vector<std::uint32_t> matched;
-            for (std::size_t i = from; i < to; ++i) {
-                const std::uint32_t id = ids[i];
-                const std::size_t s = id & 31;
-                if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount()) continue;
-                const std::string_view name = names.shard(s).foldedBytes(id >> 5);
-                if (!name.empty() &&
-                    test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size()))
-                    matched.push_back(id);
-            }
-            return matched;
-        });
+                                    Test&& test, Beginnings* beginnings = nullptr) {
+    return inHalves(ids.size(), ids.size() >= splitFromNames,
+                    [&](std::size_t from, std::size_t to) {
+                        std::vector<std::uint32_t> matched;
+                        std::vector<std::uint32_t>* begins = Beginnings::of(beginnings, from);
+                        for (std::size_t i = from; i < to; ++i) {
+                            const std::uint32_t id = ids[i];
+                            const std::size_t s = id & 31;
+                            if (s >= names.shardsCount() || (id >> 5) >= names.shard(s).nameCount())
+                                continue;
+                            const std::string_view name = names.shard(s).foldedBytes(id >> 5);
+                            const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+                            if (name.empty() || !test(bytes, name.size())) continue;
+                            matched.push_back(id);
+                            if (begins) beginnings->note(begins, id, bytes, name.size());
+                        }
+                        return matched;
+                    });
 }
 
 // Terms of which every name the expression matches holds at least one; empty when no such
@@ -820,8 +856,16 @@ bool NameRule::matches(const std::uint8_t* name, std::size_t length) const {
 // ---- Matching -----------------------------------------------------------------------
 
 std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTable& names,
-                                         const Narrowing* previous) {
+                                         const Narrowing* previous,
+                                         std::optional<std::vector<std::uint32_t>>* beginning) {
     if (needle.empty()) return {};
+    std::optional<Beginnings> noted;
+    if (beginning) noted.emplace(Beginnings{needle, {}});
+    Beginnings* const notes = noted ? &*noted : nullptr;
+    auto withBeginnings = [&](std::vector<std::uint32_t> matched) {
+        if (notes) *beginning = std::move(*notes).all();
+        return matched;
+    };
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(needle.data());
     const std::size_t length = needle.size();
     auto test = [bytes, length](const std::uint8_t* name, std::size_t nameLength) {
@@ -834,17 +878,20 @@ std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTabl
     if (extends(needle, previous) &&
         (previous->names.size() * sweepsPerTest < publishedNames(names) ||
          !sweeps(names, names.blockFilter() != nullptr)))
-        return scanSome(names, previous->names, test);
-    return findAll(names, needle, [](const std::uint8_t*, std::size_t) { return true; });
+        return withBeginnings(scanSome(names, previous->names, test, notes));
+    return withBeginnings(findAll(
+        names, needle, [](const std::uint8_t*, std::size_t) { return true; }, true, notes));
 }
 
 std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
-                                         const Narrowing* previous) {
+                                         const Narrowing* previous,
+                                         std::optional<std::vector<std::uint32_t>>* beginning) {
     if (rule.diacritics() == Unicode::Diacritics::matched)
         return matchingWithDiacritics(rule, names);
     switch (rule.kind()) {
     case NameRule::Kind::substring: {
-        if (!rule.initialConsonants()) return matchingNames(rule.needle(), names, previous);
+        if (!rule.initialConsonants())
+            return matchingNames(rule.needle(), names, previous, beginning);
         auto test = [&rule](const std::uint8_t* name, std::size_t length) {
             return rule.matches(name, length);
         };

@@ -107,14 +107,18 @@ struct Narrowing {
 
 // The ids of all names that match the rule. `previous` (may be null) is consulted by the
 // substring rule only, and by a consonant needle only when it too matched by initials. Reads the
-// table without locks and allocates nothing per name.
-std::vector<std::uint32_t> matchingNames(const NameRule& rule, const NameTable& names,
-                                         const Narrowing* previous);
+// table without locks and allocates nothing per name. Given `beginning`, a plain substring
+// rule (neither by initials nor keeping diacritics) also sets it to the matched ids whose
+// folded name begins with the needle; other rules leave it unset.
+std::vector<std::uint32_t>
+matchingNames(const NameRule& rule, const NameTable& names, const Narrowing* previous,
+              std::optional<std::vector<std::uint32_t>>* beginning = nullptr);
 
 // The substring case. When the needle strictly extends previous->query, only the previous
 // matches are tested, in their order; otherwise every name, shard by shard.
-std::vector<std::uint32_t> matchingNames(std::string_view needle, const NameTable& names,
-                                         const Narrowing* previous);
+std::vector<std::uint32_t>
+matchingNames(std::string_view needle, const NameTable& names, const Narrowing* previous,
+              std::optional<std::vector<std::uint32_t>>* beginning = nullptr);
 
 // One flag per directory id: whether the directory or one of its ancestors has a matched
 // name. Relies on every parent id being smaller than its child's.

@@ -6,6 +6,7 @@
 #include "search/TwoThreads.h"
 
 #include <algorithm>
+#include <array>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -86,6 +87,27 @@ struct EntryWalk {
     std::int64_t firstTierHits = 0;
     std::vector<std::uint32_t> heldBack; // weaker matches, offered only when needed
     bool cancelled = false;
+    // Hits wait here a few offers, their columns fetched meanwhile (TopSelector::prefetch).
+    static constexpr std::size_t queueLength = 16;
+    std::array<Hit, queueLength> queue;
+    std::size_t queueHead = 0, queued = 0;
+
+    void offer(Hit hit) {
+        selector.prefetch(hit.entry);
+        if (queued < queueLength) {
+            queue[(queueHead + queued++) % queueLength] = hit;
+            return;
+        }
+        selector.offer(queue[queueHead]);
+        queue[queueHead] = hit;
+        queueHead = (queueHead + 1) % queueLength;
+    }
+
+    // The waiting hits, in the order they came.
+    void offerQueued() {
+        for (; queued > 0; --queued, queueHead = (queueHead + 1) % queueLength)
+            selector.offer(queue[queueHead]);
+    }
 
     static bool hasBit(const std::uint64_t* bits, std::uint32_t id) {
         return (bits[id >> 6] >> (id & 63)) & 1;
@@ -156,11 +178,11 @@ struct EntryWalk {
         if (keepsAll) all.push_back(static_cast<std::uint32_t>(entry));
         if (!firstTier || hasBit(firstTier, nameId)) {
             ++firstTierHits;
-            selector.offer({entry, isDirectory});
+            offer({entry, isDirectory});
             // This part alone fills the page with first-tier hits: nothing weaker is shown.
             if (firstTierHits == limit) heldBack = {};
         } else if (WithUsed && hasBit(usedNames, nameId)) {
-            selector.offer({entry, isDirectory}); // not counted: the name may be another copy's
+            offer({entry, isDirectory}); // not counted: the name may be another copy's
         } else if (firstTierHits < limit) {
             heldBack.push_back(static_cast<std::uint32_t>(entry));
         }
@@ -205,18 +227,23 @@ struct EntryWalk {
         if (begin < mapped) {
             const std::size_t stop = std::min(end, mapped);
             cancelled = !walkRun(plan.nameBase + begin, plan.dirBase + begin, begin, stop - begin);
-            if (cancelled) return;
+            if (cancelled) {
+                offerQueued();
+                return;
+            }
         }
         if (end > mapped) {
             const std::size_t from = std::max(begin, mapped);
             cancelled = !walkRun(plan.nameExtra + (from - mapped), plan.dirExtra + (from - mapped),
                                  from, end - from);
         }
+        offerQueued();
     }
 
     void offerHeldBack() {
         for (const std::uint32_t entry : heldBack)
-            selector.offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
+            offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
+        offerQueued();
         heldBack = {};
     }
 };
@@ -228,9 +255,12 @@ struct NameTiers {
     std::vector<std::uint64_t> used; // empty without used files
 };
 
+// `beginning`: the matched names that begin with the needle, when the name stage noted them.
 NameTiers nameTiers(const NameTable& names, const std::vector<std::string>& needles,
                     const UsedFiles* used, const std::vector<std::uint32_t>& matched,
-                    std::uint32_t idUpperBound, bool split) {
+                    const std::vector<std::uint32_t>* beginning, std::uint32_t idUpperBound,
+                    bool split) {
+    if (beginning && needles.size() == 1 && !used) return {nameBits(*beginning, idUpperBound), {}};
     const std::size_t words = static_cast<std::size_t>(idUpperBound) / 64 + 1;
     NameTiers tiers{std::vector<std::uint64_t>(words, 0), {}};
     NameTiers more{std::vector<std::uint64_t>(split ? words : 0, 0), {}};
@@ -333,7 +363,8 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
 // Everything after the name stage: the entries whose names matched, through the filters,
 // into the page.
 void walkMatches(const Request& request, const FileIndex& index, const NameTable& names,
-                 const RuleChoice& choice, Result& result) {
+                 const RuleChoice& choice, Result& result,
+                 const std::vector<std::uint32_t>* beginning = nullptr) {
     const std::uint32_t idUpperBound = names.idUpperBound();
     const auto bits = nameBits(result.names, idUpperBound);
     const Filters& filters = request.filters;
@@ -352,7 +383,11 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
             const UsedFiles* used = request.usedFiles && !request.usedFiles->empty()
                                         ? request.usedFiles.get()
                                         : nullptr;
-            tiers = nameTiers(names, needles, used, result.names, idUpperBound, split);
+            // The stage noted the names beginning with the query's one word, which is then
+            // the only needle.
+            if (beginning && (needles.size() != 1 || needles.front() != choice.rule->needle()))
+                beginning = nullptr;
+            tiers = nameTiers(names, needles, used, result.names, beginning, idUpperBound, split);
             result.folderNoise = FolderNoise::of(
                 index, names, result.folderNoise ? result.folderNoise : request.folderNoise);
             const auto seconds =
@@ -418,7 +453,10 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     if (!choice.rule) return result;
     result.narrowable = choice.narrowable;
     result.highlightTerms = choice.highlightTerms;
-    result.names = matchingNames(*choice.rule, names, request.previous);
+    std::optional<std::vector<std::uint32_t>> beginning;
+    const bool ranks = request.sort.field == ResultSort::Field::relevance && !choice.path;
+    result.names =
+        matchingNames(*choice.rule, names, request.previous, ranks ? &beginning : nullptr);
     if (request.isCancelled && request.isCancelled()) {
         result.duration = secondsSince(start);
         return result;
@@ -432,7 +470,8 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
         }
     }
     if (choice.path) fillUnder(*choice.path, result.names, index, names);
-    if (!result.names.empty() || choice.path) walkMatches(request, index, names, choice, result);
+    if (!result.names.empty() || choice.path)
+        walkMatches(request, index, names, choice, result, beginning ? &*beginning : nullptr);
     if (result.totalMatches == 0 && wantsNearMatches(request, choice)) {
         result.names = nearNames(choice.rule->needle(), names);
         result.highlightTerms.clear(); // the word typed is in none of them

@@ -192,6 +192,10 @@ inline bool TopSelector::isPrefixMatch(std::uint32_t name) {
 }
 
 inline int TopSelector::depthOf(std::uint32_t directory) {
+    if (noise_) {
+        if (const std::uint8_t known = noise_->depth(directory); known != FolderNoise::unknownDepth)
+            return known;
+    }
     if (directory < caches_.depth.size() && caches_.depth[directory] != Caches::unknownDepth)
         return caches_.depth[directory];
     return walkDepth(directory);
@@ -221,6 +225,28 @@ void TopSelector::offer(Search::Hit hit) {
     if (!slotPrecedes(slot, heap_[0])) return;
     heap_[0] = slot;
     siftDown(0);
+}
+
+void TopSelector::prefetch(std::int64_t entry) const {
+    const auto i = static_cast<std::size_t>(entry);
+    switch (sort_.field) {
+    case ResultSort::Field::relevance:
+        if (ordersNone_) return;
+        entryDir_.prefetch(i);
+        if (now_ != 0) modified_.prefetch(i);
+        return;
+    case ResultSort::Field::path:
+        entryDir_.prefetch(i);
+        return;
+    case ResultSort::Field::size:
+    case ResultSort::Field::modified:
+    case ResultSort::Field::created:
+    case ResultSort::Field::accessed:
+        valueColumn_.prefetch(i);
+        return;
+    default: // the name, which the walk has just read
+        return;
+    }
 }
 
 // What the root alone decides on a full heap, before the hit's whole key is computed. Under

@@ -69,7 +69,7 @@ public:
     };
 
     // Depth is counted up to this many parent steps; deeper directories all rank alike.
-    static constexpr int maxDepth = 129;
+    static constexpr int maxDepth = FolderNoise::deepest;
 
     // `needle` is the lowercase substring a plain query looks for; empty for regular
     // expressions, under which relevance orders nothing. The selector keeps a copy of the
@@ -100,6 +100,10 @@ public:
     // Offers in rising entry order when the sort is `none` without folders first: that one
     // keeps the first `limit` hits it is offered.
     void offer(Search::Hit hit);
+    // Starts fetching what offering this entry reads from the columns. An offer reads an
+    // entry's folder and dates at places far apart; fetched a few offers ahead, those misses
+    // overlap instead of following one another.
+    void prefetch(std::int64_t entry) const;
     // Offers the other selector's retained hits, which leaves it empty; afterwards this one
     // holds the best of both. Under sort `none` the other must hold the later entries.
     void absorb(TopSelector& other);

@@ -150,6 +150,24 @@ TEST(NameTable, RestoredTableNeedsItsIndexRebuiltToFindNames) {
     EXPECT_EQ(restored.displayBytes(ids["Beta"]), "Beta"); // still readable
 }
 
+// The lookup keeps 32 bits of a name's key, which two names of one shard can share: both
+// must keep their own id, or the second would be stored again at every intern.
+TEST(NameTable, NamesSharingTheirHashBitsKeepTheirOwnIds) {
+    // Found by a search over "file-N.txt"; a change of the hash needs a new pair.
+    const std::string first = "file-1122288.txt", second = "file-1271906.txt";
+    const auto bits = [](const std::string& name) {
+        const std::uint64_t key = NameTable::keyOf(name);
+        return std::uint64_t{NameHashIndex::tagOf(key)} << 5 | (key & 31);
+    };
+    ASSERT_EQ(bits(first), bits(second));
+    NameTable names;
+    const std::uint32_t a = names.intern(first), b = names.intern(second);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(names.intern(second), b);
+    EXPECT_EQ(names.intern(first), a);
+    EXPECT_EQ(names.uniqueCount(), 2);
+}
+
 // Interning from many threads while others read: every distinct name gets exactly one id,
 // and a reader never sees a torn or moved name. Run under ThreadSanitizer as well.
 TEST(NameTableConcurrency, InternFromEightThreadsWhileReading) {

@@ -176,6 +176,27 @@ TEST_F(RelevanceTest, BooleanQueriesRankByTheirBestWord) {
               (std::vector<std::string>{".local/share/pdf-manual.pdf", "notes about pdf.txt"}));
 }
 
+// A page of one: the name that is the whole word must count as beginning with it, typed
+// at once or narrowed from the key before, or the longer name fills the page alone.
+TEST_F(RelevanceTest, TheWholeWordBeginsWithItself) {
+    add("Documents/reports.txt", 0);
+    const std::int64_t exact = add("Documents/report", 0);
+    Search::Request request;
+    request.limit = 1;
+    request.now = std::chrono::system_clock::time_point(std::chrono::seconds(now));
+    request.query = "repor";
+    const auto shorter = Search::run(request, index, names);
+    const Search::Narrowing previous{"repor", shorter.names};
+    request.query = "report";
+    for (const Search::Narrowing* narrowing :
+         {static_cast<const Search::Narrowing*>(nullptr), &previous}) {
+        request.previous = narrowing;
+        const auto result = Search::run(request, index, names);
+        ASSERT_EQ(result.hits.size(), 1u);
+        EXPECT_EQ(result.hits.front().entry, exact) << (narrowing ? "narrowed" : "typed");
+    }
+}
+
 // A file opened through Vesko comes before better matches, the most used first; its name
 // elsewhere (a copy in a cache) gains nothing.
 TEST_F(RelevanceTest, UsedFilesComeFirstByHowOftenAndLately) {
