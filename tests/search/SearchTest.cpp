@@ -194,30 +194,6 @@ TEST_F(RelevanceTest, UsedFilesComeFirstByHowOftenAndLately) {
                                   "report.pdf", ".cache/weekly report.txt"}));
 }
 
-// The name on disk is decomposed (NFD); typed queries arrive composed or without accents.
-TEST_F(SearchTest, DiacriticsMatchOnlyWhenAsked) {
-    const Paths resume{"r\xC3\xA9sum\xC3\xA9.docx"};
-    const struct {
-        const char* query;
-        bool matchDiacritics;
-        Paths expected;
-    } cases[] = {
-        {"resume", false, resume},
-        {"resume", true, {}},
-        {"R\xC3\x89SUM\xC3\x89", true, resume},
-        {"re\xCC\x81sume\xCC\x81 !pdf", true, resume},
-        {"r\xC3\xA9sume", true, {}},
-    };
-    for (const auto& c : cases) {
-        Search::Request request;
-        request.query = Search::normalize(c.query, c.matchDiacritics);
-        request.filters.matchDiacritics = c.matchDiacritics;
-        const auto result = run(request, built->index);
-        EXPECT_EQ(pathsOf(result), c.expected) << c.query << " " << c.matchDiacritics;
-        EXPECT_EQ(result.totalMatches, std::ssize(c.expected)) << c.query;
-    }
-}
-
 // A mistyped word finds the names one error away, marked as such, only where the window
 // asks for them and only when the word itself finds nothing.
 TEST_F(SearchTest, NearMatchesStandInOnlyForAnEmptyAnswer) {
