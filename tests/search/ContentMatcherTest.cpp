@@ -151,20 +151,6 @@ TEST(ContentMatcher, AFileWithoutReadPermissionCountsAsUnreadable) {
     EXPECT_EQ(status, 0);
 }
 
-TEST(ContentMatcher, StopsExaminingAtTheLimitWithoutTouchingFiles) {
-    test::TempTree tree;
-    const std::string hit = tree.file("hit.txt", "needle");
-    ContentMatcher m("needle", 2);
-    EXPECT_TRUE(m.matches(hit));
-    EXPECT_FALSE(m.hitLimit());
-    EXPECT_FALSE(m.matches(tree.path("missing")));
-    EXPECT_TRUE(m.hitLimit());
-    EXPECT_FALSE(m.matches(hit));                  // would match, but is not examined
-    EXPECT_FALSE(m.matches(tree.path("missing"))); // not opened, so not unreadable
-    EXPECT_EQ(countersOf(m), (Counters{2, 0, 1, 0}));
-    EXPECT_TRUE(ContentMatcher("x", 0).hitLimit());
-}
-
 TEST(ContentMatcher, ConcurrentCallersNeverExamineMoreThanTheLimit) {
     test::TempTree tree;
     const std::string hit = tree.file("hit.txt", "needle");

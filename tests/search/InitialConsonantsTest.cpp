@@ -172,6 +172,7 @@ TEST_F(InitialConsonantsSearchTest, BooleanQueriesAndThePreference) {
     EXPECT_EQ(found("ㅂㄱㅅ", true, &literal), found("ㅂㄱㅅ"));
 }
 
+// The list's spans, in UTF-16 and with the preference off, are ResultModelTest's.
 TEST(InitialConsonantsTest, HighlightCoversTheMatchedSyllables) {
     using Ranges = std::vector<Highlight::Range>;
     const std::vector<std::string> terms{"ㅂㄱㅅ"};
@@ -179,8 +180,6 @@ TEST(InitialConsonantsTest, HighlightCoversTheMatchedSyllables) {
     EXPECT_EQ(Highlight::ranges(terms, std::string_view(nfd("보고서"))), (Ranges{{0, 18}}));
     EXPECT_EQ(Highlight::ranges(terms, std::string_view("ㅂㄱㅅ 보고서 보고 서")),
               (Ranges{{0, 9}, {10, 19}}));
-    EXPECT_EQ(Highlight::ranges(terms, std::u16string_view(u"주간보고서.pdf")), (Ranges{{2, 5}}));
-    EXPECT_EQ(Highlight::ranges(terms, std::string_view("ㅂㄱㅅ 보고서"), false), (Ranges{{0, 9}}));
     EXPECT_TRUE(Highlight::ranges({"ㄳ"}, std::string_view("고사")).empty());
 }
 

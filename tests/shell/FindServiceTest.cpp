@@ -107,13 +107,6 @@ protected:
         args.insert(args.begin(), {"--find", "--root", tree.root()});
         return test::run(launch(std::move(args), runtime));
     }
-    bool instanceReady() const {
-        std::vector<std::string> lines;
-        return SingleInstance::send(live + "/vesko.socket", "status",
-                                    std::chrono::milliseconds(500),
-                                    &lines) == SingleInstance::Handover::delivered &&
-               lines == std::vector<std::string>{"ready"};
-    }
 
     test::VeskoHome home;
     test::TempTree tree;
@@ -130,7 +123,8 @@ TEST_F(FindThroughInstance, SameOutputAsTheArchivePlusRecentFiles) {
     // Saves the archive the instance then loads.
     ASSERT_EQ(find({"zeta"}, alone).status, 0);
     test::ChildProcess window(launch({"--dev-root", tree.root(), "--hidden"}, live));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return instanceReady(); }, patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return test::instanceReady(live + "/vesko.socket"); }, patience));
 
     const std::vector<std::vector<std::string>> optionSets = {
         {"report"},

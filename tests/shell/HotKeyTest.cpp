@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/HotKey.h"
+#include "ShellTestSupport.h"
 #include "shell/PortalShortcut.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -119,20 +119,16 @@ TEST(HotKeyTest, KeyHeldByAnotherClientFailsAndIsFreedOnRelease) {
 }
 
 TEST(HotKeyTest, BusWithoutThePortalReportsUnavailable) {
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    if (!daemon.waitForReadyRead(10000)) GTEST_SKIP() << "no dbus-daemon";
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const test::PrivateBus daemon;
+    if (daemon.address().isEmpty()) GTEST_SKIP() << "no dbus-daemon";
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, "portal-test");
+        QDBusConnection bus = QDBusConnection::connectToBus(daemon.address(), "portal-test");
         PortalShortcut portal(bus);
         QSignalSpy unavailable(&portal, &PortalShortcut::unavailable);
         ASSERT_TRUE(portal.start("CTRL+F7", "toggle"));
         EXPECT_TRUE(unavailable.wait(10000));
     }
     QDBusConnection::disconnectFromBus("portal-test");
-    daemon.terminate();
-    daemon.waitForFinished();
 }
 
 } // namespace

@@ -18,8 +18,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <csignal>
-#include <cstdio>
 #include <future>
 #include <gtest/gtest.h>
 #include <thread>
@@ -28,27 +26,6 @@ namespace vesko {
 namespace {
 
 constexpr int patience = 30'000;
-
-// A dbus-daemon of the test's own, so nothing reaches the desktop the tests run on.
-class PrivateBus {
-public:
-    PrivateBus() {
-        FILE* out = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        if (!out) return;
-        char line[512] = {};
-        if (std::fgets(line, sizeof line, out)) address_ = QString::fromUtf8(line).trimmed();
-        if (std::fgets(line, sizeof line, out)) pid_ = std::atoi(line);
-        ::pclose(out);
-    }
-    ~PrivateBus() {
-        if (pid_ > 0) ::kill(pid_, SIGTERM);
-    }
-    QString address() const { return address_; }
-
-private:
-    QString address_;
-    int pid_ = 0;
-};
 
 class SearchProvidersTest : public ::testing::Test {
 protected:
@@ -122,7 +99,7 @@ protected:
         return QString::fromLatin1(FileActions::fileUrl(tree.path(relative)).toEncoded());
     }
 
-    PrivateBus bus_;
+    test::PrivateBus bus_;
     test::TempTree tree;
     test::TempTree state;
     std::unique_ptr<IndexStore> store;

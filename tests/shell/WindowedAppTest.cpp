@@ -66,16 +66,8 @@ protected:
     }
     std::string socket() const { return state.path("run/vesko.socket"); }
 
-    // Waits until the running Vesko answers with an index that a save would write.
     bool waitUntilReady() const {
-        return QTest::qWaitFor(
-            [&] {
-                std::vector<std::string> lines;
-                return SingleInstance::send(socket(), "status", std::chrono::milliseconds(500),
-                                            &lines) == SingleInstance::Handover::delivered &&
-                       lines == std::vector<std::string>{"ready"};
-            },
-            patience);
+        return QTest::qWaitFor([&] { return test::instanceReady(socket()); }, patience);
     }
     static std::string visibleWindow(pid_t pid) {
         const auto found = xdotool({"search", "--all", "--onlyvisible", "--pid",

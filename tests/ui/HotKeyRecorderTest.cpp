@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/HotKeyRecorder.h"
 
-#include "store/IndexStore.h"
-#include "support/TempTree.h"
+#include "store/StoreFixture.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,13 +14,8 @@
 namespace vesko {
 namespace {
 
-class HotKeyRecorderTest : public testing::Test {
+class HotKeyRecorderTest : public test::StoreFixture {
 protected:
-    HotKeyRecorderTest() {
-        environment.settingsPath = tree.path("vesko.conf");
-        environment.home = tree.root();
-        environment.watchFileSystem = false;
-    }
     void SetUp() override {
         recorder.show();
         field = recorder.findChild<QWidget*>("hotKeyField");
@@ -29,12 +23,10 @@ protected:
         ASSERT_NE(field, nullptr);
         ASSERT_NE(complaint, nullptr);
     }
-    HotKeySetting stored() { return store.preferences().hotKey(); }
+    HotKeySetting stored() { return store->preferences().hotKey(); }
 
-    test::TempTree tree;
-    StoreEnvironment environment;
-    IndexStore store{environment};
-    HotKeyRecorder recorder{store.preferences()};
+    std::unique_ptr<IndexStore> store = makeStore();
+    HotKeyRecorder recorder{store->preferences()};
     QWidget* field = nullptr;
     QLabel* complaint = nullptr;
 };

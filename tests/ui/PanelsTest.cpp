@@ -6,7 +6,6 @@
 #include "support/ScopedEnv.h"
 #include "ui/CollapsibleSection.h"
 #include "ui/ExclusionsView.h"
-#include "ui/FilterSummary.h"
 #include "ui/LocationsView.h"
 #include "ui/QuickFilterBar.h"
 #include "ui/SavedSearchesView.h"
@@ -118,59 +117,6 @@ TEST_F(PanelsTest, QuickFiltersAndTheSidebarShowOneSetting) {
     EXPECT_EQ(range->currentText(), "Today");
     QTest::keyClick(today, Qt::Key_Space);
     EXPECT_TRUE(f.isEmpty());
-}
-
-// Only where a summary decides something: which settings show, their order, the units, and
-// the date field named only while no range is chosen. (Cleared filters show none: see above.)
-TEST(FilterSummaryTest, ClosedSectionsSummariseTheirSettings) {
-    struct Case {
-        std::function<void(Filters&)> set;
-        QString kind, name, meta;
-    };
-    const Case cases[] = {
-        {[](Filters& f) {
-             f.kind = Filters::Kind::foldersOnly;
-             f.family = Filters::Family::audio;
-             f.showInvisible = f.showPackageContents = false;
-             f.matchPath = f.matchCase = f.matchDiacritics = true;
-             f.extensions = ".PDF, tar.gz";
-         },
-         "Folders · Audio · No hidden · No packages", "Path · Aa · é · .pdf · .tar · .gz", ""},
-        {[](Filters& f) {
-             f.minimumSize = 1.5;
-             f.maximumSize = 2;
-             f.maximumSizeUnit = Filters::SizeUnit::gb;
-             f.modified = Filters::DateRange::lastMonth;
-             f.dateField = Filters::DateField::created;
-         },
-         "", "", "> 1.5 MB · < 2 GB · Last 30 Days"},
-        {[](Filters& f) { f.dateField = Filters::DateField::created; }, "", "", "Created"},
-    };
-    for (const Case& c : cases) {
-        Filters filters;
-        c.set(filters);
-        EXPECT_EQ(FilterSummary::kind(filters), c.kind);
-        EXPECT_EQ(FilterSummary::name(filters), c.name);
-        EXPECT_EQ(FilterSummary::sizeAndDate(filters), c.meta);
-    }
-}
-
-TEST_F(PanelsTest, SectionsStartClosedAndRememberBeingOpened) {
-    auto store = makeStore();
-    const char* keys[] = {"sbKind", "sbName", "sbContent", "sbMeta"};
-    {
-        SidebarView sidebar(store->lifecycle(), store->session(), store->actions(),
-                            store->settings());
-        for (const char* key : keys)
-            EXPECT_FALSE(child<CollapsibleSection>(sidebar, key)->isOpen()) << key;
-        child<QToolButton>(sidebar, "sbNameHeader")->click();
-        child<QToolButton>(sidebar, "sbMetaHeader")->click();
-    }
-    SidebarView again(store->lifecycle(), store->session(), store->actions(), store->settings());
-    for (const char* key : keys)
-        EXPECT_EQ(child<CollapsibleSection>(again, key)->isOpen(),
-                  key == std::string("sbName") || key == std::string("sbMeta"))
-            << key;
 }
 
 TEST_F(PanelsTest, SettingsControlsWriteTheirPreferences) {
@@ -345,14 +291,24 @@ TEST_F(PanelsTest, VolumesAreToggledAsExtraRootsAndAbsentRootsShowNotMounted) {
     EXPECT_FALSE(shows("Not mounted"));
 }
 
-// Open sections make the sidebar scroll; the bar takes room beside the controls, never over
-// them, in the narrowest sidebar and in either language.
-TEST_F(PanelsTest, TheScrollBarNeverCoversTheSidebarsControls) {
+// Sections start closed and a sidebar made again opens those opened before. Open sections
+// make the sidebar scroll; the bar takes room beside the controls, never over them, in the
+// narrowest sidebar and in either language.
+TEST_F(PanelsTest, OpenedSectionsStayOpenAndTheScrollBarNeverCoversTheirControls) {
     auto store = makeStore();
-    for (const char* key : {"sbKind", "sbName", "sbContent", "sbMeta"})
-        store->settings().setBoolean(key, true);
+    const char* keys[] = {"sbKind", "sbName", "sbContent", "sbMeta"};
+    {
+        SidebarView first(store->lifecycle(), store->session(), store->actions(),
+                          store->settings());
+        for (const char* key : keys) {
+            EXPECT_FALSE(child<CollapsibleSection>(first, key)->isOpen()) << key;
+            child<QToolButton>(first, QString::fromLatin1(key) + "Header")->click();
+        }
+    }
     Localization localization(store->settings());
     SidebarView sidebar(store->lifecycle(), store->session(), store->actions(), store->settings());
+    for (const char* key : keys)
+        EXPECT_TRUE(child<CollapsibleSection>(sidebar, key)->isOpen()) << key;
     sidebar.show();
     auto* scroll = child<QScrollArea>(sidebar, "sidebarScroll");
     for (const char* language : {"en", "ko"}) {
