@@ -9,7 +9,6 @@
 #include "support/XServer.h"
 
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -106,12 +105,18 @@ protected:
         }
         return paths;
     }
-    // What the stand-in xdg-open was asked to open, in order, as paths; forgotten after.
+    // What the stand-in xdg-open was asked to open since the last call, in order, as paths.
+    // The file is only ever appended to: emptying it after reading would lose an opening
+    // written between the read and the truncation.
     std::vector<std::string> takeOpened() const {
+        const std::string all = readFile(vesko.home.path("opened"));
+        const auto end = all.rfind('\0');
+        if (end == std::string::npos || end + 1 <= openedTaken) return {};
         std::vector<std::string> paths;
-        for (const std::string& uri : splitLines(readFile(vesko.home.path("opened")), '\0'))
+        for (const std::string& uri :
+             splitLines(all.substr(openedTaken, end + 1 - openedTaken), '\0'))
             paths.push_back(uriPath(uri));
-        std::ofstream(vesko.home.path("opened"), std::ios::trunc);
+        openedTaken = end + 1;
         return paths;
     }
     // Every visible window of `pid`, menus and dialogs included.
@@ -146,6 +151,9 @@ protected:
     XServer x;
     VeskoHome vesko;
     TempTree tree;
+
+private:
+    mutable std::size_t openedTaken = 0; // bytes of "opened" already handed out
 };
 
 } // namespace vesko::test
