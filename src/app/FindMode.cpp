@@ -142,6 +142,9 @@ private:
     std::string problem_;
 };
 
+constexpr char changedWhileRead[] =
+    "vesko: the saved index changed while it was read; run the search again\n";
+
 int trouble(const std::string& problem) {
     std::fprintf(stderr, "vesko: %s\n", problem.c_str());
     return statusTrouble;
@@ -306,9 +309,7 @@ int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
     if (!request) return trouble(problem);
     // The archive is read through its mapping: another program truncating or rewriting the
     // file meanwhile ends the run with a message instead of a signal.
-    ArchiveFaultGuard::install("vesko: the saved index changed while it was read; run the "
-                               "search again\n",
-                               statusTrouble);
+    ArchiveFaultGuard::install(changedWhileRead, statusTrouble);
     FindQuery find = findQuery(options, request->roots);
     if (options.in) {
         const SearchIn::Folder folder = SearchIn::resolve(*options.in);
@@ -329,7 +330,14 @@ int run(const Arguments& args, const TopSelector::KindLookup& kindOf) {
         if (!outcome.source) return trouble(outcome.problem);
         result = find.search(outcome.source->index, *outcome.source->names, kindOf, preferences);
     }
-    return finish(answer(find, result, *outcome.source, options));
+    const std::int64_t found = answer(find, result, *outcome.source, options);
+    // The paths were read after the search was confirmed: a write since may have changed them.
+    if (!IndexSource::unchanged(*outcome.source)) {
+        std::fflush(stdout);
+        std::fputs(changedWhileRead, stderr);
+        return statusTrouble;
+    }
+    return finish(found);
 }
 
 } // namespace vesko::FindMode

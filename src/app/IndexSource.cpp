@@ -88,7 +88,7 @@ Outcome scan(const Request& request, const std::vector<std::string>& roots,
         say(request.progress, "vesko: index saved to %s\n", archivePath.c_str());
         keepRecentArchives(request, archivePath);
     }
-    return {Source{std::move(built.index), std::move(built.names), roots, true, {}}, {}};
+    return {Source{std::move(built.index), std::move(built.names), roots, true, {}, {}}, {}};
 }
 
 } // namespace
@@ -128,11 +128,19 @@ Outcome open(const Request& request) {
         check = std::async(std::launch::async,
                            [file = std::move(file)] { return IndexArchive::verify(file); });
     }
-    return {Source{std::move(loaded->index), std::move(loaded->names), roots, false, check}, {}};
+    return {Source{std::move(loaded->index), std::move(loaded->names), roots, false, check,
+                   loaded->mark},
+            {}};
 }
 
 bool confirm(const Source& source) {
-    return !source.check.valid() || source.check.get();
+    // The check may pass before another program rewrites the file in place while the
+    // search still reads it, so the file is looked at again after both.
+    return (!source.check.valid() || source.check.get()) && unchanged(source);
+}
+
+bool unchanged(const Source& source) {
+    return source.scanned || IndexArchive::unchangedSince(source.index.archive.get(), source.mark);
 }
 
 Outcome rescan(const Request& request) {

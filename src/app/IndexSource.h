@@ -51,6 +51,7 @@ struct Source {
     bool scanned = false;           // false when the archive was loaded
     // The background check of the loaded archive, when one runs (see `confirm`).
     std::shared_future<bool> check;
+    IndexArchive::FileMark mark; // of the loaded archive's file, as it was opened
 };
 
 struct Outcome {
@@ -66,9 +67,14 @@ std::vector<std::string> usualRoots(const std::vector<std::string>& extraRoots);
 // saved is only reported on `progress`, and the built index is still returned.
 Outcome open(const Request& request);
 
-// Waits for the source's background check; false when the archive turned out damaged, and
-// everything found in it must be dropped (then `rescan`). True when no check was pending.
+// Waits for the source's background check; false when the archive turned out damaged or
+// was written to since it was opened, and everything found in it must be dropped (then
+// `rescan`). Call it once the search has read what it needs.
 bool confirm(const Source& source);
+
+// False when another program wrote to the loaded archive since it was opened: what was read
+// from it since the last `confirm` may be wrong. Always true for a scanned source.
+bool unchanged(const Source& source);
 
 // Scans the request's roots, replacing their archive, without looking at it: for an
 // archive that `confirm` found damaged.

@@ -690,6 +690,11 @@ bool verify(const Loaded& loaded) {
     return true;
 }
 
+bool unchangedSince(const MappedArchive* memory, const FileMark& mark) {
+    if (!memory || memory->fileDescriptor() < 0) return true;
+    return markOf(memory->fileDescriptor()) == mark;
+}
+
 std::optional<Loaded> loadFromBytes(const std::vector<std::string>& expectingRoots,
                                     const void* bytes, std::size_t size) {
     // Column elements are read in place, aligned by their offset from the start.

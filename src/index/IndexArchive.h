@@ -89,6 +89,12 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const
 // mapped file that passes is marked, with the mark it had when it was opened.
 bool verify(const Loaded& loaded);
 
+// True while the file behind `memory` holds what it held when `mark` was taken: the same
+// size, modification time and stored checksum. A search over a mapping reads the file as it
+// is now, so one that another program rewrote in place after `verify` passed must not be
+// believed. Memory that is no file's mapping cannot change: true.
+bool unchangedSince(const MappedArchive* memory, const FileMark& mark);
+
 // `load` over an archive already in memory, with the same checks: for tests and fuzzing,
 // where a plain heap buffer lets a sanitizer catch any read past the end. `bytes` must be
 // 8-byte aligned (else nothing loads) and outlive the result, whose columns point into it.
