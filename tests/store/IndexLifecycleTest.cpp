@@ -148,18 +148,6 @@ TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhi
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"new.txt"});
 }
 
-// Which damage the loader refuses is the archive's own test; here, what the store does then.
-TEST_F(Lifecycle, AnArchiveThatDoesNotLoadLeadsToAVisibleBuild) {
-    std::ofstream(archive(), std::ios::binary) << "VESKOIDX\x08\0\0\0truncated";
-    auto store = makeStore();
-    store->lifecycle().start();
-    EXPECT_EQ(store->lifecycle().phase(), Phase::building);
-    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::building);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return store->lifecycle().phase() == Phase::ready; }, patience));
-    EXPECT_TRUE(IndexArchive::load(store->lifecycle().roots(), archive()));
-}
-
 TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
     auto env = environment();
     // The real ratio of batch spacing to quiet period is 0.5 : 0.7; the spacing here keeps
