@@ -52,13 +52,6 @@ TEST_F(Lifecycle, WithoutArchiveBuildsVisiblySavesAndWatchesFromNow) {
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->lastEventID, 0u);
     EXPECT_EQ(loaded->index.count(), 2);
-
-    // A file made now reaches the index through the watcher alone.
-    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
-    home.file("docs/beta.txt");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->lifecycle().entryCount() == 3; }, patience));
-    searchFor(*store, "beta");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"beta.txt"});
 }
 
 // Without an archive, the query typed before the start answers from the first part the
