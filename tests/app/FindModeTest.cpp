@@ -38,8 +38,6 @@ FindMode::Options optionsFor(std::string query,
 TEST(FindModeParse, OptionsAnywhereAroundTheQuery) {
     using Field = ResultSort::Field;
     const std::pair<Arguments, FindMode::Options> cases[] = {
-        {args({"--root", "/tmp/t", "--count", "x", "--existing"}),
-         optionsFor("x", [](auto& o) { o.root = "/tmp/t", o.countOnly = o.existing = true; })},
         // A size sort starts with the largest.
         {args({"a b", "--sort", "size", "--limit", "0"}),
          optionsFor("a b",
@@ -54,7 +52,6 @@ TEST(FindModeParse, OptionsAnywhereAroundTheQuery) {
                         o.useRegex = o.matchPath = o.matchCase = o.print0 = true;
                         o.matchDiacritics = true;
                     })},
-        {{"vesko", "--find", "--", "--count"}, optionsFor("--count")},
         {args({"-x"}), optionsFor("-x")}, // one dash is no option
         {args({"--help"}), optionsFor("", [](auto& o) { o.help = true; })},
     };
