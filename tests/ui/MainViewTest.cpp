@@ -137,9 +137,7 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     const SearchRow vanished = store->session().row(4);
     std::filesystem::remove(vanished.directory + "/" + vanished.name);
     QTest::keyClick(&table, Qt::Key_Delete);
-    ASSERT_EQ(store->session().rowCount(), 25);
     ASSERT_EQ(store->session().selectedRows().size(), 1u);
-    EXPECT_EQ(store->session().row(store->session().selectedRows()[0]).path(), vanished.path());
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(table.currentIndex().row(), store->session().selectedRows()[0]);
     auto* problem = view.findChild<QMessageBox*>("actionProblem");
