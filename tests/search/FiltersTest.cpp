@@ -338,25 +338,5 @@ TEST_F(SieveTest, DateRangeReadsOnlyTheChosenDateColumn) {
     }
 }
 
-TEST_F(SieveTest, ReadsEntriesAppendedAfterAMappedRun) {
-    // Entries 0 and 1 come from a "mapped" run, later ones from the appended part.
-    const std::vector<std::uint32_t> mappedNames = {names.intern("m.pdf"), names.intern("m.txt")};
-    const std::vector<std::uint32_t> mappedDirs = {0, 0};
-    index.entryName = Column<std::uint32_t>(std::span<const std::uint32_t>(mappedNames));
-    index.entryDir = Column<std::uint32_t>(std::span<const std::uint32_t>(mappedDirs));
-    for (int i = 0; i < 2; ++i) {
-        index.entryFlags.append(std::uint8_t{0});
-        index.entrySize.append(1u);
-        index.entryModified.append(nowSeconds);
-        index.entryCreated.append(nowSeconds);
-        index.entryAccessed.append(nowSeconds);
-    }
-    const std::int64_t appended = file("a.pdf");
-    const Filters filters = withExtensions("pdf");
-    EXPECT_TRUE(admits(filters, 0));
-    EXPECT_FALSE(admits(filters, 1));
-    EXPECT_TRUE(admits(filters, appended));
-}
-
 } // namespace
 } // namespace vesko
