@@ -166,9 +166,6 @@ TEST_F(FileActionStateTest, ApplyingASavedSearchSearchesOnceAndKeepsEqualFilters
     EXPECT_FALSE(store->session().isApplyingSaved());
     EXPECT_EQ(store->session().query(), "item");
     EXPECT_EQ(store->session().sort(), saved.sort);
-
-    store->actions().removeSavedSearch(saved);
-    EXPECT_TRUE(store->actions().savedSearches().empty());
 }
 
 } // namespace
