@@ -23,10 +23,19 @@ protected:
     test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
 };
 
+// A detail read for an earlier selection is dropped; trash and rename patch the rows.
 TEST_F(FileActionStateTest, TrashAndRenamePatchTheRowsAndTheSelection) {
     auto store = startedStore();
     searchFor(*store, "report");
     ASSERT_EQ(store->session().rowCount(), 3);
+    store->session().setSelection(0);
+    store->actions().loadDetail();
+    store->session().setSelection(1);
+    QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
+    finishTasks(*store); // the read of row 0 is over and its result delivered
+    EXPECT_EQ(detail.count(), 0);
+    EXPECT_FALSE(store->actions().detail());
+
     store->session().setSelection(2);
     const std::string trashed = store->session().selectedRow()->name;
     store->actions().trashSelected();
@@ -136,18 +145,6 @@ TEST_F(FileActionStateTest, ARenameStaysListedAndUndoRenamesItBack) {
     searchFor(*store, "repor");
     EXPECT_TRUE(std::ranges::none_of(store->session().rows(0, store->session().rowCount()),
                                      [](const SearchRow& row) { return row.name == "moved.txt"; }));
-}
-
-TEST_F(FileActionStateTest, ADetailReadForAnEarlierSelectionIsDropped) {
-    auto store = startedStore();
-    searchFor(*store, "report");
-    store->session().setSelection(0);
-    store->actions().loadDetail();
-    store->session().setSelection(1);
-    QSignalSpy detail(&store->actions(), &FileActionCenter::detailChanged);
-    finishTasks(*store); // the read of row 0 is over and its result delivered
-    EXPECT_EQ(detail.count(), 0);
-    EXPECT_FALSE(store->actions().detail());
 }
 
 TEST_F(FileActionStateTest, ApplyingASavedSearchSearchesOnceAndKeepsEqualFilters) {
