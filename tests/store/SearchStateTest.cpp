@@ -66,8 +66,9 @@ TEST_F(SearchState, TheListExportAndFindAgreeOnEveryHit) {
     }
 }
 
-TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
+TEST_F(SearchState, OnlyRealChangesOrReturnSearchAgainAndThePreferencesPersist) {
     home.file("docs/pref.txt");
+    home.file("docs/typed.txt");
     {
         auto store = startedStore();
         searchFor(*store, "pref");
@@ -85,34 +86,28 @@ TEST_F(SearchState, PreferencesPersistAndOnlyRealChangesSearchAgain) {
         store->session().toggleSort(ResultSort::Field::size);
         store->session().setPageSize(2000);
         EXPECT_EQ(started.count(), 3); // the page size changes no answer, only its first rows
+
         store->session().setSearchAsYouType(false);
+        store->session().setQuery("typ");
+        store->session().setQuery("typed");
+        EXPECT_EQ(started.count(), 3);
+        EXPECT_TRUE(store->session().needsReturn());
+        QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+        store->session().search(); // Return
+        ASSERT_TRUE(rows.wait(patience));
+        EXPECT_FALSE(store->session().needsReturn());
+        EXPECT_EQ(store->session().searchedQuery(), "typed");
+        EXPECT_EQ(rowNames(*store), std::vector<std::string>{"typed.txt"});
+        store->session().setQuery("");
+        EXPECT_TRUE(store->session().rowCount() == 0);
+        EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::none);
+        EXPECT_FALSE(store->session().needsReturn());
     }
     auto store = makeStore();
     EXPECT_FALSE(store->session().foldersFirst());
     EXPECT_EQ(store->session().sort(), (ResultSort{ResultSort::Field::size, false}));
     EXPECT_EQ(store->session().pageSize(), 2000);
     EXPECT_FALSE(store->session().searchAsYouType());
-}
-
-TEST_F(SearchState, WithoutSearchAsYouTypeNothingRunsUntilReturn) {
-    home.file("docs/typed.txt");
-    auto store = startedStore();
-    store->session().setSearchAsYouType(false);
-    QSignalSpy started(&store->session(), &SearchSession::searchStarted);
-    store->session().setQuery("typ");
-    store->session().setQuery("typed");
-    EXPECT_EQ(started.count(), 0);
-    EXPECT_TRUE(store->session().needsReturn());
-    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
-    store->session().search(); // Return
-    ASSERT_TRUE(rows.wait(patience));
-    EXPECT_FALSE(store->session().needsReturn());
-    EXPECT_EQ(store->session().searchedQuery(), "typed");
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"typed.txt"});
-    store->session().setQuery("");
-    EXPECT_TRUE(store->session().rowCount() == 0);
-    EXPECT_EQ(store->session().status().kind, SearchStatus::Kind::none);
-    EXPECT_FALSE(store->session().needsReturn());
 }
 
 TEST_F(SearchState, OnlyTheLastKeystrokesResultIsEverShown) {
