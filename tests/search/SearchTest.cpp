@@ -37,8 +37,6 @@ protected:
               "src/index.swift", "src/test_index.swift", "src/Kotlin/app.kt", "swift/notes.txt",
               "보고서.hwp", "re\xCC\x81sume\xCC\x81.docx", "Swift-Guide.PDF"})
             tree->file(file, "plain text");
-        tree->file("docs/notes.md", "hello vesko notes");
-        tree->file("docs/blob.bin", std::string("vesko\0\0\0", 8));
         built = new IndexBuilder::Result(
             IndexBuilder::build({tree->root()}, 2, std::make_shared<NameTable>()));
         for (const auto& relative : tree->listAll())
@@ -238,16 +236,6 @@ TEST_F(SearchTest, NearMatchesStandInOnlyForAnEmptyAnswer) {
     pattern.useRegex = true;
     EXPECT_FALSE(near("reprot", pattern).nearMatches);
     EXPECT_FALSE(near("docs/reprot").nearMatches); // a path says exactly where
-}
-
-TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
-    ContentMatcher content("VESKO", 1000);
-    Search::Request request;
-    request.query = "o"; // names: docs, notes.md, blob.bin, ...
-    request.content = &content;
-    EXPECT_EQ(pathsOf(run(request, built->index)), Paths{"docs/notes.md"});
-    EXPECT_GE(content.skippedBinary(), 1);
-    EXPECT_EQ(content.unreadable(), 0) << "a folder was read as a file";
 }
 
 // The contents read are those of the file listed: a name that is not UTF-8 must not be read

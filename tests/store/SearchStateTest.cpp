@@ -185,10 +185,12 @@ TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {
     }
 }
 
+// Folders and binaries that the query names are not read for the text.
 TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
     home.file("docs/a.txt", "needle here");
     home.file("docs/b.txt", "nothing");
     home.file("docs/c.bin", std::string("\0\0\0needle", 9));
+    home.dir("docs/folder.d");
     auto store = startedStore();
     Filters filters;
     filters.contentQuery = "needle";
