@@ -238,24 +238,6 @@ TEST_F(SearchTest, NearMatchesStandInOnlyForAnEmptyAnswer) {
     EXPECT_FALSE(near("docs/reprot").nearMatches); // a path says exactly where
 }
 
-// The contents read are those of the file listed: a name that is not UTF-8 must not be read
-// through its repaired spelling, which can name another file of the same folder.
-TEST(ContentSearch, ReadsTheFileByItsStoredBytesNotItsRepairedTwin) {
-    test::TempTree tree;
-    tree.file("odd\xFFname.txt", "vesko inside");
-    tree.file("odd\xEF\xBF\xBDname.txt", "plain text");
-    const auto built = IndexBuilder::build({tree.root()}, 1, std::make_shared<NameTable>());
-    ContentMatcher content("VESKO", 1000);
-    Search::Request request;
-    request.query = "odd";
-    request.content = &content;
-    const auto result = Search::run(request, built.index, *built.names);
-    ASSERT_EQ(result.hits.size(), 1u);
-    EXPECT_EQ(built.names->displayBytes(
-                  built.index.entryName[static_cast<std::size_t>(result.hits[0].entry)]),
-              "odd\xFFname.txt");
-}
-
 // 200,000 entries of one name, so the walk checks for cancellation at entries 0 and 65536
 // and, when split, in both halves.
 struct SearchCancellation : ::testing::Test, test::MemoryIndex {

@@ -185,12 +185,15 @@ TEST_F(SearchState, ExpensiveQueriesWaitForTheLastKeystroke) {
     }
 }
 
-// Folders and binaries that the query names are not read for the text.
+// Folders and binaries that the query names are not read for the text, and a name that is
+// not UTF-8 is read by its bytes, not through its repaired spelling, which names its twin.
 TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
     home.file("docs/a.txt", "needle here");
     home.file("docs/b.txt", "nothing");
     home.file("docs/c.bin", std::string("\0\0\0needle", 9));
     home.dir("docs/folder.d");
+    home.file("docs/odd\xFFname.txt", "needle inside");
+    home.file("docs/odd\xEF\xBF\xBDname.txt", "plain text");
     auto store = startedStore();
     Filters filters;
     filters.contentQuery = "needle";
@@ -200,11 +203,11 @@ TEST_F(SearchState, ContentSearchesSayWhatWasRead) {
     EXPECT_FALSE(store->session().isSearchingContents()); // still waiting for the delay
     ASSERT_TRUE(rows.wait(patience));
     EXPECT_FALSE(store->session().isSearchingContents());
-    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(rowNames(*store), (std::vector<std::string>{"a.txt", "odd\xFFname.txt"}));
     const SearchStatus& status = store->session().status();
-    EXPECT_EQ(status.found, 1);
+    EXPECT_EQ(status.found, 2);
     EXPECT_TRUE(status.readContents);
-    EXPECT_EQ(status.examined, 3);
+    EXPECT_EQ(status.examined, 5);
     EXPECT_EQ(status.skippedBinary, 1);
 }
 
