@@ -174,22 +174,6 @@ TEST_F(IndexArchiveTest, PaddingFollowsTheAbsoluteOffset) {
     }
 }
 
-TEST_F(IndexArchiveTest, ColumnWithMappedAndAppendedPartsSavesAsOneRun) {
-    const Sample s = makeSample();
-    ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
-    auto first = load(sampleRoots, path());
-    ASSERT_TRUE(first);
-    FileIndex grown = first->index;
-    grown.appendEntry(first->names->intern("appended"), 3, {}, 9, 9, 9, 9);
-    ASSERT_EQ(grown.entryName.mappedCount(), 7u);
-    const std::string second = tree.path("second.veskoindex");
-    ASSERT_EQ(save(grown, *first->names, 0, 0, second), std::nullopt);
-    auto reloaded = load(sampleRoots, second);
-    ASSERT_TRUE(reloaded);
-    EXPECT_EQ(reloaded->index.entryName.mappedCount(), 8u);
-    expectSame(grown, *first->names, reloaded->index, *reloaded->names);
-}
-
 TEST_F(IndexArchiveTest, EveryTruncationOrExtensionIsRejected) {
     const Sample s = makeSample();
     ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);

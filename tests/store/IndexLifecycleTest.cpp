@@ -5,6 +5,7 @@
 #include "index/IndexCompactor.h"
 #include "scan/Roots.h"
 #include "store/LastFullScan.h"
+#include "support/LivePaths.h"
 
 #include <QTimer>
 
@@ -139,6 +140,13 @@ TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhi
     EXPECT_TRUE(store->session().rowCount() == 0);
     searchFor(*store, "new");
     EXPECT_EQ(rowNames(*store), std::vector<std::string>{"new.txt"});
+
+    // What the updater appended to the loaded columns is saved with them.
+    EXPECT_TRUE(store->saveBeforeExit());
+    const auto saved = IndexArchive::load(store->lifecycle().roots(), archive());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(livePaths(saved->index, *saved->names),
+              livePaths(*store->lifecycle().index(), *store->lifecycle().names()));
 }
 
 TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
