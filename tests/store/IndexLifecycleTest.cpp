@@ -217,7 +217,9 @@ TEST_F(Lifecycle, ABatchArrivingWhileAnotherIsAppliedWaitsAndIsAppliedAfterIt) {
     EXPECT_FALSE(store->lifecycle().hasPendingBatch());
 }
 
-TEST_F(Lifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
+// Applied changes are saved only past the save interval or at exit, and the navigator the
+// updater built is released by the reaper once idle, not while still in use.
+TEST_F(Lifecycle, AppliedChangesAreSavedOnTimeAndTheIdleNavigatorIsReleased) {
     auto store = startedStore();
     QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
     QSignalSpy saved(&store->lifecycle(), &IndexLifecycle::archiveSaved);
@@ -250,6 +252,14 @@ TEST_F(Lifecycle, AppliedChangesAreSavedOnlyPastTheSaveIntervalOrAtExit) {
     EXPECT_TRUE(store->saveBeforeExit());
     EXPECT_EQ(archivedCount(), built + 6);
     EXPECT_EQ(IndexArchive::load(store->lifecycle().roots(), archive())->lastEventID, eventID);
+
+    ASSERT_TRUE(store->lifecycle().navigatorReady());
+    clocks.advance(60s);
+    store->lifecycle().reap();
+    EXPECT_TRUE(store->lifecycle().navigatorReady());
+    clocks.advance(31s);
+    store->lifecycle().reap();
+    EXPECT_FALSE(store->lifecycle().navigatorReady());
 }
 
 TEST_F(Lifecycle, StalenessByAgeOrUnresolvedPathsStartsAQuietRebuild) {
@@ -344,20 +354,6 @@ TEST_F(Lifecycle, AQuietRebuildKeepsTheOldIndexSearchableUntilTheNewOneIsInstall
             return store->lifecycle().phase() == Phase::ready && !store->lifecycle().isRefreshing();
         },
         patience));
-}
-
-TEST_F(Lifecycle, IdleNavigatorIsReleasedByTheReaperButNotWhileUsed) {
-    auto store = startedStore();
-    QSignalSpy applied(&store->lifecycle(), &IndexLifecycle::batchApplied);
-    store->lifecycle().enqueue(batchOf({home.file("docs/x")}));
-    ASSERT_TRUE(waitForBatch(*store, applied, 1));
-    ASSERT_TRUE(store->lifecycle().navigatorReady());
-    clocks.advance(60s);
-    store->lifecycle().reap();
-    EXPECT_TRUE(store->lifecycle().navigatorReady());
-    clocks.advance(31s);
-    store->lifecycle().reap();
-    EXPECT_FALSE(store->lifecycle().navigatorReady());
 }
 
 // Rounds of many files made and deleted beside a few that stay: the deleted entries are
