@@ -154,7 +154,10 @@ protected:
             {inMainWindow, "ctrl+comma", "the settings window shown",
              [](S& s, Place) { return s.shown("Settings"); }},
             {inMainWindow, "ctrl+alt+s", "the sidebar hidden (and the setting kept)",
-             [](S& s, Place) { return s.settingIs("showSidebar=false"); }},
+             [](S& s, Place) { // shown again for the next steps
+                 return then(s.settingHas("showSidebar=false\n"),
+                             [&] { return s.afterKeys("ctrl+alt+s"); });
+             }},
             {inMainWindow, "ctrl+s dialog:mine Return", "the search saved",
              [](S& s, Place) { return s.settingHas("mine"); }},
             {field, "ctrl+a type:beta ctrl+1", "the first saved search applied",
@@ -510,14 +513,6 @@ protected:
     }
     std::string settingsText() const {
         return readFile(vesko.home.path("config/vesko/vesko.conf"));
-    }
-    std::string settingIs(const std::string& line) const {
-        if (pollUntil([&] { return settingsText().find(line + "\n") != std::string::npos; },
-                      patience)) {
-            keys(window_, {"key", "ctrl+alt+s"}); // shown again for the next steps
-            return {};
-        }
-        return "the settings file lacks \"" + line + "\". ";
     }
     std::string settingHas(const std::string& text) const {
         if (pollUntil([&] { return settingsText().find(text) != std::string::npos; }, patience))
