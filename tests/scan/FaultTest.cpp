@@ -73,7 +73,7 @@ Listing list(const std::string& path, const OnEntry& also = {}) {
     return listing;
 }
 
-TEST(DirectoryScannerTest, ListsDirectChildrenWithTypesAndSizesWithoutDotEntries) {
+TEST(DirectoryScannerTest, ListsDirectChildrenWithTypesSizesAndDatesWithoutDotEntries) {
     test::TempTree tree;
     tree.addTrickyTree();
     const Listing listing = list(tree.root());
@@ -97,15 +97,13 @@ TEST(DirectoryScannerTest, ListsDirectChildrenWithTypesAndSizesWithoutDotEntries
         EXPECT_EQ(refused.deliveries, 0) << relative;
         EXPECT_EQ(refused.syscalls, 0) << relative;
     }
-}
 
-TEST(DirectoryScannerTest, SecondsAreClampedToUnsigned32) {
-    const std::pair<std::int64_t, std::uint32_t> cases[] = {{-100, 0},
-                                                            {1'000'000'000, 1'000'000'000},
-                                                            {4'294'967'295, 0xFFFFFFFFu},
-                                                            {5'000'000'000, 0xFFFFFFFFu}};
-    test::TempTree tree;
-    for (const auto& [written, stored] : cases) {
+    // Seconds are clamped to unsigned 32 bits.
+    const std::pair<std::int64_t, std::uint32_t> seconds[] = {{-100, 0},
+                                                              {1'000'000'000, 1'000'000'000},
+                                                              {4'294'967'295, 0xFFFFFFFFu},
+                                                              {5'000'000'000, 0xFFFFFFFFu}};
+    for (const auto& [written, stored] : seconds) {
         tree.file("f");
         tree.setModified("f", written);
         struct stat st {};
