@@ -251,7 +251,7 @@ struct SearchCancellation : ::testing::Test, test::MemoryIndex {
     }
 };
 
-TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntries) {
+TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntriesInOneWalkOrBothHalves) {
     request.splitFrom = std::numeric_limits<std::size_t>::max();
     int calls = 0;
     request.isCancelled = [&] { return ++calls >= 3; }; // after the names, then at entry 0
@@ -261,21 +261,19 @@ TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntries) {
     const auto early = Search::run(request, index, names);
     EXPECT_EQ(early.totalMatches, 0);
     EXPECT_FALSE(early.names.empty());
-}
 
-TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
     request.splitFrom = 0;
     SearchGeneration generation;
     const auto mine = generation.advance();
     request.isCancelled = generation.cancellation(mine);
     EXPECT_EQ(Search::run(request, index, names).totalMatches, 200'000);
 
-    std::atomic<int> calls = 0; // the name stage passes; every check of the walk stops it
-    request.isCancelled = [&] { return ++calls >= 2; };
+    std::atomic<int> halves = 0; // the name stage passes; every check of the walk stops it
+    request.isCancelled = [&] { return ++halves >= 2; };
     const auto stopped = Search::run(request, index, names);
     EXPECT_EQ(stopped.totalMatches, 0);
     EXPECT_TRUE(stopped.hits.empty());
-    EXPECT_EQ(calls.load(), 3);
+    EXPECT_EQ(halves.load(), 3);
 
     generation.advance();
     EXPECT_TRUE(generation.cancellation(mine)());
