@@ -122,9 +122,7 @@ TEST_F(RenameTest, NeverReplacesATargetThatAppearsDuringTheRename) {
             }
         }
     }
-}
-
-TEST_F(RenameTest, AFolderClaimFilledByAnotherProgramMakesTheRenameFail) {
+    // A folder's claim that another program fills makes the rename fail.
     tree.file("f/old/inside", "mine");
     RenameFaults faults{true, false, [&] { tree.file("f/new/theirs", "theirs"); }};
     EXPECT_EQ(renameNoReplace(folder, "old", "new", &faults), ENOTEMPTY);
