@@ -287,9 +287,8 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     auto store = startedStore();
     store->actions().searchHistory().record("report-2");
     store->actions().searchHistory().record("report-1");
-    PreviewWindow preview(store->session(), store->tasks());
-    MainView view(*store, preview);
-    view.show();
+    ShownView shown(*store);
+    MainView& view = shown.view;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     auto* field = view.findChild<QLineEdit*>("searchField");
     field->setFocus();
