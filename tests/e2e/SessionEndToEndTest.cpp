@@ -129,7 +129,8 @@ protected:
              [](S& s, Place) { return s.shown(s.rowName(0)); }},
             {list, "Menu", "the context menu shown", [](S& s, Place) { return s.menuShown(); }},
             {list, "Delete ctrl+z", "the trashed file back in its place",
-             [](S& s, Place) { return s.restored(s.tree.path("victims/undo.txt")); }, "undo.txt"},
+             [](S& s, Place) { return s.fileHolds(s.tree.path("victims/undo.txt"), "victim"); },
+             "undo.txt"},
 
             // The menu bar's shortcuts, wherever the focus is in the main window.
             {inMainWindow, "ctrl+alt+c", "the selected path copied as text and as a URI",
@@ -526,10 +527,6 @@ protected:
         if (!fs::exists(vesko.home.path("data/Trash/files/" + name)))
             return path + " is not in the Trash. ";
         return filesIntact();
-    }
-    std::string restored(const std::string& path) const {
-        if (!pollUntil([&] { return fs::exists(path); }, patience)) return path + " is not back. ";
-        return {};
     }
     std::string rowName(std::size_t row) const {
         return row < rows_.size() ? fs::path(rows_[row]).filename().string() : std::string();
