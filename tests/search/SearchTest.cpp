@@ -99,7 +99,6 @@ Paths plus(Paths a, const Paths& b) {
 TEST_F(SearchTest, QueriesMatchAnIndependentReading) {
     const std::pair<std::string, Paths> cases[] = {
         {"swift", containing("swift")},
-        {"readme", containing("readme")},
         {"swift !test", minus(containing("swift"), containing("test"))},
         {"swift|.kt", plus(containing("swift"), containing(".kt"))},
         {"<swift|kotlin> !index",

@@ -52,7 +52,6 @@ TEST_F(SavedSearchTest, ListSurvivesTheFileInOrderWithUpperCaseIdsAndRemovalSpar
     const QJsonObject first = stored.array().at(0).toObject();
     EXPECT_EQ(first.keys(), (QStringList{"filters", "id", "isBuiltIn", "name", "query", "sort"}));
     EXPECT_EQ(first["id"].toString(), saved[0].id.toString(QUuid::WithoutBraces).toUpper());
-    EXPECT_EQ(first["id"].toString(), first["id"].toString().toUpper());
 
     SavedSearches searches(again);
     SavedSearch builtIn = saved[0];

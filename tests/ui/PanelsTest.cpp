@@ -62,7 +62,6 @@ TEST_F(PanelsTest, ControlsCountActiveFiltersAndClearResetsThem) {
     const Filters& f = store->session().filters();
     EXPECT_TRUE(f.useRegex);
     EXPECT_TRUE(f.matchDiacritics);
-    EXPECT_TRUE(store->preferences().matchDiacritics());
     EXPECT_FALSE(f.showInvisible);
     EXPECT_EQ(f.extensions, "pdf jpg");
     EXPECT_EQ(f.modified, Filters::DateRange::today);
