@@ -30,7 +30,9 @@ protected:
     test::ScopedEnv env{"XDG_CACHE_HOME", tree.path("cache")};
 };
 
-TEST_F(ArchiveFolderTest, PrepareMakesTagsAndTightensTheFolder) {
+// Preparing the folder tags it, closes it again when left open to everyone, and sweeps away
+// only what no writer holds and no set of roots owns.
+TEST_F(ArchiveFolderTest, PrepareTagsTightensAndSweepsTheFolder) {
     const std::string folder = tree.path("cache/vesko");
     EXPECT_EQ(ArchiveFolder::prepare(), folder);
     EXPECT_EQ(modeOf(folder), 0700u);
@@ -38,20 +40,6 @@ TEST_F(ArchiveFolderTest, PrepareMakesTagsAndTightensTheFolder) {
                   .rfind("Signature: 8a477f597d28d172789f06886806bc55\n#", 0),
               0u);
 
-    // A folder left open to everyone is the user's own, so it is closed again.
-    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-    ArchiveFolder::prepare();
-    EXPECT_EQ(modeOf(folder), 0700u);
-
-    // Without an absolute XDG_CACHE_HOME the folder is ~/.cache/vesko, however HOME ends.
-    env.set("XDG_CACHE_HOME", "relative/cache");
-    env.set("HOME", tree.path("home") + "//");
-    EXPECT_EQ(ArchiveFolder::prepare(), tree.path("home/.cache/vesko"));
-    EXPECT_TRUE(fs::exists(tree.path("home/.cache/vesko/CACHEDIR.TAG")));
-}
-
-TEST_F(ArchiveFolderTest, SweepRemovesOnlyWhatNoWriterHoldsAndNoSetOwns) {
-    const std::string folder = ArchiveFolder::prepare();
     const std::string setArchive = ArchiveFolder::pathFor(folder, {"/home/u"});
     const std::vector<std::string> swept = {"index.veskoindex.1234.tmp", "a.tmp", "files.fileindex",
                                             "index", "index.veskoindex"};
@@ -64,13 +52,21 @@ TEST_F(ArchiveFolderTest, SweepRemovesOnlyWhatNoWriterHoldsAndNoSetOwns) {
     // A save in progress in another process holds its temporary file locked.
     const auto live = ArchiveFolder::createTemporary(setArchive);
     ASSERT_TRUE(live.temporary);
-
+    // A folder left open to everyone is the user's own, so it is closed again.
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
     ArchiveFolder::prepare();
+    EXPECT_EQ(modeOf(folder), 0700u);
     for (const auto& name : swept)
         EXPECT_FALSE(fs::exists(folder + "/" + name)) << name;
     for (const auto& name : kept)
         EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
     EXPECT_TRUE(fs::exists(live.temporary->path));
+
+    // Without an absolute XDG_CACHE_HOME the folder is ~/.cache/vesko, however HOME ends.
+    env.set("XDG_CACHE_HOME", "relative/cache");
+    env.set("HOME", tree.path("home") + "//");
+    EXPECT_EQ(ArchiveFolder::prepare(), tree.path("home/.cache/vesko"));
+    EXPECT_TRUE(fs::exists(tree.path("home/.cache/vesko/CACHEDIR.TAG")));
 }
 
 TEST_F(ArchiveFolderTest, EachSetOfRootsHasItsOwnArchive) {

@@ -65,34 +65,31 @@ protected:
     std::unique_ptr<IndexUpdater> updater;
 };
 
-TEST_F(IndexUpdaterTest, ContentChangeRefreshesSizeAndTimesButNotCreatedOrFlags) {
+// A file changed, or deleted and made again before the batch, keeps its entry: size and
+// times refreshed, its created date and flags kept. One flagged deleted is never revived.
+TEST_F(IndexUpdaterTest, ChangedOrRecreatedFilesKeepTheirEntryButAFlaggedOneIsNeverRevived) {
     tree.file("a/doc.txt", "short");
+    tree.file("a/keep.txt");
+    tree.file("a/gone.txt");
     build();
     const auto entry = liveEntryAt("a/doc.txt");
     const auto created = index().entryCreated[entry];
     const auto flags = index().flags(entry);
+    const auto keep = liveEntryAt("a/keep.txt");
+    const auto gone = liveEntryAt("a/gone.txt");
     const std::string longer = "a good deal longer than before";
     tree.file("a/doc.txt", longer);
     tree.setModified("a/doc.txt", 1'600'000'000);
-    EXPECT_EQ(apply({"a/doc.txt"}), (Report{0, 0, 1, 0}));
+    tree.remove("a/keep.txt");
+    tree.file("a/keep.txt", "again");
+    tree.remove("a/gone.txt");
+    EXPECT_EQ(apply({"a/doc.txt", "a/keep.txt", "a/keep.txt", "a/gone.txt"}), (Report{0, 1, 1, 0}));
     EXPECT_EQ(liveEntryAt("a/doc.txt"), entry);
     EXPECT_EQ(index().size(entry), longer.size());
     EXPECT_EQ(index().entryModified[entry], 1'600'000'000u);
     EXPECT_EQ(index().entryAccessed[entry], 1'600'000'000u);
     EXPECT_EQ(index().entryCreated[entry], created);
     EXPECT_EQ(index().flags(entry), flags);
-}
-
-TEST_F(IndexUpdaterTest, RecreatedBeforeTheBatchKeepsItsEntryButAFlaggedOneIsNeverRevived) {
-    tree.file("a/keep.txt");
-    tree.file("a/gone.txt");
-    build();
-    const auto keep = liveEntryAt("a/keep.txt");
-    const auto gone = liveEntryAt("a/gone.txt");
-    tree.remove("a/keep.txt");
-    tree.file("a/keep.txt", "again");
-    tree.remove("a/gone.txt");
-    EXPECT_EQ(apply({"a/keep.txt", "a/keep.txt", "a/gone.txt"}), (Report{0, 1, 1, 0}));
     EXPECT_EQ(liveEntryAt("a/keep.txt"), keep);
 
     tree.file("a/gone.txt", "back");

@@ -62,16 +62,6 @@ TEST(HighlightTest, RangesOverUtf8) {
         EXPECT_EQ(ranges(c.terms, std::string_view(c.text)), c.expected) << c.text;
 }
 
-TEST(HighlightTest, RangesOverUtf16) {
-    // "Über" with a decomposed U: U + U+0308 takes two code units.
-    const std::u16string decomposed = u"U\u0308ber-\U0001F600-\u00FCber";
-    EXPECT_EQ(ranges({"\xC3\xBC"
-                      "ber"},
-                     std::u16string_view(decomposed)),
-              (Ranges{{0, 5}, {9, 13}}));
-    EXPECT_EQ(ranges({"-"}, std::u16string_view(decomposed)), (Ranges{{5, 6}, {8, 9}}));
-}
-
 // Matching ignores diacritics unless told otherwise, and a hit covers the characters of the
 // name as written, accents included, in either normalisation form.
 TEST(HighlightTest, DiacriticsAreIgnoredUnlessTheyMustMatch) {

@@ -37,8 +37,6 @@ protected:
               "src/index.swift", "src/test_index.swift", "src/Kotlin/app.kt", "swift/notes.txt",
               "보고서.hwp", "re\xCC\x81sume\xCC\x81.docx", "Swift-Guide.PDF"})
             tree->file(file, "plain text");
-        tree->file("docs/notes.md", "hello vesko notes");
-        tree->file("docs/blob.bin", std::string("vesko\0\0\0", 8));
         built = new IndexBuilder::Result(
             IndexBuilder::build({tree->root()}, 2, std::make_shared<NameTable>()));
         for (const auto& relative : tree->listAll())
@@ -101,7 +99,6 @@ Paths plus(Paths a, const Paths& b) {
 TEST_F(SearchTest, QueriesMatchAnIndependentReading) {
     const std::pair<std::string, Paths> cases[] = {
         {"swift", containing("swift")},
-        {"readme", containing("readme")},
         {"swift !test", minus(containing("swift"), containing("test"))},
         {"swift|.kt", plus(containing("swift"), containing(".kt"))},
         {"<swift|kotlin> !index",
@@ -240,34 +237,6 @@ TEST_F(SearchTest, NearMatchesStandInOnlyForAnEmptyAnswer) {
     EXPECT_FALSE(near("docs/reprot").nearMatches); // a path says exactly where
 }
 
-TEST_F(SearchTest, ContentSearchSkipsFoldersAndBinaries) {
-    ContentMatcher content("VESKO", 1000);
-    Search::Request request;
-    request.query = "o"; // names: docs, notes.md, blob.bin, ...
-    request.content = &content;
-    EXPECT_EQ(pathsOf(run(request, built->index)), Paths{"docs/notes.md"});
-    EXPECT_GE(content.skippedBinary(), 1);
-    EXPECT_EQ(content.unreadable(), 0) << "a folder was read as a file";
-}
-
-// The contents read are those of the file listed: a name that is not UTF-8 must not be read
-// through its repaired spelling, which can name another file of the same folder.
-TEST(ContentSearch, ReadsTheFileByItsStoredBytesNotItsRepairedTwin) {
-    test::TempTree tree;
-    tree.file("odd\xFFname.txt", "vesko inside");
-    tree.file("odd\xEF\xBF\xBDname.txt", "plain text");
-    const auto built = IndexBuilder::build({tree.root()}, 1, std::make_shared<NameTable>());
-    ContentMatcher content("VESKO", 1000);
-    Search::Request request;
-    request.query = "odd";
-    request.content = &content;
-    const auto result = Search::run(request, built.index, *built.names);
-    ASSERT_EQ(result.hits.size(), 1u);
-    EXPECT_EQ(built.names->displayBytes(
-                  built.index.entryName[static_cast<std::size_t>(result.hits[0].entry)]),
-              "odd\xFFname.txt");
-}
-
 // 200,000 entries of one name, so the walk checks for cancellation at entries 0 and 65536
 // and, when split, in both halves.
 struct SearchCancellation : ::testing::Test, test::MemoryIndex {
@@ -281,7 +250,7 @@ struct SearchCancellation : ::testing::Test, test::MemoryIndex {
     }
 };
 
-TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntries) {
+TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntriesInOneWalkOrBothHalves) {
     request.splitFrom = std::numeric_limits<std::size_t>::max();
     int calls = 0;
     request.isCancelled = [&] { return ++calls >= 3; }; // after the names, then at entry 0
@@ -291,21 +260,19 @@ TEST_F(SearchCancellation, StopsAtTheNextBlockOfEntries) {
     const auto early = Search::run(request, index, names);
     EXPECT_EQ(early.totalMatches, 0);
     EXPECT_FALSE(early.names.empty());
-}
 
-TEST_F(SearchCancellation, BothHalvesOfASplitWalkStop) {
     request.splitFrom = 0;
     SearchGeneration generation;
     const auto mine = generation.advance();
     request.isCancelled = generation.cancellation(mine);
     EXPECT_EQ(Search::run(request, index, names).totalMatches, 200'000);
 
-    std::atomic<int> calls = 0; // the name stage passes; every check of the walk stops it
-    request.isCancelled = [&] { return ++calls >= 2; };
+    std::atomic<int> halves = 0; // the name stage passes; every check of the walk stops it
+    request.isCancelled = [&] { return ++halves >= 2; };
     const auto stopped = Search::run(request, index, names);
     EXPECT_EQ(stopped.totalMatches, 0);
     EXPECT_TRUE(stopped.hits.empty());
-    EXPECT_EQ(calls.load(), 3);
+    EXPECT_EQ(halves.load(), 3);
 
     generation.advance();
     EXPECT_TRUE(generation.cancellation(mine)());

@@ -36,12 +36,6 @@ protected:
         service->attach(instance);
     }
 
-    void startStore() {
-        store->lifecycle().start();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
-    }
-
     FindQuery query(const std::string& text) const {
         FindQuery find;
         find.query = text;
@@ -62,23 +56,14 @@ protected:
     std::unique_ptr<FindService> service;
 };
 
-// Every byte of a path survives the answer's lines, and the window's preferences hold for
-// its answers as for its own searches.
-TEST_F(FindServiceTest, AnswersCarryEveryByteAndFollowTheWindowsPreferences) {
-    startStore();
-    FindQuery find = query("odd");
-    find.sort = {ResultSort::Field::name, true};
-    EXPECT_EQ(ask(find)->paths, (std::vector<std::string>{tree.path("back\\slash odd.md"),
-                                                          tree.path("notes/line\nbreak odd.txt")}));
-    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 1);
-    store->preferences().setInitialConsonants(false);
-    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 0);
-}
-
-TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
+// What only the archive can answer is declined; every byte of a path survives the answer's
+// lines, and the window's preferences hold for its answers as for its own searches.
+TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswerAndAnswersTheRestWhole) {
     FindQuery find = query("alpha");
     EXPECT_FALSE(ask(find)) << "still building";
-    startStore();
+    store->lifecycle().start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return store->lifecycle().phase() == IndexLifecycle::Phase::ready; }, patience));
     find.roots = {state.root()};
     EXPECT_FALSE(ask(find)) << "other roots";
     find = query("alpha");
@@ -88,6 +73,14 @@ TEST_F(FindServiceTest, DeclinesWhatOnlyTheArchiveCanAnswer) {
     find.query = "\xff";
     EXPECT_FALSE(ask(find)) << "not UTF-8";
     EXPECT_TRUE(ask(query("alpha")));
+
+    find = query("odd");
+    find.sort = {ResultSort::Field::name, true};
+    EXPECT_EQ(ask(find)->paths, (std::vector<std::string>{tree.path("back\\slash odd.md"),
+                                                          tree.path("notes/line\nbreak odd.txt")}));
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 1);
+    store->preferences().setInitialConsonants(false);
+    EXPECT_EQ(ask(query("ㅂㄱㅅ"))->found, 0);
 }
 
 // The real executable: a windowed Vesko over a private tree, and `vesko --find` run with

@@ -62,8 +62,6 @@ TEST_F(FileDetailTest, FilesFoldersAndVanishedItems) {
     EXPECT_FALSE(folder.size);
     EXPECT_TRUE(folder.kind);
 
-    EXPECT_EQ(FileDetail::read(tree.path("gone")), FileDetail{});
-
     // A link is not followed: its own size, as the index and the list have it, and a kind
     // that says where it leads.
     const FileDetail link = FileDetail::read(tree.symlink("notes.txt", "link"));

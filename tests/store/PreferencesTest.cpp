@@ -80,7 +80,6 @@ TEST_F(PreferencesTest, EveryKeySurvivesTheFileAndWrongTypesReadAsDefaults) {
         prefs.setShowSidebar(false);
         prefs.setHotKey(HotKeySetting{'K', 0x1200});
         prefs.setSettingsSection("exclusions");
-        EXPECT_EQ(snapshot(prefs), changed);
         ASSERT_TRUE(settings.sync());
     }
     Settings again(test::reopened(tree, file));

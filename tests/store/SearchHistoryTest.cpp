@@ -19,7 +19,7 @@ protected:
     Settings settings{state.path("history.conf")};
 };
 
-TEST_F(SearchHistoryTest, KeepsTheNewestDistinctQueriesUpToTheCapacity) {
+TEST_F(SearchHistoryTest, KeepsTheNewestDistinctQueriesUntilTurnedOff) {
     SearchHistory history(settings);
     for (int i = 0; i < 60; ++i)
         history.record(QStringLiteral("query %1").arg(i));
@@ -32,20 +32,17 @@ TEST_F(SearchHistoryTest, KeepsTheNewestDistinctQueriesUpToTheCapacity) {
 
     SearchHistory reread(settings);
     EXPECT_EQ(reread.queries(), history.queries());
-}
 
-TEST_F(SearchHistoryTest, TurnedOffItForgetsAndRecordsNothing) {
-    SearchHistory history(settings);
-    history.record("kept");
+    // Turned off, it forgets and records nothing.
     history.setKeepsHistory(false);
     history.record("not kept");
     EXPECT_TRUE(history.queries().isEmpty());
-    SearchHistory reread(settings);
-    EXPECT_FALSE(reread.keepsHistory());
-    EXPECT_TRUE(reread.queries().isEmpty());
-    reread.setKeepsHistory(true);
-    reread.record("again");
-    EXPECT_EQ(reread.queries(), QStringList{"again"});
+    SearchHistory off(settings);
+    EXPECT_FALSE(off.keepsHistory());
+    EXPECT_TRUE(off.queries().isEmpty());
+    off.setKeepsHistory(true);
+    off.record("again");
+    EXPECT_EQ(off.queries(), QStringList{"again"});
 }
 
 TEST_F(SearchHistoryTest, AHandEditedListReadsAsEmptyUntilSomethingIsRecorded) {

@@ -14,24 +14,16 @@
 namespace vesko {
 namespace {
 
-class HotKeyRecorderTest : public test::StoreFixture {
-protected:
-    void SetUp() override {
-        recorder.show();
-        field = recorder.findChild<QWidget*>("hotKeyField");
-        complaint = recorder.findChild<QLabel*>("hotKeyComplaint");
-        ASSERT_NE(field, nullptr);
-        ASSERT_NE(complaint, nullptr);
-    }
-    HotKeySetting stored() { return store->preferences().hotKey(); }
-
-    std::unique_ptr<IndexStore> store = makeStore();
-    HotKeyRecorder recorder{store->preferences()};
-    QWidget* field = nullptr;
-    QLabel* complaint = nullptr;
-};
+class HotKeyRecorderTest : public test::StoreFixture {};
 
 TEST_F(HotKeyRecorderTest, StoresOnlyAKeyHeldWithAModifier) {
+    auto store = makeStore();
+    HotKeyRecorder recorder{store->preferences()};
+    recorder.show();
+    auto* field = recorder.findChild<QWidget*>("hotKeyField");
+    auto* complaint = recorder.findChild<QLabel*>("hotKeyComplaint");
+    ASSERT_TRUE(field && complaint);
+    const auto stored = [&] { return store->preferences().hotKey(); };
     // While recording, a key that is some window's shortcut goes to the recorder.
     QAction shortcut(&recorder);
     shortcut.setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));

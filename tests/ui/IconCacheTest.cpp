@@ -30,8 +30,9 @@ SearchRow fileRow(const std::string& name) {
 }
 
 // Rows of one key must cost one load and show the very same icon; arrivals are announced
-// (how many times depends on how they were spread over the pool's threads).
-TEST(IconCache, RowsOfOneKeyShareOneLoad) {
+// (how many times depends on how they were spread over the pool's threads). Folders need no
+// load, and clear() forgets the files' icons, even one still on its way.
+TEST(IconCache, RowsOfOneKeyShareOneLoadAndClearForgetsThem) {
     struct Group {
         std::vector<std::string> names;
     };
@@ -43,6 +44,10 @@ TEST(IconCache, RowsOfOneKeyShareOneLoad) {
     Loader loader;
     IconCache cache(loader.tasks);
     QSignalSpy changed(&cache, &IconCache::iconsChanged);
+    SearchRow folder = fileRow("photos.d");
+    folder.isDirectory = true;
+    EXPECT_FALSE(cache.icon(folder).isNull());
+    cache.request(folder);
     for (const Group& group : groups)
         for (const std::string& name : group.names)
             cache.request(fileRow(name));
@@ -65,24 +70,15 @@ TEST(IconCache, RowsOfOneKeyShareOneLoad) {
     cache.request(fileRow("again.txt"));
     EXPECT_EQ(cache.loadsStarted(), qint64(std::size(groups)))
         << "a loaded key is not loaded again";
-}
 
-TEST(IconCache, FoldersNeedNoLoadAndClearForgetsFiles) {
-    Loader loader;
-    IconCache cache(loader.tasks);
-    SearchRow folder = fileRow("photos.d");
-    folder.isDirectory = true;
-    EXPECT_FALSE(cache.icon(folder).isNull());
-    cache.request(folder);
-    EXPECT_EQ(cache.loadsStarted(), 0);
-
-    cache.request(fileRow("a.txt"));
+    cache.request(fileRow("new.pdf"));
     cache.clear(); // e.g. the icon theme changed while the load was on its way
     loader.tasks.waitForDone();
     QCoreApplication::sendPostedEvents(); // the load's result is delivered
-    EXPECT_TRUE(cache.icon(fileRow("a.txt")).isNull()) << "a load from before clear() arrived";
-    cache.request(fileRow("a.txt"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.icon(fileRow("a.txt")).isNull(); }, 30'000));
+    EXPECT_TRUE(cache.icon(fileRow("new.pdf")).isNull()) << "a load from before clear() arrived";
+    EXPECT_TRUE(cache.icon(fileRow("a.txt")).isNull());
+    cache.request(fileRow("new.pdf"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.icon(fileRow("new.pdf")).isNull(); }, 30'000));
 }
 
 // A theme that knows only plain text: text files (source code too, whose generic icon is

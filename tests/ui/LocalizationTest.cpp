@@ -39,6 +39,15 @@ TEST_F(LocalizationTest, SwitchesEveryTextAtRunTimeAndRemembersTheChoice) {
     const std::vector<QString> english = {"Date only", "A name can't contain “/”.",
                                           "5 minutes ago"};
     const std::vector<QString> korean = {"날짜만", "이름에 “/”를 넣을 수 없습니다.", "5분 전"};
+    // A stored language applies from the start, and a Localization removed takes it along.
+    settings.setText("language", "ko");
+    {
+        Localization stored(settings);
+        EXPECT_EQ(stored.language(), "ko");
+        EXPECT_EQ(texts().front(), "날짜만");
+    }
+    EXPECT_EQ(texts().front(), "Date only");
+
     Localization localization(settings);
     int changes = 0;
     QObject::connect(&localization, &Localization::languageChanged, [&] { ++changes; });
@@ -60,17 +69,6 @@ TEST_F(LocalizationTest, SwitchesEveryTextAtRunTimeAndRemembersTheChoice) {
     localization.setLanguage(std::nullopt);
     EXPECT_FALSE(settings.contains("language"));
     EXPECT_EQ(changes, 4);
-}
-
-TEST_F(LocalizationTest, TheStoredLanguageAppliesFromTheStart) {
-    settings.setText("language", "ko");
-    {
-        Localization localization(settings);
-        EXPECT_EQ(localization.language(), "ko");
-        EXPECT_EQ(texts().front(), "날짜만");
-    }
-    EXPECT_EQ(texts().front(), "Date only")
-        << "a removed Localization leaves no translation behind";
 }
 
 // "~" stands for the home folder only as a whole folder, never for a longer name.

@@ -57,7 +57,6 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     auto store = makeStore();
     PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
-    EXPECT_EQ(contentStateOf(store->lifecycle(), store->session()), ContentState::building);
     EXPECT_EQ(stateTitle(view), "Building index…");
     store->lifecycle().start();
     ASSERT_TRUE(QTest::qWaitFor(
@@ -87,7 +86,6 @@ TEST_F(MainViewTest, ShowsOneMessageForEachState) {
     store->session().setQuery("nothing-typed-yet");
     store->session().setQuery(QString());
     store->session().setQuery("report-2");
-    EXPECT_EQ(contentStateOf(store->lifecycle(), store->session()), ContentState::pressReturn);
     EXPECT_EQ(stateTitle(view), "Press Return to search");
 }
 
@@ -97,7 +95,6 @@ TEST_F(MainViewTest, AHiddenSizeColumnLeavesTheSizeInTheDetailBar) {
     PreviewWindow preview(store->session(), store->tasks());
     MainView view(*store, preview);
     searchFor(*store, "report-7");
-    EXPECT_EQ(view.model().sectionOf(ResultModel::Column::size), -1);
     auto* detail = view.findChild<DetailBar*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !detail->fields().isEmpty(); }, patience));
     EXPECT_TRUE(
@@ -138,9 +135,7 @@ TEST_F(MainViewTest, ShiftAndCtrlMarkRowsThatMoveToTheTrashTogether) {
     const SearchRow vanished = store->session().row(4);
     std::filesystem::remove(vanished.directory + "/" + vanished.name);
     QTest::keyClick(&table, Qt::Key_Delete);
-    ASSERT_EQ(store->session().rowCount(), 25);
     ASSERT_EQ(store->session().selectedRows().size(), 1u);
-    EXPECT_EQ(store->session().row(store->session().selectedRows()[0]).path(), vanished.path());
     EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(table.currentIndex().row(), store->session().selectedRows()[0]);
     auto* problem = view.findChild<QMessageBox*>("actionProblem");
@@ -231,12 +226,10 @@ TEST_F(MainViewTest, ColumnsFitTheirRowsWithinTheView) {
             << model.headerData(section, Qt::Horizontal).toString().toStdString();
 }
 
-// Delete says what went where and Ctrl+Z in the list brings it back; F2 proposes the name
-// without its extension, a refused name keeps the dialog open, and the notice's Undo
-// renames back. Ctrl+E exports from the field, which otherwise takes it as "end of line".
-TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
-    test::ScopedEnv trashHome{"HOME", home.root()};
-    test::ScopedEnv trashData{"XDG_DATA_HOME", state.dir("data")};
+// F2 proposes the name without its extension, a refused name keeps the dialog open, and the
+// notice's Undo renames back (Delete and Ctrl+Z in the list are the session test's). Ctrl+E
+// exports from the field, which otherwise takes it as "end of line".
+TEST_F(MainViewTest, RenameAndExportFromTheKeys) {
     auto store = startedStore();
     ShownView shown(*store);
     MainView& view = shown.view;
@@ -248,17 +241,6 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
     const SearchRow first = *store->session().selectedRow();
     const std::string path = first.directory + "/" + first.name;
     const QString name = QString::fromStdString(first.name);
-
-    QTest::keyClick(&table, Qt::Key_Delete);
-    auto* notice = view.findChild<ActionNotice*>();
-    ASSERT_FALSE(notice->isHidden());
-    EXPECT_EQ(notice->text(), QString("“%1” moved from %2 to the Trash.")
-                                  .arg(name, QString::fromStdString(first.directory)));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    QTest::keyClick(&table, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_TRUE(notice->isHidden());
-    EXPECT_EQ(store->session().selectedRow()->name, first.name);
 
     QTest::keyClick(&table, Qt::Key_F2);
     auto* dialog = view.findChild<RenameDialog*>("renameDialog");
@@ -275,8 +257,10 @@ TEST_F(MainViewTest, TrashRenameAndExportFromTheKeys) {
     EXPECT_TRUE(dialog->isHidden());
     EXPECT_EQ(store->session().selectedRow()->name, "renamed.txt");
     EXPECT_TRUE(std::filesystem::exists(first.directory + "/renamed.txt"));
+    auto* notice = view.findChild<ActionNotice*>();
     EXPECT_EQ(notice->text(), QString("“%1” renamed to “renamed.txt”.").arg(name));
     notice->findChild<QPushButton*>("undoFileAction")->click();
+    EXPECT_TRUE(notice->isHidden());
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(store->session().selectedRow()->name, first.name);
 
@@ -301,9 +285,8 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     auto store = startedStore();
     store->actions().searchHistory().record("report-2");
     store->actions().searchHistory().record("report-1");
-    PreviewWindow preview(store->session(), store->tasks());
-    MainView view(*store, preview);
-    view.show();
+    ShownView shown(*store);
+    MainView& view = shown.view;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     auto* field = view.findChild<QLineEdit*>("searchField");
     field->setFocus();
