@@ -4,6 +4,7 @@
 #include "index/FileDescriptor.h"
 #include "index/HomeFolder.h"
 #include "index/PrivateFolders.h"
+#include "store/PercentEncoding.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -134,20 +135,7 @@ Handover send(const std::string& path, const std::string& request,
 }
 
 std::string searchInRequest(const std::string& folder, const char* activationToken) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string request = "search-in ";
-    for (const char c : folder) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                           (byte >= '0' && byte <= '9') || (c != '\0' && std::strchr("/._-~", c));
-        if (plain) {
-            request += c;
-        } else {
-            request += '%';
-            request += hex[byte >> 4];
-            request += hex[byte & 15];
-        }
-    }
+    std::string request = "search-in " + percentEncoded(folder);
     if (activationToken && activationToken[0] != '\0')
         request += std::string(" ") + activationToken;
     return request;

@@ -3,6 +3,7 @@
 
 #include "index/FileDescriptor.h"
 #include "index/PrivateFolders.h"
+#include "store/PercentEncoding.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -30,27 +31,6 @@ std::string parentOf(const std::string& path) {
 std::string lastName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Percent-encoded as .trashinfo files are (as in a URL): every byte but the unreserved
-// ones and "/", so the .trashinfo holds the exact bytes of any name.
-std::string encodedPath(const std::string& path) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool keep = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                          (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' ||
-                          c == '~' || c == '/';
-        if (keep) {
-            out += c;
-        } else {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        }
-    }
-    return out;
 }
 
 // The name the item gets in the Trash on the given attempt: its own first, then with a
@@ -149,7 +129,7 @@ int moveNoReplace(const std::string& from, const std::string& to) {
 // Claims a free name in `trash` with its .trashinfo, then moves the item there.
 Moved moveInto(const std::string& path, const std::string& trash) {
     const std::string info =
-        "[Trash Info]\nPath=" + encodedPath(path) + "\nDeletionDate=" + deletionDate() + "\n";
+        "[Trash Info]\nPath=" + percentEncoded(path) + "\nDeletionDate=" + deletionDate() + "\n";
     const std::string name = lastName(path);
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const std::string trashed = trashedName(name, attempt);
