@@ -224,6 +224,16 @@ TEST_F(IndexArchiveTest, EveryFlippedByteIsRejectedOrHarmless) {
             load(sampleRoots, path(), Use::searchOnly, IndexArchive::Check::unlessMarked);
         ASSERT_TRUE(marked);
         EXPECT_TRUE(marked->checked);
+        // A search reads the file as it is now: another archive of the same size written
+        // over it in place is noticed, even where the clock gives both writes one time.
+        const MappedArchive* memory = marked->index.archive.get();
+        EXPECT_TRUE(IndexArchive::unchangedSince(memory, marked->mark));
+        ASSERT_EQ(save(s.index, *s.names, 0, 1, path() + ".other"), std::nullopt);
+        const std::string other = readFile(path() + ".other");
+        ASSERT_EQ(other.size(), whole.size());
+        std::fstream(path(), std::ios::in | std::ios::out | std::ios::binary)
+            .write(other.data(), static_cast<std::streamsize>(other.size()));
+        EXPECT_FALSE(IndexArchive::unchangedSince(memory, marked->mark));
     }
     std::fstream(path(), std::ios::in | std::ios::out | std::ios::binary).seekp(20) << '\x7F';
     auto rewritten = load(sampleRoots, path(), Use::searchOnly, IndexArchive::Check::unlessMarked);
