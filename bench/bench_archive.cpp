@@ -74,9 +74,8 @@ constexpr LoadMode loadModes[] = {
     {"load (search only: mapped, no checksum)", Use::searchOnly, Check::byCaller},
 };
 
-Timings timeLoads(const vesko::IndexBuilder::Result& built,
-                  const std::vector<std::string>& roots, const std::string& path,
-                  int repeat, const LoadMode& mode) {
+Timings timeLoads(const vesko::IndexBuilder::Result& built, const std::vector<std::string>& roots,
+                  const std::string& path, int repeat, const LoadMode& mode) {
     Timings times;
     for (int run = 0; run < repeat; ++run) {
         const auto began = Clock::now();

@@ -2,8 +2,8 @@
 #include "ui/SettingsPages.h"
 
 #include "store/IndexLifecycle.h"
-#include "store/SearchSession.h"
 #include "store/Localization.h"
+#include "store/SearchSession.h"
 #include "ui/DisplayText.h"
 #include "ui/ExclusionsView.h"
 #include "ui/HotKeyRecorder.h"

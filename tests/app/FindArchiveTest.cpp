@@ -134,7 +134,8 @@ TEST_F(FindArchiveTest, ArchiveChangedWhileReadNeverKillsTheSearch) {
         }
         const test::Finished run = child.wait();
         ASSERT_EQ(run.signal, 0) << "round " << round << ": killed by a signal";
-        EXPECT_TRUE(run.status == 0 || run.status == 2) << "round " << round << " status " << run.status << ": " << run.err;
+        EXPECT_TRUE(run.status == 0 || run.status == 2)
+            << "round " << round << " status " << run.status << ": " << run.err;
     }
 }
 

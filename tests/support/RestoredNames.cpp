@@ -43,8 +43,8 @@ SharedNameTable restoredNames(const NameTable& from, const ShardEdit& edit) {
     for (std::size_t s = 0; s < from.shardsCount(); ++s) {
         const auto& shard = from.shard(s);
         auto& kept = restored->storage.emplace_back();
-        kept = {elementsOf(shard.bytes()), elementsOf(shard.display()),
-                elementsOf(shard.starts()), elementsOf(shard.displayStarts())};
+        kept = {elementsOf(shard.bytes()), elementsOf(shard.display()), elementsOf(shard.starts()),
+                elementsOf(shard.displayStarts())};
     }
     for (std::size_t s = 0; s < restored->storage.size(); ++s) {
         const auto& kept = restored->storage[s];

@@ -12,11 +12,12 @@ namespace {
 
 std::uint64_t fnv1a(std::string_view text) {
     std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
     return hash;
 }
 
-}  // namespace
+} // namespace
 
 std::uint64_t testSeed(const char* caseName) {
     std::uint64_t base = 0;
@@ -30,4 +31,4 @@ std::uint64_t testSeed(const char* caseName) {
     return seed;
 }
 
-}  // namespace vesko::test
+} // namespace vesko::test

@@ -12,4 +12,4 @@ namespace vesko::test {
 // VESKO_TEST_SEED, so two cases never walk the same random sequence by accident.
 std::uint64_t testSeed(const char* caseName);
 
-}  // namespace vesko::test
+} // namespace vesko::test
