@@ -76,8 +76,13 @@ QDBusConnection busFor(const FileActions::Desktop& desktop) {
 
 } // namespace
 
-std::string FileActions::fullPath(const std::string& directory, const std::string& name) {
-    return directory == "/" ? "/" + name : directory + "/" + name;
+std::string FileActions::fullPath(const std::string& directory, std::string_view name) {
+    std::string path;
+    path.reserve(directory.size() + 1 + name.size());
+    if (directory != "/") path = directory;
+    path += '/';
+    path += name;
+    return path;
 }
 
 FileActions::Problem FileActions::nameProblem(const QString& name, const std::string& folder) {

@@ -17,6 +17,7 @@ class QMimeData;
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesko {
@@ -28,7 +29,7 @@ public:
     using Problem = std::optional<ActionProblem>;
 
     // "/" + name for an item of the root folder, else directory + "/" + name.
-    static std::string fullPath(const std::string& directory, const std::string& name);
+    static std::string fullPath(const std::string& directory, std::string_view name);
 
     // Why `name` cannot be given to an item in `folder`, or nothing. Checks what the file
     // system would refuse: empty, ".", "..", "/" or NUL inside, longer than the folder's

@@ -5,6 +5,7 @@
 #include "index/NameTable.h"
 #include "search/ResultOrder.h"
 #include "search/SearchHit.h"
+#include "store/FileActions.h"
 
 #include <algorithm>
 #include <limits>
@@ -119,13 +120,8 @@ std::vector<std::string> ResultList::paths() const {
         const std::uint32_t directory = index_->entryDir[entry];
         auto [folder, added] = folders.try_emplace(directory);
         if (added) folder->second = index_->pathOfDirectory(directory, *names_);
-        const std::string_view name = names_->displayBytes(index_->entryName[entry]);
-        std::string path;
-        path.reserve(folder->second.size() + 1 + name.size());
-        if (folder->second != "/") path = folder->second;
-        path += '/';
-        path += name;
-        paths.push_back(std::move(path));
+        paths.push_back(
+            FileActions::fullPath(folder->second, names_->displayBytes(index_->entryName[entry])));
     }
     return paths;
 }
