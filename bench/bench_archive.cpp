@@ -69,7 +69,7 @@ struct LoadMode {
 using Use = vesko::IndexArchive::Use;
 using Check = vesko::IndexArchive::Check;
 constexpr LoadMode loadModes[] = {
-    {"load (kept: private copy, checksum)", Use::updatable, Check::atLoad},
+    {"load (kept: leased mapping, checksum)", Use::updatable, Check::atLoad},
     {"load (search only: mapped, checksum)", Use::searchOnly, Check::atLoad},
     {"load (search only: mapped, no checksum)", Use::searchOnly, Check::byCaller},
 };

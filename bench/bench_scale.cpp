@@ -226,7 +226,7 @@ void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loa
 
 int load(const Settings& settings) {
     using Use = vesko::IndexArchive::Use;
-    // Mapped in place first, as `--find` uses it, so that the private copy measured next
+    // Mapped in place first, as `--find` uses it, so that the window's load measured next
     // finds the file as warm as the window does.
     double mappedMs = 0, mappedCpuMs = 0;
     if (!timedLoad(settings, Use::searchOnly, mappedMs, mappedCpuMs)) return 1;
@@ -235,7 +235,7 @@ int load(const Settings& settings) {
     auto loaded = timedLoad(settings, Use::updatable, loadMs, loadCpuMs);
     if (!loaded) return 1;
     const auto entries = static_cast<double>(loaded->index.count());
-    std::printf("load from the archive, private copy, checksum checked (the window): %.0f ms "
+    std::printf("load from the archive, leased private mapping, checksum checked (the window): %.0f ms "
                 "(%.0f ms processor); target to a searchable window under %.0f ms: %s\n",
                 loadMs, loadCpuMs, loadTargetMs, verdict(loadMs, loadTargetMs, " ms").c_str());
     std::printf("load from the archive, mapped in place, checksum checked (--find): %.0f ms "

@@ -21,9 +21,9 @@
 #                              generator's plan in memory (no files: 10 million would need
 #                              more free inodes than most machines have): build peak against
 #                              the archive, what each column costs an entry, the load from
-#                              the archive (private copy and mapped), resident memory and
-#                              every keystroke of "report", each target with its figure and
-#                              "met" or how far short
+#                              the archive (the window's leased mapping and --find's),
+#                              resident memory and every keystroke of "report", each target
+#                              with its figure and "met" or how far short
 #
 # Environment:
 #   VESKO_BENCH_ENTRIES  entries in the tree (default 1000000); every benchmark uses it

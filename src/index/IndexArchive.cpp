@@ -3,6 +3,7 @@
 
 #include "index/ArchiveFaultGuard.h"
 #include "index/ArchiveFolder.h"
+#include "index/ArchiveLease.h"
 #include "index/FileDescriptor.h"
 #include "index/Unicode.h"
 
@@ -521,6 +522,26 @@ bool readExactly(int fd, void* into, std::size_t size, std::size_t offset) {
 
 constexpr std::size_t copyChunk = 1 << 18;
 
+// Feeds bytes [from, to) of the file to `hash` through a small buffer: they come from the
+// page cache either way, but this takes no page faults, which cost more than the hashing
+// itself on a mapping of tens of megabytes.
+bool hashFile(int fd, std::size_t from, std::size_t to, XXH3_state_t& hash) {
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(copyChunk);
+    for (std::size_t done = from; done < to; done += copyChunk) {
+        const std::size_t n = std::min(copyChunk, to - done);
+        if (!readExactly(fd, buffer.get(), n, done)) return false;
+        XXH3_64bits_update(&hash, buffer.get(), n);
+    }
+    return true;
+}
+
+// The stored checksum compared with what `hash` was fed.
+bool storedChecksumIs(int fd, std::size_t size, XXH3_state_t& hash) {
+    std::uint64_t stored = 0;
+    return readExactly(fd, &stored, sizeof stored, size - checksumBytes) &&
+           XXH3_64bits_digest(&hash) == stored;
+}
+
 // The file's first `held` bytes read into anonymous memory of its own, made read-only once
 // filled; `hash`, when given, takes the bytes of the file's `size` before the checksum in
 // chunks while they are still in the cache, also those past `held`. A file that shrinks
@@ -540,14 +561,7 @@ SharedMappedArchive copyFile(int fd, std::size_t held, std::size_t size,
         if (hash && done < hashed) XXH3_64bits_update(hash, p + done, std::min(n, hashed - done));
     }
     ::mprotect(base, held, PROT_READ);
-    if (hash && held < hashed) {
-        const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(copyChunk);
-        for (std::size_t done = held; done < hashed; done += copyChunk) {
-            const std::size_t n = std::min(copyChunk, hashed - done);
-            if (!readExactly(fd, buffer.get(), n, done)) return nullptr;
-            XXH3_64bits_update(hash, buffer.get(), n);
-        }
-    }
+    if (hash && held < hashed && !hashFile(fd, held, hashed, *hash)) return nullptr;
     return copy;
 }
 
@@ -568,29 +582,48 @@ SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
     XXH3_64bits_reset(&hash);
     auto copy = copyFile(fd, heldByCopy(fd, size), size, check == Check::atLoad ? &hash : nullptr);
     if (!copy || check != Check::atLoad) return copy;
-    std::uint64_t stored = 0;
-    if (!readExactly(fd, &stored, sizeof stored, size - checksumBytes) ||
-        XXH3_64bits_digest(&hash) != stored)
-        return nullptr;
-    return copy;
+    return storedChecksumIs(fd, size, hash) ? copy : nullptr;
 }
 
-// The checksum test read through a small buffer rather than the mapping: the bytes come
-// from the page cache either way, but this takes no page faults, which cost more than the
-// hashing itself on a mapping of tens of megabytes.
-bool fileChecksumHolds(int fd, std::size_t size) {
-    constexpr std::size_t chunk = 1 << 17;
-    const auto buffer = std::make_unique<std::uint8_t[]>(chunk);
+// The same bytes as a copy, without copying: the file mapped privately under a read lease
+// (ArchiveLease), which takes no fresh memory until another program opens the file to write
+// it. Nothing when no lease can be had, `fd` then left to the caller; once `fd` went to the
+// lease, nothing also means the file cannot be used.
+SharedMappedArchive leaseChecked(FileDescriptor& fd, std::size_t size, Check check) {
+    const std::size_t held = heldByCopy(fd.get(), size);
+    auto lease = ArchiveLease::take(fd);
+    if (!lease) return nullptr;
+    const int file = lease->fileDescriptor();
+    void* base = ::mmap(nullptr, held, PROT_READ, MAP_PRIVATE, file, 0);
+    if (base == MAP_FAILED) return nullptr;
+    if (!lease->guard(base, held)) { // broken already: a writer came first
+        lease.reset();
+        ::munmap(base, held);
+        return nullptr;
+    }
+    auto memory = std::make_shared<const MappedArchive>(base, held, std::move(lease));
+    // One call fills the page tables, for the checksum and the first search alike.
+    ::madvise(base, held, MADV_POPULATE_READ);
+    if (check != Check::atLoad) return memory;
     XXH3_state_t hash;
     XXH3_64bits_reset(&hash);
-    const std::size_t hashed = size - checksumBytes;
-    for (std::size_t done = 0; done < hashed; done += chunk) {
-        const std::size_t n = std::min(chunk, hashed - done);
-        if (!readExactly(fd, buffer.get(), n, done)) return false;
-        XXH3_64bits_update(&hash, buffer.get(), n);
-    }
-    std::uint64_t stored = 0;
-    return readExactly(fd, &stored, sizeof stored, hashed) && XXH3_64bits_digest(&hash) == stored;
+    const std::size_t hashed = size - std::min(size, checksumBytes);
+    XXH3_64bits_update(&hash, base, std::min(held, hashed));
+    if (held < hashed && !hashFile(file, held, hashed, hash)) return nullptr;
+    return storedChecksumIs(file, size, hash) ? memory : nullptr;
+}
+
+// The window's memory: leased where the kernel allows it, else copied.
+SharedMappedArchive privateChecked(FileDescriptor& fd, std::size_t size, Check check) {
+    if (auto leased = leaseChecked(fd, size, check)) return leased;
+    return fd ? copyChecked(fd.get(), size, check) : nullptr;
+}
+
+// The checksum test read through a small buffer rather than the mapping (hashFile).
+bool fileChecksumHolds(int fd, std::size_t size) {
+    XXH3_state_t hash;
+    XXH3_64bits_reset(&hash);
+    return hashFile(fd, 0, size - checksumBytes, hash) && storedChecksumIs(fd, size, hash);
 }
 
 // Hashing through a mapping takes a page fault every few pages unless the page tables are
@@ -664,7 +697,7 @@ std::optional<Loaded> load(const std::vector<std::string>& expectingRoots, const
     const bool trusted =
         check == Check::unlessMarked && use == Use::searchOnly && carriesMark(file, *mark);
     const SharedMappedArchive memory = use == Use::updatable
-                                           ? copyChecked(file, size, check)
+                                           ? privateChecked(fd, size, check)
                                            : mapChecked(std::move(fd), size, check);
     if (!memory) return std::nullopt;
     auto loaded = parse(bytesOf(*memory), size, static_cast<std::uint64_t>(memory->size()), memory,

@@ -61,9 +61,10 @@ std::optional<std::string> save(const FileIndex& index, const NameTable& names,
 
 // What the caller does with a loaded index.
 // `updatable`: the process keeps the index (the window, for days) and updates it. The file
-// is read once into private memory, so another program truncating or rewriting it later
-// cannot harm the process, and the checksum is verified before anything is used. The columns
-// read that copy in place; a column moves into memory of its own when first written.
+// is mapped privately under a read lease (ArchiveLease), or where none can be had read into
+// private memory, so another program truncating or rewriting it later cannot harm the
+// process, and the checksum is verified before anything is used. The columns read that
+// memory in place; a column moves into memory of its own when first written.
 // `searchOnly`: the process searches and exits. The file is mapped and used in place,
 // copying nothing.
 // Such a process must expect SIGBUS if the file is truncated under it (ArchiveFaultGuard).
