@@ -299,9 +299,10 @@ public:
             cost = Clock::now() - start;
             publication_.publish(std::move(partial));
         }
-        // Copying, and searching each copy, grows with the tree: the waits double, so that a
-        // long scan makes a few copies rather than one every interval, and each wait is long
-        // beside the copy it follows.
+        // Copying, and searching each copy, grows with the tree and takes a core from the
+        // scan: the waits grow fourfold, so that a scan of a million entries makes one copy
+        // (it cost the whole scan a tenth with three), a long one a copy every `longest`, and
+        // each wait is long beside the copy it follows.
         // An interval of zero asks for a copy after every folder that added entries, however
         // long the copies take.
         if (publication_.interval == Clock::duration::zero()) {
@@ -309,7 +310,7 @@ public:
             return;
         }
         wait_ = std::min<Clock::duration>(
-            2 * wait_, std::max<Clock::duration>(publication_.longest, publication_.interval));
+            4 * wait_, std::max<Clock::duration>(publication_.longest, publication_.interval));
         due_.store(ticks(Clock::now() + std::max<Clock::duration>(wait_, 10 * cost)),
                    std::memory_order_relaxed);
     }

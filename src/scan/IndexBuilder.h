@@ -99,11 +99,11 @@ struct Partial {
 // Partial indexes handed out while the scan runs, for a window that answers before the scan
 // ends. `publish` is called on a worker thread, one call at a time, only when more was read
 // since the last call; that worker lists nothing meanwhile. The first call comes `interval`
-// after the start, each later one twice the wait before it after the last, up to `longest`
+// after the start, each later one four times the wait before it after the last, up to `longest`
 // (and ten times as long as the last copy took): each call costs a copy of what was read.
 // An interval of zero calls after every folder that added entries.
 struct Publication {
-    std::chrono::milliseconds interval{250};
+    std::chrono::milliseconds interval{500};
     std::chrono::milliseconds longest{2000};
     std::function<void(Partial)> publish;
 };

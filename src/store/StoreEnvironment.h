@@ -31,7 +31,7 @@ struct StoreTiming {
     Duration idleRelease{90'000};
     // While a first scan, or the read of a folder outside the roots, runs, what it has read
     // is installed at most this often.
-    Duration partialInterval{250};
+    Duration partialInterval{500};
     // Expensive searches wait this long for the next keystroke.
     Duration regexDebounce{250};
     Duration contentDebounce{350};
