@@ -235,9 +235,10 @@ int load(const Settings& settings) {
     auto loaded = timedLoad(settings, Use::updatable, loadMs, loadCpuMs);
     if (!loaded) return 1;
     const auto entries = static_cast<double>(loaded->index.count());
-    std::printf("load from the archive, leased private mapping, checksum checked (the window): %.0f ms "
-                "(%.0f ms processor); target to a searchable window under %.0f ms: %s\n",
-                loadMs, loadCpuMs, loadTargetMs, verdict(loadMs, loadTargetMs, " ms").c_str());
+    std::printf(
+        "load from the archive, leased private mapping, checksum checked (the window): %.0f ms "
+        "(%.0f ms processor); target to a searchable window under %.0f ms: %s\n",
+        loadMs, loadCpuMs, loadTargetMs, verdict(loadMs, loadTargetMs, " ms").c_str());
     std::printf("load from the archive, mapped in place, checksum checked (--find): %.0f ms "
                 "(%.0f ms processor)\n",
                 mappedMs, mappedCpuMs);

@@ -712,11 +712,6 @@ std::vector<std::uint32_t> findAny(const NameTable& names,
     return found;
 }
 
-bool extends(std::string_view needle, const Narrowing* previous) {
-    return previous && previous->query.size() < needle.size() &&
-           needle.starts_with(previous->query);
-}
-
 // A consonant term matches a name literally or by its syllables' initials.
 bool consonantsMatch(std::string_view term, const std::uint8_t* name, std::size_t length) {
     return containsSubstring(name, length, reinterpret_cast<const std::uint8_t*>(term.data()),
@@ -785,6 +780,11 @@ std::vector<std::uint32_t> matchingWithDiacritics(const NameRule& rule, const Na
 }
 
 } // namespace
+
+bool extends(std::string_view needle, const Narrowing* previous) {
+    return previous && previous->query.size() < needle.size() &&
+           needle.starts_with(previous->query);
+}
 
 std::string normalize(std::string_view text, bool matchDiacritics) {
     return Unicode::folded(text, matchDiacritics ? Unicode::Diacritics::matched

@@ -103,7 +103,16 @@ struct Narrowing {
     std::string query;
     std::vector<std::uint32_t> names;
     bool initialConsonants = true; // whether consonant terms matched by initials
+    // Every hit of that search in index order, when it had no filter, scope, path or
+    // content test and its hits were few beside the index (Result::entries): a longer word
+    // then walks these instead of every entry. Only for the very index it was found in, so
+    // whoever installs another (an update included) must drop it.
+    std::shared_ptr<const std::vector<std::uint32_t>> entries = nullptr;
 };
+
+// Whether `needle` strictly extends the earlier search's query, so that what it matches is
+// among what that matched.
+bool extends(std::string_view needle, const Narrowing* previous);
 
 // The ids of all names that match the rule. `previous` (may be null) is consulted by the
 // substring rule only, and by a consonant needle only when it too matched by initials. Reads the

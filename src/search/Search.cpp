@@ -37,6 +37,8 @@ struct WalkPlan {
     const Sieve* sieve;
     const FolderScope* scope;
     ContentMatcher* content;
+    // The hits of a search this one narrows (Narrowing::entries): only these are walked.
+    const std::vector<std::uint32_t>* candidates = nullptr;
     // entryName and entryDir share their split: both are mapped by the same load.
     std::size_t mapped = 0;
     const std::uint32_t* nameBase = nullptr;
@@ -240,6 +242,35 @@ struct EntryWalk {
         offerQueued();
     }
 
+    // Candidates [begin, end) instead of a range of entries: each one's name looked up where
+    // it lies, since they are few and far apart.
+    void runOver(std::size_t begin, std::size_t end) {
+        cancelled =
+            usedNames ? !walkCandidates<true>(begin, end) : !walkCandidates<false>(begin, end);
+        offerQueued();
+    }
+
+    template <bool WithUsed> bool walkCandidates(std::size_t begin, std::size_t end) {
+        const bool testsRest = plan.sieve || plan.scope || plan.content;
+        const std::uint32_t* const candidates = plan.candidates->data();
+        const std::size_t mapped = plan.mapped;
+        for (std::size_t block = begin; block < end; block += cancellationStride) {
+            if (plan.request.isCancelled && plan.request.isCancelled()) return false;
+            const std::size_t stop = std::min(end, block + cancellationStride);
+            for (std::size_t k = block; k < stop; ++k) {
+                const std::size_t entry = candidates[k];
+                const bool inMapped = entry < mapped;
+                const std::uint32_t name =
+                    inMapped ? plan.nameBase[entry] : plan.nameExtra[entry - mapped];
+                if (!hasBit(bits, name)) continue;
+                const std::uint32_t* dir =
+                    inMapped ? plan.dirBase + entry : plan.dirExtra + (entry - mapped);
+                visit<WithUsed>(static_cast<std::int64_t>(entry), name, dir, testsRest);
+            }
+        }
+        return true;
+    }
+
     void offerHeldBack() {
         for (const std::uint32_t entry : heldBack)
             offer({entry, (flags[entry] & EntryFlags::directoryBit) != 0});
@@ -335,12 +366,17 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
         order->knowUsedNames(nullptr);
     }
     const std::size_t count = plan.index.entryName.count();
-    const std::size_t middle = split ? count / 2 : count;
+    const std::size_t walked = plan.candidates ? plan.candidates->size() : count;
+    const std::size_t middle = split ? walked / 2 : walked;
     EntryWalk first{plan, std::move(selector)};
     std::optional<EntryWalk> second;
     if (split) second.emplace(plan, first.selector); // a copy holds the prepared names
-    inParallel(
-        split, [&] { first.run(0, middle); }, [&] { second->run(middle, count); });
+    if (plan.candidates)
+        inParallel(
+            split, [&] { first.runOver(0, middle); }, [&] { second->runOver(middle, walked); });
+    else
+        inParallel(
+            split, [&] { first.run(0, middle); }, [&] { second->run(middle, walked); });
     const bool cancelled = first.cancelled || (second && second->cancelled);
     std::int64_t firstTierHits = first.firstTierHits;
     result.totalMatches = first.matches;
@@ -356,6 +392,11 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
     result.order.reset();
     if (!order || cancelled) return;
     if (second) first.all.insert(first.all.end(), second->all.begin(), second->all.end());
+    // Beyond an eighth of the entries, walking the hits one by one saves little beside the
+    // vector walk over all of them, and the copy would cost its memory and its page faults.
+    const bool plain = !plan.path && !plan.sieve && !plan.scope && !plan.content;
+    if (plain && first.all.size() <= count / 8)
+        result.entries = std::make_shared<const std::vector<std::uint32_t>>(first.all);
     result.order =
         std::make_shared<ResultOrder>(std::move(*order), std::move(first.all), result.hits);
 }
@@ -364,7 +405,8 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
 // into the page.
 void walkMatches(const Request& request, const FileIndex& index, const NameTable& names,
                  const RuleChoice& choice, Result& result,
-                 const std::vector<std::uint32_t>* beginning = nullptr) {
+                 const std::vector<std::uint32_t>* beginning = nullptr,
+                 const std::vector<std::uint32_t>* candidates = nullptr) {
     const std::uint32_t idUpperBound = names.idUpperBound();
     const auto bits = nameBits(result.names, idUpperBound);
     const Filters& filters = request.filters;
@@ -416,9 +458,22 @@ void walkMatches(const Request& request, const FileIndex& index, const NameTable
                   .sieve = sieve.isPassthrough() ? nullptr : &sieve,
                   .scope = result.scope.get(),
                   .content = content,
+                  .candidates = candidates,
                   .dirCopy = {}};
     plan.mapColumns();
     walkEntries(plan, std::move(selector), split, result);
+}
+
+// The earlier search's hits, when they hold every hit of this one: its word extends that
+// search's and is matched the same way, by name alone.
+const std::vector<std::uint32_t>* candidatesOf(const Request& request, const RuleChoice& choice) {
+    const Narrowing* previous = request.previous;
+    if (!previous || !previous->entries || choice.path) return nullptr;
+    const NameRule& rule = *choice.rule;
+    const bool sameWay = rule.kind() == NameRule::Kind::substring &&
+                         rule.diacritics() == Unicode::Diacritics::ignored &&
+                         (!rule.initialConsonants() || previous->initialConsonants);
+    return sameWay && extends(rule.needle(), previous) ? previous->entries.get() : nullptr;
 }
 
 // Only a plain word can be mistyped in a way one edit repairs; a path, a pattern or a
@@ -471,7 +526,8 @@ Result run(const Request& request, const FileIndex& index, const NameTable& name
     }
     if (choice.path) fillUnder(*choice.path, result.names, index, names);
     if (!result.names.empty() || choice.path)
-        walkMatches(request, index, names, choice, result, beginning ? &*beginning : nullptr);
+        walkMatches(request, index, names, choice, result, beginning ? &*beginning : nullptr,
+                    candidatesOf(request, choice));
     if (result.totalMatches == 0 && wantsNearMatches(request, choice)) {
         result.names = nearNames(choice.rule->needle(), names);
         result.highlightTerms.clear(); // the word typed is in none of them

@@ -40,6 +40,9 @@ struct Result {
     // With Request::keepsAll: every hit, `hits` settled at its head.
     std::shared_ptr<ResultOrder> order;
     std::vector<std::uint32_t> names;
+    // With Request::keepsAll, a plain query (no filter, scope, path or content) and hits at
+    // most an eighth of the entries: every hit in index order, for Narrowing::entries.
+    std::shared_ptr<const std::vector<std::uint32_t>> entries;
     double duration = 0;
     std::vector<std::string> highlightTerms;
     // The hits are names one typing error from the query, which found nothing itself.

@@ -394,6 +394,7 @@ void IndexLifecycle::installBuild(BuildOutcome out) {
 void IndexLifecycle::setIndex(std::optional<FileIndex> index, SharedNameTable names) {
     engine_->index = std::move(index);
     engine_->names = std::move(names);
+    ++indexRevision_;
     emit indexChanged();
 }
 

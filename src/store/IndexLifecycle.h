@@ -123,6 +123,9 @@ public:
     std::uint64_t lastEventID() const { return lastEventID_; }
     // Changes whenever the installed index's ids stop meaning what they meant.
     std::uint64_t indexEpoch() const { return indexEpoch_; }
+    // Changes whenever another index is installed, an update's included: what a search of
+    // one revision found need not hold every hit of the same search in the next.
+    std::uint64_t indexRevision() const { return indexRevision_; }
     std::int64_t unresolvedTotal() const { return unresolvedTotal_; }
     bool isApplying() const { return isApplying_; }
     bool hasPendingBatch() const;
@@ -252,6 +255,7 @@ private:
     std::chrono::steady_clock::time_point lastSave_;
     // Bumped by every installed full build, so an update of the index it replaced is dropped.
     std::uint64_t indexEpoch_ = 0;
+    std::uint64_t indexRevision_ = 0;
     std::int64_t buildsRunning_ = 0;
     std::string displacedArchive_; // the archive path a folder took, once told
 

@@ -62,6 +62,7 @@ struct SearchSession::SearchOutcome {
     std::string normalizedQuery;
     RowsAsked asked;
     bool initialConsonants = true;
+    std::uint64_t indexRevision = 0;
     Search::Result result;
     std::shared_ptr<const ResultList> list;
     std::shared_ptr<ContentMatcher> content;
@@ -246,10 +247,15 @@ void SearchSession::runSearch() {
     request.folderNoise = walked_ ? nullptr : folderNoise();
     if (scopeEpoch_ == epoch) request.scope = scope_;
     request.keepsAll = true;
-    auto previous = narrowing_ ? std::make_shared<Search::Narrowing>(*narrowing_) : nullptr;
+    // A file made or renamed since may hold the longer word without holding the shorter
+    // one's match: another revision of the index starts afresh.
+    const std::uint64_t revision = lifecycle_.indexRevision();
+    auto previous = narrowing_ && narrowingRevision_ == revision
+                        ? std::make_shared<Search::Narrowing>(*narrowing_)
+                        : nullptr;
     RowsAsked asked{request.query, filters_, sort_, foldersFirst_, epoch, scopeSerial_};
     tasks_.run(StoreTasks::Priority::userInitiated,
-               [this, generation, request = std::move(request), previous, content,
+               [this, generation, request = std::move(request), previous, content, revision,
                 asked = std::move(asked), keep = generation_, ownIndex = walked_ != nullptr,
                 index = *index, names = names]() mutable {
                    request.previous = previous.get();
@@ -258,6 +264,7 @@ void SearchSession::runSearch() {
                    out->normalizedQuery = request.query;
                    out->asked = std::move(asked);
                    out->initialConsonants = request.initialConsonants;
+                   out->indexRevision = revision;
                    out->result = Search::run(request, index, *names);
                    if (ownIndex) out->result.folderNoise.reset(); // of another index
                    if (keep->value() != generation) return;       // superseded: drop it here
@@ -331,11 +338,16 @@ void SearchSession::publish(SearchOutcome out) {
     }
     rowsAsked_ = std::move(out.asked);
     if (!sameQuery) pinned_.reset();
-    if (out.result.narrowable)
-        narrowing_ = std::make_shared<const Search::Narrowing>(Search::Narrowing{
-            out.normalizedQuery, std::move(out.result.names), out.initialConsonants});
-    else
+    if (out.result.narrowable) {
+        narrowing_ = std::make_shared<const Search::Narrowing>(
+            Search::Narrowing{.query = out.normalizedQuery,
+                              .names = std::move(out.result.names),
+                              .initialConsonants = out.initialConsonants,
+                              .entries = std::move(out.result.entries)});
+        narrowingRevision_ = out.indexRevision;
+    } else {
         narrowing_.reset();
+    }
     regexProblem_ =
         out.result.regexProblem ? QString::fromStdString(*out.result.regexProblem) : QString();
     regexProblemGeneric_ = out.result.regexProblemCode == REG_BADPAT;

@@ -220,6 +220,7 @@ private:
     SearchStatus contentStatus_; // what the content search adds to the count
     bool nearMatches_ = false;
     std::shared_ptr<const Search::Narrowing> narrowing_;
+    std::uint64_t narrowingRevision_ = 0; // of the index the narrowing was found in
     qint64 pageSize_ = Paging::defaultSize;
     qint64 totalMatches_ = 0;
     QStringList highlightTerms_;

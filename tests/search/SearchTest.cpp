@@ -503,6 +503,57 @@ TEST_F(SearchWalkEquivalence, SplitAndTieredWalksGiveTheBruteForcePage) {
     }
 }
 
+// Each key that extends the word walks only the earlier key's hits where they were kept:
+// the answer is the fresh search's, in one walk or two, with a filter added at any key, and
+// the kept hits are the fresh search's too.
+TEST_F(SearchWalkEquivalence, NarrowingByEarlierHitsGivesTheFreshAnswer) {
+    for (const auto& [mapped, appended] : {std::pair{900, 200}, {200, 900}}) {
+        auto loaded = randomIndex(mapped, appended);
+        ASSERT_TRUE(loaded);
+        const FileIndex& index = loaded->index;
+        const NameTable& names = *loaded->names;
+        int narrowedByHits = 0;
+        for (const auto& typed : {std::vector<std::string>{"l", "lo", "long", "longc"},
+                                  std::vector<std::string>{"a", "ab", "ab."}}) {
+            for (const bool foldersOnly : {false, true})
+                for (const std::size_t splitFrom :
+                     {std::size_t{0}, std::numeric_limits<std::size_t>::max()}) {
+                    std::optional<Search::Narrowing> previous;
+                    for (std::size_t k = 0; k < typed.size(); ++k) {
+                        SCOPED_TRACE(typed[k] + (foldersOnly ? " folders only" : "") +
+                                     " split from " + std::to_string(splitFrom));
+                        Search::Request request;
+                        request.query = typed[k];
+                        request.keepsAll = true;
+                        request.limit = 30;
+                        request.splitFrom = splitFrom;
+                        // The filter comes with the last key: the hits kept before it are
+                        // filtered, the hits this key keeps are not kept at all.
+                        if (foldersOnly && k + 1 == typed.size())
+                            request.filters.kind = Filters::Kind::foldersOnly;
+                        const auto fresh = Search::run(request, index, names);
+                        request.previous = previous ? &*previous : nullptr;
+                        const auto narrowed = Search::run(request, index, names);
+                        ASSERT_EQ(narrowed.totalMatches, fresh.totalMatches);
+                        ASSERT_EQ(entriesOf(narrowed.hits), entriesOf(fresh.hits));
+                        ASSERT_EQ(narrowed.entries != nullptr, fresh.entries != nullptr);
+                        if (fresh.entries) {
+                            ASSERT_EQ(*narrowed.entries, *fresh.entries);
+                        }
+                        if (request.filters.kind != Filters::Kind::all) {
+                            EXPECT_FALSE(fresh.entries);
+                        }
+                        if (previous && previous->entries) ++narrowedByHits;
+                        previous = Search::Narrowing{.query = Search::normalize(typed[k]),
+                                                     .names = narrowed.names,
+                                                     .entries = narrowed.entries};
+                    }
+                }
+        }
+        EXPECT_GT(narrowedByHits, 0) << "no key had earlier hits to walk";
+    }
+}
+
 // A saved archive is searched a part at a time (ArchiveWindow): occurrences that straddle two
 // parts, names longer than a part and the parts' last bytes must count as in memory. A rare
 // text is searched only in the blocks of names that can hold it (NameBlockFilter): one name

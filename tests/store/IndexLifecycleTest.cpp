@@ -149,6 +149,34 @@ TEST_F(Lifecycle, FromArchiveSearchableAtOnceThenCatchesUpWithChangesMadeMeanwhi
               livePaths(*store->lifecycle().index(), *store->lifecycle().names()));
 }
 
+// A key typed while the update's own search of the shorter word still runs must not narrow
+// what was found before the update: the new file holds the longer word.
+TEST_F(Lifecycle, AKeyTypedRightAfterAnUpdateFindsTheFilesItMade) {
+    // Few matches among many names, or the longer word would search every name anyway.
+    for (int i = 0; i < 40; ++i)
+        home.file("docs/rep" + std::to_string(i) + ".txt");
+    for (int i = 0; i < 600; ++i)
+        home.file("other/file" + std::to_string(i) + ".txt");
+    auto env = environment();
+    env.timing.flushDelay = 1ms;
+    auto store = startedStore(env);
+    searchFor(*store, "rep");
+    ASSERT_EQ(store->session().totalMatches(), 40);
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    bool typed = false;
+    // Connected after the session's own handler, so it runs once that search has started.
+    QObject::connect(&store->lifecycle(), &IndexLifecycle::indexReplaced, &store->session(),
+                     [&](IndexLifecycle::Change change) {
+                         if (change != IndexLifecycle::Change::updated || typed) return;
+                         typed = true;
+                         store->session().setQuery("report");
+                     });
+    store->lifecycle().enqueue(batchOf({home.file("docs/report-new.txt")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return typed; }, patience));
+    finishTasks(*store);
+    EXPECT_EQ(rowNames(*store), std::vector<std::string>{"report-new.txt"});
+}
+
 TEST_F(Lifecycle, TenBatchesInAStreamCauseOneFlushWithAllOfThemMerged) {
     auto env = environment();
     // The real ratio of batch spacing to quiet period is 0.5 : 0.7; the spacing here keeps
