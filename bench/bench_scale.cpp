@@ -181,8 +181,9 @@ timedLoad(const Settings& settings, vesko::IndexArchive::Use use, double& ms, do
     return loaded;
 }
 
-// Types "report" `repeat` times, each key narrowing the one before and reusing the folder
-// noise the first search worked out, as the window's session does.
+// Types "report" `repeat` times, each key narrowing the one before (its names, and its hits
+// where they were kept) and reusing the folder noise the first search worked out, every hit
+// kept for the list, as the window's session does.
 void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loaded) {
     constexpr std::size_t steps = std::size(typing);
     std::vector<Timings> walls(steps), cpus(steps), faults(steps);
@@ -194,6 +195,7 @@ void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loa
             vesko::Search::Request request;
             request.query = typing[k];
             request.limit = 500;
+            request.keepsAll = true; // the window's list holds every hit
             request.previous = previous ? &*previous : nullptr;
             request.folderNoise = noise;
             const auto keyBegan = Clock::now();
@@ -207,8 +209,9 @@ void typeReport(const Settings& settings, const vesko::IndexArchive::Loaded& loa
             noise = result.folderNoise;
             previous.reset();
             if (result.narrowable)
-                previous = vesko::Search::Narrowing{vesko::Search::normalize(typing[k]),
-                                                    std::move(result.names)};
+                previous = vesko::Search::Narrowing{.query = vesko::Search::normalize(typing[k]),
+                                                    .names = std::move(result.names),
+                                                    .entries = std::move(result.entries)};
         }
     }
     std::printf("\n%-10s %9s %9s %9s %7s %8s  (median of %d, relevance, limit 500; cpu: both "
