@@ -2,6 +2,7 @@
 #include "index/ArchiveLease.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -66,11 +68,15 @@ public:
         return *breaks;
     }
 
-    // Starts the thread in this process (again in a forked child, which has none) and
-    // installs the handler; false when either cannot be had.
+    // Starts the thread and installs the handler, once; false when either cannot be had,
+    // and in a child forked after the thread started: it has no such thread, and starting
+    // threads after a fork of a threaded process is not safe (a lock another thread held at
+    // the fork stays held in the child, this one's included).
     bool ready() {
+        const pid_t startedIn = startedIn_.load(std::memory_order_acquire);
+        if (startedIn != 0) return startedIn == ::getpid();
         std::lock_guard lock(mutex_);
-        if (startedIn_ == ::getpid()) return true;
+        if (startedIn_.load(std::memory_order_relaxed) != 0) return true;
         int ends[2];
         if (::pipe2(ends, O_CLOEXEC) != 0) return false;
         struct sigaction action {};
@@ -82,11 +88,22 @@ public:
             ::close(ends[1]);
             return false;
         }
-        guarded_.clear(); // a forked child inherits no leases
         breakPipe.store(ends[1], std::memory_order_relaxed);
-        std::thread([this, from = ends[0]] { answer(from); }).detach();
-        startedIn_ = ::getpid();
+        std::promise<pid_t> started;
+        std::future<pid_t> answerer = started.get_future();
+        std::thread([this, from = ends[0], started = std::move(started)]() mutable {
+            started.set_value(::gettid());
+            answer(from);
+        }).detach();
+        answerer_ = answerer.get();
+        startedIn_.store(::getpid(), std::memory_order_release);
         return true;
+    }
+
+    // The thread that answers breaks, to which each lease's signal is sent.
+    pid_t answerer() {
+        std::lock_guard lock(mutex_);
+        return answerer_;
     }
 
     void add(int fd) {
@@ -111,6 +128,10 @@ public:
 private:
     void answer(int from) {
         for (;;) {
+            // Waiting in poll rather than read: a signal that arrives meanwhile is handled at
+            // once also under a thread sanitizer, which holds back signals during a read.
+            pollfd ready{from, POLLIN, 0};
+            if (::poll(&ready, 1, -1) < 0) continue;
             int fd = -1;
             const ssize_t n = ::read(from, &fd, sizeof fd);
             if (n < 0 && errno == EINTR) continue;
@@ -128,7 +149,8 @@ private:
     }
 
     std::mutex mutex_;
-    pid_t startedIn_ = 0;
+    std::atomic<pid_t> startedIn_{0};
+    pid_t answerer_ = 0;
     std::map<int, Guarded> guarded_;
 };
 
@@ -143,6 +165,11 @@ std::unique_ptr<ArchiveLease> ArchiveLease::take(FileDescriptor& file) {
         breaks.remove(fd);
         return nullptr;
     }
+    // Setting the lease made the whole process the signal's owner; the thread that answers
+    // is the one that waits for it. A break before this line reaches another thread's
+    // handler, which passes it on all the same.
+    const f_owner_ex owner{F_OWNER_TID, breaks.answerer()};
+    ::fcntl(fd, F_SETOWN_EX, &owner);
     return std::unique_ptr<ArchiveLease>(new ArchiveLease(std::move(file)));
 }
 

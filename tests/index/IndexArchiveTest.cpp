@@ -335,25 +335,23 @@ bool holdsReadLease(pid_t pid) {
 }
 
 // A process that keeps its index reads it from a mapping under a read lease, copying
-// nothing, and another program truncating or rewriting the file later does it no harm.
+// nothing, and another program truncating or rewriting the file later does it no harm (were
+// the mapping not copied first, the next read would end this process by SIGBUS).
 TEST_F(IndexArchiveTest, UpdatableIndexSurvivesTheFileChanging) {
     const Sample s = makeSample(5000);
     ASSERT_EQ(save(s.index, *s.names, 0, 0, path()), std::nullopt);
-    const int status = test::runInChild([&] {
-        auto loaded = load(sampleRoots, path(), Use::updatable);
-        if (!loaded) return 3;
-        if (!holdsReadLease(::getpid())) return 5;
-        const int truncated = test::runInChild([&] { return ::truncate(path().c_str(), 0); });
-        if (truncated != 0) return 4;
-        const bool sameAfterTruncation = everyPath(*loaded) == everyPath(s.index, *s.names);
-        test::runInChild([&] {
-            writeFile(path(), std::string(1 << 20, '\x5A'));
-            return 0;
-        });
-        const bool sameAfterRewrite = everyPath(*loaded) == everyPath(s.index, *s.names);
-        return sameAfterTruncation && sameAfterRewrite ? 0 : 1;
-    });
-    EXPECT_EQ(status, 0) << "-1: died by a signal; 5: no lease was taken";
+    const auto loaded = load(sampleRoots, path(), Use::updatable);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(holdsReadLease(::getpid()));
+    const auto expected = everyPath(s.index, *s.names);
+    ASSERT_EQ(test::runInChild([&] { return ::truncate(path().c_str(), 0); }), 0);
+    EXPECT_EQ(everyPath(*loaded), expected);
+    ASSERT_EQ(test::runInChild([&] {
+                  writeFile(path(), std::string(1 << 20, '\x5A'));
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(everyPath(*loaded), expected);
 }
 
 // A process that searches through the mapping and exits: with the guard armed, a fault caused
