@@ -565,9 +565,9 @@ SharedMappedArchive copyFile(int fd, std::size_t held, std::size_t size,
     return copy;
 }
 
-// How much of the file a private copy holds: everything before the block filter, or the
-// whole file when its trailer names no place for the filter (the parse then refuses it).
-std::size_t heldByCopy(int fd, std::size_t size) {
+// How much of the file the window holds, copied or leased: everything before the block filter, or
+// the whole file when its trailer names no place for the filter (the parse then refuses it).
+std::size_t heldInMemory(int fd, std::size_t size) {
     std::uint64_t filterAt = 0;
     if (!readExactly(fd, &filterAt, sizeof filterAt, size - checksumBytes - filterOffsetBytes) ||
         filterAt < headerBytes || filterAt > size - checksumBytes - filterOffsetBytes)
@@ -580,7 +580,8 @@ std::size_t heldByCopy(int fd, std::size_t size) {
 SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
     XXH3_state_t hash;
     XXH3_64bits_reset(&hash);
-    auto copy = copyFile(fd, heldByCopy(fd, size), size, check == Check::atLoad ? &hash : nullptr);
+    auto copy =
+        copyFile(fd, heldInMemory(fd, size), size, check == Check::atLoad ? &hash : nullptr);
     if (!copy || check != Check::atLoad) return copy;
     return storedChecksumIs(fd, size, hash) ? copy : nullptr;
 }
@@ -590,7 +591,7 @@ SharedMappedArchive copyChecked(int fd, std::size_t size, Check check) {
 // it. Nothing when no lease can be had, `fd` then left to the caller; once `fd` went to the
 // lease, nothing also means the file cannot be used.
 SharedMappedArchive leaseChecked(FileDescriptor& fd, std::size_t size, Check check) {
-    const std::size_t held = heldByCopy(fd.get(), size);
+    const std::size_t held = heldInMemory(fd.get(), size);
     auto lease = ArchiveLease::take(fd);
     if (!lease) return nullptr;
     const int file = lease->fileDescriptor();

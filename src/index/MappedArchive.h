@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Owns the memory an archive was loaded into: a read-only mapping of the file, the same
-// under a read lease, or an anonymous mapping holding a private copy of it. Columns loaded from an
-// archive point into it, so every index built from that load holds a shared reference; the last one
-// to go unmaps.
+// under a read lease, or an anonymous mapping holding a private copy of it. Columns loaded
+// from an archive point into it, so every index built from that load holds a shared
+// reference; the last one to go unmaps.
 #pragma once
 
 #include "index/ArchiveLease.h"

@@ -223,8 +223,10 @@ struct EntryWalk {
                          : walk<false>(nameRun, dirRun, start, length);
     }
 
-    // Entries [begin, end), which may straddle the mapped and the appended run.
+    // Entries [begin, end), which may straddle the mapped and the appended run; with
+    // candidates, positions [begin, end) of them instead.
     void run(std::size_t begin, std::size_t end) {
+        if (plan.candidates) return runOver(begin, end);
         const std::size_t mapped = plan.mapped;
         if (begin < mapped) {
             const std::size_t stop = std::min(end, mapped);
@@ -242,8 +244,7 @@ struct EntryWalk {
         offerQueued();
     }
 
-    // Candidates [begin, end) instead of a range of entries: each one's name looked up where
-    // it lies, since they are few and far apart.
+    // Each candidate's name looked up where it lies, since they are few and far apart.
     void runOver(std::size_t begin, std::size_t end) {
         cancelled =
             usedNames ? !walkCandidates<true>(begin, end) : !walkCandidates<false>(begin, end);
@@ -371,12 +372,8 @@ void walkEntries(const WalkPlan& plan, TopSelector&& selector, bool split, Resul
     EntryWalk first{plan, std::move(selector)};
     std::optional<EntryWalk> second;
     if (split) second.emplace(plan, first.selector); // a copy holds the prepared names
-    if (plan.candidates)
-        inParallel(
-            split, [&] { first.runOver(0, middle); }, [&] { second->runOver(middle, walked); });
-    else
-        inParallel(
-            split, [&] { first.run(0, middle); }, [&] { second->run(middle, walked); });
+    inParallel(
+        split, [&] { first.run(0, middle); }, [&] { second->run(middle, walked); });
     const bool cancelled = first.cancelled || (second && second->cancelled);
     std::int64_t firstTierHits = first.firstTierHits;
     result.totalMatches = first.matches;
