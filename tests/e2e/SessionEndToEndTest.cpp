@@ -333,13 +333,15 @@ protected:
             if (stale || clipboard() != second) {
                 keys(window_, {"key", "ctrl+f"});
                 type(window_, typed);
-                keys(window_, {"key", "Down", "Home", down});
+                // Until the first search of the typed text is listed, a Down in the field
+                // moves no focus (a slow machine can take longer than the typing): each try
+                // goes down from the field again.
                 if (!pollUntil(
                         [&] {
-                            keys(window_, {"key", "ctrl+alt+c"});
+                            keys(window_, {"key", "ctrl+f", "Down", "Home", down, "ctrl+alt+c"});
                             return clipboard() == second;
                         },
-                        milliseconds(3000)))
+                        patience))
                     return "the rows of \"" + typed +
                            "\" are not as they were; Copy Path gave: " + clipboard();
             }
