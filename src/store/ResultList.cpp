@@ -88,6 +88,36 @@ std::optional<qint64> ResultList::positionOf(std::int64_t id) const {
     return static_cast<qint64>(*found);
 }
 
+std::vector<std::optional<qint64>>
+ResultList::positionsOfFiles(const std::vector<SearchRow>& rows) const {
+    std::vector<std::optional<qint64>> found(rows.size());
+    if (!order_ || rows.empty()) return found;
+    std::unordered_multimap<std::string_view, std::size_t> byName;
+    std::uint64_t lengths = 0; // bit (length % 64) of each name: most hits need no hash
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        byName.emplace(rows[k].name, k);
+        lengths |= std::uint64_t{1} << (rows[k].name.size() & 63);
+    }
+    std::vector<std::pair<std::size_t, std::uint32_t>> matched; // (row, entry)
+    for (const auto& [id, row] : edited_) // listed under a name the index does not hold
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            if (rows[k].path() == row.path())
+                matched.emplace_back(k, static_cast<std::uint32_t>(id));
+    order_->forEachEntry([&](std::uint32_t entry) {
+        const std::string_view name = names_->displayBytes(index_->entryName[entry]);
+        if (!(lengths >> (name.size() & 63) & 1)) return;
+        const auto [first, last] = byName.equal_range(name);
+        for (auto it = first; it != last; ++it)
+            if (!edited_.contains(entry) &&
+                index_->pathOfDirectory(index_->entryDir[entry], *names_) ==
+                    rows[it->second].directory)
+                matched.emplace_back(it->second, entry);
+    });
+    for (const auto& [k, entry] : matched)
+        if (!found[k]) found[k] = positionOf(entry);
+    return found;
+}
+
 void ResultList::erase(qint64 position) {
     order_->erase(static_cast<std::size_t>(position));
     pages_.clear();

@@ -62,6 +62,10 @@ public:
     std::int64_t idAt(qint64 position) const;
     // A pass over the hits: for a few ids at a time.
     std::optional<qint64> positionOf(std::int64_t id) const;
+    // Where each row's file (by its path) is listed, none where it is not: for rows of a
+    // list of another index, whose ids number other files. One pass over the hits, then
+    // one per file found.
+    std::vector<std::optional<qint64>> positionsOfFiles(const std::vector<SearchRow>& rows) const;
 
     void erase(qint64 position);
     // The row is listed at `position` as given, whatever the index says of its entry.

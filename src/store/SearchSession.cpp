@@ -327,6 +327,12 @@ void SearchSession::publish(SearchOutcome out) {
     // anew: an id carried over would name another file.
     const bool sameIds = out.asked.indexEpoch == rowsAsked_.indexEpoch &&
                          out.asked.scopeSerial == rowsAsked_.scopeSerial;
+    // The same search answered by another index: the files are found again by their paths.
+    const bool reindexed = !sameIds && [&] {
+        RowsAsked asked = out.asked;
+        asked.indexEpoch = rowsAsked_.indexEpoch;
+        return asked == rowsAsked_;
+    }();
     if (!sameSearch) ++rowsSearch_;
     if (out.result.scope && out.asked.scopeSerial == scopeSerial_) {
         scope_ = out.result.scope;
@@ -376,13 +382,18 @@ void SearchSession::publish(SearchOutcome out) {
     }
     const qint64 focus = selection_;
     keepPinned(selectedBefore);
-    if (sameSearch && selectedBefore && selection_ == focus) keepFocusOn(selectedBefore->id);
+    if (selectedBefore && selection_ == focus) {
+        if (sameSearch) keepFocusOn(selectedBefore->id);
+        if (reindexed) keepFocusOnFile(*selectedBefore);
+    }
     // Marks first: whoever follows the rows reads the marks with them.
     if (sameSearch) {
         previous_ = before;
         change_ = changeBetween(*before, *list_);
     }
-    keepMarksOf(*before, sameQuery && sameIds);
+    keepMarksOf(*before, sameQuery && sameIds ? Carried::byId
+                         : reindexed          ? Carried::byPath
+                                              : Carried::nothing);
     announceRows();
     setStatus(foundStatus());
     emit answered();
@@ -521,11 +532,21 @@ std::vector<SearchRow> SearchSession::actionRows() const {
 }
 
 // The marks follow their entries when the same query answers again from the same index
-// (a sort, a change on disk); the rows of another query or another index start unmarked.
-void SearchSession::keepMarksOf(const ResultList& before, bool carried) {
+// (a sort, a change on disk), and their files when the same search answers from another
+// index; the rows of another query start unmarked.
+void SearchSession::keepMarksOf(const ResultList& before, Carried carried) {
     if (selectedRows_.empty()) return;
-    if (!carried) return setSelectedRows({});
+    if (carried == Carried::nothing) return setSelectedRows({});
     std::vector<qint64> marks;
+    if (carried == Carried::byPath) {
+        if (selectedRows_.size() > mostMarksCarried) return setSelectedRows({});
+        std::vector<SearchRow> files;
+        for (const qint64 row : selectedRows_)
+            if (row < before.count()) files.push_back(before.row(row));
+        for (const auto& found : list_->positionsOfFiles(files))
+            if (found) marks.push_back(*found);
+        return setSelectedRows(std::move(marks));
+    }
     if (change_) {
         for (const qint64 row : selectedRows_)
             if (const auto found = change_->follow(row)) marks.push_back(*found);
@@ -536,6 +557,18 @@ void SearchSession::keepMarksOf(const ResultList& before, bool carried) {
         if (row < before.count())
             if (const auto found = list_->positionOf(before.idAt(row))) marks.push_back(*found);
     setSelectedRows(std::move(marks));
+}
+
+// After another index (a part of the first scan, a rescan, a compaction) the focus stays on
+// its file, looked for about its row first. The top row is where a search puts the focus: a
+// best hit that fell far down leaves it on the new best hit rather than scroll away to it.
+void SearchSession::keepFocusOnFile(const SearchRow& before) {
+    const std::string path = before.path();
+    const qint64 last = std::min(before.position + ResultList::pageRows, list_->count());
+    for (qint64 r = std::max<qint64>(before.position - ResultList::pageRows, 0); r < last; ++r)
+        if (list_->row(r).path() == path) return setSelection(r);
+    if (before.position == 0) return;
+    if (const auto found = list_->positionsOfFiles({before}).front()) setSelection(*found);
 }
 
 // A search of the same query may no longer find the renamed item (or finds it elsewhere):

@@ -193,9 +193,11 @@ private:
     void clearResults();
     void writeNeedsReturn(bool before);
     void setList(std::shared_ptr<const ResultList> list, bool sameSearch);
-    void keepMarksOf(const ResultList& before, bool carried);
+    enum class Carried { nothing, byId, byPath };
+    void keepMarksOf(const ResultList& before, Carried carried);
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
     void keepFocusOn(std::int64_t id);
+    void keepFocusOnFile(const SearchRow& before);
     void indexReplaced(IndexLifecycle::Change change);
     void setStatus(const SearchStatus& status);
     SearchStatus foundStatus() const;
