@@ -552,10 +552,50 @@ void SearchSession::keepMarksOf(const ResultList& before, Carried carried) {
             if (const auto found = change_->follow(row)) marks.push_back(*found);
         return setSelectedRows(std::move(marks));
     }
-    if (selectedRows_.size() > mostMarksCarried) return setSelectedRows({});
+    if (selectedRows_.size() > mostMarksCarried) return keepNearlyAllMarked(before);
     for (const qint64 row : selectedRows_)
         if (row < before.count())
             if (const auto found = list_->positionOf(before.idAt(row))) marks.push_back(*found);
+    setSelectedRows(std::move(marks));
+}
+
+// Nearly every row marked (Ctrl+A, then a few taken out): the few rows left unmarked are
+// followed instead, and a hit the list before did not hold comes unmarked.
+void SearchSession::keepNearlyAllMarked(const ResultList& before) {
+    if (before.count() - static_cast<qint64>(selectedRows_.size()) >
+        static_cast<qint64>(mostMarksCarried))
+        return setSelectedRows({});
+    const std::vector<std::int64_t> was = before.ids(), is = list_->ids();
+    std::int64_t bound = 0;
+    for (const auto* ids : {&was, &is})
+        for (const std::int64_t id : *ids)
+            bound = std::max(bound, id + 1);
+    std::vector<bool> isMarked(static_cast<std::size_t>(bound));
+    for (const std::int64_t id : was)
+        isMarked[static_cast<std::size_t>(id)] = true;
+    auto mark = selectedRows_.begin();
+    for (qint64 row = 0; row < before.count(); ++row) {
+        while (mark != selectedRows_.end() && *mark < row)
+            ++mark;
+        if (mark == selectedRows_.end() || *mark != row)
+            isMarked[static_cast<std::size_t>(before.idAt(row))] = false;
+    }
+    std::vector<qint64> unmarked;
+    for (const std::int64_t id : is) {
+        if (isMarked[static_cast<std::size_t>(id)]) continue;
+        if (unmarked.size() == mostMarksCarried) return setSelectedRows({});
+        unmarked.push_back(*list_->positionOf(id));
+    }
+    std::ranges::sort(unmarked);
+    std::vector<qint64> marks;
+    marks.reserve(static_cast<std::size_t>(list_->count()));
+    auto skip = unmarked.begin();
+    for (qint64 row = 0; row < list_->count(); ++row) {
+        if (skip != unmarked.end() && *skip == row)
+            ++skip;
+        else
+            marks.push_back(row);
+    }
     setSelectedRows(std::move(marks));
 }
 

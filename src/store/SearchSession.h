@@ -195,6 +195,7 @@ private:
     void setList(std::shared_ptr<const ResultList> list, bool sameSearch);
     enum class Carried { nothing, byId, byPath };
     void keepMarksOf(const ResultList& before, Carried carried);
+    void keepNearlyAllMarked(const ResultList& before);
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
     void keepFocusOn(std::int64_t id);
     void keepFocusOnFile(const SearchRow& before);

@@ -111,6 +111,47 @@ TEST_F(MultiSelectionTest, CopyAndOpenActOnEveryMarkedRowAndMarksFollowTheirEntr
     EXPECT_FALSE(*stale);
 }
 
+// Ctrl+A, then a row taken out of the marks: another order of a long list keeps every row
+// marked but that one, and a file that came meanwhile is not marked with the rest.
+TEST_F(MultiSelectionTest, NearlyEveryRowMarkedStaysSoInAnotherOrder) {
+    for (int i = 0; i < 400; ++i)
+        home.file("items/item-" + std::to_string(i), std::string(static_cast<std::size_t>(i), 'x'));
+    auto store = watchingStore(environment());
+    searchFor(*store, "item-");
+    ASSERT_EQ(store->session().rowCount(), 400);
+    auto marks = allRows(*store);
+    marks.erase(marks.begin() + 7);
+    const std::string unmarked = pathOf(store->session().row(7));
+    store->session().setSelectedRows(marks);
+
+    const auto unmarkedPaths = [&] {
+        std::vector<std::string> paths;
+        std::vector<bool> isMarked(static_cast<std::size_t>(store->session().rowCount()));
+        for (const qint64 row : store->session().selectedRows())
+            isMarked[static_cast<std::size_t>(row)] = true;
+        for (std::size_t row = 0; row < isMarked.size(); ++row)
+            if (!isMarked[row])
+                paths.push_back(pathOf(store->session().row(static_cast<qint64>(row))));
+        return paths;
+    };
+    QSignalSpy rows(&store->session(), &SearchSession::rowsChanged);
+    store->session().setSort({ResultSort::Field::size, false});
+    ASSERT_TRUE(rows.wait(test::patience));
+    EXPECT_EQ(unmarkedPaths(), std::vector<std::string>{unmarked});
+
+    // The new file is listed by the update; the next order must not mark it.
+    home.file("items/item-new", "");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store->session().rowCount() == 401; }, test::patience));
+    store->session().setSort({ResultSort::Field::name, true});
+    ASSERT_TRUE(rows.wait(test::patience));
+    std::vector<std::string> expected{unmarked, home.path("items/item-new")};
+    auto left = unmarkedPaths();
+    std::ranges::sort(expected);
+    std::ranges::sort(left);
+    EXPECT_EQ(left, expected);
+}
+
 // As root every folder is writable, so the locked ones are tried as another user.
 TEST_F(MultiSelectionTest, TrashingAThousandRowsKeepsAndReportsOnlyWhatCouldNotGo) {
     constexpr int count = 1000;
