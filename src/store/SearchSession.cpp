@@ -233,6 +233,7 @@ void SearchSession::runSearch() {
     writeNeedsReturn(before);
 
     const std::int64_t generation = generation_->advance();
+    awaited_ = generation;
     std::shared_ptr<ContentMatcher> content;
     if (!filters_.contentQuery.empty())
         content = std::make_shared<ContentMatcher>(filters_.contentQuery, contentExamineLimit);
@@ -288,6 +289,10 @@ void SearchSession::runSearch() {
     emit searchStarted(generation);
 }
 
+bool SearchSession::isAnswerPending() const {
+    return debounceTimer_.isActive() || (awaited_ >= 0 && awaited_ == generation_->value());
+}
+
 void SearchSession::cancelSearches() {
     generation_->advance();
 }
@@ -316,6 +321,7 @@ SearchStatus SearchSession::foundStatus() const {
 
 void SearchSession::publish(SearchOutcome out) {
     if (out.generation != generation_->value()) return;
+    awaited_ = -1;
     const auto before = list_;
     const auto selectedBefore = selectedRow();
     list_ = std::move(out.list);

@@ -103,6 +103,8 @@ public:
     // `regexProblem` says no more than that.
     bool regexProblemIsGeneric() const { return regexProblemGeneric_; }
     bool isSearchingContents() const { return isSearchingContents_; }
+    // A search of the query waits for the last keystroke or runs: its rows are still to come.
+    bool isAnswerPending() const;
     const Filters& filters() const { return filters_; }
     void setFilters(const Filters& filters);
     const ResultSort& sort() const { return sort_; }
@@ -247,6 +249,7 @@ private:
     std::uint64_t scopeEpoch_ = 0;
     bool isApplyingSaved_ = false;
     bool devSelectApplied_ = false;
+    std::int64_t awaited_ = -1; // the generation of the running search, until it answers
     qint64 selection_ = 0;
     std::vector<qint64> selectedRows_;
     std::string rowsQuery_;

@@ -36,6 +36,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace vesko {
 namespace {
 
@@ -168,6 +170,10 @@ bool MainView::eventFilter(QObject* watched, QEvent* event) {
 
 void MainView::connectFocus() {
     connect(searchBar_, &SearchBar::listWanted, this, &MainView::focusList);
+    connect(&store_.session(), &SearchSession::queryChanged, this, [this] { listWanted_ = false; });
+    connect(&store_.session(), &SearchSession::answered, this, [this] {
+        if (std::exchange(listWanted_, false) && searchBar_->field()->hasFocus()) focusList();
+    });
     connect(table_, &ResultTable::searchFieldWanted, this, &MainView::focusSearch);
     focusFollower_ =
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -185,8 +191,14 @@ void MainView::focusSearch() {
     searchBar_->field()->selectAll();
 }
 
+// A Down typed before the query's first rows came (a quick typist, a content search, a
+// regular expression waiting for the last keystroke) takes the focus to them when they
+// come, unless the person typed on meanwhile.
 void MainView::focusList() {
-    if (contentStateOf(store_.lifecycle(), store_.session()) != ContentState::results) return;
+    if (contentStateOf(store_.lifecycle(), store_.session()) != ContentState::results) {
+        listWanted_ = store_.session().isAnswerPending();
+        return;
+    }
     table_->setFocus(Qt::ShortcutFocusReason);
 }
 

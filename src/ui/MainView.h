@@ -70,6 +70,7 @@ private:
     StatusBar* statusBar_;
     QMessageBox* problem_ = nullptr;
     QMessageBox* openMany_ = nullptr;
+    bool listWanted_ = false; // a Down typed before the query's rows came
 };
 
 } // namespace vesko

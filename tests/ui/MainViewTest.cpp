@@ -305,6 +305,45 @@ TEST_F(MainViewTest, UpInTheEmptyFieldOffersRecentSearches) {
     EXPECT_TRUE(store->actions().searchHistory().queries().isEmpty());
 }
 
+// A Down typed before the query's rows come (here a regular expression waits for the last
+// keystroke) takes the focus to them when they come; typing on after it, or an answer with
+// no rows, leaves the focus in the field.
+TEST_F(MainViewTest, ADownTypedBeforeTheRowsComeTakesTheFocusToThem) {
+    auto env = environment();
+    env.timing.regexDebounce = std::chrono::milliseconds(400);
+    auto store = startedStore(env);
+    Filters filters;
+    filters.useRegex = true;
+    store->session().setFilters(filters);
+    ShownView shown(*store);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shown.view));
+    auto* field = shown.view.findChild<QLineEdit*>("searchField");
+    auto* table = &shown.view.table();
+    QSignalSpy answered(&store->session(), &SearchSession::answered);
+    const auto typeThenDown = [&](const char* typed, const char* after) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace); // the rows go once the empty query is answered
+        if (!QTest::qWaitFor([&] { return store->session().rowCount() == 0; }, patience))
+            return false;
+        answered.clear();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClicks(field, after);
+        return answered.wait(patience);
+    };
+
+    ASSERT_TRUE(typeThenDown("report-1", ""));
+    EXPECT_GT(store->session().rowCount(), 0);
+    EXPECT_TRUE(table->hasFocus());
+    ASSERT_TRUE(typeThenDown("report-2", "9"));
+    EXPECT_EQ(store->session().query(), "report-29");
+    EXPECT_TRUE(field->hasFocus());
+    ASSERT_TRUE(typeThenDown("nothing-here", ""));
+    EXPECT_EQ(store->session().rowCount(), 0);
+    EXPECT_TRUE(field->hasFocus());
+}
+
 // The chip names the folder the search keeps to, its bytes whole in the tooltip; its clear
 // button and Backspace in the empty field (not in a field with text, not in the list) go
 // back to the whole index.
