@@ -107,7 +107,7 @@ protected:
         std::string dialog;
         // A file dialog reads its folder first; on a loaded machine that takes seconds.
         pollUntil([&] { return !(dialog = windowOf(app->pid(), title)).empty(); },
-                  milliseconds(6000));
+                  milliseconds(15'000));
         return dialog;
     }
 

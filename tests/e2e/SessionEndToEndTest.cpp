@@ -308,9 +308,9 @@ protected:
         }
         if (std::find(windows.begin(), windows.end(), window_) == windows.end()) {
             auto again = windowLaunch({});
-            again.timeout = milliseconds(5000);
+            again.timeout = 2 * patience;
             run(again);
-            pollUntil([&] { return !windowOf(app_->pid()).empty(); }, milliseconds(3000));
+            pollUntil([&] { return !windowOf(app_->pid()).empty(); }, patience);
         }
     }
 
