@@ -609,12 +609,17 @@ void SearchSession::keepNearlyAllMarked(const ResultList& before) {
 // its file, looked for about its row first. The top row is where a search puts the focus: a
 // best hit that fell far down leaves it on the new best hit rather than scroll away to it.
 void SearchSession::keepFocusOnFile(const SearchRow& before) {
-    const std::string path = before.path();
-    const qint64 last = std::min(before.position + ResultList::pageRows, list_->count());
-    for (qint64 r = std::max<qint64>(before.position - ResultList::pageRows, 0); r < last; ++r)
-        if (list_->row(r).path() == path) return setSelection(r);
+    if (const auto found = rowNear(before.path(), before.position)) return setSelection(*found);
     if (before.position == 0) return;
     if (const auto found = list_->positionsOfFiles({before}).front()) setSelection(*found);
+}
+
+// The row within a page of `near` that lists `path`, as a person would see a row move.
+std::optional<qint64> SearchSession::rowNear(const std::string& path, qint64 near) const {
+    const qint64 last = std::min(near + ResultList::pageRows, list_->count());
+    for (qint64 r = std::max<qint64>(near - ResultList::pageRows, 0); r < last; ++r)
+        if (list_->row(r).path() == path) return r;
+    return std::nullopt;
 }
 
 // A search of the same query may no longer find the renamed item (or finds it elsewhere):
@@ -624,10 +629,7 @@ void SearchSession::keepPinned(const std::optional<SearchRow>& selectedBefore) {
     if (!pinned_) return;
     const std::string path = pinned_->path();
     const qint64 near = std::min(pinnedRow_, list_->count());
-    std::optional<qint64> found;
-    for (qint64 r = std::max<qint64>(near - ResultList::pageRows, 0);
-         !found && r < std::min(near + ResultList::pageRows, list_->count()); ++r)
-        if (list_->row(r).path() == path) found = r;
+    std::optional<qint64> found = rowNear(path, near);
     if (!found) {
         auto list = std::make_shared<ResultList>(*list_);
         list->insert(near, *pinned_);

@@ -201,6 +201,7 @@ private:
     void keepPinned(const std::optional<SearchRow>& selectedBefore);
     void keepFocusOn(std::int64_t id);
     void keepFocusOnFile(const SearchRow& before);
+    std::optional<qint64> rowNear(const std::string& path, qint64 near) const;
     void indexReplaced(IndexLifecycle::Change change);
     void setStatus(const SearchStatus& status);
     SearchStatus foundStatus() const;
